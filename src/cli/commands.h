@@ -1,0 +1,11 @@
+#pragma once
+// Each sub-command of frontlys-cli registers itself on the application; the callback it installs
+// stores its exit status in *exitCode (0 done, 2 refused input).
+
+#include <CLI/CLI.hpp>
+
+namespace frontlys::cli {
+
+void AddInfoCommand(CLI::App& app, int* exitCode);
+
+}  // namespace frontlys::cli
