@@ -1,0 +1,135 @@
+#include "analysis/test_params.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "core/numbers.h"
+
+namespace frontlys {
+namespace {
+
+constexpr double kNmPerMm = 1'000'000.0;
+constexpr double kRadiusNmPerDiameterMm = 500'000.0;
+constexpr double kNmPerUm = 1000.0;
+
+Status NotANumber(std::string_view text)
+{
+    return Status::Fail(StatusCode::BadFormat,
+                        "'" + std::string(text) + "' " + std::string(kNotANumberMessage),
+                        "not a number: '" + std::string(text) + "'");
+}
+
+void StoreInstrument(TTestParams& params, const ParamsEntry& entry)
+{
+    params.Focal = static_cast<double>(entry.FocalMm) * kNmPerMm;
+    params.ApertureRadius = static_cast<double>(entry.DiameterMm) * kRadiusNmPerDiameterMm;
+}
+
+// Binnings multiply as they are: values above 255 are real binnings, not bytes.
+double Binning(const ParamsEntry& entry)
+{
+    return static_cast<double>(entry.SoftwareBinning) * static_cast<double>(entry.AcquisitionBinning);
+}
+
+// Whole units, minutes and seconds of a sexagesimal value, rounded once at the millisecond so that
+// 59.9996 s carries into the next minute instead of showing "60.000".
+std::string Sexagesimal(double value, const char* unit, const char* minute, const char* second)
+{
+    if (!std::isfinite(value)) return {};
+    const std::int64_t ms = RoundToInt(std::fabs(value) * 3'600'000.0);
+    const std::int64_t whole = ms / 3'600'000;
+    const std::int64_t minutes = (ms / 60'000) % 60;
+    const double seconds = static_cast<double>(ms % 60'000) / 1000.0;
+    const std::string sign = (value < 0 && ms > 0) ? "-" : "";
+    return sign + std::to_string(whole) + unit + std::to_string(minutes) + minute +
+           FormatFloat("0.000", seconds) + second;
+}
+
+}  // namespace
+
+ParamsEntry EntryFromParams(const TTestParams& params, double headerPixelSizeUm, std::int64_t headerBinX)
+{
+    ParamsEntry entry;
+    entry.DiameterMm = RoundToInt(params.ApertureRadius / kRadiusNmPerDiameterMm);
+    entry.FocalMm = RoundToInt(params.Focal / kNmPerMm);
+    entry.PixelSizeUm = FormatFloat("0.00", headerPixelSizeUm);
+    entry.AcquisitionBinning = headerBinX != 0 ? headerBinX : 1;
+    entry.SoftwareBinning = 1;
+    entry.DefocusMm = DefocusText(params);
+    return entry;
+}
+
+std::string RadiusText(double radiusPx) { return FormatFloat("0.00", radiusPx); }
+
+std::string DefocusText(const TTestParams& params) { return FormatFloat("0.000", params.Defocus / kNmPerMm); }
+
+double RadiusNm(std::int64_t softwareBinning,
+                std::int64_t acquisitionBinning,
+                double radiusPx,
+                double pixelSizeUm)
+{
+    return static_cast<double>(softwareBinning) * static_cast<double>(acquisitionBinning) * radiusPx *
+           pixelSizeUm * kNmPerUm;
+}
+
+std::optional<double> DefocusPerPixel(double binnedPixelNm, double focalNm, double apertureRadiusNm)
+{
+    if (apertureRadiusNm == 0) return std::nullopt;
+    return binnedPixelNm * focalNm / apertureRadiusNm;
+}
+
+Result<TTestParams> ComputeDefocus(const TTestParams& current,
+                                   const ParamsEntry& entry,
+                                   const TImageRec* intra,
+                                   const TImageRec* extra)
+{
+    const std::optional<double> pixelUm = ParseNumber(entry.PixelSizeUm);
+    if (!pixelUm) return NotANumber(entry.PixelSizeUm);
+    TTestParams params = current;
+    StoreInstrument(params, entry);
+    const std::optional<double> k =
+        DefocusPerPixel(Binning(entry) * *pixelUm * kNmPerUm, params.Focal, params.ApertureRadius);
+    if (k && intra && extra) params.Defocus = (intra->Radius + extra->Radius) * *k / 2;
+    return params;
+}
+
+Result<TTestParams> AcceptParams(const ParamsEntry& entry)
+{
+    const std::optional<double> defocusMm = ParseNumber(entry.DefocusMm);
+    if (!defocusMm) return NotANumber(entry.DefocusMm);
+    TTestParams params;
+    StoreInstrument(params, entry);
+    params.Defocus = *defocusMm * kNmPerMm;
+    if (params.Focal == 0 || params.ApertureRadius == 0 || params.Defocus == 0)
+        return Status::Fail(StatusCode::MissingInput,
+                            std::string(kParamsMissingMessage),
+                            "focal length, diameter or defocus is 0");
+    return params;
+}
+
+void StoreRadiiNm(const ParamsEntry& entry, TImageRec* intra, TImageRec* extra)
+{
+    const double pixelUm = NumberOrZero(entry.PixelSizeUm);
+    for (TImageRec* image : {intra, extra})
+        if (image)
+            image->RadiusNm =
+                RadiusNm(entry.SoftwareBinning, entry.AcquisitionBinning, image->Radius, pixelUm);
+}
+
+std::string DatePart(std::string_view dateObs)
+{
+    const auto t = dateObs.find('T');
+    return t == std::string_view::npos ? std::string() : std::string(dateObs.substr(0, t));
+}
+
+std::string TimePart(std::string_view dateObs)
+{
+    const auto t = dateObs.find('T');
+    return std::string(t == std::string_view::npos ? dateObs : dateObs.substr(t + 1));
+}
+
+std::string FormatRightAscension(double hours) { return Sexagesimal(hours, "h ", "m ", "s"); }
+
+std::string FormatDeclination(double degrees) { return Sexagesimal(degrees, "° ", "' ", "\""); }
+
+}  // namespace frontlys

@@ -1,0 +1,94 @@
+#pragma once
+// The geometry of a test and the rules of its entry dialog, as free functions over plain records.
+//
+// Conventions: inside the program every length is in nanometres (TTestParams, RadiusNm). The dialog
+// shows whole millimetres for the diameter and the focal length, millimetres with decimals for the
+// defocus and micrometres for the pixel size; it converts on entry (mm x 1 000 000, and the diameter in
+// mm x 500 000 gives the aperture radius). Radii of pupil images are in pixels (TImageRec::Radius).
+// Texts typed by the user are read with "." or "," as the decimal separator; texts shown are written
+// with the separator in force. An absent image is a null pointer and simply takes no part.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/image_rec.h"
+#include "core/status.h"
+
+namespace frontlys {
+
+struct TTestParams {
+    double Focal = 0;           // focal length F, nm
+    double ApertureRadius = 0;  // half the aperture diameter R, nm
+    double Defocus = 0;         // defocus distance l of the star images, nm
+
+    bool operator==(const TTestParams&) const = default;
+};
+
+// The values of the dialog before "OK" or "Annuler": cancelling copies them back.
+using SavedParams = TTestParams;
+
+// What the dialog holds, as typed. Spin boxes are whole numbers; the two edit boxes are free text.
+struct ParamsEntry {
+    std::int64_t DiameterMm = 0;          // "Diamètre (mm) : "
+    std::int64_t FocalMm = 0;             // "Distance focale (mm) :"
+    std::string PixelSizeUm;              // "Taille pixels CCD (um):"
+    std::int64_t AcquisitionBinning = 1;  // "Binning acquisition :"
+    std::int64_t SoftwareBinning = 1;     // "Binning logiciel :"
+    std::string DefocusMm;                // "Défocalisation (mm) :"
+};
+
+inline constexpr std::string_view kParamsMissingMessage = "Tous les paramètres n'ont pas été saisis.";
+inline constexpr std::string_view kNotANumberMessage = "n'est pas une valeur numérique correcte.";
+
+// The entry the dialog starts from when it is shown: the record's values (rounded to whole
+// millimetres), the pixel size and acquisition binning of the intra-focal header (binning 0 reads
+// as 1), software binning 1.
+ParamsEntry EntryFromParams(const TTestParams& params, double headerPixelSizeUm, std::int64_t headerBinX);
+
+// A pupil radius in pixels as text for the two display-only boxes ("0.00").
+std::string RadiusText(double radiusPx);
+// The defocus of the record, in millimetres with three decimals.
+std::string DefocusText(const TTestParams& params);
+
+// Physical radius of a pupil image on the detector: binnings x radius (px) x pixel size (um) x 1000.
+double RadiusNm(std::int64_t softwareBinning,
+                std::int64_t acquisitionBinning,
+                double radiusPx,
+                double pixelSizeUm);
+
+// Nanometres of defocus per pixel of pupil-image radius, k = b x p x F / R with p the binned pixel
+// size in nm. No factor when the aperture radius is 0.
+std::optional<double> DefocusPerPixel(double binnedPixelNm, double focalNm, double apertureRadiusNm);
+
+// The distance button: stores the focal length and aperture radius of the entry and, when both
+// images exist and the diameter is not 0, the defocus from the mean of their radii (l = r x F / R).
+// Otherwise the defocus stays as it was. Refused, with nothing changed, when the pixel size is not
+// a number.
+[[nodiscard]] Result<TTestParams> ComputeDefocus(const TTestParams& current,
+                                                 const ParamsEntry& entry,
+                                                 const TImageRec* intra,
+                                                 const TImageRec* extra);
+
+// "OK": the parameters read from the entry. Refused with kParamsMissingMessage when the focal
+// length, the aperture radius or the defocus is 0 (the caller then clears ParamsSaisis and keeps the
+// dialog open), or with a conversion message when the defocus is not a number. ParamsSaisis is set
+// exactly when this succeeds.
+[[nodiscard]] Result<TTestParams> AcceptParams(const ParamsEntry& entry);
+
+// "OK" also stores the physical radius of each pupil image that exists, whether or not the values
+// are then accepted; a pixel size that is not a number counts as 0.
+void StoreRadiiNm(const ParamsEntry& entry, TImageRec* intra, TImageRec* extra);
+
+// A DATE-OBS value split at its first "T": the date before it (empty without "T"), the time after
+// it (the whole text without "T").
+std::string DatePart(std::string_view dateObs);
+std::string TimePart(std::string_view dateObs);
+
+// "5h 30m 0.000s" for 5.5 hours; "12° 30' 0.000\"" for 12.5 degrees. A negative value carries its
+// sign in front and the minutes and seconds of its magnitude. A value that is not finite gives "".
+std::string FormatRightAscension(double hours);
+std::string FormatDeclination(double degrees);
+
+}  // namespace frontlys
