@@ -1,0 +1,288 @@
+#include "engine/fft.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace frontlys {
+
+namespace {
+
+using cd = std::complex<double>;
+
+// std::complex's operator* guards against NaN with a library call; the transforms do not need it.
+inline cd Mul(cd a, cd b)
+{
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+inline cd TimesI(cd a) { return {-a.imag(), a.real()}; }
+
+// One radix-4 Stockham stage: `span` is the sub-transform length entering the stage and `stride`
+// the distance between its consecutive elements. Reads x, writes y in self-sorted order.
+template <bool kInverse>
+void Radix4Stage(const cd* x, cd* y, int span, int stride, const cd* twiddle)
+{
+    const int quarter = span / 4;
+    const std::ptrdiff_t s = stride;
+    for (int p = 0; p < quarter; ++p) {
+        const cd w1 = twiddle[3 * p], w2 = twiddle[3 * p + 1], w3 = twiddle[3 * p + 2];
+        const cd* xa = x + s * p;
+        const cd* xb = xa + s * quarter;
+        const cd* xc = xb + s * quarter;
+        const cd* xd = xc + s * quarter;
+        cd* y0 = y + s * 4 * p;
+        cd* y1 = y0 + s;
+        cd* y2 = y1 + s;
+        cd* y3 = y2 + s;
+        for (std::ptrdiff_t q = 0; q < s; ++q) {
+            const cd a = xa[q], b = xb[q], c = xc[q], d = xd[q];
+            const cd apc = a + c, amc = a - c, bpd = b + d;
+            const cd jbmd = kInverse ? -TimesI(b - d) : TimesI(b - d);
+            y0[q] = apc + bpd;
+            y1[q] = Mul(w1, amc - jbmd);
+            y2[q] = Mul(w2, apc - bpd);
+            y3[q] = Mul(w3, amc + jbmd);
+        }
+    }
+}
+
+// The last stage when log2 n is odd: length-2 sub-transforms, no twiddle.
+void Radix2Stage(const cd* x, cd* y, int stride)
+{
+    const std::ptrdiff_t s = stride;
+    for (std::ptrdiff_t q = 0; q < s; ++q) {
+        const cd a = x[q], b = x[q + s];
+        y[q] = a + b;
+        y[q + s] = a - b;
+    }
+}
+
+// Columns are transformed in strips copied into a small buffer, so that the butterflies run over
+// contiguous rows of the strip and the strip stays in cache.
+int StripWidth(int n) { return std::clamp(8192 / std::max(n, 1), 4, std::max(n, 1)); }
+
+}  // namespace
+
+bool IsPowerOfTwo(int n) { return n >= 1 && (n & (n - 1)) == 0; }
+
+int FftSize(int width, int height)
+{
+    int n = 2;
+    while (n < width || n < height) n *= 2;
+    return n;
+}
+
+FftPlan::FftPlan(int n) : m_n(n)
+{
+    assert(IsPowerOfTwo(n));
+    for (int span = n; span >= 2; span /= 4) {
+        Stage stage{span, span >= 4 ? 4 : 2, {}, {}};
+        if (stage.radix == 4) {
+            const double theta = -2.0 * std::numbers::pi / span;
+            for (int p = 0; p < span / 4; ++p) {
+                for (int j = 1; j <= 3; ++j) {
+                    const double angle = theta * j * p;
+                    stage.forward.emplace_back(std::cos(angle), std::sin(angle));
+                    stage.inverse.emplace_back(std::cos(angle), -std::sin(angle));
+                }
+            }
+        }
+        m_stages.push_back(std::move(stage));
+    }
+}
+
+void FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
+{
+    const bool inverse = direction == FftDirection::Inverse;
+    cd* x = data;
+    cd* y = scratch;
+    int stride = lanes;
+    for (const Stage& stage : m_stages) {
+        if (stage.radix == 2) {
+            Radix2Stage(x, y, stride);
+        } else if (inverse) {
+            Radix4Stage<true>(x, y, stage.span, stride, stage.inverse.data());
+        } else {
+            Radix4Stage<false>(x, y, stage.span, stride, stage.forward.data());
+        }
+        std::swap(x, y);
+        stride *= stage.radix;
+    }
+    if (x != data) std::memcpy(data, x, sizeof(cd) * static_cast<std::size_t>(m_n) * lanes);
+}
+
+void FftPlan::Transform1D(cd* data, FftDirection direction) const
+{
+    if (m_n == 1) return;
+    std::vector<cd> scratch(m_n);
+    Run(data, scratch.data(), 1, direction);
+}
+
+void FftPlan::TransformLanes(cd* data, int count, FftDirection direction) const
+{
+    if (m_n == 1 || count <= 0) return;
+    std::vector<cd> scratch(static_cast<std::size_t>(m_n) * count);
+    Run(data, scratch.data(), count, direction);
+}
+
+void FftPlan::Transform2D(cd* data, FftDirection direction) const
+{
+    const int n = m_n;
+    if (n == 1) return;
+    std::vector<cd> scratch(n);
+    for (int r = 0; r < n; ++r) Run(data + static_cast<std::ptrdiff_t>(r) * n, scratch.data(), 1, direction);
+
+    const int width = StripWidth(n);
+    std::vector<cd> strip(static_cast<std::size_t>(n) * width);
+    std::vector<cd> stripScratch(strip.size());
+    for (int c0 = 0; c0 < n; c0 += width) {
+        for (int r = 0; r < n; ++r) {
+            std::memcpy(&strip[static_cast<std::size_t>(r) * width],
+                        data + static_cast<std::ptrdiff_t>(r) * n + c0,
+                        sizeof(cd) * width);
+        }
+        Run(strip.data(), stripScratch.data(), width, direction);
+        for (int r = 0; r < n; ++r) {
+            std::memcpy(data + static_cast<std::ptrdiff_t>(r) * n + c0,
+                        &strip[static_cast<std::size_t>(r) * width],
+                        sizeof(cd) * width);
+        }
+    }
+}
+
+void Fft1DInPlace(cd* data, int n, FftDirection direction) { FftPlan(n).Transform1D(data, direction); }
+
+void Fft2DInPlace(cd* data, int n, FftDirection direction) { FftPlan(n).Transform2D(data, direction); }
+
+namespace {
+
+template <class T>
+Planes3D<double> ForwardCentred(std::span<const T> real, std::span<const T> imag, int width, int height)
+{
+    const int n = FftSize(width, height);
+    std::vector<cd> buffer(static_cast<std::size_t>(n) * n);
+    for (int r = 0; r < height; ++r) {
+        for (int c = 0; c < width; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * width + c;
+            const double im = imag.empty() ? 0.0 : static_cast<double>(imag[i]);
+            buffer[static_cast<std::size_t>(r) * n + c] = cd(static_cast<double>(real[i]), im);
+        }
+    }
+    FftPlan(n).Transform2D(buffer.data(), FftDirection::Forward);
+    const double scale = 1.0 / (static_cast<double>(n) * n);
+    const int half = n / 2;
+    Planes3D<double> out(2, n, n);
+    for (int r = 0; r < n; ++r) {
+        const cd* source = &buffer[static_cast<std::size_t>((r + half) % n) * n];
+        double* re = out.Row(0, r);
+        double* im = out.Row(1, r);
+        for (int c = 0; c < n; ++c) {
+            const cd v = source[(c + half) % n];
+            re[c] = v.real() * scale;
+            im[c] = v.imag() * scale;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+Planes3D<double> Fft2Real(std::span<const double> input, int width, int height)
+{
+    return ForwardCentred<double>(input, {}, width, height);
+}
+
+Planes3D<double> Fft2Real(std::span<const std::int16_t> input, int width, int height)
+{
+    return ForwardCentred<std::int16_t>(input, {}, width, height);
+}
+
+Planes3D<double> Fft2Complex(std::span<const double> real,
+                             std::span<const double> imag,
+                             int width,
+                             int height)
+{
+    return ForwardCentred<double>(real, imag, width, height);
+}
+
+Planes3D<double> Fft2Inverse(const Planes3D<double>& spectrum)
+{
+    const int n = spectrum.rows();
+    if (spectrum.planes() != 2 || spectrum.cols() != n || !IsPowerOfTwo(n) || n < 2) return {};
+    const int half = n / 2;
+    std::vector<cd> buffer(static_cast<std::size_t>(n) * n);
+    for (int r = 0; r < n; ++r) {
+        const double* re = spectrum.Row(0, (r + half) % n);
+        const double* im = spectrum.Row(1, (r + half) % n);
+        cd* target = &buffer[static_cast<std::size_t>(r) * n];
+        for (int c = 0; c < n; ++c) target[c] = cd(re[(c + half) % n], im[(c + half) % n]);
+    }
+    FftPlan(n).Transform2D(buffer.data(), FftDirection::Inverse);
+    Planes3D<double> out(1, n, n);
+    for (std::size_t i = 0; i < buffer.size(); ++i) out.data()[i] = buffer[i].real();
+    return out;
+}
+
+Planes3D<double> PowerSpectrum(const Planes3D<double>& spectrum)
+{
+    if (spectrum.planes() != 2) return {};
+    Planes3D<double> out(1, spectrum.rows(), spectrum.cols());
+    const auto re = spectrum.Plane(0);
+    const auto im = spectrum.Plane(1);
+    for (std::size_t i = 0; i < re.size(); ++i) out.data()[i] = re[i] * re[i] + im[i] * im[i];
+    return out;
+}
+
+template <class T>
+void QuadrantSwap(Planes3D<T>& array)
+{
+    const int rows = array.rows(), cols = array.cols();
+    const int halfRows = rows / 2, halfCols = cols / 2;
+    for (int p = 0; p < array.planes(); ++p) {
+        for (int r = 0; r < halfRows; ++r) {
+            T* top = array.Row(p, r);
+            T* bottom = array.Row(p, r + halfRows);
+            for (int c = 0; c < halfCols; ++c) {
+                std::swap(top[c], bottom[c + halfCols]);
+                std::swap(top[c + halfCols], bottom[c]);
+            }
+        }
+    }
+}
+
+template <class T>
+Planes3D<T> RotateLeft(const Planes3D<T>& array)
+{
+    const int rows = array.rows(), cols = array.cols();
+    Planes3D<T> out(array.planes(), cols, rows);
+    for (int p = 0; p < array.planes(); ++p) {
+        for (int r = 0; r < cols; ++r) {
+            for (int c = 0; c < rows; ++c) out(p, r, c) = array(p, c, cols - 1 - r);
+        }
+    }
+    return out;
+}
+
+template <class T>
+Planes3D<T> RotateRight(const Planes3D<T>& array)
+{
+    const int rows = array.rows(), cols = array.cols();
+    Planes3D<T> out(array.planes(), cols, rows);
+    for (int p = 0; p < array.planes(); ++p) {
+        for (int r = 0; r < cols; ++r) {
+            for (int c = 0; c < rows; ++c) out(p, r, c) = array(p, rows - 1 - c, r);
+        }
+    }
+    return out;
+}
+
+template void QuadrantSwap(Planes3D<double>&);
+template void QuadrantSwap(Planes3D<std::int16_t>&);
+template Planes3D<double> RotateLeft(const Planes3D<double>&);
+template Planes3D<std::int16_t> RotateLeft(const Planes3D<std::int16_t>&);
+template Planes3D<double> RotateRight(const Planes3D<double>&);
+template Planes3D<std::int16_t> RotateRight(const Planes3D<std::int16_t>&);
+
+}  // namespace frontlys

@@ -1,0 +1,83 @@
+#pragma once
+// Two-dimensional discrete Fourier transforms of square power-of-two arrays, in double precision.
+//
+// Low level (FftPlan, Fft1DInPlace, Fft2DInPlace): in place, unnormalised, row-major n x n complex
+// data. Forward uses exp(-2*pi*i*k*m/n), Inverse exp(+2*pi*i*k*m/n); forward then inverse multiplies
+// by n (1-D) or n*n (2-D). n must be a power of two >= 1; n = 1 is the identity.
+//
+// High level (Fft2Real, Fft2Complex, Fft2Inverse, PowerSpectrum): the centred convention of the
+// engine. A complex array is a Planes3D of two planes, plane 0 the real parts and plane 1 the
+// imaginary parts. The forward transforms place the input in the top-left corner of an N x N zero
+// array, N = FftSize(width, height), and return the 2-D DFT divided by N*N with the zero frequency at
+// row and column N/2 (0-based): element (N/2 + v, N/2 + u) holds frequency (u, v), u and v from -N/2
+// to N/2 - 1. Fft2Inverse undoes it exactly (no division), so forward then inverse returns the input.
+
+#include <complex>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "core/planes.h"
+
+namespace frontlys {
+
+enum class FftDirection { Forward, Inverse };  // Forward: exp(-2*pi*i*k*n/N); Inverse: exp(+...)
+
+// Precomputed twiddles for one size; reuse it across calls of the same size.
+class FftPlan {
+public:
+    explicit FftPlan(int n);
+    int size() const { return m_n; }
+    void Transform1D(std::complex<double>* data, FftDirection direction) const;
+    void Transform2D(std::complex<double>* data, FftDirection direction) const;
+    // `count` interleaved transforms: element e of transform l is data[e * count + l].
+    void TransformLanes(std::complex<double>* data, int count, FftDirection direction) const;
+
+private:
+    struct Stage {
+        int span;                                   // sub-transform length entering this stage
+        int radix;                                  // 4 or 2
+        std::vector<std::complex<double>> forward;  // w^p, w^2p, w^3p per butterfly index p
+        std::vector<std::complex<double>> inverse;  // their conjugates
+    };
+    // Leaves the result in data; scratch holds n * lanes elements.
+    void Run(std::complex<double>* data,
+             std::complex<double>* scratch,
+             int lanes,
+             FftDirection direction) const;
+
+    int m_n = 1;
+    std::vector<Stage> m_stages;
+};
+
+// In place, unnormalised, row-major n x n complex array, n a power of two >= 1 (n = 1: identity).
+void Fft2DInPlace(std::complex<double>* data, int n, FftDirection direction);
+void Fft1DInPlace(std::complex<double>* data, int n, FftDirection direction);
+
+bool IsPowerOfTwo(int n);
+// Smallest power of two that is at least 2 and at least width and height.
+int FftSize(int width, int height);
+
+// Forward transforms of a width x height input (row-major, `input.size()` >= width * height).
+Planes3D<double> Fft2Real(std::span<const double> input, int width, int height);
+Planes3D<double> Fft2Real(std::span<const std::int16_t> input, int width, int height);
+Planes3D<double> Fft2Complex(std::span<const double> real,
+                             std::span<const double> imag,
+                             int width,
+                             int height);
+// Real part of the inverse of a centred spectrum, as a one-plane N x N array.
+Planes3D<double> Fft2Inverse(const Planes3D<double>& spectrum);
+// re^2 + im^2 per element, one plane.
+Planes3D<double> PowerSpectrum(const Planes3D<double>& spectrum);
+
+// Exchanges rows r and r + N/2 and, within them, the column halves, on every plane (N even).
+template <class T>
+void QuadrantSwap(Planes3D<T>& array);
+// Quarter turns of every plane; width and height exchange.
+// RotateLeft: new[r][c] = old[c][W-1-r]. RotateRight: new[r][c] = old[H-1-c][r].
+template <class T>
+Planes3D<T> RotateLeft(const Planes3D<T>& array);
+template <class T>
+Planes3D<T> RotateRight(const Planes3D<T>& array);
+
+}  // namespace frontlys

@@ -1,0 +1,229 @@
+#include "engine/fft.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace frontlys {
+namespace {
+
+using cd = std::complex<double>;
+using cld = std::complex<long double>;
+
+// Direct DFT accumulated in long double: the slow reference.
+std::vector<cld> DirectDft(const std::vector<cld>& x, int sign)
+{
+    const int n = static_cast<int>(x.size());
+    std::vector<cld> roots(n), out(n);
+    for (int k = 0; k < n; ++k) {
+        const long double angle = sign * 2.0L * std::numbers::pi_v<long double> * k / n;
+        roots[k] = cld(std::cos(angle), std::sin(angle));
+    }
+    for (int k = 0; k < n; ++k) {
+        cld sum = 0;
+        for (int m = 0; m < n; ++m) sum += x[m] * roots[(1LL * k * m) % n];
+        out[k] = sum;
+    }
+    return out;
+}
+
+// Row-major n x n DFT, rows then columns, each by the direct sum.
+std::vector<cld> DirectDft2(const std::vector<cld>& x, int n, int sign)
+{
+    std::vector<cld> out(x);
+    std::vector<cld> line(n);
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) line[c] = out[r * n + c];
+        line = DirectDft(line, sign);
+        for (int c = 0; c < n; ++c) out[r * n + c] = line[c];
+    }
+    for (int c = 0; c < n; ++c) {
+        for (int r = 0; r < n; ++r) line[r] = out[r * n + c];
+        line = DirectDft(line, sign);
+        for (int r = 0; r < n; ++r) out[r * n + c] = line[r];
+    }
+    return out;
+}
+
+std::vector<cd> RandomComplex(int count, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<cd> v(count);
+    for (cd& z : v) z = cd(u(rng), u(rng));
+    return v;
+}
+
+double RelativeL2(const std::vector<cd>& got, const std::vector<cld>& want)
+{
+    long double err = 0, norm = 0;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        err += std::norm(cld(got[i]) - want[i]);
+        norm += std::norm(want[i]);
+    }
+    return static_cast<double>(std::sqrt(err / std::max(norm, 1e-300L)));
+}
+
+std::vector<cld> Widen(const std::vector<cd>& v) { return {v.begin(), v.end()}; }
+
+double Tolerance(int n) { return 1e-15 * std::max(1.0, std::log2(static_cast<double>(n))) * 4; }
+
+TEST(FftLowLevel, OneDimensionalMatchesDirectDftBothDirections)
+{
+    for (int n = 1; n <= 1024; n *= 2) {
+        const auto x = RandomComplex(n, 7u + n);
+        for (auto dir : {FftDirection::Forward, FftDirection::Inverse}) {
+            auto y = x;
+            Fft1DInPlace(y.data(), n, dir);
+            const auto ref = DirectDft(Widen(x), dir == FftDirection::Forward ? -1 : +1);
+            EXPECT_LT(RelativeL2(y, ref), Tolerance(n)) << "n=" << n;
+        }
+    }
+}
+
+TEST(FftLowLevel, TwoDimensionalMatchesDirectDftBothDirections)
+{
+    for (int n = 1; n <= 128; n *= 2) {
+        const auto x = RandomComplex(n * n, 11u + n);
+        for (auto dir : {FftDirection::Forward, FftDirection::Inverse}) {
+            auto y = x;
+            Fft2DInPlace(y.data(), n, dir);
+            const auto ref = DirectDft2(Widen(x), n, dir == FftDirection::Forward ? -1 : +1);
+            EXPECT_LT(RelativeL2(y, ref), Tolerance(n * n)) << "n=" << n;
+        }
+    }
+}
+
+TEST(FftLowLevel, LanesAreIndependentTransforms)
+{
+    const int n = 16, lanes = 3;
+    auto data = RandomComplex(n * lanes, 5);
+    auto expected = data;
+    FftPlan(n).TransformLanes(data.data(), lanes, FftDirection::Forward);
+    for (int l = 0; l < lanes; ++l) {
+        std::vector<cd> one(n);
+        for (int e = 0; e < n; ++e) one[e] = expected[e * lanes + l];
+        Fft1DInPlace(one.data(), n, FftDirection::Forward);
+        for (int e = 0; e < n; ++e) EXPECT_NEAR(std::abs(one[e] - data[e * lanes + l]), 0.0, 1e-13);
+    }
+}
+
+// The centred spectrum of a width x height input, computed directly: element (N/2 + v, N/2 + u)
+// holds frequency (u, v), divided by N^2.
+TEST(FftCentred, EveryInputSizeFrom2To64MatchesDirectDft)
+{
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (int size = 2; size <= 64; ++size) {
+        const int width = size, height = std::max(1, size - 3);
+        std::vector<double> re(width * height), im(width * height);
+        for (auto& v : re) v = u(rng);
+        for (auto& v : im) v = u(rng);
+        const auto spectrum = Fft2Complex(re, im, width, height);
+        const int n = FftSize(width, height);
+        ASSERT_EQ(spectrum.rows(), n);
+        std::vector<cld> padded(n * n);
+        for (int r = 0; r < height; ++r)
+            for (int c = 0; c < width; ++c) padded[r * n + c] = cld(re[r * width + c], im[r * width + c]);
+        const auto ref = DirectDft2(padded, n, -1);
+        std::vector<cd> got(n * n);
+        std::vector<cld> want(n * n);
+        for (int r = 0; r < n; ++r) {
+            for (int c = 0; c < n; ++c) {
+                const int v = r - n / 2, f = c - n / 2;
+                got[r * n + c] = cd(spectrum(0, r, c), spectrum(1, r, c));
+                want[r * n + c] = ref[((v + n) % n) * n + (f + n) % n] / static_cast<long double>(n * n);
+            }
+        }
+        EXPECT_LT(RelativeL2(got, want), Tolerance(n * n)) << "size " << width << "x" << height;
+    }
+}
+
+TEST(FftCentred, SixtyByFortyIsPaddedToSixtyFour)
+{
+    std::vector<double> input(60 * 40, 0.0);
+    input[0] = 1.0;  // a delta at the top-left corner: flat spectrum 1/N^2 everywhere
+    const auto spectrum = Fft2Real(input, 60, 40);
+    ASSERT_EQ(spectrum.rows(), 64);
+    ASSERT_EQ(spectrum.cols(), 64);
+    for (int r = 0; r < 64; ++r) {
+        for (int c = 0; c < 64; ++c) {
+            EXPECT_NEAR(spectrum(0, r, c), 1.0 / 4096, 1e-18);
+            EXPECT_NEAR(spectrum(1, r, c), 0.0, 1e-18);
+        }
+    }
+    std::vector<double> ramp(60 * 40);
+    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<double>(i % 97);
+    const auto back = Fft2Inverse(Fft2Real(ramp, 60, 40));
+    for (int r = 0; r < 64; ++r) {
+        for (int c = 0; c < 64; ++c) {
+            const double expected = (r < 40 && c < 60) ? ramp[r * 60 + c] : 0.0;
+            EXPECT_NEAR(back(0, r, c), expected, 1e-11) << r << "," << c;
+        }
+    }
+}
+
+TEST(FftCentred, ConstantGoesToTheCentreElement)
+{
+    const int n = 16;
+    std::vector<double> input(n * n, 2.5);
+    const auto spectrum = Fft2Real(input, n, n);
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            const double expected = (r == n / 2 && c == n / 2) ? 2.5 : 0.0;
+            EXPECT_NEAR(spectrum(0, r, c), expected, 1e-15);
+            EXPECT_NEAR(spectrum(1, r, c), 0.0, 1e-15);
+        }
+    }
+    const auto power = PowerSpectrum(spectrum);
+    EXPECT_NEAR(power(0, n / 2, n / 2), 6.25, 1e-14);
+}
+
+TEST(FftCentred, OneByOneIsTransformedAtTwo)
+{
+    const std::vector<std::int16_t> one{8};
+    const auto spectrum = Fft2Real(one, 1, 1);
+    ASSERT_EQ(spectrum.rows(), 2);
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c) EXPECT_DOUBLE_EQ(spectrum(0, r, c), 2.0);
+    const auto back = Fft2Inverse(spectrum);
+    EXPECT_DOUBLE_EQ(back(0, 0, 0), 8.0);
+    EXPECT_DOUBLE_EQ(back(0, 1, 1), 0.0);
+}
+
+TEST(FftCentred, InverseRefusesMalformedSpectra)
+{
+    EXPECT_TRUE(Fft2Inverse(Planes3D<double>(2, 6, 6)).empty());
+    EXPECT_TRUE(Fft2Inverse(Planes3D<double>(1, 8, 8)).empty());
+    EXPECT_TRUE(Fft2Inverse(Planes3D<double>(2, 8, 4)).empty());
+}
+
+TEST(FftHelpers, QuadrantSwapAndRotations)
+{
+    Planes3D<std::int16_t> a(2, 4, 4);
+    for (int p = 0; p < 2; ++p)
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) a(p, r, c) = static_cast<std::int16_t>(100 * p + 10 * r + c);
+    auto swapped = a;
+    QuadrantSwap(swapped);
+    EXPECT_EQ(swapped(0, 0, 0), 22);
+    EXPECT_EQ(swapped(1, 3, 1), 100 + 13);
+    QuadrantSwap(swapped);
+    EXPECT_EQ(swapped, a);
+
+    Planes3D<double> m(1, 2, 3);  // [[0 1 2] [3 4 5]]
+    for (int i = 0; i < 6; ++i) m.data()[i] = i;
+    const auto left = RotateLeft(m);  // counter-clockwise: [[2 5] [1 4] [0 3]]
+    ASSERT_EQ(left.rows(), 3);
+    EXPECT_EQ(left(0, 0, 0), 2);
+    EXPECT_EQ(left(0, 0, 1), 5);
+    EXPECT_EQ(left(0, 2, 0), 0);
+    EXPECT_EQ(RotateRight(left), m);
+}
+
+}  // namespace
+}  // namespace frontlys
