@@ -120,11 +120,35 @@ void FftPlan::Transform1D(cd* data, FftDirection direction) const
     Run(data, scratch.data(), 1, direction);
 }
 
+void FftPlan::Transform1D(cd* data, cd* scratch, FftDirection direction) const
+{
+    if (m_n > 1) Run(data, scratch, 1, direction);
+}
+
 void FftPlan::TransformLanes(cd* data, int count, FftDirection direction) const
 {
     if (m_n == 1 || count <= 0) return;
     std::vector<cd> scratch(static_cast<std::size_t>(m_n) * count);
     Run(data, scratch.data(), count, direction);
+}
+
+void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, FftDirection direction) const
+{
+    const int n = m_n;
+    if (n == 1 || columns <= 0) return;
+    const int width = std::min(StripWidth(n), columns);
+    std::vector<cd> strip(static_cast<std::size_t>(n) * width);
+    std::vector<cd> stripScratch(strip.size());
+    for (int c0 = 0; c0 < columns; c0 += width) {
+        const int w = std::min(width, columns - c0);
+        for (int r = 0; r < n; ++r) {
+            std::memcpy(&strip[static_cast<std::size_t>(r) * w], data + r * rowStride + c0, sizeof(cd) * w);
+        }
+        Run(strip.data(), stripScratch.data(), w, direction);
+        for (int r = 0; r < n; ++r) {
+            std::memcpy(data + r * rowStride + c0, &strip[static_cast<std::size_t>(r) * w], sizeof(cd) * w);
+        }
+    }
 }
 
 void FftPlan::Transform2D(cd* data, FftDirection direction) const
@@ -133,21 +157,53 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
     if (n == 1) return;
     std::vector<cd> scratch(n);
     for (int r = 0; r < n; ++r) Run(data + static_cast<std::ptrdiff_t>(r) * n, scratch.data(), 1, direction);
+    TransformColumns(data, n, n, direction);
+}
 
-    const int width = StripWidth(n);
-    std::vector<cd> strip(static_cast<std::size_t>(n) * width);
-    std::vector<cd> stripScratch(strip.size());
-    for (int c0 = 0; c0 < n; c0 += width) {
-        for (int r = 0; r < n; ++r) {
-            std::memcpy(&strip[static_cast<std::size_t>(r) * width],
-                        data + static_cast<std::ptrdiff_t>(r) * n + c0,
-                        sizeof(cd) * width);
+RealFft2Plan::RealFft2Plan(int n) : m_n(n), m_plan(n), m_row(n), m_scratch(n) { assert(n >= 2); }
+
+// Rows 2p and 2p+1 travel as the real and imaginary parts of one complex row: with Z its transform,
+// A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i.
+void RealFft2Plan::Forward(const double* input, cd* half)
+{
+    const int n = m_n, hw = halfWidth();
+    for (int p = 0; p < n; p += 2) {
+        const double* a = input + static_cast<std::ptrdiff_t>(p) * n;
+        const double* b = a + n;
+        for (int c = 0; c < n; ++c) m_row[c] = cd(a[c], b[c]);
+        m_plan.Transform1D(m_row.data(), m_scratch.data(), FftDirection::Forward);
+        cd* ha = half + static_cast<std::ptrdiff_t>(p) * hw;
+        cd* hb = ha + hw;
+        for (int k = 0; k < hw; ++k) {
+            const cd z = m_row[k], zc = std::conj(m_row[(n - k) & (n - 1)]);
+            ha[k] = 0.5 * (z + zc);
+            const cd d = 0.5 * (z - zc);
+            hb[k] = cd(d.imag(), -d.real());
         }
-        Run(strip.data(), stripScratch.data(), width, direction);
-        for (int r = 0; r < n; ++r) {
-            std::memcpy(data + static_cast<std::ptrdiff_t>(r) * n + c0,
-                        &strip[static_cast<std::size_t>(r) * width],
-                        sizeof(cd) * width);
+    }
+    m_plan.TransformColumns(half, hw, hw, FftDirection::Forward);
+}
+
+// Inverse: the columns first, then each pair of rows rebuilt as A + iB over the full row (A and B
+// Hermitian), whose inverse transform carries row 2p in its real and row 2p+1 in its imaginary part.
+void RealFft2Plan::Inverse(cd* half, double* output)
+{
+    const int n = m_n, hw = halfWidth();
+    m_plan.TransformColumns(half, hw, hw, FftDirection::Inverse);
+    for (int p = 0; p < n; p += 2) {
+        const cd* ha = half + static_cast<std::ptrdiff_t>(p) * hw;
+        const cd* hb = ha + hw;
+        for (int k = 0; k < hw; ++k) m_row[k] = ha[k] + cd(-hb[k].imag(), hb[k].real());
+        for (int k = hw; k < n; ++k) {
+            const cd a = std::conj(ha[n - k]), b = std::conj(hb[n - k]);
+            m_row[k] = a + cd(-b.imag(), b.real());
+        }
+        m_plan.Transform1D(m_row.data(), m_scratch.data(), FftDirection::Inverse);
+        double* a = output + static_cast<std::ptrdiff_t>(p) * n;
+        double* b = a + n;
+        for (int c = 0; c < n; ++c) {
+            a[c] = m_row[c].real();
+            b[c] = m_row[c].imag();
         }
     }
 }

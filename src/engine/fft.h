@@ -29,9 +29,16 @@ public:
     explicit FftPlan(int n);
     int size() const { return m_n; }
     void Transform1D(std::complex<double>* data, FftDirection direction) const;
+    // The same with caller-owned scratch of n elements (no allocation).
+    void Transform1D(std::complex<double>* data, std::complex<double>* scratch, FftDirection direction) const;
     void Transform2D(std::complex<double>* data, FftDirection direction) const;
     // `count` interleaved transforms: element e of transform l is data[e * count + l].
     void TransformLanes(std::complex<double>* data, int count, FftDirection direction) const;
+    // Transforms `columns` columns of n rows, row r starting at data + r * rowStride.
+    void TransformColumns(std::complex<double>* data,
+                          int columns,
+                          std::ptrdiff_t rowStride,
+                          FftDirection direction) const;
 
 private:
     struct Stage {
@@ -48,6 +55,24 @@ private:
 
     int m_n = 1;
     std::vector<Stage> m_stages;
+};
+
+// Real n x n arrays (n a power of two >= 2) and their half spectra: n rows of n/2 + 1 complex
+// values, frequencies 0..n/2 along a row, natural (uncentred) order, unnormalised. Two real rows
+// share one complex row transform, so a pair costs about half of the complex 2-D transforms.
+class RealFft2Plan {
+public:
+    explicit RealFft2Plan(int n);
+    int size() const { return m_n; }
+    int halfWidth() const { return m_n / 2 + 1; }
+    void Forward(const double* input, std::complex<double>* half);
+    // Overwrites `half` with intermediate values; output = the real inverse, unnormalised.
+    void Inverse(std::complex<double>* half, double* output);
+
+private:
+    int m_n;
+    FftPlan m_plan;
+    std::vector<std::complex<double>> m_row, m_scratch;
 };
 
 // In place, unnormalised, row-major n x n complex array, n a power of two >= 1 (n = 1: identity).

@@ -225,5 +225,26 @@ TEST(FftHelpers, QuadrantSwapAndRotations)
     EXPECT_EQ(RotateRight(left), m);
 }
 
+TEST(FftReal, HalfSpectrumMatchesComplexTransformAndInverts)
+{
+    for (int n = 2; n <= 64; n *= 2) {
+        std::mt19937 rng(n);
+        std::uniform_real_distribution<double> u(-1.0, 1.0);
+        std::vector<double> input(n * n);
+        for (auto& v : input) v = u(rng);
+        std::vector<cd> full(input.begin(), input.end());
+        Fft2DInPlace(full.data(), n, FftDirection::Forward);
+        RealFft2Plan plan(n);
+        std::vector<cd> half(n * plan.halfWidth());
+        plan.Forward(input.data(), half.data());
+        for (int r = 0; r < n; ++r)
+            for (int k = 0; k < plan.halfWidth(); ++k)
+                EXPECT_LT(std::abs(half[r * plan.halfWidth() + k] - full[r * n + k]), 1e-12) << n;
+        std::vector<double> back(n * n);
+        plan.Inverse(half.data(), back.data());
+        for (int i = 0; i < n * n; ++i) EXPECT_NEAR(back[i] / (n * n), input[i], 1e-14) << n;
+    }
+}
+
 }  // namespace
 }  // namespace frontlys
