@@ -1,0 +1,87 @@
+#include "prep/threshold.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/numbers.h"
+
+namespace frontlys {
+namespace {
+
+// Sum of plane 1 over one block of bw x bh pixels starting at 0-based (row0, col0).
+double BlockSum(const TImageRec& image, int row0, int col0, int bh, int bw)
+{
+    double sum = 0;
+    for (int r = row0; r < row0 + bh; ++r) {
+        const double* row = image.Planes.Row(0, r);
+        for (int c = col0; c < col0 + bw; ++c) sum += row[c];
+    }
+    return sum;
+}
+
+}  // namespace
+
+std::optional<ReducedRange> ReducedMinMax(const TImageRec* image, int extractDim)
+{
+    if (!image) return std::nullopt;
+    const int n = std::max(extractDim, 0);
+    const int bw = n > 0 ? image->Width / n : 0;
+    const int bh = n > 0 ? image->Height / n : 0;
+    const double area = static_cast<double>(bw) * bh;
+    if (n == 0 || area == 0) return ReducedRange{};  // every cell stays 0
+    ReducedRange range;
+    bool first = true;
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            const double cell = BlockSum(*image, r * bh, c * bw, bh, bw) / area;
+            if (first || cell < range.min) range.min = cell;
+            if (first || cell > range.max) range.max = cell;
+            first = false;
+        }
+    }
+    return range;
+}
+
+void AutoThreshold(TImageRec& image, int extractDim, double extractSeuil)
+{
+    MinMaxAll(&image);
+    const ReducedRange range = ReducedMinMax(&image, extractDim).value_or(ReducedRange{});
+    const double p = extractSeuil;
+    image.Threshold = ((100 - p) * range.min + p * range.max) / 100;
+}
+
+void ApplyThreshold(TImageRec* image)
+{
+    if (!image) return;
+    std::int32_t count = 0;
+    const double threshold = image->Threshold;
+    for (int r = 0; r < image->Height; ++r) {
+        const double* row = image->Row(r);
+        std::int16_t* mask = image->Mask.Row(0, r);
+        for (int c = 0; c < image->Width; ++c) {
+            const bool inside = row[c] >= threshold;
+            mask[c] = inside ? 1 : 0;
+            count += inside ? 1 : 0;
+        }
+    }
+    image->MaskCount = count;
+}
+
+double SliderThreshold(double minValue, double maxValue, int pos, int sliderMax)
+{
+    if (sliderMax <= 0) return minValue;
+    const double share = static_cast<double>(sliderMax - pos) / sliderMax;
+    return minValue + share * (maxValue - minValue);
+}
+
+int FollowThreshold(TImageRec& image, int sliderMax)
+{
+    MinMaxAll(&image);
+    const double lo = image.MinValue, hi = image.MaxValue, t = image.Threshold;
+    if (hi != lo && lo <= t && t <= hi)
+        return static_cast<int>(RoundToInt((1 - (t - lo) / (hi - lo)) * sliderMax));
+    image.Threshold = lo;
+    return sliderMax;
+}
+
+}  // namespace frontlys
