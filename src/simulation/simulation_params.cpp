@@ -1,0 +1,93 @@
+#include "simulation/simulation_params.h"
+
+#include <cmath>
+#include <string>
+
+namespace frontlys {
+namespace {
+
+constexpr int kMaxFrame = 8192;
+
+Status Refuse(const std::string& option, const std::string& why)
+{
+    return Status::Fail(StatusCode::OutOfRange, "Paramètre de simulation incorrect : " + option, why);
+}
+
+bool Positive(double v) { return std::isfinite(v) && v > 0; }
+
+Status CheckOptics(const SimulationParams& p)
+{
+    if (!Positive(p.diameterMm)) return Refuse("--diameter", "the diameter must be positive");
+    if (!Positive(p.focalMm)) return Refuse("--focal", "the focal length must be positive");
+    if (!std::isfinite(p.obstruction) || p.obstruction < 0 || p.obstruction >= 0.9)
+        return Refuse("--obstruction", "the obstruction ratio must lie in [0, 0.9)");
+    if (!Positive(p.defocusMm) || p.defocusMm >= 0.5 * p.focalMm)
+        return Refuse("--defocus", "the defocus must be positive and well below the focal length");
+    for (double v : p.zernikeRmsNm) {
+        if (!std::isfinite(v) || std::abs(v) > 1e5) return Refuse("--zernike", "a term beyond 100000 nm RMS");
+    }
+    return Status::Ok();
+}
+
+Status CheckCamera(const SimulationParams& p)
+{
+    if (!Positive(p.pixelUm) || p.pixelUm > 1000)
+        return Refuse("--pixel", "the pixel size must be in (0, 1000] um");
+    if (p.binning < 1 || p.binning > 16) return Refuse("--binning", "the binning must be 1 to 16");
+    if (p.size < 16 || p.size > kMaxFrame)
+        return Refuse("--size", "the frame side must be 16 to 8192 pixels");
+    const double limit = p.size;
+    if (!std::isfinite(p.offsetXPx) || !std::isfinite(p.offsetYPx) || std::abs(p.offsetXPx) > limit ||
+        std::abs(p.offsetYPx) > limit)
+        return Refuse("--offset", "the offset must stay within the frame side");
+    if (!std::isfinite(p.gainEPerAdu) || p.gainEPerAdu <= 0)
+        return Refuse("--gain", "the gain must be positive");
+    return Status::Ok();
+}
+
+Status CheckLight(const SimulationParams& p)
+{
+    const bool band = p.bandMaxNm > p.bandMinNm;
+    if (band && (!Positive(p.bandMinNm) || p.bandMaxNm > 20000 || p.bandSamples < 1 || p.bandSamples > 64))
+        return Refuse("--band", "the band must lie in (0, 20000] nm");
+    if (!band && (!Positive(p.lambdaNm) || p.lambdaNm > 20000))
+        return Refuse("--lambda", "the wavelength must lie in (0, 20000] nm");
+    if (!std::isfinite(p.seeingArcsec) || p.seeingArcsec < 0 || p.seeingArcsec > 60)
+        return Refuse("--seeing", "the seeing must lie in [0, 60] arcsec");
+    if (!Positive(p.photons) || p.photons > 1e15)
+        return Refuse("--photons", "the photon count must be positive");
+    if (!std::isfinite(p.readNoiseE) || p.readNoiseE < 0 || p.readNoiseE > 1e4)
+        return Refuse("--read-noise", "the read noise must lie in [0, 10000] e-");
+    if (!std::isfinite(p.backgroundAdu) || p.backgroundAdu < 0 || p.backgroundAdu > 65535)
+        return Refuse("--background", "the background must lie in [0, 65535] ADU");
+    return Status::Ok();
+}
+
+}  // namespace
+
+Status ValidateSimulationParams(const SimulationParams& params)
+{
+    if (auto s = CheckOptics(params); !s.ok()) return s;
+    if (auto s = CheckCamera(params); !s.ok()) return s;
+    return CheckLight(params);
+}
+
+std::vector<double> SimulatedWavelengthsNm(const SimulationParams& params)
+{
+    if (params.bandMaxNm <= params.bandMinNm) return {params.lambdaNm};
+    const int n = std::max(1, params.bandSamples);
+    const double step = (params.bandMaxNm - params.bandMinNm) / n;
+    std::vector<double> out;
+    for (int i = 0; i < n; ++i) out.push_back(params.bandMinNm + (i + 0.5) * step);
+    return out;
+}
+
+double BinnedPixelNm(const SimulationParams& params) { return params.pixelUm * 1000.0 * params.binning; }
+
+double DonutRadiusPx(const SimulationParams& params)
+{
+    const double radiusNm = params.defocusMm * 1e6 * (params.diameterMm / 2) / params.focalMm;
+    return radiusNm / BinnedPixelNm(params);
+}
+
+}  // namespace frontlys

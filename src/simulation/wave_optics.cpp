@@ -1,0 +1,186 @@
+#include "simulation/wave_optics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+#include "engine/fft.h"
+
+namespace frontlys {
+namespace {
+
+using Complex = std::complex<double>;
+constexpr double kArcsecPerRadian = 206264.80624709636;
+constexpr double kFieldMargin = 1.25;
+
+double FocalNm(const SimulationParams& p) { return p.focalMm * 1e6; }
+double DefocusNm(const SimulationParams& p) { return p.defocusMm * 1e6; }
+double ApertureRadiusNm(const SimulationParams& p) { return p.diameterMm * 5e5; }
+
+double PlaneDistanceNm(const SimulationParams& p, FocalSide side)
+{
+    return side == FocalSide::Intra ? FocalNm(p) - DefocusNm(p) : FocalNm(p) + DefocusNm(p);
+}
+
+int NextPowerOfTwo(double value)
+{
+    int n = 64;
+    while (n < value && n <= kMaxFineGrid) n *= 2;
+    return n;
+}
+
+// Pupil field times (-1)^(row + col), which centres the transform on index n/2.
+void FillPupil(std::vector<Complex>& field,
+               const SimulationParams& p,
+               const Aperture& aperture,
+               double lambdaNm,
+               double z,
+               int n,
+               double dxNm,
+               const FramePlacement& placement)
+{
+    const double radius = ApertureRadiusNm(p);
+    const double defocusCurvature = 0.5 * (1.0 / FocalNm(p) - 1.0 / z);
+    const double k = 2.0 * std::numbers::pi / lambdaNm;
+    const double step = dxNm / radius;
+    for (int r = 0; r < n; ++r) {
+        const double y = -(r - n / 2) * step;
+        for (int c = 0; c < n; ++c) {
+            const double x = (c - n / 2) * step;
+            Complex& out = field[static_cast<std::size_t>(r) * n + c];
+            out = 0;
+            if (x * x + y * y > 1.0 + 4 * step) continue;
+            const double t = aperture.transmission(x, y);
+            if (t <= 0) continue;
+            const double opd = aperture.opdNm(x, y) + defocusCurvature * (x * x + y * y) * radius * radius;
+            const double sign = ((r + c) & 1) ? -1.0 : 1.0;
+            // The linear phase moves the image by the placement's fractions of a sample.
+            const double shift = 2.0 * std::numbers::pi *
+                                 (placement.shiftCols * (c - n / 2) + placement.shiftRows * (r - n / 2)) / n;
+            out = std::polar(sign * t, -k * opd + shift);
+        }
+    }
+}
+
+void AccumulateIntensity(const std::vector<Complex>& field, Planes3D<double>& sum, double weight)
+{
+    double total = 0;
+    for (const Complex& v : field) total += std::norm(v);
+    if (total <= 0) return;
+    auto plane = sum.Plane(0);
+    for (std::size_t i = 0; i < plane.size(); ++i) plane[i] += weight * std::norm(field[i]) / total;
+}
+
+}  // namespace
+
+double SeeingSigmaNm(const SimulationParams& params)
+{
+    const double fwhm = params.seeingArcsec / kArcsecPerRadian * FocalNm(params);
+    return fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+}
+
+Result<FineGrid> ChooseFineGrid(const SimulationParams& params, double maxSlopeNm)
+{
+    const auto lambdas = SimulatedWavelengthsNm(params);
+    const double lambdaMin = *std::min_element(lambdas.begin(), lambdas.end());
+    const double zIntra = PlaneDistanceNm(params, FocalSide::Intra);
+    const double zExtra = PlaneDistanceNm(params, FocalSide::Extra);
+    const double duMax = lambdaMin * zIntra / (2 * ApertureRadiusNm(params));
+    const double pixel = BinnedPixelNm(params);
+    FineGrid grid;
+    grid.oversample = std::max(2, static_cast<int>(std::ceil(pixel / duMax - 1e-9)));
+    grid.stepNm = pixel / grid.oversample;
+    const double donut = DefocusNm(params) * ApertureRadiusNm(params) / FocalNm(params);
+    const double spread = zExtra * maxSlopeNm / ApertureRadiusNm(params) + 4 * SeeingSigmaNm(params);
+    const double halfField = kFieldMargin * (donut + spread) + 4 * grid.stepNm;
+    grid.n = NextPowerOfTwo(2 * halfField / grid.stepNm);
+    if (grid.n > kMaxFineGrid) {
+        return Status::Fail(StatusCode::OutOfRange,
+                            "Simulation trop grande : réduire la défocalisation ou l'aberration",
+                            "the fine grid would exceed " + std::to_string(kMaxFineGrid) + " samples");
+    }
+    return grid;
+}
+
+Planes3D<double> FocalPlaneIntensity(const SimulationParams& params,
+                                     const Aperture& aperture,
+                                     FocalSide side,
+                                     const FineGrid& grid,
+                                     const FramePlacement& placement)
+{
+    const int n = grid.n;
+    const double z = PlaneDistanceNm(params, side);
+    const auto lambdas = SimulatedWavelengthsNm(params);
+    Planes3D<double> sum(1, n, n);
+    std::vector<Complex> field(static_cast<std::size_t>(n) * n);
+    FftPlan plan(n);
+    for (double lambda : lambdas) {
+        const double dx = lambda * z / (n * grid.stepNm);
+        FillPupil(field, params, aperture, lambda, z, n, dx, placement);
+        plan.Transform2D(field.data(), FftDirection::Forward);
+        AccumulateIntensity(field, sum, 1.0 / lambdas.size());
+    }
+    return sum;
+}
+
+void BlurGaussian(Planes3D<double>& intensity, double sigmaSamples)
+{
+    if (!(sigmaSamples > 0)) return;
+    const int n = intensity.cols();
+    auto plane = intensity.Plane(0);
+    std::vector<Complex> data(plane.begin(), plane.end());
+    FftPlan plan(n);
+    plan.Transform2D(data.data(), FftDirection::Forward);
+    const double a =
+        2.0 * std::numbers::pi * std::numbers::pi * sigmaSamples * sigmaSamples / (double(n) * n);
+    for (int r = 0; r < n; ++r) {
+        const double v = r < n / 2 ? r : r - n;
+        for (int c = 0; c < n; ++c) {
+            const double u = c < n / 2 ? c : c - n;
+            data[static_cast<std::size_t>(r) * n + c] *= std::exp(-a * (u * u + v * v));
+        }
+    }
+    plan.Transform2D(data.data(), FftDirection::Inverse);
+    const double scale = 1.0 / (double(n) * n);
+    for (std::size_t i = 0; i < plane.size(); ++i) plane[i] = std::max(0.0, data[i].real() * scale);
+}
+
+FramePlacement PlaceOnFrame(const FineGrid& grid, const SimulationParams& params)
+{
+    // Continuous fine-sample positions, 0 at the frame corner; sample p covers [p, p + 1).
+    const double col = (params.size / 2.0 + params.offsetXPx) * grid.oversample;
+    const double row = (params.size / 2.0 + params.offsetYPx) * grid.oversample;
+    FramePlacement out;
+    out.baseCol = static_cast<long long>(std::floor(col)) - grid.n / 2;
+    out.baseRow = static_cast<long long>(std::floor(row)) - grid.n / 2;
+    out.shiftCols = col - std::floor(col) - 0.5;
+    out.shiftRows = row - std::floor(row) - 0.5;
+    return out;
+}
+
+Planes3D<double> BinOntoFrame(const Planes3D<double>& fine,
+                              const FineGrid& grid,
+                              const FramePlacement& placement,
+                              const SimulationParams& params)
+{
+    const int size = params.size;
+    const int os = grid.oversample;
+    const int n = fine.cols();
+    Planes3D<double> frame(1, size, size);
+    const long long limit = static_cast<long long>(size) * os;
+    for (int r = 0; r < n; ++r) {
+        const long long fr = placement.baseRow + r;
+        if (fr < 0 || fr >= limit) continue;
+        const double* row = fine.Row(0, r);
+        double* out = frame.Row(0, static_cast<int>(fr / os));
+        for (int c = 0; c < n; ++c) {
+            const long long fc = placement.baseCol + c;
+            if (fc >= 0 && fc < limit) out[fc / os] += row[c];
+        }
+    }
+    return frame;
+}
+
+}  // namespace frontlys
