@@ -1,0 +1,41 @@
+#include "analysis/test_session.h"
+
+#include "analysis/commands.h"
+
+namespace frontlys {
+
+TestSession NewSession() { return NewSession(DefaultPreferences()); }
+
+TestSession NewSession(const Tpreferences& prefs)
+{
+    TestSession session;
+    session.Prefs = prefs;
+    session.Basis = ZernikeBasis::ForCount(prefs.NPolyZern);
+    return session;
+}
+
+TestGeometry GeometryOf(const TTestParams& params)
+{
+    return {params.Focal, params.ApertureRadius, params.Defocus};
+}
+
+void CommandOutcome::Merge(CommandOutcome next)
+{
+    ran = ran || next.ran;
+    shown.insert(shown.end(), next.shown.begin(), next.shown.end());
+    released.insert(released.end(), next.released.begin(), next.released.end());
+    refreshInfos = refreshInfos || next.refreshInfos;
+    if (next.message) message = std::move(next.message);
+    if (!next.status.ok()) status = std::move(next.status);
+}
+
+CommandOutcome Refused(StatusCode code, std::string message, std::string reason, MessageStyle style)
+{
+    CommandOutcome outcome;
+    outcome.ran = true;
+    outcome.message = Message{message, style};
+    outcome.status = Status::Fail(code, std::move(message), std::move(reason));
+    return outcome;
+}
+
+}  // namespace frontlys
