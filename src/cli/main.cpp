@@ -2,9 +2,12 @@
 #include <exception>
 
 #include "cli/commands.h"
+#include "core/numbers.h"
 
 int main(int argc, char** argv)
 {
+    // Output meant for other programs: always a point, whatever the user's locale.
+    frontlys::SetDecimalSeparator('.');
     int exitCode = 0;
     try {
         CLI::App app{"frontlys-cli: curvature wavefront sensing from two defocused star images"};
