@@ -1,0 +1,161 @@
+#include "cli/simulate_command.h"
+
+#include <chrono>
+#include <ctime>
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+#include "core/numbers.h"
+#include "simulation/simulation_options.h"
+
+namespace frontlys::cli {
+
+const char* const kSignConventionText =
+    "Sign convention: a Zernike term is an optical path difference over the pupil, positive where\n"
+    "the wavefront is ahead of the reference sphere (towards the image). A positive spherical term\n"
+    "(Z11) is an under-corrected mirror: the marginal rays focus short of the paraxial ones, nearer\n"
+    "the mirror. A positive defocus (Z4) puts the focus nearer the mirror than the middle of the two\n"
+    "image planes, so the intra-focal donut is the smaller. Pupil coordinates are those of the\n"
+    "intra-focal image as displayed: x to the right, y up, angles counter-clockwise from x. The\n"
+    "intra-focal image shows the pupil upright, the extra-focal one turned by 180 degrees, as a\n"
+    "camera records them. The analysis of a simulated pair gives back these signs.";
+
+namespace {
+
+std::string UtcText(std::time_t t)
+{
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+    return buf;
+}
+
+struct SimulateOptions {
+    SimulationParams params;
+    std::string folder, offset, zernike, band;
+    double photons = 0;
+    bool floatOutput = false;
+    int exposureS = 10;
+};
+
+void ReportRefusal(const Status& s, std::ostream& err)
+{
+    err << s.message << "\n";
+    if (!s.reason.empty()) err << "  (" << s.reason << ")\n";
+}
+
+// The compound options into params; a refusal names the option.
+Status ApplyTextOptions(SimulateOptions& o)
+{
+    if (!o.offset.empty()) {
+        auto v = ParseOffset(o.offset);
+        if (!v.ok()) return v.status();
+        o.params.offsetXPx = v.value().first;
+        o.params.offsetYPx = v.value().second;
+    }
+    if (!o.zernike.empty()) {
+        auto v = ParseZernikeList(o.zernike);
+        if (!v.ok()) return v.status();
+        o.params.zernikeRmsNm = v.value();
+    }
+    if (!o.band.empty()) {
+        auto v = ParseBand(o.band);
+        if (!v.ok()) return v.status();
+        o.params.bandMinNm = v.value().first;
+        o.params.bandMaxNm = v.value().second;
+    }
+    if (o.photons != 0) {
+        o.params.photons = o.photons;
+        o.params.poisson = true;
+    }
+    return Status::Ok();
+}
+
+void AddOptions(CLI::App* cmd, SimulateOptions& o)
+{
+    SimulationParams& p = o.params;
+    cmd->add_option("--out", o.folder, "Folder of intra.fits, extra.fits and truth.txt")->required();
+    cmd->add_option("--diameter", p.diameterMm, "Aperture diameter, mm")->capture_default_str();
+    cmd->add_option("--focal", p.focalMm, "Focal length, mm")->capture_default_str();
+    cmd->add_option("--obstruction", p.obstruction, "Central obstruction, fraction of the diameter")
+        ->capture_default_str();
+    cmd->add_option("--pixel", p.pixelUm, "Camera pixel (unbinned), um")->capture_default_str();
+    cmd->add_option("--binning", p.binning, "Camera binning")->capture_default_str();
+    cmd->add_option("--defocus", p.defocusMm, "Distance of each image plane from focus, mm")
+        ->capture_default_str();
+    cmd->add_option("--size", p.size, "Frame side, pixels (any value)")->capture_default_str();
+    cmd->add_option("--offset", o.offset, "DX,DY: donut centre from the frame centre, pixels (DY down)");
+    cmd->add_option("--zernike", o.zernike, "K=NM,...: term K (1-28) at NM nm RMS, e.g. 11=40,5=15");
+    cmd->add_option("--lambda", p.lambdaNm, "Wavelength, nm")->capture_default_str();
+    cmd->add_option("--band", o.band, "NM1:NM2: polychromatic band, nm (replaces --lambda)");
+    cmd->add_option("--band-samples", p.bandSamples, "Wavelengths simulated across the band")
+        ->capture_default_str();
+    cmd->add_option("--seeing", p.seeingArcsec, "Seeing (Gaussian FWHM), arcsec")->capture_default_str();
+    cmd->add_option(
+        "--photons", o.photons, "Photo-electrons per image, with Poisson noise (default: 1e7, no noise)");
+    cmd->add_option("--read-noise", p.readNoiseE, "Read noise, electrons RMS")->capture_default_str();
+    cmd->add_option("--background", p.backgroundAdu, "Level added to every pixel, ADU")
+        ->capture_default_str();
+    cmd->add_option("--gain", p.gainEPerAdu, "Electrons per ADU")->capture_default_str();
+    cmd->add_option("--seed", p.seed, "Seed of the noise")->capture_default_str();
+    cmd->add_option("--exposure", o.exposureS, "EXPOSURE keyword, s")->capture_default_str();
+    cmd->add_flag("--float", o.floatOutput, "Write BITPIX -32 instead of 16-bit with BZERO 32768");
+}
+
+}  // namespace
+
+SimulationStamp StampNow(int exposureS, FitsSampleFormat format)
+{
+    const std::time_t now = std::time(nullptr);
+    return {UtcText(now), UtcText(now + exposureS + 20), exposureS, format};
+}
+
+int RunSimulate(const SimulationParams& params,
+                const std::filesystem::path& folder,
+                const SimulationStamp& stamp,
+                std::ostream& out,
+                std::ostream& err)
+{
+    auto pair = SimulatePair(params);
+    if (!pair.ok()) {
+        ReportRefusal(pair.status(), err);
+        return 2;
+    }
+    if (auto s = WriteSimulationFiles(folder, params, pair.value(), stamp); !s.ok()) {
+        ReportRefusal(s, err);
+        return 2;
+    }
+    const auto names = SimulationFileNames(folder);
+    const auto& grid = pair.value().grid;
+    out << "intra: " << names.intra.string() << "\nextra: " << names.extra.string()
+        << "\ntruth: " << names.truth.string() << "\n";
+    out << "donut radius: " << FormatFixed(DonutRadiusPx(params), 2) << " px, fine grid " << grid.n << " x "
+        << grid.n << ", " << grid.oversample << " x " << grid.oversample << " samples per pixel\n";
+    const int saturated = pair.value().intra.saturated + pair.value().extra.saturated;
+    if (saturated > 0)
+        err << "warning: " << saturated << " pixels saturated at 65535 ADU (lower --photons)\n";
+    return 0;
+}
+
+void AddSimulateCommand(CLI::App& app, int* exitCode)
+{
+    auto options = std::make_shared<SimulateOptions>();
+    auto* cmd =
+        app.add_subcommand("simulate", "Simulate an intra/extra-focal star image pair by wave optics");
+    cmd->footer(kSignConventionText);
+    AddOptions(cmd, *options);
+    cmd->callback([options, exitCode] {
+        if (auto s = ApplyTextOptions(*options); !s.ok()) {
+            ReportRefusal(s, std::cerr);
+            *exitCode = 2;
+            return;
+        }
+        const auto format = options->floatOutput ? FitsSampleFormat::Float32 : FitsSampleFormat::UInt16;
+        *exitCode = RunSimulate(
+            options->params, options->folder, StampNow(options->exposureS, format), std::cout, std::cerr);
+    });
+}
+
+}  // namespace frontlys::cli
