@@ -137,7 +137,7 @@ CommandOutcome FitWavefront(TestSession& session)
 
 CommandOutcome SimulateWavefront(TestSession& session)
 {
-    const SimulationParams& sim = session.Sim;
+    const SimParams& sim = session.Sim;
     const int n = sim.SimTaille;
     if (n <= 0 || sim.SimRayon <= 0 || n > kMaxSimulatedSide) return {};
     ImageSlot front = NewImage(n, n);

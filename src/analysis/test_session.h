@@ -41,7 +41,7 @@ inline constexpr ZernikeSelection MasqueFront = [] {
 }();
 
 // What the simulation dialog stores; "Simuler le front d'onde" reads it. Survives "Nouveau test".
-struct SimulationParams {
+struct SimParams {
     std::int32_t SimTaille = 0;       // side N of the simulated images, pixels
     std::int32_t SimIndexTaille = 0;  // item of N in the size list (0 = "64")
     std::int32_t SimRayon = 0;        // pupil radius R, pixels
@@ -80,7 +80,7 @@ struct TestSession {
 
     Tpreferences Prefs;
     ZernikeBasis Basis = ZernikeBasis::ForCount(22);
-    SimulationParams Sim;
+    SimParams Sim;
     std::string NomDernierExport;  // last name returned by the export dialog
 
     std::array<bool, kImageKinds> Windows{};  // which kinds have an image window
