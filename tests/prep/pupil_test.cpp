@@ -10,8 +10,8 @@
 namespace frontlys {
 namespace {
 
-using testing::MakeImage;
-using testing::SetMask;
+using synthetic::MakeImage;
+using synthetic::SetMask;
 
 ImageSlot Blank(int w, int h)
 {

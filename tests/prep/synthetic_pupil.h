@@ -7,7 +7,7 @@
 
 #include "core/image_rec.h"
 
-namespace frontlys::testing {
+namespace frontlys::synthetic {
 
 // A width x height image whose pixel at 1-based (column, row) is value(column, row).
 inline ImageSlot MakeImage(int width, int height, const std::function<double(int, int)>& value)
@@ -52,4 +52,4 @@ inline ImageSlot StarImage(
         side, side, [&](int c, int r) { return background + level * AnnulusLight(a, c, r) + n(gen); });
 }
 
-}  // namespace frontlys::testing
+}  // namespace frontlys::synthetic

@@ -10,7 +10,7 @@
 namespace frontlys {
 namespace {
 
-using testing::MakeImage;
+using synthetic::MakeImage;
 
 TEST(ReducedMinMax, AveragesWholeBlocksAndIgnoresTheRemainder)
 {
