@@ -25,15 +25,6 @@ void Remeasure(TImageRec& image, double floor)
     SetPupilAxes(&image);
 }
 
-// The plane in the top-left corner of a zero frame at least rows x cols.
-Planes3D<double> PadTo(Planes3D<double>& plane, int rows, int cols)
-{
-    if (plane.rows() >= rows && plane.cols() >= cols) return std::move(plane);
-    Planes3D<double> frame(1, std::max(plane.rows(), rows), std::max(plane.cols(), cols));
-    for (int r = 0; r < plane.rows(); ++r) std::copy_n(plane.Row(0, r), plane.cols(), frame.Row(0, r));
-    return frame;
-}
-
 }  // namespace
 
 void CoCentre(TImageRec* intra, TImageRec* extra)
@@ -70,16 +61,16 @@ void MatchPupilSizes(TImageRec* intra, TImageRec* extra)
 void ZoomAboutCentre(TImageRec& image, double factor)
 {
     if (image.Planes.empty()) return;
-    const int width = image.Width, height = image.Height;
-    Planes3D<double> plane(1, height, width);
-    std::copy_n(image.Planes.Row(0, 0), plane.size(), plane.data());
-    if (!SplineResample(plane, factor, factor).ok()) return;
-    // A shrunk plane goes into a zero frame of the full size before it moves: shifted inside its own
+    Result<Planes3D<double>> zoomed = SplineResampled(image.Planes, 0, factor, factor);
+    if (!zoomed.ok()) return;
+    // Resampling maps position c to (c - 1) f + 1; this shift takes the centre back to c. The shift
+    // reads the resampled plane through a zero border into the full frame: shifted inside its own
     // smaller frame, the far side of a pupil near the middle would be cut off.
-    Planes3D<double> frame = PadTo(plane, height, width);
-    // Resampling maps position c to (c - 1) f + 1; this shift takes the centre back to c.
-    ShiftImage(frame, (1 - factor) * (image.CentreY - 1), (1 - factor) * (image.CentreX - 1));
-    for (int r = 0; r < height; ++r) std::copy_n(frame.Row(0, r), width, image.Planes.Row(0, r));
+    ShiftPlaneInto(zoomed.value(),
+                   image.Planes,
+                   0,
+                   (1 - factor) * (image.CentreY - 1),
+                   (1 - factor) * (image.CentreX - 1));
 }
 
 void Rotate180(TImageRec* image)

@@ -23,11 +23,12 @@ struct ShiftTap {
 // clamping them keeps the integer conversion defined without changing any output.
 double ClampPosition(double x, int n) { return std::clamp(x, -2.0, n + 2.0); }
 
-std::vector<ShiftTap> ColumnTaps(int w, double colShift)
+// Taps of the w output columns over a source of srcW columns.
+std::vector<ShiftTap> ColumnTaps(int w, int srcW, double colShift)
 {
     std::vector<ShiftTap> taps(static_cast<std::size_t>(w));
     for (int j = 1; j <= w; ++j) {
-        const double x = ClampPosition(j - colShift, w);
+        const double x = ClampPosition(j - colShift, srcW);
         taps[j - 1] = {static_cast<int>(Trunc(x)) + kPad - 1, Frac(x)};
     }
     return taps;
@@ -53,16 +54,25 @@ inline void StoreValue(double v, std::int16_t& out)
     out = static_cast<std::int16_t>(r);
 }
 
+// A source plane of srcW x srcH seen through a zero border.
 template <class T>
-void ShiftPlaneData(const T* in, T* out, int w, int h, double a, const std::vector<ShiftTap>& taps)
+struct SourcePlane {
+    const T* data;
+    int w, h;
+};
+
+// Output (i, j), i = 1 .. h and j = 1 .. w, samples the source at (i - a, j - b).
+template <class T>
+void ShiftPlaneData(SourcePlane<T> src, T* out, int w, int h, double a, double b)
 {
-    std::vector<double> lo(static_cast<std::size_t>(w) + 2 * kPad), hi(lo.size());
+    const std::vector<ShiftTap> taps = ColumnTaps(w, src.w, b);
+    std::vector<double> lo(static_cast<std::size_t>(src.w) + 2 * kPad), hi(lo.size());
     for (int i = 1; i <= h; ++i) {
-        const double y = ClampPosition(i - a, h);
+        const double y = ClampPosition(i - a, src.h);
         const int rlo = static_cast<int>(Trunc(y));
         const double ty = Frac(y);
-        LoadRow(in, w, h, rlo, lo);
-        LoadRow(in, w, h, rlo + 1, hi);
+        LoadRow(src.data, src.w, src.h, rlo, lo);
+        LoadRow(src.data, src.w, src.h, rlo + 1, hi);
         T* dst = out + static_cast<std::size_t>(i - 1) * w;
         for (int j = 0; j < w; ++j) {
             const int k = taps[j].index;
@@ -74,17 +84,17 @@ void ShiftPlaneData(const T* in, T* out, int w, int h, double a, const std::vect
     }
 }
 
+bool FiniteShift(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+
 template <class T>
-void ShiftPlanes(Planes3D<T>& planes, int first, int last, double a, double b)
+void ShiftAll(Planes3D<T>& planes, double a, double b)
 {
-    if (planes.empty() || !std::isfinite(a) || !std::isfinite(b)) return;
+    if (planes.empty() || !FiniteShift(a, b)) return;
     const int w = planes.cols(), h = planes.rows();
-    const std::vector<ShiftTap> taps = ColumnTaps(w, b);
-    std::vector<T> out(static_cast<std::size_t>(w) * h);
-    for (int p = first; p <= last; ++p) {
-        ShiftPlaneData(planes.Row(p, 0), out.data(), w, h, a, taps);
-        std::copy(out.begin(), out.end(), planes.Row(p, 0));
-    }
+    Planes3D<T> out(planes.planes(), h, w);
+    for (int p = 0; p < planes.planes(); ++p)
+        ShiftPlaneData<T>({planes.Row(p, 0), w, h}, out.Row(p, 0), w, h, a, b);
+    planes = std::move(out);
 }
 
 // One output sample of the spline: lower 0-based sample and the weights of the evaluation formula.
@@ -150,15 +160,53 @@ void SecondDerivatives(const double* y, int n, double* y2, double* u)
     for (int k = n - 2; k >= 0; --k) y2[k] = y2[k] * y2[k + 1] + u[k];
 }
 
+// The elimination coefficients of the spline system depend only on the length, not on the data:
+// computed once per axis, they leave one division per sample.
+struct SplineSystem {
+    std::vector<double> coef;  // y2[i] before back-substitution
+    std::vector<double> p;     // pivots of the middle rows
+    double lastDiv = 1;
+};
+
+SplineSystem MakeSystem(int n)
+{
+    SplineSystem sys;
+    if (n < 2) return sys;
+    sys.coef.assign(static_cast<std::size_t>(n), 0.0);
+    sys.p.assign(static_cast<std::size_t>(n), 0.0);
+    sys.coef[0] = -0.5;
+    for (int i = 1; i < n - 1; ++i) {
+        sys.p[i] = 0.5 * sys.coef[i - 1] + 2;
+        sys.coef[i] = -0.5 / sys.p[i];
+    }
+    sys.lastDiv = 0.5 * sys.coef[n - 2] + 1;
+    return sys;
+}
+
+// Same arithmetic as SecondDerivatives, with u kept in y2 until the back-substitution.
+void SolveLine(const SplineSystem& sys, const double* y, int n, double* y2)
+{
+    if (n < 2) {
+        std::fill(y2, y2 + std::max(n, 0), 0.0);
+        return;
+    }
+    y2[0] = 0;
+    for (int i = 1; i < n - 1; ++i)
+        y2[i] = (3 * ((y[i + 1] - y[i]) - (y[i] - y[i - 1])) - 0.5 * y2[i - 1]) / sys.p[i];
+    y2[n - 1] = (-0.5 * y2[n - 2]) / sys.lastDiv;
+    for (int k = n - 2; k >= 0; --k) y2[k] = sys.coef[k] * y2[k + 1] + y2[k];
+}
+
 // Row pass: each of the h source rows (w samples) becomes plan.out samples of work.
 template <class T>
 void RowPass(const T* in, int w, int h, const AxisPlan& plan, std::vector<double>& work)
 {
-    std::vector<double> y(static_cast<std::size_t>(w)), y2(y.size()), u(y.size());
+    const SplineSystem sys = MakeSystem(w);
+    std::vector<double> y(static_cast<std::size_t>(w)), y2(y.size());
     for (int r = 0; r < h; ++r) {
         const T* src = in + static_cast<std::size_t>(r) * w;
         for (int c = 0; c < w; ++c) y[c] = static_cast<double>(src[c]);
-        SecondDerivatives(y.data(), w, y2.data(), u.data());
+        SolveLine(sys, y.data(), w, y2.data());
         double* dst = work.data() + static_cast<std::size_t>(r) * plan.out;
         for (std::size_t k = 0; k < plan.taps.size(); ++k) {
             const SplineTap& t = plan.taps[k];
@@ -168,9 +216,8 @@ void RowPass(const T* in, int w, int h, const AxisPlan& plan, std::vector<double
     }
 }
 
-// Second derivatives down every column of an h x cols array at once. The elimination coefficients
-// do not depend on the data, so the recursion runs row after row over contiguous memory and gives
-// exactly what SecondDerivatives gives column by column.
+// Second derivatives down every column of an h x cols array at once: the recursion runs row after
+// row over contiguous memory and gives exactly what SolveLine gives column by column.
 void ColumnSecondDerivatives(const std::vector<double>& work, int h, int cols, std::vector<double>& y2)
 {
     const auto at = [cols](int r) { return static_cast<std::size_t>(r) * cols; };
@@ -178,23 +225,20 @@ void ColumnSecondDerivatives(const std::vector<double>& work, int h, int cols, s
         std::fill(y2.begin(), y2.end(), 0.0);
         return;
     }
-    std::vector<double> coef(static_cast<std::size_t>(h));
-    coef[0] = -0.5;
-    std::fill_n(y2.begin(), cols, 0.0);  // u of the first row
+    const SplineSystem sys = MakeSystem(h);
+    std::fill_n(y2.begin(), cols, 0.0);
     for (int i = 1; i < h - 1; ++i) {
-        const double p = 0.5 * coef[i - 1] + 2;
-        coef[i] = -0.5 / p;
+        const double p = sys.p[i];
         const double *ym = &work[at(i - 1)], *y0 = &work[at(i)], *yp = &work[at(i + 1)];
         const double* um = &y2[at(i - 1)];
         double* u = &y2[at(i)];
         for (int k = 0; k < cols; ++k) u[k] = (3 * ((yp[k] - y0[k]) - (y0[k] - ym[k])) - 0.5 * um[k]) / p;
     }
-    const double lastDiv = 0.5 * coef[h - 2] + 1;
-    for (int k = 0; k < cols; ++k) y2[at(h - 1) + k] = (-0.5 * y2[at(h - 2) + k]) / lastDiv;
+    for (int k = 0; k < cols; ++k) y2[at(h - 1) + k] = (-0.5 * y2[at(h - 2) + k]) / sys.lastDiv;
     for (int i = h - 2; i >= 0; --i) {
         double* cur = &y2[at(i)];
         const double* next = &y2[at(i + 1)];
-        for (int k = 0; k < cols; ++k) cur[k] = coef[i] * next[k] + cur[k];
+        for (int k = 0; k < cols; ++k) cur[k] = sys.coef[i] * next[k] + cur[k];
     }
 }
 
@@ -230,40 +274,71 @@ Status CheckFactor(int n, double f)
     return Status::Ok();
 }
 
+// Resamples count planes from first into result.
 template <class T>
-Status ResamplePlanes(Planes3D<T>& planes, double fx, double fy)
+Status ResampleInto(
+    const Planes3D<T>& planes, int first, int count, double fx, double fy, Planes3D<T>& result)
 {
     const int w = planes.cols(), h = planes.rows();
     if (Status s = CheckFactor(w, fx); !s.ok()) return s;
     if (Status s = CheckFactor(h, fy); !s.ok()) return s;
     if (planes.empty()) return Status::Ok();
     const AxisPlan cols = PlanAxis(w, fx), rows = PlanAxis(h, fy);
-    Planes3D<T> result(planes.planes(), rows.out, cols.out);
+    result = Planes3D<T>(count, rows.out, cols.out);
     std::vector<double> work(static_cast<std::size_t>(h) * cols.out);
-    for (int p = 0; p < planes.planes(); ++p) {
-        RowPass(planes.Row(p, 0), w, h, cols, work);
+    for (int p = 0; p < count; ++p) {
+        RowPass(planes.Row(first + p, 0), w, h, cols, work);
         ColumnPass(work, h, cols.out, rows, result.Row(p, 0));
     }
-    planes = std::move(result);
     return Status::Ok();
+}
+
+template <class T>
+Status ResamplePlanes(Planes3D<T>& planes, double fx, double fy)
+{
+    Planes3D<T> result;
+    Status s = ResampleInto(planes, 0, planes.planes(), fx, fy, result);
+    if (s.ok() && !planes.empty()) planes = std::move(result);
+    return s;
 }
 
 }  // namespace
 
 void ShiftImage(Planes3D<double>& planes, double rowShift, double colShift)
 {
-    ShiftPlanes(planes, 0, planes.planes() - 1, rowShift, colShift);
+    ShiftAll(planes, rowShift, colShift);
 }
 
 void ShiftImage(Planes3D<std::int16_t>& planes, double rowShift, double colShift)
 {
-    ShiftPlanes(planes, 0, planes.planes() - 1, rowShift, colShift);
+    ShiftAll(planes, rowShift, colShift);
 }
 
 void ShiftImagePlane(Planes3D<double>& planes, int plane, double rowShift, double colShift)
 {
     if (plane < 0 || plane >= planes.planes()) return;
-    ShiftPlanes(planes, plane, plane, rowShift, colShift);
+    if (planes.planes() == 1) return ShiftAll(planes, rowShift, colShift);
+    if (planes.empty() || !FiniteShift(rowShift, colShift)) return;
+    const int w = planes.cols(), h = planes.rows();
+    Planes3D<double> out(1, h, w);
+    ShiftPlaneData<double>({planes.Row(plane, 0), w, h}, out.data(), w, h, rowShift, colShift);
+    std::copy_n(out.data(), out.size(), planes.Row(plane, 0));
+}
+
+void ShiftPlaneInto(const Planes3D<double>& source,
+                    Planes3D<double>& target,
+                    int targetPlane,
+                    double rowShift,
+                    double colShift)
+{
+    if (source.empty() || targetPlane < 0 || targetPlane >= target.planes()) return;
+    if (!FiniteShift(rowShift, colShift)) return;
+    ShiftPlaneData<double>({source.Row(0, 0), source.cols(), source.rows()},
+                           target.Row(targetPlane, 0),
+                           target.cols(),
+                           target.rows(),
+                           rowShift,
+                           colShift);
 }
 
 void SplineSecondDerivatives(std::span<const double> y, std::span<double> y2)
@@ -296,6 +371,20 @@ Status SplineResample(Planes3D<double>& planes, double colFactor, double rowFact
 Status SplineResample(Planes3D<std::int16_t>& planes, double colFactor, double rowFactor)
 {
     return ResamplePlanes(planes, colFactor, rowFactor);
+}
+
+Result<Planes3D<double>> SplineResampled(const Planes3D<double>& planes,
+                                         int plane,
+                                         double colFactor,
+                                         double rowFactor)
+{
+    if (plane < 0 || plane >= planes.planes())
+        return Status::Fail(
+            StatusCode::OutOfRange, "Plan d'image absent.", "no plane " + std::to_string(plane));
+    Planes3D<double> result;
+    Status s = ResampleInto(planes, plane, 1, colFactor, rowFactor, result);
+    if (!s.ok()) return s;
+    return result;
 }
 
 }  // namespace frontlys

@@ -22,6 +22,13 @@ void ShiftImage(Planes3D<double>& planes, double rowShift, double colShift);
 void ShiftImage(Planes3D<std::int16_t>& planes, double rowShift, double colShift);
 // Only the given 0-based plane.
 void ShiftImagePlane(Planes3D<double>& planes, int plane, double rowShift, double colShift);
+// The first plane of source shifted into a plane of target, at target's size: the source may be
+// smaller or larger, and what lies beyond it reads as 0.
+void ShiftPlaneInto(const Planes3D<double>& source,
+                    Planes3D<double>& target,
+                    int targetPlane,
+                    double rowShift,
+                    double colShift);
 
 // Second derivatives of the cubic spline through y[1..n] on unit spacing, with the end slopes of the
 // first and last intervals. y2 must hold y.size() values; fewer than 2 samples give zeros.
@@ -39,5 +46,10 @@ int ResampledSize(int n, double factor);
 inline constexpr int kMaxResampledSide = 1 << 15;
 [[nodiscard]] Status SplineResample(Planes3D<double>& planes, double colFactor, double rowFactor);
 [[nodiscard]] Status SplineResample(Planes3D<std::int16_t>& planes, double colFactor, double rowFactor);
+// One 0-based plane resampled into a new single-plane set; the source is left as it is.
+[[nodiscard]] Result<Planes3D<double>> SplineResampled(const Planes3D<double>& planes,
+                                                       int plane,
+                                                       double colFactor,
+                                                       double rowFactor);
 
 }  // namespace frontlys
