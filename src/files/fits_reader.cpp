@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/numbers.h"
@@ -68,19 +69,31 @@ U LoadBigEndian(const char* p)
 }
 
 // The stored value of sample i of a row, before scaling.
-double Sample(int bitpix, const char* row, int i)
+template <int Bitpix>
+double Sample(const char* row, int i)
+{
+    if constexpr (Bitpix == 8) return static_cast<unsigned char>(row[i]);
+    if constexpr (Bitpix == 16) return static_cast<std::int16_t>(LoadBigEndian<std::uint16_t>(row + 2 * i));
+    if constexpr (Bitpix == 32) return static_cast<std::int32_t>(LoadBigEndian<std::uint32_t>(row + 4 * i));
+    if constexpr (Bitpix == -32) return std::bit_cast<float>(LoadBigEndian<std::uint32_t>(row + 4 * i));
+    if constexpr (Bitpix == -64) return std::bit_cast<double>(LoadBigEndian<std::uint64_t>(row + 8 * i));
+}
+
+// Calls f with the BITPIX as a compile-time constant, so the sample loops carry no switch.
+template <class F>
+bool WithBitpix(int bitpix, F f)
 {
     switch (bitpix) {
         case 8:
-            return static_cast<unsigned char>(row[i]);
+            return f(std::integral_constant<int, 8>{});
         case 16:
-            return static_cast<std::int16_t>(LoadBigEndian<std::uint16_t>(row + 2 * i));
+            return f(std::integral_constant<int, 16>{});
         case 32:
-            return static_cast<std::int32_t>(LoadBigEndian<std::uint32_t>(row + 4 * i));
+            return f(std::integral_constant<int, 32>{});
         case -32:
-            return std::bit_cast<float>(LoadBigEndian<std::uint32_t>(row + 4 * i));
+            return f(std::integral_constant<int, -32>{});
         default:
-            return std::bit_cast<double>(LoadBigEndian<std::uint64_t>(row + 8 * i));
+            return f(std::integral_constant<int, -64>{});
     }
 }
 
@@ -97,16 +110,17 @@ Scaling ScalingOf(const TFitsHeader& h)
 
 bool Integral(double v) { return std::isfinite(v) && std::trunc(v) == v; }
 
-// Reads every row in file order, handing each decoded row to put(plane, row, values).
+// Reads the rows one at a time in file order, handing each to put(plane, row, bytes); put returns
+// false to stop early. False on a read error.
 template <class Put>
-bool ForEachRow(ByteSource& source, const Layout& l, int bitpix, Put put)
+bool ForEachRow(ByteSource& source, const Layout& l, int planes, Put put)
 {
     std::vector<char> buffer(static_cast<std::size_t>(l.cols) * l.bytes);
     std::int64_t offset = l.dataStart;
-    for (int p = 0; p < l.planes; ++p) {
+    for (int p = 0; p < planes; ++p) {
         for (int r = 0; r < l.rows; ++r, offset += static_cast<std::int64_t>(buffer.size())) {
             if (!source.ReadAt(offset, buffer)) return false;
-            if (!put(p, r, buffer.data(), bitpix)) return true;
+            if (!put(p, r, buffer.data())) return true;
         }
     }
     return true;
@@ -117,25 +131,38 @@ bool ReadInt16(ByteSource& source, const Layout& l, int bitpix, Scaling scaling,
 {
     out.Int16Planes = Planes3D<std::int16_t>(l.planes, l.rows, l.cols);
     *fits = true;
-    return ForEachRow(source, l, bitpix, [&](int p, int r, const char* row, int bp) {
-        std::int16_t* dst = out.Int16Planes.Row(p, r);
-        for (int c = 0; c < l.cols; ++c) {
-            const double v = scaling(Sample(bp, row, c));
-            if (v > 32767 || v < -32768) return *fits = false;
-            dst[c] = static_cast<std::int16_t>(RoundHalfEven(v));
-        }
-        return true;
+    return WithBitpix(bitpix, [&](auto bp) {
+        return ForEachRow(source, l, l.planes, [&](int p, int r, const char* row) {
+            std::int16_t* dst = out.Int16Planes.Row(p, r);
+            bool inRange = true;
+            for (int c = 0; c < l.cols; ++c) {
+                const double v = scaling(Sample<bp()>(row, c));
+                inRange &= v <= 32767 && v >= -32768;
+                dst[c] = static_cast<std::int16_t>(RoundHalfEven(std::clamp(v, -32768.0, 32767.0)));
+            }
+            return *fits = inRange;
+        });
+    });
+}
+
+// Unlimited doubles of the first planes, each row into rowOf(plane, row).
+template <class RowOf>
+bool DecodeDoubles(ByteSource& source, const Layout& l, int bitpix, Scaling scaling, int planes, RowOf rowOf)
+{
+    return WithBitpix(bitpix, [&](auto bp) {
+        return ForEachRow(source, l, planes, [&](int p, int r, const char* row) {
+            double* dst = rowOf(p, r);
+            for (int c = 0; c < l.cols; ++c) dst[c] = scaling(Sample<bp()>(row, c));
+            return true;
+        });
     });
 }
 
 bool ReadDouble(ByteSource& source, const Layout& l, int bitpix, Scaling scaling, FitsData& out)
 {
     out.DoublePlanes = Planes3D<double>(l.planes, l.rows, l.cols);
-    return ForEachRow(source, l, bitpix, [&](int p, int r, const char* row, int bp) {
-        double* dst = out.DoublePlanes.Row(p, r);
-        for (int c = 0; c < l.cols; ++c) dst[c] = scaling(Sample(bp, row, c));
-        return true;
-    });
+    return DecodeDoubles(
+        source, l, bitpix, scaling, l.planes, [&](int p, int r) { return out.DoublePlanes.Row(p, r); });
 }
 
 Status ReadPlanes(ByteSource& source, const Layout& l, const TFitsHeader& h, FitsData& out)
@@ -156,22 +183,23 @@ Status ReadPlanes(ByteSource& source, const Layout& l, const TFitsHeader& h, Fit
     return Status::Ok();
 }
 
-// Plane 1 as doubles, into the top-left corner of an N x N plane; gives the smallest sample.
-double CopyFirstPlane(const FitsData& data, Planes3D<double>& square)
+// The smallest sample of the top-left rows x cols; blank (NaN) samples are skipped.
+double SmallestSample(const Planes3D<double>& square, int rows, int cols)
 {
     double lo = std::nan("");
-    for (int r = 0; r < data.Rows; ++r) {
-        double* dst = square.Row(0, r);
-        if (IsInt16Code(data.ElementCode)) {
-            const std::int16_t* src = data.Int16Planes.Row(0, r);
-            for (int c = 0; c < data.Columns; ++c) dst[c] = src[c];
-        } else {
-            std::copy_n(data.DoublePlanes.Row(0, r), data.Columns, dst);
-        }
-        for (int c = 0; c < data.Columns; ++c)
-            if (!(dst[c] >= lo) && !std::isnan(dst[c])) lo = dst[c];  // blank (NaN) samples are skipped
+    for (int r = 0; r < rows; ++r) {
+        const double* row = square.Row(0, r);
+        for (int c = 0; c < cols; ++c)
+            if (!(row[c] >= lo) && !std::isnan(row[c])) lo = row[c];
     }
     return lo;
+}
+
+void SpreadColourCuts(TFitsHeader& header, int planes)
+{
+    if (planes != 3) return;
+    header.HighCut[1] = header.HighCut[2] = header.HighCut[0];
+    header.LowCut[1] = header.LowCut[2] = header.LowCut[0];
 }
 
 }  // namespace
@@ -195,10 +223,7 @@ Result<FitsData> ReadFitsFile(ByteSource& source, TFitsHeader& header, int maxAx
     data.Rows = l.rows;
     data.Columns = l.cols;
     if (Status s = ReadPlanes(source, l, header, data); !s.ok()) return s;
-    if (l.planes == 3) {
-        header.HighCut[1] = header.HighCut[2] = header.HighCut[0];
-        header.LowCut[1] = header.LowCut[2] = header.LowCut[0];
-    }
+    SpreadColourCuts(header, l.planes);
     return data;
 }
 
@@ -209,18 +234,25 @@ Result<FitsData> ReadFitsFile(const std::filesystem::path& file, TFitsHeader& he
     return ReadFitsFile(*source.value(), header);
 }
 
+// Plane 1 goes straight into the square record: its values are those of the 16-bit or double
+// planes of ReadFitsFile (integral scaling gives integral values), without the intermediate copy.
 Result<LoadedImage> ReadFitsImage(ByteSource& source, int maxAxis)
 {
     LoadedImage loaded;
-    auto data = ReadFitsFile(source, loaded.Header, maxAxis);
-    if (!data.ok()) return data.status();
-    const FitsData& d = data.value();
-    const int n = PaddedSide(d.Columns, d.Rows);
+    TFitsHeader& h = loaded.Header;
+    auto length = ReadFitsHeader(source, h);
+    if (!length.ok()) return length.status();
+    auto layout = CheckLayout(source, h, length.value(), maxAxis);
+    if (!layout.ok()) return layout.status();
+    const Layout& l = layout.value();
+    const int n = PaddedSide(l.cols, l.rows);
     Planes3D<double> square(1, n, n);
-    const double lo = CopyFirstPlane(d, square);
-    loaded.ElementCode = d.ElementCode;
+    if (!DecodeDoubles(source, l, h.Bitpix, ScalingOf(h), 1, [&](int, int r) { return square.Row(0, r); }))
+        return Refused("read error in the data");
+    SpreadColourCuts(h, l.planes);
+    const double lo = SmallestSample(square, l.rows, l.cols);
     loaded.Image = NewImage(std::move(square), n, n, 1);
-    if (!std::isnan(lo)) ClampBelow(*loaded.Image, lo);
+    if (lo > 0) ClampBelow(*loaded.Image, lo);  // a floor at or below 0 changes nothing
     return loaded;
 }
 

@@ -37,7 +37,6 @@ Result<FitsData> ReadFitsFile(const std::filesystem::path& file, TFitsHeader& he
 struct LoadedImage {
     ImageSlot Image;  // N x N, N the smallest power of two >= 128 holding the image
     TFitsHeader Header;
-    int ElementCode = 0;
 };
 
 // Plane 1 of the file in the top-left corner of an N x N record; the margin takes the smallest
