@@ -50,7 +50,9 @@ void FindPupil(TImageRec* image)
 
 void MeasureObstruction(TImageRec& image)
 {
-    if (!(image.Radius > 0)) {
+    const bool axesSet = image.XAxis.size() >= static_cast<std::size_t>(image.Width) &&
+                         image.YAxis.size() >= static_cast<std::size_t>(image.Height);
+    if (!(image.Radius > 0) || !axesSet) {
         image.Obstruction = 0;
         return;
     }

@@ -17,7 +17,7 @@ void FindPupil(TImageRec* image);
 
 // Obstruction := radius of the disk of the area of the pixels outside the mask within squared
 // reduced radius 0.9, over Radius. Needs the pupil axes (SetPupilAxes after FindPupil); an image
-// without a pupil (Radius <= 0) gets Obstruction 0.
+// without a pupil (Radius <= 0) or without axes gets Obstruction 0.
 void MeasureObstruction(TImageRec& image);
 
 // The useful-region frame: a square of a power-of-two side (at least 4) covering 1.15 x Radius about

@@ -23,8 +23,9 @@ void CoCentre(TImageRec* intra, TImageRec* extra);
 void MatchPupilSizes(TImageRec* intra, TImageRec* extra);
 
 // Resamples plane 1 by f about (CentreX, CentreY) and puts it back into a frame of the same size;
-// the pupil centre stays on the same position. Size, mask, statistics and geometry are unchanged.
-// A factor that is not positive and finite leaves the image as it is.
+// the pupil centre stays on the same position. A shrunk plane moves inside the full frame, so a
+// pupil near the middle keeps its far side. Size, mask, statistics and geometry are unchanged. A
+// factor that is not positive and finite leaves the image as it is.
 void ZoomAboutCentre(TImageRec& image, double factor);
 
 // Every plane and the mask turned by 180 degrees; statistics and geometry unchanged.
