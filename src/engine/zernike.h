@@ -47,7 +47,7 @@ ZernikeSelection AllTermsSelected();
 // The number of terms in use, the highest azimuthal order it implies, and the normalisation table.
 class ZernikeBasis {
 public:
-    ZernikeBasis() : ZernikeBasis(Make(22)) {}
+    ZernikeBasis() = default;  // P = 22, the default of NPolyZern
     // P is clamped to 0..28.
     static ZernikeBasis ForCount(int count) { return Make(count); }
 
@@ -61,6 +61,7 @@ public:
     bool operator==(const ZernikeBasis&) const = default;
 
 private:
+    ZernikeBasis(int count, int maxOrder) : m_count(count), m_maxOrder(maxOrder) {}
     static ZernikeBasis Make(int count);
     int m_count = 22;
     int m_maxOrder = 5;
@@ -91,6 +92,10 @@ private:
     Table m_gain{};    // G of the recurrence for (j, m)
     Table m_scale{};   // sqrt(e / (2(2j + m + 1) C[j][m]))
 };
+
+// Whether the current plane, the mask and both axes cover Width x Height, so that the image can be
+// walked in reduced pupil coordinates. Operations given an image that does not are no-ops.
+bool HasPupilGrid(const TImageRec& image);
 
 // One-point evaluation with obstruction eps (0 <= eps < 1).
 std::optional<ZernikeValues> ZernikeEval(const ZernikeBasis& basis, double x, double y, double obstruction);
