@@ -192,6 +192,30 @@ TEST(SplineResample, SixteenBitResultsAreRounded)
     EXPECT_EQ(p(0, 0, 1), 1);
 }
 
+TEST(SplineResample, OnePlaneIntoANewSetAndShiftedIntoALargerFrame)
+{
+    Planes3D<double> p(2, 9, 9);
+    for (int r = 0; r < 9; ++r)
+        for (int c = 0; c < 9; ++c) p(1, r, c) = r + 0.5 * c;  // a plane: the spline keeps it
+    auto half = SplineResampled(p, 1, 0.5, 0.5);
+    ASSERT_TRUE(half.ok());
+    ASSERT_EQ(half.value().planes(), 1);
+    ASSERT_EQ(half.value().cols(), 5);
+    EXPECT_DOUBLE_EQ(half.value()(0, 2, 3), 4 + 0.5 * 6);
+    EXPECT_EQ(p(1, 8, 8), 12.0);  // the source is left as it is
+    EXPECT_FALSE(SplineResampled(p, 2, 0.5, 0.5).ok());
+
+    // Into a 9 x 9 frame, one row and two columns on: beyond the 5 x 5 source the frame reads 0.
+    Planes3D<double> frame(1, 9, 9);
+    frame.Fill(-1);
+    ShiftPlaneInto(half.value(), frame, 0, 1, 2);
+    EXPECT_EQ(frame(0, 0, 4), 0.0);
+    EXPECT_DOUBLE_EQ(frame(0, 1, 2), half.value()(0, 0, 0));
+    EXPECT_DOUBLE_EQ(frame(0, 5, 6), half.value()(0, 4, 4));
+    EXPECT_EQ(frame(0, 6, 6), 0.0);
+    EXPECT_EQ(frame(0, 8, 8), 0.0);
+}
+
 TEST(SplineResample, RefusesAbsurdFactorsAndKeepsThePlanes)
 {
     auto p = Fill<double>(4, 4, [](int c, int r) { return c * r; });
