@@ -29,18 +29,6 @@ TPalette MakePalette(std::initializer_list<PaletteColour> stops,
     return p;
 }
 
-std::uint8_t ToByte(double component)
-{
-    return static_cast<std::uint8_t>(RoundToInt(component * 255.0) & 0xFF);
-}
-
-PaletteColour Lerp(const PaletteColour& a, const PaletteColour& b, double w)
-{
-    return {a.Red + (b.Red - a.Red) * w, a.Green + (b.Green - a.Green) * w, a.Blue + (b.Blue - a.Blue) * w};
-}
-
-Rgb8 ToBytes(const PaletteColour& c) { return {ToByte(c.Red), ToByte(c.Green), ToByte(c.Blue)}; }
-
 // Colour components of a wavelength before the intensity factor; b is the whole number of nanometres.
 PaletteColour WavelengthComponents(double lambda, double b)
 {
@@ -89,19 +77,6 @@ TPalette BuildPalette(int index, double lambdaInterferoNm)
             return MakePalette({{0, 0, 0}, {1, 1, 1}}, {0, 0, 0}, kBlue);
     }
 }
-
-Rgb8 PaletteColourAt(const TPalette& palette, double t)
-{
-    if (std::isnan(t)) return BackgroundBytes(palette);
-    const int n = std::clamp<int>(palette.SegmentCount, 1, kPaletteBackgroundEntry - 2);
-    // u = t / (1 / N) as the display always computed it; t * N rounds differently in the last bit.
-    const double u = std::clamp(t, 0.0, 1.0) / (1.0 / n);
-    const int k = std::min(static_cast<int>(u), n);
-    const double a = u - k;
-    return ToBytes(Lerp(palette.Entries[k], palette.Entries[k + 1], a));
-}
-
-Rgb8 BackgroundBytes(const TPalette& palette) { return ToBytes(palette.Entries[kPaletteBackgroundEntry]); }
 
 std::uint8_t ColourComponent(double component, double intensity)
 {

@@ -87,23 +87,46 @@ const T* InputRow(const Planes3D<T>& planes, int plane, double row, int height, 
     return planes.Row(plane, static_cast<int>(row) - 1);
 }
 
+int ResampledSize(int size, double factor) { return static_cast<int>(RoundToInt((size - 1) * factor + 1)); }
+
+// Plane `plane` of `in` (width x height) resampled into plane `outPlane` of `out`, already sized.
+template <class T>
+void ResamplePlane(const Planes3D<T>& in,
+                   int plane,
+                   int height,
+                   std::span<const ColumnTap> taps,
+                   double fy,
+                   Planes3D<T>& out,
+                   int outPlane)
+{
+    for (int j = 0; j < out.rows(); ++j) {
+        const double y = j / fy + 1;
+        const double rlo = Trunc(y);
+        const double ty = y - rlo;
+        const T* lo = InputRow(in, plane, rlo, height, 1 - ty);
+        const T* hi = InputRow(in, plane, rlo + 1, height, ty);
+        ResampleRow<T>(lo, 1 - ty, hi, ty, taps, out.Row(outPlane, j));
+    }
+}
+
+// One plane of `in`, resampled into a new one-plane set.
+template <class T>
+Planes3D<T> ResampledPlane(const Planes3D<T>& in, int plane, double fx, double fy)
+{
+    Planes3D<T> out(1, ResampledSize(in.rows(), fy), ResampledSize(in.cols(), fx));
+    const std::vector<ColumnTap> taps = ColumnTaps(in.cols(), out.cols(), fx);
+    ResamplePlane(in, plane, in.rows(), taps, fy, out, 0);
+    return out;
+}
+
 template <class T>
 void Resample(Planes3D<T>& planes, int& width, int& height, double fx, double fy)
 {
-    const int outW = static_cast<int>(RoundToInt((width - 1) * fx + 1));
-    const int outH = static_cast<int>(RoundToInt((height - 1) * fy + 1));
+    const int outW = ResampledSize(width, fx);
+    const int outH = ResampledSize(height, fy);
     const std::vector<ColumnTap> taps = ColumnTaps(width, outW, fx);
     Planes3D<T> out(planes.planes(), outH, outW);
-    for (int p = 0; p < planes.planes(); ++p) {
-        for (int j = 0; j < outH; ++j) {
-            const double y = j / fy + 1;
-            const double rlo = Trunc(y);
-            const double ty = y - rlo;
-            const T* lo = InputRow(planes, p, rlo, height, 1 - ty);
-            const T* hi = InputRow(planes, p, rlo + 1, height, ty);
-            ResampleRow<T>(lo, 1 - ty, hi, ty, taps, out.Row(p, j));
-        }
-    }
+    for (int p = 0; p < planes.planes(); ++p) ResamplePlane(planes, p, height, taps, fy, out, p);
     planes = std::move(out);
     width = outW;
     height = outH;
@@ -121,21 +144,25 @@ struct DrawnCopy {
     int width = 0, height = 0;  // W', H'
 };
 
+// Only the current plane is drawn, so only it is copied and resampled; without the log it is read
+// straight from the record.
 DrawnCopy MakeDrawnCopy(const TImageRec& image, QSize control, bool logDisplay)
 {
-    DrawnCopy q;
-    q.values = Planes3D<double>(1, image.Height, image.Width);
-    const auto plane = image.Planes.Plane(image.CurrentPlane - 1);
-    std::copy(plane.begin(), plane.end(), q.values.data());
-    q.mask = image.Mask;
-    if (logDisplay) LogInPlace(q.values.Plane(0));
     const double sx = static_cast<double>(control.width()) / image.Width;
     const double sy = static_cast<double>(control.height()) / image.Height;
-    q.width = image.Width;
-    q.height = image.Height;
-    BilinearResample(q.values, q.width, q.height, sx, sy);
-    int maskWidth = image.Width, maskHeight = image.Height;
-    BilinearResample(q.mask, maskWidth, maskHeight, sx, sy);
+    DrawnCopy q;
+    if (logDisplay) {
+        Planes3D<double> logs(1, image.Height, image.Width);
+        const auto plane = image.Planes.Plane(image.CurrentPlane - 1);
+        std::copy(plane.begin(), plane.end(), logs.data());
+        LogInPlace(logs.Plane(0));
+        q.values = ResampledPlane(logs, 0, sx, sy);
+    } else {
+        q.values = ResampledPlane(image.Planes, image.CurrentPlane - 1, sx, sy);
+    }
+    q.mask = ResampledPlane(image.Mask, 0, sx, sy);
+    q.width = q.values.cols();
+    q.height = q.values.rows();
     return q;
 }
 
@@ -186,6 +213,11 @@ struct ValueMap {
     double operator()(double v) const { return (v * scale - offset) / range; }
 };
 
+std::uint8_t Dimmed(std::uint8_t channel)
+{
+    return static_cast<std::uint8_t>(std::nearbyint(channel * kDimming));  // halves to even
+}
+
 void PaintRow(const double* values,
               const std::int16_t* mask,
               int count,
@@ -200,9 +232,9 @@ void PaintRow(const double* values,
         if (mask[j] != 0 || !maskVisible) {
             c = PaletteColourAt(palette, map(values[j]));
             if (mask[j] > 1) {
-                c.Red = static_cast<std::uint8_t>(RoundToInt(c.Red * kDimming));
-                c.Green = static_cast<std::uint8_t>(RoundToInt(c.Green * kDimming));
-                c.Blue = static_cast<std::uint8_t>(RoundToInt(c.Blue * kDimming));
+                c.Red = Dimmed(c.Red);
+                c.Green = Dimmed(c.Green);
+                c.Blue = Dimmed(c.Blue);
             }
         }
         rgb[0] = c.Red;
