@@ -22,6 +22,9 @@ struct FringeOptions {
     double angleDeg = 0;  // -360 .. 360
 };
 
+// Amplitude of the interferogram's tilt plane, nm: fringes x lambdaRef / 2 (edge to centre).
+double InterferogramTiltNm(int fringes, double lambdaRefNm);
+
 // The size index the information window starts with for a FactMultDiff (2, 4, 8; anything else x1).
 int PsfSizeIndexFor(int factMultDiff);
 

@@ -77,6 +77,7 @@ struct AnalysisReport {
     std::vector<std::string> coefficientLines;  // "Zk = v.vv" with the "  (!)" alerts
     std::vector<std::string> termNames;         // names of the first npoly terms
     double seconds = 0;
+    std::vector<std::string> warnings;  // what was ignored on the way (a prefs line, a rejected key)
 
     // The final state, for pictures and files.
     std::shared_ptr<TestSession> session;

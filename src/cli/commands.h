@@ -7,5 +7,6 @@
 namespace frontlys::cli {
 
 void AddInfoCommand(CLI::App& app, int* exitCode);
+void AddAnalyseCommand(CLI::App& app, int* exitCode);
 
 }  // namespace frontlys::cli

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "support/donut_pair.h"
+#include "support/temp_dir.h"
+
+namespace frontlys {
+namespace {
+
+using testing::DonutSpec;
+
+std::string ReadAll(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class AnalyseCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* cli = std::getenv("FRONTLYS_CLI");
+        if (!cli) GTEST_SKIP() << "FRONTLYS_CLI is not set";
+        m_cli = cli;
+        files = testing::WriteDonutPair(dir.path(), spec, 128);
+    }
+
+    CliRun Analyse(const std::string& args)
+    {
+        const auto out = dir.path() / "stdout.txt", err = dir.path() / "stderr.txt";
+        const std::string command = "'" + m_cli + "' analyse " + args + " >'" + out.string() + "' 2>'" +
+                                    err.string() + "' </dev/null";
+        CliRun run;
+        const int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = ReadAll(out);
+        run.err = ReadAll(err);
+        return run;
+    }
+
+    std::string Pair() const { return "'" + files.intra.string() + "' '" + files.extra.string() + "'"; }
+
+    TempDir dir;
+    DonutSpec spec;
+    testing::DonutFiles files;
+
+private:
+    std::string m_cli;
+};
+
+// The pair holds spherical aberration balanced by defocus: the fit must find eps K / 48 nm of Z11
+// (peak normalisation), K = R^2 l / (F (F - l)), and little of any other term.
+TEST_F(AnalyseCommandTest, RecoversTheSphericalAberrationOfASyntheticPair)
+{
+    const CliRun run = Analyse(Pair() + " --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(run.out);
+    for (const char* key : {"zernike_rms_nm",
+                            "zernike_nm",
+                            "ptv_nm",
+                            "rms_nm",
+                            "strehl",
+                            "defocus_mm",
+                            "radius_intra_px",
+                            "radius_extra_px",
+                            "centre_intra",
+                            "centre_extra",
+                            "obstruction",
+                            "seconds"})
+        EXPECT_TRUE(j.contains(key)) << key;
+    EXPECT_EQ(j.size(), 12u);
+    ASSERT_EQ(j["zernike_rms_nm"].size(), 22u);
+    ASSERT_EQ(j["zernike_nm"].size(), 28u);
+    EXPECT_NEAR(j["radius_intra_px"].get<double>(), spec.radiusPx, 0.5);
+    EXPECT_NEAR(j["radius_extra_px"].get<double>(), spec.radiusPx, 0.5);
+    EXPECT_NEAR(j["centre_intra"][0].get<double>(), spec.centreX, 0.2);
+    EXPECT_NEAR(j["centre_intra"][1].get<double>(), spec.centreY, 0.2);
+    // Turned by half a turn in the 128 frame, the extra pupil lands on the intra one.
+    EXPECT_NEAR(j["centre_extra"][0].get<double>(), spec.centreX, 0.2);
+    EXPECT_NEAR(j["centre_extra"][1].get<double>(), spec.centreY, 0.2);
+
+    // Defocus from the radii: k = 12 500 nm x F / R = 125 000 nm per pixel.
+    const double radius = (j["radius_intra_px"].get<double>() + j["radius_extra_px"].get<double>()) / 2;
+    const double l = j["defocus_mm"].get<double>() * 1e6;
+    EXPECT_NEAR(l, radius * 125000, 1);
+    const double F = spec.focalMm * 1e6, R = spec.diameterMm * 5e5;
+    const double expected = spec.eps * R * R * l / (F * (F - l)) / 48;
+    const double spherical = j["zernike_nm"][10].get<double>();
+    EXPECT_NEAR(spherical, expected, 0.15 * expected);
+    EXPECT_NEAR(j["zernike_rms_nm"][10].get<double>(), spherical / std::sqrt(5.0), 1e-9);
+    for (int k = 5; k <= 22; ++k) {
+        if (k == 11) continue;
+        EXPECT_LT(std::abs(j["zernike_rms_nm"][k - 1].get<double>()), 0.1 * expected) << k;
+    }
+    // The displayed wavefront is the spherical term alone: RMS of c / sqrt(5).
+    EXPECT_NEAR(j["rms_nm"].get<double>(), expected / std::sqrt(5.0), 0.2 * expected);
+    EXPECT_GT(j["strehl"].get<double>(), 0.9);
+    EXPECT_NE(run.err.find("Reconstruction"), std::string::npos) << "progress goes to stderr";
+}
+
+TEST_F(AnalyseCommandTest, WritesTheResultFilesAndPictures)
+{
+    const auto out = dir.path() / "results";
+    const CliRun run = Analyse(Pair() + " --niter 2 --npoly 10 --out '" + out.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The result files are written with their own separators; the summary after them keeps ".".
+    EXPECT_NE(run.out.find("Rapport de Strehl : 0."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Z10 = "), std::string::npos) << run.out;
+    const std::string coefs = ReadAll(out / "coefficients.txt");
+    EXPECT_EQ(coefs.rfind("Fichier =", 0), 0u);
+    EXPECT_NE(coefs.find("\r\nZernike,Nom,RMS nm\r\n"), std::string::npos);
+    int lines = 0;
+    for (std::size_t p = coefs.find("\r\n"); p != std::string::npos; p = coefs.find("\r\n", p + 1)) ++lines;
+    EXPECT_EQ(lines, 2 + 10);
+    const std::string opd = ReadAll(out / "wavefront.opd");
+    EXPECT_EQ(opd.rfind("560,", 0), 0u);
+    for (const char* name : {"intra.png", "extra.png", "signal.png", "wavefront.png", "residual.png"}) {
+        const std::string png = ReadAll(out / name);
+        ASSERT_GT(png.size(), 8u) << name;
+        EXPECT_EQ(png.substr(1, 3), "PNG") << name;
+    }
+}
+
+TEST_F(AnalyseCommandTest, OneIterationWritesNoResidualPicture)
+{
+    const auto out = dir.path() / "one";
+    ASSERT_EQ(Analyse(Pair() + " --out '" + out.string() + "'").status, 0);
+    EXPECT_TRUE(std::filesystem::exists(out / "wavefront.png"));
+    EXPECT_FALSE(std::filesystem::exists(out / "residual.png"));
+}
+
+TEST_F(AnalyseCommandTest, GivenDefocusAndOpticsOverrideTheHeader)
+{
+    const CliRun run = Analyse(Pair() + " --json --defocus 4,5 --focal 1200 --diameter 250");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(run.out);
+    EXPECT_DOUBLE_EQ(j["defocus_mm"].get<double>(), 4.5);
+}
+
+TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
+{
+    const std::string missing = "'" + (dir.path() / "none.fits").string() + "'";
+    CliRun run = Analyse(missing + " '" + files.extra.string() + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("L'image est introuvable"), std::string::npos) << run.err;
+
+    EXPECT_EQ(Analyse(Pair() + " --defocus 0").status, 2);
+    EXPECT_EQ(Analyse(Pair() + " --defocus abc").status, 2);
+    EXPECT_EQ(Analyse(Pair() + " --niter 0").status, 2);
+    EXPECT_EQ(Analyse(Pair() + " --npoly 29").status, 2);
+
+    // Different padded sizes.
+    DonutSpec big = spec;
+    big.width = big.height = 200;
+    const auto bigFile = dir.path() / "big.fits";
+    testing::WriteDonut(bigFile, big, -1, 100, 100);
+    run = Analyse("'" + files.intra.string() + "' '" + bigFile.string() + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Les deux images n'ont pas les mêmes dimensions"), std::string::npos) << run.err;
+
+    // A frame without a star: no pupil.
+    DonutSpec empty = spec;
+    empty.radiusPx = 0.1;
+    const auto flat = dir.path() / "flat.fits";
+    testing::WriteDonut(flat, empty, 1, 60, 60);
+    run = Analyse("'" + flat.string() + "' '" + files.extra.string() + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Impossible de déterminer le seuil"), std::string::npos) << run.err;
+}
+
+TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)
+{
+    DonutSpec bare = spec;
+    bare.writeOptics = false;
+    const auto bareDir = dir.path() / "bare";
+    std::filesystem::create_directory(bareDir);
+    const auto pair = testing::WriteDonutPair(bareDir, bare, 128);
+    const std::string files2 = "'" + pair.intra.string() + "' '" + pair.extra.string() + "'";
+    CliRun run = Analyse(files2);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Tous les paramètres n'ont pas été saisis."), std::string::npos) << run.err;
+    EXPECT_EQ(Analyse(files2 + " --focal 1000 --diameter 200").status, 2);  // no pixel size for auto
+    run = Analyse(files2 + " --focal 1000 --diameter 200 --pixel 12.5 --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+}
+
+}  // namespace
+}  // namespace frontlys
