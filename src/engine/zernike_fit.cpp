@@ -20,23 +20,24 @@ constexpr int kBlockRows = 128;
 class TriangularReduction {
 public:
     explicit TriangularReduction(int terms)
-        : m_terms(terms), m_stride(terms + 1), m_r(std::size_t(m_stride) * m_stride), m_block()
+        : m_terms(terms),
+          m_stride(terms + 1),
+          m_r(std::size_t(m_stride) * m_stride),
+          m_block(std::size_t(kBlockRows) * m_stride)
     {
-        m_block.reserve(std::size_t(kBlockRows) * m_stride);
     }
 
     void AddRow(const double* values, double target)
     {
-        m_block.insert(m_block.end(), values, values + m_terms);
-        m_block.push_back(target);
-        if (BlockRows() == kBlockRows) Flush();
+        for (int j = 0; j < m_terms; ++j) m_block[std::size_t(j) * kBlockRows + m_rows] = values[j];
+        m_block[std::size_t(m_terms) * kBlockRows + m_rows] = target;
+        if (++m_rows == kBlockRows) Flush();
     }
 
     void Flush()
     {
-        const int rows = BlockRows();
-        for (int j = 0; j < m_stride && rows > 0; ++j) Eliminate(j, rows);
-        m_block.clear();
+        for (int j = 0; j < m_stride && m_rows > 0; ++j) Eliminate(j, m_rows);
+        m_rows = 0;
     }
 
     // The s x s triangle, row-major, and Q^T b.
@@ -56,29 +57,43 @@ public:
     }
 
 private:
-    int BlockRows() const { return static_cast<int>(m_block.size()) / m_stride; }
     double R(int i, int j) const { return m_r[std::size_t(i) * m_stride + j]; }
     double& R(int i, int j) { return m_r[std::size_t(i) * m_stride + j]; }
-    double& B(int row, int j) { return m_block[std::size_t(row) * m_stride + j]; }
+    // Column j of the pending block, stored by columns so that the reflections run contiguously.
+    double* Column(int j) { return &m_block[std::size_t(j) * kBlockRows]; }
+
+    // Four partial sums: the additions do not wait on each other.
+    static double Dot(const double* __restrict a, const double* __restrict b, int n)
+    {
+        double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            s0 += a[i] * b[i], s1 += a[i + 1] * b[i + 1], s2 += a[i + 2] * b[i + 2],
+                s3 += a[i + 3] * b[i + 3];
+        }
+        for (; i < n; ++i) s0 += a[i] * b[i];
+        return (s0 + s1) + (s2 + s3);
+    }
 
     // One reflector zeroes column j of the block against the diagonal element R(j, j).
     void Eliminate(int j, int rows)
     {
+        const double* v = Column(j);
         double scale = std::fabs(R(j, j));
-        for (int b = 0; b < rows; ++b) scale = std::max(scale, std::fabs(B(b, j)));
+        for (int b = 0; b < rows; ++b) scale = std::max(scale, std::fabs(v[b]));
         if (scale == 0) return;
-        double sum = (R(j, j) / scale) * (R(j, j) / scale);
-        for (int b = 0; b < rows; ++b) sum += (B(b, j) / scale) * (B(b, j) / scale);
+        const double inverse = 1 / scale;
+        double sum = (R(j, j) * inverse) * (R(j, j) * inverse);
+        for (int b = 0; b < rows; ++b) sum += (v[b] * inverse) * (v[b] * inverse);
         const double norm = scale * std::sqrt(sum);
         const double alpha = -std::copysign(norm, R(j, j));
         const double beta = 1 / (norm * (norm + std::fabs(R(j, j))));
         const double head = R(j, j) - alpha;
         for (int c = j + 1; c < m_stride; ++c) {
-            double f = head * R(j, c);
-            for (int b = 0; b < rows; ++b) f += B(b, j) * B(b, c);
-            f *= beta;
+            double* __restrict target = Column(c);
+            const double f = beta * (head * R(j, c) + Dot(v, target, rows));
             R(j, c) -= f * head;
-            for (int b = 0; b < rows; ++b) B(b, c) -= f * B(b, j);
+            for (int b = 0; b < rows; ++b) target[b] -= f * v[b];
         }
         R(j, j) = alpha;
     }
@@ -87,6 +102,7 @@ private:
     int m_stride;
     std::vector<double> m_r;
     std::vector<double> m_block;
+    int m_rows = 0;
 };
 
 // Terms among the first P whose selection byte is 1, as 0-based indices.
