@@ -64,12 +64,8 @@ int RunDemo(const std::filesystem::path& folder, std::ostream& out, std::ostream
         << " Newtonian, obstruction " << params.obstruction * 100 << " %, defocus " << params.defocusMm
         << " mm, band " << params.bandMinNm << "-" << params.bandMaxNm << " nm, seeing "
         << params.seeingArcsec << " arcsec, " << params.photons << " photo-electrons per image\n";
-    {
-        // The coefficient writer leaves "," in force; our terminal output keeps its point.
-        ScopedDecimalSeparator keep(DecimalSeparator());
-        if (int rc = RunSimulate(params, folder, StampNow(10, FitsSampleFormat::UInt16), out, err); rc != 0)
-            return rc;
-    }
+    if (int rc = RunSimulate(params, folder, StampNow(10, FitsSampleFormat::UInt16), out, err); rc != 0)
+        return rc;
     AnalysisOptions options;
     options.intra = SimulationFileNames(folder).intra;
     options.extra = SimulationFileNames(folder).extra;

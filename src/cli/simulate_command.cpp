@@ -123,9 +123,13 @@ int RunSimulate(const SimulationParams& params,
         ReportRefusal(pair.status(), err);
         return 2;
     }
-    if (auto s = WriteSimulationFiles(folder, params, pair.value(), stamp); !s.ok()) {
-        ReportRefusal(s, err);
-        return 2;
+    {
+        // The coefficient writer leaves "," in force; this output keeps the separator it had.
+        ScopedDecimalSeparator keep(DecimalSeparator());
+        if (auto s = WriteSimulationFiles(folder, params, pair.value(), stamp); !s.ok()) {
+            ReportRefusal(s, err);
+            return 2;
+        }
     }
     const auto names = SimulationFileNames(folder);
     const auto& grid = pair.value().grid;
