@@ -7,6 +7,8 @@
 namespace frontlys::cli {
 
 void AddInfoCommand(CLI::App& app, int* exitCode);
+void AddSimulateCommand(CLI::App& app, int* exitCode);
+void AddDemoCommand(CLI::App& app, int* exitCode);
 void AddAnalyseCommand(CLI::App& app, int* exitCode);
 
 }  // namespace frontlys::cli

@@ -13,6 +13,8 @@ int main(int argc, char** argv)
         CLI::App app{"frontlys-cli: curvature wavefront sensing from two defocused star images"};
         app.require_subcommand(1);
         frontlys::cli::AddInfoCommand(app, &exitCode);
+        frontlys::cli::AddSimulateCommand(app, &exitCode);
+        frontlys::cli::AddDemoCommand(app, &exitCode);
         frontlys::cli::AddAnalyseCommand(app, &exitCode);
         try {
             app.parse(argc, argv);
