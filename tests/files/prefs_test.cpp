@@ -78,8 +78,8 @@ TEST(Prefs, WavelengthWrittenWithCommaReadsBack)
 
 TEST(Prefs, LineRules)
 {
-    EXPECT_EQ(Parsed("NIter=300").NIter, 44);  // low 8 bits
-    EXPECT_EQ(Parsed("NIter=-254").NIter, 2);  // two's complement low byte
+    EXPECT_EQ(Parsed("NIter=300").NIter, 44);              // low 8 bits
+    EXPECT_EQ(Parsed("NIter=-254").NIter, 2);              // two's complement low byte
     EXPECT_EQ(Parsed("niter=5").NIter, 1);                 // names are case sensitive
     EXPECT_EQ(Parsed("NIter=3\r\nNIter=7\r\n").NIter, 3);  // the first line of a name wins
     EXPECT_EQ(Parsed("PltFront=2\nNIter=4\rPltPSF=3").PltPSF, 3);
