@@ -22,7 +22,8 @@ inline cd TimesI(cd a) { return {-a.imag(), a.real()}; }
 // One radix-4 Stockham stage: `span` is the sub-transform length entering the stage and `stride`
 // the distance between its consecutive elements. Reads x, writes y in self-sorted order.
 template <bool kInverse>
-void Radix4Stage(const cd* x, cd* y, int span, int stride, const cd* twiddle)
+inline __attribute__((always_inline)) void Radix4Stage(
+    const cd* x, cd* y, int span, int stride, const cd* twiddle)
 {
     const int quarter = span / 4;
     const std::ptrdiff_t s = stride;
@@ -48,6 +49,23 @@ void Radix4Stage(const cd* x, cd* y, int span, int stride, const cd* twiddle)
     }
 }
 
+// The butterflies are compiled twice, with and without AVX2/FMA, and the loader picks one.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_FFT_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define FRONTLYS_FFT_CLONES
+#endif
+
+FRONTLYS_FFT_CLONES void Radix4Forward(const cd* x, cd* y, int span, int stride, const cd* twiddle)
+{
+    Radix4Stage<false>(x, y, span, stride, twiddle);
+}
+
+FRONTLYS_FFT_CLONES void Radix4Inverse(const cd* x, cd* y, int span, int stride, const cd* twiddle)
+{
+    Radix4Stage<true>(x, y, span, stride, twiddle);
+}
+
 // The last stage when log2 n is odd: length-2 sub-transforms, no twiddle.
 void Radix2Stage(const cd* x, cd* y, int stride)
 {
@@ -61,7 +79,7 @@ void Radix2Stage(const cd* x, cd* y, int stride)
 
 // Columns are transformed in strips copied into a small buffer, so that the butterflies run over
 // contiguous rows of the strip and the strip stays in cache.
-int StripWidth(int n) { return std::clamp(8192 / std::max(n, 1), 4, std::max(n, 1)); }
+int StripWidth(int n) { return std::clamp(16384 / std::max(n, 1), 4, std::max(n, 1)); }
 
 }  // namespace
 
@@ -103,9 +121,9 @@ void FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) cons
         if (stage.radix == 2) {
             Radix2Stage(x, y, stride);
         } else if (inverse) {
-            Radix4Stage<true>(x, y, stage.span, stride, stage.inverse.data());
+            Radix4Inverse(x, y, stage.span, stride, stage.inverse.data());
         } else {
-            Radix4Stage<false>(x, y, stage.span, stride, stage.forward.data());
+            Radix4Forward(x, y, stage.span, stride, stage.forward.data());
         }
         std::swap(x, y);
         stride *= stage.radix;

@@ -1,0 +1,103 @@
+// 2-D complex forward + inverse transform, ours beside FFTW (FFTW_MEASURE, one thread, double).
+// The "ratio_to_fftw" counter of our runs is our time over FFTW's for the same N, measured in the
+// same process just before.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <complex>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "engine/fft.h"
+
+#ifdef FRONTLYS_HAVE_FFTW
+#include <fftw3.h>
+#endif
+
+namespace {
+
+// Thread CPU time: the ratios stay meaningful on a loaded machine.
+double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec + 1e-9 * t.tv_nsec;
+}
+
+using cd = std::complex<double>;
+
+std::vector<cd> RandomData(int n)
+{
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<double> u(-1, 1);
+    std::vector<cd> v(static_cast<std::size_t>(n) * n);
+    for (auto& z : v) z = cd(u(rng), u(rng));
+    return v;
+}
+
+std::map<int, double>& FftwSeconds()
+{
+    static std::map<int, double> seconds;
+    return seconds;
+}
+
+// Seconds per forward+inverse pair, timed outside the benchmark loop for the ratio.
+template <class F>
+double TimePair(F&& pair, int repeats)
+{
+    const double start = CpuSeconds();
+    for (int i = 0; i < repeats; ++i) pair();
+    return (CpuSeconds() - start) / repeats;
+}
+
+int Repeats(int n) { return std::max(2, (1 << 24) / (n * n)); }
+
+#ifdef FRONTLYS_HAVE_FFTW
+void BM_Fftw2D(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    auto* data = reinterpret_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * n * n));
+    fftw_plan forward = fftw_plan_dft_2d(n, n, data, data, FFTW_FORWARD, FFTW_MEASURE);
+    fftw_plan inverse = fftw_plan_dft_2d(n, n, data, data, FFTW_BACKWARD, FFTW_MEASURE);
+    const auto input = RandomData(n);
+    std::copy(input.begin(), input.end(), reinterpret_cast<cd*>(data));
+    auto pair = [&] {
+        fftw_execute(forward);
+        fftw_execute(inverse);
+    };
+    for (auto _ : state) {
+        pair();
+        benchmark::ClobberMemory();
+    }
+    FftwSeconds()[n] = TimePair(pair, Repeats(n));
+    fftw_destroy_plan(forward);
+    fftw_destroy_plan(inverse);
+    fftw_free(data);
+}
+BENCHMARK(BM_Fftw2D)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
+#endif
+
+void BM_Ours2D(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    frontlys::FftPlan plan(n);
+    auto data = RandomData(n);
+    auto pair = [&] {
+        plan.Transform2D(data.data(), frontlys::FftDirection::Forward);
+        plan.Transform2D(data.data(), frontlys::FftDirection::Inverse);
+    };
+    for (auto _ : state) {
+        pair();
+        benchmark::ClobberMemory();
+    }
+    const auto fftw = FftwSeconds().find(n);
+    if (fftw != FftwSeconds().end()) {
+        state.counters["ratio_to_fftw"] = TimePair(pair, Repeats(n)) / fftw->second;
+    }
+}
+BENCHMARK(BM_Ours2D)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
