@@ -128,6 +128,19 @@ Status StartingLaplacian(const TImageRec& laplacian, std::vector<double>& out)
     return Status::Ok();
 }
 
+// The input's mask, and the solution on its pupil pixels, 0 elsewhere.
+void WriteSolution(const TImageRec& laplacian, const std::vector<double>& solution, TImageRec& wavefront)
+{
+    const int n = laplacian.Width;
+    CopyMask(laplacian, wavefront);
+    for (int r = 0; r < n; ++r) {
+        double* out = wavefront.Planes.Row(0, r);
+        const std::int16_t* mask = wavefront.Mask.Row(0, r);
+        const double* sol = solution.data() + static_cast<std::ptrdiff_t>(r) * n;
+        for (int c = 0; c < n; ++c) out[c] = mask[c] == 1 ? sol[c] : 0.0;
+    }
+}
+
 }  // namespace
 
 void MarkBoundaryRing(TImageRec& image, double outerRadius)
@@ -209,13 +222,7 @@ Result<PoissonSummary> SolvePoisson(const TImageRec& laplacian, TImageRec& wavef
         for (std::size_t i = 0; i < lap.size(); ++i) work[i] = ringMask[i] == 1 ? measured[i] : lap[i];
     }
 
-    CopyMask(laplacian, wavefront);
-    for (int r = 0; r < n; ++r) {
-        double* out = wavefront.Planes.Row(0, r);
-        const std::int16_t* mask = wavefront.Mask.Row(0, r);
-        const double* sol = w->data() + static_cast<std::ptrdiff_t>(r) * n;
-        for (int c = 0; c < n; ++c) out[c] = mask[c] == 1 ? sol[c] : 0.0;
-    }
+    WriteSolution(laplacian, *w, wavefront);
     return summary;
 }
 
