@@ -52,8 +52,9 @@ void PrintComparison(const SimulationParams& truth, const AnalysisReport& report
     if (counted > 0)
         out << "RMS of the differences, terms 5 to " << report.zernikeRmsNm.size() << ": "
             << Fixed(std::sqrt(sq / counted), 2) << " nm\n";
-    out << "PTV " << report.ptvText << " (" << report.ptvWaves << "), RMS " << report.rmsText << " ("
-        << report.rmsWaves << "), Strehl " << report.strehlText << " at " << Fixed(report.lambdaNm, 0)
+    auto waves = [](const std::string& text) { return text.empty() ? std::string() : " (" + text + ")"; };
+    out << "PTV " << report.ptvText << waves(report.ptvWaves) << ", RMS " << report.rmsText
+        << waves(report.rmsWaves) << ", Strehl " << report.strehlText << " at " << Fixed(report.lambdaNm, 0)
         << " nm\n";
 }
 

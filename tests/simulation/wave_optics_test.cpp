@@ -215,6 +215,36 @@ TEST(WaveOptics, PositiveDefocusTermShrinksTheIntraImage)
     EXPECT_NEAR(rExtra, DonutRadiusPx(p) + shift, 0.4);
 }
 
+// Half-extent along a row or a column through the frame centre, at a quarter of the plateau.
+double Extent(const Planes3D<double>& f, bool alongRows)
+{
+    const int n = f.cols(), mid = n / 2;
+    double plateau = 0;
+    for (int i = 0; i < n; ++i) plateau = std::max(plateau, alongRows ? f(0, mid, i) : f(0, i, mid));
+    plateau *= 0.8;  // the fringes overshoot the plateau near the edge
+    int lit = 0;
+    for (int i = 0; i < n; ++i) lit += (alongRows ? f(0, mid, i) : f(0, i, mid)) >= 0.25 * plateau ? 1 : 0;
+    return lit / 2.0;
+}
+
+TEST(WaveOptics, PositiveAstigmatismStretchesIntraAlongYAndExtraAlongX)
+{
+    // OPD = c (x^2 - y^2): rays leave along -grad, so the intra-focal image narrows in x by 2 c z / R
+    // and widens in y; beyond focus the extra-focal one does the opposite.
+    auto p = SmallTelescope();
+    p.defocusMm = 3;
+    const double c = 1000;
+    auto a = ClearAperture(0, 2 * c);
+    a.opdNm = [c](double x, double y) { return c * (x * x - y * y); };
+    const double shift = 2 * c * p.focalMm * 1e6 / (p.diameterMm * 5e5) / 9000;  // 3.6 px
+    const auto intra = Flux(p, a, FocalSide::Intra);
+    const auto extra = Flux(p, a, FocalSide::Extra);
+    EXPECT_NEAR(Extent(intra, true), DonutRadiusPx(p) - shift, 1.0);
+    EXPECT_NEAR(Extent(intra, false), DonutRadiusPx(p) + shift, 1.0);
+    EXPECT_NEAR(Extent(extra, true), DonutRadiusPx(p) + shift, 1.0);
+    EXPECT_NEAR(Extent(extra, false), DonutRadiusPx(p) - shift, 1.0);
+}
+
 TEST(WaveOptics, BandAveragesItsWavelengths)
 {
     auto p = SmallTelescope();
