@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <tuple>
 
 #include "support/fits_builder.h"
 #include "support/temp_dir.h"
@@ -180,6 +181,17 @@ TEST(FitsLoad, PaddedSides)
     EXPECT_EQ(PaddedSide(1024, 1024), 1024);
     EXPECT_EQ(PaddedSide(3, 1025), 2048);
     EXPECT_EQ(PaddedSide(32768, 1), 32768);
+}
+
+TEST(FitsLoad, RecordSidesOfWorkedExamples)
+{
+    for (auto [w, h, side] :
+         {std::tuple{129, 50, 256}, std::tuple{1024, 1024, 1024}, std::tuple{50, 129, 256}}) {
+        auto r = Load(FitsBuilder::Image(16, w, h).Pixels(Ramp(w * h, 1, 0)));
+        ASSERT_TRUE(r.ok()) << r.status().reason;
+        EXPECT_EQ(r.value().Image->Width, side);
+        EXPECT_EQ(r.value().Image->Height, side);
+    }
 }
 
 TEST(FitsLoad, CopiesIntoTopLeftAndFillsMarginWithPositiveMinimum)
