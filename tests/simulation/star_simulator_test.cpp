@@ -64,6 +64,20 @@ TEST(StarSimulator, NoiselessFrameHoldsThePhotonsPlusTheBackground)
     EXPECT_EQ(pair.value().intra.saturated, 0);
 }
 
+TEST(StarSimulator, OddFrameAndDonutAtTheEdgeLoseOnlyTheLightOutside)
+{
+    auto p = Small();
+    p.size = 37;
+    p.offsetXPx = 18.5;  // the centre on the top right corner of the frame
+    p.offsetYPx = -18.5;
+    const auto pair = SimulatePair(p);
+    ASSERT_TRUE(pair.ok()) << pair.status().reason;
+    EXPECT_EQ(pair.value().intra.adu.cols(), 37);
+    const double share = Sum(pair.value().intra.adu) / p.photons;
+    EXPECT_GT(share, 0.15);
+    EXPECT_LT(share, 0.35);  // a quarter of the donut, centred on the frame's corner
+}
+
 TEST(StarSimulator, CoefficientsAreTheRmsTimesTheNorms)
 {
     const auto pair = SimulatePair(Small());
