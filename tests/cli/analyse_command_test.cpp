@@ -196,5 +196,40 @@ TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)
     ASSERT_EQ(run.status, 0) << run.err;
 }
 
+TEST_F(AnalyseCommandTest, StartsFromAGivenPreferencesFile)
+{
+    const auto prefs = dir.path() / "prefs.txt";
+    std::ofstream(prefs) << "NIter=2\r\nNPolyZern=10\r\nLambdaRef=632.8\r\n";
+    CliRun run = Analyse(Pair() + " --json --prefs '" + prefs.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto j = nlohmann::json::parse(run.out);
+    EXPECT_EQ(j["zernike_rms_nm"].size(), 10u);
+    // An option wins over the file.
+    run = Analyse(Pair() + " --json --npoly 15 --prefs '" + prefs.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    j = nlohmann::json::parse(run.out);
+    EXPECT_EQ(j["zernike_rms_nm"].size(), 15u);
+    EXPECT_EQ(Analyse(Pair() + " --prefs '" + (dir.path() / "none.txt").string() + "'").status, 2);
+}
+
+TEST_F(AnalyseCommandTest, ResizeBringsBothPupilsToOneRadius)
+{
+    DonutSpec unequal = spec;
+    const auto sub = dir.path() / "unequal";
+    std::filesystem::create_directory(sub);
+    auto pair = testing::WriteDonutPair(sub, unequal, 128);
+    unequal.radiusPx = 44;
+    testing::WriteDonut(pair.extra, unequal, -1, 129 - spec.centreX, 129 - spec.centreY);
+    const std::string files2 = "'" + pair.intra.string() + "' '" + pair.extra.string() + "'";
+    CliRun run = Analyse(files2 + " --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto j = nlohmann::json::parse(run.out);
+    EXPECT_NEAR(j["radius_extra_px"].get<double>() - j["radius_intra_px"].get<double>(), 4, 0.5);
+    run = Analyse(files2 + " --json --resize");
+    ASSERT_EQ(run.status, 0) << run.err;
+    j = nlohmann::json::parse(run.out);
+    EXPECT_NEAR(j["radius_extra_px"].get<double>(), j["radius_intra_px"].get<double>(), 0.5);
+}
+
 }  // namespace
 }  // namespace frontlys
