@@ -121,15 +121,18 @@ inline Derivatives Differentiate(const KnownWavefront& w, double x, double y)
 inline double Intensity(const KnownWavefront& w, const ModelPupil& pupil, double a, double xi, double eta)
 {
     double x = xi, y = eta;
-    for (int it = 0; it < 40; ++it) {
+    bool converged = false;
+    for (int it = 0; it < 40 && !converged; ++it) {
         double wx = 0, wy = 0;
         Gradient(w, x, y, wx, wy);
         const double nx = xi - a * wx, ny = eta - a * wy;
-        const bool done = std::abs(nx - x) + std::abs(ny - y) < 1e-10;
+        converged = std::abs(nx - x) + std::abs(ny - y) < 1e-10;
         x = nx;
         y = ny;
-        if (done) break;
     }
+    // Inside the pupil the mapping is a contraction; a search that does not settle (or runs off to
+    // infinity, as W grows fast beyond the edge) started from a point no pupil ray reaches: dark.
+    if (!converged || !std::isfinite(x) || !std::isfinite(y)) return 0.0;
     const double rho = std::hypot(x, y);
     if (rho > 1.0 || rho < pupil.obstruction) return 0.0;
     const Derivatives d = Differentiate(w, x, y);
