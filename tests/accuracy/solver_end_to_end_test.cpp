@@ -7,6 +7,7 @@
 #include "engine/curvature_signal.h"
 #include "engine/reconstruct.h"
 #include "engine/zernike_fit.h"
+#include "prep/pupil.h"
 
 namespace frontlys {
 namespace {
@@ -80,6 +81,42 @@ void Report(const char* label, int k, double want, const Recovered& got)
                 got.summary.poisson.iterations);
 }
 
+// The reconstruction with the central shadow held flat: the hole pixels join the ring (mask 2),
+// so the solver keeps the gradient at 0 there as it does outside the pupil. The inner-edge signal is
+// the Laplacian of W continued flat into the shadow, as the outer-edge signal is of W continued flat
+// beyond the pupil; without this condition nothing ties the solution inside the hole.
+Recovered RecoverWithShadowHeldFlat(const KnownWavefront& w, const ModelPupil& pupil)
+{
+    const TestGeometry g = ModelGeometry();
+    const auto pair = testing::MakeModelPair(w, pupil, g);
+    ImageSlot signal = NewImage(pupil.size, pupil.size);
+    EXPECT_TRUE(ComputeSignal(*pair.intra, *pair.extra, *signal).ok());
+    TImageRec lap = *signal;
+    ScaleImage(lap, g.ApertureRadius * g.ApertureRadius * g.Defocus / (g.Focal * (g.Focal - g.Defocus)));
+    MarkBoundaryRing(lap, kRingOuter);
+    for (int r = 0; r < lap.Height; ++r)
+        for (int c = 0; c < lap.Width; ++c)
+            if (lap.MaskAt(r, c) == 0 && std::hypot(lap.XAxis[c], lap.YAxis[r]) < kRingInner)
+                lap.MaskAt(r, c) = 2;
+    ImageSlot front = NewImage(pupil.size, pupil.size);
+    front->CentreX = lap.CentreX;
+    front->CentreY = lap.CentreY;
+    front->Radius = lap.Radius;
+    SetPupilAxes(front.get());
+    Recovered out;
+    auto solved = SolvePoisson(lap, *front);
+    EXPECT_TRUE(solved.ok());
+    if (!solved.ok()) return out;
+    out.summary.solved = true;
+    out.summary.poisson = solved.take();
+    for (std::int16_t& m : std::span<std::int16_t>(front->Mask.data(), front->Mask.size()))
+        if (m != 1) m = 0;
+    MeasureObstruction(*front);
+    ClearOutsideAnnulus(*front);
+    FitZernike(*front, ZernikeBasis::ForCount(28), AllTermsSelected(), out.fitted);
+    return out;
+}
+
 class EndToEnd : public ::testing::TestWithParam<int> {};
 
 TEST_P(EndToEnd, FullPupilTermComesBackWithItsSign)
@@ -94,6 +131,28 @@ TEST_P(EndToEnd, FullPupilTermComesBackWithItsSign)
     Report("full pupil", k, want, got);
     EXPECT_GT(got.fitted[k - 1] * want, 0) << "wrong sign";
     const double tolerance = Harmonic(k) ? 0.4 : 0.1;
+    EXPECT_NEAR(got.fitted[k - 1], want, tolerance * std::abs(want)) << ZernikeName(k);
+}
+
+// Real star images never have sharp pupil edges: a seeing of 2 arc seconds FWHM at F = 1000 mm is
+// 9.7 um, sigma 4.1 um, and the defocused pupil of the model geometry (radius R l / F = 0.2 mm over
+// 48 pixels) has 4.2 um pixels, so sigma = 1 pixel. With that blur the edge-only terms come back
+// within 12.6 % (measured: astigmatism +11.0/+8.6 %, trefoil -1.1 %, tetrafoil -6.5/+0.7 %,
+// pentafoil -12.6 %) and every other term within 5.1 %. No setup measured (sharp, 0.5 or 1 pixel,
+// NIter 1, 3 or 5) brings every edge-only term within 10 %.
+TEST_P(EndToEnd, FullPupilWithSeeingBlur)
+{
+    const int k = GetParam();
+    KnownWavefront w;
+    w.coefficients[k - 1] = Amplitude(k);
+    ModelPupil pupil;
+    pupil.supersample = 3;
+    pupil.blurPx = 1.0;
+    const Recovered got = RecoverFromModel(w, pupil);
+    const double want = w.coefficients[k - 1];
+    Report("full pupil, seeing 1 px", k, want, got);
+    EXPECT_GT(got.fitted[k - 1] * want, 0) << "wrong sign";
+    const double tolerance = Harmonic(k) ? 0.15 : 0.1;
     EXPECT_NEAR(got.fitted[k - 1], want, tolerance * std::abs(want)) << ZernikeName(k);
 }
 
@@ -113,6 +172,25 @@ TEST_P(EndToEnd, AnnulusQuarterIsMeasured)
     Report("annulus 0.25", k, want[k - 1], got);
     EXPECT_TRUE(got.summary.solved);
     for (double v : got.fitted) EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST_P(EndToEnd, AnnulusQuarterWithShadowHeldFlat)
+{
+    const int k = GetParam();
+    KnownWavefront w;
+    w.coefficients[k - 1] = Amplitude(k);
+    ModelPupil pupil;
+    pupil.supersample = 3;
+    pupil.obstruction = 0.25;
+    const ZernikeCoefficients want = ReferenceCoefficients(w, pupil);
+    const Recovered got = RecoverWithShadowHeldFlat(w, pupil);
+    Report("annulus 0.25 shadow flat", k, want[k - 1], got);
+    // Measured: spherical +10.9 %, secondary spherical +8.9 %, coma +7.8 %, secondary coma -47 %;
+    // the solver as it stands gives spherical with the wrong sign (-162 %) on the same pair.
+    EXPECT_GT(got.fitted[k - 1] * want[k - 1], 0) << "wrong sign";
+    if (ZernikeTermInfo(k).m == 0) {
+        EXPECT_NEAR(got.fitted[k - 1], want[k - 1], 0.15 * std::abs(want[k - 1]));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Terms, EndToEnd, ::testing::Range(5, 23), [](const auto& info) {
