@@ -26,7 +26,7 @@ std::vector<double> PixelsOf(const TImageRec& image)
 
 class CommandsTest : public ::testing::Test {
 protected:
-    void SetUp() override { files = testing::WriteDonutPair(dir.path(), spec, 128); }
+    void SetUp() override { files = testing::WriteDonutPair(dir.path(), donut, 128); }
 
     // Both images open and prepared, the parameters of the donut pair entered.
     void OpenAndEnterParams()
@@ -37,7 +37,7 @@ protected:
     }
 
     TempDir dir;
-    DonutSpec spec;
+    DonutSpec donut;
     testing::DonutFiles files;
     TestSession session = NewSession();
 };
@@ -113,7 +113,7 @@ TEST_F(CommandsTest, OpenBothPreparesThePupilsAndComputesTheSignal)
     for (const TImageRec* pupil : {session.ImageIntra.get(), session.ImageExtra.get()}) {
         EXPECT_NEAR(pupil->CentreX, 64, 0.2);
         EXPECT_NEAR(pupil->CentreY, 64, 0.2);
-        EXPECT_NEAR(pupil->Radius, spec.radiusPx, 0.5);
+        EXPECT_NEAR(pupil->Radius, donut.radiusPx, 0.5);
     }
     EXPECT_EQ(session.ImageSignal->Kind, 2);
 }
@@ -155,7 +155,7 @@ TEST_F(CommandsTest, PreparationCommandsNeedTheirImages)
     // One image: extraction works on it alone, the pair commands do nothing.
     const CommandOutcome extracted = ExtractPupils(session);
     EXPECT_EQ(extracted.shown, std::vector<ImageKind>{ImageKind::Intra});
-    EXPECT_NEAR(session.ImageIntra->Radius, spec.radiusPx, 0.5);
+    EXPECT_NEAR(session.ImageIntra->Radius, donut.radiusPx, 0.5);
     EXPECT_FALSE(CoCentrePupils(session).ran);
     EXPECT_FALSE(ComputeSignalCommand(session).ran);
 }
@@ -163,7 +163,7 @@ TEST_F(CommandsTest, PreparationCommandsNeedTheirImages)
 TEST_F(CommandsTest, SignalOfImagesOfDifferentSizesIsRefused)
 {
     ASSERT_FALSE(OpenIntra(session, files.intra).failed());
-    DonutSpec big = spec;
+    DonutSpec big = donut;
     big.width = big.height = 200;  // pads to 256
     const auto bigFile = dir.path() / "big.fits";
     testing::WriteDonut(bigFile, big, -1, 100, 100);

@@ -34,7 +34,7 @@ protected:
         const char* cli = std::getenv("FRONTLYS_CLI");
         if (!cli) GTEST_SKIP() << "FRONTLYS_CLI is not set";
         m_cli = cli;
-        files = testing::WriteDonutPair(dir.path(), spec, 128);
+        files = testing::WriteDonutPair(dir.path(), donut, 128);
     }
 
     CliRun Analyse(const std::string& args)
@@ -53,7 +53,7 @@ protected:
     std::string Pair() const { return "'" + files.intra.string() + "' '" + files.extra.string() + "'"; }
 
     TempDir dir;
-    DonutSpec spec;
+    DonutSpec donut;
     testing::DonutFiles files;
 
 private:
@@ -83,20 +83,20 @@ TEST_F(AnalyseCommandTest, RecoversTheSphericalAberrationOfASyntheticPair)
     EXPECT_EQ(j.size(), 12u);
     ASSERT_EQ(j["zernike_rms_nm"].size(), 22u);
     ASSERT_EQ(j["zernike_nm"].size(), 28u);
-    EXPECT_NEAR(j["radius_intra_px"].get<double>(), spec.radiusPx, 0.5);
-    EXPECT_NEAR(j["radius_extra_px"].get<double>(), spec.radiusPx, 0.5);
-    EXPECT_NEAR(j["centre_intra"][0].get<double>(), spec.centreX, 0.2);
-    EXPECT_NEAR(j["centre_intra"][1].get<double>(), spec.centreY, 0.2);
+    EXPECT_NEAR(j["radius_intra_px"].get<double>(), donut.radiusPx, 0.5);
+    EXPECT_NEAR(j["radius_extra_px"].get<double>(), donut.radiusPx, 0.5);
+    EXPECT_NEAR(j["centre_intra"][0].get<double>(), donut.centreX, 0.2);
+    EXPECT_NEAR(j["centre_intra"][1].get<double>(), donut.centreY, 0.2);
     // Turned by half a turn in the 128 frame, the extra pupil lands on the intra one.
-    EXPECT_NEAR(j["centre_extra"][0].get<double>(), spec.centreX, 0.2);
-    EXPECT_NEAR(j["centre_extra"][1].get<double>(), spec.centreY, 0.2);
+    EXPECT_NEAR(j["centre_extra"][0].get<double>(), donut.centreX, 0.2);
+    EXPECT_NEAR(j["centre_extra"][1].get<double>(), donut.centreY, 0.2);
 
     // Defocus from the radii: k = 12 500 nm x F / R = 125 000 nm per pixel.
     const double radius = (j["radius_intra_px"].get<double>() + j["radius_extra_px"].get<double>()) / 2;
     const double l = j["defocus_mm"].get<double>() * 1e6;
     EXPECT_NEAR(l, radius * 125000, 1);
-    const double F = spec.focalMm * 1e6, R = spec.diameterMm * 5e5;
-    const double expected = spec.eps * R * R * l / (F * (F - l)) / 48;
+    const double F = donut.focalMm * 1e6, R = donut.diameterMm * 5e5;
+    const double expected = donut.eps * R * R * l / (F * (F - l)) / 48;
     const double spherical = j["zernike_nm"][10].get<double>();
     EXPECT_NEAR(spherical, expected, 0.15 * expected);
     EXPECT_NEAR(j["zernike_rms_nm"][10].get<double>(), spherical / std::sqrt(5.0), 1e-9);
@@ -162,7 +162,7 @@ TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
     EXPECT_EQ(Analyse(Pair() + " --npoly 29").status, 2);
 
     // Different padded sizes.
-    DonutSpec big = spec;
+    DonutSpec big = donut;
     big.width = big.height = 200;
     const auto bigFile = dir.path() / "big.fits";
     testing::WriteDonut(bigFile, big, -1, 100, 100);
@@ -171,7 +171,7 @@ TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
     EXPECT_NE(run.err.find("Les deux images n'ont pas les mêmes dimensions"), std::string::npos) << run.err;
 
     // A frame without a star: no pupil.
-    DonutSpec empty = spec;
+    DonutSpec empty = donut;
     empty.radiusPx = 0.1;
     const auto flat = dir.path() / "flat.fits";
     testing::WriteDonut(flat, empty, 1, 60, 60);
@@ -182,7 +182,7 @@ TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
 
 TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)
 {
-    DonutSpec bare = spec;
+    DonutSpec bare = donut;
     bare.writeOptics = false;
     const auto bareDir = dir.path() / "bare";
     std::filesystem::create_directory(bareDir);
@@ -214,12 +214,12 @@ TEST_F(AnalyseCommandTest, StartsFromAGivenPreferencesFile)
 
 TEST_F(AnalyseCommandTest, ResizeBringsBothPupilsToOneRadius)
 {
-    DonutSpec unequal = spec;
+    DonutSpec unequal = donut;
     const auto sub = dir.path() / "unequal";
     std::filesystem::create_directory(sub);
     auto pair = testing::WriteDonutPair(sub, unequal, 128);
     unequal.radiusPx = 44;
-    testing::WriteDonut(pair.extra, unequal, -1, 129 - spec.centreX, 129 - spec.centreY);
+    testing::WriteDonut(pair.extra, unequal, -1, 129 - donut.centreX, 129 - donut.centreY);
     const std::string files2 = "'" + pair.intra.string() + "' '" + pair.extra.string() + "'";
     CliRun run = Analyse(files2 + " --json");
     ASSERT_EQ(run.status, 0) << run.err;
