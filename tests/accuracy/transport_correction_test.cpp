@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/curvature_model.h"
+#include "engine/curvature_model.h"  // tests/engine
 #include "engine/curvature_signal.h"
 #include "engine/reconstruct.h"
 #include "engine/transport.h"
