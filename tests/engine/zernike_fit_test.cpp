@@ -6,27 +6,14 @@
 #include <limits>
 #include <random>
 
+#include "support/pupil_grid.h"
+
 namespace frontlys {
 namespace {
 
-ImageSlot PupilImage(int side, double radius, double eps)
-{
-    ImageSlot image = NewImage(side, side);
-    image->CentreX = image->CentreY = (side + 1) / 2.0;
-    image->Radius = radius;
-    image->Obstruction = eps;
-    SetPupilAxes(image.get());
-    return image;
-}
+using testing::PupilImage;
 
-ZernikeCoefficients RandomCoefficients(unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> value(-200, 200);
-    ZernikeCoefficients coef{};
-    for (double& c : coef) c = value(rng);
-    return coef;
-}
+ZernikeCoefficients RandomCoefficients(unsigned seed) { return testing::RandomCoefficients(seed, 200); }
 
 double SumOfSquaredResiduals(const TImageRec& image,
                              const ZernikeBasis& basis,

@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "support/pupil_grid.h"
+
 namespace frontlys {
 namespace {
 
@@ -217,24 +219,9 @@ TEST(ZernikeCoefficients, RmsConversionsRoundTripAndStopAtTheCount)
     for (int k = 1; k < kZernikeTerms; ++k) EXPECT_NEAR(back[k], coef[k], 1e-12) << k;
 }
 
-ImageSlot PupilImage(int side, double radius, double eps)
-{
-    ImageSlot image = NewImage(side, side);
-    image->CentreX = image->CentreY = (side + 1) / 2.0;
-    image->Radius = radius;
-    image->Obstruction = eps;
-    SetPupilAxes(image.get());
-    return image;
-}
+using testing::PupilImage;
 
-ZernikeCoefficients RandomCoefficients(unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> value(-100, 100);
-    ZernikeCoefficients coef{};
-    for (double& c : coef) c = value(rng);
-    return coef;
-}
+ZernikeCoefficients RandomCoefficients(unsigned seed) { return testing::RandomCoefficients(seed, 100); }
 
 TEST(ZernikeImages, SynthesisFillsTheAnnulusOnly)
 {
