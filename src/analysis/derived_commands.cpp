@@ -42,14 +42,6 @@ void FitToWavefront(TestSession& s, ImageSlot& slot, ImageKind kind, CommandOutc
     if (!slot) slot = NewImage(front.Width, front.Height);
 }
 
-void TakePupilGeometry(const TImageRec& front, TImageRec& image)
-{
-    image.CentreX = front.CentreX;
-    image.CentreY = front.CentreY;
-    image.Radius = front.Radius;
-    SetPupilAxes(&image);
-}
-
 }  // namespace
 
 double InterferogramTiltNm(int fringes, double lambdaRefNm) { return fringes * lambdaRefNm / 2; }

@@ -65,6 +65,14 @@ void SetPupilAxes(TImageRec* image)
             -1);
 }
 
+void TakePupilGeometry(const TImageRec& from, TImageRec& to)
+{
+    to.CentreX = from.CentreX;
+    to.CentreY = from.CentreY;
+    to.Radius = from.Radius;
+    SetPupilAxes(&to);
+}
+
 void ScaleImage(TImageRec& image, double factor)
 {
     for (double& v : std::span<double>(image.Planes.data(), image.Planes.size())) v *= factor;

@@ -70,6 +70,8 @@ void SetAxes(TImageRec& image,
              double xB,
              double yB);
 void SetPupilAxes(TImageRec* image);
+// Gives `to` the pupil centre and radius of `from`, and the reduced axes that go with them.
+void TakePupilGeometry(const TImageRec& from, TImageRec& to);
 void ScaleImage(TImageRec& image, double factor);
 void MinMaxInMask(TImageRec& image);
 void MinMaxAll(TImageRec* image);

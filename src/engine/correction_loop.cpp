@@ -79,11 +79,8 @@ Result<CorrectionSummary> CorrectionLoop(const TestGeometry& geometry,
         CopyMask(pass, sum);
         AddImage(sum, pass);
         if (Status s = TransportImages(geometry, a, b, pass); !s.ok()) return s;
-        sum.CentreX = pass.CentreX;
-        sum.CentreY = pass.CentreY;
-        sum.Radius = pass.Radius;
+        TakePupilGeometry(pass, sum);
         sum.Obstruction = pass.Obstruction;
-        SetPupilAxes(&sum);
         sum.Kind = static_cast<std::uint8_t>(ImageKind::Wavefront);
     }
     intra = std::move(a);

@@ -16,10 +16,7 @@ bool SameSize(const TImageRec& a, const TImageRec& b) { return a.Width == b.Widt
 // The output takes the wavefront's pupil: centre, radius, axes and mask.
 void TakePupil(const TImageRec& wavefront, TImageRec& image)
 {
-    image.CentreX = wavefront.CentreX;
-    image.CentreY = wavefront.CentreY;
-    image.Radius = wavefront.Radius;
-    SetPupilAxes(&image);
+    TakePupilGeometry(wavefront, image);
     CopyMask(wavefront, image);
 }
 

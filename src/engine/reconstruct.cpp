@@ -6,12 +6,9 @@ namespace frontlys {
 
 namespace {
 
-void TakePupilGeometry(const TImageRec& from, TImageRec& to)
+void TakePupil(const TImageRec& from, TImageRec& to)
 {
-    to.CentreX = from.CentreX;
-    to.CentreY = from.CentreY;
-    to.Radius = from.Radius;
-    SetPupilAxes(&to);
+    TakePupilGeometry(from, to);
     CopyMask(from, to);
 }
 
@@ -46,7 +43,7 @@ Result<ReconstructionSummary> ReconstructWavefront(const TestGeometry& geometry,
     }
     TImageRec laplacian = signal;
     TImageRec result = wavefront;  // committed only on success
-    TakePupilGeometry(laplacian, result);
+    TakePupil(laplacian, result);
 
     const double f = geometry.Focal, l = geometry.Defocus, radius = geometry.ApertureRadius;
     const double k = l != 0 ? f * (f - l) / l : 0.0;
@@ -60,7 +57,7 @@ Result<ReconstructionSummary> ReconstructWavefront(const TestGeometry& geometry,
         summary.poisson = solved.take();
     }
 
-    TakePupilGeometry(laplacian, result);
+    TakePupil(laplacian, result);
     MeasureObstruction(result);
     ClearOutsideAnnulus(result);
     for (std::int16_t& m : std::span<std::int16_t>(result.Mask.data(), result.Mask.size())) {

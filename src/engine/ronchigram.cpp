@@ -102,10 +102,7 @@ Status BuildRonchigram(
     if (Status status = CheckImages(output, wavefront); !status.ok()) return status;
     if (const auto coefficients = TransportCoefficientsFor(geometry); !coefficients.ok())
         return Status::Fail(StatusCode::OutOfRange, kRonchigramRefused, coefficients.status().reason);
-    output.CentreX = wavefront.CentreX;
-    output.CentreY = wavefront.CentreY;
-    output.Radius = wavefront.Radius;
-    SetPupilAxes(&output);
+    TakePupilGeometry(wavefront, output);
     RonchiGrating(output, fringes, angleDegrees * std::numbers::pi / 180);
     output.Kind = 0;
     CopyMask(wavefront, output);
