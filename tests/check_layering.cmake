@@ -1,5 +1,5 @@
 set(bad "")
-foreach(dir core files prep engine analysis)
+foreach(dir core files prep engine simulation analysis)
   file(GLOB_RECURSE files ${ROOT}/${dir}/*.h ${ROOT}/${dir}/*.cpp)
   foreach(f ${files})
     file(STRINGS ${f} lines REGEX "#include [<\"](Q|ui/|display/)")

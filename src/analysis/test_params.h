@@ -22,6 +22,7 @@ struct TTestParams {
     double Focal = 0;           // focal length F, nm
     double ApertureRadius = 0;  // half the aperture diameter R, nm
     double Defocus = 0;         // defocus distance l of the star images, nm
+    double Obstruction = 0;     // known central obstruction, fraction of the radius; 0: measured
 
     bool operator==(const TTestParams&) const = default;
 };

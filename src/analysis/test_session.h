@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "analysis/test_params.h"
 #include "core/image_rec.h"
@@ -54,6 +55,15 @@ struct SimParams {
 
 inline constexpr int kImageKinds = 8;
 
+// A sentence about the last analysis for the information window, the text summary and the JSON:
+// what the analysis did (method, passes, why it stopped, advice) or a warning about the data.
+// `code` is stable for programs; the sentence comes in both languages of the tools.
+struct Note {
+    std::string code;
+    std::string fr;
+    std::string en;
+};
+
 struct TestSession {
     ImageSlot ImageIntra;         // Kind 0
     ImageSlot ImageExtra;         // Kind 1, turned by 180 degrees on opening
@@ -82,6 +92,9 @@ struct TestSession {
     ZernikeBasis Basis = ZernikeBasis::ForCount(22);
     SimParams Sim;
     std::string NomDernierExport;  // last name returned by the export dialog
+
+    std::vector<Note> Notes;     // what the last analysis did
+    std::vector<Note> Warnings;  // checks on the data of the last analysis
 
     std::array<bool, kImageKinds> Windows{};  // which kinds have an image window
 

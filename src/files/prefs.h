@@ -28,6 +28,11 @@ struct Tpreferences {
     double LambdaInterfero = 555;  // nm
     std::uint8_t AjustAuto = 1;
     std::uint8_t NPolyZern = 22;  // 0 .. 28
+    // The wavefront analysis: 1 the compensated analysis ("Analytique"), 0 the correction loop of
+    // NIter passes ("Numérique"). Its stop value (nm RMS of an update) and cap on passes.
+    std::uint8_t CorrectionAnalytique = 1;
+    double ArretRMSFront = 0.02;
+    std::uint8_t NPassesMax = 14;
     std::string Aide;             // help home page file
     std::string Images;           // initial folder of the image dialogs
     std::string Preferences;      // folder of prefs.txt
