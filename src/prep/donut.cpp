@@ -1,0 +1,231 @@
+#include "prep/donut.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+
+namespace frontlys {
+namespace {
+
+constexpr int kBorder = 4;
+constexpr int kSmooth = 7;
+constexpr int kMinOtherPixels = 25;
+constexpr std::size_t kMaxOthers = 20;
+
+double Median(std::vector<double>& v)
+{
+    const std::size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
+    double m = v[mid];
+    if (v.size() % 2 == 0) {
+        m = 0.5 * (m + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid)));
+    }
+    return m;
+}
+
+// Box mean over kSmooth x kSmooth (clipped at the edges) through a summed-area table.
+std::vector<double> BoxSmooth(const std::vector<double>& f, int w, int h)
+{
+    std::vector<double> sat(static_cast<std::size_t>(w + 1) * (h + 1), 0.0);
+    for (int y = 0; y < h; ++y) {
+        double row = 0;
+        for (int x = 0; x < w; ++x) {
+            row += f[static_cast<std::size_t>(y) * w + x];
+            sat[static_cast<std::size_t>(y + 1) * (w + 1) + x + 1] = sat[static_cast<std::size_t>(y) * (w + 1) + x + 1] + row;
+        }
+    }
+    const int half = kSmooth / 2;
+    std::vector<double> out(f.size());
+    for (int y = 0; y < h; ++y) {
+        const int y0 = std::max(0, y - half), y1 = std::min(h, y + half + 1);
+        for (int x = 0; x < w; ++x) {
+            const int x0 = std::max(0, x - half), x1 = std::min(w, x + half + 1);
+            const auto at = [&](int yy, int xx) { return sat[static_cast<std::size_t>(yy) * (w + 1) + xx]; };
+            const double s = at(y1, x1) - at(y0, x1) - at(y1, x0) + at(y0, x0);
+            out[static_cast<std::size_t>(y) * w + x] = s / ((y1 - y0) * (x1 - x0));
+        }
+    }
+    return out;
+}
+
+struct Component {
+    double sx = 0, sy = 0, flux = 0;
+    int pixels = 0;
+    std::vector<int> members;
+};
+
+// 8-connected components of the pixels above the threshold.
+std::vector<Component> Components(const std::vector<double>& smooth, const std::vector<double>& sub, int w, int h,
+                                  double threshold)
+{
+    std::vector<int> label(smooth.size(), -1);
+    std::vector<Component> comps;
+    std::vector<int> stack;
+    for (int start = 0; start < w * h; ++start) {
+        if (label[start] >= 0 || !(smooth[start] > threshold)) continue;
+        const int id = static_cast<int>(comps.size());
+        comps.emplace_back();
+        Component& c = comps.back();
+        stack.assign(1, start);
+        label[start] = id;
+        while (!stack.empty()) {
+            const int p = stack.back();
+            stack.pop_back();
+            const int px = p % w, py = p / w;
+            c.members.push_back(p);
+            c.sx += px;
+            c.sy += py;
+            c.flux += sub[p];
+            ++c.pixels;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int nx = px + dx, ny = py + dy;
+                    if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+                    const int q = ny * w + nx;
+                    if (label[q] < 0 && smooth[q] > threshold) {
+                        label[q] = id;
+                        stack.push_back(q);
+                    }
+                }
+            }
+        }
+    }
+    return comps;
+}
+
+// Light centroid of sub within radius of (cx, cy); returns the flux there.
+double Centroid(const std::vector<double>& sub, int w, int h, double radius, double& cx, double& cy)
+{
+    const int x0 = std::max(0, static_cast<int>(std::floor(cx - radius)));
+    const int x1 = std::min(w - 1, static_cast<int>(std::ceil(cx + radius)));
+    const int y0 = std::max(0, static_cast<int>(std::floor(cy - radius)));
+    const int y1 = std::min(h - 1, static_cast<int>(std::ceil(cy + radius)));
+    double s = 0, sx = 0, sy = 0;
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
+            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) > radius * radius) continue;
+            const double v = sub[static_cast<std::size_t>(y) * w + x];
+            s += v;
+            sx += v * x;
+            sy += v * y;
+        }
+    }
+    if (s > 0) {
+        cx = sx / s;
+        cy = sy / s;
+    }
+    return s;
+}
+
+}  // namespace
+
+ClippedStats ClippedMedian(std::vector<double> values)
+{
+    std::erase_if(values, [](double v) { return !std::isfinite(v); });
+    ClippedStats st;
+    if (values.empty()) return st;
+    for (int round = 0; round < 3; ++round) {
+        std::vector<double> work = values;
+        st.median = Median(work);
+        for (double& v : work) v = std::abs(v - st.median);
+        const double mad = Median(work);
+        st.sigma = 1.4826 * mad;
+        if (mad <= 0) break;
+        std::vector<double> kept;
+        kept.reserve(values.size());
+        for (double v : values) {
+            if (std::abs(v - st.median) < 4 * mad) kept.push_back(v);
+        }
+        if (kept.size() == values.size() || kept.empty()) break;
+        values = std::move(kept);
+    }
+    st.count = static_cast<int>(values.size());
+    return st;
+}
+
+Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int height)
+{
+    const auto refuse = [](std::string why) {
+        return Status::Fail(StatusCode::NumericalFailure, "Aucune étoile défocalisée n'a été trouvée dans l'image",
+                            std::move(why));
+    };
+    if (width < 4 * kBorder || height < 4 * kBorder ||
+        frame.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        return refuse("frame too small or size mismatch");
+    }
+    std::vector<double> border;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (x < kBorder || y < kBorder || x >= width - kBorder || y >= height - kBorder) {
+                border.push_back(frame[static_cast<std::size_t>(y) * width + x]);
+            }
+        }
+    }
+    const ClippedStats b0 = ClippedMedian(std::move(border));
+    if (b0.count == 0) return refuse("no finite pixel on the border");
+
+    std::vector<double> sub(frame.size());
+    for (std::size_t i = 0; i < frame.size(); ++i) sub[i] = std::isfinite(frame[i]) ? frame[i] - b0.median : 0.0;
+    const std::vector<double> smooth = BoxSmooth(sub, width, height);
+    std::vector<double> sorted = smooth;
+    const auto rank = static_cast<std::ptrdiff_t>(0.999 * static_cast<double>(sorted.size() - 1));
+    std::nth_element(sorted.begin(), sorted.begin() + rank, sorted.end());
+    const double p999 = sorted[static_cast<std::size_t>(rank)];
+    const double peak = *std::max_element(smooth.begin(), smooth.end());
+    const double sigmaSmooth = b0.sigma / kSmooth;
+    if (!(peak > 5 * sigmaSmooth) || !(peak > 0)) return refuse("no component stands out of the noise");
+    const double threshold = std::max({0.3 * p999, 0.1 * peak, 3 * sigmaSmooth});
+
+    std::vector<Component> comps = Components(smooth, sub, width, height, threshold);
+    std::sort(comps.begin(), comps.end(), [](const Component& a, const Component& b) { return a.flux > b.flux; });
+    if (comps.empty() || !(comps.front().flux > 0)) return refuse("no lit component");
+
+    DonutLocation loc;
+    loc.noise = b0.sigma;
+    const auto describe = [&](const Component& c) {
+        DonutBlob blob;
+        blob.cx = c.sx / c.pixels;
+        blob.cy = c.sy / c.pixels;
+        double far2 = 0;
+        for (int p : c.members) {
+            const double dx = p % width - blob.cx, dy = p / width - blob.cy;
+            far2 = std::max(far2, dx * dx + dy * dy);
+        }
+        blob.radius = std::max(std::sqrt(c.pixels / std::numbers::pi), std::sqrt(far2));
+        blob.flux = c.flux;
+        blob.pixels = c.pixels;
+        return blob;
+    };
+    DonutBlob main = describe(comps.front());
+    for (int i = 0; i < 3; ++i) Centroid(sub, width, height, 1.4 * main.radius, main.cx, main.cy);
+
+    // Background: clipped median of an annulus clear of the donut's halo.
+    const double ra = 1.35 * main.radius + 6;
+    const double rb = ra + std::max(20.0, 0.6 * main.radius);
+    std::vector<double> ring, beyond;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double r2 = (x - main.cx) * (x - main.cx) + (y - main.cy) * (y - main.cy);
+            if (r2 < ra * ra) continue;
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            beyond.push_back(v);
+            if (r2 <= rb * rb) ring.push_back(v);
+        }
+    }
+    ClippedStats bg = ClippedMedian(std::move(ring));
+    if (bg.count < 200) bg = ClippedMedian(std::move(beyond));
+    loc.background = bg.count > 0 ? bg.median : b0.median;
+
+    for (std::size_t i = 0; i < frame.size(); ++i) sub[i] = std::isfinite(frame[i]) ? frame[i] - loc.background : 0.0;
+    const double window = 1.3 * main.radius + 6;
+    for (int i = 0; i < 3; ++i) main.flux = Centroid(sub, width, height, window, main.cx, main.cy);
+    loc.main = main;
+
+    for (std::size_t i = 1; i < comps.size() && loc.others.size() < kMaxOthers; ++i) {
+        if (comps[i].pixels >= kMinOtherPixels && comps[i].flux > 0) loc.others.push_back(describe(comps[i]));
+    }
+    return loc;
+}
+
+}  // namespace frontlys
