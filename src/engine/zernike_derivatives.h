@@ -1,0 +1,37 @@
+#pragma once
+// The annular Zernike terms with their first and second derivatives, anywhere in the plane.
+//
+// Each term is Q_k(u) Re((x + iy)^m) or Q_k(u) Im((x + iy)^m) with u = x^2 + y^2 and Q_k a
+// polynomial of degree (n - m) / 2. Q_k is taken once per obstruction from the annular recurrences
+// (ZernikeEvaluator), after which values and derivatives are exact polynomial algebra: smooth at the
+// centre, and extended past the pupil edge and into the central hole as the same polynomials
+// (the compensated analysis samples a margin around the pupil).
+
+#include <array>
+
+#include "engine/zernike.h"
+
+namespace frontlys {
+
+struct ZernikeJet {
+    ZernikeValues v{}, dx{}, dy{}, dxx{}, dyy{}, dxy{};
+};
+
+class ZernikePolynomials {
+public:
+    ZernikePolynomials(const ZernikeBasis& basis, double obstruction);
+
+    // Terms the basis does not reach are 0.
+    void Eval(double x, double y, ZernikeJet& out) const;
+
+    const ZernikeBasis& Basis() const { return m_basis; }
+    double Obstruction() const { return m_eps; }
+
+private:
+    static constexpr int kMaxDegree = 4;  // of Q in u, for n <= 7
+    ZernikeBasis m_basis;
+    double m_eps = 0;
+    std::array<std::array<double, kMaxDegree>, kZernikeTerms> m_q{};  // coefficients of u^0..u^3
+};
+
+}  // namespace frontlys

@@ -1,0 +1,55 @@
+#include "engine/zernike_derivatives.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace frontlys {
+namespace {
+
+// Central differences at this step carry h^2 f''' / 6, a few 1e-6 for these terms; a wrong
+// factor or sign is off by order 1.
+void ExpectClose(double exact, double difference, int k)
+{
+    EXPECT_NEAR(exact, difference, 5e-5 * (1 + std::abs(exact))) << "term " << k + 1;
+}
+
+// Values match the recurrences inside the annulus; first and second derivatives match central
+// differences of the values, in the annulus, in the hole and past the edge.
+TEST(ZernikeDerivatives, ValuesMatchAndDerivativesMatchFiniteDifferences)
+{
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> coord(-1.2, 1.2);
+    for (double eps : {0.0, 0.35}) {
+        const ZernikeBasis basis = ZernikeBasis::ForCount(28);
+        const ZernikePolynomials poly(basis, eps);
+        const ZernikeEvaluator ref(basis, eps);
+        const double h = 1e-4;
+        for (int trial = 0; trial < 200; ++trial) {
+            const double x = coord(rng), y = coord(rng);
+            ZernikeJet j, px, mx, py, my;
+            poly.Eval(x, y, j);
+            poly.Eval(x + h, y, px);
+            poly.Eval(x - h, y, mx);
+            poly.Eval(x, y + h, py);
+            poly.Eval(x, y - h, my);
+            ZernikeValues z{};
+            const bool inside = ref.Eval(x, y, z);
+            for (int k = 0; k < kZernikeTerms; ++k) {
+                if (inside) {
+                    EXPECT_NEAR(j.v[k], z[k], 1e-10) << "term " << k + 1 << " eps " << eps;
+                }
+                ExpectClose(j.dx[k], (px.v[k] - mx.v[k]) / (2 * h), k);
+                ExpectClose(j.dy[k], (py.v[k] - my.v[k]) / (2 * h), k);
+                ExpectClose(j.dxx[k], (px.dx[k] - mx.dx[k]) / (2 * h), k);
+                ExpectClose(j.dyy[k], (py.dy[k] - my.dy[k]) / (2 * h), k);
+                ExpectClose(j.dxy[k], (px.dy[k] - mx.dy[k]) / (2 * h), k);
+                ExpectClose(j.dxy[k], (py.dx[k] - my.dx[k]) / (2 * h), k);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace frontlys
