@@ -147,10 +147,16 @@ constexpr FitsKeyword kTable[] = {
     {"OBJCTRA", 17, 9, L, nullptr},
     {"OBJCTDEC", 18, 9, L, nullptr},
     {"OBSERVAT", 0, 0, L, [](F& h, V v) { return TextInto(h.Observatory, v); }},
+    // Camera software, after every keyword of the program's own in the same group.
+    {"FOCALLEN", 22, 4, L, [](F& h, V v) { return NumberInto(h.FocalLength, v); }},
+    {"APTDIA", 29, 4, L, [](F& h, V v) { return NumberInto(h.Diameter, v); }},
+    {"XPIXSZ", 13, 4, L, [](F& h, V v) { return NumberInto(h.PixelSizeX, v); }},
+    {"YPIXSZ", 14, 4, L, [](F& h, V v) { return NumberInto(h.PixelSizeY, v); }},
+    {"XBINNING", 15, 4, L, [](F& h, V v) { return IntInto(h.BinX, v); }},
+    {"YBINNING", 16, 4, L, [](F& h, V v) { return IntInto(h.BinY, v); }},
+    {"EXPTIME", 10, 4, L, [](F& h, V v) { return RoundedInto(h.Exposure, v); }},
 };
-static_assert(std::size(kTable) == 62);
-
-constexpr std::uint8_t kFocalGroup = 22;
+static_assert(std::size(kTable) == 69);
 
 void ApplyPixelScale(const FitsKeyword& k, TFitsHeader& header, FitsMarks& marks)
 {
@@ -158,6 +164,7 @@ void ApplyPixelScale(const FitsKeyword& k, TFitsHeader& header, FitsMarks& marks
     // keyword after it still wins, since the focal group keeps its mark.
     if (marks[kFocalGroup] >= k.level) {
         header.FocalLength = 1;
+        header.SetBy[kFocalGroup] = k.key;
         marks[k.group] = k.level;
     }
     if (k.level <= marks[k.group]) marks[k.group] = k.level;
@@ -221,7 +228,7 @@ CardOutcome HandleCard(
 {
     std::string key(TrimmedKeyword(card));
     if (first && key != "SIMPLE") {
-        why = "first card is not SIMPLE";
+        why = "not a FITS file: the first card is not SIMPLE";
         return CardOutcome::Failed;
     }
     if (key == "END") return CardOutcome::End;
@@ -237,6 +244,16 @@ CardOutcome HandleCard(
         return CardOutcome::Failed;
     }
     return CardOutcome::Next;
+}
+
+// XPIXSZ is the binned pixel when XBINNING is there too; the program multiplies by the binning itself.
+void UnbinCameraPixel(TFitsHeader& h)
+{
+    constexpr int kPixelYGroup = kPixelXGroup + 1, kBinYGroup = kBinXGroup + 1;
+    if (h.SetBy[kPixelXGroup] == "XPIXSZ" && h.SetBy[kBinXGroup] == "XBINNING" && h.BinX > 0)
+        h.PixelSizeX /= h.BinX;
+    if (h.SetBy[kPixelYGroup] == "YPIXSZ" && h.SetBy[kBinYGroup] == "YBINNING" && h.BinY > 0)
+        h.PixelSizeY /= h.BinY;
 }
 
 Status HeaderFailure(std::string reason)
@@ -271,6 +288,7 @@ bool ApplyFitsKeyword(std::string_view key, std::string_view value, TFitsHeader&
     if (k->level > marks[k->group]) return true;
     if (k->apply && !k->apply(header, value)) return false;
     marks[k->group] = k->level;
+    if (k->apply) header.SetBy[k->group] = k->key;
     return true;
 }
 
@@ -288,6 +306,7 @@ Result<std::int64_t> ReadFitsHeader(ByteSource& source, TFitsHeader& header)
             const std::string_view card(block.data() + c * kCard, kCard);
             switch (HandleCard(card, offset == 0 && c == 0, header, marks, why)) {
                 case CardOutcome::End:
+                    UnbinCameraPixel(header);
                     return offset + static_cast<std::int64_t>(kBlock);
                 case CardOutcome::Failed:
                     return HeaderFailure(why);
@@ -296,7 +315,8 @@ Result<std::int64_t> ReadFitsHeader(ByteSource& source, TFitsHeader& header)
             }
         }
     }
-    return HeaderFailure(offset == 0 ? "shorter than one header block" : "no END card");
+    return HeaderFailure(offset == 0 ? "not a FITS file: shorter than one 2880-byte header block"
+                                     : "truncated header: no END card");
 }
 
 Result<std::int64_t> ReadFitsHeader(const std::filesystem::path& file, TFitsHeader& header)

@@ -6,6 +6,8 @@
 // takes the keyword's level. So a lower level wins whatever the order of the cards, and among equal
 // levels the last card wins. Names compare exactly, case included. Lengths are millimetres
 // (FocalLength, Diameter), pixel sizes micrometres, right ascension hours, declination degrees.
+// Camera software commonly writes FOCALLEN, APTDIA, XPIXSZ/YPIXSZ, XBINNING/YBINNING and EXPTIME:
+// they come last in their groups, so they serve only when the program's own keywords are absent.
 
 #include <array>
 #include <cstdint>
@@ -20,6 +22,15 @@
 namespace frontlys {
 
 inline constexpr const char* kFitsNotFoundMessage = "L'image est introuvable";
+
+inline constexpr int kFitsGroups = 34;
+
+// Groups of the quantities whose origin the user may want to know (see TFitsHeader::SetBy).
+inline constexpr int kExposureGroup = 10;
+inline constexpr int kPixelXGroup = 13;
+inline constexpr int kBinXGroup = 15;
+inline constexpr int kFocalGroup = 22;
+inline constexpr int kDiameterGroup = 29;
 
 struct TFitsHeader {
     std::int32_t Naxis1 = 0;  // columns
@@ -49,11 +60,12 @@ struct TFitsHeader {
     double Seeing = 0;
     double BZero = 0;
     double BScale = 1;
+    // The keyword that last set each group's value (empty: none); names from the keyword table.
+    std::array<std::string_view, kFitsGroups> SetBy{};
 
     bool operator==(const TFitsHeader&) const = default;
 };
 
-inline constexpr int kFitsGroups = 34;
 using FitsMarks = std::array<std::uint8_t, kFitsGroups>;
 
 // How a keyword meets the group marks.
@@ -72,7 +84,7 @@ struct FitsKeyword {
     bool (*apply)(TFitsHeader& header, std::string_view value);
 };
 
-// The recognised keywords (62 of them).
+// The recognised keywords (62 of the program's own and 7 of camera software).
 std::span<const FitsKeyword> FitsKeywordTable();
 const FitsKeyword* FindFitsKeyword(std::string_view key);
 

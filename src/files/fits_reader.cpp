@@ -38,7 +38,7 @@ struct Layout {
 
 Status CheckAxes(const TFitsHeader& h, int maxAxis)
 {
-    if (!SupportedBitpix(h.Bitpix)) return Refused("unsupported BITPIX = " + std::to_string(h.Bitpix));
+    if (!SupportedBitpix(h.Bitpix)) return Refused("unsupported BITPIX = " + std::to_string(h.Bitpix) + " (8, 16, 32, -32 or -64)");
     if (h.Naxis < 2) return Refused("NAXIS = " + std::to_string(h.Naxis) + ": not an image");
     if (h.Naxis1 <= 0) return Refused("missing or invalid NAXIS1 = " + std::to_string(h.Naxis1));
     if (h.Naxis2 <= 0) return Refused("missing or invalid NAXIS2 = " + std::to_string(h.Naxis2));
@@ -55,7 +55,8 @@ Result<Layout> CheckLayout(ByteSource& source, const TFitsHeader& h, std::int64_
     const std::int64_t need = std::int64_t{l.planes} * l.rows * l.cols * l.bytes;
     const std::int64_t have = source.Size() - headerLength;
     if (have < need)
-        return Refused("data end early: " + std::to_string(have) + " bytes of " + std::to_string(need));
+        return Refused("truncated: the data end early, " + std::to_string(std::max<std::int64_t>(have, 0)) +
+                       " bytes of " + std::to_string(need));
     return l;
 }
 

@@ -15,7 +15,8 @@ namespace {
 bool AnyByte(std::uint8_t) { return true; }
 bool Palette(std::uint8_t v) { return v <= 5; }
 bool PsfFactor(std::uint8_t v) { return v == 1 || v == 2 || v == 4 || v == 8; }
-bool AtLeastOne(std::uint8_t v) { return v >= 1; }
+bool Flag(std::uint8_t v) { return v <= 1; }
+bool Passes(std::uint8_t v) { return v >= 1 && v <= 20; }  // the dialog's range
 bool ReducedSide(std::uint8_t v) { return v == 8 || v == 16 || v == 32 || v == 64; }
 bool Percent(std::uint8_t v) { return v <= 100; }
 bool ZernikeCount(std::uint8_t v) { return v <= 28; }
@@ -36,15 +37,15 @@ const PrefsKey kKeys[] = {
     {"PltPSF", &P::PltPSF, Palette, nullptr},
     {"PltInterfero", &P::PltInterfero, Palette, nullptr},
     {"FactMultDiff", &P::FactMultDiff, PsfFactor, nullptr},
-    {"MasqueActif", &P::MasqueActif, AnyByte, nullptr},
+    {"MasqueActif", &P::MasqueActif, Flag, nullptr},
     {"MemOptim", &P::MemOptim, AnyByte, nullptr},
-    {"NIter", &P::NIter, AtLeastOne, nullptr},
+    {"NIter", &P::NIter, Passes, nullptr},
     {"ExtractDim", &P::ExtractDim, ReducedSide, nullptr},
     {"ExtractSeuil", &P::ExtractSeuil, Percent, nullptr},
-    {"ExtractAuto", &P::ExtractAuto, AnyByte, nullptr},
+    {"ExtractAuto", &P::ExtractAuto, Flag, nullptr},
     {"LambdaRef", nullptr, nullptr, &P::LambdaRef},
     {"LambdaInterfero", nullptr, nullptr, &P::LambdaInterfero},
-    {"AjustAuto", &P::AjustAuto, AnyByte, nullptr},
+    {"AjustAuto", &P::AjustAuto, Flag, nullptr},
     {"NPolyZern", &P::NPolyZern, ZernikeCount, nullptr},
 };
 
@@ -91,9 +92,9 @@ bool StoreValue(const PrefsKey& k,
     } else {
         const auto v = ParseInteger(value);
         if (!v) return false;
-        const auto low = static_cast<std::uint8_t>(static_cast<std::uint64_t>(*v) & 0xFF);
-        valid = k.byteValid(low);
-        if (valid) prefs.*k.byteField = low;
+        // Out of a byte is out of range: keeping the low 8 bits would turn NIter=257 into 1.
+        valid = *v >= 0 && *v <= 255 && k.byteValid(static_cast<std::uint8_t>(*v));
+        if (valid) prefs.*k.byteField = static_cast<std::uint8_t>(*v);
     }
     if (!valid && rejected) rejected->emplace_back(k.name);
     return true;

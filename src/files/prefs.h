@@ -20,7 +20,7 @@ struct Tpreferences {
     std::uint8_t FactMultDiff = 2;  // PSF enlargement: 1, 2, 4 or 8
     std::uint8_t MasqueActif = 1;
     std::uint8_t MemOptim = 0;
-    std::uint8_t NIter = 1;          // at least 1
+    std::uint8_t NIter = 1;          // 1 .. 20
     std::uint8_t ExtractDim = 16;    // 8, 16, 32 or 64
     std::uint8_t ExtractSeuil = 50;  // percent, 0 .. 100
     std::uint8_t ExtractAuto = 1;
@@ -46,8 +46,8 @@ inline Tpreferences DefaultPreferences() { return {}; }
 std::filesystem::path PrefsFilePath(const Tpreferences& prefs);
 
 // Applies the lines of a prefs.txt text to prefs. A value that does not convert ends the reading
-// (BadFormat, the keys before it stay applied). A value that later computations could not use keeps
-// what prefs held; its key is listed in *rejected.
+// (BadFormat, the keys before it stay applied). A value outside what the preferences dialog allows
+// (never wrapped to 8 bits) keeps what prefs held; its key is listed in *rejected.
 Status ParsePrefsText(std::string_view text,
                       Tpreferences& prefs,
                       std::vector<std::string>* rejected = nullptr);

@@ -90,6 +90,46 @@ Status WriteOpdFile(const std::filesystem::path& file, const TImageRec* wavefron
     return WriteFileAtomically(file, text);
 }
 
+int NollIndex(int n, int m, bool sine)
+{
+    // Within radial order n, Noll's j runs from n(n+1)/2 + 1 by increasing |m|, two members per m > 0.
+    int j = n * (n + 1) / 2 + 1;
+    for (int mm = n % 2; mm < m; mm += 2) j += mm == 0 ? 1 : 2;
+    if (m == 0) return j;
+    const bool evenFirst = j % 2 == 0;
+    return (evenFirst == !sine) ? j : j + 1;
+}
+
+namespace {
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char ch : text) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string CoefficientCsvText(std::span<const CoefficientRow> rows)
+{
+    ScopedDecimalSeparator point('.');
+    std::string text = "index,name,n,m,type,noll,rms_nm,peak_nm\n";
+    for (const CoefficientRow& r : rows) {
+        text += std::to_string(r.index) + "," + CsvField(r.name) + "," + std::to_string(r.n) + "," +
+                std::to_string(r.m) + "," + (r.m == 0 ? "" : r.sine ? "sin" : "cos") + "," +
+                std::to_string(NollIndex(r.n, r.m, r.sine)) + "," + FormatGeneral(r.rmsNm) + "," +
+                FormatGeneral(r.peakNm) + "\n";
+    }
+    return text;
+}
+
+Status WriteCoefficientCsv(const std::filesystem::path& file, std::span<const CoefficientRow> rows)
+{
+    return WriteFileAtomically(file, CoefficientCsvText(rows));
+}
+
 std::string EnsureExtension(std::string_view name, std::string_view extension)
 {
     std::string result(name);

@@ -37,6 +37,26 @@ std::string OpdFileText(const TImageRec& wavefront);
 // Writes nothing and succeeds when `wavefront` is null (there is no image to export).
 [[nodiscard]] Status WriteOpdFile(const std::filesystem::path& file, const TImageRec* wavefront);
 
+// One term of the table that other programs read (coefficients.csv).
+struct CoefficientRow {
+    int index = 0;  // the program's term number, 1 .. 28
+    std::string name;
+    int n = 0;  // radial order
+    int m = 0;  // azimuthal order, >= 0
+    bool sine = false;
+    double rmsNm = 0;   // RMS contribution
+    double peakNm = 0;  // coefficient of the peak-normalised term
+};
+
+// Noll's index of the term (n, m) with its cos or sin member (even j for cos, odd for sin).
+int NollIndex(int n, int m, bool sine);
+
+// A plain CSV: "." as decimal separator whatever the separator in force (which is left as it was),
+// one header line, one row per term, LF line ends, names quoted when they need it.
+std::string CoefficientCsvText(std::span<const CoefficientRow> rows);
+[[nodiscard]] Status WriteCoefficientCsv(const std::filesystem::path& file,
+                                         std::span<const CoefficientRow> rows);
+
 // The name with `extension` appended unless it already ends with it (case included).
 std::string EnsureExtension(std::string_view name, std::string_view extension);
 

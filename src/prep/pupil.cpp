@@ -68,6 +68,22 @@ void MeasureObstruction(TImageRec& image)
     image.Obstruction = std::sqrt(static_cast<double>(count) / kPi) / image.Radius;
 }
 
+int CountBadPixelsInPupil(const TImageRec& image)
+{
+    if (!(image.Radius > 0)) return 0;
+    const double r2 = image.Radius * image.Radius;
+    int count = 0;
+    for (int r = 0; r < image.Height; ++r) {
+        const double dy = r + 1 - image.CentreY;
+        const double* row = image.Row(r);
+        for (int c = 0; c < image.Width; ++c) {
+            const double dx = c + 1 - image.CentreX;
+            if (dx * dx + dy * dy <= r2 && !std::isfinite(row[c])) ++count;
+        }
+    }
+    return count;
+}
+
 UsefulRegion UsefulRegionFrame(double centreX, double centreY, double radius)
 {
     const double a = 1.15 * radius;

@@ -20,6 +20,10 @@ void FindPupil(TImageRec* image);
 // without a pupil (Radius <= 0) or without axes gets Obstruction 0.
 void MeasureObstruction(TImageRec& image);
 
+// Bad pixels (NaN or infinite) of the current plane inside the pupil disk (Radius about the centre);
+// 0 when there is no pupil. The threshold search ignores them; inside the pupil they spoil the signal.
+int CountBadPixelsInPupil(const TImageRec& image);
+
 // The useful-region frame: a square of a power-of-two side (at least 4) covering 1.15 x Radius about
 // the centre, with its top-left corner in image pixels.
 struct UsefulRegion {

@@ -1,6 +1,7 @@
 #include "prep/threshold.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "core/numbers.h"
@@ -8,15 +9,22 @@
 namespace frontlys {
 namespace {
 
-// Sum of plane 1 over one block of bw x bh pixels starting at 0-based (row0, col0).
-double BlockSum(const TImageRec& image, int row0, int col0, int bh, int bw)
+// Mean of plane 1 over one block of bw x bh pixels starting at 0-based (row0, col0). Bad pixels
+// (NaN, infinite: how masked camera pixels are written) are left out, so a block of them gives NaN
+// and takes no part instead of making the threshold NaN.
+double BlockMean(const TImageRec& image, int row0, int col0, int bh, int bw)
 {
     double sum = 0;
+    long count = 0;
     for (int r = row0; r < row0 + bh; ++r) {
         const double* row = image.Planes.Row(0, r);
-        for (int c = col0; c < col0 + bw; ++c) sum += row[c];
+        for (int c = col0; c < col0 + bw; ++c) {
+            if (!std::isfinite(row[c])) continue;
+            sum += row[c];
+            ++count;
+        }
     }
-    return sum;
+    return count > 0 ? sum / static_cast<double>(count) : std::nan("");
 }
 
 }  // namespace
@@ -33,7 +41,8 @@ std::optional<ReducedRange> ReducedMinMax(const TImageRec* image, int extractDim
     bool first = true;
     for (int r = 0; r < n; ++r) {
         for (int c = 0; c < n; ++c) {
-            const double cell = BlockSum(*image, r * bh, c * bw, bh, bw) / area;
+            const double cell = BlockMean(*image, r * bh, c * bw, bh, bw);
+            if (std::isnan(cell)) continue;
             if (first || cell < range.min) range.min = cell;
             if (first || cell > range.max) range.max = cell;
             first = false;

@@ -79,6 +79,14 @@ std::string Header(const Planes3D<double>& pixels, const FitsImageHeader& h, Fit
     out += FitsCard("YPIXELSZ", FitsNumberValue(h.pixelSizeUm));
     out += FitsCard("BINX", std::to_string(h.binning));
     out += FitsCard("BINY", std::to_string(h.binning));
+    // The same values as camera software writes them, for other programs (XPIXSZ is the binned pixel).
+    out += FitsCard("FOCALLEN", FitsNumberValue(h.focalLengthM * 1000));
+    out += FitsCard("APTDIA", FitsNumberValue(h.diameterMm));
+    out += FitsCard("XPIXSZ", FitsNumberValue(h.pixelSizeUm * h.binning));
+    out += FitsCard("YPIXSZ", FitsNumberValue(h.pixelSizeUm * h.binning));
+    out += FitsCard("XBINNING", std::to_string(h.binning));
+    out += FitsCard("YBINNING", std::to_string(h.binning));
+    out += FitsCard("EXPTIME", std::to_string(h.exposureS));
     for (const auto& comment : h.comments) out += FitsCard("COMMENT", comment);
     out += FitsCard("END", "");
     PadToBlock(out, ' ');

@@ -28,14 +28,14 @@ TFitsHeader ParseOk(const FitsBuilder& b)
 
 FitsBuilder Base() { return FitsBuilder::Image(16, 10, 10); }
 
-TEST(FitsKeywordTable, HasSixtyTwoDistinctKeywordsInValidGroups)
+TEST(FitsKeywordTable, HasDistinctKeywordsInValidGroups)
 {
     std::set<std::string_view> names;
     for (const FitsKeyword& k : FitsKeywordTable()) {
         names.insert(k.key);
         EXPECT_LT(k.group, kFitsGroups) << k.key;
     }
-    EXPECT_EQ(names.size(), 62u);
+    EXPECT_EQ(names.size(), 69u);
 }
 
 TEST(FitsHeader, MandatoryCardsAndHeaderLength)
@@ -109,6 +109,29 @@ TEST(FitsHeader, FocalLengthSources)
     EXPECT_DOUBLE_EQ(ParseOk(Base().Real("CDELT1", 0.001).Real("FOCLEN", 0.8)).FocalLength, 800);
     EXPECT_DOUBLE_EQ(ParseOk(Base().Real("FOCLEN", 0.8).Real("CDELT1", 0.001)).FocalLength, 800);
     EXPECT_DOUBLE_EQ(ParseOk(Base().Real("FOCLEN", 0.8).Real("FOCAL", 5000)).FocalLength, 800);
+}
+
+TEST(FitsHeader, CameraKeywordsServeWhenTheProgramsOwnAreAbsent)
+{
+    const auto camera = [] {
+        return Base().Real("FOCALLEN", 1200).Real("APTDIA", 200).Real("XPIXSZ", 7.4).Real("YPIXSZ", 7.4);
+    };
+    auto h = ParseOk(camera().Int("XBINNING", 2).Int("YBINNING", 2).Real("EXPTIME", 2.6));
+    EXPECT_DOUBLE_EQ(h.FocalLength, 1200);
+    EXPECT_DOUBLE_EQ(h.Diameter, 200);
+    EXPECT_DOUBLE_EQ(h.PixelSizeX, 3.7);  // XPIXSZ is binned: the unbinned pixel is kept
+    EXPECT_DOUBLE_EQ(h.PixelSizeY, 3.7);
+    EXPECT_EQ(h.BinX, 2);
+    EXPECT_EQ(h.Exposure, 3);
+    EXPECT_EQ(h.SetBy[kFocalGroup], "FOCALLEN");
+    EXPECT_EQ(h.SetBy[kPixelXGroup], "XPIXSZ");
+    EXPECT_DOUBLE_EQ(ParseOk(camera()).PixelSizeX, 7.4);  // no XBINNING: as written
+    // The program's own keywords win in either order.
+    auto own = ParseOk(camera().Real("FOCLEN", 0.8).Real("DIAMETER", 150).Real("XPIXELSZ", 9));
+    EXPECT_DOUBLE_EQ(own.FocalLength, 800);
+    EXPECT_DOUBLE_EQ(own.Diameter, 150);
+    EXPECT_DOUBLE_EQ(own.PixelSizeX, 9);
+    EXPECT_EQ(own.SetBy[kDiameterGroup], "DIAMETER");
 }
 
 TEST(FitsHeader, ScalingIsReal)

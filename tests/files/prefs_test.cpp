@@ -78,8 +78,8 @@ TEST(Prefs, WavelengthWrittenWithCommaReadsBack)
 
 TEST(Prefs, LineRules)
 {
-    EXPECT_EQ(Parsed("NIter=300").NIter, 44);              // low 8 bits
-    EXPECT_EQ(Parsed("NIter=-254").NIter, 2);              // two's complement low byte
+    EXPECT_EQ(Parsed("NIter=257").NIter, 1);               // out of range: not wrapped to 1 but the default
+    EXPECT_EQ(Parsed("NIter=20").NIter, 20);
     EXPECT_EQ(Parsed("niter=5").NIter, 1);                 // names are case sensitive
     EXPECT_EQ(Parsed("NIter=3\r\nNIter=7\r\n").NIter, 3);  // the first line of a name wins
     EXPECT_EQ(Parsed("PltFront=2\nNIter=4\rPltPSF=3").PltPSF, 3);
@@ -105,7 +105,7 @@ TEST(Prefs, UnusableValuesKeepTheDefault)
     std::vector<std::string> rejected;
     const Tpreferences p = Parsed(
         "PltSignal=6\r\nPltFront=5\r\nFactMultDiff=0\r\nNIter=0\r\nExtractDim=24\r\nExtractSeuil=101\r\n"
-        "NPolyZern=29\r\nLambdaRef=0\r\nLambdaInterfero=-3\r\nMemOptim=9\r\n",
+        "NPolyZern=29\r\nLambdaRef=0\r\nLambdaInterfero=-3\r\nMemOptim=9\r\nAjustAuto=2\r\n",
         &rejected);
     const Tpreferences d;
     EXPECT_EQ(p.PltSignal, d.PltSignal);
@@ -126,7 +126,8 @@ TEST(Prefs, UnusableValuesKeepTheDefault)
                                         "ExtractSeuil",
                                         "NPolyZern",
                                         "LambdaRef",
-                                        "LambdaInterfero"}));
+                                        "LambdaInterfero",
+                                        "AjustAuto"}));
 }
 
 TEST(Prefs, SectionLines)

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "prep/synthetic_pupil.h"
+#include "prep/threshold.h"
 
 namespace frontlys {
 namespace {
@@ -72,6 +73,23 @@ TEST(FindPupil, OffCentreChordsWeighByLength)
     FindPupil(image.get());
     EXPECT_DOUBLE_EQ(image->CentreX, (4 * 3.5 + 10) / 5);
     EXPECT_DOUBLE_EQ(image->CentreY, (4 * 3 + 9) / 5.0);
+}
+
+TEST(PupilSearch, BadPixelsAreIgnoredAndCountedInsideThePupil)
+{
+    // A bright disk of radius 20 on a 128 x 128 frame, a 3 x 3 NaN patch in the first corner (the
+    // first reduced cell) and one infinite pixel inside the disk.
+    auto image = MakeImage(128, 128, [](int c, int r) {
+        if (c <= 3 && r <= 3) return std::nan("");
+        if (c == 70 && r == 64) return HUGE_VAL;
+        return InDisk(c, r, 64, 64, 20) ? 1000.0 : 10.0;
+    });
+    AutoThreshold(*image, 16, 50);
+    ApplyThreshold(image.get());
+    FindPupil(image.get());
+    EXPECT_NEAR(image->Radius, 20, 0.2);
+    EXPECT_NEAR(image->CentreX, 64, 0.05);
+    EXPECT_EQ(CountBadPixelsInPupil(*image), 1);
 }
 
 TEST(MeasureObstruction, AnnulusGivesItsInnerRatio)
