@@ -1,20 +1,292 @@
 #include "ui/form_param.h"
 
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+#include "core/numbers.h"
+
 namespace frontlys::ui {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QSpinBox* SpinBox(const char* name, int low, int high, int step)
+{
+    auto* box = new QSpinBox;
+    box->setObjectName(QLatin1String(name));
+    box->setRange(low, high);
+    box->setSingleStep(step);
+    return box;
+}
+
+QLineEdit* LineEdit(const char* name, bool enabled = true)
+{
+    auto* edit = new QLineEdit;
+    edit->setObjectName(QLatin1String(name));
+    edit->setEnabled(enabled);
+    return edit;
+}
+
+QGroupBox* Group(const QString& title, QLayout* layout)
+{
+    auto* group = new QGroupBox(title);
+    group->setLayout(layout);
+    return group;
+}
+
+// The header page's two boxes of a row: intra-focal and extra-focal values.
+void AddPair(QGridLayout* grid, int row, const QString& label, QLineEdit* intra, QLineEdit* extra)
+{
+    grid->addWidget(new QLabel(label), row, 0);
+    grid->addWidget(intra, row, 1);
+    if (extra) grid->addWidget(extra, row, 2);
+}
+
+constexpr double kPercent = 100.0;
+
+}  // namespace
 
 TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent)
     : QDialog(parent), m_platform(platform), m_session(session)
 {
     setObjectName(QStringLiteral("FormParam"));
     setWindowTitle(QStringLiteral("Paramètres du test"));
+
+    SpinEdit2 = SpinBox("SpinEdit2", 0, 10000, 10);
+    SpinEdit3 = SpinBox("SpinEdit3", 0, INT_MAX, 100);
+    Edit3 = LineEdit("Edit3");
+    SpinEdit4 = SpinBox("SpinEdit4", 1, 1000, 1);
+    SpinEdit1 = SpinBox("SpinEdit1", 1, 1000, 1);
+    Edit9 = LineEdit("Edit9", false);
+    Edit10 = LineEdit("Edit10", false);
+    Edit4 = LineEdit("Edit4");
+    Edit4->setToolTip(QStringLiteral("Distance en millimètres"));
+    EditObstruction = LineEdit("EditObstruction");
+    EditObstruction->setToolTip(
+        QStringLiteral("Diamètre de l'obstruction en % du diamètre de l'instrument ; vide ou 0 : mesurée sur les images"));
+    auto* distance = new QToolButton;
+    distance->setObjectName(QStringLiteral("SpeedButton1"));
+    distance->setText(QStringLiteral("="));
+    distance->setToolTip(QStringLiteral("Calculer les distances intra et extra"));
+    connect(distance, &QToolButton::clicked, this, &TFormParam::SpeedButton1Click);
+
+    auto* instrument = new QFormLayout;
+    instrument->addRow(QStringLiteral("Diamètre (mm) : "), SpinEdit2);
+    instrument->addRow(QStringLiteral("Distance focale (mm) :"), SpinEdit3);
+    instrument->addRow(QStringLiteral("Obstruction centrale (%) :"), EditObstruction);
+    auto* acquisition = new QFormLayout;
+    acquisition->addRow(QStringLiteral("Taille pixels CCD (um):"), Edit3);
+    acquisition->addRow(QStringLiteral("Binning acquisition :"), SpinEdit4);
+    auto* defocusRow = new QHBoxLayout;
+    defocusRow->addWidget(Edit4);
+    defocusRow->addWidget(distance);
+    auto* geometry = new QFormLayout;
+    geometry->addRow(QStringLiteral("Binning logiciel :"), SpinEdit1);
+    geometry->addRow(QStringLiteral("Rayon image intra (pix) :"), Edit9);
+    geometry->addRow(QStringLiteral("Rayon image extra (pix) :"), Edit10);
+    geometry->addRow(QStringLiteral("Défocalisation (mm) :"), defocusRow);
+
+    auto* mainPage = new QWidget;
+    mainPage->setObjectName(QStringLiteral("TabSheet1"));
+    auto* mainLayout = new QVBoxLayout(mainPage);
+    mainLayout->addWidget(Group(QStringLiteral("Instrument"), instrument));
+    mainLayout->addWidget(Group(QStringLiteral("Acquisition"), acquisition));
+    mainLayout->addWidget(Group(QStringLiteral("Géométrie"), geometry));
+
+    auto* headerPage = new QWidget;
+    headerPage->setObjectName(QStringLiteral("TabSheet2"));
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Intra")), 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Extra")), 0, 2);
+    const char* names[] = {"Edit12", "Edit13", "Edit14", "Edit15", "Edit16", "Edit27", "Edit28", "Edit17", "Edit25", "Edit26"};
+    QLineEdit* e[10];
+    for (int i = 0; i < 10; ++i) {
+        e[i] = LineEdit(names[i]);
+        e[i]->setReadOnly(true);
+    }
+    AddPair(grid, 1, QStringLiteral("Date (aaaa-mm-jj) :"), e[0], nullptr);
+    AddPair(grid, 2, QStringLiteral("Heure début :"), e[1], e[2]);
+    AddPair(grid, 3, QStringLiteral("Temps de pose (s) :"), e[3], e[4]);
+    AddPair(grid, 4, QStringLiteral("Température (°C) :"), e[5], e[6]);
+    AddPair(grid, 5, QStringLiteral("Alpha :"), e[7], nullptr);
+    AddPair(grid, 6, QStringLiteral("Delta :"), e[8], nullptr);
+    AddPair(grid, 7, QStringLiteral("Seeing :"), e[9], nullptr);
+    ListBox2 = new QListWidget;
+    ListBox2->setObjectName(QStringLiteral("ListBox2"));
+    ListBox1 = new QListWidget;
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(ListBox2, 1);
+    lists->addWidget(ListBox1, 2);
+    auto* headerLayout = new QVBoxLayout(headerPage);
+    headerLayout->addLayout(grid);
+    headerLayout->addLayout(lists);
+
+    m_pages = new QTabWidget;
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->addTab(mainPage, QStringLiteral("Paramètres du test"));
+    m_pages->addTab(headerPage, QStringLiteral("Paramètres supplémentaires"));
+
+    auto* buttons = new QDialogButtonBox;
+    auto* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    auto* cancel = buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    // The buttons run their handlers only: a refused OK must keep the dialog open.
+    connect(ok, &QPushButton::clicked, this, &TFormParam::BitBtn1Click);
+    connect(cancel, &QPushButton::clicked, this, &TFormParam::BitBtn2Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pages);
+    layout->addWidget(buttons);
 }
 
 bool TFormParam::FormShow()
 {
+    FillMainPage();
+    FillHeaderPage();
+    m_pages->setCurrentIndex(0);
     m_saved = m_session.Params;
     const bool accepted = m_platform.runModal(*this) == QDialog::Accepted;
+    // Escape and the close box cancel as the cancel button does.
     if (!accepted) m_session.Params = m_saved;
     return accepted;
+}
+
+void TFormParam::FillMainPage()
+{
+    const TFitsHeader& header = m_session.HeaderIntra;
+    const ParamsEntry entry = EntryFromParams(m_session.Params, header.PixelSizeX, header.BinX);
+    SpinEdit2->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.DiameterMm, 0, SpinEdit2->maximum())));
+    SpinEdit3->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.FocalMm, 0, INT_MAX)));
+    Edit3->setText(Q(entry.PixelSizeUm));
+    SpinEdit4->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.AcquisitionBinning, 1, SpinEdit4->maximum())));
+    SpinEdit1->setValue(1);
+    Edit4->setText(Q(entry.DefocusMm));
+    const double obstruction = m_session.Params.Obstruction;
+    EditObstruction->setText(obstruction > 0 ? Q(FormatGeneral(obstruction * kPercent)) : QString());
+    Edit9->clear();
+    Edit10->clear();
+    RefreshRadii();
+}
+
+void TFormParam::RefreshRadii()
+{
+    if (m_session.ImageIntra) Edit9->setText(Q(RadiusText(m_session.ImageIntra->Radius)));
+    if (m_session.ImageExtra) Edit10->setText(Q(RadiusText(m_session.ImageExtra->Radius)));
+}
+
+void TFormParam::FillHeaderPage()
+{
+    const TFitsHeader& intra = m_session.HeaderIntra;
+    const TFitsHeader& extra = m_session.HeaderExtra;
+    auto set = [this](const char* name, const std::string& text) {
+        findChild<QLineEdit*>(QLatin1String(name))->setText(Q(text));
+    };
+    set("Edit12", DatePart(intra.DateObs));
+    set("Edit13", TimePart(intra.DateObs));
+    set("Edit14", TimePart(extra.DateObs));
+    set("Edit15", std::to_string(intra.Exposure));
+    set("Edit16", std::to_string(extra.Exposure));
+    set("Edit27", FormatGeneral(intra.Temperature));
+    set("Edit28", FormatGeneral(extra.Temperature));
+    set("Edit17", FormatRightAscension(intra.RightAscension));
+    set("Edit25", FormatDeclination(intra.Declination));
+    set("Edit26", FormatGeneral(intra.Seeing));
+
+    const std::pair<const char*, const std::string*> rows[] = {
+        {"Observateur :", &intra.Observer},        {"Observatoire :", &intra.Observatory},
+        {"Instrument :", &intra.Telescope},        {"Camera :", &intra.Instrument},
+        {"Filtre :", &intra.Filters},              {"Commentaire 1 :", &intra.Comments[0]},
+        {"Commentaire 2 :", &intra.Comments[1]},   {"Commentaire 3 :", &intra.Comments[2]},
+        {"Commentaire 4 :", &intra.Comments[3]},
+    };
+    ListBox2->clear();
+    ListBox1->clear();
+    for (const auto& [label, text] : rows) {
+        ListBox2->addItem(QString::fromUtf8(label));
+        ListBox1->addItem(Q(*text));
+    }
+}
+
+ParamsEntry TFormParam::Entry() const
+{
+    ParamsEntry entry;
+    entry.DiameterMm = SpinEdit2->value();
+    entry.FocalMm = SpinEdit3->value();
+    entry.PixelSizeUm = Edit3->text().toStdString();
+    entry.AcquisitionBinning = SpinEdit4->value();
+    entry.SoftwareBinning = SpinEdit1->value();
+    entry.DefocusMm = Edit4->text().toStdString();
+    return entry;
+}
+
+std::optional<double> TFormParam::ObstructionEntry() const
+{
+    const std::string text = EditObstruction->text().trimmed().toStdString();
+    if (text.empty()) return 0.0;
+    const std::optional<double> percent = ParseNumber(text);
+    if (!percent || *percent < 0 || *percent >= kPercent) return std::nullopt;
+    return *percent / kPercent;
+}
+
+void TFormParam::SpeedButton1Click()
+{
+    RefreshRadii();
+    Result<TTestParams> computed =
+        ComputeDefocus(m_session.Params, Entry(), m_session.ImageIntra.get(), m_session.ImageExtra.get());
+    if (!computed.ok()) {
+        m_platform.warn(Q(computed.status().message));
+        return;
+    }
+    m_session.Params = computed.take();
+    Edit4->setText(Q(DefocusText(m_session.Params)));
+}
+
+void TFormParam::BitBtn1Click()
+{
+    const ParamsEntry entry = Entry();
+    Result<TTestParams> accepted = AcceptParams(entry);
+    if (!accepted.ok() && accepted.status().code != StatusCode::MissingInput) {
+        m_platform.warn(Q(accepted.status().message));  // the defocus is not a number
+        return;
+    }
+    const std::optional<double> obstruction = ObstructionEntry();
+    if (!obstruction) {
+        m_platform.warn(QStringLiteral("L'obstruction centrale doit être un nombre entre 0 et 99 %."));
+        return;
+    }
+    StoreRadiiNm(entry, m_session.ImageIntra.get(), m_session.ImageExtra.get());
+    if (!accepted.ok()) {
+        m_session.ParamsSaisis = false;
+        m_platform.warn(Q(accepted.status().message));
+        return;
+    }
+    TTestParams params = accepted.take();
+    params.Obstruction = *obstruction;
+    m_session.Params = params;
+    m_session.ParamsSaisis = true;
+    accept();
+}
+
+void TFormParam::BitBtn2Click()
+{
+    m_session.Params = m_saved;
+    reject();
 }
 
 }  // namespace frontlys::ui

@@ -1,16 +1,374 @@
 #include "ui/prefs_dialog.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
 #include <utility>
 
+#include "core/numbers.h"
+#include "display/palettes.h"
+#include "display/render.h"
+#include "ui/form_aide.h"
+
 namespace frontlys::ui {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+template <class W>
+W* Named(W* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QSpinBox* SpinBox(const char* name, int low, int high, int step = 1)
+{
+    auto* box = Named(new QSpinBox, name);
+    box->setRange(low, high);
+    box->setSingleStep(step);
+    return box;
+}
+
+QGroupBox* Group(const QString& title, QLayout* layout)
+{
+    auto* group = new QGroupBox(title);
+    group->setLayout(layout);
+    return group;
+}
+
+QWidget* Page(std::initializer_list<QWidget*> groups)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    for (QWidget* g : groups) layout->addWidget(g);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* Row(std::initializer_list<QWidget*> widgets)
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* w : widgets) layout->addWidget(w);
+    return row;
+}
+
+// A typed wavelength counts only when it is a positive number: 0 nm would divide the wave errors.
+std::optional<double> Wavelength(const QLineEdit* edit)
+{
+    const std::optional<double> nm = ParseNumber(edit->text().toStdString());
+    if (!nm || !std::isfinite(*nm) || *nm <= 0) return std::nullopt;
+    return nm;
+}
+
+QString NotANumber(const QLineEdit* edit)
+{
+    return QStringLiteral("'%1' n'est pas une valeur numérique correcte.").arg(edit->text());
+}
+
+constexpr int kPreviewWidth = 24;
+constexpr int kPreviewHeight = 100;
+const char* const kReducedSides[] = {"8", "16", "32", "64"};
+
+}  // namespace
 
 TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidget* parent)
     : QDialog(parent), m_platform(platform), m_session(session), m_openHelp(std::move(openHelp))
 {
     setObjectName(QStringLiteral("Prefs"));
     setWindowTitle(QStringLiteral("Préférences"));
+
+    // "Affichage"
+    const char* listLabels[] = {"1. Images et signal :", "2. Front d'onde :", "3. PSF :", "4. Interférogramme :"};
+    auto* palettes = new QGridLayout;
+    auto* previews = new QGridLayout;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        m_palettes[i] = Named(new QComboBox, ("ComboBox" + n).constData());
+        m_previews[i] = Named(new QLabel, ("Image" + n).constData());
+        m_previews[i]->setFixedSize(kPreviewWidth, kPreviewHeight);
+        palettes->addWidget(new QLabel(QString::fromUtf8(listLabels[i])), i, 0);
+        palettes->addWidget(m_palettes[i], i, 1);
+        previews->addWidget(new QLabel(QString::number(i + 1) + ' '), 0, i, Qt::AlignHCenter);
+        previews->addWidget(m_previews[i], 1, i, Qt::AlignHCenter);
+        connect(m_palettes[i], &QComboBox::currentIndexChanged, this, [this, i] { DrawPreview(i); });
+    }
+    previews->addWidget(new QLabel(QStringLiteral("max")), 1, 4, Qt::AlignTop);
+    previews->addWidget(new QLabel(QStringLiteral("min")), 1, 4, Qt::AlignBottom);
+    palettes->addLayout(previews, 0, 2, 4, 1);
+    CheckBoxMem = Named(new QCheckBox(QStringLiteral("Optimiser la mémoire lors de l'affichage des images ")), "CheckBoxMem");
+    auto* display = Page({Group(QStringLiteral(" Palettes "), palettes), CheckBoxMem});
+
+    // "Algorithmes"
+    SpinEdit1 = SpinBox("SpinEdit1", 1, 20);
+    ComboBoxCorrection = Named(new QComboBox, "ComboBoxCorrection");
+    ComboBoxCorrection->addItems({QStringLiteral("Analytique"), QStringLiteral("Numérique")});
+    EditArretRMS = Named(new QLineEdit, "EditArretRMS");
+    SpinEditPasses = SpinBox("SpinEditPasses", 1, 100);
+    LabelCorrection = Named(new QLabel, "LabelCorrection");
+    LabelCorrection->setWordWrap(true);
+    connect(ComboBoxCorrection, &QComboBox::currentIndexChanged, this, &TPrefs::UpdateCorrectionLabels);
+    auto* korvel = new QFormLayout;
+    korvel->addRow(QStringLiteral("Correction des images :"), ComboBoxCorrection);
+    korvel->addRow(QStringLiteral("Nombre maximal d'itérations :"), SpinEdit1);
+    korvel->addRow(QStringLiteral("Condition d'arrêt : RMS Front <"), Row({EditArretRMS, new QLabel(QStringLiteral("nm"))}));
+    korvel->addRow(QStringLiteral("Nombre maximal de passes :"), SpinEditPasses);
+    korvel->addRow(LabelCorrection);
+    ComboBox5 = Named(new QComboBox, "ComboBox5");
+    for (const char* side : kReducedSides) ComboBox5->addItem(QLatin1String(side));
+    SpinEdit3 = SpinBox("SpinEdit3", 0, 100, 5);
+    auto* fine = new QCheckBox(QStringLiteral("Recherche fine du seuil. Nombre de valeurs :"));
+    auto* fineCount = new QSpinBox;
+    fine->setEnabled(false);
+    fineCount->setEnabled(false);
+    CheckBox3 = Named(new QCheckBox(QStringLiteral("Extraire les plages et calculer le signal à l'ouverture des images")), "CheckBox3");
+    auto* extraction = new QFormLayout;
+    extraction->addRow(QStringLiteral("Dimension des images réduites pour la recherche du seuil (pix.) :"), ComboBox5);
+    extraction->addRow(QStringLiteral("Position du seuil (% de la hauteur) :"), SpinEdit3);
+    extraction->addRow(fine, fineCount);
+    extraction->addRow(CheckBox3);
+    auto* algorithms = Page({Group(QStringLiteral(" Korvel "), korvel), Group(QStringLiteral(" Extraction des plages "), extraction)});
+
+    // "Constantes"
+    EDitLambdaRef = Named(new QLineEdit, "EDitLambdaRef");
+    EditLambdaInterfero = Named(new QLineEdit, "EditLambdaInterfero");
+    connect(EDitLambdaRef, &QLineEdit::textChanged, this, &TPrefs::EDitLambdaRefChange);
+    connect(EditLambdaInterfero, &QLineEdit::textChanged, this, &TPrefs::EditLambdaInterferoChange);
+    auto* lambdas = new QFormLayout;
+    lambdas->addRow(QStringLiteral("Longueur d'onde de référence :"), Row({EDitLambdaRef, new QLabel(QStringLiteral("nm"))}));
+    lambdas->addRow(QStringLiteral("Longueur d'onde interférométrique :"),
+                    Row({EditLambdaInterfero, new QLabel(QStringLiteral("nm"))}));
+    auto* zernike = new QFormLayout;
+    for (const char* label : {"Coefficients de normalisation : ", "Valeurs d'alerte :"}) {
+        auto* edit = new QPushButton(QStringLiteral("Editer"));
+        edit->setEnabled(false);
+        zernike->addRow(QString::fromUtf8(label), edit);
+    }
+    auto* constants = Page({Group(QStringLiteral("Longueurs d'onde"), lambdas), Group(QStringLiteral("Coefficients de Zernike"), zernike)});
+
+    // "Ajustement"
+    SpinEditNPolyZern = SpinBox("SpinEditNPolyZern", 0, kZernikeTerms);
+    CheckBoxAjustAuto = Named(new QCheckBox(QStringLiteral("Ajuster le front après reconstruction")), "CheckBoxAjustAuto");
+    auto* fit = new QFormLayout;
+    fit->addRow(QStringLiteral("Nombre de polynômes ajustés :"), SpinEditNPolyZern);
+    fit->addRow(CheckBoxAjustAuto);
+    auto* fitting = Page({Group(QStringLiteral("Polynômes de Zernike"), fit)});
+
+    // "Fichiers"
+    auto* folders = new QFormLayout;
+    const std::tuple<QComboBox**, const char*, const char*, const char*, void (TPrefs::*)()> rows[] = {
+        {&ComboboxDirImages, "ComboboxDirImages", "Images :", "Button4", &TPrefs::Button4Click},
+        {&ComboBoxDoc, "ComboBoxDoc", "Documentation :", "Button5", &TPrefs::Button5Click},
+        {&ComboBoxPrefs, "ComboBoxPrefs", "Préferences :", "Button6", &TPrefs::Button6Click},
+    };
+    for (const auto& [box, name, label, button, handler] : rows) {
+        *box = Named(new QComboBox, name);
+        (*box)->setEditable(true);
+        (*box)->setMinimumWidth(320);
+        auto* browse = Named(new QPushButton(QStringLiteral("...")), button);
+        connect(browse, &QPushButton::clicked, this, handler);
+        folders->addRow(QString::fromUtf8(label), Row({*box, browse}));
+    }
+    auto* files = Page({Group(QStringLiteral("Répertoires"), folders)});
+
+    PageControl1 = Named(new QTabWidget, "PageControl1");
+    PageControl1->addTab(display, QStringLiteral("Affichage"));
+    PageControl1->addTab(algorithms, QStringLiteral("Algorithmes"));
+    PageControl1->addTab(constants, QStringLiteral("Constantes"));
+    PageControl1->addTab(fitting, QStringLiteral("Ajustement"));
+    PageControl1->addTab(files, QStringLiteral("Fichiers"));
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TPrefs::PageControl1Change);
+
+    auto* buttons = new QDialogButtonBox;
+    auto* ok = Named(buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole), "BitBtn1");
+    ok->setDefault(true);
+    auto* cancel = Named(buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole), "BitBtn2");
+    auto* help = Named(buttons->addButton(QStringLiteral("Aide"), QDialogButtonBox::HelpRole), "BitBtn3");
+    auto* defaults = Named(buttons->addButton(QStringLiteral("Défaut"), QDialogButtonBox::ResetRole), "BitBtn4");
+    connect(ok, &QPushButton::clicked, this, &TPrefs::BitBtn1Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(help, &QPushButton::clicked, this, &TPrefs::BitBtn3Click);
+    connect(defaults, &QPushButton::clicked, this, &TPrefs::BitBtn4Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1);
+    layout->addWidget(buttons);
 }
 
-bool TPrefs::Execute() { return m_platform.runModal(*this) == QDialog::Accepted; }
+bool TPrefs::Execute()
+{
+    FormShow();
+    return m_platform.runModal(*this) == QDialog::Accepted;
+}
+
+void TPrefs::FormShow()
+{
+    const Tpreferences& p = m_session.Prefs;
+    m_filling = true;
+    const std::uint8_t palettes[] = {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero};
+    for (int i = 0; i < 4; ++i) {
+        m_palettes[i]->clear();
+        for (int k = 0; k < kPaletteCount; ++k) m_palettes[i]->addItem(QString::fromUtf8(PaletteName(k).data(), PaletteName(k).size()));
+        m_palettes[i]->setCurrentIndex(palettes[i] < kPaletteCount ? palettes[i] : 0);
+    }
+    ComboBox5->setCurrentIndex(ComboBox5->findText(QString::number(p.ExtractDim)));
+    CheckBoxMem->setChecked(p.MasqueActif != 0);
+    CheckBox3->setChecked(p.ExtractAuto != 0);
+    SpinEdit1->setValue(p.NIter);
+    SpinEdit3->setValue(p.ExtractSeuil);
+    ComboBoxCorrection->setCurrentIndex(p.CorrectionAnalytique != 0 ? 0 : 1);
+    EditArretRMS->setText(Q(FormatGeneral(p.ArretRMSFront)));
+    SpinEditPasses->setValue(p.NPassesMax);
+    EDitLambdaRef->setText(Q(FormatGeneral(p.LambdaRef)));
+    EditLambdaInterfero->setText(Q(FormatGeneral(p.LambdaInterfero)));
+    SpinEditNPolyZern->setValue(p.NPolyZern);
+    CheckBoxAjustAuto->setChecked(p.AjustAuto != 0);
+    ComboboxDirImages->setEditText(Q(p.Images));
+    ComboBoxDoc->setEditText(Q(p.Aide));
+    ComboBoxPrefs->setEditText(Q(p.Preferences));
+    m_filling = false;
+    for (int i = 0; i < 4; ++i) DrawPreview(i);
+    UpdateCorrectionLabels();
+}
+
+void TPrefs::DrawPreview(int list)
+{
+    CurrentDisplay current;
+    current.Settings.PaletteIndex = static_cast<std::uint8_t>(std::max(0, m_palettes[list]->currentIndex()));
+    current.LambdaInterfero = m_session.Prefs.LambdaInterfero;
+    QImage bar(kPreviewWidth, kPreviewHeight, QImage::Format_RGB888);
+    if (RenderColourBar(bar, 1, 0, current).ok()) m_previews[list]->setPixmap(QPixmap::fromImage(bar));
+}
+
+void TPrefs::PageControl1Change()
+{
+    if (PageControl1->currentIndex() != 0) return;
+    const std::uint8_t stored[] = {m_session.Prefs.PltSignal, m_session.Prefs.PltFront, m_session.Prefs.PltPSF,
+                                   m_session.Prefs.PltInterfero};
+    m_filling = true;
+    for (int i = 0; i < 4; ++i) m_palettes[i]->setCurrentIndex(stored[i] < kPaletteCount ? stored[i] : 0);
+    m_filling = false;
+    for (int i = 0; i < 4; ++i) DrawPreview(i);
+}
+
+void TPrefs::UpdateCorrectionLabels()
+{
+    const bool analytic = ComboBoxCorrection->currentIndex() == 0;
+    LabelCorrection->setText(
+        analytic ? QStringLiteral("Correction analytique : les passes s'arrêtent quand le front varie de moins que "
+                                  "« RMS Front », au plus « Nombre maximal de passes ». Le nombre d'itérations ne "
+                                  "sert qu'à la correction numérique.")
+                 : QStringLiteral("Correction numérique : « Nombre maximal d'itérations » passes de correction des "
+                                  "images. La condition d'arrêt et le nombre de passes ne servent qu'à la "
+                                  "correction analytique."));
+}
+
+void TPrefs::EDitLambdaRefChange()
+{
+    if (m_filling) return;
+    if (const auto nm = Wavelength(EDitLambdaRef)) m_session.Prefs.LambdaRef = *nm;
+}
+
+void TPrefs::EditLambdaInterferoChange()
+{
+    if (m_filling) return;
+    if (const auto nm = Wavelength(EditLambdaInterfero)) {
+        m_session.Prefs.LambdaInterfero = *nm;
+        DrawPreview(3);  // the Monochrome palette takes its colour from this wavelength
+    }
+}
+
+void TPrefs::Button4Click()
+{
+    const auto folder = m_platform.browseFolder({QStringLiteral("Choisir un dossier images"), {}, ComboboxDirImages->currentText(), {}});
+    if (!folder) return;
+    m_session.Prefs.Images = folder->toStdString();
+    ComboboxDirImages->setEditText(*folder);
+}
+
+void TPrefs::Button5Click()
+{
+    const auto file = m_platform.openFile({QStringLiteral("Choix du fichier d'accueil de l'aide"),
+                                           QStringLiteral("Fichiers html (*.htm *.html)"), ComboBoxDoc->currentText(), {}});
+    if (!file) return;
+    m_session.Prefs.Aide = file->toStdString();
+    ComboBoxDoc->setEditText(*file);
+}
+
+void TPrefs::Button6Click()
+{
+    const auto folder = m_platform.browseFolder({QStringLiteral("Choisir un dossier préferences"), {}, ComboBoxPrefs->currentText(), {}});
+    if (!folder) return;
+    m_session.Prefs.Preferences = folder->toStdString();
+    ComboBoxPrefs->setEditText(*folder);
+}
+
+void TPrefs::BitBtn1Click()
+{
+    Tpreferences p = m_session.Prefs;
+    const std::optional<double> lambdaRef = Wavelength(EDitLambdaRef);
+    const std::optional<double> lambdaInterfero = Wavelength(EditLambdaInterfero);
+    const std::optional<double> stopNm = ParseNumber(EditArretRMS->text().toStdString());
+    for (auto [value, edit] : {std::pair{lambdaRef, EDitLambdaRef}, {lambdaInterfero, EditLambdaInterfero}}) {
+        if (value) continue;
+        m_platform.warn(NotANumber(edit));
+        return;
+    }
+    if (!stopNm || !std::isfinite(*stopNm) || *stopNm <= 0) {
+        m_platform.warn(NotANumber(EditArretRMS));
+        return;
+    }
+    std::uint8_t* palettes[] = {&p.PltSignal, &p.PltFront, &p.PltPSF, &p.PltInterfero};
+    for (int i = 0; i < 4; ++i) *palettes[i] = static_cast<std::uint8_t>(std::max(0, m_palettes[i]->currentIndex()));
+    p.MasqueActif = CheckBoxMem->isChecked() ? 1 : 0;
+    // A side read from the file that the list does not offer leaves no item selected: keep it.
+    if (ComboBox5->currentIndex() >= 0) p.ExtractDim = static_cast<std::uint8_t>(ComboBox5->currentText().toInt());
+    p.ExtractSeuil = static_cast<std::uint8_t>(SpinEdit3->value());
+    p.ExtractAuto = CheckBox3->isChecked() ? 1 : 0;
+    p.NIter = static_cast<std::uint8_t>(SpinEdit1->value());
+    p.CorrectionAnalytique = ComboBoxCorrection->currentIndex() == 0 ? 1 : 0;
+    p.ArretRMSFront = *stopNm;
+    p.NPassesMax = static_cast<std::uint8_t>(SpinEditPasses->value());
+    p.LambdaRef = *lambdaRef;
+    p.LambdaInterfero = *lambdaInterfero;
+    p.NPolyZern = static_cast<std::uint8_t>(SpinEditNPolyZern->value());
+    p.AjustAuto = CheckBoxAjustAuto->isChecked() ? 1 : 0;
+    p.Images = ComboboxDirImages->currentText().toStdString();
+    p.Aide = ComboBoxDoc->currentText().toStdString();
+    p.Preferences = ComboBoxPrefs->currentText().toStdString();
+    // Written first: a refused write leaves the file and the settings in force as they were.
+    const Status written = WritePrefs(p);
+    if (!written.ok()) {
+        m_platform.warn(Q(written.message));
+        return;
+    }
+    m_session.Prefs = p;
+    m_session.Basis = ZernikeBasis::ForCount(p.NPolyZern);
+    accept();
+}
+
+void TPrefs::BitBtn4Click()
+{
+    m_session.Prefs = DefaultPreferences();
+    FormShow();
+}
+
+void TPrefs::BitBtn3Click()
+{
+    if (m_openHelp) m_openHelp(HelpPageBeside(HelpHomePage(m_session.Prefs, {}), QStringLiteral("preferences.htm")));
+}
 
 }  // namespace frontlys::ui
