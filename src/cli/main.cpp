@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "cli/commands.h"
+#include "cli/plan_command.h"
 #include "core/numbers.h"
 
 int main(int argc, char** argv)
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
         frontlys::cli::AddSimulateCommand(app, &exitCode);
         frontlys::cli::AddDemoCommand(app, &exitCode);
         frontlys::cli::AddAnalyseCommand(app, &exitCode);
+        frontlys::cli::AddPlanCommand(app, &exitCode);
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {
