@@ -1,0 +1,77 @@
+#include "engine/bspline_image.h"
+
+#include <cmath>
+#include <algorithm>
+#include <cstddef>
+
+namespace frontlys {
+namespace {
+
+// In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries).
+void Prefilter(double* c, int n, std::ptrdiff_t stride)
+{
+    if (n < 2) return;
+    const double z = std::sqrt(3.0) - 2;
+    const double lambda = (1 - z) * (1 - 1 / z);
+    for (int i = 0; i < n; ++i) c[i * stride] *= lambda;
+    // Causal initialisation, truncated where z^k is negligible.
+    const int horizon = std::min(n, 30);
+    double sum = c[0];
+    double zk = z;
+    for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * c[k * stride];
+    c[0] = sum;
+    for (int i = 1; i < n; ++i) c[i * stride] += z * c[(i - 1) * stride];
+    c[(n - 1) * stride] = (z / (z * z - 1)) * (z * c[(n - 2) * stride] + c[(n - 1) * stride]);
+    for (int i = n - 2; i >= 0; --i) c[i * stride] = z * (c[(i + 1) * stride] - c[i * stride]);
+}
+
+void Weights(double t, double w[4])
+{
+    const double s = 1 - t;
+    w[0] = s * s * s / 6;
+    w[1] = (4 - 6 * t * t + 3 * t * t * t) / 6;
+    w[2] = (4 - 6 * s * s + 3 * s * s * s) / 6;
+    w[3] = t * t * t / 6;
+}
+
+}  // namespace
+
+BSplineImage::BSplineImage(std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height,
+                           double level)
+    : m_x0(x0), m_y0(y0), m_w(width), m_h(height), m_coef(static_cast<std::size_t>(width) * height)
+{
+    for (int r = 0; r < height; ++r) {
+        for (int c = 0; c < width; ++c) {
+            const double v = frame[static_cast<std::size_t>(y0 + r) * frameWidth + x0 + c];
+            m_coef[static_cast<std::size_t>(r) * width + c] = std::isfinite(v) ? v - level : 0.0;
+        }
+    }
+    for (int r = 0; r < height; ++r) Prefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
+    for (int c = 0; c < width; ++c) Prefilter(m_coef.data() + c, height, width);
+}
+
+double BSplineImage::Sample(double x, double y) const
+{
+    const double u = x - m_x0, v = y - m_y0;
+    if (!(u >= 0 && v >= 0 && u <= m_w - 1 && v <= m_h - 1)) return 0;
+    const int iu = static_cast<int>(u), iv = static_cast<int>(v);
+    double wu[4], wv[4];
+    Weights(u - iu, wu);
+    Weights(v - iv, wv);
+    double sum = 0;
+    for (int j = 0; j < 4; ++j) {
+        int row = iv - 1 + j;
+        row = row < 0 ? -row : (row >= m_h ? 2 * m_h - 2 - row : row);
+        const double* line = m_coef.data() + static_cast<std::size_t>(row) * m_w;
+        double s = 0;
+        for (int i = 0; i < 4; ++i) {
+            int col = iu - 1 + i;
+            col = col < 0 ? -col : (col >= m_w ? 2 * m_w - 2 - col : col);
+            s += wu[i] * line[col];
+        }
+        sum += wv[j] * s;
+    }
+    return sum;
+}
+
+}  // namespace frontlys

@@ -1,0 +1,129 @@
+#include "engine/compensated_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/compensated_internal.h"
+
+namespace frontlys {
+namespace {
+
+using namespace compensated;
+
+constexpr int kMaxRounds = 3;
+constexpr double kRhoTolerance = 0.002;
+constexpr double kEpsTolerance = 0.003;
+constexpr double kMinRadiusPx = 4;
+
+Status Refuse(std::string reason)
+{
+    return Status::Fail(StatusCode::MissingInput, "Paramètres du test incomplets", std::move(reason));
+}
+
+bool Positive(double v) { return std::isfinite(v) && v > 0; }
+
+// Obstruction and outer radius (pupil units) from the light of the compensated pupil: the light
+// missing in the hole, and the total light over the plateau level.
+struct PupilSize {
+    double eps = 0;
+    double scale = 1;
+};
+PupilSize MeasurePupil(const Grid& g, const std::vector<double>& s, double meanFlux, bool measureEps)
+{
+    double plateau = 0;
+    int count = 0;
+    for (int p = 0; p < g.n; ++p) {
+        if (!g.plateau[p]) continue;
+        plateau += s[p];
+        ++count;
+    }
+    PupilSize out{g.eps, 1};
+    if (count == 0 || !(plateau > 0)) return out;
+    plateau /= count;
+    const double area = std::numbers::pi * plateau * g.rho * g.rho;
+    double eps2 = g.eps * g.eps;
+    if (measureEps) {
+        double missing = 0;
+        for (int p = 0; p < g.n; ++p)
+            if (g.hole[p]) missing += plateau - s[p];
+        eps2 = std::max(0.0, missing / area);
+    }
+    out.scale = std::sqrt(meanFlux / area + eps2);
+    out.eps = std::sqrt(eps2) / out.scale;
+    return out;
+}
+
+}  // namespace
+
+Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFrame& extra,
+                                              const CompensatedOptions& o)
+{
+    if (!Positive(o.focalNm) || !Positive(o.apertureRadiusNm) || !Positive(o.pixelNm))
+        return Refuse("focal length, aperture and pixel size must be positive");
+    if (o.defocusNm && !(Positive(*o.defocusNm) && *o.defocusNm < o.focalNm))
+        return Refuse("the defocus must be positive and shorter than the focal length");
+    if (o.obstruction && !(*o.obstruction >= 0 && *o.obstruction < 0.95))
+        return Refuse("the obstruction must be in [0, 0.95)");
+    auto f1 = PrepareFrame(intra);
+    if (!f1.ok()) return f1.status();
+    auto f2 = PrepareFrame(extra);
+    if (!f2.ok()) return f2.status();
+    const PreparedFrame& p1 = f1.value();
+    const PreparedFrame& p2 = f2.value();
+
+    const double pixelsPerDefocus = o.apertureRadiusNm / (o.focalNm * o.pixelNm);
+    double rho = o.defocusNm ? *o.defocusNm * pixelsPerDefocus : 0.5 * (p1.outerPx + p2.outerPx);
+    double eps = 0;
+    const bool obstructed = o.obstruction ? *o.obstruction > 0 : (p1.innerPx > 0 && p2.innerPx > 0);
+    if (o.obstruction) {
+        eps = *o.obstruction;
+    } else if (obstructed) {
+        eps = std::clamp(0.5 * (p1.innerPx + p2.innerPx) / (0.5 * (p1.outerPx + p2.outerPx)), 0.0, 0.9);
+    }
+    if (!(rho >= kMinRadiusPx)) return Refuse("pupil radius under 4 pixels");
+
+    CompensatedResult r;
+    r.frames = {p1.setup, p2.setup};
+    ZernikeCoefficients c{};
+    const double meanFlux = 0.5 * (p1.setup.flux + p2.setup.flux);
+    for (int round = 0; round < kMaxRounds; ++round) {
+        const double l = rho / pixelsPerDefocus;
+        if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
+        const double rr = o.apertureRadiusNm * o.apertureRadiusNm;
+        const Mapping m{-o.focalNm * (o.focalNm - l) / (l * rr), o.focalNm * (o.focalNm + l) / (l * rr)};
+        const Grid grid = MakeGrid(rho, eps, o.terms);
+        LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::max(1, o.maxPasses));
+        c = loop.c;
+        r.passes += loop.passes;
+        r.stop = loop.stop;
+        r.minJacobian = loop.minJacobian;
+        r.lastUpdateNm = loop.lastUpdateNm;
+        r.rhoPx = rho;
+        r.obstruction = eps;
+        r.defocusNm = l;
+        r.half = grid.half;
+        const int side = 2 * grid.half + 1;
+        r.meanImage.assign(static_cast<std::size_t>(side) * side, 0.0);
+        r.differenceImage.assign(r.meanImage.size(), 0.0);
+        for (int p = 0; p < grid.n; ++p) {
+            const std::size_t at = static_cast<std::size_t>(grid.half - grid.j[p]) * side + grid.half + grid.i[p];
+            r.meanImage[at] = loop.s[p];
+            r.differenceImage[at] = loop.d[p];
+        }
+        if (loop.stop == CompensatedStop::Caustic) break;
+        const PupilSize size = MeasurePupil(grid, loop.s, meanFlux, obstructed && !o.obstruction);
+        const double newRho = o.defocusNm ? rho : rho * size.scale;
+        const double newEps = obstructed && !o.obstruction ? size.eps : eps;
+        const bool settled = std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
+        r.obstruction = newEps;
+        if (settled) break;
+        rho = newRho;
+        eps = newEps;
+    }
+    c[0] = 0;
+    r.coef = c;
+    return r;
+}
+
+}  // namespace frontlys

@@ -1,0 +1,56 @@
+#pragma once
+// The parts of the compensated analysis: frame preparation, the sampling grid with its Zernike
+// jets, and the compensation loop. Shared by the analysis and its refinement.
+
+#include <vector>
+
+#include "engine/bspline_image.h"
+#include "engine/compensated_analysis.h"
+
+namespace frontlys::compensated {
+
+struct PreparedFrame {
+    FrameSetup setup;
+    double blobRadiusPx = 0;  // of the lit component, a rough outer radius
+    double innerPx = 0;       // half-plateau crossings of the azimuthal profile (inner 0: none)
+    double outerPx = 0;
+    BSplineImage spline;      // the background-subtracted frame around the donut
+};
+
+Result<PreparedFrame> PrepareFrame(const RawFrame& frame);
+
+// Points at one raw pixel spacing around the pupil centre, out to 1 + (8 + 1.5) / rho, with the
+// weak-form taper and the jets of the P terms (term-major: jet[k * n + p]).
+struct Grid {
+    double rho = 0;
+    double eps = 0;
+    int terms = 0;
+    int half = 0;
+    int n = 0;
+    std::vector<double> x, y, w, wx, wy;
+    std::vector<int> i, j;     // pixel offsets from the centre (j up)
+    std::vector<char> lit;     // eps <= r <= 1
+    std::vector<char> hole;    // r < (1 + eps) / 2, for the obstruction estimate
+    std::vector<char> plateau; // eps + 0.12 < r < 0.88
+    std::vector<double> v, dx, dy, dxx, dyy, dxy;
+};
+
+Grid MakeGrid(double rho, double eps, int terms);
+
+struct LoopOutcome {
+    ZernikeCoefficients c{};
+    int passes = 0;
+    CompensatedStop stop = CompensatedStop::PassLimit;
+    double minJacobian = 1;
+    double lastUpdateNm = 0;
+    std::vector<double> s, d;  // at the grid points, of the last pass
+};
+
+struct Mapping {
+    double a1 = 0, a2 = 0;  // transport coefficients, intra and extra
+};
+
+LoopOutcome RunLoop(const Grid& grid, const PreparedFrame& intra, const PreparedFrame& extra, const Mapping& mapping,
+                    const ZernikeCoefficients& start, double stopNm, int maxPasses);
+
+}  // namespace frontlys::compensated

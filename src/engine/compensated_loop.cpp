@@ -1,0 +1,243 @@
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "engine/compensated_internal.h"
+#include "engine/zernike_derivatives.h"
+
+namespace frontlys::compensated {
+namespace {
+
+constexpr double kMarginPx = 8;
+constexpr double kTaperStartPx = 4;
+constexpr double kTaperEndPx = 8;
+constexpr double kFoldLimit = 0.1;
+constexpr int kFirstPassTerms = 11;
+
+// Solves a (n x n, row-major) x = b by Gaussian elimination with partial pivoting; false if singular.
+bool Solve(std::vector<double> a, std::vector<double>& b, int n)
+{
+    for (int col = 0; col < n; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < n; ++r)
+            if (std::abs(a[r * n + col]) > std::abs(a[pivot * n + col])) pivot = r;
+        if (!(std::abs(a[pivot * n + col]) > 0)) return false;
+        if (pivot != col) {
+            for (int c = 0; c < n; ++c) std::swap(a[col * n + c], a[pivot * n + c]);
+            std::swap(b[col], b[pivot]);
+        }
+        for (int r = col + 1; r < n; ++r) {
+            const double g = a[r * n + col] / a[col * n + col];
+            if (g == 0) continue;
+            for (int c = col; c < n; ++c) a[r * n + c] -= g * a[col * n + c];
+            b[r] -= g * b[col];
+        }
+    }
+    for (int r = n - 1; r >= 0; --r) {
+        double s = b[r];
+        for (int c = r + 1; c < n; ++c) s -= a[r * n + c] * b[c];
+        b[r] = s / a[r * n + r];
+    }
+    return std::all_of(b.begin(), b.end(), [](double v) { return std::isfinite(v); });
+}
+
+struct Derivatives {
+    std::vector<double> wx, wy, wxx, wyy, wxy;
+};
+
+void Synthesize(const Grid& g, const ZernikeCoefficients& c, Derivatives& d)
+{
+    d.wx.assign(g.n, 0.0);
+    d.wy.assign(g.n, 0.0);
+    d.wxx.assign(g.n, 0.0);
+    d.wyy.assign(g.n, 0.0);
+    d.wxy.assign(g.n, 0.0);
+    for (int k = 1; k < g.terms; ++k) {
+        const double ck = c[k];
+        if (ck == 0) continue;
+        const std::size_t o = static_cast<std::size_t>(k) * g.n;
+        for (int p = 0; p < g.n; ++p) {
+            d.wx[p] += ck * g.dx[o + p];
+            d.wy[p] += ck * g.dy[o + p];
+            d.wxx[p] += ck * g.dxx[o + p];
+            d.wyy[p] += ck * g.dyy[o + p];
+            d.wxy[p] += ck * g.dxy[o + p];
+        }
+    }
+}
+
+double Jacobian(double a, const Derivatives& d, int p)
+{
+    return 1 + a * (d.wxx[p] + d.wyy[p]) + a * a * (d.wxx[p] * d.wyy[p] - d.wxy[p] * d.wxy[p]);
+}
+
+double MinJacobian(const Grid& g, const Mapping& m, const Derivatives& d)
+{
+    double least = 1;
+    for (int p = 0; p < g.n; ++p) {
+        if (!g.lit[p]) continue;
+        least = std::min({least, Jacobian(m.a1, d, p), Jacobian(m.a2, d, p)});
+    }
+    return least;
+}
+
+// The frame sampled along the rays of the current wavefront, times the Jacobian and the flux scale.
+// Both frames are in the program's orientation, so one formula serves both.
+void Compensate(const Grid& g, const PreparedFrame& f, double a, double scale, const Derivatives& d,
+                std::vector<double>& out)
+{
+    out.resize(g.n);
+    for (int p = 0; p < g.n; ++p) {
+        const double X = g.x[p] + a * d.wx[p], Y = g.y[p] + a * d.wy[p];
+        const double value = f.spline.Sample(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho);
+        out[p] = value * Jacobian(a, d, p) * scale;
+    }
+}
+
+}  // namespace
+
+Grid MakeGrid(double rho, double eps, int terms)
+{
+    Grid g;
+    g.rho = rho;
+    g.eps = eps;
+    g.terms = std::clamp(terms, 1, kZernikeTerms);
+    const double reach = 1 + (kMarginPx + 1.5) / rho;
+    const double r0 = 1 + kTaperStartPx / rho, r1 = 1 + kTaperEndPx / rho;
+    g.half = static_cast<int>(std::ceil(reach * rho));
+    for (int j = -g.half; j <= g.half; ++j) {
+        for (int i = -g.half; i <= g.half; ++i) {
+            const double x = i / rho, y = j / rho, r = std::hypot(x, y);
+            if (r > reach) continue;
+            double w = 1, dw = 0;
+            if (r > r0) {
+                const double t = std::min(1.0, (r - r0) / (r1 - r0));
+                const double c = std::cos(std::numbers::pi / 2 * t);
+                w = c * c;
+                dw = r < r1 ? -std::numbers::pi / 2 / (r1 - r0) * std::sin(std::numbers::pi * t) : 0;
+            }
+            g.x.push_back(x);
+            g.y.push_back(y);
+            g.i.push_back(i);
+            g.j.push_back(j);
+            g.w.push_back(w);
+            g.wx.push_back(r > 0 ? dw * x / r : 0);
+            g.wy.push_back(r > 0 ? dw * y / r : 0);
+            g.lit.push_back(r >= eps && r <= 1);
+            g.hole.push_back(r < (1 + eps) / 2);
+            g.plateau.push_back(r > eps + 0.12 && r < 0.88);
+        }
+    }
+    g.n = static_cast<int>(g.x.size());
+    const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
+    for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) v->assign(size, 0.0);
+    const ZernikePolynomials poly(ZernikeBasis::ForCount(g.terms), eps);
+    ZernikeJet jet;
+    for (int p = 0; p < g.n; ++p) {
+        poly.Eval(g.x[p], g.y[p], jet);
+        for (int k = 0; k < g.terms; ++k) {
+            const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
+            g.v[o] = jet.v[k];
+            g.dx[o] = jet.dx[k];
+            g.dy[o] = jet.dy[k];
+            g.dxx[o] = jet.dxx[k];
+            g.dyy[o] = jet.dyy[k];
+            g.dxy[o] = jet.dxy[k];
+        }
+    }
+    return g;
+}
+
+LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFrame& extra, const Mapping& m,
+                    const ZernikeCoefficients& start, double stopNm, int maxPasses)
+{
+    LoopOutcome out;
+    out.c = start;
+    const ZernikeBasis basis = ZernikeBasis::ForCount(g.terms);
+    const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
+    const double scale1 = meanFlux / intra.setup.flux, scale2 = meanFlux / extra.setup.flux;
+    Derivatives d;
+    std::vector<double> i1, i2, sw, swx, swy;
+    Synthesize(g, out.c, d);
+    for (int pass = 0; pass < maxPasses; ++pass) {
+        const int active = pass == 0 ? std::min(kFirstPassTerms, g.terms) : g.terms;
+        Compensate(g, intra, m.a1, scale1, d, i1);
+        Compensate(g, extra, m.a2, scale2, d, i2);
+        out.s.resize(g.n);
+        out.d.resize(g.n);
+        sw.resize(g.n);
+        swx.resize(g.n);
+        swy.resize(g.n);
+        for (int p = 0; p < g.n; ++p) {
+            out.s[p] = 0.5 * (i1[p] + i2[p]);
+            out.d[p] = i1[p] - i2[p];
+            sw[p] = out.s[p] * g.w[p];
+            swx[p] = out.s[p] * g.wx[p];
+            swy[p] = out.s[p] * g.wy[p];
+        }
+        ++out.passes;
+        // Weak form over the terms 2..active that the basis reaches (piston out).
+        std::vector<int> terms;
+        for (int k = 2; k <= active; ++k)
+            if (basis.Reaches(k)) terms.push_back(k - 1);
+        const int nt = static_cast<int>(terms.size());
+        std::vector<double> mat(static_cast<std::size_t>(nt) * nt), rhs(nt);
+        for (int a = 0; a < nt; ++a) {
+            const std::size_t oa = static_cast<std::size_t>(terms[a]) * g.n;
+            double f = 0;
+            for (int p = 0; p < g.n; ++p) f += g.v[oa + p] * g.w[p] * out.d[p];
+            rhs[a] = f;
+            for (int b = 0; b < nt; ++b) {
+                const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n;
+                double s = 0;
+                for (int p = 0; p < g.n; ++p) {
+                    s += sw[p] * (g.dx[oa + p] * g.dx[ob + p] + g.dy[oa + p] * g.dy[ob + p]) +
+                         g.v[oa + p] * (swx[p] * g.dx[ob + p] + swy[p] * g.dy[ob + p]);
+                }
+                mat[static_cast<std::size_t>(a) * nt + b] = -(m.a2 - m.a1) * s;
+            }
+        }
+        if (!Solve(mat, rhs, nt)) {
+            out.stop = CompensatedStop::Caustic;
+            break;
+        }
+        // Caustic guard: shorten the step until neither mapping folds over the lit pupil.
+        bool folded = true;
+        ZernikeCoefficients trial{};
+        Derivatives td;
+        double least = 1;
+        for (double step = 1; step >= 1.0 / 16; step /= 2) {
+            trial = out.c;
+            for (int a = 0; a < nt; ++a) trial[terms[a]] += step * rhs[a];
+            Synthesize(g, trial, td);
+            least = MinJacobian(g, m, td);
+            if (least >= kFoldLimit) {
+                folded = false;
+                break;
+            }
+        }
+        if (folded) {
+            out.stop = CompensatedStop::Caustic;
+            out.minJacobian = MinJacobian(g, m, d);
+            return out;
+        }
+        double sq = 0;
+        for (int k = 4; k <= g.terms; ++k) {
+            const double u = (trial[k - 1] - out.c[k - 1]) / basis.Norm(k);
+            sq += u * u;
+        }
+        out.lastUpdateNm = std::sqrt(sq);
+        out.c = trial;
+        d = std::move(td);
+        out.minJacobian = least;
+        if (active == g.terms && out.lastUpdateNm < stopNm) {
+            out.stop = CompensatedStop::Converged;
+            return out;
+        }
+    }
+    if (out.stop != CompensatedStop::Caustic) out.stop = CompensatedStop::PassLimit;
+    return out;
+}
+
+}  // namespace frontlys::compensated
