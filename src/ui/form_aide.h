@@ -34,8 +34,6 @@ public:
     QString AdresseAide() const { return m_adresse; }
 
 private:
-    void UpdateButtons();
-
     const TestSession& m_session;
     QString m_programDir;
     QString m_adresse;  // AdresseAide
