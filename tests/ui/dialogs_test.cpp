@@ -1,0 +1,308 @@
+// The dialogs driven through the scripted platform: each script fills the real widgets and presses
+// the real buttons, as the user would.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <cmath>
+
+#include "core/numbers.h"
+#include "support/fake_platform.h"
+#include "support/temp_dir.h"
+#include "ui/form_aide.h"
+#include "ui/form_param.h"
+#include "ui/form_saisie_zern.h"
+#include "ui/prefs_dialog.h"
+
+namespace frontlys::ui {
+namespace {
+
+template <class W>
+W* Child(QWidget& parent, const char* name)
+{
+    W* w = parent.findChild<W*>(QLatin1String(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+void Click(QWidget& parent, const char* name) { Child<QPushButton>(parent, name)->click(); }
+
+class DialogsTest : public ::testing::Test {
+protected:
+    DialogsTest() { SetDecimalSeparator('.'); }
+    ~DialogsTest() override { SetDecimalSeparator(','); }
+
+    static ImageSlot Pupil(double radiusPx)
+    {
+        ImageSlot image = NewImage(8, 8);
+        image->Radius = radiusPx;
+        return image;
+    }
+
+    FakePlatform platform;
+    TestSession session = NewSession();
+    TempDir temp;
+};
+
+// --- "Paramètres du test" ---
+
+class FormParamTest : public DialogsTest {
+protected:
+    // Types the worked example's instrument: 200 mm at 2000 mm, 9 um pixels.
+    static void TypeInstrument(QDialog& d)
+    {
+        Child<QSpinBox>(d, "SpinEdit2")->setValue(200);
+        Child<QSpinBox>(d, "SpinEdit3")->setValue(2000);
+        Child<QLineEdit>(d, "Edit3")->setText(QStringLiteral("9"));
+    }
+    TFormParam dialog{platform, session};
+};
+
+TEST_F(FormParamTest, DistanceButtonGivesTheWorkedDefocusAndOkEntersIt)
+{
+    session.ImageIntra = Pupil(40);
+    session.ImageExtra = Pupil(44);
+    platform.dialogScript = [](QDialog& d) {
+        TypeInstrument(d);
+        Child<QLineEdit>(d, "EditObstruction")->setText(QStringLiteral("25,5"));
+        Child<QToolButton>(d, "SpeedButton1")->click();
+        EXPECT_EQ(Child<QLineEdit>(d, "Edit4")->text(), QStringLiteral("7.560"));
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    EXPECT_TRUE(dialog.FormShow());
+    EXPECT_TRUE(session.ParamsSaisis);
+    EXPECT_EQ(session.Params.Defocus, 7'560'000);
+    EXPECT_EQ(session.Params.Focal, 2e9);
+    EXPECT_EQ(session.Params.ApertureRadius, 1e8);
+    EXPECT_DOUBLE_EQ(session.Params.Obstruction, 0.255);
+    EXPECT_DOUBLE_EQ(session.ImageIntra->RadiusNm, 40 * 9000.0);
+    EXPECT_TRUE(platform.warnings.empty());
+}
+
+TEST_F(FormParamTest, WithOneImageTheDistanceButtonKeepsTheDefocus)
+{
+    session.ImageIntra = Pupil(40);
+    session.Params.Defocus = 3'250'000;
+    platform.dialogScript = [&](QDialog& d) {
+        TypeInstrument(d);
+        Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("9"));
+        Child<QToolButton>(d, "SpeedButton1")->click();
+        EXPECT_EQ(Child<QLineEdit>(d, "Edit4")->text(), QStringLiteral("3.250"));
+        EXPECT_EQ(session.Params.Focal, 2e9);
+        EXPECT_EQ(session.Params.ApertureRadius, 1e8);
+        Click(d, "BitBtn2");
+        return d.result();
+    };
+    EXPECT_FALSE(dialog.FormShow());
+}
+
+// A text that is not a number and a zero defocus both keep the dialog open with their message.
+TEST_F(FormParamTest, RefusedOkKeepsTheDialogOpen)
+{
+    session.ParamsSaisis = true;
+    platform.dialogScript = [&](QDialog& d) {
+        TypeInstrument(d);
+        Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("7,5mm"));
+        Click(d, "BitBtn1");
+        Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("0"));
+        Click(d, "BitBtn1");
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_FALSE(session.ParamsSaisis);
+        Click(d, "BitBtn2");
+        return d.result();
+    };
+    EXPECT_FALSE(dialog.FormShow());
+    ASSERT_EQ(platform.warnings.size(), 2u);
+    EXPECT_EQ(platform.warnings[0], QStringLiteral("'7,5mm' n'est pas une valeur numérique correcte."));
+    EXPECT_EQ(platform.warnings[1], QStringLiteral("Tous les paramètres n'ont pas été saisis."));
+}
+
+TEST_F(FormParamTest, CancelAfterTheDistanceButtonRestoresTheParameters)
+{
+    session.ImageIntra = Pupil(40);
+    session.ImageExtra = Pupil(44);
+    session.Params = {1e9, 5e7, 1e6, 0.3};
+    const TTestParams before = session.Params;
+    platform.dialogScript = [](QDialog& d) {
+        TypeInstrument(d);
+        Child<QToolButton>(d, "SpeedButton1")->click();
+        Click(d, "BitBtn2");
+        return d.result();
+    };
+    EXPECT_FALSE(dialog.FormShow());
+    EXPECT_EQ(session.Params, before);
+}
+
+// --- "Préférences" ---
+
+class PrefsTest : public DialogsTest {
+protected:
+    PrefsTest() { session.Prefs.Preferences = temp.path().string() + "/"; }
+    std::vector<QString> helpPages;
+    TPrefs dialog{platform, session, [this](const QString& page) { helpPages.push_back(page); }};
+};
+
+TEST_F(PrefsTest, DefaultThenCancelKeepsTheDefaultsWithoutWriting)
+{
+    session.Prefs.PltFront = 3;
+    session.Prefs.NIter = 9;
+    platform.dialogScript = [](QDialog& d) {
+        Click(d, "BitBtn4");
+        EXPECT_EQ(Child<QComboBox>(d, "ComboBox2")->currentIndex(), 1);
+        Click(d, "BitBtn2");
+        return d.result();
+    };
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(session.Prefs, DefaultPreferences());
+    EXPECT_FALSE(std::filesystem::exists(temp.path() / "prefs.txt"));
+}
+
+TEST_F(PrefsTest, TypedWavelengthIsWrittenAndReadBack)
+{
+    platform.dialogScript = [](QDialog& d) {
+        auto* lambda = Child<QLineEdit>(d, "EDitLambdaRef");
+        lambda->clear();
+        QTest::keyClicks(lambda, QStringLiteral("632,8"));
+        Child<QSpinBox>(d, "SpinEditNPolyZern")->setValue(11);
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(session.Basis.Count(), 11);
+    Tpreferences read;
+    read.Preferences = session.Prefs.Preferences;
+    ASSERT_TRUE(ReadPrefs(read).ok());
+    EXPECT_EQ(read.LambdaRef, 632.8);
+    EXPECT_EQ(read.NPolyZern, 11);
+}
+
+// A reduced side that the list does not offer leaves it without selection; OK keeps that side.
+TEST_F(PrefsTest, OkWithoutReducedSideSelectionKeepsTheSide)
+{
+    session.Prefs.ExtractDim = 12;
+    platform.dialogScript = [](QDialog& d) {
+        EXPECT_EQ(Child<QComboBox>(d, "ComboBox5")->currentIndex(), -1);
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(session.Prefs.ExtractDim, 12);
+}
+
+TEST_F(PrefsTest, HelpButtonOpensThePreferencesPageBesideTheHomePage)
+{
+    session.Prefs.Aide = "/opt/aide/index.htm";
+    platform.dialogScript = [](QDialog& d) {
+        Click(d, "BitBtn3");
+        return int(QDialog::Rejected);
+    };
+    dialog.Execute();
+    ASSERT_EQ(helpPages.size(), 1u);
+    EXPECT_EQ(helpPages[0], QStringLiteral("/opt/aide/preferences.htm"));
+}
+
+// --- "Paramètres de simulation" ---
+
+class FormSaisieZernTest : public DialogsTest {
+protected:
+    FormSaisieZernTest() { session.Basis = ZernikeBasis::ForCount(11); }
+};
+
+TEST_F(FormSaisieZernTest, FirstOpeningShowsTheStartValuesAndUses22Terms)
+{
+    TFormSaisieZern dialog(platform, session);
+    EXPECT_EQ(session.Basis.Count(), 22);
+    EXPECT_EQ(Child<QComboBox>(dialog, "ComboBoxDim")->currentText(), QStringLiteral("64"));
+    EXPECT_EQ(Child<QSpinBox>(dialog, "SpinEditRayon")->value(), 0);
+    EXPECT_EQ(Child<QSpinBox>(dialog, "SpinEditObstruction")->value(), 0);
+    for (int k = 2; k <= 22; ++k) {
+        const QByteArray n = QByteArray::number(k);
+        EXPECT_EQ(Child<QLineEdit>(dialog, ("EditZ" + n).constData())->text(), QStringLiteral("0.00"));
+        EXPECT_TRUE(Child<QCheckBox>(dialog, ("CheckBoxZ" + n).constData())->isChecked());
+        EXPECT_FALSE(Child<QLabel>(dialog, ("ImageZ" + n).constData())->pixmap().isNull());
+    }
+}
+
+TEST_F(FormSaisieZernTest, DefocusTypedInRmsIsStoredAsPeakCoefficient)
+{
+    session.Sim.SimCoef[25] = 7;  // beyond the dialog's terms: kept
+    TFormSaisieZern dialog(platform, session);
+    platform.dialogScript = [](QDialog& d) {
+        Child<QLineEdit>(d, "EditZ4")->setText(QStringLiteral("100"));
+        Child<QCheckBox>(d, "CheckBoxZ5")->setChecked(false);
+        Click(d, "ButtonOK");
+        return d.result();
+    };
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_NEAR(session.Sim.SimCoef[3], 100 * std::sqrt(3.0), 1e-9);
+    EXPECT_EQ(session.Sim.SimCoef[25], 7);
+    EXPECT_EQ(session.Sim.SimMasque[0], 0);
+    EXPECT_EQ(session.Sim.SimMasque[4], 0);
+    EXPECT_EQ(session.Sim.SimTaille, 64);
+}
+
+TEST_F(FormSaisieZernTest, ObstructionMovedThenCancelledStaysAndRedrawsThePictures)
+{
+    TFormSaisieZern dialog(platform, session);
+    const QImage before = Child<QLabel>(dialog, "ImageZ11")->pixmap().toImage();
+    platform.dialogScript = [](QDialog& d) {
+        Child<QSpinBox>(d, "SpinEditObstruction")->setValue(40);
+        Click(d, "ButtonAnnuler");
+        return d.result();
+    };
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_DOUBLE_EQ(session.Sim.SimObstruction, 0.4);
+    const QImage after = Child<QLabel>(dialog, "ImageZ11")->pixmap().toImage();
+    // The centre of the picture lies inside the obstruction now: background, no longer the term.
+    EXPECT_NE(before.pixel(40, 40), after.pixel(40, 40));
+    EXPECT_EQ(session.Sim.SimTaille, 0);
+}
+
+TEST_F(FormSaisieZernTest, ImportTakesTheMeasuredWavefront)
+{
+    session.ImageFrontBrut = NewImage(256, 256);
+    session.ImageFrontBrut->Radius = 99.6;
+    session.ImageFrontBrut->Obstruction = 0.234;
+    session.CoefFront[10] = 50 * std::sqrt(5.0);  // spherical, 50 nm RMS
+    TFormSaisieZern dialog(platform, session);
+    Click(dialog, "ButtonImporter");
+    EXPECT_EQ(Child<QComboBox>(dialog, "ComboBoxDim")->currentText(), QStringLiteral("256"));
+    EXPECT_EQ(Child<QSpinBox>(dialog, "SpinEditRayon")->value(), 100);
+    EXPECT_EQ(Child<QSpinBox>(dialog, "SpinEditObstruction")->value(), 23);
+    EXPECT_EQ(Child<QLineEdit>(dialog, "EditZ11")->text(), QStringLiteral("50.00"));
+}
+
+// --- Help window ---
+
+TEST_F(DialogsTest, HelpHomeTwiceReusesTheWindowAndFollowsTheHistory)
+{
+    const QString folder = QString::fromStdString(temp.path().string());
+    for (const char* name : {"index.htm", "autre.htm"}) {
+        QFile page(folder + "/" + name);
+        ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+        page.write("<html><body><a href=\"autre.htm\">autre</a></body></html>");
+    }
+    TFormAide help(session, folder + "/..");
+    session.Prefs.Aide = (folder + "/index.htm").toStdString();
+    auto* back = Child<QPushButton>(help, "ButtonPrecedent");
+    EXPECT_FALSE(back->isEnabled());
+    help.ShowHome();
+    help.ShowPage(folder + "/autre.htm");
+    EXPECT_TRUE(back->isEnabled());
+    help.ShowHome();
+    EXPECT_TRUE(help.isVisible());
+    EXPECT_EQ(Child<QTextBrowser>(help, "WebBrowserAide")->source().fileName(), QStringLiteral("index.htm"));
+    // Empty [Aide]: the help installed beside the program.
+    session.Prefs.Aide.clear();
+    EXPECT_EQ(HelpHomePage(session.Prefs, QStringLiteral("/opt/frontlys")), QStringLiteral("/opt/frontlys/help/index.htm"));
+}
+
+}  // namespace
+}  // namespace frontlys::ui
