@@ -16,6 +16,13 @@ namespace frontlys {
 CommandOutcome OpenIntra(TestSession& session, const std::filesystem::path& file);
 // Reads the extra-focal image (Kind 1) and turns it by 180 degrees; the test parameters stay.
 CommandOutcome OpenExtra(TestSession& session, const std::filesystem::path& file);
+// Puts an image the caller has read into the test as opening it does: the extra-focal image turned
+// by 180 degrees, the file name kept, the intra header's focal length and diameter taken.
+CommandOutcome InstallOpened(TestSession& session,
+                             ImageKind kind,
+                             ImageSlot image,
+                             TFitsHeader header,
+                             const std::filesystem::path& file);
 // "&Ouvrir les images": opens each image whose window does not exist yet (a missing file choice is
 // a cancelled dialog), then, with ExtractAuto and both windows open, extracts, co-centres and
 // computes the signal.

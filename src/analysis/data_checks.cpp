@@ -1,0 +1,214 @@
+#include "analysis/data_checks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <string>
+
+#include "core/numbers.h"
+#include "prep/crop.h"
+
+namespace frontlys {
+namespace {
+
+constexpr double kBinnedPixels = 2e6;   // frames above this are located on a binned copy first
+constexpr double kMinSignificance = 10;  // donut flux over the noise of its pixels
+constexpr double kFlatTopSigmas = 20;
+constexpr double kMaxDifference = 0.15;
+constexpr double kMinRadiusPx = 15;
+constexpr double kMinMarginPx = 10;
+constexpr double kMinTermSnr = 50;  // pixel SNR times sqrt(pupil pixels per term)
+
+std::uint64_t Digest(std::span<const double> frame)
+{
+    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (double v : frame) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &v, sizeof bits);
+        for (int i = 0; i < 8; ++i) h = (h ^ ((bits >> (8 * i)) & 0xff)) * 1099511628211ull;
+    }
+    return h;
+}
+
+DonutBlob Scaled(DonutBlob b, int k)
+{
+    b.cx = (b.cx + 0.5) * k - 0.5;
+    b.cy = (b.cy + 0.5) * k - 0.5;
+    b.radius *= k;
+    b.pixels *= k * k;
+    b.flux *= k * k;
+    return b;
+}
+
+// On a large frame: the donut on a binned copy, then again at full scale on a window around it.
+Result<DonutLocation> Locate(std::span<const double> frame, int width, int height)
+{
+    const double pixels = double(width) * height;
+    if (pixels <= kBinnedPixels) return LocateDonut(frame, width, height);
+    const int k = static_cast<int>(std::ceil(std::sqrt(pixels / kBinnedPixels)));
+    int bw = 0, bh = 0;
+    const std::vector<double> binned = BinFrame(frame, width, height, k, &bw, &bh);
+    auto coarse = LocateDonut(binned, bw, bh);
+    if (!coarse.ok()) return coarse;
+    DonutLocation loc = coarse.take();
+    const DonutBlob main = Scaled(loc.main, k);
+    const CropWindow w = WindowAround(main.cx, main.cy, CropSide(main.radius + k));
+    const ImageSlot cut = CutSquare(frame, width, height, w, loc.background);
+    auto fine = LocateDonut(cut->Planes.Plane(0), w.side, w.side);
+    if (!fine.ok()) return fine;
+    DonutLocation out = fine.take();
+    out.main.cx += w.left;
+    out.main.cy += w.top;
+    out.others.clear();
+    for (const DonutBlob& b : loc.others) out.others.push_back(Scaled(b, k));
+    return out;
+}
+
+// Pixels of the donut at the format's top, or sharing the donut's highest value when many do
+// well above the noise (a converter or a camera that clips below its format's top).
+int SaturatedPixels(std::span<const double> frame, int width, int height, const DonutLocation& loc, double formatMax)
+{
+    const DonutBlob& m = loc.main;
+    const int x0 = std::max(0, int(m.cx - m.radius)), x1 = std::min(width - 1, int(m.cx + m.radius) + 1);
+    const int y0 = std::max(0, int(m.cy - m.radius)), y1 = std::min(height - 1, int(m.cy + m.radius) + 1);
+    int atFormatTop = 0, inside = 0, atPeak = 0;
+    double peak = -std::numeric_limits<double>::infinity();
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
+            if ((x - m.cx) * (x - m.cx) + (y - m.cy) * (y - m.cy) > m.radius * m.radius) continue;
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            if (!std::isfinite(v)) continue;
+            ++inside;
+            if (v >= formatMax) ++atFormatTop;
+            if (v > peak) {
+                peak = v;
+                atPeak = 0;
+            }
+            if (v == peak) ++atPeak;
+        }
+    }
+    const bool flatTop = atPeak >= std::max(5, inside / 200) && peak - loc.background > kFlatTopSigmas * loc.noise;
+    return std::max(atFormatTop, flatTop ? atPeak : 0);
+}
+
+Note Make(std::string code, std::string fr, std::string en) { return {std::move(code), std::move(fr), std::move(en)}; }
+
+std::string Px(double v) { return FormatFloat("0.0", v); }
+std::string Percent(double v) { return FormatFloat("0", 100 * v) + " %"; }
+
+double Difference(double a, double b) { return std::abs(a - b) / std::max(1e-300, 0.5 * (a + b)); }
+
+void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, std::vector<Note>& notes)
+{
+    const DonutLocation& d = *f.donut;
+    const std::string sfr(fr), sen(en);
+    if (!d.others.empty()) {
+        std::string where;
+        for (std::size_t i = 0; i < std::min<std::size_t>(3, d.others.size()); ++i)
+            where += (i ? ", (" : "(") + Px(d.others[i].cx + 1) + " ; " + Px(d.others[i].cy + 1) + ")";
+        notes.push_back(Make("several_donuts",
+                             "Image " + sfr + " : " + std::to_string(d.others.size() + 1) +
+                                 " étoiles ; la plus brillante est analysée, les autres sont en " + where + ".",
+                             "The " + sen + " image shows " + std::to_string(d.others.size() + 1) +
+                                 " stars; the brightest is analysed, the others are at " + where + "."));
+    }
+    const double margin = std::min({d.main.cx, d.main.cy, f.width - 1 - d.main.cx, f.height - 1 - d.main.cy}) -
+                          d.main.radius;
+    if (margin < 0)
+        notes.push_back(Make("cut_by_edge", "Image " + sfr + " : la plage est coupée par le bord de l'image.",
+                             "The " + sen + " donut is cut by the frame edge."));
+    else if (margin < kMinMarginPx)
+        notes.push_back(Make("small_margin",
+                             "Image " + sfr + " : seulement " + Px(margin) + " pixels entre la plage et le bord.",
+                             "The " + sen + " donut is only " + Px(margin) + " pixels from the frame edge."));
+    if (f.saturated > 0)
+        notes.push_back(Make("saturated",
+                             "Image " + sfr + " : " + std::to_string(f.saturated) + " pixels saturés dans la plage.",
+                             "The " + sen + " donut has " + std::to_string(f.saturated) + " saturated pixels."));
+    if (d.main.radius < kMinRadiusPx)
+        notes.push_back(Make("small_radius",
+                             "Image " + sfr + " : rayon de " + Px(d.main.radius) +
+                                 " pixels, la diffraction domine ; défocalisez davantage.",
+                             "The " + sen + " donut radius is " + Px(d.main.radius) +
+                                 " pixels: diffraction dominates; defocus further."));
+    const double perTerm = f.snr * std::sqrt(d.main.pixels / double(std::max(1, npoly)));
+    if (perTerm < kMinTermSnr)
+        notes.push_back(Make("low_snr",
+                             "Image " + sfr + " : rapport signal sur bruit de " + FormatFloat("0.0", f.snr) +
+                                 " par pixel, trop faible pour " + std::to_string(npoly) + " termes.",
+                             "The " + sen + " signal-to-noise ratio is " + FormatFloat("0.0", f.snr) +
+                                 " per pixel, too low for " + std::to_string(npoly) + " terms."));
+}
+
+}  // namespace
+
+FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax)
+{
+    FrameFacts f;
+    f.width = width;
+    f.height = height;
+    f.digest = Digest(frame);
+    auto located = Locate(frame, width, height);
+    if (!located.ok()) {
+        f.noStar = located.status();
+        return f;
+    }
+    DonutLocation loc = located.take();
+    const double noise = std::max(loc.noise, 1e-12);
+    const double significance = loc.main.flux / (noise * std::sqrt(std::max(1, loc.main.pixels)));
+    if (!(significance >= kMinSignificance)) {
+        f.noStar = Status::Fail(StatusCode::NumericalFailure, kNoStarMessage,
+                                "the brightest blob stands " + FormatFloat("0.0", significance) +
+                                    " sigma above the noise");
+        return f;
+    }
+    f.saturated = SaturatedPixels(frame, width, height, loc, formatMax);
+    f.snr = loc.main.flux / std::max(1, loc.main.pixels) / noise;
+    f.donut = std::move(loc);
+    return f;
+}
+
+PairCheck CheckPair(const FrameFacts& intra,
+                    const TFitsHeader& headerIntra,
+                    const FrameFacts& extra,
+                    const TFitsHeader& headerExtra,
+                    int npoly)
+{
+    PairCheck out;
+    for (const FrameFacts* f : {&intra, &extra}) {
+        if (f->donut) continue;
+        out.refusal = f->noStar;
+        out.refusal.message = kNoStarMessage;
+        out.refusal.reason = std::string(f == &intra ? "intra" : "extra") + "-focal image: " + f->noStar.reason;
+        return out;
+    }
+    if (intra.digest == extra.digest && intra.width == extra.width && intra.height == extra.height) {
+        out.refusal = Status::Fail(StatusCode::BadFormat, kSameImageMessage, "the two frames hold the same pixels");
+        return out;
+    }
+    CheckFrame(intra, "intra", "intra-focal", npoly, out.notes);
+    CheckFrame(extra, "extra", "extra-focal", npoly, out.notes);
+    const DonutBlob &a = intra.donut->main, &b = extra.donut->main;
+    if (Difference(a.flux, b.flux) > kMaxDifference)
+        out.notes.push_back(Make("unequal_flux",
+                                 "Les flux intra et extra diffèrent de " + Percent(Difference(a.flux, b.flux)) +
+                                     " (nuages, temps de pose ?).",
+                                 "The intra and extra fluxes differ by " + Percent(Difference(a.flux, b.flux)) +
+                                     " (clouds, exposure?)."));
+    if (Difference(a.radius, b.radius) > kMaxDifference)
+        out.notes.push_back(Make("unequal_radius",
+                                 "Les rayons intra et extra diffèrent de " + Percent(Difference(a.radius, b.radius)) +
+                                     " : défocalisations inégales.",
+                                 "The intra and extra radii differ by " + Percent(Difference(a.radius, b.radius)) +
+                                     ": unequal defocus."));
+    const bool exposure = headerIntra.Exposure > 0 && headerExtra.Exposure > 0 &&
+                          headerIntra.Exposure != headerExtra.Exposure;
+    if (exposure || headerIntra.BinX != headerExtra.BinX || headerIntra.BinY != headerExtra.BinY)
+        out.notes.push_back(Make("headers_differ",
+                                 "Les en-têtes intra et extra indiquent des temps de pose ou des binnings différents.",
+                                 "The intra and extra headers give different exposures or binnings."));
+    return out;
+}
+
+}  // namespace frontlys

@@ -1,0 +1,50 @@
+#pragma once
+// Checks on the two frames of a test before the analysis: what would make its numbers wrong without
+// anything failing. Each finding is a Note with a stable code and a sentence in French and English;
+// only two findings stop the analysis, because nothing can be measured: no star in a frame, and the
+// same frame given as intra- and extra-focal.
+//
+// Frames are raw camera frames (row-major, 0-based columns and rows), measured before any cut, so
+// that the frame edges and the other stars are those of the camera.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "analysis/test_session.h"
+#include "core/status.h"
+#include "files/fits_header.h"
+#include "prep/donut.h"
+
+namespace frontlys {
+
+inline constexpr const char* kNoStarMessage = "Aucune étoile défocalisée n'a été trouvée dans l'image";
+inline constexpr const char* kSameImageMessage = "La même image est donnée en intra et en extra-focale";
+
+struct FrameFacts {
+    int width = 0, height = 0;
+    std::optional<DonutLocation> donut;  // empty: no star stands out (reason in noStar)
+    Status noStar;
+    int saturated = 0;   // donut pixels at the format's top or on a flat top
+    double snr = 0;      // mean donut level above the sky over the noise of one pixel
+    std::uint64_t digest = 0;  // of the pixel values, to recognise the same frame given twice
+};
+
+// Locates the donut (on a block-binned copy first when the frame is very large) and measures it.
+// formatMax: the largest value the file's samples can hold (+inf when unknown).
+FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax);
+
+struct PairCheck {
+    Status refusal;           // not Ok: the analysis cannot run
+    std::vector<Note> notes;  // warnings, in a fixed order
+};
+
+// npoly: the number of Zernike terms asked (the noise a fit can bear depends on it).
+PairCheck CheckPair(const FrameFacts& intra,
+                    const TFitsHeader& headerIntra,
+                    const FrameFacts& extra,
+                    const TFitsHeader& headerExtra,
+                    int npoly);
+
+}  // namespace frontlys
