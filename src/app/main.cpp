@@ -1,8 +1,33 @@
-// The desktop program. Placeholder until the main window lands.
+// The desktop program: the main window, with the two images given on the command line opened as
+// "&Ouvrir les images" opens them (so that a file manager's "open with" works).
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTimer>
+#include <QTranslator>
+
+#include "core/numbers.h"
+#include "ui/form_orvane.h"
+#include "ui/platform.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Frontlys"));
+    // The windows are written in French; a translation beside the program takes over if present.
+    QTranslator translator;
+    if (translator.load(QLocale(), QStringLiteral("frontlys"), QStringLiteral("_"),
+                        QApplication::applicationDirPath() + QStringLiteral("/translations")))
+        QApplication::installTranslator(&translator);
+    const QString point = QLocale().decimalPoint();
+    frontlys::SetDecimalSeparator(point == QStringLiteral(",") ? ',' : '.');
+
+    frontlys::ui::QtPlatform platform;
+    frontlys::ui::TFormOrvane window(platform, QApplication::applicationDirPath());
+    window.show();
+    QStringList files = QApplication::arguments().mid(1);
+    if (files.size() > 2) files = files.mid(0, 2);
+    // Once the main window is on screen, so that the image windows are placed below it.
+    if (!files.isEmpty()) QTimer::singleShot(0, &window, [&window, files] { window.OpenFiles(files); });
+    return app.exec();
 }

@@ -1,0 +1,228 @@
+#include "ui/form_image.h"
+
+#include <QEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "analysis/window_readout.h"
+#include "core/numbers.h"
+#include "display/bitmap_files.h"
+#include "files/result_files.h"
+#include "prep/pupil.h"
+#include "ui/form_infos.h"
+#include "ui/form_orvane.h"
+#include "ui/platform.h"
+
+namespace frontlys::ui {
+
+PictureControl::PictureControl(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Image"));
+    setMouseTracking(true);
+    setCursor(Qt::CrossCursor);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void PictureControl::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    if (!picture.isNull()) painter.drawImage(0, 0, picture);
+}
+
+void PictureControl::mouseMoveEvent(QMouseEvent* event) { emit mouseMovedTo(event->position().toPoint()); }
+
+void PictureControl::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) emit clicked();
+}
+
+void PictureControl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) emit doubleClicked();
+}
+
+TFormImage::TFormImage(TFormOrvane& main, ImageKind kind)
+    : QWidget(&main, Qt::Window), m_main(main), m_kind(kind), m_control(new PictureControl(this))
+{
+    setWindowTitle(tr("Image"));
+    // Shown windows do not take the focus: the command that shows them decides which is current.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    // Without MasqueActif, painting goes through an off-screen buffer (Qt's default backing store);
+    // with it, straight to the screen.
+    if (main.session().Prefs.MasqueActif) m_control->setAttribute(Qt::WA_PaintOnScreen);
+    m_control->setGeometry(0, 0, 128, 139);
+    resize(136, 173);
+    BuildPopup();
+    connect(m_control, &PictureControl::mouseMovedTo, this, &TFormImage::ImageMouseMove);
+    connect(m_control, &PictureControl::clicked, this, &TFormImage::OnActivate);
+    connect(m_control, &PictureControl::doubleClicked, this, &TFormImage::Seuilcettevaleur1Click);
+    connect(m_control, &QWidget::customContextMenuRequested, this,
+            [this](QPoint at) { m_popup->popup(m_control->mapToGlobal(at)); });
+}
+
+void TFormImage::BuildPopup()
+{
+    m_popup = new QMenu(this);
+    m_popup->setObjectName(QStringLiteral("PopupMenu1"));
+    auto add = [this](const char* name, const QString& caption, void (TFormImage::*handler)(),
+                      const QKeySequence& shortcut = {}) {
+        QAction* action = m_popup->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        else
+            action->setEnabled(false);
+        addAction(action);  // the shortcuts work in the window too
+        return action;
+    };
+    add("Seuilcettevaleur1", tr("Seuil à cette valeur"), &TFormImage::Seuilcettevaleur1Click);
+    add("Enregistrerpixel1", tr("Enregistrer pixel"), nullptr, QKeySequence(Qt::Key_Insert));
+    add("Mesures1", tr("Mesures"), nullptr);
+    m_popup->addSeparator();
+    add("Extrairelaplage1", tr("Extraire la plage"), &TFormImage::ExtractPupil);
+    add("Voirlargionutile1", tr("Voir la région utile"), &TFormImage::ShowUsefulRegion);
+    add("Recadrer1", tr("Recadrer"), nullptr);
+    m_popup->addSeparator();
+    add("Imprimer1", tr("Imprimer"), &TFormImage::Imprimer1Click, QKeySequence(tr("Ctrl+P")));
+    add("Enregistrerlimage1", tr("Enregistrer l'image"), &TFormImage::Enregistrerlimage1Click,
+        QKeySequence(tr("Ctrl+S")));
+}
+
+TImageRec* TFormImage::image() const { return m_attached ? m_main.RecordOf(m_kind, m_theoretical) : nullptr; }
+
+void TFormImage::Attach(bool theoretical)
+{
+    m_attached = true;
+    m_theoretical = theoretical;
+}
+
+void TFormImage::AttachAndSize(int zoomIndex)
+{
+    hide();
+    ZoomIndex = static_cast<std::uint8_t>(std::clamp(zoomIndex, 0, static_cast<int>(kZoomFactors.size()) - 1));
+    ApplyZoom();
+}
+
+void TFormImage::ApplyZoom()
+{
+    const TImageRec* record = image();
+    if (!record) return;
+    const double z = kZoomFactors[std::min<std::size_t>(ZoomIndex, kZoomFactors.size() - 1)];
+    const int w = std::max(1, static_cast<int>(RoundToInt(record->Width * z)));
+    const int h = std::max(1, static_cast<int>(RoundToInt(record->Height * z)));
+    m_control->setGeometry(0, 0, w, h);
+    resize(w, h);
+    m_control->picture = QImage();
+    Redraw();
+}
+
+void TFormImage::Redraw()
+{
+    TImageRec* record = image();
+    if (!record) return;
+    CurrentDisplay& current = m_main.display();
+    current.Settings = Settings;
+    current.LambdaInterfero = m_main.session().Prefs.LambdaInterfero;
+    QImage picture;
+    if (RenderImage(record, m_control->size(), current, picture).ok()) m_control->picture = std::move(picture);
+    m_control->update();
+}
+
+void TFormImage::RefreshPupil()
+{
+    TImageRec* record = image();
+    if (!record) return;
+    MeasurePupil(*record);
+    ShowPupil();
+}
+
+void TFormImage::ExtractPupil()
+{
+    TImageRec* record = image();
+    if (!record) return;
+    frontlys::ExtractPupil(*record, m_main.session().Prefs);
+    ShowPupil();
+}
+
+void TFormImage::ShowPupil()
+{
+    Settings.MaskVisible = true;
+    Redraw();
+    if (TFormInfos* infos = m_main.infos()) infos->RefreshInfos();
+}
+
+void TFormImage::Seuilcettevaleur1Click()
+{
+    TImageRec* record = image();
+    if (!record) return;
+    record->Threshold = ReadoutValue;
+    RefreshPupil();
+}
+
+void TFormImage::ShowUsefulRegion()
+{
+    const TImageRec* record = image();
+    if (!record || m_control->picture.isNull()) return;
+    const UsefulRegion frame = UsefulRegionFrame(record->CentreX, record->CentreY, record->Radius);
+    QPainter painter(&m_control->picture);
+    painter.setPen(QPen(QColor(255, 0, 0), 0));
+    painter.drawRect(frame.left, frame.top, frame.side, frame.side);
+    painter.end();
+    m_control->update();
+}
+
+void TFormImage::Imprimer1Click()
+{
+    if (!m_control->picture.isNull()) m_main.platform().print(m_control->picture);
+}
+
+void TFormImage::Enregistrerlimage1Click()
+{
+    const std::optional<QString> chosen = m_main.platform().saveFile(
+        {tr("Sauver l'image en cours"), tr("Fichiers bitmap (*.BMP)") + QStringLiteral(";;") + tr("Images PNG (*.png)"),
+         m_savePath, QString()});
+    m_savePath = chosen.value_or(QString());
+    if (!chosen) return;
+    Status saved;
+    if (chosen->endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+        saved = SavePng(m_control->picture, chosen->toStdString());
+    else
+        saved = SaveBmp24(m_control->picture, EnsureExtension(chosen->toStdString(), ".bmp"));
+    if (!saved.ok()) m_main.ShowMessage({saved.message.empty() ? saved.reason : saved.message + "\n" + saved.reason});
+}
+
+void TFormImage::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) OnActivate();
+}
+
+void TFormImage::OnActivate()
+{
+    if (!image()) return;
+    m_main.SetFormCourante(this);
+    if (TFormInfos* infos = m_main.infos()) {
+        infos->SetSettingsCopy(Settings);
+        infos->RefreshInfos();
+    }
+}
+
+void TFormImage::ImageMouseMove(QPoint position)
+{
+    const TImageRec* record = image();
+    if (!record || m_main.formCourante() != this || record->Width <= 0 || record->Height <= 0) return;
+    ReadoutOptions options;
+    options.zoom = kZoomFactors[std::min<std::size_t>(ZoomIndex, kZoomFactors.size() - 1)];
+    options.lambdaRefNm = m_main.session().Prefs.LambdaRef;
+    TFormInfos* infos = m_main.infos();
+    if (infos) infos->ReadoutChoices(options);
+    const Readout readout = ReadPixel(*record, m_main.session().Params, position.x(), position.y(), options);
+    ReadoutValue = readout.value;
+    if (infos) infos->ShowReadout(readout, options.polar);
+}
+
+}  // namespace frontlys::ui

@@ -1,0 +1,91 @@
+#pragma once
+// An image window: one record of the test shown at one of six zoom factors with its own display
+// settings. The window never owns its record: it names the slot of the session it shows (its kind,
+// and for the PSF which of the two), so a record replaced by a command is picked up at the next
+// redraw. Closing only hides it; the main window releases it.
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+
+#include "core/image_rec.h"
+#include "display/render.h"
+
+class QMenu;
+
+namespace frontlys::ui {
+
+class TFormOrvane;
+
+inline constexpr std::array<double, 6> kZoomFactors = {0.5, 1.0, 1.5, 2.0, 3.0, 4.0};
+
+// The picture control "Image": draws its picture at its own size, reports the mouse.
+class PictureControl final : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureControl(QWidget* parent);
+    QImage picture;
+
+signals:
+    void mouseMovedTo(QPoint position);
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+class TFormImage final : public QWidget {
+    Q_OBJECT
+public:
+    TFormImage(TFormOrvane& main, ImageKind kind);
+
+    ImageKind kind() const { return m_kind; }
+    TImageRec* image() const;
+    // The session's record of this kind (for the PSF, the aberration-free one when theoretical).
+    void Attach(bool theoretical = false);
+    void Detach() { m_attached = false; }
+    bool theoretical() const { return m_theoretical; }
+
+    // Hidden, at the zoom box's item, sized to the record.
+    void AttachAndSize(int zoomIndex);
+    void ApplyZoom();
+    void Redraw();
+    // The pupil from the threshold the record holds, the mask shown, the information window told.
+    void RefreshPupil();
+    void ExtractPupil();
+    // The mask shown, the window redrawn, the information window refreshed.
+    void ShowPupil();
+    void ShowUsefulRegion();
+    void Enregistrerlimage1Click();
+    void Imprimer1Click();
+
+    PictureControl* control() const { return m_control; }
+    const QImage& picture() const { return m_control->picture; }
+
+    std::uint8_t ZoomIndex = 1;
+    DisplaySettings Settings;  // palette, scale, mask and log of this window
+    double ReadoutValue = 0;   // the value last read out, for "Seuil à cette valeur"
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildPopup();
+    void OnActivate();
+    void ImageMouseMove(QPoint position);
+    void Seuilcettevaleur1Click();
+
+    TFormOrvane& m_main;
+    ImageKind m_kind;
+    bool m_attached = false;
+    bool m_theoretical = false;
+    PictureControl* m_control;
+    QMenu* m_popup = nullptr;
+    QString m_savePath;  // the file name the save dialog last returned
+};
+
+}  // namespace frontlys::ui

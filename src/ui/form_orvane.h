@@ -1,0 +1,138 @@
+#pragma once
+// The main window: a thin strip across the top of the screen with the menus and the tool bar. It
+// owns the state of the current test (a TestSession) and the windows that show it; every command
+// is a handler of a few lines that calls the analysis layer and shows what the outcome names.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <initializer_list>
+
+#include "analysis/commands.h"
+#include "analysis/test_session.h"
+#include "display/render.h"
+
+class QComboBox;
+class QAction;
+class QMenu;
+
+namespace frontlys::ui {
+
+class Platform;
+class TFormAide;
+class TFormImage;
+class TFormInfos;
+class TFormParam;
+class TFormSaisieZern;
+class TPrefs;
+class Tapropos;
+class Tmess;
+
+class TFormOrvane final : public QMainWindow {
+    Q_OBJECT
+public:
+    // Reads prefs.txt from prefsFolder (the program's folder); a missing or bad file keeps defaults.
+    TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget* parent = nullptr);
+    ~TFormOrvane() override;
+
+    TestSession& session() { return m_session; }
+    Platform& platform() { return m_platform; }
+    CurrentDisplay& display() { return m_display; }
+    TImageRec* RecordOf(ImageKind kind, bool theoretical = false);
+
+    TFormImage* form(ImageKind kind) const;
+    TFormImage* formCourante() const;
+    void SetFormCourante(TFormImage* form);
+    TFormInfos* infos() const;
+    int zoomIndex() const;
+
+    // Opens the files given at start or dropped: one file fills the intra slot if it is empty,
+    // else the extra one; two files are the intra and the extra image.
+    void OpenFiles(const QStringList& files);
+
+    // Handlers the information window runs too.
+    void Interfrogramme1Click();
+    void Ronchigramme1Click();
+    void Enregistrerlescoefficients1Click();
+    void ShowMessage(const Message& message);
+    // The outcome of a command: released windows closed, the fresh kinds shown by their sequence,
+    // the other shown ones redrawn, the message shown, the information window refreshed.
+    void Apply(const CommandOutcome& outcome, std::initializer_list<ImageKind> fresh = {});
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FormCreate(const QString& prefsFolder);
+    void BuildMenus();
+    void BuildToolBar();
+    QAction* AddItem(QMenu* menu, const char* name, const QString& caption, void (TFormOrvane::*handler)() = nullptr,
+                     const QKeySequence& shortcut = {});
+
+    // Showing an image in its window, the common sequence.
+    TFormImage* CreateForm(ImageKind kind);
+    QString CaptionOf(ImageKind kind) const;
+    void ShowKind(ImageKind kind);
+    TFormImage* ShowImage(ImageKind kind);
+    void ShowDerived(ImageKind kind);
+    void PlaceByTable(TFormImage& form);
+    void ResetSettings(TFormImage& form);
+    std::uint8_t PaletteOf(ImageKind kind) const;
+    void ReleaseForm(ImageKind kind);
+    void ShowInfos(bool place);
+    void ShowWavefrontResults();
+    void ShowHelp(const QString& page);
+    void ZoomAll();
+
+    // Handlers, by the names of their items.
+    void Nouveautest1Click();
+    void Ouvrir1Click();
+    void Ouvrirlimageextrafocale1Click();
+    void Ouvririntrapuisextra1Click();
+    void OpenIntraFile(const QString& file);
+    void OpenExtraFile(const QString& file);
+    void Imprimerlimageencours1Click();
+    void Enregistrerlimage1Click();
+    void Exporterlefrontversquorvex1Click();
+    void Prfrences1Click();
+    void Quitter1Click();
+    void Seuilsauto1Click();
+    void Cocentrer1Click();
+    void Redimensionner1Click();
+    void Corrigerlesimages1Click();
+    void Paramtresdutest1Click();
+    void Paramtresdessimulations1Click();
+    void Signal1Click();
+    void Front1Click();
+    void Ajusterlefrontdonde1Click();
+    void PSF1Click();
+    void Simulerlefrontdonde1Click();
+    void Superposerpargroupe1Click();
+    void Juxtaposer1Click();
+    void Documentation1Click();
+    void Apropos1Click();
+    void ComboBox1Change();
+    void ToolButton7Click();
+    void ToolButton8Click();
+    void ShowForm(ImageKind kind);
+
+    Platform& m_platform;
+    TestSession m_session;
+    CurrentDisplay m_display;
+    std::array<QPointer<TFormImage>, kImageKinds> m_forms;
+    QPointer<TFormImage> m_courante;
+    QPointer<TFormInfos> m_infos;
+    QPointer<Tmess> m_mess;
+    QComboBox* m_zoom = nullptr;
+    QString m_programDir;
+    TFormParam* m_formParam = nullptr;  // FormParam
+    TPrefs* m_prefs = nullptr;          // Prefs
+    Tapropos* m_apropos = nullptr;      // apropos
+    QPointer<TFormSaisieZern> m_saisieZern;
+    QPointer<TFormAide> m_aide;
+};
+
+}  // namespace frontlys::ui

@@ -1,0 +1,466 @@
+// The commands of the main window: each calls the analysis layer and shows what the outcome names.
+#include <QComboBox>
+#include <QFileInfo>
+
+#include "analysis/analysis_commands.h"
+#include "analysis/derived_commands.h"
+#include "analysis/open_commands.h"
+#include "analysis/output_commands.h"
+#include "analysis/prep_commands.h"
+#include "display/window_settings.h"
+#include "ui/apropos.h"
+#include "ui/busy_cursor.h"
+#include "ui/form_aide.h"
+#include "ui/form_image.h"
+#include "ui/form_infos.h"
+#include "ui/form_orvane.h"
+#include "ui/form_param.h"
+#include "ui/form_saisie_zern.h"
+#include "ui/platform.h"
+#include "ui/prefs_dialog.h"
+
+namespace frontlys::ui {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+bool Contains(std::initializer_list<ImageKind> kinds, ImageKind kind)
+{
+    return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+}
+
+// A window's frame, as the placement rules count Left, Top, Width and Height.
+QRect Frame(const QWidget* w) { return w->frameGeometry(); }
+
+}  // namespace
+
+void TFormOrvane::Apply(const CommandOutcome& outcome, std::initializer_list<ImageKind> fresh)
+{
+    for (ImageKind kind : outcome.released) ReleaseForm(kind);
+    for (ImageKind kind : outcome.shown) {
+        if (Contains(fresh, kind)) {
+            ShowKind(kind);
+        } else if (TFormImage* f = form(kind)) {
+            f->Attach(f->theoretical());
+            f->Redraw();
+        }
+    }
+    if (outcome.message)
+        ShowMessage(*outcome.message);
+    else if (outcome.failed())
+        ShowMessage({outcome.status.message.empty() ? outcome.status.reason : outcome.status.message});
+    if (outcome.refreshInfos && m_infos) m_infos->RefreshInfos();
+}
+
+QString TFormOrvane::CaptionOf(ImageKind kind) const
+{
+    switch (kind) {
+        case ImageKind::Intra:
+            return tr("Intra [%1]").arg(QFileInfo(Q(m_session.FileIntra)).fileName());
+        case ImageKind::Extra:
+            return tr("Extra [%1]").arg(QFileInfo(Q(m_session.FileExtra)).fileName());
+        case ImageKind::Signal:
+            return tr("Signal");
+        case ImageKind::Wavefront:
+            return tr("Front d'onde");
+        case ImageKind::Residual:
+            return tr("Front résiduel");
+        case ImageKind::Psf:
+            return tr("PSF");
+        case ImageKind::Interferogram:
+            return tr("Interférogramme");
+        case ImageKind::Ronchigram:
+            return tr("Ronchigramme");
+    }
+    return {};
+}
+
+TFormImage* TFormOrvane::CreateForm(ImageKind kind)
+{
+    static const char* names[kImageKinds] = {"FormIntra", "FormExtra",      "FormSignal", "FormFront",
+                                             "FormPSF",   "FormInterfero", "FormResidu", "FormRonchi"};
+    auto& slot = m_forms[static_cast<std::size_t>(kind)];
+    if (!slot) {
+        slot = new TFormImage(*this, kind);
+        slot->setObjectName(QString::fromLatin1(names[static_cast<int>(kind)]));
+    }
+    return slot;
+}
+
+void TFormOrvane::ShowKind(ImageKind kind)
+{
+    if (kind == ImageKind::Psf || kind == ImageKind::Interferogram || kind == ImageKind::Ronchigram)
+        ShowDerived(kind);
+    else
+        ShowImage(kind);
+}
+
+std::uint8_t TFormOrvane::PaletteOf(ImageKind kind) const
+{
+    const Tpreferences& p = m_session.Prefs;
+    return PaletteForKind(static_cast<std::uint8_t>(kind), {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero});
+}
+
+void TFormOrvane::ResetSettings(TFormImage& f)
+{
+    const ImageKind kind = f.kind();
+    f.Settings = {};
+    f.Settings.PaletteIndex = PaletteOf(kind);
+    f.Settings.MaskVisible = kind != ImageKind::Intra && kind != ImageKind::Extra && kind != ImageKind::Psf;
+}
+
+// Create, make current, attach and size at the zoom, place by the table, caption, settings, redraw.
+TFormImage* TFormOrvane::ShowImage(ImageKind kind)
+{
+    TFormImage* f = CreateForm(kind);
+    SetFormCourante(f);
+    f->Attach();
+    f->AttachAndSize(zoomIndex());
+    PlaceByTable(*f);
+    f->setWindowTitle(CaptionOf(kind));
+    ResetSettings(*f);
+    f->Redraw();
+    f->show();
+    f->raise();
+    return f;
+}
+
+// The PSF is attached and sized at every run; the interferogram and the Ronchigram on creation only.
+void TFormOrvane::ShowDerived(ImageKind kind)
+{
+    const bool created = !form(kind);
+    TFormImage* f = CreateForm(kind);
+    SetFormCourante(f);
+    if (kind == ImageKind::Psf) {
+        f->Attach(m_infos && m_infos->psfOptions().theoretical);
+        f->AttachAndSize(zoomIndex());
+    } else if (created) {
+        f->Attach();
+        f->AttachAndSize(zoomIndex());
+    }
+    PlaceByTable(*f);
+    ResetSettings(*f);
+    if (kind == ImageKind::Psf) f->Settings.LogDisplay = m_infos && m_infos->psfOptions().logScale;
+    f->setWindowTitle(CaptionOf(kind));
+    f->Redraw();
+    f->show();
+    f->raise();
+}
+
+void TFormOrvane::PlaceByTable(TFormImage& f)
+{
+    const QRect main = Frame(this);
+    const int top = main.y() + main.height();
+    auto rightOf = [](const TFormImage* w, int fallback) { return w ? Frame(w).x() + Frame(w).width() : fallback; };
+    TFormImage* intra = form(ImageKind::Intra);
+    TFormImage* extra = form(ImageKind::Extra);
+    TFormImage* front = form(ImageKind::Wavefront);
+    switch (f.kind()) {
+        case ImageKind::Intra:
+            f.move(main.x(), top);
+            if (extra) extra->move(rightOf(&f, main.x()), Frame(extra).y());
+            break;
+        case ImageKind::Extra:
+            f.move(rightOf(intra, main.x()), top);
+            break;
+        case ImageKind::Signal:
+            f.move(rightOf(extra, main.x()), top);
+            break;
+        case ImageKind::Wavefront: {
+            const TFormImage* signal = form(ImageKind::Signal);
+            f.move(main.x(), top + (signal ? Frame(signal).height() : 0));
+            break;
+        }
+        default:
+            f.move(rightOf(front, main.x()), front ? Frame(front).y() : top);
+    }
+}
+
+void TFormOrvane::ReleaseForm(ImageKind kind)
+{
+    auto& slot = m_forms[static_cast<std::size_t>(kind)];
+    if (!slot) return;
+    TFormImage* f = slot;
+    slot = nullptr;
+    if (m_courante == f) m_courante = nullptr;
+    f->Detach();
+    f->hide();
+    f->deleteLater();  // the window may be handling the event that released it
+}
+
+void TFormOrvane::ShowInfos(bool place)
+{
+    const bool created = !m_infos;
+    if (created) m_infos = new TFormInfos(*this);
+    if (place || created) {
+        const QRect main = Frame(this);
+        m_infos->move(main.x() + main.width() - Frame(m_infos).width(), main.y() + main.height());
+    }
+    m_infos->RefreshInfos();
+    m_infos->show();
+}
+
+// The end of the wavefront and fit commands: the wavefront window current, the "Résultats" page.
+void TFormOrvane::ShowWavefrontResults()
+{
+    if (TFormImage* front = form(ImageKind::Wavefront)) SetFormCourante(front);
+    ShowInfos(false);
+    m_infos->ShowResultsPage();
+}
+
+void TFormOrvane::OpenFiles(const QStringList& files)
+{
+    if (files.size() == 1 && !m_session.ImageIntra)
+        OpenIntraFile(files[0]);
+    else if (files.size() == 1)
+        OpenExtraFile(files[0]);
+    if (files.size() == 2) {
+        OpenIntraFile(files[0]);
+        OpenExtraFile(files[1]);
+    }
+    if (m_session.Prefs.ExtractAuto && form(ImageKind::Intra) && form(ImageKind::Extra) && !files.isEmpty()) {
+        Seuilsauto1Click();
+        Cocentrer1Click();
+        Signal1Click();
+    }
+}
+
+void TFormOrvane::Nouveautest1Click()
+{
+    const CommandOutcome outcome = NewTest(m_session);
+    for (ImageKind kind : outcome.released) ReleaseForm(kind);
+    for (std::size_t k = 0; k < m_forms.size(); ++k) ReleaseForm(static_cast<ImageKind>(k));
+    if (m_infos) {
+        m_infos->hide();
+        m_infos->deleteLater();
+        m_infos = nullptr;
+    }
+    m_courante = nullptr;
+}
+
+void TFormOrvane::Ouvrir1Click()
+{
+    const auto file = m_platform.openFile(
+        {tr("Ouvrir l'image intrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()});
+    if (file) OpenIntraFile(*file);
+}
+
+void TFormOrvane::Ouvrirlimageextrafocale1Click()
+{
+    const auto file = m_platform.openFile(
+        {tr("Ouvrir l'image extrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()});
+    if (file) OpenExtraFile(*file);
+}
+
+void TFormOrvane::OpenIntraFile(const QString& file)
+{
+    const CommandOutcome outcome = OpenIntra(m_session, file.toStdString());
+    Apply(outcome, {ImageKind::Intra});
+    if (!outcome.failed()) ShowInfos(true);
+}
+
+void TFormOrvane::OpenExtraFile(const QString& file)
+{
+    const CommandOutcome outcome = OpenExtra(m_session, file.toStdString());
+    Apply(outcome, {ImageKind::Extra});
+    if (!outcome.failed()) ShowInfos(false);
+}
+
+void TFormOrvane::Ouvririntrapuisextra1Click()
+{
+    if (!form(ImageKind::Intra)) Ouvrir1Click();
+    if (!form(ImageKind::Extra)) Ouvrirlimageextrafocale1Click();
+    if (m_session.Prefs.ExtractAuto && form(ImageKind::Intra) && form(ImageKind::Extra)) {
+        Seuilsauto1Click();
+        Cocentrer1Click();
+        Signal1Click();
+    }
+}
+
+void TFormOrvane::Seuilsauto1Click()
+{
+    const CommandOutcome outcome = ExtractPupils(m_session);
+    for (ImageKind kind : outcome.shown)
+        if (TFormImage* f = form(kind)) f->Settings.MaskVisible = true;
+    Apply(outcome);
+}
+
+void TFormOrvane::Cocentrer1Click() { Apply(CoCentrePupils(m_session)); }
+void TFormOrvane::Redimensionner1Click() { Apply(ResizePupils(m_session)); }
+
+void TFormOrvane::Corrigerlesimages1Click()
+{
+    BusyCursor busy;
+    Apply(CorrectImages(m_session));
+}
+
+void TFormOrvane::Signal1Click() { Apply(ComputeSignalCommand(m_session), {ImageKind::Signal}); }
+
+void TFormOrvane::Front1Click()
+{
+    CommandOutcome outcome;
+    {
+        BusyCursor busy;
+        outcome = ComputeWavefront(m_session);
+    }
+    Apply(outcome, {ImageKind::Wavefront, ImageKind::Residual});
+    if (!outcome.failed()) ShowWavefrontResults();
+}
+
+void TFormOrvane::Ajusterlefrontdonde1Click()
+{
+    const CommandOutcome outcome = FitWavefront(m_session);
+    if (!outcome.ran) return;
+    Apply(outcome);
+    ShowWavefrontResults();
+}
+
+void TFormOrvane::PSF1Click()
+{
+    CommandOutcome outcome;
+    {
+        BusyCursor busy;
+        outcome = ComputePsfCommand(m_session, m_infos ? m_infos->psfOptions() : PsfOptions{});
+    }
+    Apply(outcome, {ImageKind::Psf});
+    if (outcome.ran && !outcome.failed() && m_infos) m_infos->ShowOptionsPage(true);
+}
+
+void TFormOrvane::Interfrogramme1Click()
+{
+    const CommandOutcome outcome =
+        ComputeInterferogram(m_session, m_infos ? m_infos->fringeOptions() : FringeOptions{});
+    Apply(outcome, {ImageKind::Interferogram});
+    if (outcome.ran && !outcome.failed() && m_infos) {
+        m_infos->ShowOptionsPage(false);
+        m_infos->RefreshInfos();
+    }
+}
+
+void TFormOrvane::Ronchigramme1Click()
+{
+    const CommandOutcome outcome = ComputeRonchigram(m_session, m_infos ? m_infos->fringeOptions() : FringeOptions{});
+    Apply(outcome, {ImageKind::Ronchigram});
+    if (outcome.ran && !outcome.failed() && m_infos) {
+        m_infos->ShowOptionsPage(false);
+        m_infos->RefreshInfos();
+    }
+}
+
+void TFormOrvane::Simulerlefrontdonde1Click()
+{
+    const CommandOutcome outcome = SimulateWavefront(m_session);
+    if (!outcome.ran) return;
+    const bool created = !form(ImageKind::Wavefront);
+    TFormImage* f = CreateForm(ImageKind::Wavefront);
+    SetFormCourante(f);
+    f->Attach();
+    f->AttachAndSize(zoomIndex());
+    if (created) PlaceByTable(*f);  // a new window needs a place; an existing one is not moved
+    f->setWindowTitle(tr("Front simulé"));
+    ResetSettings(*f);
+    f->Redraw();
+    f->show();
+    ShowInfos(false);
+}
+
+void TFormOrvane::ShowForm(ImageKind kind)
+{
+    if (TFormImage* f = form(kind)) {
+        f->show();
+        f->raise();
+    }
+}
+
+void TFormOrvane::ComboBox1Change()
+{
+    if (!m_courante) return;
+    m_courante->ZoomIndex = static_cast<std::uint8_t>(std::max(0, m_zoom->currentIndex()));
+    m_courante->ApplyZoom();
+}
+
+void TFormOrvane::ToolButton7Click()
+{
+    if (m_zoom->currentIndex() + 1 <= 5) m_zoom->setCurrentIndex(m_zoom->currentIndex() + 1);
+    ComboBox1Change();
+}
+
+void TFormOrvane::ToolButton8Click()
+{
+    m_zoom->setCurrentIndex(std::max(m_zoom->currentIndex() - 1, 0));
+    ComboBox1Change();
+}
+
+void TFormOrvane::Imprimerlimageencours1Click()
+{
+    if (m_courante) m_courante->Imprimer1Click();
+}
+
+void TFormOrvane::Enregistrerlimage1Click()
+{
+    if (m_courante) m_courante->Enregistrerlimage1Click();
+}
+
+void TFormOrvane::Enregistrerlescoefficients1Click()
+{
+    const auto file = m_platform.saveFile(
+        {tr("Enregistrer les coefficients"), tr("Fichiers texte (*.txt)"), Q(m_session.NomDernierExport), QString()});
+    std::optional<std::string> chosen;
+    if (file) chosen = file->toStdString();
+    Apply(SaveCoefficients(m_session, chosen));
+}
+
+void TFormOrvane::Exporterlefrontversquorvex1Click()
+{
+    const auto file = m_platform.saveFile({tr("Exporter le Front vers Quorvex"),
+                                           tr("Fichiers texte Optical Path Difference (*.OPD)"),
+                                           Q(m_session.NomDernierExport), QString()});
+    std::optional<std::string> chosen;
+    if (file) chosen = file->toStdString();
+    Apply(ExportWavefront(m_session, chosen));
+}
+
+void TFormOrvane::Prfrences1Click()
+{
+    m_prefs->Execute();
+    // Some choices apply even when the dialog is cancelled: recolour whatever the answer.
+    for (const auto& f : m_forms) {
+        if (!f) continue;
+        f->Settings.PaletteIndex = PaletteOf(f->kind());
+        f->Redraw();
+    }
+    if (m_session.Basis.Count() != m_session.Prefs.NPolyZern)
+        m_session.Basis = ZernikeBasis::ForCount(m_session.Prefs.NPolyZern);
+    if (m_infos) m_infos->RefreshInfos();
+}
+
+void TFormOrvane::Paramtresdutest1Click() { m_formParam->FormShow(); }
+
+void TFormOrvane::Paramtresdessimulations1Click()
+{
+    if (!m_saisieZern) {
+        m_saisieZern = new TFormSaisieZern(m_platform, m_session, this);
+        m_saisieZern->setObjectName(QStringLiteral("FormSaisieZern"));
+    }
+    m_saisieZern->Execute();
+}
+
+void TFormOrvane::ShowHelp(const QString& page)
+{
+    if (!m_aide) {
+        m_aide = new TFormAide(m_session, m_programDir, this);
+        m_aide->setObjectName(QStringLiteral("FormAide"));
+    }
+    m_aide->ShowPage(page);
+}
+
+void TFormOrvane::Documentation1Click() { ShowHelp(HelpHomePage(m_session.Prefs, m_programDir)); }
+void TFormOrvane::Apropos1Click() { m_apropos->Execute(); }
+
+void TFormOrvane::Quitter1Click()
+{
+    Nouveautest1Click();
+    close();
+}
+
+}  // namespace frontlys::ui
