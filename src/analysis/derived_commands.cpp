@@ -69,9 +69,10 @@ CommandOutcome ComputePsfCommand(TestSession& session, const PsfOptions& options
     ZernikeCoefficients defocus{};
     defocus[3] = NumberOrZero(options.defocusText) * session.Basis.Norm(4);
     TImageRec& front = *session.ImageFront;
-    AddZernikeTerms(front, session.Basis, defocus, MasqueAjoutDefocus, +1);
+    const bool defocused = defocus[3] != 0;
+    if (defocused) AddZernikeTerms(front, session.Basis, defocus, MasqueAjoutDefocus, +1);
     auto psf = ComputePsf(front, session.Prefs.LambdaRef, session.Prefs.FactMultDiff);
-    AddZernikeTerms(front, session.Basis, defocus, MasqueRetraitDefocus, -1);  // restores the wavefront
+    if (defocused) AddZernikeTerms(front, session.Basis, defocus, MasqueRetraitDefocus, -1);  // restores it
     if (!psf.ok()) return EngineRefusal(psf.status());
     PsfImages images = psf.take();
     session.ImagePSFTheorique = std::move(images.aberrationFree);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <numbers>
 #include <vector>
@@ -13,8 +14,6 @@ namespace frontlys {
 namespace {
 
 constexpr char kPsfRefused[] = "Calcul de la PSF impossible.";
-// Beyond this transform size the zero-padded field alone would take gigabytes.
-constexpr int kLargestPaddedFft = 2048;
 
 // The pupil function over the bounding box of the mask: rows y0.., columns x0.., bh x bw.
 struct Pupil {
@@ -126,34 +125,111 @@ std::vector<double> MatrixFourierPower(
     return power;
 }
 
-// The documented road: zero-padded field, full centred transform, power spectrum, crop.
-std::vector<double> PaddedFftPower(
-    const Pupil& p, const double* re, const double* im, const Layout& lay, int factor)
+using cd = std::complex<double>;
+
+// Natural FFT index of the frequency that sits at centred position `centred` (0 .. n-1).
+int NaturalIndex(int centred, int n) { return (centred + n / 2) & (n - 1); }
+
+// Which column transform serves each output column. A real pupil function has a point-symmetric
+// spectrum, X(-u, -v) = conj X(u, v): an output column whose mirror column is also an output takes
+// the mirror's transform read at -v, which halves the column pass of the aberration-free PSF.
+struct ColumnPlan {
+    std::vector<int> computed;  // output columns whose transform is computed
+    std::vector<int> source;    // per output column: index into `computed`
+    std::vector<bool> mirrored;  // per output column: read at -v
+};
+
+ColumnPlan PlanColumns(const Layout& lay, bool realInput)
 {
-    const int pw = factor * lay.w, ph = factor * lay.h;
-    std::vector<double> fieldRe(std::size_t(pw) * ph, 0.0), fieldIm(im ? fieldRe.size() : 0, 0.0);
-    for (int y = 0; y < p.bh; ++y) {
+    ColumnPlan plan{{}, std::vector<int>(lay.w), std::vector<bool>(lay.w, false)};
+    std::vector<int> slot(lay.w, -1);
+    for (int c = 0; c < lay.w; ++c) {
+        const int u = c + lay.cx - lay.n / 2;
+        const int mirror = c - 2 * u;  // the output column of -u
+        if (realInput && u > 0 && mirror >= 0 && mirror < lay.w && slot[mirror] >= 0) {
+            plan.source[c] = slot[mirror];
+            plan.mirrored[c] = true;
+            continue;
+        }
+        slot[c] = static_cast<int>(plan.computed.size());
+        plan.source[c] = slot[c];
+        plan.computed.push_back(c);
+    }
+    return plan;
+}
+
+// The zero-padded transform without its zeros: the row pass runs on the pupil's rows only and keeps
+// the computed columns, the column pass runs on those columns only; the crop reads the h output
+// rows. The values are those of the full transform (the same row and column butterflies). A real
+// input (`im` null) transforms two rows at once, as the real and imaginary parts of one row.
+std::vector<double> PrunedFftPower(const Pupil& p, const double* re, const double* im, const Layout& lay)
+{
+    const int n = lay.n, w = lay.w;
+    const ColumnPlan columns = PlanColumns(lay, im == nullptr);
+    const int m = static_cast<int>(columns.computed.size());
+    std::vector<int> freq(m);
+    for (int j = 0; j < m; ++j) freq[j] = NaturalIndex(columns.computed[j] + lay.cx, n);
+    const FftPlan plan(n);
+    std::vector<cd> rows(std::size_t(p.bh) * m);  // the row pass at the computed columns
+    std::vector<cd> row(n), scratch(n);
+    const int step = im ? 1 : 2;
+    for (int y = 0; y < p.bh; y += step) {
+        const bool pair = !im && y + 1 < p.bh;
+        std::fill(row.begin(), row.end(), cd{});
         for (int x = 0; x < p.bw; ++x) {
-            const std::size_t to = std::size_t(y + p.y0) * pw + x + p.x0;
-            fieldRe[to] = re[std::size_t(y) * p.bw + x];
-            if (im) fieldIm[to] = im[std::size_t(y) * p.bw + x];
+            const std::size_t i = std::size_t(y) * p.bw + x;
+            row[x + p.x0] = cd(re[i], im ? im[i] : pair ? re[i + p.bw] : 0.0);
+        }
+        plan.Transform1D(row.data(), scratch.data(), FftDirection::Forward);
+        cd* first = &rows[std::size_t(y) * m];
+        if (!pair) {
+            for (int j = 0; j < m; ++j) first[j] = row[freq[j]];
+            continue;
+        }
+        cd* second = first + m;  // A = (Z[k] + conj Z[-k]) / 2, B = (Z[k] - conj Z[-k]) / 2i
+        for (int j = 0; j < m; ++j) {
+            const cd z = row[freq[j]], zc = std::conj(row[(n - freq[j]) & (n - 1)]);
+            first[j] = 0.5 * (z + zc);
+            const cd d = 0.5 * (z - zc);
+            second[j] = cd(d.imag(), -d.real());
         }
     }
-    const Planes3D<double> spectrum = im ? Fft2Complex(fieldRe, fieldIm, pw, ph) : Fft2Real(fieldRe, pw, ph);
-    const Planes3D<double> full = PowerSpectrum(spectrum);
-    std::vector<double> power(std::size_t(lay.h) * lay.w);
-    for (int r = 0; r < lay.h; ++r)
-        for (int c = 0; c < lay.w; ++c) power[std::size_t(r) * lay.w + c] = full(0, r + lay.cy, c + lay.cx);
+    // The column pass in chunks, so that a large transform size never needs the whole field.
+    const int chunk = std::clamp((1 << 20) / n, 1, m);
+    std::vector<cd> grid(std::size_t(n) * chunk);
+    // Each output row r reads frequency v of its column, or -v of the mirror column.
+    std::vector<int> v(lay.h), minusV(lay.h);
+    for (int r = 0; r < lay.h; ++r) v[r] = NaturalIndex(r + lay.cy, n), minusV[r] = (n - v[r]) & (n - 1);
+    std::vector<cd> direct(std::size_t(lay.h) * m), mirror(std::size_t(lay.h) * m);
+    for (int j0 = 0; j0 < m; j0 += chunk) {
+        const int k = std::min(chunk, m - j0);
+        std::fill(grid.begin(), grid.end(), cd{});
+        for (int y = 0; y < p.bh; ++y)
+            std::copy_n(&rows[std::size_t(y) * m + j0], k, &grid[std::size_t(y + p.y0) * k]);
+        plan.TransformColumns(grid.data(), k, k, FftDirection::Forward);
+        for (int r = 0; r < lay.h; ++r) {
+            std::copy_n(&grid[std::size_t(v[r]) * k], k, &direct[std::size_t(r) * m + j0]);
+            std::copy_n(&grid[std::size_t(minusV[r]) * k], k, &mirror[std::size_t(r) * m + j0]);
+        }
+    }
+    const double scale = 1.0 / (double(n) * n);
+    std::vector<double> power(std::size_t(lay.h) * w);
+    for (int r = 0; r < lay.h; ++r) {
+        double* out = &power[std::size_t(r) * w];
+        for (int c = 0; c < w; ++c) {
+            const cd z = (columns.mirrored[c] ? mirror : direct)[std::size_t(r) * m + columns.source[c]];
+            const double a = z.real() * scale, b = z.imag() * scale;
+            out[c] = a * a + b * b;
+        }
+    }
     return power;
 }
 
-// Rough operation counts of the two roads for both pupils. The padded road pays about three times
-// its transform count once the allocation, the copies and the full power spectrum are included.
+// Rough operation counts of the two roads for one pupil function.
 bool PaddedFftIsCheaper(const Pupil& p, const Layout& lay)
 {
-    if (lay.n > kLargestPaddedFft) return false;
-    const double fft = 3 * 2 * 5.0 * double(lay.n) * lay.n * 2 * std::log2(double(lay.n));
-    const double mft = 2 * 8.0 * double(lay.w) * p.bh * (double(p.bw) + lay.h);
+    const double fft = 5.0 * lay.n * std::log2(double(lay.n)) * (double(p.bh) + lay.w);
+    const double mft = 8.0 * double(lay.w) * p.bh * (double(p.bw) + lay.h);
     return fft < mft;
 }
 
@@ -193,8 +269,8 @@ Result<PsfImages> ComputePsf(const TImageRec& wavefront, double lambdaRef, int f
         free.assign(std::size_t(lay.w) * lay.h, 0.0);
         real = free;
     } else if (padded) {
-        free = PaddedFftPower(pupil, pupil.amplitude.data(), nullptr, lay, factor);
-        real = PaddedFftPower(pupil, pupil.re.data(), pupil.im.data(), lay, factor);
+        free = PrunedFftPower(pupil, pupil.amplitude.data(), nullptr, lay);
+        real = PrunedFftPower(pupil, pupil.re.data(), pupil.im.data(), lay);
     } else {
         const Kernel eu = MakeKernel(lay, lay.w, lay.cx, pupil.x0, pupil.bw);
         const Kernel ev = MakeKernel(lay, lay.h, lay.cy, pupil.y0, pupil.bh);
