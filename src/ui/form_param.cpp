@@ -79,7 +79,7 @@ TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent
         QStringLiteral("Diamètre de l'obstruction en % du diamètre de l'instrument ; vide ou 0 : mesurée sur les images"));
     auto* distance = new QToolButton;
     distance->setObjectName(QStringLiteral("SpeedButton1"));
-    distance->setText(QStringLiteral("="));
+    distance->setText(QStringLiteral("Calculer"));
     distance->setToolTip(QStringLiteral("Calculer les distances intra et extra"));
     connect(distance, &QToolButton::clicked, this, &TFormParam::SpeedButton1Click);
 
