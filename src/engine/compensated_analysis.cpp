@@ -75,11 +75,14 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
     const double pixelsPerDefocus = o.apertureRadiusNm / (o.focalNm * o.pixelNm);
     double rho = o.defocusNm ? *o.defocusNm * pixelsPerDefocus : 0.5 * (p1.outerPx + p2.outerPx);
     double eps = 0;
-    const bool obstructed = o.obstruction ? *o.obstruction > 0 : (p1.innerPx > 0 && p2.innerPx > 0);
+    // An aberration can fill the hole of one image (spherical does on one side of focus): one inner
+    // crossing is enough to call the pupil obstructed.
+    const bool obstructed = o.obstruction ? *o.obstruction > 0 : (p1.innerPx > 0 || p2.innerPx > 0);
     if (o.obstruction) {
         eps = *o.obstruction;
     } else if (obstructed) {
-        eps = std::clamp(0.5 * (p1.innerPx + p2.innerPx) / (0.5 * (p1.outerPx + p2.outerPx)), 0.0, 0.9);
+        const double inner = std::max(p1.innerPx, p2.innerPx);
+        eps = std::clamp(inner / (0.5 * (p1.outerPx + p2.outerPx)), 0.0, 0.9);
     }
     if (!(rho >= kMinRadiusPx)) return Refuse("pupil radius under 4 pixels");
 

@@ -157,6 +157,7 @@ LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFra
     const ZernikeBasis basis = ZernikeBasis::ForCount(g.terms);
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
     const double scale1 = meanFlux / intra.setup.flux, scale2 = meanFlux / extra.setup.flux;
+    LoopOutcome best;
     Derivatives d;
     std::vector<double> i1, i2, sw, swx, swy;
     Synthesize(g, out.c, d);
@@ -231,12 +232,27 @@ LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFra
         out.c = trial;
         d = std::move(td);
         out.minJacobian = least;
+        if (active == g.terms && (best.passes == 0 || out.lastUpdateNm < best.lastUpdateNm)) {
+            best.c = out.c;
+            best.passes = out.passes;
+            best.minJacobian = out.minJacobian;
+            best.lastUpdateNm = out.lastUpdateNm;
+            best.s = out.s;
+            best.d = out.d;
+        }
         if (active == g.terms && out.lastUpdateNm < stopNm) {
             out.stop = CompensatedStop::Converged;
             return out;
         }
     }
-    if (out.stop != CompensatedStop::Caustic) out.stop = CompensatedStop::PassLimit;
+    if (out.stop == CompensatedStop::Caustic) return out;
+    out.stop = CompensatedStop::PassLimit;
+    // A loop that drifts instead of settling: the estimate of its smallest full update is the best.
+    if (best.passes > 0 && best.lastUpdateNm < out.lastUpdateNm) {
+        best.passes = out.passes;
+        best.stop = out.stop;
+        return best;
+    }
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/fft.h"
+#include "engine/wave_optics_core.h"
 
 namespace frontlys {
 namespace {
@@ -29,48 +30,6 @@ int NextPowerOfTwo(double value)
     int n = 64;
     while (n < value && n <= kMaxFineGrid) n *= 2;
     return n;
-}
-
-// Pupil field times (-1)^(row + col), which centres the transform on index n/2.
-void FillPupil(std::vector<Complex>& field,
-               const SimulationParams& p,
-               const Aperture& aperture,
-               double lambdaNm,
-               double z,
-               int n,
-               double dxNm,
-               const FramePlacement& placement)
-{
-    const double radius = ApertureRadiusNm(p);
-    const double defocusCurvature = 0.5 * (1.0 / FocalNm(p) - 1.0 / z);
-    const double k = 2.0 * std::numbers::pi / lambdaNm;
-    const double step = dxNm / radius;
-    for (int r = 0; r < n; ++r) {
-        const double y = -(r - n / 2) * step;
-        for (int c = 0; c < n; ++c) {
-            const double x = (c - n / 2) * step;
-            Complex& out = field[static_cast<std::size_t>(r) * n + c];
-            out = 0;
-            if (x * x + y * y > 1.0 + 4 * step) continue;
-            const double t = aperture.transmission(x, y);
-            if (t <= 0) continue;
-            const double opd = aperture.opdNm(x, y) + defocusCurvature * (x * x + y * y) * radius * radius;
-            const double sign = ((r + c) & 1) ? -1.0 : 1.0;
-            // The linear phase moves the image by the placement's fractions of a sample.
-            const double shift = 2.0 * std::numbers::pi *
-                                 (placement.shiftCols * (c - n / 2) + placement.shiftRows * (r - n / 2)) / n;
-            out = std::polar(sign * t, -k * opd + shift);
-        }
-    }
-}
-
-void AccumulateIntensity(const std::vector<Complex>& field, Planes3D<double>& sum, double weight)
-{
-    double total = 0;
-    for (const Complex& v : field) total += std::norm(v);
-    if (total <= 0) return;
-    auto plane = sum.Plane(0);
-    for (std::size_t i = 0; i < plane.size(); ++i) plane[i] += weight * std::norm(field[i]) / total;
 }
 
 }  // namespace
@@ -114,13 +73,13 @@ Planes3D<double> FocalPlaneIntensity(const SimulationParams& params,
     const double z = PlaneDistanceNm(params, side);
     const auto lambdas = SimulatedWavelengthsNm(params);
     Planes3D<double> sum(1, n, n);
-    std::vector<Complex> field(static_cast<std::size_t>(n) * n);
+    std::vector<Complex> field;
     FftPlan plan(n);
     for (double lambda : lambdas) {
-        const double dx = lambda * z / (n * grid.stepNm);
-        FillPupil(field, params, aperture, lambda, z, n, dx, placement);
-        plan.Transform2D(field.data(), FftDirection::Forward);
-        AccumulateIntensity(field, sum, 1.0 / lambdas.size());
+        const PupilPlane plane{FocalNm(params), ApertureRadiusNm(params), z, lambda, n,
+                               lambda * z / (n * grid.stepNm), placement.shiftRows, placement.shiftCols};
+        FillPupilField(field, plane, aperture.transmission, aperture.opdNm);
+        AddIntensity(field, plan, sum.Plane(0), 1.0 / lambdas.size());
     }
     return sum;
 }

@@ -1,0 +1,45 @@
+#include "engine/wave_optics_core.h"
+
+#include <numbers>
+
+namespace frontlys {
+
+void FillPupilField(std::vector<std::complex<double>>& field,
+                    const PupilPlane& p,
+                    const PupilFunction& transmission,
+                    const PupilFunction& opdNm)
+{
+    const int n = p.n;
+    field.assign(static_cast<std::size_t>(n) * n, 0.0);
+    const double radius = p.apertureRadiusNm;
+    const double defocusCurvature = 0.5 * (1.0 / p.focalNm - 1.0 / p.planeNm);
+    const double k = 2.0 * std::numbers::pi / p.lambdaNm;
+    const double step = p.dxNm / radius;
+    for (int r = 0; r < n; ++r) {
+        const double y = -(r - n / 2) * step;
+        for (int c = 0; c < n; ++c) {
+            const double x = (c - n / 2) * step;
+            if (x * x + y * y > 1.0 + 4 * step) continue;
+            const double t = transmission(x, y);
+            if (t <= 0) continue;
+            const double opd = opdNm(x, y) + defocusCurvature * (x * x + y * y) * radius * radius;
+            const double sign = ((r + c) & 1) ? -1.0 : 1.0;
+            // The linear phase moves the image by the given fractions of a sample.
+            const double shift =
+                2.0 * std::numbers::pi * (p.shiftCols * (c - n / 2) + p.shiftRows * (r - n / 2)) / n;
+            field[static_cast<std::size_t>(r) * n + c] = std::polar(sign * t, -k * opd + shift);
+        }
+    }
+}
+
+void AddIntensity(std::vector<std::complex<double>>& field, const FftPlan& plan, std::span<double> sum,
+                  double weight)
+{
+    plan.Transform2D(field.data(), FftDirection::Forward);
+    double total = 0;
+    for (const auto& v : field) total += std::norm(v);
+    if (total <= 0) return;
+    for (std::size_t i = 0; i < sum.size() && i < field.size(); ++i) sum[i] += weight * std::norm(field[i]) / total;
+}
+
+}  // namespace frontlys

@@ -1,0 +1,43 @@
+#pragma once
+// The wave-optics core shared by the star-image simulator and the forward model of the compensated
+// analysis: the pupil field of a telescope seen from a plane at distance z, and the intensity of its
+// Fresnel transform.
+//
+// The field is transmission x exp(-i 2 pi / lambda (OPD + D(r))) with D(r) = r^2 (1/F - 1/z) / 2 (r
+// in nm), on an n x n grid of pupil step dx centred on index n/2 (x right, y up), times (-1)^(row +
+// col) so that the forward transform centres the image on index n/2. A positive OPD is a wavefront
+// ahead of the reference sphere. The intra-focal image (z < F) comes out upright, the extra-focal
+// one turned by 180 degrees.
+
+#include <complex>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "engine/fft.h"
+
+namespace frontlys {
+
+using PupilFunction = std::function<double(double x, double y)>;  // reduced pupil coordinates
+
+struct PupilPlane {
+    double focalNm = 0;
+    double apertureRadiusNm = 0;
+    double planeNm = 0;  // z
+    double lambdaNm = 0;
+    int n = 0;
+    double dxNm = 0;
+    double shiftRows = 0, shiftCols = 0;  // image shift in fine samples (rows down)
+};
+
+void FillPupilField(std::vector<std::complex<double>>& field,
+                    const PupilPlane& plane,
+                    const PupilFunction& transmission,
+                    const PupilFunction& opdNm);
+
+// Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
+// added to `sum` (n x n).
+void AddIntensity(std::vector<std::complex<double>>& field, const FftPlan& plan, std::span<double> sum,
+                  double weight);
+
+}  // namespace frontlys
