@@ -39,9 +39,9 @@ Result<ImageSlot> RecordOf(const std::filesystem::path& file, const Checked& c, 
     return std::move(loaded.value().Image);
 }
 
-CommandOutcome Unreadable(const Status& s)
+CommandOutcome Unreadable(const std::filesystem::path& file, const Status& s)
 {
-    return Refused(s.code, kImageNotFoundMessage, s.reason, MessageStyle::Window);
+    return Refused(s.code, kImageNotFoundMessage, file.string() + ": " + s.reason, MessageStyle::Window);
 }
 
 }  // namespace
@@ -52,9 +52,9 @@ CommandOutcome OpenPairChecked(TestSession& session,
                                CropMode crop)
 {
     auto intra = ReadChecked(intraFile);
-    if (!intra.ok()) return Unreadable(intra.status());
+    if (!intra.ok()) return Unreadable(intraFile, intra.status());
     auto extra = ReadChecked(extraFile);
-    if (!extra.ok()) return Unreadable(extra.status());
+    if (!extra.ok()) return Unreadable(extraFile, extra.status());
     Checked &a = intra.value(), &b = extra.value();
     PairCheck check = CheckPair(a.facts, a.frame.Header, b.facts, b.frame.Header, session.Prefs.NPolyZern);
     if (!check.refusal.ok())
@@ -67,9 +67,9 @@ CommandOutcome OpenPairChecked(TestSession& session,
         if (side >= padded) side = 0;
     }
     auto recordA = RecordOf(intraFile, a, side);
-    if (!recordA.ok()) return Unreadable(recordA.status());
+    if (!recordA.ok()) return Unreadable(intraFile, recordA.status());
     auto recordB = RecordOf(extraFile, b, side);
-    if (!recordB.ok()) return Unreadable(recordB.status());
+    if (!recordB.ok()) return Unreadable(extraFile, recordB.status());
     CommandOutcome outcome =
         InstallOpened(session, ImageKind::Intra, recordA.take(), std::move(a.frame.Header), intraFile);
     outcome.Merge(InstallOpened(session, ImageKind::Extra, recordB.take(), std::move(b.frame.Header), extraFile));

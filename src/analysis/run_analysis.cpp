@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "analysis/analysis_commands.h"
+#include "analysis/crop_command.h"
 #include "analysis/derived_commands.h"
 #include "analysis/open_commands.h"
 #include "analysis/prep_commands.h"
@@ -126,8 +127,8 @@ Status EnterParams(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
 Status OpenAndPrepare(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
 {
     Progress(o, "Ouverture des images");
-    if (Status st = Step(OpenIntra(s, o.intra), o.intra.string()); !st.ok()) return st;
-    if (Status st = Step(OpenExtra(s, o.extra), o.extra.string()); !st.ok()) return st;
+    const CropMode crop = o.crop ? CropMode::Auto : CropMode::None;
+    if (Status st = Step(OpenPairChecked(s, o.intra, o.extra, crop), "opening"); !st.ok()) return st;
     if (s.ImageIntra->Width != s.ImageExtra->Width || s.ImageIntra->Height != s.ImageExtra->Height)
         return Status::Fail(StatusCode::BadFormat,
                             kSizesDifferMessage,

@@ -42,6 +42,7 @@ struct AnalysisOptions {
     std::optional<int> npoly;                        // default: preference NPolyZern
     std::optional<double> lambdaNm;                  // default: preference LambdaRef
     bool resize = false;                             // "Redimensionner" after co-centring
+    bool crop = true;  // frames far larger than their donut are cut around it while loading
     std::optional<std::filesystem::path> prefsFile;  // a prefs.txt to start from
     bool derivedImages = true;                       // PSF, interferogram and Ronchigram after the fit
     ProgressFn progress;
