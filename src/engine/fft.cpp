@@ -77,8 +77,7 @@ void Radix2Stage(const cd* x, cd* y, int stride)
     }
 }
 
-// Columns are transformed in strips copied into a small buffer, so that the butterflies run over
-// contiguous rows of the strip and the strip stays in cache.
+// Columns per strip: a strip of n rows holds about 256 KiB.
 int StripWidth(int n) { return std::clamp(16384 / std::max(n, 1), 4, std::max(n, 1)); }
 
 }  // namespace
@@ -131,11 +130,21 @@ void FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) cons
     if (x != data) std::memcpy(data, x, sizeof(cd) * static_cast<std::size_t>(m_n) * lanes);
 }
 
+cd* FftPlan::Strip(std::size_t elements) const
+{
+    if (m_strip.size() < elements) m_strip.resize(elements);
+    return m_strip.data();
+}
+
+cd* FftPlan::Scratch(std::size_t elements) const
+{
+    if (m_scratch.size() < elements) m_scratch.resize(elements);
+    return m_scratch.data();
+}
+
 void FftPlan::Transform1D(cd* data, FftDirection direction) const
 {
-    if (m_n == 1) return;
-    std::vector<cd> scratch(m_n);
-    Run(data, scratch.data(), 1, direction);
+    if (m_n > 1) Run(data, Scratch(m_n), 1, direction);
 }
 
 void FftPlan::Transform1D(cd* data, cd* scratch, FftDirection direction) const
@@ -146,8 +155,7 @@ void FftPlan::Transform1D(cd* data, cd* scratch, FftDirection direction) const
 void FftPlan::TransformLanes(cd* data, int count, FftDirection direction) const
 {
     if (m_n == 1 || count <= 0) return;
-    std::vector<cd> scratch(static_cast<std::size_t>(m_n) * count);
-    Run(data, scratch.data(), count, direction);
+    Run(data, Scratch(static_cast<std::size_t>(m_n) * count), count, direction);
 }
 
 void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, FftDirection direction) const
@@ -155,17 +163,34 @@ void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, 
     const int n = m_n;
     if (n == 1 || columns <= 0) return;
     const int width = std::min(StripWidth(n), columns);
-    std::vector<cd> strip(static_cast<std::size_t>(n) * width);
-    std::vector<cd> stripScratch(strip.size());
+    cd* strip = Strip(static_cast<std::size_t>(n) * width);
+    cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
     for (int c0 = 0; c0 < columns; c0 += width) {
         const int w = std::min(width, columns - c0);
-        for (int r = 0; r < n; ++r) {
-            std::memcpy(&strip[static_cast<std::size_t>(r) * w], data + r * rowStride + c0, sizeof(cd) * w);
+        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * rowStride + c0, sizeof(cd) * w);
+        Run(strip, scratch, w, direction);
+        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * rowStride + c0, strip + r * w, sizeof(cd) * w);
+    }
+}
+
+void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
+{
+    const int n = m_n;
+    if (columns <= 0) return;
+    const int width = std::min(StripWidth(n), columns);
+    cd* strip = Strip(static_cast<std::size_t>(n) * width);
+    cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
+    for (int c0 = 0; c0 < columns; c0 += width) {
+        const int w = std::min(width, columns - c0);
+        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * columns + c0, sizeof(cd) * w);
+        if (n > 1) Run(strip, scratch, w, FftDirection::Forward);
+        for (std::ptrdiff_t r = 0; r < n; ++r) {
+            const double* f = filter + r * columns + c0;
+            cd* s = strip + r * w;
+            for (int c = 0; c < w; ++c) s[c] *= f[c];
         }
-        Run(strip.data(), stripScratch.data(), w, direction);
-        for (int r = 0; r < n; ++r) {
-            std::memcpy(data + r * rowStride + c0, &strip[static_cast<std::size_t>(r) * w], sizeof(cd) * w);
-        }
+        if (n > 1) Run(strip, scratch, w, FftDirection::Inverse);
+        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * columns + c0, strip + r * w, sizeof(cd) * w);
     }
 }
 
@@ -173,8 +198,8 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
 {
     const int n = m_n;
     if (n == 1) return;
-    std::vector<cd> scratch(n);
-    for (int r = 0; r < n; ++r) Run(data + static_cast<std::ptrdiff_t>(r) * n, scratch.data(), 1, direction);
+    cd* scratch = Scratch(n);
+    for (int r = 0; r < n; ++r) Run(data + static_cast<std::ptrdiff_t>(r) * n, scratch, 1, direction);
     TransformColumns(data, n, n, direction);
 }
 
@@ -182,7 +207,7 @@ RealFft2Plan::RealFft2Plan(int n) : m_n(n), m_plan(n), m_row(n), m_scratch(n) { 
 
 // Rows 2p and 2p+1 travel as the real and imaginary parts of one complex row: with Z its transform,
 // A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i.
-void RealFft2Plan::Forward(const double* input, cd* half)
+void RealFft2Plan::ForwardRows(const double* input, cd* half)
 {
     const int n = m_n, hw = halfWidth();
     for (int p = 0; p < n; p += 2) {
@@ -199,15 +224,13 @@ void RealFft2Plan::Forward(const double* input, cd* half)
             hb[k] = cd(d.imag(), -d.real());
         }
     }
-    m_plan.TransformColumns(half, hw, hw, FftDirection::Forward);
 }
 
-// Inverse: the columns first, then each pair of rows rebuilt as A + iB over the full row (A and B
-// Hermitian), whose inverse transform carries row 2p in its real and row 2p+1 in its imaginary part.
-void RealFft2Plan::Inverse(cd* half, double* output)
+// Each pair of rows rebuilt as A + iB over the full row (A and B Hermitian), whose inverse
+// transform carries row 2p in its real and row 2p+1 in its imaginary part.
+void RealFft2Plan::InverseRows(const cd* half, double* output)
 {
     const int n = m_n, hw = halfWidth();
-    m_plan.TransformColumns(half, hw, hw, FftDirection::Inverse);
     for (int p = 0; p < n; p += 2) {
         const cd* ha = half + static_cast<std::ptrdiff_t>(p) * hw;
         const cd* hb = ha + hw;
@@ -224,6 +247,28 @@ void RealFft2Plan::Inverse(cd* half, double* output)
             b[c] = m_row[c].imag();
         }
     }
+}
+
+void RealFft2Plan::Forward(const double* input, cd* half)
+{
+    ForwardRows(input, half);
+    m_plan.TransformColumns(half, halfWidth(), halfWidth(), FftDirection::Forward);
+}
+
+// Inverse: the columns first, then the rows.
+void RealFft2Plan::Inverse(cd* half, double* output)
+{
+    m_plan.TransformColumns(half, halfWidth(), halfWidth(), FftDirection::Inverse);
+    InverseRows(half, output);
+}
+
+void RealFft2Plan::Filter(const double* input, const double* filter, double* output)
+{
+    const int n = m_n, hw = halfWidth();
+    m_half.resize(static_cast<std::size_t>(n) * hw);
+    ForwardRows(input, m_half.data());
+    m_plan.FilterColumns(m_half.data(), hw, filter);
+    InverseRows(m_half.data(), output);
 }
 
 void Fft1DInPlace(cd* data, int n, FftDirection direction) { FftPlan(n).Transform1D(data, direction); }

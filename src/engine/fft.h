@@ -23,7 +23,8 @@ namespace frontlys {
 
 enum class FftDirection { Forward, Inverse };  // Forward: exp(-2*pi*i*k*n/N); Inverse: exp(+...)
 
-// Precomputed twiddles for one size; reuse it across calls of the same size.
+// Precomputed twiddles and work buffers for one size; reuse it across calls of the same size. The
+// buffers make a plan unfit for use by two threads at once (the program has one).
 class FftPlan {
 public:
     explicit FftPlan(int n);
@@ -39,6 +40,9 @@ public:
                           int columns,
                           std::ptrdiff_t rowStride,
                           FftDirection direction) const;
+    // Transforms the columns of an n x `columns` array forward, multiplies element (r, c) by
+    // filter[r * columns + c] and transforms them back, a strip of columns at a time.
+    void FilterColumns(std::complex<double>* data, int columns, const double* filter) const;
 
 private:
     struct Stage {
@@ -53,8 +57,14 @@ private:
              int lanes,
              FftDirection direction) const;
 
+    // Columns are transformed in strips copied into `m_strip`, so that the butterflies run over
+    // contiguous rows and the strip stays in cache. Sized on first use.
+    std::complex<double>* Strip(std::size_t elements) const;
+    std::complex<double>* Scratch(std::size_t elements) const;
+
     int m_n = 1;
     std::vector<Stage> m_stages;
+    mutable std::vector<std::complex<double>> m_strip, m_scratch;
 };
 
 // Real n x n arrays (n a power of two >= 2) and their half spectra: n rows of n/2 + 1 complex
@@ -68,11 +78,18 @@ public:
     void Forward(const double* input, std::complex<double>* half);
     // Overwrites `half` with intermediate values; output = the real inverse, unnormalised.
     void Inverse(std::complex<double>* half, double* output);
+    // output = Inverse(filter * Forward(input)), `filter` real over the half spectrum: the same
+    // values, with each strip of columns going forward, through the filter and back while in cache.
+    // `output` may be `input`.
+    void Filter(const double* input, const double* filter, double* output);
 
 private:
+    void ForwardRows(const double* input, std::complex<double>* half);
+    void InverseRows(const std::complex<double>* half, double* output);
+
     int m_n;
     FftPlan m_plan;
-    std::vector<std::complex<double>> m_row, m_scratch;
+    std::vector<std::complex<double>> m_row, m_scratch, m_half;
 };
 
 // In place, unnormalised, row-major n x n complex array, n a power of two >= 1 (n = 1: identity).

@@ -1,5 +1,6 @@
 #include "engine/poisson.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -20,29 +21,6 @@ double GridStep(const TImageRec& image)
     return image.XAxis.size() >= 2 ? image.XAxis[1] - image.XAxis[0] : 0.0;
 }
 
-// Centred differences over 2h; the first and last column (row) stay 0.
-void DerivativeX(const double* in, double* out, int n, double inv2h)
-{
-    for (int r = 0; r < n; ++r) {
-        const double* s = in + static_cast<std::ptrdiff_t>(r) * n;
-        double* d = out + static_cast<std::ptrdiff_t>(r) * n;
-        d[0] = d[n - 1] = 0.0;
-        for (int c = 1; c < n - 1; ++c) d[c] = (s[c + 1] - s[c - 1]) * inv2h;
-    }
-}
-
-void DerivativeY(const double* in, double* out, int n, double inv2h)
-{
-    std::fill_n(out, n, 0.0);
-    std::fill_n(out + static_cast<std::ptrdiff_t>(n - 1) * n, n, 0.0);
-    for (int r = 1; r < n - 1; ++r) {
-        const double* next = in + static_cast<std::ptrdiff_t>(r + 1) * n;
-        const double* prev = in + static_cast<std::ptrdiff_t>(r - 1) * n;
-        double* d = out + static_cast<std::ptrdiff_t>(r) * n;
-        for (int c = 0; c < n; ++c) d[c] = (next[c] - prev[c]) * inv2h;
-    }
-}
-
 // The work arrays of one solution, allocated once and reused by every iteration.
 class PoissonWork {
 public:
@@ -50,12 +28,10 @@ public:
         : m_n(n),
           m_inv2h(1.0 / (2.0 * h)),
           m_plan(n),
-          m_half(static_cast<std::size_t>(n) * m_plan.halfWidth()),
-          m_filter(m_half.size()),
+          m_filter(static_cast<std::size_t>(n) * m_plan.halfWidth()),
           m_w(static_cast<std::size_t>(n) * n),
-          m_gx(m_w.size()),
-          m_gy(m_w.size()),
-          m_d(m_w.size())
+          m_gx(n),
+          m_gy(3 * static_cast<std::size_t>(n))
     {
         // -(N/2pi)^2 h^2 / (u^2 + v^2): the inverse of the Laplacian in reduced units, divided by
         // N^2 for the unnormalised transform pair. The zero frequency (the mean) is dropped.
@@ -73,33 +49,75 @@ public:
     // W = lap^-1 L.
     const std::vector<double>& Invert(const std::vector<double>& laplacian)
     {
-        m_plan.Forward(laplacian.data(), m_half.data());
-        for (std::size_t i = 0; i < m_half.size(); ++i) m_half[i] *= m_filter[i];
-        m_plan.Inverse(m_half.data(), m_w.data());
+        m_plan.Filter(laplacian.data(), m_filter.data(), m_w.data());
         return m_w;
     }
 
-    // L' = div(grad W) with the gradient forced to 0 on the ring (mask 2).
-    const std::vector<double>& RingLaplacian(const std::int16_t* mask)
+    // In one pass over the rows: L' = div(grad W) with the gradient forced to 0 on the ring
+    // (ringMask 2), by centred differences over 2h that leave the first and last column and row 0;
+    // the residual sqrt(sum over the pupil (pupilMask 1) of (L0 - L')^2); and the next working
+    // Laplacian, L0 on the ring record's pupil and L' elsewhere, written over `work`.
+    double RingLaplacianStep(const std::int16_t* ringMask,
+                             const std::int16_t* pupilMask,
+                             const double* measured,
+                             double* work)
     {
-        const std::size_t count = m_w.size();
-        DerivativeX(m_w.data(), m_gx.data(), m_n, m_inv2h);
-        DerivativeY(m_w.data(), m_gy.data(), m_n, m_inv2h);
-        for (std::size_t i = 0; i < count; ++i) {
-            if (mask[i] == 2) m_gx[i] = m_gy[i] = 0.0;
+        const int n = m_n;
+        YGradientRow(0, ringMask);
+        double sum = 0;
+        for (int r = 0; r < n; ++r) {
+            if (r + 1 < n) YGradientRow(r + 1, ringMask);
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(r) * n;
+            XGradientRow(m_w.data() + at, ringMask + at);
+            const double* above = GyRow(r - 1);
+            const double* below = GyRow(r + 1);
+            const bool inner = r > 0 && r < n - 1;
+            for (int c = 0; c < n; ++c) {
+                const double dx = c > 0 && c < n - 1 ? (m_gx[c + 1] - m_gx[c - 1]) * m_inv2h : 0.0;
+                const double dy = inner ? (below[c] - above[c]) * m_inv2h : 0.0;
+                const double lap = dx + dy;
+                const std::ptrdiff_t i = at + c;
+                if (pupilMask[i] == 1) sum += (measured[i] - lap) * (measured[i] - lap);
+                work[i] = ringMask[i] == 1 ? measured[i] : lap;
+            }
         }
-        DerivativeX(m_gx.data(), m_d.data(), m_n, m_inv2h);
-        DerivativeY(m_gy.data(), m_gx.data(), m_n, m_inv2h);
-        for (std::size_t i = 0; i < count; ++i) m_d[i] += m_gx[i];
-        return m_d;
+        return std::sqrt(sum);
     }
 
 private:
+    const double* GyRow(int row) const
+    {
+        return m_gy.data() + static_cast<std::ptrdiff_t>((row + 3) % 3) * m_n;
+    }
+
+    void YGradientRow(int row, const std::int16_t* ringMask)
+    {
+        const int n = m_n;
+        double* d = m_gy.data() + static_cast<std::ptrdiff_t>(row % 3) * n;
+        if (row == 0 || row == n - 1) {
+            std::fill_n(d, n, 0.0);
+            return;
+        }
+        const double* next = m_w.data() + static_cast<std::ptrdiff_t>(row + 1) * n;
+        const double* prev = m_w.data() + static_cast<std::ptrdiff_t>(row - 1) * n;
+        const std::int16_t* mask = ringMask + static_cast<std::ptrdiff_t>(row) * n;
+        for (int c = 0; c < n; ++c) d[c] = mask[c] == 2 ? 0.0 : (next[c] - prev[c]) * m_inv2h;
+    }
+
+    void XGradientRow(const double* w, const std::int16_t* mask)
+    {
+        const int n = m_n;
+        double* d = m_gx.data();
+        d[0] = d[n - 1] = 0.0;
+        for (int c = 1; c < n - 1; ++c) d[c] = mask[c] == 2 ? 0.0 : (w[c + 1] - w[c - 1]) * m_inv2h;
+    }
+
     int m_n;
     double m_inv2h;
     RealFft2Plan m_plan;
-    std::vector<std::complex<double>> m_half;
-    std::vector<double> m_filter, m_w, m_gx, m_gy, m_d;
+    std::vector<double> m_filter, m_w;
+    std::vector<double> m_gx;  // one row
+    std::vector<double> m_gy;  // three rows, row r in slot r % 3
 };
 
 bool TurnedUpwards(const std::vector<double>& e)
@@ -205,13 +223,10 @@ Result<PoissonSummary> SolvePoisson(const TImageRec& laplacian, TImageRec& wavef
     const std::vector<double>* w = nullptr;
     for (int k = 1; k <= kPoissonMaxIterations; ++k) {
         w = &solver.Invert(work);
-        const std::vector<double>& lap = solver.RingLaplacian(ringMask);
-        double sum = 0;
-        for (std::size_t i = 0; i < lap.size(); ++i) {
-            if (inputMask[i] == 1) sum += (measured[i] - lap[i]) * (measured[i] - lap[i]);
-        }
+        // The next working Laplacian is written over `work` (unused if the loop stops here).
+        const double residual = solver.RingLaplacianStep(ringMask, inputMask, measured, work.data());
         summary.iterations = k;
-        summary.residuals.push_back(std::sqrt(sum));
+        summary.residuals.push_back(residual);
         if (!std::isfinite(summary.residuals.back())) {
             return Status::Fail(StatusCode::NumericalFailure, kBadValuesMessage, "residual not finite");
         }
@@ -219,7 +234,6 @@ Result<PoissonSummary> SolvePoisson(const TImageRec& laplacian, TImageRec& wavef
             summary.stop = PoissonStop::ResidualUpturn;
             break;
         }
-        for (std::size_t i = 0; i < lap.size(); ++i) work[i] = ringMask[i] == 1 ? measured[i] : lap[i];
     }
 
     WriteSolution(laplacian, *w, wavefront);
