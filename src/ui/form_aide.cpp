@@ -1,5 +1,7 @@
 #include "ui/form_aide.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -8,7 +10,6 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <utility>
 
 namespace frontlys::ui {
 namespace {
@@ -77,7 +78,8 @@ void TFormAide::ShowPage(const QString& file)
     if (QFileInfo::exists(url.toLocalFile()))
         WebBrowserAide->setSource(url);
     else  // the browser would stay blank: say which page is missing
-        WebBrowserAide->setHtml(QStringLiteral("<h3>Page d'aide introuvable</h3><p>%1</p>").arg(file.toHtmlEscaped()));
+        WebBrowserAide->setHtml(
+            QStringLiteral("<h3>Page d'aide introuvable</h3><p>%1</p>").arg(file.toHtmlEscaped()));
     if (!isVisible()) {
         // Opened from a modal dialog (the preferences' help), the window must be modal to be usable.
         setWindowModality(QApplication::activeModalWidget() ? Qt::ApplicationModal : Qt::NonModal);

@@ -1,5 +1,8 @@
 #include "ui/form_param.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -13,8 +16,6 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <climits>
 
 #include "core/numbers.h"
 
@@ -75,8 +76,8 @@ TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent
     Edit4 = LineEdit("Edit4");
     Edit4->setToolTip(QStringLiteral("Distance en millimètres"));
     EditObstruction = LineEdit("EditObstruction");
-    EditObstruction->setToolTip(
-        QStringLiteral("Diamètre de l'obstruction en % du diamètre de l'instrument ; vide ou 0 : mesurée sur les images"));
+    EditObstruction->setToolTip(QStringLiteral(
+        "Diamètre de l'obstruction en % du diamètre de l'instrument ; vide ou 0 : mesurée sur les images"));
     auto* distance = new QToolButton;
     distance->setObjectName(QStringLiteral("SpeedButton1"));
     distance->setText(QStringLiteral("Calculer"));
@@ -111,7 +112,8 @@ TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Intra")), 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Extra")), 0, 2);
-    const char* names[] = {"Edit12", "Edit13", "Edit14", "Edit15", "Edit16", "Edit27", "Edit28", "Edit17", "Edit25", "Edit26"};
+    const char* names[] = {
+        "Edit12", "Edit13", "Edit14", "Edit15", "Edit16", "Edit27", "Edit28", "Edit17", "Edit25", "Edit26"};
     QLineEdit* e[10];
     for (int i = 0; i < 10; ++i) {
         e[i] = LineEdit(names[i]);
@@ -171,10 +173,12 @@ void TFormParam::FillMainPage()
 {
     const TFitsHeader& header = m_session.HeaderIntra;
     const ParamsEntry entry = EntryFromParams(m_session.Params, header.PixelSizeX, header.BinX);
-    SpinEdit2->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.DiameterMm, 0, SpinEdit2->maximum())));
+    SpinEdit2->setValue(
+        static_cast<int>(std::clamp<std::int64_t>(entry.DiameterMm, 0, SpinEdit2->maximum())));
     SpinEdit3->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.FocalMm, 0, INT_MAX)));
     Edit3->setText(Q(entry.PixelSizeUm));
-    SpinEdit4->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.AcquisitionBinning, 1, SpinEdit4->maximum())));
+    SpinEdit4->setValue(
+        static_cast<int>(std::clamp<std::int64_t>(entry.AcquisitionBinning, 1, SpinEdit4->maximum())));
     SpinEdit1->setValue(1);
     Edit4->setText(Q(entry.DefocusMm));
     const double obstruction = m_session.Params.Obstruction;
@@ -209,10 +213,14 @@ void TFormParam::FillHeaderPage()
     set("Edit26", FormatGeneral(intra.Seeing));
 
     const std::pair<const char*, const std::string*> rows[] = {
-        {"Observateur :", &intra.Observer},        {"Observatoire :", &intra.Observatory},
-        {"Instrument :", &intra.Telescope},        {"Camera :", &intra.Instrument},
-        {"Filtre :", &intra.Filters},              {"Commentaire 1 :", &intra.Comments[0]},
-        {"Commentaire 2 :", &intra.Comments[1]},   {"Commentaire 3 :", &intra.Comments[2]},
+        {"Observateur :", &intra.Observer},
+        {"Observatoire :", &intra.Observatory},
+        {"Instrument :", &intra.Telescope},
+        {"Camera :", &intra.Instrument},
+        {"Filtre :", &intra.Filters},
+        {"Commentaire 1 :", &intra.Comments[0]},
+        {"Commentaire 2 :", &intra.Comments[1]},
+        {"Commentaire 3 :", &intra.Comments[2]},
         {"Commentaire 4 :", &intra.Comments[3]},
     };
     ListBox2->clear();

@@ -3,8 +3,9 @@
 // defocus) and, on a second page, what the two FITS headers say about the observation. Each showing
 // refills every control from the session, so nothing typed survives a cancelled showing.
 
-#include <QDialog>
 #include <optional>
+
+#include <QDialog>
 
 #include "analysis/test_params.h"
 #include "analysis/test_session.h"
@@ -43,14 +44,14 @@ private:
     TTestParams m_saved;  // SavedParams
 
     QTabWidget* m_pages = nullptr;
-    QSpinBox* SpinEdit2 = nullptr;  // diameter, mm
-    QSpinBox* SpinEdit3 = nullptr;  // focal length, mm
-    QLineEdit* Edit3 = nullptr;     // pixel size, um
-    QSpinBox* SpinEdit4 = nullptr;  // acquisition binning
-    QSpinBox* SpinEdit1 = nullptr;  // software binning
-    QLineEdit* Edit9 = nullptr;     // intra radius, px (display only)
-    QLineEdit* Edit10 = nullptr;    // extra radius, px (display only)
-    QLineEdit* Edit4 = nullptr;     // defocus, mm
+    QSpinBox* SpinEdit2 = nullptr;         // diameter, mm
+    QSpinBox* SpinEdit3 = nullptr;         // focal length, mm
+    QLineEdit* Edit3 = nullptr;            // pixel size, um
+    QSpinBox* SpinEdit4 = nullptr;         // acquisition binning
+    QSpinBox* SpinEdit1 = nullptr;         // software binning
+    QLineEdit* Edit9 = nullptr;            // intra radius, px (display only)
+    QLineEdit* Edit10 = nullptr;           // extra radius, px (display only)
+    QLineEdit* Edit4 = nullptr;            // defocus, mm
     QLineEdit* EditObstruction = nullptr;  // known central obstruction, % of the diameter
     QListWidget* ListBox2 = nullptr;       // header labels
     QListWidget* ListBox1 = nullptr;       // header texts

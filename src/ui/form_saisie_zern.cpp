@@ -21,12 +21,13 @@ namespace frontlys::ui {
 namespace {
 
 const char* const kGroupCaptions[kSimTerms] = {
-    " Tilt (cos)",          " Tilt (sin)",          " Defocus ",        " Astigmatisme (cos) ",
-    " Astigmatisme (sin) ", "Coma (cos) ",          "Coma (sin) ",      "Trefoil (cos) ",
-    "Trefoil (sin) ",       " Sphéricité ",         "Astigmat. sec. (cos)", "Astigmat. sec. (sin)",
-    "Tetrafoil (cos)",      "Tetrafoil (sin)",      "Coma sec. (cos)",  "Coma sec. (sin)",
-    "Trefoil sec. (cos)",   "Trefoil sec. (sin) ",  "Pentafoil (cos) ", " Pentafoil (sin) ",
-    " Sphéricité sec.",
+    " Tilt (cos)",          " Tilt (sin)",          " Defocus ",
+    " Astigmatisme (cos) ", " Astigmatisme (sin) ", "Coma (cos) ",
+    "Coma (sin) ",          "Trefoil (cos) ",       "Trefoil (sin) ",
+    " Sphéricité ",         "Astigmat. sec. (cos)", "Astigmat. sec. (sin)",
+    "Tetrafoil (cos)",      "Tetrafoil (sin)",      "Coma sec. (cos)",
+    "Coma sec. (sin)",      "Trefoil sec. (cos)",   "Trefoil sec. (sin) ",
+    "Pentafoil (cos) ",     " Pentafoil (sin) ",    " Sphéricité sec.",
 };
 const int kSizes[] = {64, 128, 256, 512, 1024};
 constexpr int kPictureSide = 80;
@@ -130,6 +131,7 @@ TFormSaisieZern::TFormSaisieZern(Platform& platform, TestSession& session, QWidg
     for (int size : kSizes) ComboBoxDim->addItem(QString::number(size));
     SpinEditRayon = SpinBox("SpinEditRayon", 0, kSizes[4] / 2);
     SpinEditObstruction = SpinBox("SpinEditObstruction", 0, 99);
+    SpinEditObstruction->setSuffix(QStringLiteral(" %"));
     SpinEditMin = SpinBox("SpinEditMin", 0, 65535);
     SpinEditMax = SpinBox("SpinEditMax", 0, 65535);
     connect(SpinEditObstruction, &QSpinBox::valueChanged, this, &TFormSaisieZern::SpinEditObstructionChange);
@@ -157,7 +159,13 @@ TFormSaisieZern::TFormSaisieZern(Platform& platform, TestSession& session, QWidg
     FormCreate();
 }
 
-bool TFormSaisieZern::Execute() { return m_platform.runModal(*this) == QDialog::Accepted; }
+bool TFormSaisieZern::Execute()
+{
+    // A dialog kept for a later showing starts again from the stored parameters.
+    if (m_shown) FormCreate();
+    m_shown = true;
+    return m_platform.runModal(*this) == QDialog::Accepted;
+}
 
 void TFormSaisieZern::FormCreate()
 {
@@ -191,7 +199,8 @@ void TFormSaisieZern::DrawPolynomials()
 void TFormSaisieZern::ShowCoefficients(const ZernikeCoefficients& coefficients)
 {
     const ZernikeCoefficients rms = CoefToRms(m_session.Basis, coefficients);
-    for (int t = 0; t < kSimTerms; ++t) m_edits[t]->setText(QString::fromStdString(FormatFloat("0.00", rms[t + 1])));
+    for (int t = 0; t < kSimTerms; ++t)
+        m_edits[t]->setText(QString::fromStdString(FormatFloat("0.00", rms[t + 1])));
 }
 
 void TFormSaisieZern::OKClick()

@@ -4,8 +4,9 @@
 // "Simuler le front d'onde". Each term shows a small picture of its polynomial for the current
 // obstruction. Creating the dialog puts 22 polynomials in use for the whole program.
 
-#include <QDialog>
 #include <array>
+
+#include <QDialog>
 
 #include "analysis/test_session.h"
 #include "ui/platform.h"
@@ -41,9 +42,10 @@ private:
 
     Platform& m_platform;
     TestSession& m_session;
+    bool m_shown = false;
 
-    std::array<QLabel*, kSimTerms> m_pictures{};  // ImageZ2 .. ImageZ22
-    std::array<QLineEdit*, kSimTerms> m_edits{};  // EditZ2 .. EditZ22
+    std::array<QLabel*, kSimTerms> m_pictures{};   // ImageZ2 .. ImageZ22
+    std::array<QLineEdit*, kSimTerms> m_edits{};   // EditZ2 .. EditZ22
     std::array<QCheckBox*, kSimTerms> m_checks{};  // CheckBoxZ2 .. CheckBoxZ22
     QCheckBox* CheckBoxTous = nullptr;
     QComboBox* ComboBoxDim = nullptr;

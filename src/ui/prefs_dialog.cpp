@@ -1,5 +1,7 @@
 #include "ui/prefs_dialog.h"
 
+#include <utility>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -14,7 +16,6 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <utility>
 
 #include "core/numbers.h"
 #include "display/palettes.h"
@@ -91,8 +92,36 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
     setObjectName(QStringLiteral("Prefs"));
     setWindowTitle(QStringLiteral("Préférences"));
 
-    // "Affichage"
-    const char* listLabels[] = {"1. Images et signal :", "2. Front d'onde :", "3. PSF :", "4. Interférogramme :"};
+    PageControl1 = Named(new QTabWidget, "PageControl1");
+    PageControl1->addTab(BuildDisplayPage(), QStringLiteral("Affichage"));
+    PageControl1->addTab(BuildAlgorithmsPage(), QStringLiteral("Algorithmes"));
+    PageControl1->addTab(BuildConstantsPage(), QStringLiteral("Constantes"));
+    PageControl1->addTab(BuildFittingPage(), QStringLiteral("Ajustement"));
+    PageControl1->addTab(BuildFilesPage(), QStringLiteral("Fichiers"));
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TPrefs::PageControl1Change);
+
+    auto* buttons = new QDialogButtonBox;
+    auto* ok = Named(buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole), "BitBtn1");
+    ok->setDefault(true);
+    auto* cancel =
+        Named(buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole), "BitBtn2");
+    auto* help = Named(buttons->addButton(QStringLiteral("Aide"), QDialogButtonBox::HelpRole), "BitBtn3");
+    auto* defaults =
+        Named(buttons->addButton(QStringLiteral("Défaut"), QDialogButtonBox::ResetRole), "BitBtn4");
+    connect(ok, &QPushButton::clicked, this, &TPrefs::BitBtn1Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(help, &QPushButton::clicked, this, &TPrefs::BitBtn3Click);
+    connect(defaults, &QPushButton::clicked, this, &TPrefs::BitBtn4Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1);
+    layout->addWidget(buttons);
+}
+
+QWidget* TPrefs::BuildDisplayPage()
+{
+    const char* listLabels[] = {
+        "1. Images et signal :", "2. Front d'onde :", "3. PSF :", "4. Interférogramme :"};
     auto* palettes = new QGridLayout;
     auto* previews = new QGridLayout;
     for (int i = 0; i < 4; ++i) {
@@ -109,10 +138,13 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
     previews->addWidget(new QLabel(QStringLiteral("max")), 1, 4, Qt::AlignTop);
     previews->addWidget(new QLabel(QStringLiteral("min")), 1, 4, Qt::AlignBottom);
     palettes->addLayout(previews, 0, 2, 4, 1);
-    CheckBoxMem = Named(new QCheckBox(QStringLiteral("Optimiser la mémoire lors de l'affichage des images ")), "CheckBoxMem");
-    auto* display = Page({Group(QStringLiteral(" Palettes "), palettes), CheckBoxMem});
+    CheckBoxMem = Named(new QCheckBox(QStringLiteral("Optimiser la mémoire lors de l'affichage des images ")),
+                        "CheckBoxMem");
+    return Page({Group(QStringLiteral(" Palettes "), palettes), CheckBoxMem});
+}
 
-    // "Algorithmes"
+QWidget* TPrefs::BuildAlgorithmsPage()
+{
     SpinEdit1 = SpinBox("SpinEdit1", 1, 20);
     ComboBoxCorrection = Named(new QComboBox, "ComboBoxCorrection");
     ComboBoxCorrection->addItems({QStringLiteral("Analytique"), QStringLiteral("Numérique")});
@@ -124,7 +156,8 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
     auto* korvel = new QFormLayout;
     korvel->addRow(QStringLiteral("Correction des images :"), ComboBoxCorrection);
     korvel->addRow(QStringLiteral("Nombre maximal d'itérations :"), SpinEdit1);
-    korvel->addRow(QStringLiteral("Condition d'arrêt : RMS Front <"), Row({EditArretRMS, new QLabel(QStringLiteral("nm"))}));
+    korvel->addRow(QStringLiteral("Condition d'arrêt : RMS Front <"),
+                   Row({EditArretRMS, new QLabel(QStringLiteral("nm"))}));
     korvel->addRow(QStringLiteral("Nombre maximal de passes :"), SpinEditPasses);
     korvel->addRow(LabelCorrection);
     ComboBox5 = Named(new QComboBox, "ComboBox5");
@@ -134,21 +167,28 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
     auto* fineCount = new QSpinBox;
     fine->setEnabled(false);
     fineCount->setEnabled(false);
-    CheckBox3 = Named(new QCheckBox(QStringLiteral("Extraire les plages et calculer le signal à l'ouverture des images")), "CheckBox3");
+    CheckBox3 = Named(
+        new QCheckBox(QStringLiteral("Extraire les plages et calculer le signal à l'ouverture des images")),
+        "CheckBox3");
     auto* extraction = new QFormLayout;
-    extraction->addRow(QStringLiteral("Dimension des images réduites pour la recherche du seuil (pix.) :"), ComboBox5);
+    extraction->addRow(QStringLiteral("Dimension des images réduites pour la recherche du seuil (pix.) :"),
+                       ComboBox5);
     extraction->addRow(QStringLiteral("Position du seuil (% de la hauteur) :"), SpinEdit3);
     extraction->addRow(fine, fineCount);
     extraction->addRow(CheckBox3);
-    auto* algorithms = Page({Group(QStringLiteral(" Korvel "), korvel), Group(QStringLiteral(" Extraction des plages "), extraction)});
+    return Page({Group(QStringLiteral(" Korvel "), korvel),
+                 Group(QStringLiteral(" Extraction des plages "), extraction)});
+}
 
-    // "Constantes"
+QWidget* TPrefs::BuildConstantsPage()
+{
     EDitLambdaRef = Named(new QLineEdit, "EDitLambdaRef");
     EditLambdaInterfero = Named(new QLineEdit, "EditLambdaInterfero");
     connect(EDitLambdaRef, &QLineEdit::textChanged, this, &TPrefs::EDitLambdaRefChange);
     connect(EditLambdaInterfero, &QLineEdit::textChanged, this, &TPrefs::EditLambdaInterferoChange);
     auto* lambdas = new QFormLayout;
-    lambdas->addRow(QStringLiteral("Longueur d'onde de référence :"), Row({EDitLambdaRef, new QLabel(QStringLiteral("nm"))}));
+    lambdas->addRow(QStringLiteral("Longueur d'onde de référence :"),
+                    Row({EDitLambdaRef, new QLabel(QStringLiteral("nm"))}));
     lambdas->addRow(QStringLiteral("Longueur d'onde interférométrique :"),
                     Row({EditLambdaInterfero, new QLabel(QStringLiteral("nm"))}));
     auto* zernike = new QFormLayout;
@@ -157,17 +197,23 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
         edit->setEnabled(false);
         zernike->addRow(QString::fromUtf8(label), edit);
     }
-    auto* constants = Page({Group(QStringLiteral("Longueurs d'onde"), lambdas), Group(QStringLiteral("Coefficients de Zernike"), zernike)});
+    return Page({Group(QStringLiteral("Longueurs d'onde"), lambdas),
+                 Group(QStringLiteral("Coefficients de Zernike"), zernike)});
+}
 
-    // "Ajustement"
+QWidget* TPrefs::BuildFittingPage()
+{
     SpinEditNPolyZern = SpinBox("SpinEditNPolyZern", 0, kZernikeTerms);
-    CheckBoxAjustAuto = Named(new QCheckBox(QStringLiteral("Ajuster le front après reconstruction")), "CheckBoxAjustAuto");
+    CheckBoxAjustAuto =
+        Named(new QCheckBox(QStringLiteral("Ajuster le front après reconstruction")), "CheckBoxAjustAuto");
     auto* fit = new QFormLayout;
     fit->addRow(QStringLiteral("Nombre de polynômes ajustés :"), SpinEditNPolyZern);
     fit->addRow(CheckBoxAjustAuto);
-    auto* fitting = Page({Group(QStringLiteral("Polynômes de Zernike"), fit)});
+    return Page({Group(QStringLiteral("Polynômes de Zernike"), fit)});
+}
 
-    // "Fichiers"
+QWidget* TPrefs::BuildFilesPage()
+{
     auto* folders = new QFormLayout;
     const std::tuple<QComboBox**, const char*, const char*, const char*, void (TPrefs::*)()> rows[] = {
         {&ComboboxDirImages, "ComboboxDirImages", "Images :", "Button4", &TPrefs::Button4Click},
@@ -182,30 +228,7 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
         connect(browse, &QPushButton::clicked, this, handler);
         folders->addRow(QString::fromUtf8(label), Row({*box, browse}));
     }
-    auto* files = Page({Group(QStringLiteral("Répertoires"), folders)});
-
-    PageControl1 = Named(new QTabWidget, "PageControl1");
-    PageControl1->addTab(display, QStringLiteral("Affichage"));
-    PageControl1->addTab(algorithms, QStringLiteral("Algorithmes"));
-    PageControl1->addTab(constants, QStringLiteral("Constantes"));
-    PageControl1->addTab(fitting, QStringLiteral("Ajustement"));
-    PageControl1->addTab(files, QStringLiteral("Fichiers"));
-    connect(PageControl1, &QTabWidget::currentChanged, this, &TPrefs::PageControl1Change);
-
-    auto* buttons = new QDialogButtonBox;
-    auto* ok = Named(buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole), "BitBtn1");
-    ok->setDefault(true);
-    auto* cancel = Named(buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole), "BitBtn2");
-    auto* help = Named(buttons->addButton(QStringLiteral("Aide"), QDialogButtonBox::HelpRole), "BitBtn3");
-    auto* defaults = Named(buttons->addButton(QStringLiteral("Défaut"), QDialogButtonBox::ResetRole), "BitBtn4");
-    connect(ok, &QPushButton::clicked, this, &TPrefs::BitBtn1Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, &TPrefs::BitBtn3Click);
-    connect(defaults, &QPushButton::clicked, this, &TPrefs::BitBtn4Click);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(PageControl1);
-    layout->addWidget(buttons);
+    return Page({Group(QStringLiteral("Répertoires"), folders)});
 }
 
 bool TPrefs::Execute()
@@ -221,7 +244,8 @@ void TPrefs::FormShow()
     const std::uint8_t palettes[] = {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero};
     for (int i = 0; i < 4; ++i) {
         m_palettes[i]->clear();
-        for (int k = 0; k < kPaletteCount; ++k) m_palettes[i]->addItem(QString::fromUtf8(PaletteName(k).data(), PaletteName(k).size()));
+        for (int k = 0; k < kPaletteCount; ++k)
+            m_palettes[i]->addItem(QString::fromUtf8(PaletteName(k).data(), PaletteName(k).size()));
         m_palettes[i]->setCurrentIndex(palettes[i] < kPaletteCount ? palettes[i] : 0);
     }
     ComboBox5->setCurrentIndex(ComboBox5->findText(QString::number(p.ExtractDim)));
@@ -256,7 +280,9 @@ void TPrefs::DrawPreview(int list)
 void TPrefs::PageControl1Change()
 {
     if (PageControl1->currentIndex() != 0) return;
-    const std::uint8_t stored[] = {m_session.Prefs.PltSignal, m_session.Prefs.PltFront, m_session.Prefs.PltPSF,
+    const std::uint8_t stored[] = {m_session.Prefs.PltSignal,
+                                   m_session.Prefs.PltFront,
+                                   m_session.Prefs.PltPSF,
                                    m_session.Prefs.PltInterfero};
     m_filling = true;
     for (int i = 0; i < 4; ++i) m_palettes[i]->setCurrentIndex(stored[i] < kPaletteCount ? stored[i] : 0);
@@ -268,12 +294,14 @@ void TPrefs::UpdateCorrectionLabels()
 {
     const bool analytic = ComboBoxCorrection->currentIndex() == 0;
     LabelCorrection->setText(
-        analytic ? QStringLiteral("Correction analytique : les passes s'arrêtent quand le front varie de moins que "
-                                  "« RMS Front », au plus « Nombre maximal de passes ». Le nombre d'itérations ne "
-                                  "sert qu'à la correction numérique.")
-                 : QStringLiteral("Correction numérique : « Nombre maximal d'itérations » passes de correction des "
-                                  "images. La condition d'arrêt et le nombre de passes ne servent qu'à la "
-                                  "correction analytique."));
+        analytic ? QStringLiteral(
+                       "Correction analytique : les passes s'arrêtent quand le front varie de moins que "
+                       "« RMS Front », au plus « Nombre maximal de passes ». Le nombre d'itérations ne "
+                       "sert qu'à la correction numérique.")
+                 : QStringLiteral(
+                       "Correction numérique : « Nombre maximal d'itérations » passes de correction des "
+                       "images. La condition d'arrêt et le nombre de passes ne servent qu'à la "
+                       "correction analytique."));
 }
 
 void TPrefs::EDitLambdaRefChange()
@@ -293,7 +321,8 @@ void TPrefs::EditLambdaInterferoChange()
 
 void TPrefs::Button4Click()
 {
-    const auto folder = m_platform.browseFolder({QStringLiteral("Choisir un dossier images"), {}, ComboboxDirImages->currentText(), {}});
+    const auto folder = m_platform.browseFolder(
+        {QStringLiteral("Choisir un dossier images"), {}, ComboboxDirImages->currentText(), {}});
     if (!folder) return;
     m_session.Prefs.Images = folder->toStdString();
     ComboboxDirImages->setEditText(*folder);
@@ -302,7 +331,9 @@ void TPrefs::Button4Click()
 void TPrefs::Button5Click()
 {
     const auto file = m_platform.openFile({QStringLiteral("Choix du fichier d'accueil de l'aide"),
-                                           QStringLiteral("Fichiers html (*.htm *.html)"), ComboBoxDoc->currentText(), {}});
+                                           QStringLiteral("Fichiers html (*.htm *.html)"),
+                                           ComboBoxDoc->currentText(),
+                                           {}});
     if (!file) return;
     m_session.Prefs.Aide = file->toStdString();
     ComboBoxDoc->setEditText(*file);
@@ -310,7 +341,8 @@ void TPrefs::Button5Click()
 
 void TPrefs::Button6Click()
 {
-    const auto folder = m_platform.browseFolder({QStringLiteral("Choisir un dossier préferences"), {}, ComboBoxPrefs->currentText(), {}});
+    const auto folder = m_platform.browseFolder(
+        {QStringLiteral("Choisir un dossier préferences"), {}, ComboBoxPrefs->currentText(), {}});
     if (!folder) return;
     m_session.Prefs.Preferences = folder->toStdString();
     ComboBoxPrefs->setEditText(*folder);
@@ -332,10 +364,12 @@ void TPrefs::BitBtn1Click()
         return;
     }
     std::uint8_t* palettes[] = {&p.PltSignal, &p.PltFront, &p.PltPSF, &p.PltInterfero};
-    for (int i = 0; i < 4; ++i) *palettes[i] = static_cast<std::uint8_t>(std::max(0, m_palettes[i]->currentIndex()));
+    for (int i = 0; i < 4; ++i)
+        *palettes[i] = static_cast<std::uint8_t>(std::max(0, m_palettes[i]->currentIndex()));
     p.MasqueActif = CheckBoxMem->isChecked() ? 1 : 0;
     // A side read from the file that the list does not offer leaves no item selected: keep it.
-    if (ComboBox5->currentIndex() >= 0) p.ExtractDim = static_cast<std::uint8_t>(ComboBox5->currentText().toInt());
+    if (ComboBox5->currentIndex() >= 0)
+        p.ExtractDim = static_cast<std::uint8_t>(ComboBox5->currentText().toInt());
     p.ExtractSeuil = static_cast<std::uint8_t>(SpinEdit3->value());
     p.ExtractAuto = CheckBox3->isChecked() ? 1 : 0;
     p.NIter = static_cast<std::uint8_t>(SpinEdit1->value());
@@ -368,7 +402,8 @@ void TPrefs::BitBtn4Click()
 
 void TPrefs::BitBtn3Click()
 {
-    if (m_openHelp) m_openHelp(HelpPageBeside(HelpHomePage(m_session.Prefs, {}), QStringLiteral("preferences.htm")));
+    if (m_openHelp)
+        m_openHelp(HelpPageBeside(HelpHomePage(m_session.Prefs, {}), QStringLiteral("preferences.htm")));
 }
 
 }  // namespace frontlys::ui

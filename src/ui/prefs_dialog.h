@@ -4,8 +4,9 @@
 // folders, "Défaut"), so the caller recolours its image windows from the preferences afterwards,
 // whatever the answer.
 
-#include <QDialog>
 #include <functional>
+
+#include <QDialog>
 
 #include "analysis/test_session.h"
 #include "ui/platform.h"
@@ -32,6 +33,11 @@ public:
     bool Execute();
 
 private:
+    QWidget* BuildDisplayPage();
+    QWidget* BuildAlgorithmsPage();
+    QWidget* BuildConstantsPage();
+    QWidget* BuildFittingPage();
+    QWidget* BuildFilesPage();
     void FormShow();
     void BitBtn1Click();  // OK
     void BitBtn4Click();  // "Défaut"
@@ -51,17 +57,17 @@ private:
     bool m_filling = false;  // controls being filled: no live change
 
     QTabWidget* PageControl1 = nullptr;
-    QComboBox* m_palettes[4] = {};     // ComboBox1 .. ComboBox4
-    QLabel* m_previews[4] = {};        // Image1 .. Image4
+    QComboBox* m_palettes[4] = {};  // ComboBox1 .. ComboBox4
+    QLabel* m_previews[4] = {};     // Image1 .. Image4
     QCheckBox* CheckBoxMem = nullptr;
-    QSpinBox* SpinEdit1 = nullptr;     // NIter
+    QSpinBox* SpinEdit1 = nullptr;  // NIter
     QComboBox* ComboBoxCorrection = nullptr;
     QLineEdit* EditArretRMS = nullptr;
     QSpinBox* SpinEditPasses = nullptr;
     QLabel* LabelCorrection = nullptr;
-    QComboBox* ComboBox5 = nullptr;    // ExtractDim
-    QSpinBox* SpinEdit3 = nullptr;     // ExtractSeuil
-    QCheckBox* CheckBox3 = nullptr;    // ExtractAuto
+    QComboBox* ComboBox5 = nullptr;  // ExtractDim
+    QSpinBox* SpinEdit3 = nullptr;   // ExtractSeuil
+    QCheckBox* CheckBox3 = nullptr;  // ExtractAuto
     QLineEdit* EDitLambdaRef = nullptr;
     QLineEdit* EditLambdaInterfero = nullptr;
     QSpinBox* SpinEditNPolyZern = nullptr;

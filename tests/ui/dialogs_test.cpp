@@ -1,5 +1,7 @@
 // The dialogs driven through the scripted platform: each script fills the real widgets and presses
 // the real buttons, as the user would.
+#include <cmath>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -10,7 +12,6 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
-#include <cmath>
 
 #include "core/numbers.h"
 #include "support/fake_platform.h"
@@ -301,7 +302,8 @@ TEST_F(DialogsTest, HelpHomeTwiceReusesTheWindowAndFollowsTheHistory)
     EXPECT_EQ(Child<QTextBrowser>(help, "WebBrowserAide")->source().fileName(), QStringLiteral("index.htm"));
     // Empty [Aide]: the help installed beside the program.
     session.Prefs.Aide.clear();
-    EXPECT_EQ(HelpHomePage(session.Prefs, QStringLiteral("/opt/frontlys")), QStringLiteral("/opt/frontlys/help/index.htm"));
+    EXPECT_EQ(HelpHomePage(session.Prefs, QStringLiteral("/opt/frontlys")),
+              QStringLiteral("/opt/frontlys/help/index.htm"));
 }
 
 }  // namespace
