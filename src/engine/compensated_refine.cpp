@@ -1,0 +1,341 @@
+#include "engine/compensated_refine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+#include "engine/compensated_internal.h"
+#include "engine/fft.h"
+#include "engine/wave_optics_core.h"
+#include "engine/zernike_derivatives.h"
+
+namespace frontlys {
+namespace {
+
+using Complex = std::complex<double>;
+constexpr int kMaxFine = 4096;
+constexpr int kGoldenSteps = 19;
+constexpr double kMaxBlurPx = 10;
+
+int PowerOfTwoAtLeast(double v)
+{
+    int n = 16;
+    while (n < v) n *= 2;
+    return n;
+}
+
+double Sinc(double x) { return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x); }
+
+// Largest |grad W| over the annulus, nm per unit radius, on a coarse grid.
+double MaxSlope(const ModelEstimate& e, int terms)
+{
+    const ZernikePolynomials poly(ZernikeBasis::ForCount(terms), e.obstruction);
+    ZernikeCoefficients c = e.coef;
+    c[0] = c[1] = c[2] = 0;
+    ZernikeJet jet;
+    double best = 0;
+    for (int j = -24; j <= 24; ++j) {
+        for (int i = -24; i <= 24; ++i) {
+            const double x = i / 24.0, y = j / 24.0, r = std::hypot(x, y);
+            if (r > 1 || r < e.obstruction) continue;
+            poly.Eval(x, y, jet);
+            double gx = 0, gy = 0;
+            for (int k = 0; k < kZernikeTerms; ++k) {
+                gx += c[k] * jet.dx[k];
+                gy += c[k] * jet.dy[k];
+            }
+            best = std::max(best, std::hypot(gx, gy));
+        }
+    }
+    return best;
+}
+
+struct SharpModel {
+    std::vector<double> pixels;  // side x side, sum 1
+    int side = 0;
+};
+
+// The pixel image of the estimate without blur: the wave-optics intensity on a fine grid, integrated
+// over the camera pixels (sinc in the spectrum) and sampled at their centres.
+Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate& e, double lambda, bool extra)
+{
+    const double F = o.focalNm, R = o.apertureRadiusNm, l = e.defocusNm, p = o.pixelNm;
+    const double z = extra ? F + l : F - l;
+    const double sMax = lambda * z / (2 * 2 * R * 1.03);
+    const int q = std::max(2, static_cast<int>(std::ceil(p / sMax - 1e-9)));
+    const double rho = l * R / (F * p), a = F * F / (l * R * R);
+    const double half = std::max(rho * (1 + a * MaxSlope(e, o.terms)) + 24, 1.35 * rho + 12);
+    const int n = PowerOfTwoAtLeast(q * 2 * std::ceil(half));
+    if (n > kMaxFine)
+        return Status::Fail(StatusCode::OutOfRange, "Modèle trop grand pour l'affinage", "fine grid over 4096");
+    const int side = n / q;
+    const double s = p / q;
+    const PupilPlane plane{F, R, z, lambda, n, lambda * z / (n * s), 0, 0};
+    const double h = plane.dxNm / R, eps = e.obstruction;
+    const ZernikeEvaluator eval(ZernikeBasis::ForCount(o.terms), eps);
+    ZernikeCoefficients c = e.coef;
+    c[0] = c[1] = c[2] = 0;
+    const auto transmission = [&](double x, double y) {
+        const double r = std::hypot(x, y);
+        double t = std::clamp((1 - r) / h + 0.5, 0.0, 1.0);
+        if (eps > 0) t *= std::clamp((r - eps) / h + 0.5, 0.0, 1.0);
+        return t;
+    };
+    ZernikeValues zv{};
+    const auto opd = [&](double x, double y) {
+        // The soft edge reaches a little past the annulus: the edge value serves there.
+        const double r = std::hypot(x, y);
+        const double target = std::clamp(r, eps * (1 + 1e-9), 1 - 1e-12);
+        const double k = r > 0 ? target / r : 1;
+        const double px = r > 0 ? x * k : target, py = y * k;
+        if (!eval.Eval(px, py, zv)) return 0.0;
+        double w = 0;
+        for (int i = 0; i < kZernikeTerms; ++i) w += c[i] * zv[i];
+        return w;
+    };
+    std::vector<Complex> field;
+    FillPupilField(field, plane, transmission, opd);
+    std::vector<double> fine(static_cast<std::size_t>(n) * n, 0.0);
+    AddIntensity(field, FftPlan(n), fine, 1.0);
+    field.clear();
+    field.shrink_to_fit();
+
+    RealFft2Plan plan(n);
+    const int hw = plan.halfWidth();
+    std::vector<Complex> spectrum(static_cast<std::size_t>(n) * hw);
+    plan.Forward(fine.data(), spectrum.data());
+    for (int v = 0; v < n; ++v) {
+        const double fv = Sinc(q * double(v < n / 2 ? v : v - n) / n);
+        for (int u = 0; u < hw; ++u) spectrum[static_cast<std::size_t>(v) * hw + u] *= fv * Sinc(q * double(u) / n);
+    }
+    plan.Inverse(spectrum.data(), fine.data());
+    SharpModel m;
+    m.side = side;
+    m.pixels.resize(static_cast<std::size_t>(side) * side);
+    const int start = (n / 2) % q;
+    double total = 0;
+    for (int j = 0; j < side; ++j) {
+        for (int i = 0; i < side; ++i) {
+            const double v = std::max(0.0, fine[static_cast<std::size_t>(start + j * q) * n + start + i * q]);
+            m.pixels[static_cast<std::size_t>(j) * side + i] = v;
+            total += v;
+        }
+    }
+    if (!(total > 0)) return Status::Fail(StatusCode::NumericalFailure, "Modèle vide", "rendered no light");
+    for (double& v : m.pixels) v /= total;
+    if (extra) std::reverse(m.pixels.begin(), m.pixels.end());  // to the program's orientation
+    return m;
+}
+
+// Gaussian blur of sigma camera pixels, through a zero-padded FFT.
+std::vector<double> Blur(const SharpModel& m, double sigma)
+{
+    if (!(sigma > 0.01)) return m.pixels;
+    const int n = PowerOfTwoAtLeast(m.side + 8 * sigma + 8);
+    std::vector<Complex> a(static_cast<std::size_t>(n) * n, 0.0);
+    for (int j = 0; j < m.side; ++j)
+        for (int i = 0; i < m.side; ++i) a[static_cast<std::size_t>(j) * n + i] = m.pixels[static_cast<std::size_t>(j) * m.side + i];
+    Fft2DInPlace(a.data(), n, FftDirection::Forward);
+    const double g = 2 * std::numbers::pi * std::numbers::pi * sigma * sigma;
+    for (int v = 0; v < n; ++v) {
+        const double fv = double(v < n / 2 ? v : v - n) / n;
+        for (int u = 0; u < n; ++u) {
+            const double fu = double(u < n / 2 ? u : u - n) / n;
+            a[static_cast<std::size_t>(v) * n + u] *= std::exp(-g * (fu * fu + fv * fv)) / (double(n) * n);
+        }
+    }
+    Fft2DInPlace(a.data(), n, FftDirection::Inverse);
+    std::vector<double> out(m.pixels.size());
+    for (int j = 0; j < m.side; ++j)
+        for (int i = 0; i < m.side; ++i) out[static_cast<std::size_t>(j) * m.side + i] = std::max(0.0, a[static_cast<std::size_t>(j) * n + i].real());
+    return out;
+}
+
+// Light centroid within `radius`, three rounds from the frame centre.
+void Centroid(const std::vector<double>& f, int side, double radius, double& cx, double& cy)
+{
+    cx = cy = (side - 1) / 2.0;
+    for (int round = 0; round < 3; ++round) {
+        double s = 0, sx = 0, sy = 0;
+        for (int j = 0; j < side; ++j) {
+            for (int i = 0; i < side; ++i) {
+                if ((i - cx) * (i - cx) + (j - cy) * (j - cy) > radius * radius) continue;
+                const double v = f[static_cast<std::size_t>(j) * side + i];
+                s += v;
+                sx += v * i;
+                sy += v * j;
+            }
+        }
+        if (s > 0) {
+            cx = sx / s;
+            cy = sy / s;
+        }
+    }
+}
+
+// The data at the model's pixels (same offsets from the light centroids), for the blur fit.
+struct BlurTarget {
+    std::vector<int> index;  // model pixels inside the window
+    std::vector<double> data;
+    double dataSq = 0;
+};
+
+BlurTarget Target(const compensated::PreparedFrame& data, const SharpModel& m, double rho)
+{
+    BlurTarget t;
+    double cx = 0, cy = 0;
+    const double radius = 1.3 * rho + 6;
+    Centroid(m.pixels, m.side, radius, cx, cy);
+    for (int j = 0; j < m.side; ++j) {
+        for (int i = 0; i < m.side; ++i) {
+            if ((i - cx) * (i - cx) + (j - cy) * (j - cy) > radius * radius) continue;
+            const double d = data.spline.Sample(data.setup.cx + i - cx, data.setup.cy + j - cy);
+            t.index.push_back(j * m.side + i);
+            t.data.push_back(d);
+            t.dataSq += d * d;
+        }
+    }
+    return t;
+}
+
+double BlurCost(const std::array<SharpModel, 2>& sharp, const std::array<BlurTarget, 2>& targets, double sigma)
+{
+    double cost = 0;
+    for (int side = 0; side < 2; ++side) {
+        const std::vector<double> m = Blur(sharp[side], sigma);
+        const BlurTarget& t = targets[side];
+        double sd = 0, sm = 0;
+        for (std::size_t k = 0; k < t.index.size(); ++k) {
+            sd += t.data[k];
+            sm += m[t.index[k]];
+        }
+        const double gain = sm > 0 ? sd / sm : 0;
+        double e = 0;
+        for (std::size_t k = 0; k < t.index.size(); ++k) {
+            const double r = t.data[k] - gain * m[t.index[k]];
+            e += r * r;
+        }
+        cost += t.dataSq > 0 ? e / t.dataSq : 0;
+    }
+    return cost;
+}
+
+double FitBlur(const std::array<SharpModel, 2>& sharp, const std::array<BlurTarget, 2>& targets)
+{
+    const double phi = (std::sqrt(5.0) - 1) / 2;
+    double a = 0, b = kMaxBlurPx;
+    double x1 = b - phi * (b - a), x2 = a + phi * (b - a);
+    double f1 = BlurCost(sharp, targets, x1), f2 = BlurCost(sharp, targets, x2);
+    for (int step = 2; step < kGoldenSteps; ++step) {
+        if (f1 < f2) {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - phi * (b - a);
+            f1 = BlurCost(sharp, targets, x1);
+        } else {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + phi * (b - a);
+            f2 = BlurCost(sharp, targets, x2);
+        }
+    }
+    return 0.5 * (a + b);
+}
+
+double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& model, int terms)
+{
+    const ZernikeBasis basis = ZernikeBasis::ForCount(terms);
+    double sq = 0;
+    int count = 0;
+    for (int k = 5; k <= std::min(22, terms); ++k) {
+        const double d = (data[k - 1] - model[k - 1]) / basis.Norm(k);
+        sq += d * d;
+        ++count;
+    }
+    return count > 0 ? std::sqrt(sq / count) : 0;
+}
+
+}  // namespace
+
+Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra,
+                                    double blurPx)
+{
+    auto sharp = RenderSharp(o, e, lambdaNm, extra);
+    if (!sharp.ok()) return sharp.status();
+    return ModelFrame{Blur(sharp.value(), blurPx), sharp.value().side};
+}
+
+Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& extra, const CompensatedOptions& o,
+                                        const CompensatedResult& first, const RefineOptions& refine)
+{
+    auto d1 = compensated::PrepareFrame(intra);
+    if (!d1.ok()) return d1.status();
+    auto d2 = compensated::PrepareFrame(extra);
+    if (!d2.ok()) return d2.status();
+    const double flux[2] = {first.frames[0].flux, first.frames[1].flux};
+
+    const ModelEstimate start{first.coef, first.obstruction, first.defocusNm};
+    ModelEstimate x = start;
+    double blur = 0;
+    struct Tried {
+        ModelEstimate estimate;
+        double residual;
+    };
+    std::vector<Tried> tried;
+    for (int round = 0; round < refine.rounds; ++round) {
+        std::array<SharpModel, 2> sharp;
+        for (int side = 0; side < 2; ++side) {
+            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1);
+            if (!s.ok()) return s.status();
+            sharp[side] = s.take();
+        }
+        if (round == 0) {
+            const std::array<BlurTarget, 2> targets = {Target(d1.value(), sharp[0], first.rhoPx),
+                                                       Target(d2.value(), sharp[1], first.rhoPx)};
+            blur = FitBlur(sharp, targets);
+        }
+        std::array<std::vector<double>, 2> frames;
+        for (int side = 0; side < 2; ++side) {
+            frames[side] = Blur(sharp[side], blur);
+            for (double& v : frames[side]) v *= flux[side];
+        }
+        auto simulated = CompensatedAnalysis({frames[0], sharp[0].side, sharp[0].side},
+                                             {frames[1], sharp[1].side, sharp[1].side}, o);
+        if (!simulated.ok()) break;
+        const CompensatedResult& s = simulated.value();
+        tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms)});
+        for (int k = 4; k <= o.terms; ++k) x.coef[k - 1] += first.coef[k - 1] - s.coef[k - 1];
+        if (!o.obstruction && first.obstruction > 0)
+            x.obstruction = std::clamp(x.obstruction + first.obstruction - s.obstruction, 0.0, 0.9);
+        if (!o.defocusNm) x.defocusNm += first.defocusNm - s.defocusNm;
+    }
+    if (tried.empty()) return Status::Fail(StatusCode::NumericalFailure, "Affinage impossible", "no round ran");
+    // Rounds that keep shrinking (or hold) are trusted to the last update; rounds that oscillate
+    // (near a caustic the analysis is not smooth) give way to the most self-consistent estimate.
+    bool steady = true;
+    for (std::size_t k = 1; k < tried.size(); ++k)
+        steady = steady && tried[k].residual <= 1.2 * tried[k - 1].residual + 0.03;
+    ModelEstimate kept = x;
+    double residual = tried.back().residual;
+    if (!steady) {
+        const auto best = std::min_element(tried.begin(), tried.end(),
+                                           [](const Tried& a, const Tried& b) { return a.residual < b.residual; });
+        kept = best->estimate;
+        residual = best->residual;
+    }
+    RefineOutcome out;
+    out.result = first;
+    for (int k = 4; k <= o.terms; ++k) out.result.coef[k - 1] = kept.coef[k - 1];
+    out.result.obstruction = kept.obstruction;
+    out.result.defocusNm = kept.defocusNm;
+    out.result.rhoPx = kept.defocusNm * o.apertureRadiusNm / (o.focalNm * o.pixelNm);
+    out.blurPx = blur;
+    out.residualNm = residual;
+    out.rounds = static_cast<int>(tried.size());
+    return out;
+}
+
+}  // namespace frontlys

@@ -1,0 +1,42 @@
+#pragma once
+// Forward-model refinement of a compensated analysis. The analysis inverts a geometric model; real
+// images also diffract at the pupil edges and are blurred by seeing and pixels, differently on the
+// two sides of focus, which biases the rotationally symmetric terms and the obstruction. So: render
+// the pair the estimate predicts (wave optics, one wavelength, a fitted blur), analyse it exactly as
+// the data, and correct the estimate by the difference; the method's own bias cancels.
+
+#include "engine/compensated_analysis.h"
+
+namespace frontlys {
+
+struct RefineOptions {
+    int rounds = 4;
+    double lambdaNm = 555;
+};
+
+struct RefineOutcome {
+    CompensatedResult result;  // the data's analysis with the refined coefficients, obstruction, defocus
+    double blurPx = 0;         // Gaussian sigma of the model, camera pixels
+    double residualNm = 0;     // RMS over terms 5..22 of (data - rendered) analyses of the kept estimate
+    int rounds = 0;
+};
+
+// `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
+Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& extra, const CompensatedOptions& options,
+                                        const CompensatedResult& first, const RefineOptions& refine);
+
+// One rendered frame of the model, in the program's orientation, light summing to 1 (used by the
+// refinement; exposed for its tests).
+struct ModelFrame {
+    std::vector<double> pixels;
+    int side = 0;
+};
+struct ModelEstimate {
+    ZernikeCoefficients coef{};  // tilts ignored
+    double obstruction = 0;
+    double defocusNm = 0;
+};
+Result<ModelFrame> RenderModelFrame(const CompensatedOptions& options, const ModelEstimate& estimate, double lambdaNm,
+                                    bool extra, double blurPx);
+
+}  // namespace frontlys
