@@ -80,9 +80,12 @@ void TFormAide::ShowPage(const QString& file)
     else  // the browser would stay blank: say which page is missing
         WebBrowserAide->setHtml(
             QStringLiteral("<h3>Page d'aide introuvable</h3><p>%1</p>").arg(file.toHtmlEscaped()));
+    // Opened from a modal dialog (the preferences' help), the window must be modal itself to be
+    // usable; a window already open without modality is shown again with it.
+    const Qt::WindowModality wanted = QApplication::activeModalWidget() ? Qt::ApplicationModal : Qt::NonModal;
+    if (isVisible() && wanted == Qt::ApplicationModal && windowModality() != wanted) hide();
     if (!isVisible()) {
-        // Opened from a modal dialog (the preferences' help), the window must be modal to be usable.
-        setWindowModality(QApplication::activeModalWidget() ? Qt::ApplicationModal : Qt::NonModal);
+        setWindowModality(wanted);
         show();
     }
     raise();

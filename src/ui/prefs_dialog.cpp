@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -403,7 +404,8 @@ void TPrefs::BitBtn4Click()
 void TPrefs::BitBtn3Click()
 {
     if (m_openHelp)
-        m_openHelp(HelpPageBeside(HelpHomePage(m_session.Prefs, {}), QStringLiteral("preferences.htm")));
+        m_openHelp(HelpPageBeside(HelpHomePage(m_session.Prefs, QCoreApplication::applicationDirPath()),
+                                  QStringLiteral("preferences.htm")));
 }
 
 }  // namespace frontlys::ui
