@@ -1,7 +1,9 @@
 // The dialogs driven through the scripted platform: each script fills the real widgets and presses
 // the real buttons, as the user would.
 #include <cmath>
+#include <fstream>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -14,9 +16,11 @@
 #include <QToolButton>
 
 #include "core/numbers.h"
+#include "support/donut_pair.h"
 #include "support/fake_platform.h"
 #include "support/temp_dir.h"
 #include "ui/form_aide.h"
+#include "ui/form_orvane.h"
 #include "ui/form_param.h"
 #include "ui/form_saisie_zern.h"
 #include "ui/prefs_dialog.h"
@@ -304,6 +308,38 @@ TEST_F(DialogsTest, HelpHomeTwiceReusesTheWindowAndFollowsTheHistory)
     session.Prefs.Aide.clear();
     EXPECT_EQ(HelpHomePage(session.Prefs, QStringLiteral("/opt/frontlys")),
               QStringLiteral("/opt/frontlys/help/index.htm"));
+}
+
+// --- A whole test in the program ---
+
+// From opening the pair to the coefficient file, with the parameters entered in the real dialog.
+TEST_F(DialogsTest, WholeTestFromOpeningToSavingTheCoefficients)
+{
+    const testing::DonutFiles files = testing::WriteDonutPair(temp.path(), testing::DonutSpec{}, 128);
+    TFormOrvane window(platform, QString::fromStdString(temp.path().string()));
+    auto trigger = [&](const char* name) { window.findChild<QAction*>(QLatin1String(name))->trigger(); };
+    platform.fileAnswers = {QString::fromStdString(files.intra.string()),
+                            QString::fromStdString(files.extra.string())};
+    trigger("Ouvririntrapuisextra1");
+    platform.dialogScript = [](QDialog& d) {
+        Child<QLineEdit>(d, "Edit3")->setText(QStringLiteral("12,5"));
+        Child<QToolButton>(d, "SpeedButton1")->click();
+        EXPECT_NEAR(ParseNumber(Child<QLineEdit>(d, "Edit4")->text().toStdString()).value_or(0), 5.0, 0.1);
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    trigger("Paramtresdutest1");
+    ASSERT_TRUE(window.session().ParamsSaisis);
+    trigger("Front1");
+    ASSERT_NE(window.session().ImageFront, nullptr);
+    const std::filesystem::path saved = temp.path() / "coefficients.txt";
+    platform.fileAnswers = {QString::fromStdString(saved.string())};
+    trigger("Enregistrerlescoefficients1");
+    std::ifstream in(saved);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "Fichier =" + saved.string() + "\r");
+    EXPECT_TRUE(platform.warnings.empty()) << platform.warnings.front().toStdString();
 }
 
 }  // namespace
