@@ -6,13 +6,16 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include <QGuiApplication>
+#include <unistd.h>
 
 #include "analysis/test_session.h"
 #include "cli/commands.h"
+#include "cli/language.h"
+#include "cli/output_set.h"
+#include "cli/pictures.h"
+#include "cli/result_json.h"
+#include "core/atomic_write.h"
 #include "core/numbers.h"
-#include "display/bitmap_files.h"
-#include "display/window_settings.h"
 #include "files/result_files.h"
 
 namespace frontlys::cli {
@@ -22,55 +25,53 @@ using Json = nlohmann::ordered_json;
 
 Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
-void PrintProgress(std::string_view step)
+// Every file an analysis can leave in its folder: a new run removes the ones it does not write.
+const std::vector<std::string> kResultNames = {"coefficients.txt",
+                                               "coefficients.csv",
+                                               "results.json",
+                                               "wavefront.opd",
+                                               "intra.png",
+                                               "extra.png",
+                                               "signal.png",
+                                               "wavefront.png",
+                                               "residual.png",
+                                               "psf.png",
+                                               "interferogram.png",
+                                               "ronchigram.png"};
+
+std::string PictureTitle(const std::string& what, const AnalysisReport& r, const std::filesystem::path& source)
 {
-    std::fprintf(stderr, "frontlys-cli: %.*s...\n", static_cast<int>(step.size()), step.data());
+    return source.filename().string() + " : " + what + "\nD " + FormatGeneral(r.diameterMm) + " mm, F " +
+           FormatGeneral(r.focalMm) + " mm, " + Tr("défoc. ", "defocus ") + FormatFixed(r.defocusMm, 3) +
+           " mm, obstr. " + FormatFixed(r.obstruction, 2) + ", NIter " + std::to_string(r.niter) + ", " +
+           FormatGeneral(r.lambdaNm) + " nm";
 }
 
-// Rendering draws text, which needs a QGuiApplication; without a display the offscreen platform serves.
-void EnsureGuiApplication()
+Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const OutputSet& set)
 {
-    if (QGuiApplication::instance()) return;
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "frontlys-cli";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
-
-Status WritePicture(TImageRec* image, const Tpreferences& prefs, bool log, const std::filesystem::path& file)
-{
-    if (!image) return Status::Ok();
-    const WindowPalettes palettes{prefs.PltSignal, prefs.PltFront, prefs.PltPSF, prefs.PltInterfero};
-    KindRenderOptions options;
-    options.LogDisplay = log;
-    options.ScaleVisible = true;
-    options.LambdaInterfero = prefs.LambdaInterfero;
-    auto picture = RenderForKind(*image, QSize(image->Width, image->Height), palettes, options);
-    if (!picture.ok()) return picture.status();
-    return SavePng(picture.value(), file);
-}
-
-Status WritePictures(TestSession& s, const std::filesystem::path& dir)
-{
-    EnsureGuiApplication();
+    TestSession& s = *r.session;
     struct Picture {
         TImageRec* image;
         const char* name;
+        const char* fr;
+        const char* en;
         bool log;
     };
     const Picture pictures[] = {
-        {s.ImageIntra.get(), "intra.png", false},
-        {s.ImageExtra.get(), "extra.png", false},
-        {s.ImageSignal.get(), "signal.png", false},
-        {s.ImageFront.get(), "wavefront.png", false},
-        {s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr, "residual.png", false},
-        {s.ImagePSF.get(), "psf.png", true},
-        {s.ImageInterfero.get(), "interferogram.png", false},
-        {s.ImageRonchi.get(), "ronchigram.png", false},
+        {s.ImageIntra.get(), "intra.png", "image intra-focale", "intra-focal image", false},
+        {s.ImageExtra.get(), "extra.png", "image extra-focale (tournée de 180°)", "extra-focal image (turned 180°)", false},
+        {s.ImageSignal.get(), "signal.png", "signal", "signal", false},
+        {s.ImageFront.get(), "wavefront.png", "front d'onde (nm)", "wavefront (nm)", false},
+        {s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr, "residual.png", "front résiduel (nm)", "residual wavefront (nm)", false},
+        {s.ImagePSF.get(), "psf.png", "PSF, échelle log", "PSF, log scale", true},
+        {s.ImageInterfero.get(), "interferogram.png", "interférogramme", "interferogram", false},
+        {s.ImageRonchi.get(), "ronchigram.png", "Ronchigramme", "Ronchigram", false},
     };
-    for (const Picture& p : pictures)
-        if (Status st = WritePicture(p.image, s.Prefs, p.log, dir / p.name); !st.ok()) return st;
+    for (const Picture& p : pictures) {
+        if (!p.image) continue;
+        const PictureSpec spec{PictureTitle(Tr(p.fr, p.en), r, o.intra), p.log};
+        if (Status st = WritePicture(*p.image, s.Prefs, spec, set.Staged(p.name)); !st.ok()) return st;
+    }
     return Status::Ok();
 }
 
@@ -81,53 +82,69 @@ std::string Centre(const std::array<double, 2>& c)
 
 int Refuse(const Status& s)
 {
-    std::fprintf(stderr, "frontlys-cli analyse: %s", s.message.c_str());
-    if (!s.reason.empty()) std::fprintf(stderr, " (%s)", s.reason.c_str());
-    std::fprintf(stderr, "\n");
+    PrintRefusal(std::cerr, "analyse", s);
     return 2;
+}
+
+// The final place of every file the staged set holds, results.json included.
+std::vector<std::filesystem::path> FilesOf(const OutputSet& set)
+{
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (const std::string& name : kResultNames)
+        if (name == "results.json" || std::filesystem::exists(set.Staged(name), ec)) files.push_back(set.Final(name));
+    return files;
 }
 
 }  // namespace
 
-Status WriteAnalysisOutputs(const AnalysisReport& report, const std::filesystem::path& dir)
+Status WriteAnalysisOutputs(const AnalysisReport& report,
+                            const AnalysisOptions& options,
+                            const std::filesystem::path& dir,
+                            std::vector<std::filesystem::path>* written)
 {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec)
-        return Status::Fail(
-            StatusCode::IoError, "Dossier de sortie impossible à créer", dir.string() + ": " + ec.message());
+    OutputSet set(dir, kResultNames);
+    if (Status st = set.Begin(); !st.ok()) return st;
     TestSession& s = *report.session;
-    // The two writers leave "," behind them; the pictures and stdout keep the caller's separator.
-    const char separator = DecimalSeparator();
-    ScopedDecimalSeparator keep(separator);
-    const auto coefficients = std::filesystem::absolute(dir / "coefficients.txt");
-    if (Status st = WriteCoefficientFile(coefficients, report.termNames, report.zernikeRmsNm); !st.ok())
+    {
+        // The two writers leave "," behind them; the pictures and stdout keep the caller's separator.
+        ScopedDecimalSeparator keep(DecimalSeparator());
+        // Line 1 names the file where it ends up, not where it is staged.
+        const std::string text = CoefficientFileText(
+            std::filesystem::absolute(set.Final("coefficients.txt")).string(), report.termNames, report.zernikeRmsNm);
+        if (Status st = WriteFileAtomically(set.Staged("coefficients.txt"), text); !st.ok()) return st;
+        if (Status st = WriteOpdFile(set.Staged("wavefront.opd"), s.ImageFront.get()); !st.ok()) return st;
+    }
+    if (Status st = WriteCoefficientCsv(set.Staged("coefficients.csv"), CoefficientRows(report)); !st.ok()) return st;
+    if (Status st = WritePictures(report, options, set); !st.ok()) return st;
+    const std::vector<std::filesystem::path> files = FilesOf(set);
+    if (Status st = WriteFileAtomically(set.Staged("results.json"), JsonText(report, options, files)); !st.ok())
         return st;
-    if (Status st = WriteOpdFile(dir / "wavefront.opd", s.ImageFront.get()); !st.ok()) return st;
-    SetDecimalSeparator(separator);
-    return WritePictures(s, dir);
+    if (Status st = set.Commit(); !st.ok()) return st;
+    if (written) *written = set.Written();
+    return Status::Ok();
 }
 
 std::string SummaryText(const AnalysisReport& r)
 {
     std::ostringstream o;
-    o << "Diamètre : " << FormatGeneral(r.diameterMm) << " mm\n"
-      << "Distance focale : " << FormatGeneral(r.focalMm) << " mm\n"
-      << "Taille pixels CCD : " << FormatGeneral(r.pixelUm) << " um, binning " << r.binning << " x "
-      << r.softwareBinning << " (acquisition x logiciel)\n"
-      << "Défocalisation : " << FormatFloat("0.000", r.defocusMm) << " mm"
-      << (r.defocusComputed ? " (calculée depuis les rayons)" : "") << "\n"
+    o << Tr("Diamètre : ", "Diameter: ") << FormatGeneral(r.diameterMm) << " mm\n"
+      << Tr("Distance focale : ", "Focal length: ") << FormatGeneral(r.focalMm) << " mm\n"
+      << Tr("Taille pixels CCD : ", "Pixel size: ") << FormatGeneral(r.pixelUm) << " um, binning " << r.binning
+      << " x " << r.softwareBinning << Tr(" (acquisition x logiciel)\n", " (acquisition x software)\n")
+      << Tr("Défocalisation : ", "Defocus: ") << FormatFloat("0.000", r.defocusMm) << " mm"
+      << (r.defocusComputed ? Tr(" (calculée depuis les rayons)", " (computed from the pupil radii)") : "") << "\n"
       << "NIter : " << r.niter << ", NPolyZern : " << r.npoly << ", LambdaRef : " << FormatGeneral(r.lambdaNm)
       << " nm\n"
-      << "Pupille intra : rayon " << FormatFloat("0.00", r.radiusIntraPx) << " pix, centre "
-      << Centre(r.centreIntra) << "\n"
-      << "Pupille extra : rayon " << FormatFloat("0.00", r.radiusExtraPx) << " pix, centre "
-      << Centre(r.centreExtra) << "\n"
-      << "Obstruction : " << FormatFloat("0.00", r.obstruction) << "\n"
-      << "PTV : " << r.ptvText << "  " << r.ptvWaves << "\n"
-      << "RMS : " << r.rmsText << "  " << r.rmsWaves << "\n"
-      << "Rapport de Strehl : " << r.strehlText << "\n"
-      << "Coefficients de Zernike (nm RMS) :\n";
+      << Tr("Pupille intra : rayon ", "Intra pupil: radius ") << FormatFloat("0.00", r.radiusIntraPx)
+      << " pix, centre " << Centre(r.centreIntra) << "\n"
+      << Tr("Pupille extra : rayon ", "Extra pupil: radius ") << FormatFloat("0.00", r.radiusExtraPx)
+      << " pix, centre " << Centre(r.centreExtra) << "\n"
+      << Tr("Obstruction : ", "Obstruction: ") << FormatFloat("0.00", r.obstruction) << "\n"
+      << Tr("PTV : ", "PTV: ") << r.ptvText << "  " << r.ptvWaves << "\n"
+      << Tr("RMS : ", "RMS: ") << r.rmsText << "  " << r.rmsWaves << "\n"
+      << Tr("Rapport de Strehl : ", "Strehl ratio: ") << r.strehlText << "\n"
+      << Tr("Coefficients de Zernike (nm RMS) :\n", "Zernike coefficients (nm RMS):\n");
     for (std::size_t i = 0; i < r.coefficientLines.size(); ++i) {
         std::string name = r.termNames[i];
         name.resize(std::max<std::size_t>(name.size(), 22), ' ');
@@ -158,19 +175,67 @@ std::string JsonText(const AnalysisReport& r)
     return j.dump(2) + "\n";
 }
 
+std::string JsonText(const AnalysisReport& r,
+                     const AnalysisOptions& options,
+                     const std::vector<std::filesystem::path>& files)
+{
+    Json j = Json::parse(JsonText(r));
+    DescribeAnalysis(j, r, options, files);
+    // Header texts and file names are bytes: invalid UTF-8 is replaced, never thrown on.
+    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+namespace {
+
+// Checked before anything is computed, so a mistake costs no time and changes nothing.
+Status CheckRequest(const AnalyseRequest& request)
+{
+    const AnalysisOptions& o = request.analysis;
+    const auto bad = [](std::string reason) { return Status::Fail(StatusCode::OutOfRange, "Paramètre invalide", reason); };
+    const auto positive = [&](const std::optional<double>& v, const char* option) -> Status {
+        if (!v || (std::isfinite(*v) && *v > 0)) return Status::Ok();
+        return bad(std::string(option) + (*v < 0 ? Tr(" est négatif", " is negative") : Tr(" doit être positif", " must be positive")) +
+                   ": " + FormatGeneral(*v));
+    };
+    for (Status s : {positive(o.diameterMm, "--diameter"), positive(o.focalMm, "--focal"), positive(o.pixelUm, "--pixel"),
+                     positive(o.defocusMm, "--defocus")})
+        if (!s.ok()) return s;
+    if (o.softwareBinning < 1 || o.softwareBinning > 8)
+        return bad(Tr("--software-binning va de 1 à 8", "--software-binning must be 1 to 8"));
+    if (o.prefsFile) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(*o.prefsFile, ec) || ::access(o.prefsFile->c_str(), R_OK) != 0)
+            return Status::Fail(StatusCode::NotFound, "Fichier de préférences illisible",
+                                o.prefsFile->string() + Tr(" : pas un fichier lisible", ": not a readable file"));
+    }
+    if (request.outDir) return CheckOutputFolder(*request.outDir);
+    return Status::Ok();
+}
+
+void ShowProgress(std::string_view step) { Progress(step); }
+
+}  // namespace
+
 int RunAnalyse(const AnalyseRequest& request)
 {
+    if (Status s = CheckRequest(request); !s.ok()) return Refuse(s);
     AnalysisOptions options = request.analysis;
-    options.progress = PrintProgress;
+    options.progress = ShowProgress;
+    // The PSF, interferogram and Ronchigram only feed the pictures; the Strehl comes from the RMS.
+    options.derivedImages = request.outDir.has_value();
     auto result = RunAnalysis(options);
     if (!result.ok()) return Refuse(result.status());
     const AnalysisReport& report = result.value();
-    for (const auto& w : report.warnings) std::fprintf(stderr, "frontlys-cli: %s\n", w.c_str());
+    for (const auto& w : RunWarnings(report)) std::cerr << "frontlys-cli: " << Tr("attention : ", "warning: ") << w << "\n";
+    std::vector<std::filesystem::path> written;
     if (request.outDir) {
-        PrintProgress("Écriture des résultats");
-        if (Status s = WriteAnalysisOutputs(report, *request.outDir); !s.ok()) return Refuse(s);
+        Progress("Écriture des résultats");
+        if (Status s = WriteAnalysisOutputs(report, options, *request.outDir, &written); !s.ok()) return Refuse(s);
+        if (!Quiet() && !request.json)
+            std::cerr << "frontlys-cli: " << Tr("résultats écrits dans ", "results written to ") << request.outDir->string()
+                      << "\n";
     }
-    std::cout << (request.json ? JsonText(report) : SummaryText(report)) << std::flush;
+    std::cout << (request.json ? JsonText(report, options, written) : SummaryText(report)) << std::flush;
     return 0;
 }
 
@@ -199,15 +264,18 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--focal", o.focalMm, "Focal length, mm (overrides the header)");
     cmd->add_option("--pixel", o.pixelUm, "Pixel size, micrometres (default: the intra header)");
     cmd->add_option("--binning", o.binning, "Acquisition binning (default: the intra header)");
-    cmd->add_option("--software-binning", o.softwareBinning, "Software binning (default 1)");
+    cmd->add_option("--software-binning",
+                    o.softwareBinning,
+                    "Pixels summed by the program in each direction before the analysis, 1 to 8 (default 1): "
+                    "enters the pixel scale like the camera binning");
     cmd->add_option("--defocus", *defocus, "Defocus distance, mm, or auto (from the two pupil radii)")
         ->check(CheckDefocus);
-    cmd->add_option("--niter", o.niter, "Reconstruction passes, 1 to 20 (default: preference NIter)");
-    cmd->add_option("--npoly", o.npoly, "Zernike terms fitted, 0 to 28 (default: preference NPolyZern)");
-    cmd->add_option("--lambda", o.lambdaNm, "Reference wavelength, nm (default: preference LambdaRef)");
+    cmd->add_option("--niter", o.niter, "Reconstruction passes, 1 to 20 (default: preference NIter, 1)");
+    cmd->add_option("--npoly", o.npoly, "Zernike terms fitted, 0 to 28 (default: preference NPolyZern, 22)");
+    cmd->add_option("--lambda", o.lambdaNm, "Reference wavelength, nm (default: preference LambdaRef, 555)");
     cmd->add_flag("--resize", o.resize, "Bring both pupils to the same radius after co-centring");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
-    cmd->add_option("--out", request->outDir, "Folder for the result files and pictures");
+    cmd->add_option("--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
     cmd->callback([request, defocus, intra, extra, exitCode] {
         request->analysis.intra = *intra;

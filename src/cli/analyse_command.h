@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/run_analysis.h"
 
@@ -16,13 +17,22 @@ struct AnalyseRequest {
     bool json = false;
 };
 
-// Writes coefficients.txt, wavefront.opd and the PNG pictures of the analysed test into dir
-// (created when missing). The decimal separator in force is kept.
-Status WriteAnalysisOutputs(const AnalysisReport& report, const std::filesystem::path& dir);
+// Writes the set coefficients.txt, coefficients.csv, results.json, wavefront.opd and the PNG pictures
+// of the analysed test into dir (created when missing) as a whole: on failure the previous set stays
+// as it was; on success no file of an older set is left. The decimal separator in force is kept.
+// *written receives the files put in place.
+[[nodiscard]] Status WriteAnalysisOutputs(const AnalysisReport& report,
+                                          const AnalysisOptions& options,
+                                          const std::filesystem::path& dir,
+                                          std::vector<std::filesystem::path>* written = nullptr);
 
-// The summary as printed, and the JSON object.
+// The summary as printed (in the run's language), the numeric JSON object, and the same object with
+// its description (inputs, parameters and their origin, units, Zernike set, files written).
 std::string SummaryText(const AnalysisReport& report);
 std::string JsonText(const AnalysisReport& report);
+std::string JsonText(const AnalysisReport& report,
+                     const AnalysisOptions& options,
+                     const std::vector<std::filesystem::path>& files);
 
 // Runs the request; returns the exit status (0 done, 2 refused input).
 int RunAnalyse(const AnalyseRequest& request);

@@ -6,7 +6,9 @@
 #include <numbers>
 #include <sstream>
 
+#include "cli/analyse_command.h"
 #include "cli/commands.h"
+#include "cli/language.h"
 #include "cli/simulate_command.h"
 #include "core/numbers.h"
 #include "engine/zernike.h"
@@ -24,18 +26,14 @@ std::string Padded(const std::string& text, int width)
     return s.str();
 }
 
-void ReportRefusal(const Status& s, std::ostream& err)
-{
-    err << s.message << "\n";
-    if (!s.reason.empty()) err << "  (" << s.reason << ")\n";
-}
+void ReportRefusal(const Status& s, std::ostream& err) { PrintRefusal(err, "demo", s); }
 
 }  // namespace
 
 void PrintComparison(const SimulationParams& truth, const AnalysisReport& report, std::ostream& out)
 {
-    out << " k  " << std::left << std::setw(22) << "term" << std::right << Padded("true", 9)
-        << Padded("found", 9) << Padded("diff", 9) << "   (nm RMS)\n";
+    out << " k  " << std::left << std::setw(22) << Tr("terme", "term") << std::right << Padded(Tr("vrai", "true"), 9)
+        << Padded(Tr("trouvé", "found"), 9) << Padded(Tr("écart", "diff"), 9) << "   (nm RMS)\n";
     double sq = 0;
     int counted = 0;
     for (int k = 1; k <= static_cast<int>(report.zernikeRmsNm.size()); ++k) {
@@ -43,28 +41,29 @@ void PrintComparison(const SimulationParams& truth, const AnalysisReport& report
         const double f = report.zernikeRmsNm[k - 1];
         out << std::setw(2) << k << "  " << std::left << std::setw(22) << ZernikeName(k) << std::right
             << Padded(Fixed(t, 2), 9) << Padded(Fixed(f, 2), 9) << Padded(Fixed(f - t, 2), 9)
-            << (k <= 4 ? "   (not an aberration)" : "") << "\n";
+            << (k <= 4 ? Tr("   (pas une aberration)", "   (not an aberration)") : "") << "\n";
         if (k >= 5) {
             sq += (f - t) * (f - t);
             ++counted;
         }
     }
     if (counted > 0)
-        out << "RMS of the differences, terms 5 to " << report.zernikeRmsNm.size() << ": "
+        out << Tr("RMS des écarts, termes 5 à ", "RMS of the differences, terms 5 to ") << report.zernikeRmsNm.size() << ": "
             << Fixed(std::sqrt(sq / counted), 2) << " nm\n";
     auto waves = [](const std::string& text) { return text.empty() ? std::string() : " (" + text + ")"; };
     out << "PTV " << report.ptvText << waves(report.ptvWaves) << ", RMS " << report.rmsText
-        << waves(report.rmsWaves) << ", Strehl " << report.strehlText << " at " << Fixed(report.lambdaNm, 0)
+        << waves(report.rmsWaves) << ", Strehl " << report.strehlText << Tr(" à ", " at ") << Fixed(report.lambdaNm, 0)
         << " nm\n";
 }
 
 int RunDemo(const std::filesystem::path& folder, std::ostream& out, std::ostream& err)
 {
     const SimulationParams params = DemoParams();
-    out << "Simulated test: " << params.diameterMm << " mm f/" << params.focalMm / params.diameterMm
-        << " Newtonian, obstruction " << params.obstruction * 100 << " %, defocus " << params.defocusMm
-        << " mm, band " << params.bandMinNm << "-" << params.bandMaxNm << " nm, seeing "
-        << params.seeingArcsec << " arcsec, " << params.photons << " photo-electrons per image\n";
+    out << Tr("Test simulé : Newton de ", "Simulated test: ") << params.diameterMm << " mm f/"
+        << params.focalMm / params.diameterMm << Tr(", obstruction ", " Newtonian, obstruction ") << params.obstruction * 100
+        << Tr(" %, défocalisation ", " %, defocus ") << params.defocusMm << Tr(" mm, bande ", " mm, band ") << params.bandMinNm
+        << "-" << params.bandMaxNm << Tr(" nm, seeing ", " nm, seeing ") << params.seeingArcsec
+        << Tr(" seconde d'arc, ", " arcsec, ") << params.photons << Tr(" photo-électrons par image\n", " photo-electrons per image\n");
     if (int rc = RunSimulate(params, folder, StampNow(10, FitsSampleFormat::UInt16), out, err); rc != 0)
         return rc;
     AnalysisOptions options;
@@ -77,11 +76,21 @@ int RunDemo(const std::filesystem::path& folder, std::ostream& out, std::ostream
         return 2;
     }
     const auto& r = report.value();
-    out << "Analysis: pupil radii " << Fixed(r.radiusIntraPx, 2) << " and " << Fixed(r.radiusExtraPx, 2)
-        << " px (geometric " << Fixed(DonutRadiusPx(params), 2) << "), defocus "
-        << (r.defocusComputed ? "computed " : "") << Fixed(r.defocusMm, 3) << " mm (true "
-        << Fixed(params.defocusMm, 3) << "), NIter " << r.niter << "\n\n";
+    out << Tr("Analyse : rayons des pupilles ", "Analysis: pupil radii ") << Fixed(r.radiusIntraPx, 2) << Tr(" et ", " and ")
+        << Fixed(r.radiusExtraPx, 2) << Tr(" pix (géométrique ", " px (geometric ") << Fixed(DonutRadiusPx(params), 2)
+        << Tr("), défocalisation ", "), defocus ") << (r.defocusComputed ? Tr("calculée ", "computed ") : "")
+        << Fixed(r.defocusMm, 3) << Tr(" mm (vraie ", " mm (true ") << Fixed(params.defocusMm, 3) << "), NIter " << r.niter
+        << "\n\n";
     PrintComparison(params, r, out);
+    Progress("Écriture des résultats");
+    std::vector<std::filesystem::path> written;
+    if (Status s = WriteAnalysisOutputs(r, options, folder, &written); !s.ok()) {
+        ReportRefusal(s, err);
+        return 2;
+    }
+    out << "\n" << Tr("Fichiers et images écrits dans ", "Files and pictures written to ") << folder.string() << ":";
+    for (const auto& f : written) out << " " << f.filename().string();
+    out << "\n";
     return 0;
 }
 
@@ -90,7 +99,9 @@ void AddDemoCommand(CLI::App& app, int* exitCode)
     auto folder =
         std::make_shared<std::string>((std::filesystem::temp_directory_path() / "frontlys-demo").string());
     auto* cmd = app.add_subcommand("demo", "Simulate a built-in test, analyse it, compare with the truth");
-    cmd->add_option("--out", *folder, "Folder for the simulated files")->capture_default_str();
+    cmd->add_option("--out", *folder, "Folder for the simulated pair, the results and the pictures")
+        ->capture_default_str()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     cmd->footer(kSignConventionText);
     cmd->callback([folder, exitCode] { *exitCode = RunDemo(*folder, std::cout, std::cerr); });
 }

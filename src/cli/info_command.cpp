@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "cli/language.h"
 #include "core/numbers.h"
 #include "files/fits_reader.h"
 
@@ -40,6 +41,30 @@ using Json = nlohmann::ordered_json;
 
 Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
+// The keyword each value came from; absent when no keyword set it.
+Json Sources(const TFitsHeader& h)
+{
+    Json j = Json::object();
+    const std::pair<const char*, int> fields[] = {{"focal_mm", kFocalGroup},
+                                                  {"diameter_mm", kDiameterGroup},
+                                                  {"pixel_um", kPixelXGroup},
+                                                  {"binx", kBinXGroup},
+                                                  {"exposure_s", kExposureGroup}};
+    for (const auto& [name, group] : fields)
+        if (!h.SetBy[group].empty()) j[name] = std::string(h.SetBy[group]);
+    return j;
+}
+
+// " (KEYWORD)" after a value that a keyword set.
+std::string From(const TFitsHeader& h, int group)
+{
+    if (h.SetBy[group].empty()) return {};
+    std::string text = " (" + std::string(h.SetBy[group]);
+    if (group == kPixelXGroup && h.SetBy[group] == "XPIXSZ" && h.SetBy[kBinXGroup] == "XBINNING")
+        text += Tr(" / XBINNING, pixel non binné", " / XBINNING, unbinned pixel");
+    return text + ")";
+}
+
 Json AsJson(const std::string& file, const LoadedImage& loaded, const PixelStats& s)
 {
     const TFitsHeader& h = loaded.Header;
@@ -61,6 +86,7 @@ Json AsJson(const std::string& file, const LoadedImage& loaded, const PixelStats
         {"telescope", Shown(h.Telescope)},
         {"instrument", Shown(h.Instrument)},
         {"observer", Shown(h.Observer)},
+        {"sources", Sources(h)},
     };
 }
 
@@ -74,12 +100,12 @@ void PrintText(std::ostream& out, const std::string& file, const LoadedImage& lo
         << "min: " << FormatGeneral(s.min) << "\n"
         << "max: " << FormatGeneral(s.max) << "\n"
         << "mean: " << FormatGeneral(s.mean) << "\n"
-        << "focal_mm: " << FormatGeneral(h.FocalLength) << "\n"
-        << "diameter_mm: " << FormatGeneral(h.Diameter) << "\n"
-        << "pixel_um: " << FormatGeneral(h.PixelSizeX) << "\n"
-        << "binx: " << h.BinX << "\n"
+        << "focal_mm: " << FormatGeneral(h.FocalLength) << From(h, kFocalGroup) << "\n"
+        << "diameter_mm: " << FormatGeneral(h.Diameter) << From(h, kDiameterGroup) << "\n"
+        << "pixel_um: " << FormatGeneral(h.PixelSizeX) << From(h, kPixelXGroup) << "\n"
+        << "binx: " << h.BinX << From(h, kBinXGroup) << "\n"
         << "date_obs: " << Shown(h.DateObs) << "\n"
-        << "exposure_s: " << h.Exposure << "\n"
+        << "exposure_s: " << h.Exposure << From(h, kExposureGroup) << "\n"
         << "telescope: " << Shown(h.Telescope) << "\n"
         << "instrument: " << Shown(h.Instrument) << "\n"
         << "observer: " << Shown(h.Observer) << "\n";
@@ -94,8 +120,7 @@ int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
     for (const std::string& file : files) {
         auto loaded = ReadFitsImage(std::filesystem::path(file));
         if (!loaded.ok()) {
-            err << "frontlys-cli info: " << file << ": " << loaded.status().message << " ("
-                << loaded.status().reason << ")\n";
+            PrintRefusal(err, "info: " + file, loaded.status());
             exitCode = 2;
             continue;
         }

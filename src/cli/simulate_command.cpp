@@ -2,10 +2,15 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <iostream>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/language.h"
+#include "cli/output_set.h"
+#include "core/atomic_write.h"
 #include "core/numbers.h"
 #include "simulation/simulation_options.h"
 
@@ -40,10 +45,33 @@ struct SimulateOptions {
     int exposureS = 10;
 };
 
-void ReportRefusal(const Status& s, std::ostream& err)
+void ReportRefusal(const Status& s, std::ostream& err) { PrintRefusal(err, "simulate", s); }
+
+// The truth file names itself on its first line; staged, it would name the hidden folder.
+Status NameTruthWhereItEnds(const std::filesystem::path& staged, const std::filesystem::path& final)
 {
-    err << s.message << "\n";
-    if (!s.reason.empty()) err << "  (" << s.reason << ")\n";
+    std::ifstream in(staged, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string first = "Fichier =" + staged.string();
+    if (!text.starts_with(first)) return Status::Ok();
+    text.replace(0, first.size(), "Fichier =" + final.string());
+    return WriteFileAtomically(staged, text);
+}
+
+// The pair is written as a whole into the folder, or not at all.
+Status WriteWholePair(const std::filesystem::path& folder,
+                      const SimulationParams& params,
+                      const SimulatedPair& pair,
+                      const SimulationStamp& stamp)
+{
+    const SimulationFiles names = SimulationFileNames(".");
+    OutputSet set(folder, {names.intra.filename().string(), names.extra.filename().string(), names.truth.filename().string()});
+    if (Status s = set.Begin(); !s.ok()) return s;
+    if (Status s = WriteSimulationFiles(set.StagingFolder(), params, pair, stamp); !s.ok()) return s;
+    if (Status s = NameTruthWhereItEnds(set.Staged(names.truth.filename().string()), SimulationFileNames(folder).truth);
+        !s.ok())
+        return s;
+    return set.Commit();
 }
 
 // The compound options into params; a refusal names the option.
@@ -118,6 +146,11 @@ int RunSimulate(const SimulationParams& params,
                 std::ostream& out,
                 std::ostream& err)
 {
+    if (Status s = CheckOutputFolder(folder); !s.ok()) {
+        ReportRefusal(s, err);
+        return 2;
+    }
+    Progress("Simulation des images");
     auto pair = SimulatePair(params);
     if (!pair.ok()) {
         ReportRefusal(pair.status(), err);
@@ -126,7 +159,7 @@ int RunSimulate(const SimulationParams& params,
     {
         // The coefficient writer leaves "," in force; this output keeps the separator it had.
         ScopedDecimalSeparator keep(DecimalSeparator());
-        if (auto s = WriteSimulationFiles(folder, params, pair.value(), stamp); !s.ok()) {
+        if (auto s = WriteWholePair(folder, params, pair.value(), stamp); !s.ok()) {
             ReportRefusal(s, err);
             return 2;
         }
@@ -135,11 +168,13 @@ int RunSimulate(const SimulationParams& params,
     const auto& grid = pair.value().grid;
     out << "intra: " << names.intra.string() << "\nextra: " << names.extra.string()
         << "\ntruth: " << names.truth.string() << "\n";
-    out << "donut radius: " << FormatFixed(DonutRadiusPx(params), 2) << " px, fine grid " << grid.n << " x "
-        << grid.n << ", " << grid.oversample << " x " << grid.oversample << " samples per pixel\n";
+    out << Tr("rayon de l'anneau : ", "donut radius: ") << FormatFixed(DonutRadiusPx(params), 2)
+        << Tr(" pix, grille fine ", " px, fine grid ") << grid.n << " x " << grid.n << ", " << grid.oversample << " x "
+        << grid.oversample << Tr(" échantillons par pixel\n", " samples per pixel\n");
     const int saturated = pair.value().intra.saturated + pair.value().extra.saturated;
     if (saturated > 0)
-        err << "warning: " << saturated << " pixels saturated at 65535 ADU (lower --photons)\n";
+        err << "frontlys-cli: " << Tr("attention : ", "warning: ") << saturated
+            << Tr(" pixels saturés à 65535 ADU (baisser --photons)\n", " pixels saturated at 65535 ADU (lower --photons)\n");
     return 0;
 }
 

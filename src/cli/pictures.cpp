@@ -1,0 +1,111 @@
+#include "cli/pictures.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+#include "cli/language.h"
+#include "display/bitmap_files.h"
+#include "display/window_settings.h"
+
+namespace frontlys::cli {
+namespace {
+
+constexpr int kMinSide = 320;   // a small pupil is enlarged by a whole factor up to this
+constexpr int kTitleLine = 16;
+constexpr int kTitleHeight = 2 * kTitleLine + 4;
+constexpr int kBarWidth = 18;
+constexpr int kLabelWidth = 96;
+constexpr int kMargin = 6;
+
+WindowPalettes PalettesOf(const Tpreferences& p) { return {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero}; }
+
+void DrawColourBar(QPainter& painter, TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec, QRect bar)
+{
+    CurrentDisplay current;
+    current.Settings = WindowSettingsForKind(image.Kind, PalettesOf(prefs), {});
+    current.LambdaInterfero = prefs.LambdaInterfero;
+    QImage ramp(bar.size(), QImage::Format_RGB888);
+    if (!RenderColourBar(ramp, image.MaxValue, image.MinValue, current).ok()) return;
+    painter.drawImage(bar.topLeft(), ramp);
+    painter.setPen(Qt::black);
+    painter.drawRect(bar.adjusted(0, 0, -1, -1));
+    const ScaleLabels labels = ScaleLabelTexts(image.MinValue, image.MaxValue, image.Kind);
+    const int x = bar.right() + 4;
+    const QRect top(x, bar.top(), kLabelWidth - 6, 16), bottom(x, bar.bottom() - 15, kLabelWidth - 6, 16);
+    painter.drawText(top, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(labels.Top));
+    painter.drawText(bottom, Qt::AlignLeft | Qt::AlignBottom, QString::fromStdString(labels.Bottom));
+    if (spec.log)
+        painter.drawText(QRect(x, bar.center().y() - 8, kLabelWidth - 6, 16), Qt::AlignLeft | Qt::AlignVCenter, "log10");
+}
+
+}  // namespace
+
+void EnsureGuiApplication()
+{
+    if (QGuiApplication::instance()) return;
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "frontlys-cli";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+}
+
+CropBox PupilCrop(const TImageRec& image)
+{
+    const CropBox whole{0, 0, image.Width, image.Height};
+    if (!(image.Radius >= 2) || !std::isfinite(image.CentreX) || !std::isfinite(image.CentreY)) return whole;
+    const double half = 1.25 * image.Radius;
+    const int left = std::clamp(static_cast<int>(std::floor(image.CentreX - 1 - half)), 0, image.Width - 1);
+    const int top = std::clamp(static_cast<int>(std::floor(image.CentreY - 1 - half)), 0, image.Height - 1);
+    const int right = std::clamp(static_cast<int>(std::ceil(image.CentreX - 1 + half)), left, image.Width - 1);
+    const int bottom = std::clamp(static_cast<int>(std::ceil(image.CentreY - 1 + half)), top, image.Height - 1);
+    return {left, top, right - left + 1, bottom - top + 1};
+}
+
+Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec)
+{
+    EnsureGuiApplication();
+    KindRenderOptions options;
+    options.LogDisplay = spec.log;
+    options.LambdaInterfero = prefs.LambdaInterfero;
+    auto full = RenderForKind(image, QSize(image.Width, image.Height), PalettesOf(prefs), options);
+    if (!full.ok()) return full.status();
+    const CropBox box = PupilCrop(image);
+    QImage cut = full.value().copy(box.left, box.top, box.width, box.height);
+    const int factor = std::max(1, kMinSide / std::max(box.width, box.height));
+    if (factor > 1) cut = cut.scaled(cut.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+
+    const int width = kMargin + cut.width() + kMargin + kBarWidth + kLabelWidth;
+    const int height = kTitleHeight + cut.height() + kMargin;
+    QImage canvas(width, height, QImage::Format_RGB888);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    // Two lines: what the picture is, then the parameters; each elided in the middle if too long.
+    const QStringList lines = QString::fromStdString(spec.title).split('\n');
+    for (int i = 0; i < std::min<int>(2, static_cast<int>(lines.size())); ++i) {
+        const QRect box(kMargin, 2 + i * kTitleLine, width - 2 * kMargin, kTitleLine);
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
+                         painter.fontMetrics().elidedText(lines[i], Qt::ElideMiddle, box.width()));
+    }
+    painter.drawImage(kMargin, kTitleHeight, cut);
+    DrawColourBar(painter, image, prefs, spec, QRect(kMargin + cut.width() + kMargin, kTitleHeight, kBarWidth, cut.height()));
+    painter.end();
+    return canvas;
+}
+
+Status WritePicture(TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec, const std::filesystem::path& file)
+{
+    auto picture = ComposePicture(image, prefs, spec);
+    if (!picture.ok()) return picture.status();
+    return SavePng(picture.value(), file);
+}
+
+}  // namespace frontlys::cli
