@@ -280,14 +280,8 @@ void TPrefs::DrawPreview(int list)
 
 void TPrefs::PageControl1Change()
 {
+    // The previews follow the lists as shown: a choice not yet confirmed is not thrown away.
     if (PageControl1->currentIndex() != 0) return;
-    const std::uint8_t stored[] = {m_session.Prefs.PltSignal,
-                                   m_session.Prefs.PltFront,
-                                   m_session.Prefs.PltPSF,
-                                   m_session.Prefs.PltInterfero};
-    m_filling = true;
-    for (int i = 0; i < 4; ++i) m_palettes[i]->setCurrentIndex(stored[i] < kPaletteCount ? stored[i] : 0);
-    m_filling = false;
     for (int i = 0; i < 4; ++i) DrawPreview(i);
 }
 
