@@ -312,8 +312,8 @@ TEST_F(DialogsTest, HelpHomeTwiceReusesTheWindowAndFollowsTheHistory)
 
 // --- A whole test in the program ---
 
-// From opening the pair to the coefficient file, with the parameters entered in the real dialog.
-TEST_F(DialogsTest, WholeTestFromOpeningToSavingTheCoefficients)
+// From opening the pair to the result files, with the parameters entered in the real dialog.
+TEST_F(DialogsTest, WholeTestFromOpeningToTheResultFiles)
 {
     const testing::DonutFiles files = testing::WriteDonutPair(temp.path(), testing::DonutSpec{}, 128);
     TFormOrvane window(platform, QString::fromStdString(temp.path().string()));
@@ -332,9 +332,16 @@ TEST_F(DialogsTest, WholeTestFromOpeningToSavingTheCoefficients)
     ASSERT_TRUE(window.session().ParamsSaisis);
     trigger("Front1");
     ASSERT_NE(window.session().ImageFront, nullptr);
+    // The export adds its extension; the coefficient dialog then starts from the exported name.
+    const QString exported = QString::fromStdString((temp.path() / "result").string());
+    platform.fileAnswers = {exported};
+    trigger("Exporterlefrontversquorvex1");
+    EXPECT_TRUE(std::filesystem::exists(temp.path() / "result.opd"));
     const std::filesystem::path saved = temp.path() / "coefficients.txt";
     platform.fileAnswers = {QString::fromStdString(saved.string())};
     trigger("Enregistrerlescoefficients1");
+    EXPECT_EQ(platform.fileRequests.back().title, QStringLiteral("Enregistrer les coefficients"));
+    EXPECT_EQ(platform.fileRequests.back().folder, exported);
     std::ifstream in(saved);
     std::string first;
     std::getline(in, first);
