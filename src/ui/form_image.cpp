@@ -85,7 +85,7 @@ void TFormImage::BuildPopup()
     m_popup->addSeparator();
     add("Extrairelaplage1", tr("Extraire la plage"), &TFormImage::ExtractPupil);
     add("Voirlargionutile1", tr("Voir la région utile"), &TFormImage::ShowUsefulRegion);
-    add("Recadrer1", tr("Recadrer"), nullptr);
+    add("Recadrer1", tr("Recadrer"), &TFormImage::Recadrer1Click);
     m_popup->addSeparator();
     add("Imprimer1", tr("Imprimer"), &TFormImage::Imprimer1Click, QKeySequence(tr("Ctrl+P")));
     add("Enregistrerlimage1", tr("Enregistrer l'image"), &TFormImage::Enregistrerlimage1Click,
@@ -174,6 +174,8 @@ void TFormImage::ShowUsefulRegion()
     painter.end();
     m_control->update();
 }
+
+void TFormImage::Recadrer1Click() { m_main.Recadrerlesplages1Click(); }
 
 void TFormImage::Imprimer1Click()
 {

@@ -62,6 +62,7 @@ public:
     void ShowUsefulRegion();
     void Enregistrerlimage1Click();
     void Imprimer1Click();
+    void Recadrer1Click();
 
     PictureControl* control() const { return m_control; }
     const QImage& picture() const { return m_control->picture; }

@@ -98,7 +98,7 @@ void TFormOrvane::BuildMenus()
     AddItem(images, "Cocentrer1", tr("Cocentrer les plages"), &TFormOrvane::Cocentrer1Click);
     AddItem(images, "Redimensionner1", tr("Redimensionner"), &TFormOrvane::Redimensionner1Click);
     images->addSeparator();
-    AddItem(images, "Recadrerlesplages1", tr("Recadrer"));
+    AddItem(images, "Recadrerlesplages1", tr("Recadrer"), &TFormOrvane::Recadrerlesplages1Click);
     images->addSeparator();
     AddItem(images, "Corrigerlesimages1", tr("Corriger les images"), &TFormOrvane::Corrigerlesimages1Click);
 

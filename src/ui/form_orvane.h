@@ -55,6 +55,7 @@ public:
     void Interfrogramme1Click();
     void Ronchigramme1Click();
     void Enregistrerlescoefficients1Click();
+    void Recadrerlesplages1Click();
     void ShowMessage(const Message& message);
     // The outcome of a command: released windows closed, the fresh kinds shown by their sequence,
     // the other shown ones redrawn, the message shown, the information window refreshed.

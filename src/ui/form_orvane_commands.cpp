@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "analysis/analysis_commands.h"
+#include "analysis/crop_command.h"
 #include "analysis/derived_commands.h"
 #include "analysis/open_commands.h"
 #include "analysis/output_commands.h"
@@ -116,11 +117,11 @@ TFormImage* TFormOrvane::ShowImage(ImageKind kind)
     SetFormCourante(f);
     f->Attach();
     f->AttachAndSize(zoomIndex());
-    PlaceByTable(*f);
     f->setWindowTitle(CaptionOf(kind));
     ResetSettings(*f);
     f->Redraw();
     f->show();
+    PlaceByTable(*f);  // once shown, so that the platform knows the frame the rules place
     f->raise();
     return f;
 }
@@ -138,12 +139,12 @@ void TFormOrvane::ShowDerived(ImageKind kind)
         f->Attach();
         f->AttachAndSize(zoomIndex());
     }
-    PlaceByTable(*f);
     ResetSettings(*f);
     if (kind == ImageKind::Psf) f->Settings.LogDisplay = m_infos && m_infos->psfOptions().logScale;
     f->setWindowTitle(CaptionOf(kind));
     f->Redraw();
     f->show();
+    PlaceByTable(*f);
     f->raise();
 }
 
@@ -192,12 +193,12 @@ void TFormOrvane::ShowInfos(bool place)
 {
     const bool created = !m_infos;
     if (created) m_infos = new TFormInfos(*this);
+    m_infos->RefreshInfos();
+    m_infos->show();
     if (place || created) {
         const QRect main = Frame(this);
         m_infos->move(main.x() + main.width() - Frame(m_infos).width(), main.y() + main.height());
     }
-    m_infos->RefreshInfos();
-    m_infos->show();
 }
 
 // The end of the wavefront and fit commands: the wavefront window current, the "Résultats" page.
@@ -288,6 +289,18 @@ void TFormOrvane::Seuilsauto1Click()
 void TFormOrvane::Cocentrer1Click() { Apply(CoCentrePupils(m_session)); }
 void TFormOrvane::Redimensionner1Click() { Apply(ResizePupils(m_session)); }
 
+// The two images change size: their windows are sized again and the extra one follows the intra one.
+void TFormOrvane::Recadrerlesplages1Click()
+{
+    const CommandOutcome outcome = CropImages(m_session);
+    Apply(outcome);
+    if (!outcome.ran || outcome.failed()) return;
+    for (ImageKind kind : {ImageKind::Intra, ImageKind::Extra})
+        if (TFormImage* f = form(kind)) f->ApplyZoom();
+    if (TFormImage* intra = form(ImageKind::Intra)) PlaceByTable(*intra);
+    if (m_infos) m_infos->RefreshInfos();
+}
+
 void TFormOrvane::Corrigerlesimages1Click()
 {
     BusyCursor busy;
@@ -356,11 +369,11 @@ void TFormOrvane::Simulerlefrontdonde1Click()
     SetFormCourante(f);
     f->Attach();
     f->AttachAndSize(zoomIndex());
-    if (created) PlaceByTable(*f);  // a new window needs a place; an existing one is not moved
     f->setWindowTitle(tr("Front simulé"));
     ResetSettings(*f);
     f->Redraw();
     f->show();
+    if (created) PlaceByTable(*f);  // a new window needs a place; an existing one is not moved
     ShowInfos(false);
 }
 

@@ -1,0 +1,261 @@
+// The desktop program driven through its menus and tool bar, the file choices answered by the
+// scripted platform.
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <fstream>
+
+#include "analysis/results.h"
+#include "core/numbers.h"
+#include "support/donut_pair.h"
+#include "support/fake_platform.h"
+#include "support/temp_dir.h"
+#include "ui/form_image.h"
+#include "ui/form_infos.h"
+#include "ui/form_orvane.h"
+
+namespace frontlys::ui {
+namespace {
+
+QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        files = testing::WriteDonutPair(dir.path(), testing::DonutSpec{}, 128);
+        window.show();
+    }
+
+    void trigger(const char* name)
+    {
+        QAction* action = window.findChild<QAction*>(QString::fromLatin1(name));
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+    }
+    template <class W>
+    W* child(QWidget* in, const char* name)
+    {
+        W* w = in ? in->findChild<W*>(QString::fromLatin1(name)) : nullptr;
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void OpenPair()
+    {
+        platform.fileAnswers = {Q(files.intra), Q(files.extra)};
+        trigger("Ouvririntrapuisextra1");
+    }
+    void OpenAndComputeWavefront()
+    {
+        OpenPair();
+        window.session().Params.Defocus = 5'000'000;
+        window.session().ParamsSaisis = true;
+        trigger("Front1");
+    }
+    TFormImage* form(ImageKind kind) { return window.form(kind); }
+    QPoint rightOf(const TFormImage* f) { return {f->frameGeometry().right() + 1, f->frameGeometry().y()}; }
+    int mainBottom() { return window.frameGeometry().bottom() + 1; }
+
+    TempDir dir;
+    testing::DonutFiles files;
+    FakePlatform platform;
+    TFormOrvane window{platform, Q(dir.path())};
+};
+
+TEST_F(MainWindowTest, StartShowsOnlyTheMainStrip)
+{
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Frontlys 2.2"));
+    EXPECT_LE(window.width(), 1280);
+    EXPECT_TRUE(window.findChildren<TFormImage*>().isEmpty());
+    EXPECT_EQ(window.infos(), nullptr);
+    for (const char* name : {"Simulerlesplages1", "Script1", "Afficherlescript1"})
+        EXPECT_FALSE(window.findChild<QAction*>(name)->isEnabled()) << name;
+    EXPECT_EQ(window.findChild<QAction*>("Ouvririntrapuisextra1")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(child<QComboBox>(&window, "ComboBox1")->currentText(), QStringLiteral("100%"));
+}
+
+TEST_F(MainWindowTest, OpeningThePairShowsIntraExtraSignalAndTheInformationWindow)
+{
+    OpenPair();
+    ASSERT_EQ(platform.fileRequests.size(), 2u);
+    EXPECT_EQ(platform.fileRequests[0].title, QStringLiteral("Ouvrir l'image intrafocale"));
+    EXPECT_EQ(platform.fileRequests[1].title, QStringLiteral("Ouvrir l'image extrafocale"));
+    EXPECT_TRUE(platform.fileRequests[0].filter.contains(QStringLiteral("*.fits")));
+    TFormImage *intra = form(ImageKind::Intra), *extra = form(ImageKind::Extra), *signal = form(ImageKind::Signal);
+    ASSERT_TRUE(intra && extra && signal);
+    EXPECT_EQ(intra->windowTitle(), QStringLiteral("Intra [intra.fits]"));
+    EXPECT_EQ(extra->windowTitle(), QStringLiteral("Extra [extra.fits]"));
+    EXPECT_EQ(signal->windowTitle(), QStringLiteral("Signal"));
+    EXPECT_EQ(intra->frameGeometry().topLeft(), QPoint(window.x(), mainBottom()));
+    EXPECT_EQ(extra->frameGeometry().topLeft(), rightOf(intra));
+    EXPECT_EQ(signal->frameGeometry().topLeft(), rightOf(extra));
+    EXPECT_EQ(intra->picture().size(), QSize(128, 128));
+    for (TFormImage* f : {intra, extra, signal}) EXPECT_EQ(f->Settings.PaletteIndex, window.session().Prefs.PltSignal);
+    EXPECT_TRUE(intra->Settings.MaskVisible);  // extracted at opening (ExtractAuto)
+    EXPECT_EQ(window.formCourante(), signal);
+    ASSERT_NE(window.infos(), nullptr);
+    EXPECT_EQ(child<QLineEdit>(window.infos(), "Edit1")->text(), QStringLiteral("[128x128]"));
+}
+
+TEST_F(MainWindowTest, ACancelledOpenOrAnUnreadableFileChangesNothing)
+{
+    platform.fileAnswers = {std::nullopt, std::nullopt};
+    trigger("Ouvririntrapuisextra1");
+    EXPECT_TRUE(window.findChildren<TFormImage*>().isEmpty());
+    EXPECT_EQ(window.infos(), nullptr);
+
+    platform.fileAnswers = {Q(files.intra)};
+    trigger("Ouvrir1");
+    const TTestParams params = window.session().Params;
+    const TImageRec* loaded = window.session().ImageIntra.get();
+    const auto garbage = dir.path() / "garbage.fits";
+    std::ofstream(garbage) << "no FITS here";
+    QStringList shown;
+    platform.dialogScript = [&](QDialog& d) {
+        shown << d.objectName() + ':' + d.findChild<QLabel*>("Label1")->text();
+        return int(QDialog::Accepted);
+    };
+    platform.fileAnswers = {Q(garbage)};
+    trigger("Ouvrir1");
+    EXPECT_EQ(shown, QStringList{QStringLiteral("mess:L'image est introuvable")});
+    EXPECT_EQ(window.session().ImageIntra.get(), loaded);
+    EXPECT_EQ(window.session().Params, params);
+    EXPECT_EQ(form(ImageKind::Intra)->windowTitle(), QStringLiteral("Intra [intra.fits]"));
+}
+
+TEST_F(MainWindowTest, WavefrontWithoutParametersOnlyWarns)
+{
+    OpenPair();
+    trigger("Front1");
+    EXPECT_EQ(platform.warnings, std::vector<QString>{QStringLiteral("Vous devez saisir les parametres du test.")});
+    EXPECT_EQ(form(ImageKind::Wavefront), nullptr);
+}
+
+// The wavefront and the derived images, their places, and the figures of the analysis layer.
+TEST_F(MainWindowTest, WavefrontAndDerivedImagesShowTheAnalysisResults)
+{
+    OpenAndComputeWavefront();
+    TFormImage* front = form(ImageKind::Wavefront);
+    ASSERT_NE(front, nullptr);
+    EXPECT_EQ(front->windowTitle(), QStringLiteral("Front d'onde"));
+    EXPECT_EQ(front->frameGeometry().topLeft(),
+              QPoint(window.x(), mainBottom() + form(ImageKind::Signal)->frameGeometry().height()));
+    EXPECT_EQ(window.formCourante(), front);
+    const WaveError e = ShowResults(window.session().ImageFront.get(), window.session().Prefs.LambdaRef);
+    ASSERT_TRUE(e.valid);
+    TFormInfos* infos = window.infos();
+    EXPECT_EQ(child<QTabWidget>(infos, "PageControl1")->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
+    EXPECT_EQ(child<QLabel>(infos, "Label13")->text().toStdString(), e.ptvText);
+    EXPECT_EQ(child<QLabel>(infos, "Label14")->text().toStdString(), e.rmsText);
+    EXPECT_EQ(child<QLabel>(infos, "LabelStrehl")->text().toStdString(), e.strehlText);
+
+    for (const char* item : {"PSF1", "Interfrogramme1", "Ronchigramme1"}) trigger(item);
+    for (ImageKind kind : {ImageKind::Psf, ImageKind::Interferogram, ImageKind::Ronchigram}) {
+        ASSERT_NE(form(kind), nullptr);
+        EXPECT_EQ(form(kind)->frameGeometry().topLeft(), rightOf(front));
+    }
+    EXPECT_EQ(form(ImageKind::Ronchigram)->Settings.PaletteIndex, 0);
+    EXPECT_EQ(window.formCourante(), form(ImageKind::Ronchigram));
+    EXPECT_TRUE(child<QWidget>(infos, "GroupBox3")->isEnabled());
+    EXPECT_TRUE(child<QWidget>(infos, "GroupBox4")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ZoomStopsAtItsEndsAndTheReadoutFollowsIt)
+{
+    ScopedDecimalSeparator point('.');
+    OpenPair();
+    TFormImage* signal = form(ImageKind::Signal);
+    for (int i = 0; i < 6; ++i) trigger("ToolButton7");
+    EXPECT_EQ(signal->picture().size(), QSize(512, 512));
+    for (int i = 0; i < 7; ++i) trigger("ToolButton8");
+    EXPECT_EQ(signal->picture().size(), QSize(64, 64));
+    trigger("ToolButton7");
+    trigger("ToolButton7");
+    trigger("ToolButton7");  // 200 %
+    EXPECT_EQ(signal->size(), QSize(256, 256));
+    QMouseEvent move(QEvent::MouseMove, QPointF(0, 0), QPointF(0, 0), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(signal->control(), &move);
+    EXPECT_EQ(child<QLineEdit>(window.infos(), "EditX")->text(), QStringLiteral("1.0"));
+    EXPECT_EQ(child<QLineEdit>(window.infos(), "EditY")->text(), QStringLiteral("1.0"));
+    EXPECT_EQ(child<QLineEdit>(window.infos(), "EditValeur")->text().toDouble(),
+              window.session().ImageSignal->Planes(0, 0, 0));
+}
+
+TEST_F(MainWindowTest, SuperposeByFamilyAndJuxtapose)
+{
+    OpenAndComputeWavefront();
+    TFormImage *intra = form(ImageKind::Intra), *extra = form(ImageKind::Extra), *signal = form(ImageKind::Signal),
+               *front = form(ImageKind::Wavefront);
+    trigger("Superposerpargroupe1");
+    const QPoint corner(window.x(), mainBottom());
+    for (TFormImage* f : {intra, extra, signal}) EXPECT_EQ(f->frameGeometry().topLeft(), corner);
+    EXPECT_EQ(front->frameGeometry().topLeft(), rightOf(signal));
+    trigger("Juxtaposer1");
+    EXPECT_EQ(intra->frameGeometry().topLeft(), corner);
+    EXPECT_EQ(extra->frameGeometry().topLeft(), rightOf(intra));
+    EXPECT_EQ(signal->frameGeometry().topLeft(), rightOf(extra));
+    EXPECT_EQ(front->frameGeometry().topLeft(), QPoint(window.x(), mainBottom() + signal->frameGeometry().height()));
+}
+
+TEST_F(MainWindowTest, UntickingHigherOrdersRebuildsTheDisplayedWavefront)
+{
+    OpenAndComputeWavefront();
+    TestSession& s = window.session();
+    child<QPushButton>(window.infos(), "Button2")->click();
+    auto* list = child<QListWidget>(window.infos(), "CheckListBoxZern");
+    ASSERT_EQ(list->count(), s.Basis.Count() + 1);
+    EXPECT_EQ(list->item(list->count() - 1)->text(), QStringLiteral("Ordres sup."));
+    list->item(list->count() - 1)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(s.OrdresSup);
+    TImageRec expected = *s.ImageFront;
+    RebuildDisplayedFront(s.ImageFrontBrut.get(), &expected, s.Basis, s.CoefFront, s.MasqueFrontAffiche, false);
+    TImageRec measured = *s.ImageFront;
+    RebuildDisplayedFront(s.ImageFrontBrut.get(), &measured, s.Basis, s.CoefFront, s.MasqueFrontAffiche, true);
+    ASSERT_NE(expected.Planes(0, 64, 70), measured.Planes(0, 64, 70));
+    EXPECT_EQ(s.ImageFront->Planes(0, 64, 70), expected.Planes(0, 64, 70));
+}
+
+TEST_F(MainWindowTest, SavingTheImageAddsTheBitmapExtensionOrWritesPng)
+{
+    OpenPair();
+    const auto base = dir.path() / "essai";
+    platform.fileAnswers = {Q(base), Q(dir.path() / "essai.BMP"), Q(dir.path() / "vue.png")};
+    for (int i = 0; i < 3; ++i) trigger("Enregistrerlimage1");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "essai.bmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "essai.BMP.bmp"));
+    EXPECT_EQ(QImage(Q(dir.path() / "vue.png"), "PNG").size(), QSize(128, 128));
+    EXPECT_EQ(platform.fileRequests[2].title, QStringLiteral("Sauver l'image en cours"));
+}
+
+TEST_F(MainWindowTest, FilesGivenAtStartOrDroppedOpenLikeOpenBoth)
+{
+    window.OpenFiles({Q(files.intra)});
+    EXPECT_NE(form(ImageKind::Intra), nullptr);
+    EXPECT_EQ(form(ImageKind::Extra), nullptr);
+    window.OpenFiles({Q(files.extra)});
+    EXPECT_EQ(form(ImageKind::Extra)->windowTitle(), QStringLiteral("Extra [extra.fits]"));
+    EXPECT_NE(form(ImageKind::Signal), nullptr);  // both open: extracted, co-centred, signal
+    EXPECT_TRUE(platform.fileRequests.empty());
+}
+
+TEST_F(MainWindowTest, NewTestClosesEveryWindow)
+{
+    OpenAndComputeWavefront();
+    trigger("PSF1");
+    trigger("Nouveautest1");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.findChildren<TFormImage*>().isEmpty());
+    EXPECT_EQ(window.infos(), nullptr);
+    EXPECT_EQ(window.formCourante(), nullptr);
+    EXPECT_FALSE(window.session().ParamsSaisis);
+    EXPECT_FALSE(window.session().ImageIntra);
+}
+
+}  // namespace
+}  // namespace frontlys::ui
