@@ -66,6 +66,28 @@ TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent
     setObjectName(QStringLiteral("FormParam"));
     setWindowTitle(QStringLiteral("Paramètres du test"));
 
+    m_pages = new QTabWidget;
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->addTab(BuildMainPage(), QStringLiteral("Paramètres du test"));
+    m_pages->addTab(BuildHeaderPage(), QStringLiteral("Paramètres supplémentaires"));
+
+    auto* buttons = new QDialogButtonBox;
+    auto* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    auto* cancel = buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    // The buttons run their handlers only: a refused OK must keep the dialog open.
+    connect(ok, &QPushButton::clicked, this, &TFormParam::BitBtn1Click);
+    connect(cancel, &QPushButton::clicked, this, &TFormParam::BitBtn2Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pages);
+    layout->addWidget(buttons);
+}
+
+QWidget* TFormParam::BuildMainPage()
+{
     SpinEdit2 = SpinBox("SpinEdit2", 0, 10000, 10);
     SpinEdit3 = SpinBox("SpinEdit3", 0, INT_MAX, 100);
     Edit3 = LineEdit("Edit3");
@@ -106,7 +128,11 @@ TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent
     mainLayout->addWidget(Group(QStringLiteral("Instrument"), instrument));
     mainLayout->addWidget(Group(QStringLiteral("Acquisition"), acquisition));
     mainLayout->addWidget(Group(QStringLiteral("Géométrie"), geometry));
+    return mainPage;
+}
 
+QWidget* TFormParam::BuildHeaderPage()
+{
     auto* headerPage = new QWidget;
     headerPage->setObjectName(QStringLiteral("TabSheet2"));
     auto* grid = new QGridLayout;
@@ -136,25 +162,7 @@ TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent
     auto* headerLayout = new QVBoxLayout(headerPage);
     headerLayout->addLayout(grid);
     headerLayout->addLayout(lists);
-
-    m_pages = new QTabWidget;
-    m_pages->setObjectName(QStringLiteral("PageControl1"));
-    m_pages->addTab(mainPage, QStringLiteral("Paramètres du test"));
-    m_pages->addTab(headerPage, QStringLiteral("Paramètres supplémentaires"));
-
-    auto* buttons = new QDialogButtonBox;
-    auto* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
-    ok->setDefault(true);
-    auto* cancel = buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
-    // The buttons run their handlers only: a refused OK must keep the dialog open.
-    connect(ok, &QPushButton::clicked, this, &TFormParam::BitBtn1Click);
-    connect(cancel, &QPushButton::clicked, this, &TFormParam::BitBtn2Click);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_pages);
-    layout->addWidget(buttons);
+    return headerPage;
 }
 
 bool TFormParam::FormShow()

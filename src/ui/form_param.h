@@ -32,6 +32,8 @@ private:
     void SpeedButton1Click();  // the distance button
     void BitBtn1Click();       // OK
     void BitBtn2Click();       // cancel
+    QWidget* BuildMainPage();
+    QWidget* BuildHeaderPage();
     void FillMainPage();
     void FillHeaderPage();
     void RefreshRadii();

@@ -83,6 +83,24 @@ TFormSaisieZern::TFormSaisieZern(Platform& platform, TestSession& session, QWidg
     setObjectName(QStringLiteral("FormSaisieZern"));
     setWindowTitle(QStringLiteral("Paramètres de simulation"));
 
+    auto* ok = new QPushButton(QStringLiteral("OK"));
+    ok->setObjectName(QStringLiteral("ButtonOK"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &TFormSaisieZern::OKClick);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(BuildImagesGroup());
+    side->addStretch();
+    side->addWidget(ok);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(BuildCoefficientsGroup(), 1);
+    layout->addLayout(side);
+
+    FormCreate();
+}
+
+QWidget* TFormSaisieZern::BuildCoefficientsGroup()
+{
     auto* terms = new QGridLayout;
     for (int t = 0; t < kSimTerms; ++t) {
         const QString k = QString::number(t + 2);
@@ -125,7 +143,11 @@ TFormSaisieZern::TFormSaisieZern(Platform& platform, TestSession& session, QWidg
     coefficientsLayout->addLayout(actions);
     auto* coefficients = new QGroupBox(QStringLiteral("Coefficients de Zernike (nm RMS) "));
     coefficients->setLayout(coefficientsLayout);
+    return coefficients;
+}
 
+QWidget* TFormSaisieZern::BuildImagesGroup()
+{
     ComboBoxDim = new QComboBox;  // not editable: a size is always selected
     ComboBoxDim->setObjectName(QStringLiteral("ComboBoxDim"));
     for (int size : kSizes) ComboBoxDim->addItem(QString::number(size));
@@ -143,20 +165,7 @@ TFormSaisieZern::TFormSaisieZern(Platform& platform, TestSession& session, QWidg
     imagesLayout->addRow(QStringLiteral("Niveau Max :"), SpinEditMax);
     auto* images = new QGroupBox(QStringLiteral("Images"));
     images->setLayout(imagesLayout);
-    auto* ok = new QPushButton(QStringLiteral("OK"));
-    ok->setObjectName(QStringLiteral("ButtonOK"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &TFormSaisieZern::OKClick);
-
-    auto* side = new QVBoxLayout;
-    side->addWidget(images);
-    side->addStretch();
-    side->addWidget(ok);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(coefficients, 1);
-    layout->addLayout(side);
-
-    FormCreate();
+    return images;
 }
 
 bool TFormSaisieZern::Execute()

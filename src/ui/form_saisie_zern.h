@@ -31,6 +31,8 @@ public:
     bool Execute();
 
 private:
+    QWidget* BuildCoefficientsGroup();
+    QWidget* BuildImagesGroup();
     void FormCreate();
     void DrawPolynomials();
     void ShowCoefficients(const ZernikeCoefficients& coefficients);
