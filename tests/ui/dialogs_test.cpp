@@ -40,9 +40,6 @@ void Click(QWidget& parent, const char* name) { Child<QPushButton>(parent, name)
 
 class DialogsTest : public ::testing::Test {
 protected:
-    DialogsTest() { SetDecimalSeparator('.'); }
-    ~DialogsTest() override { SetDecimalSeparator(','); }
-
     static ImageSlot Pupil(double radiusPx)
     {
         ImageSlot image = NewImage(8, 8);
@@ -50,6 +47,7 @@ protected:
         return image;
     }
 
+    ScopedDecimalSeparator point{'.'};
     FakePlatform platform;
     TestSession session = NewSession();
     TempDir temp;
