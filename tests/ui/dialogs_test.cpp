@@ -186,6 +186,24 @@ TEST_F(PrefsTest, TypedWavelengthIsWrittenAndReadBack)
     EXPECT_EQ(read.NPolyZern, 11);
 }
 
+// A folder chosen with "..." applies at once and stays after cancel; a cancelled browser changes nothing.
+TEST_F(PrefsTest, BrowsedFolderStaysAfterCancel)
+{
+    const std::string prefsFolder = session.Prefs.Preferences;
+    platform.fileAnswers = {QStringLiteral("/data/images"), std::nullopt};
+    platform.dialogScript = [](QDialog& d) {
+        Click(d, "Button4");
+        Click(d, "Button6");
+        Click(d, "BitBtn2");
+        return d.result();
+    };
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(session.Prefs.Images, "/data/images");
+    EXPECT_EQ(session.Prefs.Preferences, prefsFolder);
+    EXPECT_EQ(platform.fileRequests[0].title, QStringLiteral("Choisir un dossier images"));
+    EXPECT_EQ(platform.fileRequests[1].title, QStringLiteral("Choisir un dossier préferences"));
+}
+
 // A reduced side that the list does not offer leaves it without selection; OK keeps that side.
 TEST_F(PrefsTest, OkWithoutReducedSideSelectionKeepsTheSide)
 {
