@@ -98,13 +98,10 @@ std::vector<std::filesystem::path> FilesOf(const OutputSet& set)
 
 }  // namespace
 
-Status WriteAnalysisOutputs(const AnalysisReport& report,
-                            const AnalysisOptions& options,
-                            const std::filesystem::path& dir,
-                            std::vector<std::filesystem::path>* written)
+namespace {
+
+Status WriteSet(const AnalysisReport& report, const AnalysisOptions& options, const OutputSet& set)
 {
-    OutputSet set(dir, kResultNames);
-    if (Status st = set.Begin(); !st.ok()) return st;
     TestSession& s = *report.session;
     {
         // The two writers leave "," behind them; the pictures and stdout keep the caller's separator.
@@ -117,9 +114,19 @@ Status WriteAnalysisOutputs(const AnalysisReport& report,
     }
     if (Status st = WriteCoefficientCsv(set.Staged("coefficients.csv"), CoefficientRows(report)); !st.ok()) return st;
     if (Status st = WritePictures(report, options, set); !st.ok()) return st;
-    const std::vector<std::filesystem::path> files = FilesOf(set);
-    if (Status st = WriteFileAtomically(set.Staged("results.json"), JsonText(report, options, files)); !st.ok())
-        return st;
+    return WriteFileAtomically(set.Staged("results.json"), JsonText(report, options, FilesOf(set)));
+}
+
+}  // namespace
+
+Status WriteAnalysisOutputs(const AnalysisReport& report,
+                            const AnalysisOptions& options,
+                            const std::filesystem::path& dir,
+                            std::vector<std::filesystem::path>* written)
+{
+    OutputSet set(dir, kResultNames);
+    if (Status st = set.Begin(); !st.ok()) return st;
+    if (Status st = WriteSet(report, options, set); !st.ok()) return set.AsFinal(st);
     if (Status st = set.Commit(); !st.ok()) return st;
     if (written) *written = set.Written();
     return Status::Ok();
@@ -134,7 +141,8 @@ std::string SummaryText(const AnalysisReport& r)
       << " x " << r.softwareBinning << Tr(" (acquisition x logiciel)\n", " (acquisition x software)\n")
       << Tr("Défocalisation : ", "Defocus: ") << FormatFloat("0.000", r.defocusMm) << " mm"
       << (r.defocusComputed ? Tr(" (calculée depuis les rayons)", " (computed from the pupil radii)") : "") << "\n"
-      << "NIter : " << r.niter << ", NPolyZern : " << r.npoly << ", LambdaRef : " << FormatGeneral(r.lambdaNm)
+      << Tr("NIter : ", "NIter: ") << r.niter << Tr(", NPolyZern : ", ", NPolyZern: ") << r.npoly
+      << Tr(", LambdaRef : ", ", LambdaRef: ") << FormatGeneral(r.lambdaNm)
       << " nm\n"
       << Tr("Pupille intra : rayon ", "Intra pupil: radius ") << FormatFloat("0.00", r.radiusIntraPx)
       << " pix, centre " << Centre(r.centreIntra) << "\n"

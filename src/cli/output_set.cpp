@@ -96,6 +96,7 @@ Status OutputSet::Begin()
 {
     if (Status s = CheckOutputFolder(m_folder); !s.ok()) return s;
     std::error_code ec;
+    m_madeFolder = !std::filesystem::exists(m_folder, ec);
     std::filesystem::create_directories(m_folder, ec);
     if (ec) return Status::Fail(StatusCode::IoError, "Dossier de sortie impossible à créer", m_folder.string() + ": " + ec.message());
     HoldInterrupts(true);
@@ -135,8 +136,19 @@ Status OutputSet::Commit()
         }
     }
     g_setCommitted = 1;
+    m_madeFolder = false;
     RollBack();  // removes the now empty staging folder and lets a held interruption through
     return Status::Ok();
+}
+
+Status OutputSet::AsFinal(Status failure) const
+{
+    if (m_staging.empty()) return failure;
+    const std::string hidden = m_staging.string(), shown = m_folder.string();
+    for (std::string* text : {&failure.message, &failure.reason})
+        for (auto at = text->find(hidden); at != std::string::npos; at = text->find(hidden, at + shown.size()))
+            text->replace(at, hidden.size(), shown);
+    return failure;
 }
 
 void OutputSet::RollBack()
@@ -145,6 +157,11 @@ void OutputSet::RollBack()
         std::error_code ec;
         std::filesystem::remove_all(m_staging, ec);
         m_staging.clear();
+    }
+    if (m_madeFolder) {
+        std::error_code ec;
+        std::filesystem::remove(m_folder, ec);  // only when still empty: a folder this run made
+        m_madeFolder = false;
     }
     if (m_signalsHeld) {
         m_signalsHeld = false;

@@ -39,6 +39,8 @@ public:
     // Moves the staged files into place and removes the older run's others. Refused (and rolled
     // back) when an interruption arrived while writing.
     [[nodiscard]] Status Commit();
+    // A failure while staging, told with the final folder in place of the hidden one.
+    Status AsFinal(Status failure) const;
     // The files the last Commit put in place, in the order of `names`.
     const std::vector<std::filesystem::path>& Written() const { return m_written; }
 
@@ -49,6 +51,7 @@ private:
     std::filesystem::path m_staging;
     std::vector<std::filesystem::path> m_written;
     bool m_signalsHeld = false;
+    bool m_madeFolder = false;
 };
 
 }  // namespace frontlys::cli

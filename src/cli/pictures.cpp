@@ -57,6 +57,8 @@ void EnsureGuiApplication()
 CropBox PupilCrop(const TImageRec& image)
 {
     const CropBox whole{0, 0, image.Width, image.Height};
+    // The PSF's own geometry is not a pupil: it is shown whole, centred as computed.
+    if (image.Kind == static_cast<std::uint8_t>(ImageKind::Psf)) return whole;
     if (!(image.Radius >= 2) || !std::isfinite(image.CentreX) || !std::isfinite(image.CentreY)) return whole;
     const double half = 1.25 * image.Radius;
     const int left = std::clamp(static_cast<int>(std::floor(image.CentreX - 1 - half)), 0, image.Width - 1);

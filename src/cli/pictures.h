@@ -21,7 +21,8 @@ struct PictureSpec {
 // Needs a QGuiApplication (text); EnsureGuiApplication makes an offscreen one when none runs.
 void EnsureGuiApplication();
 
-// The region drawn: centre +- 1.25 Radius clamped to the frame; the whole frame without a pupil.
+// The region drawn: centre +- 1.25 Radius clamped to the frame; the whole frame for a PSF or without
+// a pupil.
 struct CropBox {
     int left = 0, top = 0, width = 0, height = 0;  // 0-based pixels
 };

@@ -67,10 +67,10 @@ Status WriteWholePair(const std::filesystem::path& folder,
     const SimulationFiles names = SimulationFileNames(".");
     OutputSet set(folder, {names.intra.filename().string(), names.extra.filename().string(), names.truth.filename().string()});
     if (Status s = set.Begin(); !s.ok()) return s;
-    if (Status s = WriteSimulationFiles(set.StagingFolder(), params, pair, stamp); !s.ok()) return s;
+    if (Status s = WriteSimulationFiles(set.StagingFolder(), params, pair, stamp); !s.ok()) return set.AsFinal(s);
     if (Status s = NameTruthWhereItEnds(set.Staged(names.truth.filename().string()), SimulationFileNames(folder).truth);
         !s.ok())
-        return s;
+        return set.AsFinal(s);
     return set.Commit();
 }
 
