@@ -31,8 +31,9 @@ ExposedFrame ExposeFrame(const Planes3D<double>& flux, const SimulationParams& p
         if (params.poisson) electrons = ShotNoise(electrons, rng);
         if (params.readNoiseE > 0) electrons += params.readNoiseE * read(rng);
         double value = electrons / params.gainEPerAdu + params.backgroundAdu;
-        if (value >= kSaturationAdu) {
-            value = kSaturationAdu;
+        const double top = params.clipAdu > 0 ? std::min(params.clipAdu, kSaturationAdu) : kSaturationAdu;
+        if (value >= top) {
+            value = top;
             ++out.saturated;
         }
         adu[i] = value;

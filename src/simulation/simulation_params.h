@@ -32,6 +32,12 @@ struct SimulationParams {
     int size = 256;          // frame side in (binned) pixels
     double offsetXPx = 0;    // donut centre from the frame centre, columns
     double offsetYPx = 0;    // rows (down)
+    // A second star of the same telescope, for the checks on real fields: its light over the main
+    // star's (0: none) and its centre from the frame centre, like the offset.
+    double companionFlux = 0;
+    double companionXPx = 0;
+    double companionYPx = 0;
+    double clipAdu = 0;  // level at which the camera clips, below its 16-bit top (0: the top)
     ZernikeTerms zernikeRmsNm{};
     double lambdaNm = 550;
     double bandMinNm = 0;  // a band when bandMaxNm > bandMinNm; it replaces lambdaNm

@@ -11,7 +11,19 @@ Planes3D<double> SimulateFlux(const SimulationParams& params,
     const FramePlacement placement = PlaceOnFrame(grid, params);
     Planes3D<double> fine = FocalPlaneIntensity(params, aperture, side, grid, placement);
     BlurGaussian(fine, SeeingSigmaNm(params) / grid.stepNm);
-    return BinOntoFrame(fine, grid, placement, params);
+    Planes3D<double> frame = BinOntoFrame(fine, grid, placement, params);
+    if (params.companionFlux > 0) {
+        // The same donut elsewhere on the frame (a star of the field, same optics, same seeing).
+        SimulationParams other = params;
+        other.offsetXPx = params.companionXPx;
+        other.offsetYPx = params.companionYPx;
+        other.companionFlux = 0;
+        const Planes3D<double> second = SimulateFlux(other, aperture, side, grid);
+        auto out = frame.Plane(0);
+        const auto in = second.Plane(0);
+        for (std::size_t i = 0; i < out.size(); ++i) out[i] += params.companionFlux * in[i];
+    }
+    return frame;
 }
 
 Result<SimulatedPair> SimulatePair(const SimulationParams& params, const Aperture& aperture)
