@@ -50,9 +50,6 @@ TFormImage::TFormImage(TFormOrvane& main, ImageKind kind)
     setWindowTitle(tr("Image"));
     // Shown windows do not take the focus: the command that shows them decides which is current.
     setAttribute(Qt::WA_ShowWithoutActivating);
-    // Without MasqueActif, painting goes through an off-screen buffer (Qt's default backing store);
-    // with it, straight to the screen.
-    if (main.session().Prefs.MasqueActif) m_control->setAttribute(Qt::WA_PaintOnScreen);
     m_control->setGeometry(0, 0, 128, 139);
     resize(136, 173);
     BuildPopup();

@@ -266,9 +266,11 @@ QWidget* TFormInfos::BuildOptions()
     auto* psf = new QGridLayout(m_groupPsf);
     psf->addWidget(m_comboPsf, 0, 0);
     psf->addWidget(m_comboEchelle, 0, 1);
-    psf->addWidget(m_comboTaille, 1, 0);
-    psf->addWidget(m_edit2, 2, 0);
-    psf->addWidget(m_comboDefocus, 2, 1);
+    psf->addWidget(new QLabel(tr("Taille :"), m_groupPsf), 1, 0);
+    psf->addWidget(m_comboTaille, 1, 1);
+    psf->addWidget(new QLabel(tr("Défocus (nm RMS) :"), m_groupPsf), 2, 0);
+    psf->addWidget(m_edit2, 2, 1);
+    psf->addWidget(m_comboDefocus, 3, 1);
     m_groupFringes->setEnabled(false);
     m_groupPsf->setEnabled(false);
 

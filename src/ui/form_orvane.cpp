@@ -19,6 +19,9 @@
 #include "ui/platform.h"
 #include "ui/prefs_dialog.h"
 
+// The tool-bar glyphs live in the static ui library, whose resources the program must register.
+static void InitIcons() { Q_INIT_RESOURCE(icons); }
+
 namespace frontlys::ui {
 
 TFormOrvane::TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget* parent)
@@ -27,6 +30,7 @@ TFormOrvane::TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget
     setObjectName(QStringLiteral("FormOrvane"));
     setWindowTitle(tr("Frontlys 2.2"));
     setAcceptDrops(true);
+    InitIcons();
     BuildMenus();
     BuildToolBar();
     FormCreate(prefsFolder);

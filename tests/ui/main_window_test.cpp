@@ -77,6 +77,7 @@ TEST_F(MainWindowTest, StartShowsOnlyTheMainStrip)
     for (const char* name : {"Simulerlesplages1", "Script1", "Afficherlescript1"})
         EXPECT_FALSE(window.findChild<QAction*>(name)->isEnabled()) << name;
     EXPECT_EQ(window.findChild<QAction*>("Ouvririntrapuisextra1")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_FALSE(window.findChild<QAction*>("Front1")->icon().pixmap(24).isNull());  // the glyphs are found
     EXPECT_EQ(child<QComboBox>(&window, "ComboBox1")->currentText(), QStringLiteral("100%"));
 }
 
