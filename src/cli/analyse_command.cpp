@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "analysis/test_session.h"
+#include "cli/analyse_pairs.h"
 #include "cli/commands.h"
 #include "cli/language.h"
 #include "cli/output_set.h"
@@ -266,8 +267,10 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     auto extra = std::make_shared<std::string>();
     auto* cmd = app.add_subcommand("analyse", "Analyse an intra-focal and an extra-focal star image");
     AnalysisOptions& o = request->analysis;
-    cmd->add_option("INTRA", *intra, "Intra-focal FITS image")->required();
-    cmd->add_option("EXTRA", *extra, "Extra-focal FITS image")->required();
+    cmd->add_option("INTRA", *intra, "Intra-focal FITS image (or --pair / --pairs)");
+    cmd->add_option("EXTRA", *extra, "Extra-focal FITS image");
+    auto pairOptions = std::make_shared<PairOptions>();
+    AddPairOptions(*cmd, *pairOptions);
     cmd->add_option("--diameter", o.diameterMm, "Aperture diameter, mm (overrides the header)");
     cmd->add_option("--focal", o.focalMm, "Focal length, mm (overrides the header)");
     cmd->add_option("--pixel", o.pixelUm, "Pixel size, micrometres (default: the intra header)");
@@ -285,10 +288,14 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
     cmd->add_option("--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
-    cmd->callback([request, defocus, intra, extra, exitCode] {
+    cmd->callback([request, defocus, intra, extra, pairOptions, exitCode] {
         request->analysis.intra = *intra;
         request->analysis.extra = *extra;
         if (*defocus != "auto") request->analysis.defocusMm = ParseNumber(*defocus);
+        if (auto several = RunPairOptions(*pairOptions, *request)) {
+            *exitCode = *several;
+            return;
+        }
         *exitCode = RunAnalyse(*request);
     });
 }

@@ -1,0 +1,255 @@
+#include "cli/analyse_pairs.h"
+
+#include <cmath>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "analysis/pair_average.h"
+#include "analysis/test_session.h"
+#include "cli/analyse_command.h"
+#include "cli/language.h"
+#include "cli/output_set.h"
+#include "cli/result_json.h"
+#include "core/numbers.h"
+#include "engine/zernike.h"
+
+namespace frontlys::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
+
+Json Numbers(const std::vector<double>& values)
+{
+    Json a = Json::array();
+    for (double v : values) a.push_back(Number(v));
+    return a;
+}
+
+struct PairRun {
+    FilePair files;
+    std::string name;
+    std::optional<AnalysisReport> report;  // empty: refused
+    Status refusal;
+};
+
+std::vector<std::string> SplitNames(const std::string& line)
+{
+    std::vector<std::string> names;
+    std::istringstream in(line);
+    if (line.find('\t') != std::string::npos) {
+        for (std::string name; std::getline(in, name, '\t');)
+            if (!name.empty()) names.push_back(name);
+    } else {
+        for (std::string name; in >> name;) names.push_back(name);
+    }
+    return names;
+}
+
+std::string Fixed(double v, const char* format = "0.00") { return std::isfinite(v) ? FormatFloat(format, v) : "-"; }
+
+std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int terms)
+{
+    std::ostringstream o;
+    int index = 0;
+    for (const PairRun& r : runs) {
+        o << Tr("Paire ", "Pair ") << ++index << " (" << r.name << ")" << Tr(" : ", ": ");
+        if (!r.report) {
+            o << Tr("refusée : ", "refused: ") << Translated(r.refusal.message) << "\n";
+            continue;
+        }
+        o << "RMS " << Fixed(r.report->rmsNm, "0.0") << " nm, Strehl " << Fixed(r.report->strehl, "0.000");
+        if (a.rejected[&r - runs.data()]) o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
+        o << "\n";
+    }
+    o << Tr("Moyenne sur ", "Mean over ") << a.kept << Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
+                                                     " pairs (nm RMS): mean, standard deviation, standard error\n");
+    for (int k = 1; k <= terms; ++k) {
+        std::string name(ZernikeName(k));
+        name.resize(std::max<std::size_t>(name.size(), 22), ' ');
+        o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± " << Fixed(a.stdRmsNm[k - 1])
+          << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")\n";
+    }
+    return o.str();
+}
+
+Json PairsJson(const std::vector<PairRun>& runs, const PairAverage& a)
+{
+    Json pairs = Json::array();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const PairRun& r = runs[i];
+        Json p{{"name", r.name}, {"intra", r.files.first.string()}, {"extra", r.files.second.string()}};
+        if (r.report) {
+            p["rejected"] = a.rejected[i];
+            p["deviation"] = Number(a.deviation[i]);
+            p["result"] = Json::parse(JsonText(*r.report));
+        } else {
+            p["error"] = r.refusal.message;
+            p["reason"] = r.refusal.reason;
+        }
+        pairs.push_back(p);
+    }
+    return Json{{"pairs", pairs},
+                {"kept", a.kept},
+                {"mean_rms_nm", Numbers(a.meanRmsNm)},
+                {"std_rms_nm", Numbers(a.stdRmsNm)},
+                {"sem_rms_nm", Numbers(a.semRmsNm)}};
+}
+
+// One row per pair: its files, whether it was kept, its RMS, Strehl and coefficients (nm RMS).
+std::string Csv(const std::vector<PairRun>& runs, const PairAverage& a, int terms)
+{
+    std::ostringstream o;
+    o << "intra,extra,kept,deviation,rms_nm,strehl";
+    for (int k = 1; k <= terms; ++k) o << ",Z" << k;
+    o << "\n";
+    const auto quoted = [](const std::filesystem::path& p) {
+        std::string s = p.string(), q = "\"";
+        for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return q + "\"";
+    };
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const PairRun& r = runs[i];
+        if (!r.report) continue;
+        o << quoted(r.files.first) << "," << quoted(r.files.second) << "," << (a.rejected[i] ? 0 : 1) << ","
+          << FormatGeneral(a.deviation[i]) << "," << FormatGeneral(r.report->rmsNm) << ","
+          << FormatGeneral(r.report->strehl);
+        for (double v : r.report->zernikeRmsNm) o << "," << FormatGeneral(v);
+        o << "\n";
+    }
+    return o.str();
+}
+
+Status WriteSet(const std::filesystem::path& folder, const std::string& csv, const std::string& json)
+{
+    OutputSet set(folder, {"pairs.csv", "pairs.json"});
+    if (Status s = set.Begin(); !s.ok()) return s;
+    for (const auto& [name, text] : {std::pair{"pairs.csv", &csv}, std::pair{"pairs.json", &json}}) {
+        std::ofstream f(set.Staged(name), std::ios::binary);
+        f << *text;
+        if (!f.flush())
+            return Status::Fail(StatusCode::IoError, "Écriture impossible", set.Staged(name).string());
+    }
+    return set.Commit();
+}
+
+}  // namespace
+
+Result<std::vector<FilePair>> ReadPairList(const std::filesystem::path& list)
+{
+    std::ifstream in(list, std::ios::binary);
+    if (!in) return Status::Fail(StatusCode::NotFound, "Liste de paires illisible", list.string());
+    std::vector<FilePair> pairs;
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#')
+            continue;
+        const auto names = SplitNames(line);
+        if (names.size() != 2)
+            return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible",
+                                list.string() + " line " + std::to_string(number) + ": two file names expected");
+        const auto at = [&](const std::string& name) {
+            const std::filesystem::path p(name);
+            return p.is_absolute() ? p : list.parent_path() / p;
+        };
+        pairs.emplace_back(at(names[0]), at(names[1]));
+    }
+    if (pairs.empty()) return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible", list.string() + ": no pair");
+    return pairs;
+}
+
+int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream& err)
+{
+    std::vector<PairRun> runs;
+    std::vector<PairCoefficients> coefficients;
+    std::vector<std::size_t> analysed;
+    for (const FilePair& files : request.pairs) {
+        PairRun run{files, files.first.filename().string() + " / " + files.second.filename().string(), {}, {}};
+        Progress("Paire " + std::to_string(runs.size() + 1) + " : " + run.name);
+        AnalysisOptions options = request.analysis;
+        options.intra = files.first;
+        options.extra = files.second;
+        options.derivedImages = false;
+        auto result = RunAnalysis(options);
+        if (result.ok()) {
+            run.report = result.take();
+            for (const auto& w : RunWarnings(*run.report))
+                err << "frontlys-cli: " << run.name << ": " << Tr("attention : ", "warning: ") << w << "\n";
+            run.report->session.reset();  // only the numbers are kept: one pair's images at a time
+        } else {
+            run.refusal = result.status();
+            PrintRefusal(err, "analyse", run.refusal);
+        }
+        runs.push_back(std::move(run));
+    }
+    // The average is over the pairs analysed; the flags are mapped back onto every pair.
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        if (runs[i].report) {
+            coefficients.push_back({runs[i].name, runs[i].report->zernikeRmsNm});
+            analysed.push_back(i);
+        }
+    if (coefficients.empty()) return 2;
+    const PairAverage some = AveragePairs(coefficients);
+    PairAverage a = some;
+    a.rejected.assign(runs.size(), true);
+    a.deviation.assign(runs.size(), std::nan(""));
+    for (std::size_t j = 0; j < analysed.size(); ++j) {
+        a.rejected[analysed[j]] = some.rejected[j];
+        a.deviation[analysed[j]] = some.deviation[j];
+        if (some.rejected[j])
+            err << "frontlys-cli: " << Tr("paire écartée (loin de la médiane des termes 5 à 22) : ",
+                                         "pair set aside (far from the median of terms 5 to 22): ")
+                << runs[analysed[j]].name << "\n";
+    }
+    const int terms = static_cast<int>(a.meanRmsNm.size());
+    const std::string json = PairsJson(runs, a).dump(2) + "\n";
+    if (request.outDir) {
+        if (Status s = WriteSet(*request.outDir, Csv(runs, a, terms), json); !s.ok()) {
+            PrintRefusal(err, "analyse", s);
+            return 2;
+        }
+    }
+    out << (request.json ? json : Text(runs, a, terms)) << std::flush;
+    return 0;
+}
+
+void AddPairOptions(CLI::App& command, PairOptions& options)
+{
+    command.add_option("--pair", options.pairs, "An intra-focal and an extra-focal image; repeat for several pairs");
+    command.add_option("--pairs", options.list, "A text file of pairs, \"INTRA EXTRA\" on each line");
+    command.add_option("--crop", options.crop, "auto: cut frames far larger than their donut around it (default); none")
+        ->check(CLI::IsMember({"auto", "none"}));
+}
+
+std::optional<int> RunPairOptions(const PairOptions& options, AnalyseRequest& request)
+{
+    request.analysis.crop = options.crop != "none";
+    if (options.pairs.empty() && options.list.empty()) {
+        if (!request.analysis.intra.empty() && !request.analysis.extra.empty()) return std::nullopt;
+        PrintRefusal(std::cerr, "analyse",
+                     Status::Fail(StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
+        return 2;
+    }
+    PairsRequest pairs{request.analysis, {}, request.outDir, request.json};
+    if (!request.analysis.intra.empty()) pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
+    for (const auto& [intra, extra] : options.pairs) pairs.pairs.emplace_back(intra, extra);
+    if (!options.list.empty()) {
+        auto listed = ReadPairList(options.list);
+        if (!listed.ok()) {
+            PrintRefusal(std::cerr, "analyse", listed.status());
+            return 2;
+        }
+        for (auto& p : listed.take()) pairs.pairs.push_back(std::move(p));
+    }
+    return RunAnalysePairs(pairs, std::cout, std::cerr);
+}
+
+}  // namespace frontlys::cli
