@@ -1,6 +1,6 @@
-// 2-D complex forward + inverse transform, ours beside FFTW (FFTW_MEASURE, one thread, double).
-// The "ratio_to_fftw" counter of our runs is our time over FFTW's for the same N, measured in the
-// same process just before.
+// 2-D forward + inverse transforms, complex and real input, ours beside FFTW (FFTW_MEASURE, one
+// thread, double). The "ratio_to_fftw" counter of our runs is our time over FFTW's for the same kind
+// and N, measured in the same process just before.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -36,11 +36,24 @@ std::vector<cd> RandomData(int n)
     return v;
 }
 
-std::map<int, double>& FftwSeconds()
+std::vector<double> RandomReal(int n)
 {
-    static std::map<int, double> seconds;
+    std::mt19937 rng(2);
+    std::uniform_real_distribution<double> u(-1, 1);
+    std::vector<double> v(static_cast<std::size_t>(n) * n);
+    for (auto& x : v) x = u(rng);
+    return v;
+}
+
+// FFTW's seconds per pair, by kind (0 complex, 1 real) and N.
+std::map<std::pair<int, int>, double>& FftwSeconds()
+{
+    static std::map<std::pair<int, int>, double> seconds;
     return seconds;
 }
+
+template <class F>
+void ReportRatio(benchmark::State& state, int kind, F&& pair);
 
 // Seconds per forward+inverse pair, timed outside the benchmark loop for the ratio.
 template <class F>
@@ -52,6 +65,14 @@ double TimePair(F&& pair, int repeats)
 }
 
 int Repeats(int n) { return std::max(2, (1 << 24) / (n * n)); }
+
+template <class F>
+void ReportRatio(benchmark::State& state, int kind, F&& pair)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto fftw = FftwSeconds().find({kind, n});
+    if (fftw != FftwSeconds().end()) state.counters["ratio_to_fftw"] = TimePair(pair, Repeats(n)) / fftw->second;
+}
 
 #ifdef FRONTLYS_HAVE_FFTW
 void BM_Fftw2D(benchmark::State& state)
@@ -70,12 +91,38 @@ void BM_Fftw2D(benchmark::State& state)
         pair();
         benchmark::ClobberMemory();
     }
-    FftwSeconds()[n] = TimePair(pair, Repeats(n));
+    FftwSeconds()[{0, n}] = TimePair(pair, Repeats(n));
     fftw_destroy_plan(forward);
     fftw_destroy_plan(inverse);
     fftw_free(data);
 }
-BENCHMARK(BM_Fftw2D)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fftw2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
+
+void BM_FftwReal2D(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const std::size_t halfSize = static_cast<std::size_t>(n) * (n / 2 + 1);
+    auto* real = static_cast<double*>(fftw_malloc(sizeof(double) * n * n));
+    auto* half = reinterpret_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * halfSize));
+    fftw_plan forward = fftw_plan_dft_r2c_2d(n, n, real, half, FFTW_MEASURE);
+    fftw_plan inverse = fftw_plan_dft_c2r_2d(n, n, half, real, FFTW_MEASURE);
+    const auto input = RandomReal(n);
+    std::copy(input.begin(), input.end(), real);
+    auto pair = [&] {
+        fftw_execute(forward);
+        fftw_execute(inverse);
+    };
+    for (auto _ : state) {
+        pair();
+        benchmark::ClobberMemory();
+    }
+    FftwSeconds()[{1, n}] = TimePair(pair, Repeats(n));
+    fftw_destroy_plan(forward);
+    fftw_destroy_plan(inverse);
+    fftw_free(half);
+    fftw_free(real);
+}
+BENCHMARK(BM_FftwReal2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_Ours2D(benchmark::State& state)
@@ -91,12 +138,27 @@ void BM_Ours2D(benchmark::State& state)
         pair();
         benchmark::ClobberMemory();
     }
-    const auto fftw = FftwSeconds().find(n);
-    if (fftw != FftwSeconds().end()) {
-        state.counters["ratio_to_fftw"] = TimePair(pair, Repeats(n)) / fftw->second;
-    }
+    ReportRatio(state, 0, pair);
 }
-BENCHMARK(BM_Ours2D)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ours2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
+
+void BM_OursReal2D(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    frontlys::RealFft2Plan plan(n);
+    auto real = RandomReal(n);
+    std::vector<cd> half(static_cast<std::size_t>(n) * plan.halfWidth());
+    auto pair = [&] {
+        plan.Forward(real.data(), half.data());
+        plan.Inverse(half.data(), real.data());
+    };
+    for (auto _ : state) {
+        pair();
+        benchmark::ClobberMemory();
+    }
+    ReportRatio(state, 1, pair);
+}
+BENCHMARK(BM_OursReal2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,10 +1,15 @@
 #include "engine/fft.h"
 
+// The vector helpers below never cross a call (see V2c); GCC notes the AVX ABI anyway, at the end of
+// the unit, which no push/pop can reach.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <type_traits>
 
 namespace frontlys {
 
@@ -19,16 +24,80 @@ inline cd Mul(cd a, cd b)
 }
 inline cd TimesI(cd a) { return {-a.imag(), a.real()}; }
 
-// One radix-4 Stockham stage: `span` is the sub-transform length entering the stage and `stride`
-// the distance between its consecutive elements. Reads x, writes y in self-sorted order.
+// Two complex numbers (re, im, re, im) in one vector; the compiler maps it onto the widest
+// registers of the target the loader picked. The helpers are always inlined, so the vector never
+// crosses a call and the ABI note on AVX vectors (-Wpsabi, silenced at the top) does not apply.
+#define FRONTLYS_INLINE inline __attribute__((always_inline))
+typedef double V2c __attribute__((vector_size(32)));
+typedef long long V2i __attribute__((vector_size(32)));
+
+FRONTLYS_INLINE V2c Load(const cd* p)
+{
+    V2c v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+FRONTLYS_INLINE void Store(cd* p, V2c v) { std::memcpy(static_cast<void*>(p), &v, sizeof v); }
+FRONTLYS_INLINE V2c Swap(V2c v) { return __builtin_shuffle(v, V2i{1, 0, 3, 2}); }
+FRONTLYS_INLINE V2c Broadcast(cd w) { return V2c{w.real(), w.imag(), w.real(), w.imag()}; }
+// x * w, w holding one twiddle per complex number.
+FRONTLYS_INLINE V2c Mul(V2c x, V2c w)
+{
+    const V2c wr = __builtin_shuffle(w, V2i{0, 0, 2, 2});
+    const V2c wi = __builtin_shuffle(w, V2i{1, 1, 3, 3});
+    return x * wr + Swap(x) * (wi * V2c{-1, 1, -1, 1});
+}
 template <bool kInverse>
-inline __attribute__((always_inline)) void Radix4Stage(
-    const cd* x, cd* y, int span, int stride, const cd* twiddle)
+FRONTLYS_INLINE V2c TimesSignI(V2c x)  // i x forward, -i x inverse
+{
+    return kInverse ? Swap(x) * V2c{1, -1, 1, -1} : Swap(x) * V2c{-1, 1, -1, 1};
+}
+
+// The radix-4 butterfly of a, b, c, d (elements span/4 apart) with the twiddles of its index.
+template <bool kInverse, class T>
+FRONTLYS_INLINE void Butterfly4(
+    T a, T b, T c, T d, T w1, T w2, T w3, T& y0, T& y1, T& y2, T& y3)
+{
+    const T apc = a + c, amc = a - c, bpd = b + d;
+    T jbmd;
+    if constexpr (std::is_same_v<T, cd>) {
+        jbmd = kInverse ? -TimesI(b - d) : TimesI(b - d);
+    } else {
+        jbmd = TimesSignI<kInverse>(b - d);
+    }
+    y0 = apc + bpd;
+    y1 = Mul(w1, amc - jbmd);
+    y2 = Mul(w2, apc - bpd);
+    y3 = Mul(w3, amc + jbmd);
+}
+
+// One radix-4 Stockham stage: `span` is the sub-transform length entering the stage and `stride`
+// the distance between its consecutive elements. Reads x, writes y in self-sorted order. The
+// twiddles w^p, w^2p, w^3p are the arrays tw, tw + span/4, tw + span/2. Two elements at a time:
+// along the stride when it is at least 2, else along the butterfly index p.
+template <bool kInverse>
+FRONTLYS_INLINE void Radix4Stage(const cd* x, cd* y, int span, int stride, const cd* tw)
 {
     const int quarter = span / 4;
     const std::ptrdiff_t s = stride;
+    const cd* t1 = tw;
+    const cd* t2 = tw + quarter;
+    const cd* t3 = tw + 2 * quarter;
+    if (s == 1 && quarter >= 2) {
+        for (int p = 0; p < quarter; p += 2) {
+            V2c y0, y1, y2, y3;
+            Butterfly4<kInverse>(Load(x + p), Load(x + p + quarter), Load(x + p + 2 * quarter),
+                                 Load(x + p + 3 * quarter), Load(t1 + p), Load(t2 + p), Load(t3 + p),
+                                 y0, y1, y2, y3);
+            cd* out = y + 4 * p;  // outputs 4p .. 4p+3, then 4p+4 .. 4p+7
+            Store(out, __builtin_shuffle(y0, y1, V2i{0, 1, 4, 5}));
+            Store(out + 2, __builtin_shuffle(y2, y3, V2i{0, 1, 4, 5}));
+            Store(out + 4, __builtin_shuffle(y0, y1, V2i{2, 3, 6, 7}));
+            Store(out + 6, __builtin_shuffle(y2, y3, V2i{2, 3, 6, 7}));
+        }
+        return;
+    }
     for (int p = 0; p < quarter; ++p) {
-        const cd w1 = twiddle[3 * p], w2 = twiddle[3 * p + 1], w3 = twiddle[3 * p + 2];
         const cd* xa = x + s * p;
         const cd* xb = xa + s * quarter;
         const cd* xc = xb + s * quarter;
@@ -37,15 +106,15 @@ inline __attribute__((always_inline)) void Radix4Stage(
         cd* y1 = y0 + s;
         cd* y2 = y1 + s;
         cd* y3 = y2 + s;
-        for (std::ptrdiff_t q = 0; q < s; ++q) {
-            const cd a = xa[q], b = xb[q], c = xc[q], d = xd[q];
-            const cd apc = a + c, amc = a - c, bpd = b + d;
-            const cd jbmd = kInverse ? -TimesI(b - d) : TimesI(b - d);
-            y0[q] = apc + bpd;
-            y1[q] = Mul(w1, amc - jbmd);
-            y2[q] = Mul(w2, apc - bpd);
-            y3[q] = Mul(w3, amc + jbmd);
+        const V2c w1 = Broadcast(t1[p]), w2 = Broadcast(t2[p]), w3 = Broadcast(t3[p]);
+        std::ptrdiff_t q = 0;
+        for (; q + 1 < s; q += 2) {
+            V2c o0, o1, o2, o3;
+            Butterfly4<kInverse>(Load(xa + q), Load(xb + q), Load(xc + q), Load(xd + q), w1, w2, w3, o0, o1, o2, o3);
+            Store(y0 + q, o0), Store(y1 + q, o1), Store(y2 + q, o2), Store(y3 + q, o3);
         }
+        for (; q < s; ++q)
+            Butterfly4<kInverse>(xa[q], xb[q], xc[q], xd[q], t1[p], t2[p], t3[p], y0[q], y1[q], y2[q], y3[q]);
     }
 }
 
@@ -67,10 +136,16 @@ FRONTLYS_FFT_CLONES void Radix4Inverse(const cd* x, cd* y, int span, int stride,
 }
 
 // The last stage when log2 n is odd: length-2 sub-transforms, no twiddle.
-void Radix2Stage(const cd* x, cd* y, int stride)
+FRONTLYS_FFT_CLONES void Radix2Stage(const cd* x, cd* y, int stride)
 {
     const std::ptrdiff_t s = stride;
-    for (std::ptrdiff_t q = 0; q < s; ++q) {
+    std::ptrdiff_t q = 0;
+    for (; q + 1 < s; q += 2) {
+        const V2c a = Load(x + q), b = Load(x + q + s);
+        Store(y + q, a + b);
+        Store(y + q + s, a - b);
+    }
+    for (; q < s; ++q) {
         const cd a = x[q], b = x[q + s];
         y[q] = a + b;
         y[q + s] = a - b;
@@ -78,7 +153,7 @@ void Radix2Stage(const cd* x, cd* y, int stride)
 }
 
 // Columns per strip: a strip of n rows holds about 256 KiB.
-int StripWidth(int n) { return std::clamp(16384 / std::max(n, 1), 4, std::max(n, 1)); }
+int StripWidth(int n) { return std::min(std::max(16384 / std::max(n, 1), 4), std::max(n, 1)); }
 
 }  // namespace
 
@@ -98,8 +173,8 @@ FftPlan::FftPlan(int n) : m_n(n)
         Stage stage{span, span >= 4 ? 4 : 2, {}, {}};
         if (stage.radix == 4) {
             const double theta = -2.0 * std::numbers::pi / span;
-            for (int p = 0; p < span / 4; ++p) {
-                for (int j = 1; j <= 3; ++j) {
+            for (int j = 1; j <= 3; ++j) {
+                for (int p = 0; p < span / 4; ++p) {
                     const double angle = theta * j * p;
                     stage.forward.emplace_back(std::cos(angle), std::sin(angle));
                     stage.inverse.emplace_back(std::cos(angle), -std::sin(angle));
@@ -110,7 +185,7 @@ FftPlan::FftPlan(int n) : m_n(n)
     }
 }
 
-void FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
+cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
 {
     const bool inverse = direction == FftDirection::Inverse;
     cd* x = data;
@@ -127,7 +202,13 @@ void FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) cons
         std::swap(x, y);
         stride *= stage.radix;
     }
-    if (x != data) std::memcpy(data, x, sizeof(cd) * static_cast<std::size_t>(m_n) * lanes);
+    return x;
+}
+
+void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection direction) const
+{
+    const cd* result = Run(data, scratch, lanes, direction);
+    if (result != data) std::memcpy(data, result, sizeof(cd) * static_cast<std::size_t>(m_n) * lanes);
 }
 
 cd* FftPlan::Strip(std::size_t elements) const
@@ -144,18 +225,18 @@ cd* FftPlan::Scratch(std::size_t elements) const
 
 void FftPlan::Transform1D(cd* data, FftDirection direction) const
 {
-    if (m_n > 1) Run(data, Scratch(m_n), 1, direction);
+    if (m_n > 1) RunInPlace(data, Scratch(m_n), 1, direction);
 }
 
 void FftPlan::Transform1D(cd* data, cd* scratch, FftDirection direction) const
 {
-    if (m_n > 1) Run(data, scratch, 1, direction);
+    if (m_n > 1) RunInPlace(data, scratch, 1, direction);
 }
 
 void FftPlan::TransformLanes(cd* data, int count, FftDirection direction) const
 {
     if (m_n == 1 || count <= 0) return;
-    Run(data, Scratch(static_cast<std::size_t>(m_n) * count), count, direction);
+    RunInPlace(data, Scratch(static_cast<std::size_t>(m_n) * count), count, direction);
 }
 
 void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, FftDirection direction) const
@@ -168,8 +249,8 @@ void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, 
     for (int c0 = 0; c0 < columns; c0 += width) {
         const int w = std::min(width, columns - c0);
         for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * rowStride + c0, sizeof(cd) * w);
-        Run(strip, scratch, w, direction);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * rowStride + c0, strip + r * w, sizeof(cd) * w);
+        const cd* result = Run(strip, scratch, w, direction);
+        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * rowStride + c0, result + r * w, sizeof(cd) * w);
     }
 }
 
@@ -183,14 +264,14 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
     for (int c0 = 0; c0 < columns; c0 += width) {
         const int w = std::min(width, columns - c0);
         for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * columns + c0, sizeof(cd) * w);
-        if (n > 1) Run(strip, scratch, w, FftDirection::Forward);
+        cd* spectrum = Run(strip, scratch, w, FftDirection::Forward);
         for (std::ptrdiff_t r = 0; r < n; ++r) {
             const double* f = filter + r * columns + c0;
-            cd* s = strip + r * w;
+            cd* s = spectrum + r * w;
             for (int c = 0; c < w; ++c) s[c] *= f[c];
         }
-        if (n > 1) Run(strip, scratch, w, FftDirection::Inverse);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * columns + c0, strip + r * w, sizeof(cd) * w);
+        const cd* result = Run(spectrum, spectrum == strip ? scratch : strip, w, FftDirection::Inverse);
+        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * columns + c0, result + r * w, sizeof(cd) * w);
     }
 }
 
@@ -198,30 +279,45 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
 {
     const int n = m_n;
     if (n == 1) return;
+    // Each row stays in the first-level cache through all its stages.
     cd* scratch = Scratch(n);
-    for (int r = 0; r < n; ++r) Run(data + static_cast<std::ptrdiff_t>(r) * n, scratch, 1, direction);
+    for (int r = 0; r < n; ++r) RunInPlace(data + static_cast<std::ptrdiff_t>(r) * n, scratch, 1, direction);
     TransformColumns(data, n, n, direction);
 }
 
-RealFft2Plan::RealFft2Plan(int n) : m_n(n), m_plan(n), m_row(n), m_scratch(n) { assert(n >= 2); }
+RealFft2Plan::RealFft2Plan(int n)
+    : m_n(n),
+      m_block(1),
+      m_plan(n),
+      m_row(static_cast<std::size_t>(n) * m_block),
+      m_scratch(m_row.size())
+{
+    assert(n >= 2);
+}
 
 // Rows 2p and 2p+1 travel as the real and imaginary parts of one complex row: with Z its transform,
-// A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i.
+// A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i. A block of such rows is
+// transformed as the lanes of one strip.
 void RealFft2Plan::ForwardRows(const double* input, cd* half)
 {
-    const int n = m_n, hw = halfWidth();
-    for (int p = 0; p < n; p += 2) {
-        const double* a = input + static_cast<std::ptrdiff_t>(p) * n;
-        const double* b = a + n;
-        for (int c = 0; c < n; ++c) m_row[c] = cd(a[c], b[c]);
-        m_plan.Transform1D(m_row.data(), m_scratch.data(), FftDirection::Forward);
-        cd* ha = half + static_cast<std::ptrdiff_t>(p) * hw;
-        cd* hb = ha + hw;
-        for (int k = 0; k < hw; ++k) {
-            const cd z = m_row[k], zc = std::conj(m_row[(n - k) & (n - 1)]);
-            ha[k] = 0.5 * (z + zc);
-            const cd d = 0.5 * (z - zc);
-            hb[k] = cd(d.imag(), -d.real());
+    const int n = m_n, hw = halfWidth(), lanes = m_block;
+    for (int p0 = 0; p0 < n / 2; p0 += lanes) {
+        for (int l = 0; l < lanes; ++l) {
+            const double* a = input + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * n;
+            const double* b = a + n;
+            for (std::ptrdiff_t c = 0; c < n; ++c) m_row[c * lanes + l] = cd(a[c], b[c]);
+        }
+        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), lanes, FftDirection::Forward);
+        for (int l = 0; l < lanes; ++l) {
+            cd* ha = half + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * hw;
+            cd* hb = ha + hw;
+            for (int k = 0; k < hw; ++k) {
+                const cd zk = z[static_cast<std::ptrdiff_t>(k) * lanes + l];
+                const cd zc = std::conj(z[static_cast<std::ptrdiff_t>((n - k) & (n - 1)) * lanes + l]);
+                ha[k] = 0.5 * (zk + zc);
+                const cd d = 0.5 * (zk - zc);
+                hb[k] = cd(d.imag(), -d.real());
+            }
         }
     }
 }
@@ -230,21 +326,26 @@ void RealFft2Plan::ForwardRows(const double* input, cd* half)
 // transform carries row 2p in its real and row 2p+1 in its imaginary part.
 void RealFft2Plan::InverseRows(const cd* half, double* output)
 {
-    const int n = m_n, hw = halfWidth();
-    for (int p = 0; p < n; p += 2) {
-        const cd* ha = half + static_cast<std::ptrdiff_t>(p) * hw;
-        const cd* hb = ha + hw;
-        for (int k = 0; k < hw; ++k) m_row[k] = ha[k] + cd(-hb[k].imag(), hb[k].real());
-        for (int k = hw; k < n; ++k) {
-            const cd a = std::conj(ha[n - k]), b = std::conj(hb[n - k]);
-            m_row[k] = a + cd(-b.imag(), b.real());
+    const int n = m_n, hw = halfWidth(), lanes = m_block;
+    for (int p0 = 0; p0 < n / 2; p0 += lanes) {
+        for (int l = 0; l < lanes; ++l) {
+            const cd* ha = half + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * hw;
+            const cd* hb = ha + hw;
+            for (int k = 0; k < hw; ++k)
+                m_row[static_cast<std::ptrdiff_t>(k) * lanes + l] = ha[k] + cd(-hb[k].imag(), hb[k].real());
+            for (int k = hw; k < n; ++k) {
+                const cd a = std::conj(ha[n - k]), b = std::conj(hb[n - k]);
+                m_row[static_cast<std::ptrdiff_t>(k) * lanes + l] = a + cd(-b.imag(), b.real());
+            }
         }
-        m_plan.Transform1D(m_row.data(), m_scratch.data(), FftDirection::Inverse);
-        double* a = output + static_cast<std::ptrdiff_t>(p) * n;
-        double* b = a + n;
-        for (int c = 0; c < n; ++c) {
-            a[c] = m_row[c].real();
-            b[c] = m_row[c].imag();
+        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), lanes, FftDirection::Inverse);
+        for (int l = 0; l < lanes; ++l) {
+            double* a = output + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * n;
+            double* b = a + n;
+            for (std::ptrdiff_t c = 0; c < n; ++c) {
+                a[c] = z[c * lanes + l].real();
+                b[c] = z[c * lanes + l].imag();
+            }
         }
     }
 }

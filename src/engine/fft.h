@@ -45,17 +45,22 @@ public:
     void FilterColumns(std::complex<double>* data, int columns, const double* filter) const;
 
 private:
+    friend class RealFft2Plan;
     struct Stage {
         int span;                                   // sub-transform length entering this stage
         int radix;                                  // 4 or 2
-        std::vector<std::complex<double>> forward;  // w^p, w^2p, w^3p per butterfly index p
+        std::vector<std::complex<double>> forward;  // w^p for every p, then w^2p, then w^3p
         std::vector<std::complex<double>> inverse;  // their conjugates
     };
-    // Leaves the result in data; scratch holds n * lanes elements.
-    void Run(std::complex<double>* data,
-             std::complex<double>* scratch,
-             int lanes,
-             FftDirection direction) const;
+    // Returns where the result is: data or scratch, each of n * lanes elements; the other is spoilt.
+    std::complex<double>* Run(std::complex<double>* data,
+                              std::complex<double>* scratch,
+                              int lanes,
+                              FftDirection direction) const;
+    void RunInPlace(std::complex<double>* data,
+                    std::complex<double>* scratch,
+                    int lanes,
+                    FftDirection direction) const;
 
     // Columns are transformed in strips copied into `m_strip`, so that the butterflies run over
     // contiguous rows and the strip stays in cache. Sized on first use.
@@ -88,6 +93,7 @@ private:
     void InverseRows(const std::complex<double>* half, double* output);
 
     int m_n;
+    int m_block;  // pairs of rows transformed together
     FftPlan m_plan;
     std::vector<std::complex<double>> m_row, m_scratch, m_half;
 };
