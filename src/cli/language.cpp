@@ -36,6 +36,7 @@ constexpr std::pair<std::string_view, std::string_view> kEnglish[] = {
     {"Signal", "Signal"},
     {"Reconstruction du front d'onde", "Reconstructing the wavefront"},
     {"Ajustement des polynômes de Zernike", "Fitting the Zernike polynomials"},
+    {"Affinage par modèle direct", "Forward-model refinement"},
     {"PSF", "PSF"},
     {"Interférogramme et Ronchigramme", "Interferogram and Ronchigram"},
     {"Écriture des résultats", "Writing the results"},

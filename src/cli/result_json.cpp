@@ -14,7 +14,12 @@ using Json = nlohmann::ordered_json;
 
 Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
-Json Param(double value, std::string source) { return Json{{"value", Number(value)}, {"source", source}}; }
+// Integers stay integers; a number that is not finite is null.
+Json Param(Json value, std::string source)
+{
+    if (value.is_number_float() && !std::isfinite(value.get<double>())) value = nullptr;
+    return Json{{"value", value}, {"source", source}};
+}
 
 // "option", "header KEY", or the fallback.
 std::string From(bool option, std::string_view key, std::string fallback)
