@@ -15,6 +15,7 @@ constexpr int kMaxRounds = 3;
 constexpr double kRhoTolerance = 0.002;
 constexpr double kEpsTolerance = 0.003;
 constexpr double kMinRadiusPx = 4;
+constexpr double kHiddenObstruction = 0.12;
 
 Status Refuse(std::string reason)
 {
@@ -76,8 +77,9 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
     double rho = o.defocusNm ? *o.defocusNm * pixelsPerDefocus : 0.5 * (p1.outerPx + p2.outerPx);
     double eps = 0;
     // An aberration can fill the hole of one image (spherical does on one side of focus): one inner
-    // crossing is enough to call the pupil obstructed.
-    const bool obstructed = o.obstruction ? *o.obstruction > 0 : (p1.innerPx > 0 || p2.innerPx > 0);
+    // crossing is enough to call the pupil obstructed. On small donuts diffraction and the pixels
+    // fill the hole of both: the light missing from the compensated pupil decides after the first loop.
+    bool obstructed = o.obstruction ? *o.obstruction > 0 : (p1.innerPx > 0 || p2.innerPx > 0);
     if (o.obstruction) {
         eps = *o.obstruction;
     } else if (obstructed) {
@@ -115,7 +117,9 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
             r.differenceImage[at] = loop.d[p];
         }
         if (loop.stop == CompensatedStop::Caustic) break;
-        const PupilSize size = MeasurePupil(grid, loop.s, meanFlux, obstructed && !o.obstruction);
+        PupilSize size = MeasurePupil(grid, loop.s, meanFlux, !o.obstruction);
+        if (!obstructed && !o.obstruction && round == 0 && size.eps >= kHiddenObstruction) obstructed = true;
+        if (!obstructed) size = MeasurePupil(grid, loop.s, meanFlux, false);
         const double newRho = o.defocusNm ? rho : rho * size.scale;
         const double newEps = obstructed && !o.obstruction ? size.eps : eps;
         const bool settled = std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;

@@ -9,9 +9,11 @@
 namespace frontlys::compensated {
 namespace {
 
-constexpr double kMarginPx = 8;
-constexpr double kTaperStartPx = 4;
-constexpr double kTaperEndPx = 8;
+// Sampling margin and weak-form taper beyond the pupil edge, in raw pixels. A wide taper lets the
+// high-order terms, large past the edge, weigh the diffraction halo: small donuts then drift.
+constexpr double kMarginPx = 6;
+constexpr double kTaperStartPx = 2;
+constexpr double kTaperEndPx = 5;
 constexpr double kFoldLimit = 0.1;
 constexpr int kFirstPassTerms = 11;
 
