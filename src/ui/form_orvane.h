@@ -12,6 +12,7 @@
 #include "analysis/commands.h"
 #include "analysis/test_session.h"
 #include "display/render.h"
+#include "ui/platform.h"
 
 class QComboBox;
 class QAction;
@@ -19,7 +20,6 @@ class QMenu;
 
 namespace frontlys::ui {
 
-class Platform;
 class TFormAide;
 class TFormImage;
 class TFormInfos;
@@ -94,6 +94,9 @@ private:
     void Ouvrirlimageextrafocale1Click();
     void Ouvririntrapuisextra1Click();
     void OpenIntraFile(const QString& file);
+    void OpenPairFiles(const QString& intra, const QString& extra);
+    FileRequest IntraRequest() const;
+    FileRequest ExtraRequest() const;
     void OpenExtraFile(const QString& file);
     void Imprimerlimageencours1Click();
     void Enregistrerlimage1Click();

@@ -215,15 +215,27 @@ void TFormOrvane::OpenFiles(const QStringList& files)
         OpenIntraFile(files[0]);
     else if (files.size() == 1)
         OpenExtraFile(files[0]);
-    if (files.size() == 2) {
-        OpenIntraFile(files[0]);
-        OpenExtraFile(files[1]);
-    }
+    if (files.size() == 2) OpenPairFiles(files[0], files[1]);
     if (m_session.Prefs.ExtractAuto && form(ImageKind::Intra) && form(ImageKind::Extra) && !files.isEmpty()) {
         Seuilsauto1Click();
         Cocentrer1Click();
         Signal1Click();
     }
+}
+
+// Both files at once go through the checks on the pair, whose findings the "Résultats" page shows.
+// A pair that cannot be measured at all (no star, the same frame twice) opens nothing; an unreadable
+// file is reported by the opening of each file on its own, which keeps the readable one.
+void TFormOrvane::OpenPairFiles(const QString& intra, const QString& extra)
+{
+    const CommandOutcome outcome = OpenPairChecked(m_session, intra.toStdString(), extra.toStdString(), CropMode::None);
+    if (outcome.failed() && outcome.message && outcome.message->text == kImageNotFoundMessage) {
+        OpenIntraFile(intra);
+        OpenExtraFile(extra);
+        return;
+    }
+    Apply(outcome, {ImageKind::Intra, ImageKind::Extra});
+    if (!outcome.failed()) ShowInfos(true);
 }
 
 void TFormOrvane::Nouveautest1Click()
@@ -239,18 +251,24 @@ void TFormOrvane::Nouveautest1Click()
     m_courante = nullptr;
 }
 
+FileRequest TFormOrvane::IntraRequest() const
+{
+    return {tr("Ouvrir l'image intrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()};
+}
+
+FileRequest TFormOrvane::ExtraRequest() const
+{
+    return {tr("Ouvrir l'image extrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()};
+}
+
 void TFormOrvane::Ouvrir1Click()
 {
-    const auto file = m_platform.openFile(
-        {tr("Ouvrir l'image intrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()});
-    if (file) OpenIntraFile(*file);
+    if (const auto file = m_platform.openFile(IntraRequest())) OpenIntraFile(*file);
 }
 
 void TFormOrvane::Ouvrirlimageextrafocale1Click()
 {
-    const auto file = m_platform.openFile(
-        {tr("Ouvrir l'image extrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()});
-    if (file) OpenExtraFile(*file);
+    if (const auto file = m_platform.openFile(ExtraRequest())) OpenExtraFile(*file);
 }
 
 void TFormOrvane::OpenIntraFile(const QString& file)
@@ -269,8 +287,18 @@ void TFormOrvane::OpenExtraFile(const QString& file)
 
 void TFormOrvane::Ouvririntrapuisextra1Click()
 {
-    if (!form(ImageKind::Intra)) Ouvrir1Click();
-    if (!form(ImageKind::Extra)) Ouvrirlimageextrafocale1Click();
+    if (!form(ImageKind::Intra) && !form(ImageKind::Extra)) {
+        const auto intra = m_platform.openFile(IntraRequest());
+        const auto extra = m_platform.openFile(ExtraRequest());
+        if (intra && extra)
+            OpenPairFiles(*intra, *extra);
+        else if (intra || extra)
+            intra ? OpenIntraFile(*intra) : OpenExtraFile(*extra);
+    } else if (!form(ImageKind::Intra)) {
+        Ouvrir1Click();
+    } else if (!form(ImageKind::Extra)) {
+        Ouvrirlimageextrafocale1Click();
+    }
     if (m_session.Prefs.ExtractAuto && form(ImageKind::Intra) && form(ImageKind::Extra)) {
         Seuilsauto1Click();
         Cocentrer1Click();

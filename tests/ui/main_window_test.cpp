@@ -130,6 +130,15 @@ TEST_F(MainWindowTest, ACancelledOpenOrAnUnreadableFileChangesNothing)
     EXPECT_EQ(form(ImageKind::Intra)->windowTitle(), QStringLiteral("Intra [intra.fits]"));
 }
 
+TEST_F(MainWindowTest, TheSameFrameGivenTwiceOpensNothing)
+{
+    platform.fileAnswers = {Q(files.intra), Q(files.intra)};
+    trigger("Ouvririntrapuisextra1");
+    ASSERT_EQ(platform.warnings.size(), 1u);
+    EXPECT_TRUE(window.findChildren<TFormImage*>().isEmpty());
+    EXPECT_FALSE(window.session().ImageIntra);
+}
+
 TEST_F(MainWindowTest, WavefrontWithoutParametersOnlyWarns)
 {
     OpenPair();
@@ -155,6 +164,9 @@ TEST_F(MainWindowTest, WavefrontAndDerivedImagesShowTheAnalysisResults)
     EXPECT_EQ(child<QLabel>(infos, "Label13")->text().toStdString(), e.ptvText);
     EXPECT_EQ(child<QLabel>(infos, "Label14")->text().toStdString(), e.rmsText);
     EXPECT_EQ(child<QLabel>(infos, "LabelStrehl")->text().toStdString(), e.strehlText);
+    window.session().Warnings = {{"test", "Attention aux bords", "Mind the edges"}};
+    infos->ShowResults();
+    EXPECT_TRUE(child<QLabel>(infos, "LabelNotes")->text().endsWith(QStringLiteral("⚠ Attention aux bords")));
 
     for (const char* item : {"PSF1", "Interfrogramme1", "Ronchigramme1"}) trigger(item);
     for (ImageKind kind : {ImageKind::Psf, ImageKind::Interferogram, ImageKind::Ronchigram}) {
