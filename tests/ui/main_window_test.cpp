@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <fstream>
 
@@ -198,6 +199,28 @@ TEST_F(MainWindowTest, ZoomStopsAtItsEndsAndTheReadoutFollowsIt)
     EXPECT_EQ(child<QLineEdit>(window.infos(), "EditY")->text(), QStringLiteral("1.0"));
     EXPECT_EQ(child<QLineEdit>(window.infos(), "EditValeur")->text().toDouble(),
               window.session().ImageSignal->Planes(0, 0, 0));
+}
+
+// A click makes a window current; the threshold slider shows for the star images only.
+TEST_F(MainWindowTest, InformationWindowControlsActOnTheCurrentWindow)
+{
+    OpenPair();
+    TFormInfos* infos = window.infos();
+    auto* slider = child<QSlider>(infos, "TrackBar1");
+    EXPECT_TRUE(slider->isHidden());  // the signal is current
+    TFormImage* intra = form(ImageKind::Intra);
+    QMouseEvent click(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(intra->control(), &click);
+    ASSERT_EQ(window.formCourante(), intra);
+    EXPECT_FALSE(slider->isHidden());
+    TImageRec& image = *window.session().ImageIntra;
+    slider->setValue(30);
+    EXPECT_DOUBLE_EQ(image.Threshold, image.MinValue + 0.7 * (image.MaxValue - image.MinValue));
+    auto* palette = child<QComboBox>(infos, "ComboBoxPalette");
+    palette->setCurrentIndex(3);
+    emit palette->activated(3);
+    EXPECT_EQ(intra->Settings.PaletteIndex, 3);
 }
 
 TEST_F(MainWindowTest, SuperposeByFamilyAndJuxtapose)
