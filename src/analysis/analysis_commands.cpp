@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/compensated_command.h"
 #include "analysis/results.h"
 #include "core/numbers.h"
 #include "engine/correction_loop.h"
@@ -108,6 +109,7 @@ CommandOutcome ComputeSignalCommand(TestSession& session)
 
 CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress)
 {
+    if (session.Prefs.CorrectionAnalytique) return ComputeCompensatedWavefront(session, progress);
     if (!session.ImageSignal || !session.ParamsSaisis)
         return Refused(StatusCode::MissingInput,
                        kEnterParamsMessage,

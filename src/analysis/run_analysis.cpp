@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "analysis/analysis_commands.h"
+#include "analysis/compensated_command.h"
 #include "analysis/crop_command.h"
 #include "analysis/derived_commands.h"
 #include "analysis/open_commands.h"
@@ -63,6 +64,18 @@ Status ApplyOverrides(const AnalysisOptions& o, Tpreferences& prefs)
         if (!std::isfinite(*o.lambdaNm) || *o.lambdaNm <= 0) return BadOption("--lambda must be positive");
         prefs.LambdaRef = *o.lambdaNm;
     }
+    if (o.analytic) prefs.CorrectionAnalytique = *o.analytic ? 1 : 0;
+    if (o.stopNm) {
+        if (!std::isfinite(*o.stopNm) || *o.stopNm <= 0) return BadOption("--stop must be positive");
+        prefs.ArretRMSFront = *o.stopNm;
+    }
+    if (o.maxPasses) {
+        if (*o.maxPasses < 1 || *o.maxPasses > 100) return BadOption("--max-passes must be 1 to 100");
+        prefs.NPassesMax = static_cast<std::uint8_t>(*o.maxPasses);
+    }
+    if (o.refineRounds < 0 || o.refineRounds > 20) return BadOption("--refine must be 0 to 20");
+    if (o.obstruction && !(*o.obstruction >= 0 && *o.obstruction < 0.95))
+        return BadOption("--obstruction must be 0 to 0.95");
     if (o.softwareBinning < 1) return BadOption("--software-binning must be at least 1");
     if (o.binning && *o.binning < 1) return BadOption("--binning must be at least 1");
     return Status::Ok();
@@ -150,10 +163,33 @@ Status OpenAndPrepare(const AnalysisOptions& o, TestSession& s, AnalysisReport& 
     return Step(ComputeSignalCommand(s), "signal");
 }
 
-Status Analyse(const AnalysisOptions& o, TestSession& s)
+// The compensated analysis of the same two files; the defocus is measured unless given.
+Status AnalyseCompensated(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
 {
-    if (Status st = Step(ComputeWavefront(s, o.progress), "wavefront"); !st.ok()) return st;
-    if (!s.Prefs.AjustAuto) (void)FitWavefront(s);
+    CompensatedRequest request;
+    if (o.defocusMm) request.defocusNm = s.Params.Defocus;
+    request.obstruction = o.obstruction;
+    request.refineRounds = o.refineRounds;
+    auto run = RunCompensatedWavefront(s, request, o.progress);
+    if (!run.ok()) {
+        Status st = run.status();
+        st.reason = "wavefront: " + st.reason;
+        return st;
+    }
+    r.correction = "analytic";
+    r.compensated = run.value();
+    r.defocusMm = s.Params.Defocus / 1'000'000;
+    return Status::Ok();
+}
+
+Status Analyse(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
+{
+    if (s.Prefs.CorrectionAnalytique) {
+        if (Status st = AnalyseCompensated(o, s, r); !st.ok()) return st;
+    } else {
+        if (Status st = Step(ComputeWavefront(s, o.progress), "wavefront"); !st.ok()) return st;
+        if (!s.Prefs.AjustAuto) (void)FitWavefront(s);
+    }
     if (!o.derivedImages) return Status::Ok();
     Progress(o, "PSF");
     PsfOptions psf;
@@ -202,7 +238,7 @@ Result<AnalysisReport> RunAnalysis(const AnalysisOptions& options)
     TestSession& session = *report.session;
     if (Status s = OpenAndPrepare(options, session, report); !s.ok()) return s;
     if (Status s = EnterParams(options, session, report); !s.ok()) return s;
-    if (Status s = Analyse(options, session); !s.ok()) return s;
+    if (Status s = Analyse(options, session, report); !s.ok()) return s;
     Summarise(session, report);
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return report;

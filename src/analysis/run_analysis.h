@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/compensated_summary.h"
 #include "core/status.h"
 
 namespace frontlys {
@@ -45,6 +46,11 @@ struct AnalysisOptions {
     bool crop = true;  // frames far larger than their donut are cut around it while loading
     std::optional<std::filesystem::path> prefsFile;  // a prefs.txt to start from
     bool derivedImages = true;                       // PSF, interferogram and Ronchigram after the fit
+    std::optional<bool> analytic;                    // default: preference CorrectionAnalytique
+    int refineRounds = 4;                            // forward-model rounds of the compensated analysis
+    std::optional<double> stopNm;                    // default: preference ArretRMSFront
+    std::optional<int> maxPasses;                    // default: preference NPassesMax
+    std::optional<double> obstruction;               // known central obstruction; default: measured
     ProgressFn progress;
 };
 
@@ -79,6 +85,8 @@ struct AnalysisReport {
     std::vector<std::string> termNames;         // names of the first npoly terms
     double seconds = 0;
     std::vector<std::string> warnings;  // what was ignored on the way (a prefs line, a rejected key)
+    std::string correction = "numeric";  // "analytic": the compensated analysis, with `compensated`
+    std::optional<CompensatedSummary> compensated;
 
     // The final state, for pictures and files.
     std::shared_ptr<TestSession> session;

@@ -78,6 +78,7 @@ inline AccuracyOutcome RunAccuracyCase(const AccuracyCase& c)
     options.intra = SimulationFileNames(dir.path()).intra;
     options.extra = SimulationFileNames(dir.path()).extra;
     options.niter = c.niter;
+    options.analytic = false;  // these cases measure the documented chain
     options.derivedImages = false;
     if (c.giveDefocus) options.defocusMm = c.params.defocusMm;
     auto report = RunAnalysis(options);

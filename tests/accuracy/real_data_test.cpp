@@ -27,6 +27,7 @@ AnalysisOptions StampOptions()
     o.pixelUm = 14.4;
     o.defocusMm = 20.5;
     o.derivedImages = false;
+    o.analytic = false;  // the documented chain's numbers below
     return o;
 }
 

@@ -1,0 +1,202 @@
+#include "analysis/compensated_command.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "engine/compensated_analysis.h"
+#include "engine/compensated_map.h"
+#include "engine/compensated_refine.h"
+#include "files/fits_reader.h"
+
+namespace frontlys {
+namespace {
+
+struct Frame {
+    std::vector<double> pixels;
+    int width = 0, height = 0;
+    RawFrame raw() const { return {pixels, width, height}; }
+};
+
+// Plane 1 of the file as it is on disk; the extra-focal one turned by 180 degrees, as on opening.
+Result<Frame> ReadFrame(const std::string& file, bool turn)
+{
+    TFitsHeader header;
+    auto data = ReadFitsFile(std::filesystem::path(file), header);
+    if (!data.ok()) return data.status();
+    const FitsData& d = data.value();
+    Frame f;
+    f.width = d.Columns;
+    f.height = d.Rows;
+    const std::size_t n = static_cast<std::size_t>(f.width) * f.height;
+    f.pixels.resize(n);
+    if (!d.DoublePlanes.empty()) {
+        std::copy_n(d.DoublePlanes.data(), n, f.pixels.begin());
+    } else if (!d.Int16Planes.empty()) {
+        std::copy_n(d.Int16Planes.data(), n, f.pixels.begin());
+    } else {
+        return Status::Fail(StatusCode::BadFormat, kImageNotFoundMessage, file + ": no pixel data");
+    }
+    if (turn) std::reverse(f.pixels.begin(), f.pixels.end());
+    return f;
+}
+
+// The pixel size times the binnings the user entered, as stored with the pupil radii; the intra
+// header's otherwise.
+double PixelNm(const TestSession& s)
+{
+    const TImageRec* intra = s.ImageIntra.get();
+    if (intra && intra->Radius > 0 && intra->RadiusNm > 0) return intra->RadiusNm / intra->Radius;
+    const int bin = s.HeaderIntra.BinX > 0 ? s.HeaderIntra.BinX : 1;
+    return s.HeaderIntra.PixelSizeX * 1000 * bin;
+}
+
+std::string Format(const char* pattern, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+void WriteNotes(TestSession& s, const CompensatedSummary& c)
+{
+    s.Notes.clear();
+    const std::string passes = std::to_string(c.passes);
+    const std::string jac = Format("%.2f", c.minJacobian);
+    s.Notes.push_back({"method",
+                       "Correction analytique : " + passes + " passes, arrêt : " +
+                           (c.stop == "converged" ? std::string("convergence")
+                            : c.stop == "pass limit" ? std::string("nombre maximal de passes")
+                                                     : std::string("caustique")) +
+                           ", jacobien minimal " + jac + ".",
+                       "Analytic correction: " + passes + " passes, stop: " + c.stop + ", smallest Jacobian " + jac +
+                           "."});
+    if (c.stop == "caustic") {
+        s.Notes.push_back({"caustic",
+                           "Les images sont trop proches du foyer pour cette aberration : le résultat est approché. "
+                           "Augmentez la défocalisation.",
+                           "The images are too close to focus for this aberration: the result is approximate. "
+                           "Increase the defocus."});
+    } else if (c.minJacobian < 0.3) {
+        s.Notes.push_back({"near-caustic",
+                           "Jacobien minimal proche de 0.2 : le résultat est approché ; une défocalisation plus "
+                           "grande le rendrait sûr.",
+                           "Smallest Jacobian near 0.2: the result is approximate; more defocus would make it safe."});
+    }
+    if (c.refineRounds > 0) {
+        const std::string blur = Format("%.2f", c.blurPx), res = Format("%.2f", c.refineResidualNm);
+        s.Notes.push_back({"refinement",
+                           "Affinage par modèle direct : " + std::to_string(c.refineRounds) + " tours, flou du modèle " +
+                               blur + " px, écart résiduel " + res + " nm RMS.",
+                           "Forward-model refinement: " + std::to_string(c.refineRounds) + " rounds, model blur " +
+                               blur + " px, residual " + res + " nm RMS."});
+    }
+    s.Notes.push_back({"geometry",
+                       "Obstruction mesurée " + Format("%.3f", c.obstruction) + ", défocalisation " +
+                           Format("%.3f", c.defocusNm / 1e6) + " mm, fond " + Format("%.1f", c.backgroundAdu[0]) +
+                           " / " + Format("%.1f", c.backgroundAdu[1]) + " ADU.",
+                       "Measured obstruction " + Format("%.3f", c.obstruction) + ", defocus " +
+                           Format("%.3f", c.defocusNm / 1e6) + " mm, background " +
+                           Format("%.1f", c.backgroundAdu[0]) + " / " + Format("%.1f", c.backgroundAdu[1]) +
+                           " ADU."});
+    s.Notes.push_back({"tilts", "Les tilts ne sont pas mesurés : les centres des images sont pris au centroïde.",
+                       "Tilts are not measured: the image centres are taken at the light centroid."});
+}
+
+int MapSide(const TestSession& s, double rho)
+{
+    int side = s.ImageIntra ? s.ImageIntra->Width : 128;
+    side = std::max(side, 128);
+    while (side < 2 * (rho + 2)) side *= 2;
+    return side;
+}
+
+}  // namespace
+
+Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const CompensatedRequest& request,
+                                                   const ProgressFn& progress)
+{
+    if (!s.ParamsSaisis || s.FileIntra.empty() || s.FileExtra.empty())
+        return Status::Fail(StatusCode::MissingInput, kEnterParamsMessage, "no test parameters or no images");
+    if (progress) progress("Reconstruction du front d'onde");
+    auto intra = ReadFrame(s.FileIntra, false);
+    if (!intra.ok()) return intra.status();
+    auto extra = ReadFrame(s.FileExtra, true);
+    if (!extra.ok()) return extra.status();
+
+    CompensatedOptions o;
+    o.focalNm = s.Params.Focal;
+    o.apertureRadiusNm = s.Params.ApertureRadius;
+    o.pixelNm = PixelNm(s);
+    o.defocusNm = request.defocusNm;
+    o.obstruction = request.obstruction;
+    if (!o.obstruction && s.Params.Obstruction > 0) o.obstruction = s.Params.Obstruction;
+    o.terms = s.Basis.Count();
+    o.stopNm = s.Prefs.ArretRMSFront;
+    o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
+    auto analysed = CompensatedAnalysis(intra.value().raw(), extra.value().raw(), o);
+    if (!analysed.ok()) return analysed.status();
+    CompensatedResult result = analysed.take();
+
+    CompensatedSummary summary;
+    if (request.refineRounds > 0) {
+        if (progress) progress("Affinage par modèle direct");
+        RefineOptions refine;
+        refine.rounds = request.refineRounds;
+        refine.lambdaNm = s.Prefs.LambdaRef;
+        auto refined = RefineCompensated(intra.value().raw(), extra.value().raw(), o, result, refine);
+        if (refined.ok()) {
+            summary.blurPx = refined.value().blurPx;
+            summary.refineResidualNm = refined.value().residualNm;
+            summary.refineRounds = refined.value().rounds;
+            result = refined.value().result;
+        }
+    }
+    summary.backgroundAdu = {result.frames[0].background, result.frames[1].background};
+    summary.passes = result.passes;
+    summary.stop = StopCode(result.stop);
+    summary.minJacobian = result.minJacobian;
+    summary.obstruction = result.obstruction;
+    summary.defocusNm = result.defocusNm;
+    summary.radiusPx = result.rhoPx;
+
+    if (progress) progress("Ajustement des polynômes de Zernike");
+    auto map = MakeCompensatedMap(result, s.Basis, MapSide(s, result.rhoPx), o.focalNm, o.apertureRadiusNm);
+    if (!map.ok()) return map.status();
+    ImageSlot front = std::make_unique<TImageRec>(*map.value().wavefront);
+    front->RadiusNm = s.Params.ApertureRadius;
+    AddZernikeTerms(*front, s.Basis, result.coef, MasqueFront, -1);
+    MeanStdInMask(*front);
+
+    s.CoefFront = result.coef;
+    s.CoefResidu = ZernikeCoefficients{};
+    s.ImageFrontBrut = std::move(map.value().wavefront);
+    s.ImageFrontBrut->RadiusNm = s.Params.ApertureRadius;
+    s.ImageFront = std::move(front);
+    s.ImageResidu = std::move(map.value().zonal);
+    s.MasqueFrontAffiche = MasqueFront;
+    s.OrdresSup = true;
+    if (!request.defocusNm) s.Params.Defocus = result.defocusNm;
+    WriteNotes(s, summary);
+    return summary;
+}
+
+CommandOutcome ComputeCompensatedWavefront(TestSession& s, const ProgressFn& progress)
+{
+    CompensatedRequest request;
+    request.defocusNm = s.Params.Defocus;
+    auto run = RunCompensatedWavefront(s, request, progress);
+    if (!run.ok()) return Refused(run.status().code, run.status().message, run.status().reason, MessageStyle::Box);
+    CommandOutcome outcome;
+    outcome.ran = true;
+    outcome.refreshInfos = true;
+    for (ImageKind kind : {ImageKind::Wavefront, ImageKind::Residual})
+        if (s.HasWindow(kind)) outcome.released.push_back(kind);
+    s.OpenWindow(ImageKind::Wavefront);
+    s.OpenWindow(ImageKind::Residual);
+    outcome.shown = {ImageKind::Wavefront, ImageKind::Residual};
+    return outcome;
+}
+
+}  // namespace frontlys

@@ -1,0 +1,30 @@
+#pragma once
+// "&Front d'onde" with "Correction des images : Analytique": the compensated analysis of the two
+// files the user opened, read again as they are on disk (no extraction, shift or padding), then the
+// forward-model refinement, the map with its zonal part, and the notes that say what happened.
+
+#include <array>
+#include <optional>
+
+#include "analysis/commands.h"
+#include "analysis/compensated_summary.h"
+#include "analysis/run_analysis.h"
+#include "analysis/test_session.h"
+
+namespace frontlys {
+
+struct CompensatedRequest {
+    std::optional<double> defocusNm;    // nullopt: measured from the compensated pupil
+    std::optional<double> obstruction;  // nullopt: Params.Obstruction when > 0, else measured
+    int refineRounds = 4;               // forward-model rounds; 0 skips the refinement
+};
+
+// Needs ParamsSaisis and both files. On success the session holds the new wavefront, residual (the
+// zonal part), CoefFront and Notes; on refusal nothing changes.
+Result<CompensatedSummary> RunCompensatedWavefront(TestSession& session, const CompensatedRequest& request,
+                                                   const ProgressFn& progress = {});
+
+// The command form for the main window.
+CommandOutcome ComputeCompensatedWavefront(TestSession& session, const ProgressFn& progress = {});
+
+}  // namespace frontlys

@@ -1,0 +1,22 @@
+#pragma once
+// What a compensated analysis reports beside its coefficients, for the JSON and the text summary.
+
+#include <array>
+#include <string>
+
+namespace frontlys {
+
+struct CompensatedSummary {
+    std::array<double, 2> backgroundAdu{};  // intra, extra
+    int passes = 0;
+    std::string stop;  // "converged", "pass limit", "caustic"
+    double minJacobian = 1;
+    double blurPx = 0;            // the model's blur (0 without the refinement)
+    double refineResidualNm = 0;  // self-consistency of the refined answer
+    int refineRounds = 0;
+    double obstruction = 0;
+    double defocusNm = 0;
+    double radiusPx = 0;
+};
+
+}  // namespace frontlys
