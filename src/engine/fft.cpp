@@ -5,6 +5,7 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -71,6 +72,23 @@ FRONTLYS_INLINE void Butterfly4(
     y3 = Mul(w3, amc + jbmd);
 }
 
+// The radix-4 butterfly without twiddles.
+template <bool kInverse, class T>
+FRONTLYS_INLINE void Butterfly4Plain(T a, T b, T c, T d, T (&y)[4])
+{
+    const T apc = a + c, amc = a - c, bpd = b + d;
+    T jbmd;
+    if constexpr (std::is_same_v<T, cd>) {
+        jbmd = kInverse ? -TimesI(b - d) : TimesI(b - d);
+    } else {
+        jbmd = TimesSignI<kInverse>(b - d);
+    }
+    y[0] = apc + bpd;
+    y[1] = amc - jbmd;
+    y[2] = apc - bpd;
+    y[3] = amc + jbmd;
+}
+
 // One radix-4 Stockham stage: `span` is the sub-transform length entering the stage and `stride`
 // the distance between its consecutive elements. Reads x, writes y in self-sorted order. The
 // twiddles w^p, w^2p, w^3p are the arrays tw, tw + span/4, tw + span/2. Two elements at a time:
@@ -135,7 +153,70 @@ FRONTLYS_FFT_CLONES void Radix4Inverse(const cd* x, cd* y, int span, int stride,
     Radix4Stage<true>(x, y, span, stride, twiddle);
 }
 
-// The last stage when log2 n is odd: length-2 sub-transforms, no twiddle.
+template <bool kInverse>
+FRONTLYS_INLINE cd SignI(cd x)  // i x forward, -i x inverse
+{
+    return kInverse ? -TimesI(x) : TimesI(x);
+}
+template <bool kInverse>
+FRONTLYS_INLINE V2c SignI(V2c x)
+{
+    return TimesSignI<kInverse>(x);
+}
+FRONTLYS_INLINE cd Times(cd x, cd w) { return Mul(x, w); }
+FRONTLYS_INLINE V2c Times(V2c x, cd w) { return Mul(x, Broadcast(w)); }
+
+// Length-8 transform of x[0], x[s], ... x[7 s] into y[0], y[s], ... y[7 s]: two length-4
+// transforms of the even and odd elements, joined with w^k = exp(-+ i pi k / 4).
+template <bool kInverse, class T>
+FRONTLYS_INLINE void Dft8(const cd* x, cd* y, std::ptrdiff_t s)
+{
+    constexpr double h = std::numbers::sqrt2 / 2;
+    constexpr cd w1 = kInverse ? cd(h, h) : cd(h, -h);
+    constexpr cd w3 = kInverse ? cd(-h, h) : cd(-h, -h);
+    auto load = [&](int j) -> T {
+        if constexpr (std::is_same_v<T, cd>) {
+            return x[j * s];
+        } else {
+            return Load(x + j * s);
+        }
+    };
+    auto store = [&](int k, T v) {
+        if constexpr (std::is_same_v<T, cd>) {
+            y[k * s] = v;
+        } else {
+            Store(y + k * s, v);
+        }
+    };
+    T e[4], o[4];
+    Butterfly4Plain<kInverse>(load(0), load(2), load(4), load(6), e);
+    Butterfly4Plain<kInverse>(load(1), load(3), load(5), load(7), o);
+    const T o1 = Times(o[1], w1), o2 = -SignI<kInverse>(o[2]), o3 = Times(o[3], w3);
+    store(0, e[0] + o[0]);
+    store(4, e[0] - o[0]);
+    store(1, e[1] + o1);
+    store(5, e[1] - o1);
+    store(2, e[2] + o2);
+    store(6, e[2] - o2);
+    store(3, e[3] + o3);
+    store(7, e[3] - o3);
+}
+
+// The last stage when log2 n is odd and n >= 8: length-8 sub-transforms, no twiddle.
+template <bool kInverse>
+FRONTLYS_INLINE void Radix8Stage(const cd* x, cd* y, int stride)
+{
+    const std::ptrdiff_t s = stride;
+    std::ptrdiff_t q = 0;
+    for (; q + 1 < s; q += 2) Dft8<kInverse, V2c>(x + q, y + q, s);
+    for (; q < s; ++q) Dft8<kInverse, cd>(x + q, y + q, s);
+}
+
+FRONTLYS_FFT_CLONES void Radix8Forward(const cd* x, cd* y, int stride) { Radix8Stage<false>(x, y, stride); }
+
+FRONTLYS_FFT_CLONES void Radix8Inverse(const cd* x, cd* y, int stride) { Radix8Stage<true>(x, y, stride); }
+
+// The only stage of n = 2: length-2 sub-transforms, no twiddle.
 FRONTLYS_FFT_CLONES void Radix2Stage(const cd* x, cd* y, int stride)
 {
     const std::ptrdiff_t s = stride;
@@ -169,8 +250,12 @@ int FftSize(int width, int height)
 FftPlan::FftPlan(int n) : m_n(n)
 {
     assert(IsPowerOfTwo(n));
+    // Radix 4 down to the last stage, which is radix 8 when log2 n is odd (radix 2 for n = 2).
+    const bool odd = n >= 2 && (std::countr_zero(static_cast<unsigned>(n)) % 2) == 1;
     for (int span = n; span >= 2; span /= 4) {
-        Stage stage{span, span >= 4 ? 4 : 2, {}, {}};
+        const int radix = span == 2 ? 2 : (odd && span == 8) ? 8 : 4;
+        Stage stage{span, radix, {}, {}};
+        if (radix == 8) span = 2;  // with the division below, ends the loop
         if (stage.radix == 4) {
             const double theta = -2.0 * std::numbers::pi / span;
             for (int j = 1; j <= 3; ++j) {
@@ -194,6 +279,8 @@ cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
     for (const Stage& stage : m_stages) {
         if (stage.radix == 2) {
             Radix2Stage(x, y, stride);
+        } else if (stage.radix == 8) {
+            inverse ? Radix8Inverse(x, y, stride) : Radix8Forward(x, y, stride);
         } else if (inverse) {
             Radix4Inverse(x, y, stage.span, stride, stage.inverse.data());
         } else {
@@ -244,6 +331,10 @@ void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, 
     const int n = m_n;
     if (n == 1 || columns <= 0) return;
     const int width = std::min(StripWidth(n), columns);
+    if (width == columns && rowStride == columns) {  // the whole array is one strip already
+        RunInPlace(data, Scratch(static_cast<std::size_t>(n) * width), width, direction);
+        return;
+    }
     cd* strip = Strip(static_cast<std::size_t>(n) * width);
     cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
     for (int c0 = 0; c0 < columns; c0 += width) {

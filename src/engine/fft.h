@@ -48,7 +48,7 @@ private:
     friend class RealFft2Plan;
     struct Stage {
         int span;                                   // sub-transform length entering this stage
-        int radix;                                  // 4 or 2
+        int radix;                                  // 4, or 8 / 2 for the last stage
         std::vector<std::complex<double>> forward;  // w^p for every p, then w^2p, then w^3p
         std::vector<std::complex<double>> inverse;  // their conjugates
     };
