@@ -50,6 +50,41 @@ constexpr std::pair<std::string_view, std::string_view> kEnglishPrefixes[] = {
     {"Paramètre de simulation incorrect : ", "invalid simulation parameter: "},
 };
 
+// Technical reasons, for a French run: the phrases our own modules and the system write.
+constexpr std::pair<std::string_view, std::string_view> kFrenchReasons[] = {
+    {"not a FITS file: the first card is not SIMPLE", "pas un fichier FITS : la première carte n'est pas SIMPLE"},
+    {"not a FITS file: shorter than one 2880-byte header block",
+     "pas un fichier FITS : plus court qu'un bloc d'en-tête de 2880 octets"},
+    {"truncated header: no END card", "en-tête tronqué : pas de carte END"},
+    {"truncated: the data end early, ", "tronqué : les données s'arrêtent trop tôt, "},
+    {" bytes of ", " octets sur "},
+    {"unsupported BITPIX = ", "BITPIX non pris en charge = "},
+    {"read error in the data", "erreur de lecture des données"},
+    {"read error in the header", "erreur de lecture de l'en-tête"},
+    {"bad value for ", "valeur incorrecte pour "},
+    {"no such file", "fichier inexistant"},
+    {"not a regular file", "pas un fichier ordinaire"},
+    {"no focal length (header or --focal)", "pas de distance focale (en-tête ou --focal)"},
+    {"no diameter (header or --diameter)", "pas de diamètre (en-tête ou --diameter)"},
+    {"no pixel size for the defocus (header or --pixel)",
+     "pas de taille de pixel pour calculer la défocalisation (en-tête ou --pixel)"},
+    {"the defocus must be positive", "la défocalisation doit être positive"},
+    {"no pupil found in the ", "aucune pupille trouvée dans l'image "},
+    {" pixels above the threshold", " pixels au-dessus du seuil"},
+    {"Ctrl-C or a termination request", "Ctrl-C ou demande d'arrêt"},
+    {"exists and is not a folder", "existe et n'est pas un dossier"},
+    {" is not a folder", " n'est pas un dossier"},
+    {"write: ", "écriture : "},
+    {"opening: ", "ouverture : "},
+    {"create temporary file: ", "création du fichier temporaire : "},
+    {"File too large", "fichier trop grand"},
+    {"No space left on device", "plus de place sur le disque"},
+    {"Permission denied", "permission refusée"},
+    {"No such file or directory", "fichier ou dossier inexistant"},
+    {"prefs: ", "préférences : "},
+    {" rejected, default kept", " refusé, valeur par défaut gardée"},
+};
+
 bool FrenchLocale(const char* value) { return value && std::string_view(value).starts_with("fr"); }
 
 }  // namespace
@@ -81,6 +116,16 @@ std::string Translated(std::string_view french)
     return std::string(french);
 }
 
+std::string TranslatedReason(std::string_view english)
+{
+    std::string text(english);
+    if (g_lang == Lang::En) return text;
+    for (const auto& [en, fr] : kFrenchReasons)
+        for (auto at = text.find(en); at != std::string::npos; at = text.find(en, at + fr.size()))
+            text.replace(at, en.size(), fr);
+    return text;
+}
+
 void Progress(std::string_view french)
 {
     if (g_quiet) return;
@@ -93,7 +138,7 @@ void PrintRefusal(std::ostream& err, std::string_view command, const Status& sta
     const bool unreadable = status.code == StatusCode::BadFormat && status.message == "L'image est introuvable";
     const std::string message = Translated(unreadable ? "Image FITS illisible" : status.message);
     err << "frontlys-cli " << command << ": " << message;
-    if (!status.reason.empty()) err << " (" << status.reason << ")";
+    if (!status.reason.empty()) err << " (" << TranslatedReason(status.reason) << ")";
     err << "\n" << std::flush;
 }
 

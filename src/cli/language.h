@@ -27,6 +27,10 @@ inline const char* Tr(const char* fr, const char* en) { return CurrentLanguage()
 // A message of the program (French) in the run's language; unknown texts are kept as they are.
 std::string Translated(std::string_view french);
 
+// A technical reason (written in English by the modules and the system) in the run's language: the
+// phrases the tool knows are translated, names and numbers stay.
+std::string TranslatedReason(std::string_view english);
+
 // Progress and informative lines go to stderr unless --quiet; errors always do.
 bool Quiet();
 void SetQuiet(bool quiet);

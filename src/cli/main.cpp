@@ -8,7 +8,6 @@
 #include "cli/commands.h"
 #include "cli/language.h"
 #include "cli/output_set.h"
-#include "cli/plan_command.h"
 #include "core/numbers.h"
 
 namespace {
@@ -59,7 +58,6 @@ int main(int argc, char** argv)
         frontlys::cli::AddSimulateCommand(app, &exitCode);
         frontlys::cli::AddDemoCommand(app, &exitCode);
         frontlys::cli::AddAnalyseCommand(app, &exitCode);
-        frontlys::cli::AddPlanCommand(app, &exitCode);
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {

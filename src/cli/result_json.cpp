@@ -102,7 +102,8 @@ std::vector<CoefficientRow> CoefficientRows(const AnalysisReport& r)
 
 std::vector<std::string> RunWarnings(const AnalysisReport& r)
 {
-    std::vector<std::string> out = r.warnings;
+    std::vector<std::string> out;
+    for (const std::string& w : r.warnings) out.push_back(TranslatedReason(w));
     const TestSession& s = *r.session;
     for (const Note& n : s.Warnings) out.push_back(CurrentLanguage() == Lang::Fr ? n.fr : n.en);
     const auto bad = [](const ImageSlot& image) { return image ? CountBadPixelsInPupil(*image) : 0; };
@@ -130,8 +131,16 @@ void DescribeAnalysis(Json& j, const AnalysisReport& r, const AnalysisOptions& o
         "A positive coefficient is an optical path difference ahead of the reference sphere (towards the "
         "image): positive spherical aberration (Z11) is an under-corrected mirror.";
     j["wavefront_error_excludes_terms"] = Excluded();
+    // Each warning with a stable code: RunWarnings gives what was ignored on the way, then the checks
+    // on the data (their own codes), then the bad pixels.
     Json warnings = Json::array();
-    for (const std::string& w : RunWarnings(r)) warnings.push_back(w);
+    const std::vector<std::string> texts = RunWarnings(r);
+    const std::size_t ignored = r.warnings.size(), checks = r.session->Warnings.size();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string code = i < ignored ? "ignored" : i < ignored + checks ? r.session->Warnings[i - ignored].code
+                                                                                : "bad_pixels";
+        warnings.push_back({{"code", code}, {"text", texts[i]}});
+    }
     j["warnings"] = warnings;
     j["notes"] = NotesOf(r.session->Notes);
     Json written = Json::array();

@@ -27,6 +27,7 @@ bool MemorySource::ReadAt(std::int64_t offset, std::span<char> dst)
 Result<std::unique_ptr<FileSource>> FileSource::Open(const std::filesystem::path& path)
 {
     std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return OpenFailure(path, "no such file");
     if (!std::filesystem::is_regular_file(path, ec)) return OpenFailure(path, "not a regular file");
     auto source = std::unique_ptr<FileSource>(new FileSource);
     source->m_file.reset(std::fopen(path.c_str(), "rb"));
