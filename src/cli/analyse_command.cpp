@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "analysis/test_session.h"
+#include "cli/analyse_pairs.h"
 #include "cli/commands.h"
 #include "cli/language.h"
 #include "cli/output_set.h"
@@ -132,6 +133,21 @@ Status WriteAnalysisOutputs(const AnalysisReport& report,
     return Status::Ok();
 }
 
+namespace {
+
+// What the wavefront correction did: the loop of NIter passes, or the compensated analysis.
+std::string CorrectionLine(const AnalysisReport& r)
+{
+    if (!r.compensated) return Tr("Correction : numérique\n", "Correction: numeric\n");
+    const CompensatedSummary& c = *r.compensated;
+    return std::string(Tr("Correction : analytique, ", "Correction: analytic, ")) + std::to_string(c.passes) +
+           " passes (" + c.stop + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) + " / " +
+           FormatFixed(c.backgroundAdu[1], 1) + " ADU, " + Tr("jacobien minimal ", "smallest Jacobian ") +
+           FormatFixed(c.minJacobian, 2) + "\n";
+}
+
+}  // namespace
+
 std::string SummaryText(const AnalysisReport& r)
 {
     std::ostringstream o;
@@ -149,6 +165,7 @@ std::string SummaryText(const AnalysisReport& r)
       << Tr("Pupille extra : rayon ", "Extra pupil: radius ") << FormatFloat("0.00", r.radiusExtraPx)
       << " pix, centre " << Centre(r.centreExtra) << "\n"
       << Tr("Obstruction : ", "Obstruction: ") << FormatFloat("0.00", r.obstruction) << "\n"
+      << CorrectionLine(r)
       << Tr("PTV : ", "PTV: ") << r.ptvText << "  " << r.ptvWaves << "\n"
       << Tr("RMS : ", "RMS: ") << r.rmsText << "  " << r.rmsWaves << "\n"
       << Tr("Rapport de Strehl : ", "Strehl ratio: ") << r.strehlText << "\n"
@@ -166,7 +183,7 @@ std::string JsonText(const AnalysisReport& r)
     Json rms = Json::array(), coefs = Json::array();
     for (double v : r.zernikeRmsNm) rms.push_back(Number(v));
     for (double v : r.zernikeNm) coefs.push_back(Number(v));
-    const Json j{
+    Json j{
         {"zernike_rms_nm", rms},
         {"zernike_nm", coefs},
         {"ptv_nm", Number(r.ptvNm)},
@@ -180,6 +197,17 @@ std::string JsonText(const AnalysisReport& r)
         {"obstruction", Number(r.obstruction)},
         {"seconds", Number(r.seconds)},
     };
+    j["correction"] = r.correction;
+    if (const auto& c = r.compensated) {
+        j["background_adu"] = {Number(c->backgroundAdu[0]), Number(c->backgroundAdu[1])};
+        j["passes"] = c->passes;
+        j["stop"] = c->stop;
+        j["min_jacobian"] = Number(c->minJacobian);
+        j["blur_px"] = Number(c->blurPx);
+        j["refine_residual_nm"] = Number(c->refineResidualNm);
+        j["refine_rounds"] = c->refineRounds;
+        j["tilts_measured"] = false;  // the light centroids fix the centres
+    }
     return j.dump(2) + "\n";
 }
 
@@ -267,8 +295,10 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     auto extra = std::make_shared<std::string>();
     auto* cmd = app.add_subcommand("analyse", "Analyse an intra-focal and an extra-focal star image");
     AnalysisOptions& o = request->analysis;
-    cmd->add_option("INTRA", *intra, "Intra-focal FITS image")->required();
-    cmd->add_option("EXTRA", *extra, "Extra-focal FITS image")->required();
+    cmd->add_option("INTRA", *intra, "Intra-focal FITS image (or --pair / --pairs)");
+    cmd->add_option("EXTRA", *extra, "Extra-focal FITS image");
+    auto pairOptions = std::make_shared<PairOptions>();
+    AddPairOptions(*cmd, *pairOptions);
     cmd->add_option("--diameter", o.diameterMm, "Aperture diameter, mm (overrides the header)");
     cmd->add_option("--focal", o.focalMm, "Focal length, mm (overrides the header)");
     cmd->add_option("--pixel", o.pixelUm, "Pixel size, micrometres (default: the intra header)");
@@ -283,13 +313,29 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--npoly", o.npoly, "Zernike terms fitted, 0 to 28 (default: preference NPolyZern, 22)");
     cmd->add_option("--lambda", o.lambdaNm, "Reference wavelength, nm (default: preference LambdaRef, 555)");
     cmd->add_flag("--resize", o.resize, "Bring both pupils to the same radius after co-centring");
+    cmd->add_option_function<std::string>(
+           "--correction",
+           [request](const std::string& v) { request->analysis.analytic = v == "analytic"; },
+           "analytic: the compensated analysis of the raw frames; numeric: the correction loop of --niter passes "
+           "(default: preference, analytic)")
+        ->check(CLI::IsMember({"analytic", "numeric"}));
+    cmd->add_option("--refine", o.refineRounds,
+                    "Rounds of the forward-model refinement of the analytic correction, 0 to skip it (default 4)");
+    cmd->add_option("--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
+    cmd->add_option("--max-passes", o.maxPasses, "Cap on the passes of the analytic correction (default 14)");
+    cmd->add_option("--obstruction", o.obstruction,
+                    "Known central obstruction, fraction of the radius (default: measured)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
     cmd->add_option("--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
-    cmd->callback([request, defocus, intra, extra, exitCode] {
+    cmd->callback([request, defocus, intra, extra, pairOptions, exitCode] {
         request->analysis.intra = *intra;
         request->analysis.extra = *extra;
         if (*defocus != "auto") request->analysis.defocusMm = ParseNumber(*defocus);
+        if (auto several = RunPairOptions(*pairOptions, *request)) {
+            *exitCode = *several;
+            return;
+        }
         *exitCode = RunAnalyse(*request);
     });
 }

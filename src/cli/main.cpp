@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/language.h"
 #include "cli/output_set.h"
+#include "cli/plan_command.h"
 #include "core/numbers.h"
 
 namespace {
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
         frontlys::cli::AddSimulateCommand(app, &exitCode);
         frontlys::cli::AddDemoCommand(app, &exitCode);
         frontlys::cli::AddAnalyseCommand(app, &exitCode);
+        frontlys::cli::AddPlanCommand(app, &exitCode);
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {
