@@ -20,7 +20,8 @@ bool Passes(std::uint8_t v) { return v >= 1 && v <= 20; }  // the dialog's range
 bool ReducedSide(std::uint8_t v) { return v == 8 || v == 16 || v == 32 || v == 64; }
 bool Percent(std::uint8_t v) { return v <= 100; }
 bool ZernikeCount(std::uint8_t v) { return v <= 28; }
-bool Wavelength(double v) { return std::isfinite(v) && v > 0; }
+bool Wavelength(double v) { return std::isfinite(v) && v > 0; }  // also the stop value, nm
+bool PassCap(std::uint8_t v) { return v >= 1 && v <= 100; }
 
 // One key of the file, in the order of the file: exactly one of the two fields is set.
 struct PrefsKey {
@@ -47,6 +48,10 @@ const PrefsKey kKeys[] = {
     {"LambdaInterfero", nullptr, nullptr, &P::LambdaInterfero},
     {"AjustAuto", &P::AjustAuto, Flag, nullptr},
     {"NPolyZern", &P::NPolyZern, ZernikeCount, nullptr},
+    // After the fifteen documented keys, so that an older file simply lacks them (defaults kept).
+    {"CorrectionAnalytique", &P::CorrectionAnalytique, Flag, nullptr},
+    {"ArretRMSFront", nullptr, nullptr, &P::ArretRMSFront},
+    {"NPassesMax", &P::NPassesMax, PassCap, nullptr},
 };
 
 const PrefsKey* FindKey(std::string_view name)

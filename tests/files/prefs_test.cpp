@@ -37,9 +37,31 @@ TEST(Prefs, FirstRunWritesTheDefaultsInOrder)
         Slurp(dir.path() / "prefs.txt"),
         "PltSignal=0\r\nPltFront=1\r\nPltPSF=4\r\nPltInterfero=5\r\nFactMultDiff=2\r\nMasqueActif=1\r\n"
         "MemOptim=0\r\nNIter=1\r\nExtractDim=16\r\nExtractSeuil=50\r\nExtractAuto=1\r\nLambdaRef=555\r\n"
-        "LambdaInterfero=555\r\nAjustAuto=1\r\nNPolyZern=22\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
+        "LambdaInterfero=555\r\nAjustAuto=1\r\nNPolyZern=22\r\nCorrectionAnalytique=1\r\nArretRMSFront=0,02\r\n"
+        "NPassesMax=14\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
         "[Preferences]\r\n" +
             p.Preferences + "\r\n");
+}
+
+// A file written before the compensated analysis lacks its three keys: they keep their defaults
+// (the analytic correction); values out of the dialog's range are refused one by one.
+TEST(Prefs, CorrectionKeysDefaultWhenMissingAndRefuseBadValues)
+{
+    const Tpreferences older = Parsed("NIter=3\r\nNPolyZern=22\r\n[Aide]\r\n\r\n");
+    EXPECT_EQ(older.NIter, 3);
+    EXPECT_EQ(older.CorrectionAnalytique, 1);
+    EXPECT_EQ(older.ArretRMSFront, 0.02);
+    EXPECT_EQ(older.NPassesMax, 14);
+    const Tpreferences numeric = Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\n");
+    EXPECT_EQ(numeric.CorrectionAnalytique, 0);
+    EXPECT_EQ(numeric.ArretRMSFront, 0.5);
+    EXPECT_EQ(numeric.NPassesMax, 30);
+    std::vector<std::string> rejected;
+    const Tpreferences bad = Parsed("CorrectionAnalytique=2\r\nArretRMSFront=-1\r\nNPassesMax=0\r\n", &rejected);
+    EXPECT_EQ(bad.CorrectionAnalytique, 1);
+    EXPECT_EQ(bad.ArretRMSFront, 0.02);
+    EXPECT_EQ(bad.NPassesMax, 14);
+    EXPECT_EQ(rejected, (std::vector<std::string>{"CorrectionAnalytique", "ArretRMSFront", "NPassesMax"}));
 }
 
 TEST(Prefs, RoundTripKeepsEveryField)
