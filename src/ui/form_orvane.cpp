@@ -47,7 +47,12 @@ TFormOrvane::TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget
     m_apropos->setObjectName(QStringLiteral("apropos"));
 }
 
-TFormOrvane::~TFormOrvane() = default;
+// The windows read the session: they go before it does.
+TFormOrvane::~TFormOrvane()
+{
+    qDeleteAll(findChildren<TFormImage*>(QString(), Qt::FindDirectChildrenOnly));
+    qDeleteAll(findChildren<TFormInfos*>(QString(), Qt::FindDirectChildrenOnly));
+}
 
 void TFormOrvane::FormCreate(const QString& prefsFolder)
 {
