@@ -333,6 +333,8 @@ TEST_F(DialogsTest, WholeTestFromOpeningToTheResultFiles)
 {
     const testing::DonutFiles files = testing::WriteDonutPair(temp.path(), testing::DonutSpec{}, 128);
     TFormOrvane window(platform, QString::fromStdString(temp.path().string()));
+    // The single reconstruction: this is about the dialogs and the files, not the method.
+    window.session().Prefs.CorrectionAnalytique = 0;
     auto trigger = [&](const char* name) { window.findChild<QAction*>(QLatin1String(name))->trigger(); };
     platform.fileAnswers = {QString::fromStdString(files.intra.string()),
                             QString::fromStdString(files.extra.string())};
