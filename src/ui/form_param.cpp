@@ -281,6 +281,12 @@ void TFormParam::BitBtn1Click()
         m_platform.warn(Q(accepted.status().message));  // the defocus is not a number
         return;
     }
+    // A pixel size that is not a number would give the pupils a physical radius of 0 unnoticed.
+    if (!ParseNumber(entry.PixelSizeUm)) {
+        m_platform.warn(QStringLiteral("'%1' %2").arg(
+            Edit3->text(), QString::fromUtf8(kNotANumberMessage.data(), kNotANumberMessage.size())));
+        return;
+    }
     const std::optional<double> obstruction = ObstructionEntry();
     if (!obstruction) {
         m_platform.warn(QStringLiteral("L'obstruction centrale doit être un nombre entre 0 et 99 %."));

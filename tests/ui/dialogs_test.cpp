@@ -106,7 +106,7 @@ TEST_F(FormParamTest, WithOneImageTheDistanceButtonKeepsTheDefocus)
     EXPECT_FALSE(dialog.FormShow());
 }
 
-// A text that is not a number and a zero defocus both keep the dialog open with their message.
+// Texts that are not numbers and a zero defocus keep the dialog open with their message.
 TEST_F(FormParamTest, RefusedOkKeepsTheDialogOpen)
 {
     session.ParamsSaisis = true;
@@ -115,6 +115,9 @@ TEST_F(FormParamTest, RefusedOkKeepsTheDialogOpen)
         Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("7,5mm"));
         Click(d, "BitBtn1");
         Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("0"));
+        Child<QLineEdit>(d, "Edit3")->setText(QStringLiteral("9 um"));
+        Click(d, "BitBtn1");
+        Child<QLineEdit>(d, "Edit3")->setText(QStringLiteral("9"));
         Click(d, "BitBtn1");
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_FALSE(session.ParamsSaisis);
@@ -122,9 +125,10 @@ TEST_F(FormParamTest, RefusedOkKeepsTheDialogOpen)
         return d.result();
     };
     EXPECT_FALSE(dialog.FormShow());
-    ASSERT_EQ(platform.warnings.size(), 2u);
+    ASSERT_EQ(platform.warnings.size(), 3u);
     EXPECT_EQ(platform.warnings[0], QStringLiteral("'7,5mm' n'est pas une valeur numérique correcte."));
-    EXPECT_EQ(platform.warnings[1], QStringLiteral("Tous les paramètres n'ont pas été saisis."));
+    EXPECT_EQ(platform.warnings[1], QStringLiteral("'9 um' n'est pas une valeur numérique correcte."));
+    EXPECT_EQ(platform.warnings[2], QStringLiteral("Tous les paramètres n'ont pas été saisis."));
 }
 
 TEST_F(FormParamTest, CancelAfterTheDistanceButtonRestoresTheParameters)
