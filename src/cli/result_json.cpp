@@ -43,7 +43,8 @@ Json Parameters(const AnalysisReport& r, const AnalysisOptions& o)
         {"niter", Param(r.niter, o.niter ? "option" : prefs)},
         {"npoly", Param(r.npoly, o.npoly ? "option" : prefs)},
         {"lambda_nm", Param(r.lambdaNm, o.lambdaNm ? "option" : prefs)},
-        {"obstruction", Param(r.obstruction, "measured on the wavefront")},
+        {"obstruction", Param(Number(r.obstruction), o.obstruction ? "option" : "measured on the wavefront")},
+        {"correction", Param(r.correction, o.analytic ? "option" : prefs)},
     };
 }
 
