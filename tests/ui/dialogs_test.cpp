@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -306,28 +306,29 @@ TEST_F(FormSaisieZernTest, ImportTakesTheMeasuredWavefront)
 
 // --- Help window ---
 
-TEST_F(DialogsTest, HelpHomeTwiceReusesTheWindowAndFollowsTheHistory)
+// F1 without a home page set opens the help installed beside the program; pressed again, the same
+// window returns to that page.
+TEST_F(DialogsTest, F1TwiceReusesTheHelpWindowAndReturnsHome)
 {
-    const QString folder = QString::fromStdString(temp.path().string());
-    for (const char* name : {"index.htm", "autre.htm"}) {
-        QFile page(folder + "/" + name);
-        ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-        page.write("<html><body><a href=\"autre.htm\">autre</a></body></html>");
-    }
-    TFormAide help(session, folder + "/..");
-    session.Prefs.Aide = (folder + "/index.htm").toStdString();
-    auto* back = Child<QPushButton>(help, "ButtonPrecedent");
+    const std::filesystem::path help = temp.path() / "help";
+    std::filesystem::create_directory(help);
+    for (const char* name : {"index.htm", "autre.htm"})
+        std::ofstream(help / name) << "<html><body>" << name << "</body></html>";
+    TFormOrvane window(platform, QString::fromStdString(temp.path().string()));
+    auto* documentation = window.findChild<QAction*>(QStringLiteral("Documentation1"));
+    ASSERT_NE(documentation, nullptr);
+    EXPECT_EQ(documentation->shortcut(), QKeySequence(Qt::Key_F1));
+    documentation->trigger();
+    auto* aide = window.findChild<TFormAide*>(QStringLiteral("FormAide"));
+    ASSERT_NE(aide, nullptr);
+    auto* back = Child<QPushButton>(*aide, "ButtonPrecedent");
     EXPECT_FALSE(back->isEnabled());
-    help.ShowHome();
-    help.ShowPage(folder + "/autre.htm");
+    aide->ShowPage(QString::fromStdString((help / "autre.htm").string()));
     EXPECT_TRUE(back->isEnabled());
-    help.ShowHome();
-    EXPECT_TRUE(help.isVisible());
-    EXPECT_EQ(Child<QTextBrowser>(help, "WebBrowserAide")->source().fileName(), QStringLiteral("index.htm"));
-    // Empty [Aide]: the help installed beside the program.
-    session.Prefs.Aide.clear();
-    EXPECT_EQ(HelpHomePage(session.Prefs, QStringLiteral("/opt/frontlys")),
-              QStringLiteral("/opt/frontlys/help/index.htm"));
+    documentation->trigger();
+    EXPECT_EQ(window.findChildren<TFormAide*>().size(), 1);
+    EXPECT_TRUE(aide->isVisible());
+    EXPECT_EQ(Child<QTextBrowser>(*aide, "WebBrowserAide")->source().fileName(), QStringLiteral("index.htm"));
 }
 
 // --- A whole test in the program ---
