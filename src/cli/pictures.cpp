@@ -1,6 +1,7 @@
 #include "cli/pictures.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QStringList>
@@ -81,17 +82,19 @@ Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const
     const int factor = std::max(1, kMinSide / std::max(box.width, box.height));
     if (factor > 1) cut = cut.scaled(cut.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 
-    const int width = kMargin + cut.width() + kMargin + kBarWidth + kLabelWidth;
+    // Two title lines: what the picture is, then the parameters; the picture widens to hold them.
+    const QStringList lines = QString::fromStdString(spec.title).split('\n');
+    QFont font;
+    font.setPixelSize(12);
+    const QFontMetrics metrics(font);
+    int width = kMargin + cut.width() + kMargin + kBarWidth + kLabelWidth;
+    for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line) + 3 * kMargin);
     const int height = kTitleHeight + cut.height() + kMargin;
     QImage canvas(width, height, QImage::Format_RGB888);
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
-    QFont font = painter.font();
-    font.setPixelSize(12);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    // Two lines: what the picture is, then the parameters; each elided in the middle if too long.
-    const QStringList lines = QString::fromStdString(spec.title).split('\n');
     for (int i = 0; i < std::min<int>(2, static_cast<int>(lines.size())); ++i) {
         const QRect box(kMargin, 2 + i * kTitleLine, width - 2 * kMargin, kTitleLine);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
