@@ -269,6 +269,21 @@ TEST_F(MainWindowTest, SavingTheImageAddsTheBitmapExtensionOrWritesPng)
     EXPECT_EQ(platform.fileRequests[2].title, QStringLiteral("Sauver l'image en cours"));
 }
 
+TEST_F(MainWindowTest, OutputCommandsWriteOrReportTheErrorInABox)
+{
+    OpenAndComputeWavefront();
+    trigger("Imprimerlimageencours1");
+    ASSERT_EQ(platform.printed.size(), 1u);
+    EXPECT_EQ(platform.printed[0], window.formCourante()->picture());
+    platform.fileAnswers = {Q(dir.path() / "front"), Q(dir.path() / "absent" / "coefficients.txt")};
+    trigger("Exporterlefrontversquorvex1");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "front.opd"));
+    EXPECT_TRUE(platform.warnings.empty());
+    trigger("Enregistrerlescoefficients1");
+    EXPECT_EQ(platform.fileRequests.back().folder, Q(dir.path() / "front"));  // NomDernierExport
+    EXPECT_EQ(platform.warnings.size(), 1u);
+}
+
 TEST_F(MainWindowTest, FilesGivenAtStartOrDroppedOpenLikeOpenBoth)
 {
     window.OpenFiles({Q(files.intra)});
