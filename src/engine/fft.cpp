@@ -1,7 +1,7 @@
 #include "engine/fft.h"
 
-// The vector helpers below never cross a call (see V2c); GCC notes the AVX ABI anyway, at the end of
-// the unit, which no push/pop can reach.
+// The vector helpers below never cross a call (see V2c); the compilers note the AVX ABI anyway, GCC
+// at the end of the unit, which no push/pop can reach.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include <algorithm>
@@ -32,6 +32,12 @@ inline cd TimesI(cd a) { return {-a.imag(), a.real()}; }
 typedef double V2c __attribute__((vector_size(32)));
 typedef long long V2i __attribute__((vector_size(32)));
 
+#if defined(__clang__)
+#define FRONTLYS_SHUFFLE(a, b, i, j, k, l) __builtin_shufflevector(a, b, i, j, k, l)
+#else
+#define FRONTLYS_SHUFFLE(a, b, i, j, k, l) __builtin_shuffle(a, b, V2i{i, j, k, l})
+#endif
+
 FRONTLYS_INLINE V2c Load(const cd* p)
 {
     V2c v;
@@ -39,13 +45,13 @@ FRONTLYS_INLINE V2c Load(const cd* p)
     return v;
 }
 FRONTLYS_INLINE void Store(cd* p, V2c v) { std::memcpy(static_cast<void*>(p), &v, sizeof v); }
-FRONTLYS_INLINE V2c Swap(V2c v) { return __builtin_shuffle(v, V2i{1, 0, 3, 2}); }
+FRONTLYS_INLINE V2c Swap(V2c v) { return FRONTLYS_SHUFFLE(v, v, 1, 0, 3, 2); }
 FRONTLYS_INLINE V2c Broadcast(cd w) { return V2c{w.real(), w.imag(), w.real(), w.imag()}; }
 // x * w, w holding one twiddle per complex number.
 FRONTLYS_INLINE V2c Mul(V2c x, V2c w)
 {
-    const V2c wr = __builtin_shuffle(w, V2i{0, 0, 2, 2});
-    const V2c wi = __builtin_shuffle(w, V2i{1, 1, 3, 3});
+    const V2c wr = FRONTLYS_SHUFFLE(w, w, 0, 0, 2, 2);
+    const V2c wi = FRONTLYS_SHUFFLE(w, w, 1, 1, 3, 3);
     return x * wr + Swap(x) * (wi * V2c{-1, 1, -1, 1});
 }
 template <bool kInverse>
@@ -108,10 +114,10 @@ FRONTLYS_INLINE void Radix4Stage(const cd* x, cd* y, int span, int stride, const
                                  Load(x + p + 3 * quarter), Load(t1 + p), Load(t2 + p), Load(t3 + p),
                                  y0, y1, y2, y3);
             cd* out = y + 4 * p;  // outputs 4p .. 4p+3, then 4p+4 .. 4p+7
-            Store(out, __builtin_shuffle(y0, y1, V2i{0, 1, 4, 5}));
-            Store(out + 2, __builtin_shuffle(y2, y3, V2i{0, 1, 4, 5}));
-            Store(out + 4, __builtin_shuffle(y0, y1, V2i{2, 3, 6, 7}));
-            Store(out + 6, __builtin_shuffle(y2, y3, V2i{2, 3, 6, 7}));
+            Store(out, FRONTLYS_SHUFFLE(y0, y1, 0, 1, 4, 5));
+            Store(out + 2, FRONTLYS_SHUFFLE(y2, y3, 0, 1, 4, 5));
+            Store(out + 4, FRONTLYS_SHUFFLE(y0, y1, 2, 3, 6, 7));
+            Store(out + 6, FRONTLYS_SHUFFLE(y2, y3, 2, 3, 6, 7));
         }
         return;
     }

@@ -2,7 +2,9 @@
 
 // The row loops of the iteration are element-wise: let the compiler vectorise them even where that
 // needs a remainder loop (the -O2 cost model does not). The residual stays a sum in index order.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC optimize("vect-cost-model=dynamic")
+#endif
 
 #include <algorithm>
 #include <cmath>
