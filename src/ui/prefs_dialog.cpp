@@ -310,7 +310,7 @@ void TPrefs::EditLambdaInterferoChange()
     if (m_filling) return;
     if (const auto nm = Wavelength(EditLambdaInterfero)) {
         m_session.Prefs.LambdaInterfero = *nm;
-        DrawPreview(3);  // the Monochrome palette takes its colour from this wavelength
+        for (int i = 0; i < 4; ++i) DrawPreview(i);  // the Monochrome palette takes this colour
     }
 }
 

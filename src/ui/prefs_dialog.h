@@ -16,7 +16,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
-class QDoubleSpinBox;
 class QTabWidget;
 
 namespace frontlys::ui {
