@@ -37,6 +37,7 @@ struct PairRun {
     std::string name;
     std::optional<AnalysisReport> report;  // empty: refused
     Status refusal;
+    std::vector<Note> checks;  // the checks on the pair's data
 };
 
 std::vector<std::string> SplitNames(const std::string& line)
@@ -89,6 +90,10 @@ Json PairsJson(const std::vector<PairRun>& runs, const PairAverage& a)
             p["rejected"] = a.rejected[i];
             p["deviation"] = Number(a.deviation[i]);
             p["result"] = Json::parse(JsonText(*r.report));
+            Json checks = Json::array();
+            for (const Note& n : r.checks)
+                checks.push_back({{"code", n.code}, {"text", CurrentLanguage() == Lang::Fr ? n.fr : n.en}});
+            p["warnings"] = checks;
         } else {
             p["error"] = r.refusal.message;
             p["reason"] = r.refusal.reason;
@@ -172,7 +177,7 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
     std::vector<PairCoefficients> coefficients;
     std::vector<std::size_t> analysed;
     for (const FilePair& files : request.pairs) {
-        PairRun run{files, files.first.filename().string() + " / " + files.second.filename().string(), {}, {}};
+        PairRun run{files, files.first.filename().string() + " / " + files.second.filename().string(), {}, {}, {}};
         Progress("Paire " + std::to_string(runs.size() + 1) + " : " + run.name);
         AnalysisOptions options = request.analysis;
         options.intra = files.first;
@@ -183,6 +188,7 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
             run.report = result.take();
             for (const auto& w : RunWarnings(*run.report))
                 err << "frontlys-cli: " << run.name << ": " << Tr("attention : ", "warning: ") << w << "\n";
+            run.checks = run.report->session->Warnings;
             run.report->session.reset();  // only the numbers are kept: one pair's images at a time
         } else {
             run.refusal = result.status();
