@@ -391,7 +391,11 @@ void TPrefs::BitBtn1Click()
 
 void TPrefs::BitBtn4Click()
 {
+    // The folder of prefs.txt stays: emptied, OK would write the file where the next start never
+    // reads it.
+    const std::string folder = m_session.Prefs.Preferences;
     m_session.Prefs = DefaultPreferences();
+    m_session.Prefs.Preferences = folder;
     FormShow();
 }
 

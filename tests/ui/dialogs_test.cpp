@@ -167,7 +167,9 @@ TEST_F(PrefsTest, DefaultThenCancelKeepsTheDefaultsWithoutWriting)
         return d.result();
     };
     EXPECT_FALSE(dialog.Execute());
-    EXPECT_EQ(session.Prefs, DefaultPreferences());
+    Tpreferences defaults = DefaultPreferences();
+    defaults.Preferences = temp.path().string() + "/";  // where prefs.txt is read: kept
+    EXPECT_EQ(session.Prefs, defaults);
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "prefs.txt"));
 }
 
