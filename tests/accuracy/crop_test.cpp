@@ -89,5 +89,22 @@ TEST(Crop, RecadrerCutsBothImagesAndRefusesImagesWithoutAStar)
     EXPECT_EQ(session.ImageIntra->Width, 128);
 }
 
+TEST(Crop, OpeningALargePairWithExtractAutoCutsAndChecksItBeforeExtracting)
+{
+    TempDir dir;
+    SimulationParams p = Star(512, 0, 0);
+    p.companionFlux = 0.3;
+    p.companionXPx = 160;
+    p.companionYPx = 150;
+    const AnalysisOptions o = WriteAndDescribe(dir.path(), p);
+    TestSession session = NewSession();
+    const CommandOutcome opened = OpenBoth(session, o.intra, o.extra);
+    ASSERT_FALSE(opened.failed()) << opened.status.reason;
+    EXPECT_EQ(session.ImageIntra->Width, 128);
+    EXPECT_GT(session.ImageExtra->MaskCount, 0);  // extracted after the cut
+    ASSERT_EQ(session.Warnings.size(), 2u);        // the second star, on each image
+    EXPECT_EQ(session.Warnings[0].code, "several_donuts");
+}
+
 }  // namespace
 }  // namespace frontlys
