@@ -46,7 +46,10 @@ void TFormOrvane::Apply(const CommandOutcome& outcome, std::initializer_list<Ima
             f->Redraw();
         }
     }
-    if (outcome.message)
+    // A write error also says why (disk full, no such folder): the user can act on it.
+    if (outcome.message && outcome.status.code == StatusCode::IoError && !outcome.status.reason.empty())
+        ShowMessage({outcome.message->text + "\n" + outcome.status.reason, outcome.message->style});
+    else if (outcome.message)
         ShowMessage(*outcome.message);
     else if (outcome.failed())
         ShowMessage({outcome.status.message.empty() ? outcome.status.reason : outcome.status.message});

@@ -281,7 +281,8 @@ TEST_F(MainWindowTest, OutputCommandsWriteOrReportTheErrorInABox)
     EXPECT_TRUE(platform.warnings.empty());
     trigger("Enregistrerlescoefficients1");
     EXPECT_EQ(platform.fileRequests.back().folder, Q(dir.path() / "front"));  // NomDernierExport
-    EXPECT_EQ(platform.warnings.size(), 1u);
+    ASSERT_EQ(platform.warnings.size(), 1u);
+    EXPECT_TRUE(platform.warnings[0].startsWith(QStringLiteral("Erreur d'écriture du fichier")));
 }
 
 TEST_F(MainWindowTest, FilesGivenAtStartOrDroppedOpenLikeOpenBoth)
