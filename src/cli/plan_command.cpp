@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/language.h"
 #include "core/numbers.h"
 
 namespace frontlys::cli {
@@ -69,17 +70,25 @@ std::string Explain(const PlanResult& r)
 {
     if (!r.feasible) {
         if (r.seeingMinMm >= r.causticMinMm)
-            return "Aucune défocalisation ne convient : la turbulence demande un rayon de plus de 80 pixels ; "
-                   "augmentez le binning ou utilisez des pixels plus grands.";
-        return "Aucune défocalisation ne convient : l'aberration attendue demande un rayon de plus de 80 pixels "
-               "pour rester loin de la caustique ; augmentez le binning.";
+            return Tr("Aucune défocalisation ne convient : la turbulence demande un rayon de plus de 80 pixels ; "
+                      "augmentez le binning ou utilisez des pixels plus grands.",
+                      "No defocus suits: the seeing asks for a radius beyond 80 pixels; bin the camera or use "
+                      "larger pixels.");
+        return Tr("Aucune défocalisation ne convient : l'aberration attendue demande un rayon de plus de 80 pixels "
+                  "pour rester loin de la caustique ; augmentez le binning.",
+                  "No defocus suits: the expected aberration asks for a radius beyond 80 pixels to stay clear of "
+                  "the caustic; bin the camera.");
     }
-    std::string limit = "le rayon minimal de 30 pixels";
-    if (r.minDefocusMm == r.seeingMinMm) limit = "la turbulence (FWHM sous un dixième du rayon)";
-    if (r.minDefocusMm == r.causticMinMm) limit = "l'aberration attendue (jacobien au-dessus de 0,5)";
-    return "La plus courte défocalisation utilisable (" + Mm(r.minDefocusMm) + ") est fixée par " + limit +
-           " ; le signal est d'autant plus fort que la défocalisation est courte, d'où la valeur "
-           "recommandée avec 20 % de marge.";
+    std::string limit = Tr("le rayon minimal de 30 pixels", "the smallest radius of 30 pixels");
+    if (r.minDefocusMm == r.seeingMinMm)
+        limit = Tr("la turbulence (FWHM sous un dixième du rayon)", "the seeing (FWHM under a tenth of the radius)");
+    if (r.minDefocusMm == r.causticMinMm)
+        limit = Tr("l'aberration attendue (jacobien au-dessus de 0,5)", "the expected aberration (Jacobian above 0.5)");
+    return Tr("La plus courte défocalisation utilisable (", "The shortest usable defocus (") + Mm(r.minDefocusMm) +
+           Tr(") est fixée par ", ") is set by ") + limit +
+           Tr(" ; le signal est d'autant plus fort que la défocalisation est courte, d'où la valeur "
+              "recommandée avec 20 % de marge.",
+              "; the signal grows as the defocus shortens, hence the recommended value with a 20 % margin.");
 }
 
 }  // namespace
@@ -148,7 +157,7 @@ int RunPlan(const PlanInput& input, bool json, std::ostream& out, std::ostream& 
     std::string reason;
     const auto plan = PlanDefocus(input, &reason);
     if (!plan) {
-        err << "frontlys-cli plan: Paramètre invalide (" << reason << ")\n";
+        err << "frontlys-cli plan: " << Tr("Paramètre invalide", "Invalid parameter") << " (" << reason << ")\n";
         return 2;
     }
     const PlanResult& r = *plan;
@@ -168,16 +177,17 @@ int RunPlan(const PlanInput& input, bool json, std::ostream& out, std::ostream& 
         return 0;
     }
     const auto line = [&](const char* what, double mm, double px) {
-        out << what << Mm(mm) << " (rayon " << FormatFloat("0.0", px) << " pixels)\n";
+        out << what << Mm(mm) << Tr(" (rayon ", " (radius ") << FormatFloat("0.0", px) << " pixels)\n";
     };
     if (r.feasible) {
-        line("Défocalisation recommandée : ", r.recommendedDefocusMm, r.recommendedRadiusPx);
-        line("Minimale : ", r.minDefocusMm, r.minRadiusPx);
-        line("Maximale : ", r.maxDefocusMm, r.maxRadiusPx);
+        line(Tr("Défocalisation recommandée : ", "Recommended defocus: "), r.recommendedDefocusMm, r.recommendedRadiusPx);
+        line(Tr("Minimale : ", "Shortest: "), r.minDefocusMm, r.minRadiusPx);
+        line(Tr("Maximale : ", "Longest: "), r.maxDefocusMm, r.maxRadiusPx);
     }
-    out << "Limites : rayon de 30 à 80 pixels de " << Mm(r.radiusMinMm) << " à " << Mm(r.radiusMaxMm)
-        << ", turbulence dès " << Mm(r.seeingMinMm) << ", caustique dès "
-        << (std::isfinite(r.causticMinMm) ? Mm(r.causticMinMm) : std::string("(jamais)")) << "\n"
+    out << Tr("Limites : rayon de 30 à 80 pixels de ", "Limits: radius of 30 to 80 pixels from ") << Mm(r.radiusMinMm)
+        << Tr(" à ", " to ") << Mm(r.radiusMaxMm) << Tr(", turbulence dès ", ", seeing from ") << Mm(r.seeingMinMm)
+        << Tr(", caustique dès ", ", caustic from ")
+        << (std::isfinite(r.causticMinMm) ? Mm(r.causticMinMm) : std::string(Tr("(jamais)", "(never)"))) << "\n"
         << r.why << "\n";
     return 0;
 }
