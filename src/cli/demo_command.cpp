@@ -76,10 +76,14 @@ int RunDemo(const std::filesystem::path& folder, std::ostream& out, std::ostream
         return 2;
     }
     const auto& r = report.value();
-    out << Tr("Analyse : rayons des pupilles ", "Analysis: pupil radii ") << Fixed(r.radiusIntraPx, 2) << Tr(" et ", " and ")
-        << Fixed(r.radiusExtraPx, 2) << Tr(" pix (géométrique ", " px (geometric ") << Fixed(DonutRadiusPx(params), 2)
-        << Tr("), défocalisation ", "), defocus ") << (r.defocusComputed ? Tr("calculée ", "computed ") : "")
-        << Fixed(r.defocusMm, 3) << Tr(" mm (vraie ", " mm (true ") << Fixed(params.defocusMm, 3) << "), NIter " << r.niter
+    out << Tr("Analyse : rayons des pupilles ", "Analysis: pupil radii ") << Fixed(r.radiusIntraPx, 2)
+        << Tr(" et ", " and ") << Fixed(r.radiusExtraPx, 2) << Tr(" pix (géométrique ", " px (geometric ")
+        << Fixed(DonutRadiusPx(params), 2) << Tr("), défocalisation ", "), defocus ")
+        << (r.defocusComputed ? Tr("calculée ", "computed ") : "") << Fixed(r.defocusMm, 3)
+        << Tr(" mm (vraie ", " mm (true ") << Fixed(params.defocusMm, 3) << "), "
+        << (r.compensated ? std::string(Tr("correction analytique, ", "analytic correction, ")) +
+                                std::to_string(r.compensated->passes) + " passes"
+                          : "NIter " + std::to_string(r.niter))
         << "\n\n";
     PrintComparison(params, r, out);
     Progress("Écriture des résultats");
