@@ -255,27 +255,44 @@ Status CheckInputs(const TImageRec& wavefront, double lambdaRef, int factor)
     return Status::Ok();
 }
 
+std::vector<std::uint8_t> PupilOf(const TImageRec& w)
+{
+    std::vector<std::uint8_t> pupil(std::size_t(w.Width) * w.Height);
+    for (int r = 0; r < w.Height; ++r)
+        for (int c = 0; c < w.Width; ++c) pupil[std::size_t(r) * w.Width + c] = w.InMask(r, c);
+    return pupil;
+}
+
 }  // namespace
 
-Result<PsfImages> ComputePsf(const TImageRec& wavefront, double lambdaRef, int factor, PsfMethod method)
+Result<PsfImages> ComputePsf(
+    const TImageRec& wavefront, double lambdaRef, int factor, PsfMethod method, AberrationFreePsfMemo* memo)
 {
     if (Status status = CheckInputs(wavefront, lambdaRef, factor); !status.ok()) return status;
     const Layout lay = MakeLayout(wavefront.Width, wavefront.Height, factor);
     const Pupil pupil = MakePupil(wavefront, 2 * std::numbers::pi / lambdaRef);
     const bool padded =
         method == PsfMethod::PaddedFft || (method == PsfMethod::Automatic && PaddedFftIsCheaper(pupil, lay));
+    std::vector<std::uint8_t> mask = memo ? PupilOf(wavefront) : std::vector<std::uint8_t>{};
+    const bool known = memo && memo->width == lay.w && memo->height == lay.h && memo->factor == factor &&
+                       memo->method == method && memo->pupil == mask;
     std::vector<double> free, real;
     if (pupil.bw == 0) {
         free.assign(std::size_t(lay.w) * lay.h, 0.0);
         real = free;
     } else if (padded) {
-        free = PrunedFftPower(pupil, pupil.amplitude.data(), nullptr, lay);
+        if (!known) free = PrunedFftPower(pupil, pupil.amplitude.data(), nullptr, lay);
         real = PrunedFftPower(pupil, pupil.re.data(), pupil.im.data(), lay);
     } else {
         const Kernel eu = MakeKernel(lay, lay.w, lay.cx, pupil.x0, pupil.bw);
         const Kernel ev = MakeKernel(lay, lay.h, lay.cy, pupil.y0, pupil.bh);
-        free = MatrixFourierPower(pupil, pupil.amplitude.data(), nullptr, lay, eu, ev);
+        if (!known) free = MatrixFourierPower(pupil, pupil.amplitude.data(), nullptr, lay, eu, ev);
         real = MatrixFourierPower(pupil, pupil.re.data(), pupil.im.data(), lay, eu, ev);
+    }
+    if (known) {
+        free = memo->power;
+    } else if (memo) {
+        *memo = {lay.w, lay.h, factor, method, std::move(mask), free};
     }
     return PsfImages{PsfImage(lay, free), PsfImage(lay, real)};
 }

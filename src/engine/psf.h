@@ -11,6 +11,9 @@
 // the Strehl ratio. Only the needed samples are computed (matrix Fourier transform) when that is
 // cheaper than the zero-padded transform; both give the same values to rounding.
 
+#include <cstdint>
+#include <vector>
+
 #include "core/image_rec.h"
 #include "core/status.h"
 
@@ -25,12 +28,23 @@ struct PsfImages {
 
 inline constexpr int kMaxPsfTransformSize = 1 << 16;
 
+// The aberration-free PSF depends only on the pupil (the mask), the size, the factor and the
+// method: a caller that keeps this record between calls gets it back without a transform while
+// they are unchanged.
+struct AberrationFreePsfMemo {
+    int width = 0, height = 0, factor = 0;
+    PsfMethod method = PsfMethod::Automatic;
+    std::vector<std::uint8_t> pupil;  // InMask per pixel
+    std::vector<double> power;
+};
+
 // Refused, with nothing produced, for a wavefront without pixels or axes, a wavelength that is not
 // a positive number, or a factor below 1 or whose transform size would pass kMaxPsfTransformSize.
 Result<PsfImages> ComputePsf(const TImageRec& wavefront,
                              double lambdaRef,
                              int factor,
-                             PsfMethod method = PsfMethod::Automatic);
+                             PsfMethod method = PsfMethod::Automatic,
+                             AberrationFreePsfMemo* memo = nullptr);
 
 // At every mask pixel, value = (c / a) x + (b / a) y in reduced pupil coordinates; other pixels are
 // left alone. a = 0 changes nothing.

@@ -184,6 +184,25 @@ TEST(Psf, EmptyMaskGivesDarkImages)
     EXPECT_EQ(Peak(*psf.aberrationFree), 0);
 }
 
+TEST(Psf, MemoOfTheAberrationFreePsfServesTheSamePupilOnly)
+{
+    ImageSlot w = Wavefront(32, 32, 14);
+    AberrationFreePsfMemo memo;
+    auto psf = [&](double lambda, int factor) {
+        const PsfImages images = ComputePsf(*w, lambda, factor, PsfMethod::Automatic, &memo).take();
+        const double centre = images.aberrationFree->At(16, 16);
+        memo.power.assign(memo.power.size(), 7.0);  // a reused memo shows through
+        return centre;
+    };
+    const double fresh = psf(kLambda, 2);
+    EXPECT_EQ(psf(2 * kLambda, 2), 7.0);  // same pupil, another wavelength
+    EXPECT_NE(psf(kLambda, 4), 7.0);      // another factor
+    w->MaskAt(16, 3) = 0;
+    const double otherPupil = psf(kLambda, 4);
+    EXPECT_NE(otherPupil, 7.0);
+    EXPECT_NEAR(psf(kLambda, 2), fresh, 0.01 * fresh);  // computed afresh for the new pupil
+}
+
 TEST(TiltPlane, WritesMaskPixelsOnly)
 {
     ImageSlot w = Wavefront(16, 16, 7);
