@@ -47,7 +47,8 @@ Status Reconstruct(TestSession& s, WavefrontWork& w, const ProgressFn& progress)
     w.intra = CopyOf(*s.ImageIntra);
     w.extra = CopyOf(*s.ImageExtra);
     w.signal = CopyOf(*s.ImageSignal);
-    auto loop = CorrectionLoop(geometry, *w.intra, *w.extra, *w.residu, *w.brut, *w.signal, nIter);
+    // The loop works on these copies directly; the session keeps its images until the commit.
+    auto loop = CorrectionLoopInPlace(geometry, *w.intra, *w.extra, *w.residu, *w.brut, *w.signal, nIter);
     if (!loop.ok()) return loop.status();
     MeasureObstruction(*w.residu);
     if (s.Prefs.AjustAuto) (void)FitZernike(*w.residu, s.Basis, MasqueAjustement, s.CoefResidu);

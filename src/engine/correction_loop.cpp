@@ -56,17 +56,15 @@ double RmsInMask(const TImageRec& image)
     return std::sqrt(std::max(0.0, q / n - mean * mean));
 }
 
-Result<CorrectionSummary> CorrectionLoop(const TestGeometry& geometry,
-                                         TImageRec& intra,
-                                         TImageRec& extra,
-                                         TImageRec& residual,
-                                         TImageRec& total,
-                                         TImageRec& signal,
-                                         int nIter)
+Result<CorrectionSummary> CorrectionLoopInPlace(const TestGeometry& geometry,
+                                                TImageRec& a,
+                                                TImageRec& b,
+                                                TImageRec& pass,
+                                                TImageRec& sum,
+                                                TImageRec& sig,
+                                                int nIter)
 {
-    if (Status s = CheckLoopInput(geometry, intra, extra, residual, total, signal, nIter); !s.ok()) return s;
-    // Work on copies: a pass refused half-way leaves the caller's images as they were.
-    TImageRec a = intra, b = extra, pass = residual, sum = total, sig = signal;
+    if (Status s = CheckLoopInput(geometry, a, b, pass, sum, sig, nIter); !s.ok()) return s;
     ClearImage(sum);
     CorrectionSummary summary;
     for (int i = 0; i < nIter; ++i) {
@@ -83,6 +81,22 @@ Result<CorrectionSummary> CorrectionLoop(const TestGeometry& geometry,
         sum.Obstruction = pass.Obstruction;
         sum.Kind = static_cast<std::uint8_t>(ImageKind::Wavefront);
     }
+    return summary;
+}
+
+Result<CorrectionSummary> CorrectionLoop(const TestGeometry& geometry,
+                                         TImageRec& intra,
+                                         TImageRec& extra,
+                                         TImageRec& residual,
+                                         TImageRec& total,
+                                         TImageRec& signal,
+                                         int nIter)
+{
+    if (Status s = CheckLoopInput(geometry, intra, extra, residual, total, signal, nIter); !s.ok()) return s;
+    // Work on copies: a pass refused half-way leaves the caller's images as they were.
+    TImageRec a = intra, b = extra, pass = residual, sum = total, sig = signal;
+    Result<CorrectionSummary> summary = CorrectionLoopInPlace(geometry, a, b, pass, sum, sig, nIter);
+    if (!summary.ok()) return summary;
     intra = std::move(a);
     extra = std::move(b);
     residual = std::move(pass);

@@ -33,4 +33,14 @@ Result<CorrectionSummary> CorrectionLoop(const TestGeometry& geometry,
                                          TImageRec& signal,
                                          int nIter);
 
+// The same on the caller's images themselves, for a caller that hands over copies of its own: on
+// refusal after the checks they hold whatever the failing pass left.
+Result<CorrectionSummary> CorrectionLoopInPlace(const TestGeometry& geometry,
+                                                TImageRec& intra,
+                                                TImageRec& extra,
+                                                TImageRec& residual,
+                                                TImageRec& total,
+                                                TImageRec& signal,
+                                                int nIter);
+
 }  // namespace frontlys
