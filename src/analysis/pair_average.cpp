@@ -21,27 +21,35 @@ double Median(std::vector<double> v)
     return 0.5 * (upper + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid)));
 }
 
-// Root mean square over terms 5..22 of (value - median) / robust sigma; terms without spread skipped.
+// Root mean square over terms 5..22 of (value - median of the term) / robust sigma. The sigma pools
+// every pair and term: taken term by term, a median absolute deviation of three or four pairs is
+// too unsteady to judge by.
 std::vector<double> Deviations(const std::vector<PairCoefficients>& pairs, const std::vector<std::size_t>& usable)
 {
-    std::vector<double> sum(pairs.size(), 0.0);
-    std::vector<int> count(pairs.size(), 0);
     const std::size_t terms = pairs[usable.front()].rmsNm.size();
-    for (std::size_t k = kFirstTerm - 1; k < std::min<std::size_t>(kLastTerm, terms); ++k) {
+    const std::size_t last = std::min<std::size_t>(kLastTerm, terms);
+    std::vector<double> offsets;  // [pair][term], row per usable pair
+    for (std::size_t k = kFirstTerm - 1; k < last; ++k) {
         std::vector<double> values;
         for (std::size_t i : usable) values.push_back(pairs[i].rmsNm[k]);
         const double median = Median(values);
-        for (double& v : values) v = std::abs(v - median);
-        const double sigma = 1.4826 * Median(values);
-        if (!(sigma > 0)) continue;
-        for (std::size_t i : usable) {
-            const double z = (pairs[i].rmsNm[k] - median) / sigma;
-            sum[i] += z * z;
-            ++count[i];
-        }
+        for (std::size_t i : usable) offsets.push_back(pairs[i].rmsNm[k] - median);
     }
     std::vector<double> d(pairs.size(), std::numeric_limits<double>::quiet_NaN());
-    for (std::size_t i : usable) d[i] = count[i] > 0 ? std::sqrt(sum[i] / count[i]) : 0.0;
+    if (offsets.empty()) {
+        for (std::size_t i : usable) d[i] = 0;
+        return d;
+    }
+    std::vector<double> spread(offsets.size());
+    for (std::size_t j = 0; j < offsets.size(); ++j) spread[j] = std::abs(offsets[j]);
+    const double sigma = 1.4826 * Median(spread);
+    const std::size_t n = usable.size();
+    for (std::size_t u = 0; u < n; ++u) {
+        double sum = 0;
+        int count = 0;
+        for (std::size_t j = u; j < offsets.size(); j += n, ++count) sum += offsets[j] * offsets[j];
+        d[usable[u]] = sigma > 0 ? std::sqrt(sum / count) / sigma : 0.0;
+    }
     return d;
 }
 

@@ -177,8 +177,12 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
     std::vector<PairCoefficients> coefficients;
     std::vector<std::size_t> analysed;
     for (const FilePair& files : request.pairs) {
-        PairRun run{files, files.first.filename().string() + " / " + files.second.filename().string(), {}, {}, {}};
-        Progress("Paire " + std::to_string(runs.size() + 1) + " : " + run.name);
+        // The folder tells apart pairs whose files have the same names.
+        const auto label = [](const std::filesystem::path& p) {
+            return (p.parent_path().filename() / p.filename()).string();
+        };
+        PairRun run{files, label(files.first) + " / " + label(files.second), {}, {}, {}};
+        Progress(Tr("Paire ", "Pair ") + std::to_string(runs.size() + 1) + Tr(" : ", ": ") + run.name);
         AnalysisOptions options = request.analysis;
         options.intra = files.first;
         options.extra = files.second;

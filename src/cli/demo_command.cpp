@@ -8,6 +8,7 @@
 
 #include "cli/analyse_command.h"
 #include "cli/commands.h"
+#include "cli/demo_pairs.h"
 #include "cli/language.h"
 #include "cli/simulate_command.h"
 #include "core/numbers.h"
@@ -95,7 +96,7 @@ int RunDemo(const std::filesystem::path& folder, std::ostream& out, std::ostream
     out << "\n" << Tr("Fichiers et images écrits dans ", "Files and pictures written to ") << folder.string() << ":";
     for (const auto& f : written) out << " " << f.filename().string();
     out << "\n";
-    return 0;
+    return RunDemoPairs(folder / "pairs", out, err);
 }
 
 void AddDemoCommand(CLI::App& app, int* exitCode)
