@@ -45,11 +45,11 @@ TEST(Screenshots, DISABLED_WholeTestOnTheDemoPair)
     trigger("Front1");
     shot("front.png");
     for (const char* item : {"PSF1", "Interfrogramme1", "Ronchigramme1", "Juxtaposer1"}) trigger(item);
-    shot("frontlys.png");
+    shot("options.png");
     window.SetFormCourante(window.form(ImageKind::Wavefront));
     window.infos()->ShowResultsPage();
     window.infos()->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
-    shot("coefficients.png");
+    shot("frontlys.png");
 }
 
 }  // namespace
