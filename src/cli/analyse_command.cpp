@@ -40,7 +40,9 @@ const std::vector<std::string> kResultNames = {"coefficients.txt",
                                                "interferogram.png",
                                                "ronchigram.png"};
 
-std::string PictureTitle(const std::string& what, const AnalysisReport& r, const std::filesystem::path& source)
+std::string PictureTitle(const std::string& what,
+                         const AnalysisReport& r,
+                         const std::filesystem::path& source)
 {
     return source.filename().string() + " : " + what + "\nD " + FormatGeneral(r.diameterMm) + " mm, F " +
            FormatGeneral(r.focalMm) + " mm, " + Tr("défoc. ", "defocus ") + FormatFixed(r.defocusMm, 3) +
@@ -60,10 +62,18 @@ Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const Ou
     };
     const Picture pictures[] = {
         {s.ImageIntra.get(), "intra.png", "image intra-focale", "intra-focal image", false},
-        {s.ImageExtra.get(), "extra.png", "image extra-focale (tournée de 180°)", "extra-focal image (turned 180°)", false},
+        {s.ImageExtra.get(),
+         "extra.png",
+         "image extra-focale (tournée de 180°)",
+         "extra-focal image (turned 180°)",
+         false},
         {s.ImageSignal.get(), "signal.png", "signal", "signal", false},
         {s.ImageFront.get(), "wavefront.png", "front d'onde (nm)", "wavefront (nm)", false},
-        {s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr, "residual.png", "front résiduel (nm)", "residual wavefront (nm)", false},
+        {s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr,
+         "residual.png",
+         "front résiduel (nm)",
+         "residual wavefront (nm)",
+         false},
         {s.ImagePSF.get(), "psf.png", "PSF, échelle log", "PSF, log scale", true},
         {s.ImageInterfero.get(), "interferogram.png", "interférogramme", "interferogram", false},
         {s.ImageRonchi.get(), "ronchigram.png", "Ronchigramme", "Ronchigram", false},
@@ -93,7 +103,8 @@ std::vector<std::filesystem::path> FilesOf(const OutputSet& set)
     std::vector<std::filesystem::path> files;
     std::error_code ec;
     for (const std::string& name : kResultNames)
-        if (name == "results.json" || std::filesystem::exists(set.Staged(name), ec)) files.push_back(set.Final(name));
+        if (name == "results.json" || std::filesystem::exists(set.Staged(name), ec))
+            files.push_back(set.Final(name));
     return files;
 }
 
@@ -108,12 +119,15 @@ Status WriteSet(const AnalysisReport& report, const AnalysisOptions& options, co
         // The two writers leave "," behind them; the pictures and stdout keep the caller's separator.
         ScopedDecimalSeparator keep(DecimalSeparator());
         // Line 1 names the file where it ends up, not where it is staged.
-        const std::string text = CoefficientFileText(
-            std::filesystem::absolute(set.Final("coefficients.txt")).string(), report.termNames, report.zernikeRmsNm);
+        const std::string text =
+            CoefficientFileText(std::filesystem::absolute(set.Final("coefficients.txt")).string(),
+                                report.termNames,
+                                report.zernikeRmsNm);
         if (Status st = WriteFileAtomically(set.Staged("coefficients.txt"), text); !st.ok()) return st;
         if (Status st = WriteOpdFile(set.Staged("wavefront.opd"), s.ImageFront.get()); !st.ok()) return st;
     }
-    if (Status st = WriteCoefficientCsv(set.Staged("coefficients.csv"), CoefficientRows(report)); !st.ok()) return st;
+    if (Status st = WriteCoefficientCsv(set.Staged("coefficients.csv"), CoefficientRows(report)); !st.ok())
+        return st;
     if (Status st = WritePictures(report, options, set); !st.ok()) return st;
     return WriteFileAtomically(set.Staged("results.json"), JsonText(report, options, FilesOf(set)));
 }
@@ -141,9 +155,9 @@ std::string CorrectionLine(const AnalysisReport& r)
     if (!r.compensated) return Tr("Correction : numérique\n", "Correction: numeric\n");
     const CompensatedSummary& c = *r.compensated;
     return std::string(Tr("Correction : analytique, ", "Correction: analytic, ")) + std::to_string(c.passes) +
-           " passes (" + c.stop + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) + " / " +
-           FormatFixed(c.backgroundAdu[1], 1) + " ADU, " + Tr("jacobien minimal ", "smallest Jacobian ") +
-           FormatFixed(c.minJacobian, 2) + "\n";
+           " passes (" + c.stop + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) +
+           " / " + FormatFixed(c.backgroundAdu[1], 1) + " ADU, " +
+           Tr("jacobien minimal ", "smallest Jacobian ") + FormatFixed(c.minJacobian, 2) + "\n";
 }
 
 }  // namespace
@@ -153,20 +167,20 @@ std::string SummaryText(const AnalysisReport& r)
     std::ostringstream o;
     o << Tr("Diamètre : ", "Diameter: ") << FormatGeneral(r.diameterMm) << " mm\n"
       << Tr("Distance focale : ", "Focal length: ") << FormatGeneral(r.focalMm) << " mm\n"
-      << Tr("Taille pixels CCD : ", "Pixel size: ") << FormatGeneral(r.pixelUm) << " um, binning " << r.binning
-      << " x " << r.softwareBinning << Tr(" (acquisition x logiciel)\n", " (acquisition x software)\n")
+      << Tr("Taille pixels CCD : ", "Pixel size: ") << FormatGeneral(r.pixelUm) << " um, binning "
+      << r.binning << " x " << r.softwareBinning
+      << Tr(" (acquisition x logiciel)\n", " (acquisition x software)\n")
       << Tr("Défocalisation : ", "Defocus: ") << FormatFloat("0.000", r.defocusMm) << " mm"
-      << (r.defocusComputed ? Tr(" (calculée depuis les rayons)", " (computed from the pupil radii)") : "") << "\n"
+      << (r.defocusComputed ? Tr(" (calculée depuis les rayons)", " (computed from the pupil radii)") : "")
+      << "\n"
       << Tr("NIter : ", "NIter: ") << r.niter << Tr(", NPolyZern : ", ", NPolyZern: ") << r.npoly
-      << Tr(", LambdaRef : ", ", LambdaRef: ") << FormatGeneral(r.lambdaNm)
-      << " nm\n"
+      << Tr(", LambdaRef : ", ", LambdaRef: ") << FormatGeneral(r.lambdaNm) << " nm\n"
       << Tr("Pupille intra : rayon ", "Intra pupil: radius ") << FormatFloat("0.00", r.radiusIntraPx)
       << " pix, centre " << Centre(r.centreIntra) << "\n"
       << Tr("Pupille extra : rayon ", "Extra pupil: radius ") << FormatFloat("0.00", r.radiusExtraPx)
       << " pix, centre " << Centre(r.centreExtra) << "\n"
       << Tr("Obstruction : ", "Obstruction: ") << FormatFloat("0.00", r.obstruction) << "\n"
-      << CorrectionLine(r)
-      << Tr("PTV : ", "PTV: ") << r.ptvText << "  " << r.ptvWaves << "\n"
+      << CorrectionLine(r) << Tr("PTV : ", "PTV: ") << r.ptvText << "  " << r.ptvWaves << "\n"
       << Tr("RMS : ", "RMS: ") << r.rmsText << "  " << r.rmsWaves << "\n"
       << Tr("Rapport de Strehl : ", "Strehl ratio: ") << r.strehlText << "\n"
       << Tr("Coefficients de Zernike (nm RMS) :\n", "Zernike coefficients (nm RMS):\n");
@@ -227,13 +241,19 @@ namespace {
 Status CheckRequest(const AnalyseRequest& request)
 {
     const AnalysisOptions& o = request.analysis;
-    const auto bad = [](std::string reason) { return Status::Fail(StatusCode::OutOfRange, "Paramètre invalide", reason); };
+    const auto bad = [](std::string reason) {
+        return Status::Fail(StatusCode::OutOfRange, "Paramètre invalide", reason);
+    };
     const auto positive = [&](const std::optional<double>& v, const char* option) -> Status {
         if (!v || (std::isfinite(*v) && *v > 0)) return Status::Ok();
-        return bad(std::string(option) + (*v < 0 ? Tr(" est négatif", " is negative") : Tr(" doit être positif", " must be positive")) +
-                   ": " + FormatGeneral(*v));
+        return bad(
+            std::string(option) +
+            (*v < 0 ? Tr(" est négatif", " is negative") : Tr(" doit être positif", " must be positive")) +
+            ": " + FormatGeneral(*v));
     };
-    for (Status s : {positive(o.diameterMm, "--diameter"), positive(o.focalMm, "--focal"), positive(o.pixelUm, "--pixel"),
+    for (Status s : {positive(o.diameterMm, "--diameter"),
+                     positive(o.focalMm, "--focal"),
+                     positive(o.pixelUm, "--pixel"),
                      positive(o.defocusMm, "--defocus")})
         if (!s.ok()) return s;
     if (o.softwareBinning < 1 || o.softwareBinning > 8)
@@ -241,8 +261,10 @@ Status CheckRequest(const AnalyseRequest& request)
     if (o.prefsFile) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(*o.prefsFile, ec) || ::access(o.prefsFile->c_str(), R_OK) != 0)
-            return Status::Fail(StatusCode::NotFound, "Fichier de préférences illisible",
-                                o.prefsFile->string() + Tr(" : pas un fichier lisible", ": not a readable file"));
+            return Status::Fail(
+                StatusCode::NotFound,
+                "Fichier de préférences illisible",
+                o.prefsFile->string() + Tr(" : pas un fichier lisible", ": not a readable file"));
     }
     if (request.outDir) return CheckOutputFolder(*request.outDir);
     return Status::Ok();
@@ -267,10 +289,11 @@ int RunAnalyse(const AnalyseRequest& request)
     std::vector<std::filesystem::path> written;
     if (request.outDir) {
         Progress("Écriture des résultats");
-        if (Status s = WriteAnalysisOutputs(report, options, *request.outDir, &written); !s.ok()) return Refuse(s);
+        if (Status s = WriteAnalysisOutputs(report, options, *request.outDir, &written); !s.ok())
+            return Refuse(s);
         if (!Quiet() && !request.json)
-            std::cerr << "frontlys-cli: " << Tr("résultats écrits dans ", "results written to ") << request.outDir->string()
-                      << "\n";
+            std::cerr << "frontlys-cli: " << Tr("résultats écrits dans ", "results written to ")
+                      << request.outDir->string() << "\n";
     }
     std::cout << (request.json ? JsonText(report, options, written) : SummaryText(report)) << std::flush;
     return 0;
@@ -316,17 +339,22 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option_function<std::string>(
            "--correction",
            [request](const std::string& v) { request->analysis.analytic = v == "analytic"; },
-           "analytic: the compensated analysis of the raw frames; numeric: the correction loop of --niter passes "
+           "analytic: the compensated analysis of the raw frames; numeric: the correction loop of --niter "
+           "passes "
            "(default: preference, analytic)")
         ->check(CLI::IsMember({"analytic", "numeric"}));
-    cmd->add_option("--refine", o.refineRounds,
-                    "Rounds of the forward-model refinement of the analytic correction, 0 to skip it (default 4)");
-    cmd->add_option("--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
+    cmd->add_option(
+        "--refine",
+        o.refineRounds,
+        "Rounds of the forward-model refinement of the analytic correction, 0 to skip it (default 4)");
+    cmd->add_option(
+        "--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
     cmd->add_option("--max-passes", o.maxPasses, "Cap on the passes of the analytic correction (default 14)");
     cmd->add_option("--obstruction", o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
-    cmd->add_option("--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
+    cmd->add_option(
+        "--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
     cmd->callback([request, defocus, intra, extra, pairOptions, exitCode] {
         request->analysis.intra = *intra;

@@ -33,8 +33,9 @@ void ReportRefusal(const Status& s, std::ostream& err) { PrintRefusal(err, "demo
 
 void PrintComparison(const SimulationParams& truth, const AnalysisReport& report, std::ostream& out)
 {
-    out << " k  " << std::left << std::setw(22) << Tr("terme", "term") << std::right << Padded(Tr("vrai", "true"), 9)
-        << Padded(Tr("trouvé", "found"), 9) << Padded(Tr("écart", "diff"), 9) << "   (nm RMS)\n";
+    out << " k  " << std::left << std::setw(22) << Tr("terme", "term") << std::right
+        << Padded(Tr("vrai", "true"), 9) << Padded(Tr("trouvé", "found"), 9) << Padded(Tr("écart", "diff"), 9)
+        << "   (nm RMS)\n";
     double sq = 0;
     int counted = 0;
     for (int k = 1; k <= static_cast<int>(report.zernikeRmsNm.size()); ++k) {
@@ -49,22 +50,23 @@ void PrintComparison(const SimulationParams& truth, const AnalysisReport& report
         }
     }
     if (counted > 0)
-        out << Tr("RMS des écarts, termes 5 à ", "RMS of the differences, terms 5 to ") << report.zernikeRmsNm.size() << ": "
-            << Fixed(std::sqrt(sq / counted), 2) << " nm\n";
+        out << Tr("RMS des écarts, termes 5 à ", "RMS of the differences, terms 5 to ")
+            << report.zernikeRmsNm.size() << ": " << Fixed(std::sqrt(sq / counted), 2) << " nm\n";
     auto waves = [](const std::string& text) { return text.empty() ? std::string() : " (" + text + ")"; };
     out << "PTV " << report.ptvText << waves(report.ptvWaves) << ", RMS " << report.rmsText
-        << waves(report.rmsWaves) << ", Strehl " << report.strehlText << Tr(" à ", " at ") << Fixed(report.lambdaNm, 0)
-        << " nm\n";
+        << waves(report.rmsWaves) << ", Strehl " << report.strehlText << Tr(" à ", " at ")
+        << Fixed(report.lambdaNm, 0) << " nm\n";
 }
 
 int RunDemo(const std::filesystem::path& folder, std::ostream& out, std::ostream& err)
 {
     const SimulationParams params = DemoParams();
     out << Tr("Test simulé : Newton de ", "Simulated test: ") << params.diameterMm << " mm f/"
-        << params.focalMm / params.diameterMm << Tr(", obstruction ", " Newtonian, obstruction ") << params.obstruction * 100
-        << Tr(" %, défocalisation ", " %, defocus ") << params.defocusMm << Tr(" mm, bande ", " mm, band ") << params.bandMinNm
-        << "-" << params.bandMaxNm << Tr(" nm, seeing ", " nm, seeing ") << params.seeingArcsec
-        << Tr(" seconde d'arc, ", " arcsec, ") << params.photons << Tr(" photo-électrons par image\n", " photo-electrons per image\n");
+        << params.focalMm / params.diameterMm << Tr(", obstruction ", " Newtonian, obstruction ")
+        << params.obstruction * 100 << Tr(" %, défocalisation ", " %, defocus ") << params.defocusMm
+        << Tr(" mm, bande ", " mm, band ") << params.bandMinNm << "-" << params.bandMaxNm
+        << Tr(" nm, seeing ", " nm, seeing ") << params.seeingArcsec << Tr(" seconde d'arc, ", " arcsec, ")
+        << params.photons << Tr(" photo-électrons par image\n", " photo-electrons per image\n");
     if (int rc = RunSimulate(params, folder, StampNow(10, FitsSampleFormat::UInt16), out, err); rc != 0)
         return rc;
     AnalysisOptions options;
@@ -93,7 +95,8 @@ int RunDemo(const std::filesystem::path& folder, std::ostream& out, std::ostream
         ReportRefusal(s, err);
         return 2;
     }
-    out << "\n" << Tr("Fichiers et images écrits dans ", "Files and pictures written to ") << folder.string() << ":";
+    out << "\n"
+        << Tr("Fichiers et images écrits dans ", "Files and pictures written to ") << folder.string() << ":";
     for (const auto& f : written) out << " " << f.filename().string();
     out << "\n";
     return RunDemoPairs(folder / "pairs", out, err);

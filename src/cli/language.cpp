@@ -52,7 +52,8 @@ constexpr std::pair<std::string_view, std::string_view> kEnglishPrefixes[] = {
 
 // Technical reasons, for a French run: the phrases our own modules and the system write.
 constexpr std::pair<std::string_view, std::string_view> kFrenchReasons[] = {
-    {"not a FITS file: the first card is not SIMPLE", "pas un fichier FITS : la première carte n'est pas SIMPLE"},
+    {"not a FITS file: the first card is not SIMPLE",
+     "pas un fichier FITS : la première carte n'est pas SIMPLE"},
     {"not a FITS file: shorter than one 2880-byte header block",
      "pas un fichier FITS : plus court qu'un bloc d'en-tête de 2880 octets"},
     {"truncated header: no END card", "en-tête tronqué : pas de carte END"},
@@ -135,7 +136,8 @@ void Progress(std::string_view french)
 void PrintRefusal(std::ostream& err, std::string_view command, const Status& status)
 {
     // The reader says "not found" for every refusal; a file that exists was found but not understood.
-    const bool unreadable = status.code == StatusCode::BadFormat && status.message == "L'image est introuvable";
+    const bool unreadable =
+        status.code == StatusCode::BadFormat && status.message == "L'image est introuvable";
     const std::string message = Translated(unreadable ? "Image FITS illisible" : status.message);
     err << "frontlys-cli " << command << ": " << message;
     if (!status.reason.empty()) err << " (" << TranslatedReason(status.reason) << ")";

@@ -1,9 +1,10 @@
 #include "cli/output_set.h"
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "cli/language.h"
 
@@ -79,9 +80,11 @@ Status CheckOutputFolder(const std::filesystem::path& folder)
         return Status::Ok();
     }
     // To be made: the nearest existing parent must be a folder we may write in.
-    while (p.has_parent_path() && p != p.parent_path() && !std::filesystem::exists(p, ec)) p = p.parent_path();
+    while (p.has_parent_path() && p != p.parent_path() && !std::filesystem::exists(p, ec))
+        p = p.parent_path();
     if (!std::filesystem::is_directory(p, ec)) return Unusable(folder, p.string() + " is not a folder");
-    if (::access(p.c_str(), W_OK | X_OK) != 0) return Unusable(folder, p.string() + ": " + std::strerror(errno));
+    if (::access(p.c_str(), W_OK | X_OK) != 0)
+        return Unusable(folder, p.string() + ": " + std::strerror(errno));
     return Status::Ok();
 }
 
@@ -98,7 +101,10 @@ Status OutputSet::Begin()
     std::error_code ec;
     m_madeFolder = !std::filesystem::exists(m_folder, ec);
     std::filesystem::create_directories(m_folder, ec);
-    if (ec) return Status::Fail(StatusCode::IoError, "Dossier de sortie impossible à créer", m_folder.string() + ": " + ec.message());
+    if (ec)
+        return Status::Fail(StatusCode::IoError,
+                            "Dossier de sortie impossible à créer",
+                            m_folder.string() + ": " + ec.message());
     HoldInterrupts(true);
     m_signalsHeld = true;
     g_setCommitted = 0;
@@ -128,7 +134,8 @@ Status OutputSet::Commit()
             std::filesystem::rename(staged, final, ec);
             if (ec) {
                 RollBack();
-                return Status::Fail(StatusCode::IoError, "Erreur d'écriture du fichier " + final.string(), ec.message());
+                return Status::Fail(
+                    StatusCode::IoError, "Erreur d'écriture du fichier " + final.string(), ec.message());
             }
             m_written.push_back(final);
         } else if (std::filesystem::is_regular_file(final, ec)) {
@@ -146,7 +153,8 @@ Status OutputSet::AsFinal(Status failure) const
     if (m_staging.empty()) return failure;
     const std::string hidden = m_staging.string(), shown = m_folder.string();
     for (std::string* text : {&failure.message, &failure.reason})
-        for (auto at = text->find(hidden); at != std::string::npos; at = text->find(hidden, at + shown.size()))
+        for (auto at = text->find(hidden); at != std::string::npos;
+             at = text->find(hidden, at + shown.size()))
             text->replace(at, hidden.size(), shown);
     return failure;
 }

@@ -1,12 +1,13 @@
 #include "cli/pictures.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QStringList>
-#include <algorithm>
-#include <cmath>
 
 #include "cli/language.h"
 #include "display/bitmap_files.h"
@@ -15,16 +16,20 @@
 namespace frontlys::cli {
 namespace {
 
-constexpr int kMinSide = 320;   // a small pupil is enlarged by a whole factor up to this
+constexpr int kMinSide = 320;  // a small pupil is enlarged by a whole factor up to this
 constexpr int kTitleLine = 16;
 constexpr int kTitleHeight = 2 * kTitleLine + 4;
 constexpr int kBarWidth = 18;
 constexpr int kLabelWidth = 96;
 constexpr int kMargin = 6;
 
-WindowPalettes PalettesOf(const Tpreferences& p) { return {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero}; }
+WindowPalettes PalettesOf(const Tpreferences& p)
+{
+    return {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero};
+}
 
-void DrawColourBar(QPainter& painter, TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec, QRect bar)
+void DrawColourBar(
+    QPainter& painter, TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec, QRect bar)
 {
     CurrentDisplay current;
     current.Settings = WindowSettingsForKind(image.Kind, PalettesOf(prefs), {});
@@ -40,7 +45,8 @@ void DrawColourBar(QPainter& painter, TImageRec& image, const Tpreferences& pref
     painter.drawText(top, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(labels.Top));
     painter.drawText(bottom, Qt::AlignLeft | Qt::AlignBottom, QString::fromStdString(labels.Bottom));
     if (spec.log)
-        painter.drawText(QRect(x, bar.center().y() - 8, kLabelWidth - 6, 16), Qt::AlignLeft | Qt::AlignVCenter, "log10");
+        painter.drawText(
+            QRect(x, bar.center().y() - 8, kLabelWidth - 6, 16), Qt::AlignLeft | Qt::AlignVCenter, "log10");
 }
 
 }  // namespace
@@ -64,8 +70,10 @@ CropBox PupilCrop(const TImageRec& image)
     const double half = 1.25 * image.Radius;
     const int left = std::clamp(static_cast<int>(std::floor(image.CentreX - 1 - half)), 0, image.Width - 1);
     const int top = std::clamp(static_cast<int>(std::floor(image.CentreY - 1 - half)), 0, image.Height - 1);
-    const int right = std::clamp(static_cast<int>(std::ceil(image.CentreX - 1 + half)), left, image.Width - 1);
-    const int bottom = std::clamp(static_cast<int>(std::ceil(image.CentreY - 1 + half)), top, image.Height - 1);
+    const int right =
+        std::clamp(static_cast<int>(std::ceil(image.CentreX - 1 + half)), left, image.Width - 1);
+    const int bottom =
+        std::clamp(static_cast<int>(std::ceil(image.CentreY - 1 + half)), top, image.Height - 1);
     return {left, top, right - left + 1, bottom - top + 1};
 }
 
@@ -97,16 +105,24 @@ Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const
     painter.setPen(Qt::black);
     for (int i = 0; i < std::min<int>(2, static_cast<int>(lines.size())); ++i) {
         const QRect box(kMargin, 2 + i * kTitleLine, width - 2 * kMargin, kTitleLine);
-        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
+        painter.drawText(box,
+                         Qt::AlignLeft | Qt::AlignVCenter,
                          painter.fontMetrics().elidedText(lines[i], Qt::ElideMiddle, box.width()));
     }
     painter.drawImage(kMargin, kTitleHeight, cut);
-    DrawColourBar(painter, image, prefs, spec, QRect(kMargin + cut.width() + kMargin, kTitleHeight, kBarWidth, cut.height()));
+    DrawColourBar(painter,
+                  image,
+                  prefs,
+                  spec,
+                  QRect(kMargin + cut.width() + kMargin, kTitleHeight, kBarWidth, cut.height()));
     painter.end();
     return canvas;
 }
 
-Status WritePicture(TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec, const std::filesystem::path& file)
+Status WritePicture(TImageRec& image,
+                    const Tpreferences& prefs,
+                    const PictureSpec& spec,
+                    const std::filesystem::path& file)
 {
     auto picture = ComposePicture(image, prefs, spec);
     if (!picture.ok()) return picture.status();

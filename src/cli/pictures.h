@@ -3,9 +3,10 @@
 // frame), enlarged by a whole factor when small, and framed with a title line (file, kind of picture,
 // main parameters) and a colour bar whose labels lie inside the picture; a log scale says so.
 
-#include <QImage>
 #include <filesystem>
 #include <string>
+
+#include <QImage>
 
 #include "core/image_rec.h"
 #include "core/status.h"

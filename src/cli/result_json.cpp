@@ -56,7 +56,10 @@ Json ZernikeSet(const AnalysisReport& r)
                          {"noll", NollIndex(row.n, row.m, row.sine)},
                          {"n", row.n},
                          {"m", row.m},
-                         {"type", row.m == 0 ? "" : row.sine ? "sin" : "cos"},
+                         {"type",
+                          row.m == 0 ? ""
+                          : row.sine ? "sin"
+                                     : "cos"},
                          {"name", row.name},
                          {"peak_nm", Number(row.peakNm)},
                          {"rms_nm", Number(row.rmsNm)}});
@@ -65,9 +68,11 @@ Json ZernikeSet(const AnalysisReport& r)
         {"set", annular ? "annular" : "circular"},
         {"obstruction", Number(annular ? r.obstruction : 0)},
         {"normalisation",
-         "peak: each term is 1 at the edge of an unobstructed pupil; rms_nm = peak_nm / sqrt(n + 1) for m = 0, "
+         "peak: each term is 1 at the edge of an unobstructed pupil; rms_nm = peak_nm / sqrt(n + 1) for m = "
+         "0, "
          "/ sqrt(2 (n + 1)) for m > 0 (annular terms keep the mean square of the disc ones)"},
-        {"coordinates", "x to the right, y up on the intra-focal image as displayed, theta counter-clockwise from x"},
+        {"coordinates",
+         "x to the right, y up on the intra-focal image as displayed, theta counter-clockwise from x"},
         {"terms", terms},
     };
 }
@@ -109,19 +114,23 @@ std::vector<std::string> RunWarnings(const AnalysisReport& r)
     for (const Note& n : s.Warnings) out.push_back(CurrentLanguage() == Lang::Fr ? n.fr : n.en);
     const auto bad = [](const ImageSlot& image) { return image ? CountBadPixelsInPupil(*image) : 0; };
     if (const int n = bad(s.ImageIntra) + bad(s.ImageExtra); n > 0)
-        out.push_back(std::to_string(n) +
-                      Tr(" pixels défectueux (NaN ou infinis) dans les pupilles", " bad pixels (NaN or infinite) inside the pupils"));
+        out.push_back(std::to_string(n) + Tr(" pixels défectueux (NaN ou infinis) dans les pupilles",
+                                             " bad pixels (NaN or infinite) inside the pupils"));
     return out;
 }
 
-void DescribeAnalysis(Json& j, const AnalysisReport& r, const AnalysisOptions& o, const std::vector<std::filesystem::path>& files)
+void DescribeAnalysis(Json& j,
+                      const AnalysisReport& r,
+                      const AnalysisOptions& o,
+                      const std::vector<std::filesystem::path>& files)
 {
     j["tool"] = {{"name", "frontlys-cli"}, {"version", kToolVersion}};
     j["inputs"] = {{"intra", o.intra.string()}, {"extra", o.extra.string()}};
     j["parameters"] = Parameters(r, o);
     j["wavelength_nm"] = Number(r.lambdaNm);
-    j["units"] = {{"zernike_nm", "nm of wavefront, peak-normalised coefficients, term k at index k - 1, 28 "
-                                 "values (terms beyond npoly are 0)"},
+    j["units"] = {{"zernike_nm",
+                   "nm of wavefront, peak-normalised coefficients, term k at index k - 1, 28 "
+                   "values (terms beyond npoly are 0)"},
                   {"zernike_rms_nm", "nm RMS, the first npoly terms"},
                   {"ptv_nm", "nm"},
                   {"rms_nm", "nm"},
@@ -138,8 +147,9 @@ void DescribeAnalysis(Json& j, const AnalysisReport& r, const AnalysisOptions& o
     const std::vector<std::string> texts = RunWarnings(r);
     const std::size_t ignored = r.warnings.size(), checks = r.session->Warnings.size();
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        const std::string code = i < ignored ? "ignored" : i < ignored + checks ? r.session->Warnings[i - ignored].code
-                                                                                : "bad_pixels";
+        const std::string code = i < ignored            ? "ignored"
+                                 : i < ignored + checks ? r.session->Warnings[i - ignored].code
+                                                        : "bad_pixels";
         warnings.push_back({{"code", code}, {"text", texts[i]}});
     }
     j["warnings"] = warnings;

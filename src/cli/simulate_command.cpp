@@ -65,10 +65,14 @@ Status WriteWholePair(const std::filesystem::path& folder,
                       const SimulationStamp& stamp)
 {
     const SimulationFiles names = SimulationFileNames(".");
-    OutputSet set(folder, {names.intra.filename().string(), names.extra.filename().string(), names.truth.filename().string()});
+    OutputSet set(
+        folder,
+        {names.intra.filename().string(), names.extra.filename().string(), names.truth.filename().string()});
     if (Status s = set.Begin(); !s.ok()) return s;
-    if (Status s = WriteSimulationFiles(set.StagingFolder(), params, pair, stamp); !s.ok()) return set.AsFinal(s);
-    if (Status s = NameTruthWhereItEnds(set.Staged(names.truth.filename().string()), SimulationFileNames(folder).truth);
+    if (Status s = WriteSimulationFiles(set.StagingFolder(), params, pair, stamp); !s.ok())
+        return set.AsFinal(s);
+    if (Status s = NameTruthWhereItEnds(set.Staged(names.truth.filename().string()),
+                                        SimulationFileNames(folder).truth);
         !s.ok())
         return set.AsFinal(s);
     return set.Commit();
@@ -169,12 +173,13 @@ int RunSimulate(const SimulationParams& params,
     out << "intra: " << names.intra.string() << "\nextra: " << names.extra.string()
         << "\ntruth: " << names.truth.string() << "\n";
     out << Tr("rayon de l'anneau : ", "donut radius: ") << FormatFixed(DonutRadiusPx(params), 2)
-        << Tr(" pix, grille fine ", " px, fine grid ") << grid.n << " x " << grid.n << ", " << grid.oversample << " x "
-        << grid.oversample << Tr(" échantillons par pixel\n", " samples per pixel\n");
+        << Tr(" pix, grille fine ", " px, fine grid ") << grid.n << " x " << grid.n << ", " << grid.oversample
+        << " x " << grid.oversample << Tr(" échantillons par pixel\n", " samples per pixel\n");
     const int saturated = pair.value().intra.saturated + pair.value().extra.saturated;
     if (saturated > 0)
         err << "frontlys-cli: " << Tr("attention : ", "warning: ") << saturated
-            << Tr(" pixels saturés à 65535 ADU (baisser --photons)\n", " pixels saturated at 65535 ADU (lower --photons)\n");
+            << Tr(" pixels saturés à 65535 ADU (baisser --photons)\n",
+                  " pixels saturated at 65535 ADU (lower --photons)\n");
     return 0;
 }
 

@@ -38,7 +38,8 @@ struct Layout {
 
 Status CheckAxes(const TFitsHeader& h, int maxAxis)
 {
-    if (!SupportedBitpix(h.Bitpix)) return Refused("unsupported BITPIX = " + std::to_string(h.Bitpix) + " (8, 16, 32, -32 or -64)");
+    if (!SupportedBitpix(h.Bitpix))
+        return Refused("unsupported BITPIX = " + std::to_string(h.Bitpix) + " (8, 16, 32, -32 or -64)");
     if (h.Naxis < 2) return Refused("NAXIS = " + std::to_string(h.Naxis) + ": not an image");
     if (h.Naxis1 <= 0) return Refused("missing or invalid NAXIS1 = " + std::to_string(h.Naxis1));
     if (h.Naxis2 <= 0) return Refused("missing or invalid NAXIS2 = " + std::to_string(h.Naxis2));

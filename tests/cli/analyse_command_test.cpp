@@ -237,22 +237,30 @@ TEST_F(AnalyseCommandTest, ResizeBringsBothPupilsToOneRadius)
     EXPECT_NEAR(j["radius_extra_px"].get<double>(), j["radius_intra_px"].get<double>(), 0.5);
 }
 
+// The tests below check the tool, not the method: they run the quicker numeric correction.
+
 // Another program reads the JSON and the CSV without knowing this tool: the JSON says what every
 // number is, and both agree with each other and with the files on disk.
 TEST_F(AnalyseCommandTest, JsonAndCsvDescribeTheResultsForOtherPrograms)
 {
     const auto out = dir.path() / "described";
-    const CliRun run = Analyse(Pair() + " --json --npoly 15 --out '" + out.string() + "'");
+    const CliRun run =
+        Analyse(Pair() + " --correction numeric --json --npoly 15 --out '" + out.string() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto j = nlohmann::json::parse(run.out);
     EXPECT_EQ(j, nlohmann::json::parse(ReadAll(out / "results.json")));
     using T = nlohmann::json::value_t;
-    const std::pair<const char*, T> schema[] = {{"tool", T::object}, {"inputs", T::object},
-                                                {"parameters", T::object}, {"wavelength_nm", T::number_float},
-                                                {"units", T::object}, {"zernike", T::object},
+    const std::pair<const char*, T> schema[] = {{"tool", T::object},
+                                                {"inputs", T::object},
+                                                {"parameters", T::object},
+                                                {"wavelength_nm", T::number_float},
+                                                {"units", T::object},
+                                                {"zernike", T::object},
                                                 {"sign_convention", T::string},
                                                 {"wavefront_error_excludes_terms", T::array},
-                                                {"warnings", T::array}, {"notes", T::array}, {"files", T::array}};
+                                                {"warnings", T::array},
+                                                {"notes", T::array},
+                                                {"files", T::array}};
     for (const auto& [key, type] : schema) {
         ASSERT_TRUE(j.contains(key)) << key;
         EXPECT_EQ(j[key].type(), type) << key;
@@ -291,13 +299,13 @@ TEST_F(AnalyseCommandTest, JsonAndCsvDescribeTheResultsForOtherPrograms)
 TEST_F(AnalyseCommandTest, OutputSetIsWholeOrUntouched)
 {
     const auto out = dir.path() / "set";
-    ASSERT_EQ(Analyse(Pair() + " --niter 2 --out '" + out.string() + "'").status, 0);
+    ASSERT_EQ(Analyse(Pair() + " --correction numeric --niter 2 --out '" + out.string() + "'").status, 0);
     ASSERT_TRUE(std::filesystem::exists(out / "residual.png"));
     const std::string before = ReadAll(out / "coefficients.txt");
 
     // 20 kB files at most: the OPD file cannot be written.
-    CliRun run = Command("ulimit -f 40; '" + Cli() + "' --lang fr analyse " + Pair() + " --npoly 10 --out '" +
-                         out.string() + "'");
+    CliRun run = Command("ulimit -f 40; '" + Cli() + "' --lang fr analyse " + Pair() +
+                         " --correction numeric --npoly 10 --out '" + out.string() + "'");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Erreur d'écriture du fichier"), std::string::npos) << run.err;
     EXPECT_EQ(ReadAll(out / "coefficients.txt"), before);
@@ -306,10 +314,10 @@ TEST_F(AnalyseCommandTest, OutputSetIsWholeOrUntouched)
     for (const auto& e : std::filesystem::directory_iterator(out)) names.insert(e.path().filename().string());
     EXPECT_EQ(names.size(), 12u) << "no temporary file or folder beside the set";
 
-    ASSERT_EQ(Analyse(Pair() + " --out '" + out.string() + "'").status, 0);
+    ASSERT_EQ(Analyse(Pair() + " --correction numeric --out '" + out.string() + "'").status, 0);
     EXPECT_FALSE(std::filesystem::exists(out / "residual.png"));
 
-    run = Analyse(Pair() + " --out '" + files.intra.string() + "'");
+    run = Analyse(Pair() + " --correction numeric --out '" + files.intra.string() + "'");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Dossier de sortie inutilisable"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Ouverture des images"), std::string::npos) << "refused before computing";
@@ -317,11 +325,12 @@ TEST_F(AnalyseCommandTest, OutputSetIsWholeOrUntouched)
 
 TEST_F(AnalyseCommandTest, EveryLineInTheRunsLanguage)
 {
-    CliRun run = Command("LC_ALL= LC_MESSAGES= LANG=fr_FR.UTF-8 '" + Cli() + "' analyse " + Pair());
+    CliRun run = Command("LC_ALL= LC_MESSAGES= LANG=fr_FR.UTF-8 '" + Cli() +
+                         "' analyse --correction numeric " + Pair());
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Rapport de Strehl : "), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("Reconstruction du front d'onde..."), std::string::npos) << run.err;
-    run = Command("LANG=fr_FR.UTF-8 '" + Cli() + "' analyse " + Pair() + " --lang en");
+    run = Command("LANG=fr_FR.UTF-8 '" + Cli() + "' analyse " + Pair() + " --correction numeric --lang en");
     EXPECT_NE(run.out.find("Strehl ratio: "), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("Reconstructing the wavefront..."), std::string::npos) << run.err;
 
@@ -335,28 +344,29 @@ TEST_F(AnalyseCommandTest, EveryLineInTheRunsLanguage)
     EXPECT_NE(run.err.find("unreadable FITS image ("), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("truncated: the data end early"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("not found"), std::string::npos) << run.err;
-    run = Command(en + Pair() + " --diameter -200");
+    run = Command(en + Pair() + " --correction numeric --diameter -200");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("--diameter is negative"), std::string::npos) << run.err;
 
     // No line of Qt's, no progress: a script sees only what it asked for.
-    run = Command("env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM '" + Cli() + "' analyse --quiet " + Pair() +
-                  " --out '" + (dir.path() / "quiet").string() + "'");
+    run = Command("env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM '" + Cli() +
+                  "' analyse --quiet --correction numeric " + Pair() + " --out '" +
+                  (dir.path() / "quiet").string() + "'");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
 }
 
 TEST_F(AnalyseCommandTest, InputChecks)
 {
-    CliRun run = Analyse(Pair() + " --prefs '" + dir.path().string() + "'");
+    CliRun run = Analyse(Pair() + " --correction numeric --prefs '" + dir.path().string() + "'");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Fichier de préférences illisible"), std::string::npos) << run.err;
-    EXPECT_EQ(Analyse(Pair() + " --software-binning 9").status, 2);
-    EXPECT_EQ(Analyse(Pair() + " --software-binning 0").status, 2);
+    EXPECT_EQ(Analyse(Pair() + " --correction numeric --software-binning 9").status, 2);
+    EXPECT_EQ(Analyse(Pair() + " --correction numeric --software-binning 0").status, 2);
 
     const auto prefs = dir.path() / "prefs.txt";
     std::ofstream(prefs) << "NIter=257\r\nNPolyZern=10\r\n";
-    run = Analyse(Pair() + " --json --prefs '" + prefs.string() + "'");
+    run = Analyse(Pair() + " --correction numeric --json --prefs '" + prefs.string() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("NIter"), std::string::npos) << "the rejected key is reported: " << run.err;
     const auto j = nlohmann::json::parse(run.out);
@@ -375,7 +385,7 @@ TEST_F(AnalyseCommandTest, InputChecks)
         .Real("XPIXELSZ", donut.pixelUm)
         .Pixels(v)
         .WriteTo(masked);
-    run = Analyse("'" + masked.string() + "' '" + files.extra.string() + "' --json");
+    run = Analyse("'" + masked.string() + "' '" + files.extra.string() + "' --json --correction numeric");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NEAR(nlohmann::json::parse(run.out)["radius_intra_px"].get<double>(), donut.radiusPx, 0.5);
 }

@@ -59,7 +59,8 @@ TEST(SimulateCommand, WritesBothImagesAndTheTruth)
     const std::string header = ReadText(folder / "intra.fits").substr(0, 2880 * 2);
     for (const char* card : {"FOCALLEN= ", "APTDIA  = ", "XBINNING= ", "XPIXSZ  = ", "EXPTIME = "})
         EXPECT_NE(header.find(card), std::string::npos) << card;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator{}), 3)
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator{}), 3)
         << "the staging folder is gone";
 }
 
