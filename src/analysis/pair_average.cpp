@@ -21,34 +21,36 @@ double Median(std::vector<double> v)
     return 0.5 * (upper + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid)));
 }
 
-// Root mean square over terms 5..22 of (value - median of the term) / robust sigma. The sigma pools
-// every pair and term: taken term by term, a median absolute deviation of three or four pairs is
-// too unsteady to judge by.
+// Root mean square over terms 5..22 of (value - median of the term) / sigma of the term. The sigma
+// is the larger of the term's robust sigma and the one pooled over every term: taken term by term, a
+// median absolute deviation of three or four pairs is too unsteady to judge by, while a term that
+// truly varies between the pairs must not make each of them an outlier.
 std::vector<double> Deviations(const std::vector<PairCoefficients>& pairs, const std::vector<std::size_t>& usable)
 {
-    const std::size_t terms = pairs[usable.front()].rmsNm.size();
-    const std::size_t last = std::min<std::size_t>(kLastTerm, terms);
-    std::vector<double> offsets;  // [pair][term], row per usable pair
-    for (std::size_t k = kFirstTerm - 1; k < last; ++k) {
+    const std::size_t terms = std::min<std::size_t>(kLastTerm, pairs[usable.front()].rmsNm.size());
+    const std::size_t n = usable.size();
+    std::vector<double> offsets, termSigma;  // offsets[(k - first) * n + u]
+    for (std::size_t k = kFirstTerm - 1; k < terms; ++k) {
         std::vector<double> values;
         for (std::size_t i : usable) values.push_back(pairs[i].rmsNm[k]);
         const double median = Median(values);
+        for (double& v : values) v = std::abs(v - median);
+        termSigma.push_back(1.4826 * Median(values));
         for (std::size_t i : usable) offsets.push_back(pairs[i].rmsNm[k] - median);
     }
     std::vector<double> d(pairs.size(), std::numeric_limits<double>::quiet_NaN());
-    if (offsets.empty()) {
-        for (std::size_t i : usable) d[i] = 0;
-        return d;
-    }
+    for (std::size_t i : usable) d[i] = 0;
+    if (offsets.empty()) return d;
     std::vector<double> spread(offsets.size());
     for (std::size_t j = 0; j < offsets.size(); ++j) spread[j] = std::abs(offsets[j]);
-    const double sigma = 1.4826 * Median(spread);
-    const std::size_t n = usable.size();
+    const double pooled = 1.4826 * Median(spread);
     for (std::size_t u = 0; u < n; ++u) {
         double sum = 0;
-        int count = 0;
-        for (std::size_t j = u; j < offsets.size(); j += n, ++count) sum += offsets[j] * offsets[j];
-        d[usable[u]] = sigma > 0 ? std::sqrt(sum / count) / sigma : 0.0;
+        for (std::size_t t = 0; t < termSigma.size(); ++t) {
+            const double sigma = std::max(termSigma[t], pooled);
+            if (sigma > 0) sum += std::pow(offsets[t * n + u] / sigma, 2);
+        }
+        d[usable[u]] = std::sqrt(sum / termSigma.size());
     }
     return d;
 }

@@ -4,9 +4,9 @@
 // mean, after setting aside the pairs that disagree with the others.
 //
 // Coefficients are nm RMS, term k at index k - 1. A pair is set aside when its terms 5 to 22 lie,
-// in root mean square, more than 3 robust sigmas from the median of the pairs (term by term), the
-// robust sigma being 1.4826 median absolute deviations over every pair and term; with fewer than
-// three pairs none is set aside.
+// in root mean square, more than 3 robust sigmas from the median of the pairs, term by term (the
+// robust sigma, 1.4826 median absolute deviations, is the larger of the term's own and the one
+// pooled over every pair and term); with fewer than three pairs none is set aside.
 
 #include <string>
 #include <vector>

@@ -14,7 +14,7 @@
 namespace frontlys {
 namespace {
 
-AnalysisOptions Pup(const char* intra, const char* extra, bool analytic)
+AnalysisOptions Pup(const char* intra, const char* extra)
 {
     const auto data = std::filesystem::path(__FILE__).parent_path().parent_path() / "data/auxtel";
     AnalysisOptions o;
@@ -25,15 +25,14 @@ AnalysisOptions Pup(const char* intra, const char* extra, bool analytic)
     o.pixelUm = 14.4;
     o.defocusMm = 20.5;
     o.derivedImages = false;
-    o.analytic = analytic;
     return o;
 }
 
 TEST(RealFrames, BothPairsOfFullFramesRunFiniteStableAndAverage)
 {
     const AnalysisOptions pairs[] = {
-        Pup("1579925613-16Pup_intra-0-1.fits", "1579925662-16Pup_extra-0-1.fits", false),
-        Pup("1579925833-16Pup_intra-0-1.fits", "1579925882-16Pup_extra-0-1.fits", false),
+        Pup("1579925613-16Pup_intra-0-1.fits", "1579925662-16Pup_extra-0-1.fits"),
+        Pup("1579925833-16Pup_intra-0-1.fits", "1579925882-16Pup_extra-0-1.fits"),
     };
     std::vector<PairCoefficients> numeric;
     for (AnalysisOptions o : pairs) {
