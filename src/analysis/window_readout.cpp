@@ -43,7 +43,8 @@ const char* PatternOf(CoordSystem coord)
 
 }  // namespace
 
-Readout ReadPixel(const TImageRec& image, const TTestParams& params, int x, int y, const ReadoutOptions& options)
+Readout ReadPixel(
+    const TImageRec& image, const TTestParams& params, int x, int y, const ReadoutOptions& options)
 {
     Readout r;
     r.column = Cell(x, options.zoom, image.Width);

@@ -33,7 +33,8 @@ struct Readout {
 };
 
 // The read-out of the picture position (x, y). The image must not be empty.
-Readout ReadPixel(const TImageRec& image, const TTestParams& params, int x, int y, const ReadoutOptions& options);
+Readout ReadPixel(
+    const TImageRec& image, const TTestParams& params, int x, int y, const ReadoutOptions& options);
 
 // Edit1: "[128x128]", or the mask count for "Effectif (pix)".
 std::string SizeText(const TImageRec& image, bool effective);

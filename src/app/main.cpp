@@ -16,7 +16,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Frontlys"));
     // The windows are written in French; a translation beside the program takes over if present.
     QTranslator translator;
-    if (translator.load(QLocale(), QStringLiteral("frontlys"), QStringLiteral("_"),
+    if (translator.load(QLocale(),
+                        QStringLiteral("frontlys"),
+                        QStringLiteral("_"),
                         QApplication::applicationDirPath() + QStringLiteral("/translations")))
         QApplication::installTranslator(&translator);
     const QString point = QLocale().decimalPoint();

@@ -1,10 +1,11 @@
 #include "ui/form_image.h"
 
+#include <cmath>
+
 #include <QEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <cmath>
 
 #include "analysis/window_readout.h"
 #include "core/numbers.h"
@@ -56,15 +57,18 @@ TFormImage::TFormImage(TFormOrvane& main, ImageKind kind)
     connect(m_control, &PictureControl::mouseMovedTo, this, &TFormImage::ImageMouseMove);
     connect(m_control, &PictureControl::clicked, this, &TFormImage::OnActivate);
     connect(m_control, &PictureControl::doubleClicked, this, &TFormImage::Seuilcettevaleur1Click);
-    connect(m_control, &QWidget::customContextMenuRequested, this,
-            [this](QPoint at) { m_popup->popup(m_control->mapToGlobal(at)); });
+    connect(m_control, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        m_popup->popup(m_control->mapToGlobal(at));
+    });
 }
 
 void TFormImage::BuildPopup()
 {
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
-    auto add = [this](const char* name, const QString& caption, void (TFormImage::*handler)(),
+    auto add = [this](const char* name,
+                      const QString& caption,
+                      void (TFormImage::*handler)(),
                       const QKeySequence& shortcut = {}) {
         QAction* action = m_popup->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
@@ -85,7 +89,9 @@ void TFormImage::BuildPopup()
     add("Recadrer1", tr("Recadrer"), &TFormImage::Recadrer1Click);
     m_popup->addSeparator();
     add("Imprimer1", tr("Imprimer"), &TFormImage::Imprimer1Click, QKeySequence(tr("Ctrl+P")));
-    add("Enregistrerlimage1", tr("Enregistrer l'image"), &TFormImage::Enregistrerlimage1Click,
+    add("Enregistrerlimage1",
+        tr("Enregistrer l'image"),
+        &TFormImage::Enregistrerlimage1Click,
         QKeySequence(tr("Ctrl+S")));
 }
 
@@ -100,7 +106,8 @@ void TFormImage::Attach(bool theoretical)
 void TFormImage::AttachAndSize(int zoomIndex)
 {
     hide();
-    ZoomIndex = static_cast<std::uint8_t>(std::clamp(zoomIndex, 0, static_cast<int>(kZoomFactors.size()) - 1));
+    ZoomIndex =
+        static_cast<std::uint8_t>(std::clamp(zoomIndex, 0, static_cast<int>(kZoomFactors.size()) - 1));
     ApplyZoom();
 }
 
@@ -125,7 +132,8 @@ void TFormImage::Redraw()
     current.Settings = Settings;
     current.LambdaInterfero = m_main.session().Prefs.LambdaInterfero;
     QImage picture;
-    if (RenderImage(record, m_control->size(), current, picture).ok()) m_control->picture = std::move(picture);
+    if (RenderImage(record, m_control->size(), current, picture).ok())
+        m_control->picture = std::move(picture);
     m_control->update();
 }
 
@@ -182,8 +190,10 @@ void TFormImage::Imprimer1Click()
 void TFormImage::Enregistrerlimage1Click()
 {
     const std::optional<QString> chosen = m_main.platform().saveFile(
-        {tr("Sauver l'image en cours"), tr("Fichiers bitmap (*.BMP)") + QStringLiteral(";;") + tr("Images PNG (*.png)"),
-         m_savePath, QString()});
+        {tr("Sauver l'image en cours"),
+         tr("Fichiers bitmap (*.BMP)") + QStringLiteral(";;") + tr("Images PNG (*.png)"),
+         m_savePath,
+         QString()});
     m_savePath = chosen.value_or(QString());
     if (!chosen) return;
     Status saved;
@@ -191,7 +201,8 @@ void TFormImage::Enregistrerlimage1Click()
         saved = SavePng(m_control->picture, chosen->toStdString());
     else
         saved = SaveBmp24(m_control->picture, EnsureExtension(chosen->toStdString(), ".bmp"));
-    if (!saved.ok()) m_main.ShowMessage({saved.message.empty() ? saved.reason : saved.message + "\n" + saved.reason});
+    if (!saved.ok())
+        m_main.ShowMessage({saved.message.empty() ? saved.reason : saved.message + "\n" + saved.reason});
 }
 
 void TFormImage::changeEvent(QEvent* event)

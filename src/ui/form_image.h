@@ -4,9 +4,10 @@
 // and for the PSF which of the two), so a record replaced by a command is picked up at the next
 // redraw. Closing only hides it; the main window releases it.
 
+#include <array>
+
 #include <QImage>
 #include <QWidget>
-#include <array>
 
 #include "core/image_rec.h"
 #include "display/render.h"

@@ -37,7 +37,8 @@ public:
 
     void RefreshInfos();
     void ShowResults();
-    void ShowCoefficientList(const ZernikeCoefficients& coefficients, const ZernikeSelection& selection,
+    void ShowCoefficientList(const ZernikeCoefficients& coefficients,
+                             const ZernikeSelection& selection,
                              bool higherOrders);
     void RebuildDisplayedFront();
     void SetSettingsCopy(const DisplaySettings& settings) { m_settings = settings; }

@@ -1,10 +1,11 @@
 #include "ui/form_mess.h"
 
+#include <array>
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <array>
 
 #include "ui/platform.h"
 

@@ -35,13 +35,16 @@ TFormOrvane::TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget
     BuildToolBar();
     FormCreate(prefsFolder);
     // The thin strip across the top of the screen.
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                          : QRect(0, 0, 1280, 1024);
-    setFixedSize(std::min(1280, screen.width()), menuBar()->sizeHint().height() + findChild<QToolBar*>()->sizeHint().height());
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, 1280, 1024);
+    setFixedSize(std::min(1280, screen.width()),
+                 menuBar()->sizeHint().height() + findChild<QToolBar*>()->sizeHint().height());
     move(screen.topLeft());
     m_formParam = new TFormParam(platform, m_session, this);
     m_formParam->setObjectName(QStringLiteral("FormParam"));
-    m_prefs = new TPrefs(platform, m_session, [this](const QString& page) { ShowHelp(page); }, this);
+    m_prefs = new TPrefs(
+        platform, m_session, [this](const QString& page) { ShowHelp(page); }, this);
     m_prefs->setObjectName(QStringLiteral("Prefs"));
     m_apropos = new Tapropos(platform, this);
     m_apropos->setObjectName(QStringLiteral("apropos"));
@@ -64,7 +67,10 @@ void TFormOrvane::FormCreate(const QString& prefsFolder)
     m_session.Sim.SimMasque = MasqueAjustement;
 }
 
-QAction* TFormOrvane::AddItem(QMenu* menu, const char* name, const QString& caption, void (TFormOrvane::*handler)(),
+QAction* TFormOrvane::AddItem(QMenu* menu,
+                              const char* name,
+                              const QString& caption,
+                              void (TFormOrvane::*handler)(),
                               const QKeySequence& shortcut)
 {
     QAction* action = menu->addAction(caption);
@@ -79,29 +85,61 @@ QAction* TFormOrvane::AddItem(QMenu* menu, const char* name, const QString& capt
 
 void TFormOrvane::BuildMenus()
 {
+    BuildFileMenu();
+    BuildImagesMenu();
+    BuildEntryMenu();
+    BuildComputeMenu();
+    BuildViewMenu();
+    BuildHelpMenu();
+}
+
+void TFormOrvane::BuildFileMenu()
+{
     QMenu* file = menuBar()->addMenu(tr("&Fichier"));
-    AddItem(file, "Nouveautest1", tr("Nouveau test"), &TFormOrvane::Nouveautest1Click, QKeySequence(tr("Ctrl+N")));
+    AddItem(file,
+            "Nouveautest1",
+            tr("Nouveau test"),
+            &TFormOrvane::Nouveautest1Click,
+            QKeySequence(tr("Ctrl+N")));
     file->addSeparator();
     AddItem(file, "Ouvrir1", tr("Ouvrir l'image &intrafocale"), &TFormOrvane::Ouvrir1Click);
-    AddItem(file, "Ouvrirlimageextrafocale1", tr("Ouvrir l'image &extrafocale"),
+    AddItem(file,
+            "Ouvrirlimageextrafocale1",
+            tr("Ouvrir l'image &extrafocale"),
             &TFormOrvane::Ouvrirlimageextrafocale1Click);
-    AddItem(file, "Ouvririntrapuisextra1", tr("&Ouvrir les images"), &TFormOrvane::Ouvririntrapuisextra1Click,
+    AddItem(file,
+            "Ouvririntrapuisextra1",
+            tr("&Ouvrir les images"),
+            &TFormOrvane::Ouvririntrapuisextra1Click,
             QKeySequence(tr("Ctrl+O")));
     file->addSeparator();
-    AddItem(file, "Imprimerlimageencours1", tr("Imprimer l'image en cours"),
-            &TFormOrvane::Imprimerlimageencours1Click, QKeySequence(tr("Ctrl+P")));
+    AddItem(file,
+            "Imprimerlimageencours1",
+            tr("Imprimer l'image en cours"),
+            &TFormOrvane::Imprimerlimageencours1Click,
+            QKeySequence(tr("Ctrl+P")));
     file->addSeparator();
-    AddItem(file, "Enregistrerlimage1", tr("Enregistrer l'image en cours"), &TFormOrvane::Enregistrerlimage1Click,
+    AddItem(file,
+            "Enregistrerlimage1",
+            tr("Enregistrer l'image en cours"),
+            &TFormOrvane::Enregistrerlimage1Click,
             QKeySequence(tr("Ctrl+S")));
-    AddItem(file, "Enregistrerlescoefficients1", tr("Enregistrer les coefficients"),
+    AddItem(file,
+            "Enregistrerlescoefficients1",
+            tr("Enregistrer les coefficients"),
             &TFormOrvane::Enregistrerlescoefficients1Click);
-    AddItem(file, "Exporterlefrontversquorvex1", tr("Exporter le front vers Quorvex"),
+    AddItem(file,
+            "Exporterlefrontversquorvex1",
+            tr("Exporter le front vers Quorvex"),
             &TFormOrvane::Exporterlefrontversquorvex1Click);
     file->addSeparator();
     AddItem(file, "Prfrences1", tr("Préférences"), &TFormOrvane::Prfrences1Click);
     file->addSeparator();
     AddItem(file, "Quitter1", tr("&Quitter"), &TFormOrvane::Quitter1Click, QKeySequence(tr("Ctrl+Q")));
+}
 
+void TFormOrvane::BuildImagesMenu()
+{
     QMenu* images = menuBar()->addMenu(tr("&Images"));
     AddItem(images, "Seuilsauto1", tr("Extraire les plages"), &TFormOrvane::Seuilsauto1Click);
     AddItem(images, "Cocentrer1", tr("Cocentrer les plages"), &TFormOrvane::Cocentrer1Click);
@@ -110,17 +148,28 @@ void TFormOrvane::BuildMenus()
     AddItem(images, "Recadrerlesplages1", tr("Recadrer"), &TFormOrvane::Recadrerlesplages1Click);
     images->addSeparator();
     AddItem(images, "Corrigerlesimages1", tr("Corriger les images"), &TFormOrvane::Corrigerlesimages1Click);
+}
 
+void TFormOrvane::BuildEntryMenu()
+{
     QMenu* entry = menuBar()->addMenu(tr("&Saisie"));
     AddItem(entry, "Paramtresdutest1", tr("Paramètres du test"), &TFormOrvane::Paramtresdutest1Click);
-    AddItem(entry, "Paramtresdessimulations1", tr("Paramètres des simulations"),
+    AddItem(entry,
+            "Paramtresdessimulations1",
+            tr("Paramètres des simulations"),
             &TFormOrvane::Paramtresdessimulations1Click);
+}
 
+void TFormOrvane::BuildComputeMenu()
+{
     QMenu* compute = menuBar()->addMenu(tr("&Calcul"));
     AddItem(compute, "Signal1", tr("&Signal"), &TFormOrvane::Signal1Click);
     AddItem(compute, "Front1", tr("&Front d'onde"), &TFormOrvane::Front1Click);
     compute->addSeparator();
-    AddItem(compute, "Ajusterlefrontdonde1", tr("&Ajuster le front d'onde"), &TFormOrvane::Ajusterlefrontdonde1Click);
+    AddItem(compute,
+            "Ajusterlefrontdonde1",
+            tr("&Ajuster le front d'onde"),
+            &TFormOrvane::Ajusterlefrontdonde1Click);
     compute->addSeparator();
     AddItem(compute, "PSF1", tr("PSF"), &TFormOrvane::PSF1Click);
     AddItem(compute, "Interfrogramme1", tr("Interférogramme"), &TFormOrvane::Interfrogramme1Click);
@@ -128,13 +177,19 @@ void TFormOrvane::BuildMenus()
     compute->addSeparator();
     AddItem(compute, "Simulerlesplages1", tr("Simuler les plages"));
     AddItem(compute, "SimulerlesignalLaplacien1", tr("Simuler le signal (Laplacien)"));
-    AddItem(compute, "Simulerlefrontdonde1", tr("Simuler le front d'onde"), &TFormOrvane::Simulerlefrontdonde1Click);
+    AddItem(compute,
+            "Simulerlefrontdonde1",
+            tr("Simuler le front d'onde"),
+            &TFormOrvane::Simulerlefrontdonde1Click);
     compute->addSeparator();
     AddItem(compute, "Intgrerlesignal1", tr("Intégrer le signal"));
     compute->addSeparator();
     AddItem(compute, "Script1", tr("Script par défaut"));
     AddItem(compute, "Scriptencours1", tr("Script en cours"));
+}
 
+void TFormOrvane::BuildViewMenu()
+{
     QMenu* view = menuBar()->addMenu(tr("&Affichage"));
     struct Show {
         const char* name;
@@ -171,11 +226,19 @@ void TFormOrvane::BuildMenus()
     view->addSeparator();
     AddItem(view, "Afficherlescript1", tr("Afficher Script"));
     view->addSeparator();
-    AddItem(view, "Superposerpargroupe1", tr("Superposer par famille"), &TFormOrvane::Superposerpargroupe1Click);
+    AddItem(
+        view, "Superposerpargroupe1", tr("Superposer par famille"), &TFormOrvane::Superposerpargroupe1Click);
     AddItem(view, "Juxtaposer1", tr("Juxtaposer"), &TFormOrvane::Juxtaposer1Click);
+}
 
+void TFormOrvane::BuildHelpMenu()
+{
     QMenu* help = menuBar()->addMenu(tr("A&ide"));
-    AddItem(help, "Documentation1", tr("Documentation"), &TFormOrvane::Documentation1Click, QKeySequence(Qt::Key_F1));
+    AddItem(help,
+            "Documentation1",
+            tr("Documentation"),
+            &TFormOrvane::Documentation1Click,
+            QKeySequence(Qt::Key_F1));
     AddItem(help, "Apropos1", tr("A propos..."), &TFormOrvane::Apropos1Click);
 }
 
@@ -209,8 +272,10 @@ void TFormOrvane::BuildToolBar()
     m_zoom->addItems({"50%", "100%", "150%", "200%", "300%", "400%"});
     bar->addWidget(m_zoom);
     connect(m_zoom, &QComboBox::activated, this, &TFormOrvane::ComboBox1Change);
-    auto own = [this, bar](const char* name, const QString& hint, const char* icon, void (TFormOrvane::*handler)()) {
-        QAction* action = bar->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))), hint);
+    auto own = [this, bar](
+                   const char* name, const QString& hint, const char* icon, void (TFormOrvane::*handler)()) {
+        QAction* action =
+            bar->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))), hint);
         action->setObjectName(QString::fromLatin1(name));
         bar->widgetForAction(action)->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this, handler);
@@ -275,7 +340,8 @@ namespace {
 bool IsFitsFile(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("fit") || suffix == QLatin1String("fits") || suffix == QLatin1String("fts");
+    return suffix == QLatin1String("fit") || suffix == QLatin1String("fits") ||
+           suffix == QLatin1String("fts");
 }
 
 QStringList DroppedFits(const QMimeData* data)

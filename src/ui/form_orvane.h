@@ -3,11 +3,12 @@
 // owns the state of the current test (a TestSession) and the windows that show it; every command
 // is a handler of a few lines that calls the analysis layer and shows what the outcome names.
 
+#include <array>
+#include <initializer_list>
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
-#include <array>
-#include <initializer_list>
 
 #include "analysis/commands.h"
 #include "analysis/test_session.h"
@@ -69,8 +70,17 @@ protected:
 private:
     void FormCreate(const QString& prefsFolder);
     void BuildMenus();
+    void BuildFileMenu();
+    void BuildImagesMenu();
+    void BuildEntryMenu();
+    void BuildComputeMenu();
+    void BuildViewMenu();
+    void BuildHelpMenu();
     void BuildToolBar();
-    QAction* AddItem(QMenu* menu, const char* name, const QString& caption, void (TFormOrvane::*handler)() = nullptr,
+    QAction* AddItem(QMenu* menu,
+                     const char* name,
+                     const QString& caption,
+                     void (TFormOrvane::*handler)() = nullptr,
                      const QKeySequence& shortcut = {});
 
     // Showing an image in its window, the common sequence.

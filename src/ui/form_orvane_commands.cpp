@@ -81,8 +81,14 @@ QString TFormOrvane::CaptionOf(ImageKind kind) const
 
 TFormImage* TFormOrvane::CreateForm(ImageKind kind)
 {
-    static const char* names[kImageKinds] = {"FormIntra", "FormExtra",      "FormSignal", "FormFront",
-                                             "FormPSF",   "FormInterfero", "FormResidu", "FormRonchi"};
+    static const char* names[kImageKinds] = {"FormIntra",
+                                             "FormExtra",
+                                             "FormSignal",
+                                             "FormFront",
+                                             "FormPSF",
+                                             "FormInterfero",
+                                             "FormResidu",
+                                             "FormRonchi"};
     auto& slot = m_forms[static_cast<std::size_t>(kind)];
     if (!slot) {
         slot = new TFormImage(*this, kind);
@@ -102,7 +108,8 @@ void TFormOrvane::ShowKind(ImageKind kind)
 std::uint8_t TFormOrvane::PaletteOf(ImageKind kind) const
 {
     const Tpreferences& p = m_session.Prefs;
-    return PaletteForKind(static_cast<std::uint8_t>(kind), {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero});
+    return PaletteForKind(static_cast<std::uint8_t>(kind),
+                          {p.PltSignal, p.PltFront, p.PltPSF, p.PltInterfero});
 }
 
 void TFormOrvane::ResetSettings(TFormImage& f)
@@ -155,7 +162,9 @@ void TFormOrvane::PlaceByTable(TFormImage& f)
 {
     const QRect main = Frame(this);
     const int top = main.y() + main.height();
-    auto rightOf = [](const TFormImage* w, int fallback) { return w ? Frame(w).x() + Frame(w).width() : fallback; };
+    auto rightOf = [](const TFormImage* w, int fallback) {
+        return w ? Frame(w).x() + Frame(w).width() : fallback;
+    };
     TFormImage* intra = form(ImageKind::Intra);
     TFormImage* extra = form(ImageKind::Extra);
     TFormImage* front = form(ImageKind::Wavefront);
@@ -231,7 +240,8 @@ void TFormOrvane::OpenFiles(const QStringList& files)
 // file is reported by the opening of each file on its own, which keeps the readable one.
 void TFormOrvane::OpenPairFiles(const QString& intra, const QString& extra)
 {
-    const CommandOutcome outcome = OpenPairChecked(m_session, intra.toStdString(), extra.toStdString(), CropMode::None);
+    const CommandOutcome outcome =
+        OpenPairChecked(m_session, intra.toStdString(), extra.toStdString(), CropMode::None);
     if (outcome.failed() && outcome.message && outcome.message->text == kImageNotFoundMessage) {
         OpenIntraFile(intra);
         OpenExtraFile(extra);
@@ -256,12 +266,18 @@ void TFormOrvane::Nouveautest1Click()
 
 FileRequest TFormOrvane::IntraRequest() const
 {
-    return {tr("Ouvrir l'image intrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()};
+    return {tr("Ouvrir l'image intrafocale"),
+            tr("Images Fits (*.fit *.fits)"),
+            Q(m_session.Prefs.Images),
+            QString()};
 }
 
 FileRequest TFormOrvane::ExtraRequest() const
 {
-    return {tr("Ouvrir l'image extrafocale"), tr("Images Fits (*.fit *.fits)"), Q(m_session.Prefs.Images), QString()};
+    return {tr("Ouvrir l'image extrafocale"),
+            tr("Images Fits (*.fit *.fits)"),
+            Q(m_session.Prefs.Images),
+            QString()};
 }
 
 void TFormOrvane::Ouvrir1Click()
@@ -383,7 +399,8 @@ void TFormOrvane::Interfrogramme1Click()
 
 void TFormOrvane::Ronchigramme1Click()
 {
-    const CommandOutcome outcome = ComputeRonchigram(m_session, m_infos ? m_infos->fringeOptions() : FringeOptions{});
+    const CommandOutcome outcome =
+        ComputeRonchigram(m_session, m_infos ? m_infos->fringeOptions() : FringeOptions{});
     Apply(outcome, {ImageKind::Ronchigram});
     if (outcome.ran && !outcome.failed() && m_infos) {
         m_infos->ShowOptionsPage(false);
@@ -447,8 +464,10 @@ void TFormOrvane::Enregistrerlimage1Click()
 
 void TFormOrvane::Enregistrerlescoefficients1Click()
 {
-    const auto file = m_platform.saveFile(
-        {tr("Enregistrer les coefficients"), tr("Fichiers texte (*.txt)"), Q(m_session.NomDernierExport), QString()});
+    const auto file = m_platform.saveFile({tr("Enregistrer les coefficients"),
+                                           tr("Fichiers texte (*.txt)"),
+                                           Q(m_session.NomDernierExport),
+                                           QString()});
     std::optional<std::string> chosen;
     if (file) chosen = file->toStdString();
     Apply(SaveCoefficients(m_session, chosen));
@@ -458,7 +477,8 @@ void TFormOrvane::Exporterlefrontversquorvex1Click()
 {
     const auto file = m_platform.saveFile({tr("Exporter le Front vers Quorvex"),
                                            tr("Fichiers texte Optical Path Difference (*.OPD)"),
-                                           Q(m_session.NomDernierExport), QString()});
+                                           Q(m_session.NomDernierExport),
+                                           QString()});
     std::optional<std::string> chosen;
     if (file) chosen = file->toStdString();
     Apply(ExportWavefront(m_session, chosen));

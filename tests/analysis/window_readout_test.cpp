@@ -1,6 +1,7 @@
+#include "analysis/window_readout.h"
+
 #include <gtest/gtest.h>
 
-#include "analysis/window_readout.h"
 #include "core/numbers.h"
 
 namespace frontlys {

@@ -1,5 +1,7 @@
 // The desktop program driven through its menus and tool bar, the file choices answered by the
 // scripted platform.
+#include <fstream>
+
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -10,7 +12,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
-#include <fstream>
 
 #include "analysis/results.h"
 #include "core/numbers.h"
@@ -89,7 +90,8 @@ TEST_F(MainWindowTest, OpeningThePairShowsIntraExtraSignalAndTheInformationWindo
     EXPECT_EQ(platform.fileRequests[0].title, QStringLiteral("Ouvrir l'image intrafocale"));
     EXPECT_EQ(platform.fileRequests[1].title, QStringLiteral("Ouvrir l'image extrafocale"));
     EXPECT_TRUE(platform.fileRequests[0].filter.contains(QStringLiteral("*.fits")));
-    TFormImage *intra = form(ImageKind::Intra), *extra = form(ImageKind::Extra), *signal = form(ImageKind::Signal);
+    TFormImage *intra = form(ImageKind::Intra), *extra = form(ImageKind::Extra),
+               *signal = form(ImageKind::Signal);
     ASSERT_TRUE(intra && extra && signal);
     EXPECT_EQ(intra->windowTitle(), QStringLiteral("Intra [intra.fits]"));
     EXPECT_EQ(extra->windowTitle(), QStringLiteral("Extra [extra.fits]"));
@@ -98,7 +100,8 @@ TEST_F(MainWindowTest, OpeningThePairShowsIntraExtraSignalAndTheInformationWindo
     EXPECT_EQ(extra->frameGeometry().topLeft(), rightOf(intra));
     EXPECT_EQ(signal->frameGeometry().topLeft(), rightOf(extra));
     EXPECT_EQ(intra->picture().size(), QSize(128, 128));
-    for (TFormImage* f : {intra, extra, signal}) EXPECT_EQ(f->Settings.PaletteIndex, window.session().Prefs.PltSignal);
+    for (TFormImage* f : {intra, extra, signal})
+        EXPECT_EQ(f->Settings.PaletteIndex, window.session().Prefs.PltSignal);
     EXPECT_TRUE(intra->Settings.MaskVisible);  // extracted at opening (ExtractAuto)
     EXPECT_EQ(window.formCourante(), signal);
     ASSERT_NE(window.infos(), nullptr);
@@ -144,7 +147,8 @@ TEST_F(MainWindowTest, WavefrontWithoutParametersOnlyWarns)
 {
     OpenPair();
     trigger("Front1");
-    EXPECT_EQ(platform.warnings, std::vector<QString>{QStringLiteral("Vous devez saisir les parametres du test.")});
+    EXPECT_EQ(platform.warnings,
+              std::vector<QString>{QStringLiteral("Vous devez saisir les parametres du test.")});
     EXPECT_EQ(form(ImageKind::Wavefront), nullptr);
 }
 
@@ -161,7 +165,8 @@ TEST_F(MainWindowTest, WavefrontAndDerivedImagesShowTheAnalysisResults)
     const WaveError e = ShowResults(window.session().ImageFront.get(), window.session().Prefs.LambdaRef);
     ASSERT_TRUE(e.valid);
     TFormInfos* infos = window.infos();
-    EXPECT_EQ(child<QTabWidget>(infos, "PageControl1")->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
+    EXPECT_EQ(child<QTabWidget>(infos, "PageControl1")->currentWidget()->objectName(),
+              QStringLiteral("TabSheet2"));
     EXPECT_EQ(child<QLabel>(infos, "Label13")->text().toStdString(), e.ptvText);
     EXPECT_EQ(child<QLabel>(infos, "Label14")->text().toStdString(), e.rmsText);
     EXPECT_EQ(child<QLabel>(infos, "LabelStrehl")->text().toStdString(), e.strehlText);
@@ -193,7 +198,8 @@ TEST_F(MainWindowTest, ZoomStopsAtItsEndsAndTheReadoutFollowsIt)
     trigger("ToolButton7");
     trigger("ToolButton7");  // 200 %
     EXPECT_EQ(signal->size(), QSize(256, 256));
-    QMouseEvent move(QEvent::MouseMove, QPointF(0, 0), QPointF(0, 0), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(
+        QEvent::MouseMove, QPointF(0, 0), QPointF(0, 0), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(signal->control(), &move);
     EXPECT_EQ(child<QLineEdit>(window.infos(), "EditX")->text(), QStringLiteral("1.0"));
     EXPECT_EQ(child<QLineEdit>(window.infos(), "EditY")->text(), QStringLiteral("1.0"));
@@ -209,7 +215,11 @@ TEST_F(MainWindowTest, InformationWindowControlsActOnTheCurrentWindow)
     auto* slider = child<QSlider>(infos, "TrackBar1");
     EXPECT_TRUE(slider->isHidden());  // the signal is current
     TFormImage* intra = form(ImageKind::Intra);
-    QMouseEvent click(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+    QMouseEvent click(QEvent::MouseButtonPress,
+                      QPointF(5, 5),
+                      QPointF(5, 5),
+                      Qt::LeftButton,
+                      Qt::LeftButton,
                       Qt::NoModifier);
     QCoreApplication::sendEvent(intra->control(), &click);
     ASSERT_EQ(window.formCourante(), intra);
@@ -226,8 +236,8 @@ TEST_F(MainWindowTest, InformationWindowControlsActOnTheCurrentWindow)
 TEST_F(MainWindowTest, SuperposeByFamilyAndJuxtapose)
 {
     OpenAndComputeWavefront();
-    TFormImage *intra = form(ImageKind::Intra), *extra = form(ImageKind::Extra), *signal = form(ImageKind::Signal),
-               *front = form(ImageKind::Wavefront);
+    TFormImage *intra = form(ImageKind::Intra), *extra = form(ImageKind::Extra),
+               *signal = form(ImageKind::Signal), *front = form(ImageKind::Wavefront);
     trigger("Superposerpargroupe1");
     const QPoint corner(window.x(), mainBottom());
     for (TFormImage* f : {intra, extra, signal}) EXPECT_EQ(f->frameGeometry().topLeft(), corner);
@@ -236,7 +246,8 @@ TEST_F(MainWindowTest, SuperposeByFamilyAndJuxtapose)
     EXPECT_EQ(intra->frameGeometry().topLeft(), corner);
     EXPECT_EQ(extra->frameGeometry().topLeft(), rightOf(intra));
     EXPECT_EQ(signal->frameGeometry().topLeft(), rightOf(extra));
-    EXPECT_EQ(front->frameGeometry().topLeft(), QPoint(window.x(), mainBottom() + signal->frameGeometry().height()));
+    EXPECT_EQ(front->frameGeometry().topLeft(),
+              QPoint(window.x(), mainBottom() + signal->frameGeometry().height()));
 }
 
 TEST_F(MainWindowTest, UntickingHigherOrdersRebuildsTheDisplayedWavefront)
@@ -250,9 +261,11 @@ TEST_F(MainWindowTest, UntickingHigherOrdersRebuildsTheDisplayedWavefront)
     list->item(list->count() - 1)->setCheckState(Qt::Unchecked);
     EXPECT_FALSE(s.OrdresSup);
     TImageRec expected = *s.ImageFront;
-    RebuildDisplayedFront(s.ImageFrontBrut.get(), &expected, s.Basis, s.CoefFront, s.MasqueFrontAffiche, false);
+    RebuildDisplayedFront(
+        s.ImageFrontBrut.get(), &expected, s.Basis, s.CoefFront, s.MasqueFrontAffiche, false);
     TImageRec measured = *s.ImageFront;
-    RebuildDisplayedFront(s.ImageFrontBrut.get(), &measured, s.Basis, s.CoefFront, s.MasqueFrontAffiche, true);
+    RebuildDisplayedFront(
+        s.ImageFrontBrut.get(), &measured, s.Basis, s.CoefFront, s.MasqueFrontAffiche, true);
     ASSERT_NE(expected.Planes(0, 64, 70), measured.Planes(0, 64, 70));
     EXPECT_EQ(s.ImageFront->Planes(0, 64, 70), expected.Planes(0, 64, 70));
 }

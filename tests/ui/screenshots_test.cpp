@@ -18,8 +18,10 @@ namespace {
 TEST(Screenshots, DISABLED_WholeTestOnTheDemoPair)
 {
     const QString out = qEnvironmentVariable("FRONTLYS_SHOTS");
-    const QString intra = qEnvironmentVariable("FRONTLYS_INTRA"), extra = qEnvironmentVariable("FRONTLYS_EXTRA");
-    if (out.isEmpty() || intra.isEmpty() || extra.isEmpty()) GTEST_SKIP() << "FRONTLYS_SHOTS, _INTRA, _EXTRA unset";
+    const QString intra = qEnvironmentVariable("FRONTLYS_INTRA"),
+                  extra = qEnvironmentVariable("FRONTLYS_EXTRA");
+    if (out.isEmpty() || intra.isEmpty() || extra.isEmpty())
+        GTEST_SKIP() << "FRONTLYS_SHOTS, _INTRA, _EXTRA unset";
     auto shot = [&](const char* name) {
         QTest::qWait(400);
         ASSERT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(out + '/' + QLatin1String(name)));
@@ -35,7 +37,8 @@ TEST(Screenshots, DISABLED_WholeTestOnTheDemoPair)
     shot("ouverture.png");
     platform.dialogScript = [&](QDialog& dialog) {
         dialog.show();
-        dialog.findChild<QAbstractButton*>(QStringLiteral("SpeedButton1"))->click();  // defocus from the radii
+        dialog.findChild<QAbstractButton*>(QStringLiteral("SpeedButton1"))
+            ->click();  // defocus from the radii
         shot("parametres.png");
         dialog.findChild<QAbstractButton*>(QStringLiteral("BitBtn1"))->click();
         return dialog.result();
