@@ -189,6 +189,14 @@ std::string SummaryText(const AnalysisReport& r)
         name.resize(std::max<std::size_t>(name.size(), 22), ' ');
         o << "  " << name << r.coefficientLines[i] << "\n";
     }
+    // What the analysis did and the checks on the data, as the information window's results page.
+    const auto list = [&o](const char* title, const std::vector<Note>& notes) {
+        if (notes.empty()) return;
+        o << title;
+        for (const Note& n : notes) o << "  " << (CurrentLanguage() == Lang::Fr ? n.fr : n.en) << "\n";
+    };
+    list(Tr("Notes :\n", "Notes:\n"), r.session->Notes);
+    list(Tr("Avertissements :\n", "Warnings:\n"), r.session->Warnings);
     return o.str();
 }
 
