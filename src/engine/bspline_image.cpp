@@ -53,6 +53,7 @@ BSplineImage::BSplineImage(std::span<const double> frame, int frameWidth, int x0
 double BSplineImage::Sample(double x, double y) const
 {
     const double u = x - m_x0, v = y - m_y0;
+    if (m_w < 3 || m_h < 3) return 0;  // the mirrored 4 x 4 support needs three samples a side
     if (!(u >= 0 && v >= 0 && u <= m_w - 1 && v <= m_h - 1)) return 0;
     const int iu = static_cast<int>(u), iv = static_cast<int>(v);
     double wu[4], wv[4];
