@@ -185,7 +185,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
 CommandOutcome ComputeCompensatedWavefront(TestSession& s, const ProgressFn& progress)
 {
     CompensatedRequest request;
-    request.defocusNm = s.Params.Defocus;
+    if (!s.Params.DefocusMesure) request.defocusNm = s.Params.Defocus;
     auto run = RunCompensatedWavefront(s, request, progress);
     if (!run.ok()) return Refused(run.status().code, run.status().message, run.status().reason, MessageStyle::Box);
     CommandOutcome outcome;

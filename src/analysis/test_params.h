@@ -23,6 +23,10 @@ struct TTestParams {
     double ApertureRadius = 0;  // half the aperture diameter R, nm
     double Defocus = 0;         // defocus distance l of the star images, nm
     double Obstruction = 0;     // known central obstruction, fraction of the radius; 0: measured
+    // The defocus came from the pupil radii (the distance button), not from the user: the
+    // compensated analysis measures it again from the compensated pupil, as frontlys-cli does
+    // without --defocus, so both give the same coefficients.
+    bool DefocusMesure = false;
 
     bool operator==(const TTestParams&) const = default;
 };

@@ -169,6 +169,7 @@ bool TFormParam::FormShow()
 {
     FillMainPage();
     FillHeaderPage();
+    m_computedDefocusText = m_session.Params.DefocusMesure ? Edit4->text() : QString();
     m_pages->setCurrentIndex(0);
     m_saved = m_session.Params;
     const bool accepted = m_platform.runModal(*this) == QDialog::Accepted;
@@ -271,6 +272,7 @@ void TFormParam::SpeedButton1Click()
     }
     m_session.Params = computed.take();
     Edit4->setText(Q(DefocusText(m_session.Params)));
+    m_computedDefocusText = Edit4->text();
 }
 
 void TFormParam::BitBtn1Click()
@@ -300,6 +302,8 @@ void TFormParam::BitBtn1Click()
     }
     TTestParams params = accepted.take();
     params.Obstruction = *obstruction;
+    // A computed defocus stays "measured" until the user types another one.
+    params.DefocusMesure = !m_computedDefocusText.isEmpty() && Edit4->text() == m_computedDefocusText;
     m_session.Params = params;
     m_session.ParamsSaisis = true;
     accept();

@@ -54,6 +54,7 @@ private:
     QLineEdit* Edit9 = nullptr;            // intra radius, px (display only)
     QLineEdit* Edit10 = nullptr;           // extra radius, px (display only)
     QLineEdit* Edit4 = nullptr;            // defocus, mm
+    QString m_computedDefocusText;         // what the distance button wrote in Edit4
     QLineEdit* EditObstruction = nullptr;  // known central obstruction, % of the diameter
     QListWidget* ListBox2 = nullptr;       // header labels
     QListWidget* ListBox1 = nullptr;       // header texts

@@ -72,6 +72,17 @@ TEST(CompensatedFrontEnds, WindowCommandAndCommandLineGiveTheSameCoefficients)
     EXPECT_TRUE(s.HasWindow(ImageKind::Residual));
     // The coma comes back with its sign and size.
     EXPECT_NEAR(cli.value().zernikeRmsNm[6], 10, 0.5);
+
+    // Defocus measured: the CLI without --defocus and the window after the distance button agree.
+    o.defocusMm.reset();
+    auto measured = RunAnalysis(o);
+    ASSERT_TRUE(measured.ok()) << measured.status().reason;
+    s.Params.Defocus = 1e6;  // a rough start, as the distance button's radii give
+    s.Params.DefocusMesure = true;
+    ASSERT_FALSE(ComputeWavefront(s).failed());
+    for (int k = 4; k < kZernikeTerms; ++k)
+        EXPECT_EQ(s.CoefFront[k], measured.value().zernikeNm[k]) << "measured defocus, term " << k + 1;
+    EXPECT_NEAR(s.Params.Defocus / 1e6, p.defocusMm, 0.02 * p.defocusMm);
 }
 
 TEST(CompensatedFrontEnds, AZoneShowsInTheMapAndItsZonalPart)

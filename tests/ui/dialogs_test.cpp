@@ -87,6 +87,17 @@ TEST_F(FormParamTest, DistanceButtonGivesTheWorkedDefocusAndOkEntersIt)
     EXPECT_DOUBLE_EQ(session.Params.Obstruction, 0.255);
     EXPECT_DOUBLE_EQ(session.ImageIntra->RadiusNm, 40 * 9000.0);
     EXPECT_TRUE(platform.warnings.empty());
+    EXPECT_TRUE(session.Params.DefocusMesure);  // computed, so the analysis may measure it again
+
+    // A defocus typed over the computed one is the user's.
+    platform.dialogScript = [](QDialog& d) {
+        Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("7.5"));
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    EXPECT_TRUE(dialog.FormShow());
+    EXPECT_EQ(session.Params.Defocus, 7'500'000);
+    EXPECT_FALSE(session.Params.DefocusMesure);
 }
 
 TEST_F(FormParamTest, WithOneImageTheDistanceButtonKeepsTheDefocus)
