@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <memory>
 #include <numbers>
 
 #include "engine/compensated_internal.h"
@@ -73,26 +74,22 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
     const double s = p / q;
     const PupilPlane plane{F, R, z, lambda, n, lambda * z / (n * s), 0, 0};
     const double h = plane.dxNm / R, eps = e.obstruction;
-    const ZernikeEvaluator eval(ZernikeBasis::ForCount(o.terms), eps);
     ZernikeCoefficients c = e.coef;
     c[0] = c[1] = c[2] = 0;
+    const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(o.terms), eps), c);
     const auto transmission = [&](double x, double y) {
         const double r = std::hypot(x, y);
         double t = std::clamp((1 - r) / h + 0.5, 0.0, 1.0);
         if (eps > 0) t *= std::clamp((r - eps) / h + 0.5, 0.0, 1.0);
         return t;
     };
-    ZernikeValues zv{};
     const auto opd = [&](double x, double y) {
         // The soft edge reaches a little past the annulus: the edge value serves there.
         const double r = std::hypot(x, y);
         const double target = std::clamp(r, eps * (1 + 1e-9), 1 - 1e-12);
         const double k = r > 0 ? target / r : 1;
         const double px = r > 0 ? x * k : target, py = y * k;
-        if (!eval.Eval(px, py, zv)) return 0.0;
-        double w = 0;
-        for (int i = 0; i < kZernikeTerms; ++i) w += c[i] * zv[i];
-        return w;
+        return surface.Value(px, py);
     };
     std::vector<Complex> field;
     FillPupilField(field, plane, transmission, opd);
@@ -103,13 +100,13 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
 
     RealFft2Plan plan(n);
     const int hw = plan.halfWidth();
-    std::vector<Complex> spectrum(static_cast<std::size_t>(n) * hw);
-    plan.Forward(fine.data(), spectrum.data());
+    std::vector<double> sincU(hw), pixelFilter(static_cast<std::size_t>(n) * hw);
+    for (int u = 0; u < hw; ++u) sincU[u] = Sinc(q * double(u) / n);
     for (int v = 0; v < n; ++v) {
         const double fv = Sinc(q * double(v < n / 2 ? v : v - n) / n);
-        for (int u = 0; u < hw; ++u) spectrum[static_cast<std::size_t>(v) * hw + u] *= fv * Sinc(q * double(u) / n);
+        for (int u = 0; u < hw; ++u) pixelFilter[static_cast<std::size_t>(v) * hw + u] = fv * sincU[u];
     }
-    plan.Inverse(spectrum.data(), fine.data());
+    plan.Filter(fine.data(), pixelFilter.data(), fine.data());
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
@@ -128,29 +125,66 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
     return m;
 }
 
-// Gaussian blur of sigma camera pixels, through a zero-padded FFT.
-std::vector<double> Blur(const SharpModel& m, double sigma)
-{
-    if (!(sigma > 0.01)) return m.pixels;
-    const int n = PowerOfTwoAtLeast(m.side + 8 * sigma + 8);
-    std::vector<Complex> a(static_cast<std::size_t>(n) * n, 0.0);
-    for (int j = 0; j < m.side; ++j)
-        for (int i = 0; i < m.side; ++i) a[static_cast<std::size_t>(j) * n + i] = m.pixels[static_cast<std::size_t>(j) * m.side + i];
-    Fft2DInPlace(a.data(), n, FftDirection::Forward);
-    const double g = 2 * std::numbers::pi * std::numbers::pi * sigma * sigma;
-    for (int v = 0; v < n; ++v) {
-        const double fv = double(v < n / 2 ? v : v - n) / n;
-        for (int u = 0; u < n; ++u) {
-            const double fu = double(u < n / 2 ? u : u - n) / n;
-            a[static_cast<std::size_t>(v) * n + u] *= std::exp(-g * (fu * fu + fv * fv)) / (double(n) * n);
+// Gaussian blur of sigma camera pixels, through a zero-padded FFT. The blur fit tries many sigmas on
+// the same image: the spectrum of each padding size is kept and only the inverse is redone.
+class Blurrer {
+public:
+    explicit Blurrer(const SharpModel& m) : m_model(&m) {}
+
+    std::vector<double> Apply(double sigma)
+    {
+        const SharpModel& m = *m_model;
+        if (!(sigma > 0.01)) return m.pixels;
+        const int n = PowerOfTwoAtLeast(m.side + 8 * sigma + 8);
+        Padded& p = ForSize(n);
+        const int hw = p.plan.halfWidth();
+        const double g = 2 * std::numbers::pi * std::numbers::pi * sigma * sigma;
+        const double norm = 1.0 / (double(n) * n);
+        std::vector<double> gu(hw);
+        for (int u = 0; u < hw; ++u) gu[u] = std::exp(-g * (double(u) / n) * (double(u) / n));
+        p.work.resize(p.spectrum.size());
+        for (int v = 0; v < n; ++v) {
+            const double fv = double(v < n / 2 ? v : v - n) / n;
+            const double gv = std::exp(-g * fv * fv) * norm;
+            const std::size_t row = static_cast<std::size_t>(v) * hw;
+            for (int u = 0; u < hw; ++u) p.work[row + u] = p.spectrum[row + u] * (gu[u] * gv);
         }
+        p.plan.Inverse(p.work.data(), p.image.data());
+        std::vector<double> out(m.pixels.size());
+        for (int j = 0; j < m.side; ++j)
+            for (int i = 0; i < m.side; ++i)
+                out[static_cast<std::size_t>(j) * m.side + i] = std::max(0.0, p.image[static_cast<std::size_t>(j) * n + i]);
+        return out;
     }
-    Fft2DInPlace(a.data(), n, FftDirection::Inverse);
-    std::vector<double> out(m.pixels.size());
-    for (int j = 0; j < m.side; ++j)
-        for (int i = 0; i < m.side; ++i) out[static_cast<std::size_t>(j) * m.side + i] = std::max(0.0, a[static_cast<std::size_t>(j) * n + i].real());
-    return out;
-}
+
+private:
+    struct Padded {
+        explicit Padded(int n) : plan(n), image(static_cast<std::size_t>(n) * n, 0.0) {}
+        RealFft2Plan plan;
+        std::vector<Complex> spectrum, work;
+        std::vector<double> image;
+    };
+
+    Padded& ForSize(int n)
+    {
+        for (auto& p : m_padded)
+            if (p->plan.size() == n) return *p;
+        const SharpModel& m = *m_model;
+        auto p = std::make_unique<Padded>(n);
+        for (int j = 0; j < m.side; ++j)
+            std::copy_n(m.pixels.begin() + static_cast<std::ptrdiff_t>(j) * m.side, m.side,
+                        p->image.begin() + static_cast<std::ptrdiff_t>(j) * n);
+        p->spectrum.resize(static_cast<std::size_t>(n) * p->plan.halfWidth());
+        p->plan.Forward(p->image.data(), p->spectrum.data());
+        m_padded.push_back(std::move(p));
+        return *m_padded.back();
+    }
+
+    const SharpModel* m_model;
+    std::vector<std::unique_ptr<Padded>> m_padded;
+};
+
+std::vector<double> Blur(const SharpModel& m, double sigma) { return Blurrer(m).Apply(sigma); }
 
 // Light centroid within `radius`, three rounds from the frame centre.
 void Centroid(const std::vector<double>& f, int side, double radius, double& cx, double& cy)
@@ -199,11 +233,11 @@ BlurTarget Target(const compensated::PreparedFrame& data, const SharpModel& m, d
     return t;
 }
 
-double BlurCost(const std::array<SharpModel, 2>& sharp, const std::array<BlurTarget, 2>& targets, double sigma)
+double BlurCost(std::array<Blurrer, 2>& sharp, const std::array<BlurTarget, 2>& targets, double sigma)
 {
     double cost = 0;
     for (int side = 0; side < 2; ++side) {
-        const std::vector<double> m = Blur(sharp[side], sigma);
+        const std::vector<double> m = sharp[side].Apply(sigma);
         const BlurTarget& t = targets[side];
         double sd = 0, sm = 0;
         for (std::size_t k = 0; k < t.index.size(); ++k) {
@@ -221,8 +255,9 @@ double BlurCost(const std::array<SharpModel, 2>& sharp, const std::array<BlurTar
     return cost;
 }
 
-double FitBlur(const std::array<SharpModel, 2>& sharp, const std::array<BlurTarget, 2>& targets)
+double FitBlur(const std::array<SharpModel, 2>& models, const std::array<BlurTarget, 2>& targets)
 {
+    std::array<Blurrer, 2> sharp = {Blurrer(models[0]), Blurrer(models[1])};
     const double phi = (std::sqrt(5.0) - 1) / 2;
     double a = 0, b = kMaxBlurPx;
     double x1 = b - phi * (b - a), x2 = a + phi * (b - a);

@@ -1,5 +1,6 @@
 #include "engine/zernike_derivatives.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -102,6 +103,38 @@ void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
         out.dyy[i] = part(gyy);
         out.dxy[i] = part(gxy);
     }
+}
+
+ZernikeSurface::ZernikeSurface(const ZernikePolynomials& polynomials, const ZernikeCoefficients& c)
+{
+    for (int k = 1; k <= kZernikeTerms; ++k) {
+        if (c[k - 1] == 0 || !polynomials.m_basis.Reaches(k)) continue;
+        const ZernikeTerm& t = ZernikeTermInfo(k);
+        if (t.m >= kOrders) continue;
+        auto& target = t.sine ? m_sin[t.m] : m_cos[t.m];
+        for (int d = 0; d < ZernikePolynomials::kMaxDegree; ++d) target[d] += c[k - 1] * polynomials.m_q[k - 1][d];
+        m_orders = std::max(m_orders, t.m + 1);
+    }
+}
+
+double ZernikeSurface::Value(double x, double y) const
+{
+    const double u = x * x + y * y;
+    double re = 1, im = 0, w = 0;  // (x + iy)^m
+    for (int m = 0; m < m_orders; ++m) {
+        const auto& a = m_cos[m];
+        const auto& b = m_sin[m];
+        double pc = 0, ps = 0;
+        for (int d = ZernikePolynomials::kMaxDegree - 1; d >= 0; --d) {
+            pc = pc * u + a[d];
+            ps = ps * u + b[d];
+        }
+        w += pc * re + ps * im;
+        const double nextRe = re * x - im * y;
+        im = re * y + im * x;
+        re = nextRe;
+    }
+    return w;
 }
 
 }  // namespace frontlys

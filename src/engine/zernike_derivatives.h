@@ -28,10 +28,25 @@ public:
     double Obstruction() const { return m_eps; }
 
 private:
+    friend class ZernikeSurface;
     static constexpr int kMaxDegree = 4;  // of Q in u, for n <= 7
     ZernikeBasis m_basis;
     double m_eps = 0;
     std::array<std::array<double, kMaxDegree>, kZernikeTerms> m_q{};  // coefficients of u^0..u^3
+};
+
+// The value of one wavefront sum c_k Z_k, with its terms gathered by azimuthal order: one polynomial
+// in u per order and part, so that a point costs a few multiplications instead of every term (the
+// wave-optics renders evaluate it at every pupil sample).
+class ZernikeSurface {
+public:
+    ZernikeSurface(const ZernikePolynomials& polynomials, const ZernikeCoefficients& c);
+    double Value(double x, double y) const;
+
+private:
+    static constexpr int kOrders = 9;
+    std::array<std::array<double, ZernikePolynomials::kMaxDegree>, kOrders> m_cos{}, m_sin{};
+    int m_orders = 0;  // highest order used + 1
 };
 
 }  // namespace frontlys
