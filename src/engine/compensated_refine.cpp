@@ -57,9 +57,42 @@ struct SharpModel {
     int side = 0;
 };
 
+// Plans and buffers of the fine grid, kept across the renders of a refinement: they are tens of
+// megabytes, and allocating them again each time costs more than some of the transforms.
+struct RenderWorkspace {
+    int n = 0, q = 0;
+    std::unique_ptr<FftPlan> plan;
+    std::unique_ptr<RealFft2Plan> realPlan;
+    std::vector<Complex> field;
+    std::vector<double> fine, pixelFilter;
+
+    void Prepare(int size, int oversampling)
+    {
+        if (size != n) {
+            n = size;
+            q = 0;
+            plan = std::make_unique<FftPlan>(n);
+            realPlan = std::make_unique<RealFft2Plan>(n);
+        }
+        fine.assign(static_cast<std::size_t>(n) * n, 0.0);
+        if (oversampling == q) return;
+        // Integration over a camera pixel of q samples: sinc in the spectrum.
+        q = oversampling;
+        const int hw = realPlan->halfWidth();
+        std::vector<double> sincU(hw);
+        pixelFilter.resize(static_cast<std::size_t>(n) * hw);
+        for (int u = 0; u < hw; ++u) sincU[u] = Sinc(q * double(u) / n);
+        for (int v = 0; v < n; ++v) {
+            const double fv = Sinc(q * double(v < n / 2 ? v : v - n) / n);
+            for (int u = 0; u < hw; ++u) pixelFilter[static_cast<std::size_t>(v) * hw + u] = fv * sincU[u];
+        }
+    }
+};
+
 // The pixel image of the estimate without blur: the wave-optics intensity on a fine grid, integrated
 // over the camera pixels (sinc in the spectrum) and sampled at their centres.
-Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate& e, double lambda, bool extra)
+Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate& e, double lambda, bool extra,
+                               RenderWorkspace& work)
 {
     const double F = o.focalNm, R = o.apertureRadiusNm, l = e.defocusNm, p = o.pixelNm;
     const double z = extra ? F + l : F - l;
@@ -91,22 +124,11 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
         const double px = r > 0 ? x * k : target, py = y * k;
         return surface.Value(px, py);
     };
-    std::vector<Complex> field;
-    FillPupilField(field, plane, transmission, opd);
-    std::vector<double> fine(static_cast<std::size_t>(n) * n, 0.0);
-    AddIntensity(field, FftPlan(n), fine, 1.0);
-    field.clear();
-    field.shrink_to_fit();
-
-    RealFft2Plan plan(n);
-    const int hw = plan.halfWidth();
-    std::vector<double> sincU(hw), pixelFilter(static_cast<std::size_t>(n) * hw);
-    for (int u = 0; u < hw; ++u) sincU[u] = Sinc(q * double(u) / n);
-    for (int v = 0; v < n; ++v) {
-        const double fv = Sinc(q * double(v < n / 2 ? v : v - n) / n);
-        for (int u = 0; u < hw; ++u) pixelFilter[static_cast<std::size_t>(v) * hw + u] = fv * sincU[u];
-    }
-    plan.Filter(fine.data(), pixelFilter.data(), fine.data());
+    work.Prepare(n, q);
+    FillPupilField(work.field, plane, transmission, opd);
+    AddIntensity(work.field, *work.plan, work.fine, 1.0);
+    work.realPlan->Filter(work.fine.data(), work.pixelFilter.data(), work.fine.data());
+    const std::vector<double>& fine = work.fine;
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
@@ -298,7 +320,8 @@ double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& mo
 Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra,
                                     double blurPx)
 {
-    auto sharp = RenderSharp(o, e, lambdaNm, extra);
+    RenderWorkspace work;
+    auto sharp = RenderSharp(o, e, lambdaNm, extra, work);
     if (!sharp.ok()) return sharp.status();
     return ModelFrame{Blur(sharp.value(), blurPx), sharp.value().side};
 }
@@ -320,10 +343,11 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& e
         double residual;
     };
     std::vector<Tried> tried;
+    RenderWorkspace work;
     for (int round = 0; round < refine.rounds; ++round) {
         std::array<SharpModel, 2> sharp;
         for (int side = 0; side < 2; ++side) {
-            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1);
+            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1, work);
             if (!s.ok()) return s.status();
             sharp[side] = s.take();
         }

@@ -1,6 +1,5 @@
 #include "engine/wave_optics_core.h"
 
-#include <algorithm>
 #include <numbers>
 
 namespace frontlys {
@@ -36,16 +35,21 @@ void FillPupilField(std::vector<std::complex<double>>& field,
 void AddIntensity(std::vector<std::complex<double>>& field, const FftPlan& plan, std::span<double> sum,
                   double weight)
 {
-    // The pupil fills about half of the rows: a row of zeros transforms to zeros, so only the lit
-    // rows go through their row transforms before the columns.
+    // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
+    // strided column pass runs over the lit columns only, the contiguous row pass over all rows.
     const int n = plan.size();
-    std::vector<std::complex<double>> scratch(static_cast<std::size_t>(n));
+    int first = n, last = -1;
     for (int r = 0; r < n; ++r) {
-        std::complex<double>* row = field.data() + static_cast<std::ptrdiff_t>(r) * n;
-        if (std::all_of(row, row + n, [](const std::complex<double>& v) { return v == 0.0; })) continue;
-        plan.Transform1D(row, scratch.data(), FftDirection::Forward);
+        const std::complex<double>* row = field.data() + static_cast<std::ptrdiff_t>(r) * n;
+        for (int c = 0; c < first; ++c)
+            if (row[c] != 0.0) first = c;
+        for (int c = n - 1; c > last; --c)
+            if (row[c] != 0.0) last = c;
     }
-    plan.TransformColumns(field.data(), n, n, FftDirection::Forward);
+    if (last >= first) plan.TransformColumns(field.data() + first, last - first + 1, n, FftDirection::Forward);
+    std::vector<std::complex<double>> scratch(static_cast<std::size_t>(n));
+    for (int r = 0; r < n; ++r)
+        plan.Transform1D(field.data() + static_cast<std::ptrdiff_t>(r) * n, scratch.data(), FftDirection::Forward);
     double total = 0;
     for (const auto& v : field) total += std::norm(v);
     if (total <= 0) return;
