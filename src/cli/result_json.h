@@ -12,7 +12,7 @@
 
 namespace frontlys::cli {
 
-inline constexpr const char* kToolVersion = "0.1";  // the project's version in CMakeLists.txt
+inline constexpr const char* kToolVersion = FRONTLYS_VERSION;  // the project's version, from CMakeLists.txt
 
 std::vector<CoefficientRow> CoefficientRows(const AnalysisReport& report);
 

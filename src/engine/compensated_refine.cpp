@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <cstdio>
 #include <numbers>
 
 #include "engine/compensated_internal.h"
@@ -124,7 +125,7 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
         const double px = r > 0 ? x * k : target, py = y * k;
         return surface.Value(px, py);
     };
-    work.Prepare(n, q);
+    work.Prepare(n, q); fprintf(stderr, "DBG n=%d q=%d side=%d half=%g\n", n, q, side, half);
     FillPupilField(work.field, plane, transmission, opd);
     AddIntensity(work.field, *work.plan, work.fine, 1.0);
     work.realPlan->Filter(work.fine.data(), work.pixelFilter.data(), work.fine.data());

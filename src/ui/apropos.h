@@ -7,7 +7,7 @@
 
 namespace frontlys::ui {
 
-// The version of this build, e.g. "0.1".
+// The version of this build, e.g. "2.2".
 QString FrontlysVersion();
 
 class Tapropos final : public QDialog {

@@ -14,6 +14,7 @@
 #include "prep/pupil.h"
 #include "ui/form_infos.h"
 #include "ui/form_orvane.h"
+#include "ui/named_action.h"
 #include "ui/platform.h"
 
 namespace frontlys::ui {
@@ -70,13 +71,7 @@ void TFormImage::BuildPopup()
                       const QString& caption,
                       void (TFormImage::*handler)(),
                       const QKeySequence& shortcut = {}) {
-        QAction* action = m_popup->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        action->setShortcut(shortcut);
-        if (handler)
-            connect(action, &QAction::triggered, this, handler);
-        else
-            action->setEnabled(false);
+        QAction* action = AddNamedAction(m_popup, this, name, caption, handler, shortcut);
         addAction(action);  // the shortcuts work in the window too
         return action;
     };

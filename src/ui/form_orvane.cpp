@@ -15,6 +15,7 @@
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
 #include "ui/form_mess.h"
+#include "ui/named_action.h"
 #include "ui/form_param.h"
 #include "ui/platform.h"
 #include "ui/prefs_dialog.h"
@@ -73,14 +74,7 @@ QAction* TFormOrvane::AddItem(QMenu* menu,
                               void (TFormOrvane::*handler)(),
                               const QKeySequence& shortcut)
 {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setShortcut(shortcut);
-    if (handler)
-        connect(action, &QAction::triggered, this, handler);
-    else
-        action->setEnabled(false);
-    return action;
+    return AddNamedAction(menu, this, name, caption, handler, shortcut);
 }
 
 void TFormOrvane::BuildMenus()
