@@ -4,7 +4,6 @@
 #include <cmath>
 #include <complex>
 #include <memory>
-#include <cstdio>
 #include <numbers>
 
 #include "engine/compensated_internal.h"
@@ -125,7 +124,7 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
         const double px = r > 0 ? x * k : target, py = y * k;
         return surface.Value(px, py);
     };
-    work.Prepare(n, q); fprintf(stderr, "DBG n=%d q=%d side=%d half=%g\n", n, q, side, half);
+    work.Prepare(n, q);
     FillPupilField(work.field, plane, transmission, opd);
     AddIntensity(work.field, *work.plan, work.fine, 1.0);
     work.realPlan->Filter(work.fine.data(), work.pixelFilter.data(), work.fine.data());

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <numbers>
 
 namespace frontlys {
@@ -59,16 +58,18 @@ ZernikePolynomials::ZernikePolynomials(const ZernikeBasis& basis, double obstruc
     }
 }
 
+// Written out in real arithmetic: each term needs one part (real or imaginary) of the complex
+// products only, and this runs at every point of the analysis grid.
 void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
 {
-    using C = std::complex<double>;
     const double u = x * x + y * y;
-    const C z(x, y);
-    // z^m, z^(m-1), z^(m-2) for m = 0..7.
-    std::array<C, 9> power{};
-    power[0] = 1;
-    for (int m = 1; m < 9; ++m) power[m] = power[m - 1] * z;
-    const auto pw = [&](int m) { return m < 0 ? C(0) : power[m]; };
+    // (x + iy)^m for m = 0..8.
+    std::array<double, 9> pr{}, pi{};
+    pr[0] = 1;
+    for (int m = 1; m < 9; ++m) {
+        pr[m] = pr[m - 1] * x - pi[m - 1] * y;
+        pi[m] = pr[m - 1] * y + pi[m - 1] * x;
+    }
     for (int k = 1; k <= kZernikeTerms; ++k) {
         const std::size_t i = k - 1;
         if (!m_basis.Reaches(k)) {
@@ -87,21 +88,25 @@ void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
         const double qx = 2 * x * q1, qy = 2 * y * q1;
         const double qxx = 4 * x * x * q2 + 2 * q1, qyy = 4 * y * y * q2 + 2 * q1, qxy = 4 * x * y * q2;
         const int m = t.m;
-        const C zm = pw(m), zm1 = double(m) * pw(m - 1), zm2 = double(m) * (m - 1) * pw(m - 2);
-        const C I(0, 1);
-        const C g = q0 * zm;
-        const C gx = qx * zm + q0 * zm1;
-        const C gy = qy * zm + I * q0 * zm1;
-        const C gxx = qxx * zm + 2 * qx * zm1 + q0 * zm2;
-        const C gyy = qyy * zm + 2.0 * I * qy * zm1 - q0 * zm2;
-        const C gxy = qxy * zm + I * qx * zm1 + qy * zm1 + I * q0 * zm2;
-        const auto part = [&](const C& c) { return t.sine ? c.imag() : c.real(); };
-        out.v[i] = part(g);
-        out.dx[i] = part(gx);
-        out.dy[i] = part(gy);
-        out.dxx[i] = part(gxx);
-        out.dyy[i] = part(gyy);
-        out.dxy[i] = part(gxy);
+        // z^m, m z^(m-1) and m (m-1) z^(m-2).
+        const double ar = pr[m], ai = pi[m];
+        const double br = m >= 1 ? m * pr[m - 1] : 0, bi = m >= 1 ? m * pi[m - 1] : 0;
+        const double cr = m >= 2 ? m * (m - 1.0) * pr[m - 2] : 0, ci = m >= 2 ? m * (m - 1.0) * pi[m - 2] : 0;
+        if (t.sine) {
+            out.v[i] = q0 * ai;
+            out.dx[i] = qx * ai + q0 * bi;
+            out.dy[i] = qy * ai + q0 * br;
+            out.dxx[i] = qxx * ai + 2 * qx * bi + q0 * ci;
+            out.dyy[i] = qyy * ai + 2 * qy * br - q0 * ci;
+            out.dxy[i] = qxy * ai + qx * br + qy * bi + q0 * cr;
+        } else {
+            out.v[i] = q0 * ar;
+            out.dx[i] = qx * ar + q0 * br;
+            out.dy[i] = qy * ar - q0 * bi;
+            out.dxx[i] = qxx * ar + 2 * qx * br + q0 * cr;
+            out.dyy[i] = qyy * ar - 2 * qy * bi - q0 * cr;
+            out.dxy[i] = qxy * ar - qx * bi + qy * br - q0 * ci;
+        }
     }
 }
 

@@ -51,5 +51,30 @@ TEST(ZernikeDerivatives, ValuesMatchAndDerivativesMatchFiniteDifferences)
     }
 }
 
+// A wavefront summed by azimuthal order is the sum of its terms, with sine and cosine parts and
+// every order kept apart.
+TEST(ZernikeDerivatives, SurfaceIsTheSumOfItsTerms)
+{
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> coord(-1, 1), coef(-50, 50);
+    const ZernikeBasis basis = ZernikeBasis::ForCount(28);
+    const ZernikePolynomials poly(basis, 0.3);
+    const ZernikeEvaluator ref(basis, 0.3);
+    ZernikeCoefficients c{};
+    for (double& v : c) v = coef(rng);
+    const ZernikeSurface surface(poly, c);
+    int checked = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const double x = coord(rng), y = coord(rng);
+        ZernikeValues z{};
+        if (!ref.Eval(x, y, z)) continue;
+        double w = 0;
+        for (int k = 0; k < kZernikeTerms; ++k) w += c[k] * z[k];
+        EXPECT_NEAR(surface.Value(x, y), w, 1e-8);
+        ++checked;
+    }
+    EXPECT_GT(checked, 100);
+}
+
 }  // namespace
 }  // namespace frontlys
