@@ -1,5 +1,7 @@
 #include "engine/wave_optics_core.h"
 
+#include <algorithm>
+#include <cmath>
 #include <numbers>
 
 namespace frontlys {
@@ -15,9 +17,13 @@ void FillPupilField(std::vector<std::complex<double>>& field,
     const double defocusCurvature = 0.5 * (1.0 / p.focalNm - 1.0 / p.planeNm);
     const double k = 2.0 * std::numbers::pi / p.lambdaNm;
     const double step = p.dxNm / radius;
-    for (int r = 0; r < n; ++r) {
+    // Only the square around the pupil can pass the test below; the rest of the grid stays zero.
+    const double reachSamples = std::ceil(std::sqrt(1.0 + 4 * step) / step) + 1;
+    const int reach = reachSamples < n ? static_cast<int>(reachSamples) : n;
+    const int lo = std::max(0, n / 2 - reach), hi = std::min(n, n / 2 + reach + 1);
+    for (int r = lo; r < hi; ++r) {
         const double y = -(r - n / 2) * step;
-        for (int c = 0; c < n; ++c) {
+        for (int c = lo; c < hi; ++c) {
             const double x = (c - n / 2) * step;
             if (x * x + y * y > 1.0 + 4 * step) continue;
             const double t = transmission(x, y);
