@@ -6,6 +6,7 @@
 
 #include "accuracy_cases.h"
 #include "cli/demo_command.h"
+#include "core/numbers.h"
 #include "simulation/demo_setup.h"
 
 namespace frontlys {
@@ -15,6 +16,7 @@ TEST(Demo, RunsAndPrintsTheComparison)
 {
     TempDir dir;
     std::ostringstream out, err;
+    SetDecimalSeparator('.');  // as frontlys-cli's main does; an earlier test may have left ","
     ASSERT_EQ(cli::RunDemo(dir.path() / "demo", out, err), 0) << err.str();
     const std::string text = out.str();
     EXPECT_NE(text.find("11  Spheric.                  40.00"), std::string::npos) << text;
