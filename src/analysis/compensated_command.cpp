@@ -5,19 +5,42 @@
 #include <cstdio>
 #include <vector>
 
+#include "analysis/data_checks.h"
 #include "engine/compensated_analysis.h"
 #include "engine/compensated_map.h"
 #include "engine/compensated_refine.h"
 #include "files/fits_reader.h"
+#include "prep/crop.h"
 
 namespace frontlys {
 namespace {
+
+constexpr double kWholeFramePixels = 4e6;
 
 struct Frame {
     std::vector<double> pixels;
     int width = 0, height = 0;
     RawFrame raw() const { return {pixels, width, height}; }
 };
+
+// A camera frame of many megapixels holds far more sky than the analysis reads (the donut, its
+// background annulus out to about 2 r + 26 and the refinement's window): it keeps a window of
+// 4.5 r + 80 pixels around the donut, at the same scale, so a 6000 x 4000 frame costs what a stamp
+// does. Smaller frames are used whole.
+void CutAroundDonut(Frame& f)
+{
+    if (double(f.width) * f.height <= kWholeFramePixels) return;
+    auto located = LocateDonutInFrame(f.pixels, f.width, f.height);
+    if (!located.ok()) return;  // the analysis refuses the frame itself, with its own reason
+    const DonutLocation& d = located.value();
+    const int side = static_cast<int>(std::ceil(4.5 * d.main.radius + 80));
+    if (side >= std::min(f.width, f.height)) return;
+    const ImageSlot cut =
+        CutSquare(f.pixels, f.width, f.height, WindowAround(d.main.cx, d.main.cy, side), d.background);
+    const auto plane = cut->Planes.Plane(0);
+    f.pixels.assign(plane.begin(), plane.end());
+    f.width = f.height = side;
+}
 
 // Plane 1 of the file as it is on disk; the extra-focal one turned by 180 degrees, as on opening.
 Result<Frame> ReadFrame(const std::string& file, bool turn)
@@ -38,6 +61,7 @@ Result<Frame> ReadFrame(const std::string& file, bool turn)
     } else {
         return Status::Fail(StatusCode::BadFormat, kImageNotFoundMessage, file + ": no pixel data");
     }
+    CutAroundDonut(f);
     if (turn) std::reverse(f.pixels.begin(), f.pixels.end());
     return f;
 }

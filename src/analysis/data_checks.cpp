@@ -41,8 +41,9 @@ DonutBlob Scaled(DonutBlob b, int k)
     return b;
 }
 
-// On a large frame: the donut on a binned copy, then again at full scale on a window around it.
-Result<DonutLocation> Locate(std::span<const double> frame, int width, int height)
+}  // namespace
+
+Result<DonutLocation> LocateDonutInFrame(std::span<const double> frame, int width, int height)
 {
     const double pixels = double(width) * height;
     if (pixels <= kBinnedPixels) return LocateDonut(frame, width, height);
@@ -64,6 +65,8 @@ Result<DonutLocation> Locate(std::span<const double> frame, int width, int heigh
     for (const DonutBlob& b : loc.others) out.others.push_back(Scaled(b, k));
     return out;
 }
+
+namespace {
 
 // Pixels of the donut at the format's top, or sharing the donut's highest value when many do
 // well above the noise (a converter or a camera that clips below its format's top).
@@ -149,7 +152,7 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
     f.width = width;
     f.height = height;
     f.digest = Digest(frame);
-    auto located = Locate(frame, width, height);
+    auto located = LocateDonutInFrame(frame, width, height);
     if (!located.ok()) {
         f.noStar = located.status();
         return f;

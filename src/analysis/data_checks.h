@@ -31,6 +31,10 @@ struct FrameFacts {
     std::uint64_t digest = 0;  // of the pixel values, to recognise the same frame given twice
 };
 
+// The donut of a frame of any size: on a block-binned copy first when the frame is very large, then
+// at full scale on a window around it.
+Result<DonutLocation> LocateDonutInFrame(std::span<const double> frame, int width, int height);
+
 // Locates the donut (on a block-binned copy first when the frame is very large) and measures it.
 // formatMax: the largest value the file's samples can hold (+inf when unknown).
 FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax);

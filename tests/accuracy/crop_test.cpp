@@ -59,6 +59,21 @@ TEST(Crop, ALargeFrameGivesTheCoefficientsOfItsStamp)
         EXPECT_NEAR(stamp.value().zernikeRmsNm[k], large.value().zernikeRmsNm[k], 0.2) << "Z" << k + 1;
 }
 
+// The compensated analysis keeps only a window around the donut of a frame of many megapixels.
+TEST(Crop, TheAnalyticAnalysisOfAHugeFrameGivesTheCoefficientsOfItsStamp)
+{
+    TempDir dir;
+    AnalysisOptions small = WriteStar(dir.path() / "stamp", 256, 0, 0);
+    AnalysisOptions huge = WriteStar(dir.path() / "huge", 2100, 700, -500);
+    small.analytic = huge.analytic = true;
+    small.refineRounds = huge.refineRounds = 0;
+    const auto stamp = RunAnalysis(small);
+    const auto large = RunAnalysis(huge);
+    ASSERT_TRUE(stamp.ok() && large.ok()) << large.status().reason;
+    for (std::size_t k = 4; k < 22; ++k)
+        EXPECT_NEAR(stamp.value().zernikeRmsNm[k], large.value().zernikeRmsNm[k], 0.2) << "Z" << k + 1;
+}
+
 TEST(Crop, RecadrerCentresBothDonutsAndRefusesImagesWithoutAStar)
 {
     TempDir dir;
