@@ -80,8 +80,8 @@ Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const Ou
     };
     for (const Picture& p : pictures) {
         if (!p.image) continue;
-        const PictureSpec spec{PictureTitle(Tr(p.fr, p.en), r, o.intra), p.log};
-        if (Status st = WritePicture(*p.image, s.Prefs, spec, set.Staged(p.name)); !st.ok()) return st;
+        const PictureStyle style{PictureTitle(Tr(p.fr, p.en), r, o.intra), p.log};
+        if (Status st = WritePicture(*p.image, s.Prefs, style, set.Staged(p.name)); !st.ok()) return st;
     }
     return Status::Ok();
 }

@@ -29,7 +29,7 @@ WindowPalettes PalettesOf(const Tpreferences& p)
 }
 
 void DrawColourBar(
-    QPainter& painter, TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec, QRect bar)
+    QPainter& painter, TImageRec& image, const Tpreferences& prefs, const PictureStyle& style, QRect bar)
 {
     CurrentDisplay current;
     current.Settings = WindowSettingsForKind(image.Kind, PalettesOf(prefs), {});
@@ -44,7 +44,7 @@ void DrawColourBar(
     const QRect top(x, bar.top(), kLabelWidth - 6, 16), bottom(x, bar.bottom() - 15, kLabelWidth - 6, 16);
     painter.drawText(top, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(labels.Top));
     painter.drawText(bottom, Qt::AlignLeft | Qt::AlignBottom, QString::fromStdString(labels.Bottom));
-    if (spec.log)
+    if (style.log)
         painter.drawText(
             QRect(x, bar.center().y() - 8, kLabelWidth - 6, 16), Qt::AlignLeft | Qt::AlignVCenter, "log10");
 }
@@ -77,11 +77,11 @@ CropBox PupilCrop(const TImageRec& image)
     return {left, top, right - left + 1, bottom - top + 1};
 }
 
-Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec)
+Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const PictureStyle& style)
 {
     EnsureGuiApplication();
     KindRenderOptions options;
-    options.LogDisplay = spec.log;
+    options.LogDisplay = style.log;
     options.LambdaInterfero = prefs.LambdaInterfero;
     auto full = RenderForKind(image, QSize(image.Width, image.Height), PalettesOf(prefs), options);
     if (!full.ok()) return full.status();
@@ -91,7 +91,7 @@ Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const
     if (factor > 1) cut = cut.scaled(cut.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 
     // Two title lines: what the picture is, then the parameters; the picture widens to hold them.
-    const QStringList lines = QString::fromStdString(spec.title).split('\n');
+    const QStringList lines = QString::fromStdString(style.title).split('\n');
     QFont font;
     font.setPixelSize(12);
     const QFontMetrics metrics(font);
@@ -113,7 +113,7 @@ Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const
     DrawColourBar(painter,
                   image,
                   prefs,
-                  spec,
+                  style,
                   QRect(kMargin + cut.width() + kMargin, kTitleHeight, kBarWidth, cut.height()));
     painter.end();
     return canvas;
@@ -121,10 +121,10 @@ Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const
 
 Status WritePicture(TImageRec& image,
                     const Tpreferences& prefs,
-                    const PictureSpec& spec,
+                    const PictureStyle& style,
                     const std::filesystem::path& file)
 {
-    auto picture = ComposePicture(image, prefs, spec);
+    auto picture = ComposePicture(image, prefs, style);
     if (!picture.ok()) return picture.status();
     return SavePng(picture.value(), file);
 }

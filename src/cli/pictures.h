@@ -14,7 +14,7 @@
 
 namespace frontlys::cli {
 
-struct PictureSpec {
+struct PictureStyle {
     std::string title;  // the run's language: file and kind of picture, a line break, the parameters
     bool log = false;
 };
@@ -29,10 +29,10 @@ struct CropBox {
 };
 CropBox PupilCrop(const TImageRec& image);
 
-Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const PictureSpec& spec);
+Result<QImage> ComposePicture(TImageRec& image, const Tpreferences& prefs, const PictureStyle& style);
 [[nodiscard]] Status WritePicture(TImageRec& image,
                                   const Tpreferences& prefs,
-                                  const PictureSpec& spec,
+                                  const PictureStyle& style,
                                   const std::filesystem::path& file);
 
 }  // namespace frontlys::cli

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "engine/compensated_internal.h"
+#include "prep/donut.h"
 #include "engine/fft.h"
 #include "engine/wave_optics_core.h"
 #include "engine/zernike_derivatives.h"
@@ -212,22 +213,7 @@ std::vector<double> Blur(const SharpModel& m, double sigma) { return Blurrer(m).
 void Centroid(const std::vector<double>& f, int side, double radius, double& cx, double& cy)
 {
     cx = cy = (side - 1) / 2.0;
-    for (int round = 0; round < 3; ++round) {
-        double s = 0, sx = 0, sy = 0;
-        for (int j = 0; j < side; ++j) {
-            for (int i = 0; i < side; ++i) {
-                if ((i - cx) * (i - cx) + (j - cy) * (j - cy) > radius * radius) continue;
-                const double v = f[static_cast<std::size_t>(j) * side + i];
-                s += v;
-                sx += v * i;
-                sy += v * j;
-            }
-        }
-        if (s > 0) {
-            cx = sx / s;
-            cy = sy / s;
-        }
-    }
+    for (int round = 0; round < 3; ++round) LightCentroid(f, side, side, radius, cx, cy);
 }
 
 // The data at the model's pixels (same offsets from the light centroids), for the blur fit.

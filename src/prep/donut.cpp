@@ -94,8 +94,9 @@ std::vector<Component> Components(const std::vector<double>& smooth, const std::
     return comps;
 }
 
-// Light centroid of sub within radius of (cx, cy); returns the flux there.
-double Centroid(const std::vector<double>& sub, int w, int h, double radius, double& cx, double& cy)
+}  // namespace
+
+double LightCentroid(std::span<const double> sub, int w, int h, double radius, double& cx, double& cy)
 {
     const int x0 = std::max(0, static_cast<int>(std::floor(cx - radius)));
     const int x1 = std::min(w - 1, static_cast<int>(std::ceil(cx + radius)));
@@ -117,8 +118,6 @@ double Centroid(const std::vector<double>& sub, int w, int h, double radius, dou
     }
     return s;
 }
-
-}  // namespace
 
 ClippedStats ClippedMedian(std::vector<double> values)
 {
@@ -198,7 +197,7 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
         return blob;
     };
     DonutBlob main = describe(comps.front());
-    for (int i = 0; i < 3; ++i) Centroid(sub, width, height, 1.4 * main.radius, main.cx, main.cy);
+    for (int i = 0; i < 3; ++i) LightCentroid(sub, width, height, 1.4 * main.radius, main.cx, main.cy);
 
     // Background: clipped median of an annulus clear of the donut's halo.
     const double ra = 1.35 * main.radius + 6;
@@ -219,7 +218,7 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
 
     for (std::size_t i = 0; i < frame.size(); ++i) sub[i] = std::isfinite(frame[i]) ? frame[i] - loc.background : 0.0;
     const double window = 1.3 * main.radius + 6;
-    for (int i = 0; i < 3; ++i) main.flux = Centroid(sub, width, height, window, main.cx, main.cy);
+    for (int i = 0; i < 3; ++i) main.flux = LightCentroid(sub, width, height, window, main.cx, main.cy);
     loc.main = main;
 
     for (std::size_t i = 1; i < comps.size() && loc.others.size() < kMaxOthers; ++i) {

@@ -28,6 +28,10 @@ struct DonutLocation {
 // The brightest connected component of the smoothed frame, its centre refined on the
 // background-subtracted frame. NaN and infinite pixels are ignored. Refused when no component
 // stands out of the noise, or the frame is too small to have a border.
+// Light centroid of a row-major w x h frame within radius of (cx, cy), moved there once; returns
+// the flux inside.
+double LightCentroid(std::span<const double> frame, int w, int h, double radius, double& cx, double& cy);
+
 Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int height);
 
 // Clipped median and robust sigma (1.4826 MAD) of the finite values: three rounds keeping
