@@ -292,15 +292,18 @@ void TFormOrvane::ApplyOpened(const CommandOutcome& outcome)
 
 void TFormOrvane::OpenFiles(const QStringList& files)
 {
+    // Files given replace the images already open, unlike the menu's opening.
+    CommandOutcome outcome;
     if (files.size() == 2) {
-        ApplyOpened(OpenBoth(m_session, PathOf(files[0]), PathOf(files[1])));
+        outcome = OpenPair(m_session, files[0].toStdString(), files[1].toStdString(), CropMode::Auto);
     } else if (files.size() == 1) {
         const std::filesystem::path file = files[0].toStdString();
-        CommandOutcome outcome =
-            m_session.ImageIntra ? OpenExtra(m_session, file) : OpenIntra(m_session, file);
-        outcome.Merge(PreparePair(m_session));
-        ApplyOpened(outcome);
+        outcome = m_session.ImageIntra ? OpenExtra(m_session, file) : OpenIntra(m_session, file);
+    } else {
+        return;
     }
+    outcome.Merge(PreparePair(m_session));
+    ApplyOpened(outcome);
 }
 
 void TFormOrvane::Nouveautest1Click()
