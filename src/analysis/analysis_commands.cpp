@@ -116,6 +116,8 @@ CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress
                        kEnterParamsMessage,
                        "no signal or no test parameters",
                        MessageStyle::Box);
+    if (Status s = CheckTestParams(session.Params); !s.ok())
+        return Refused(s.code, s.message, s.reason, MessageStyle::Box);
     const int w = session.ImageSignal->Width, h = session.ImageSignal->Height;
     WavefrontWork work{NewImage(w, h), NewImage(w, h), NewImage(w, h), {}, {}, {}};
     ClearImage(*work.brut);

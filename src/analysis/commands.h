@@ -33,6 +33,8 @@ struct CommandOutcome {
     bool ran = false;                 // false: inputs missing, nothing changed
     std::vector<ImageKind> shown;     // windows to create if needed, then show or redraw, in order
     std::vector<ImageKind> released;  // windows to release (their records are gone or replaced)
+    std::vector<ImageKind> outlined;  // windows whose pupil was just found: its outline is shown
+    std::vector<ImageKind> opened;    // images read from their file (shown afresh)
     bool refreshInfos = false;
     std::optional<Message> message;  // to show to the user
     Status status;                   // a refusal's technical reason (Ok when the command went through)

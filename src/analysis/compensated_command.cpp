@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "analysis/data_checks.h"
 #include "engine/compensated_analysis.h"
 #include "engine/compensated_map.h"
 #include "engine/compensated_refine.h"
-#include "files/fits_reader.h"
 #include "prep/crop.h"
 
 namespace frontlys {
@@ -25,43 +25,36 @@ struct Frame {
 
 // A camera frame of many megapixels holds far more sky than the analysis reads (the donut, its
 // background annulus out to about 2 r + 26 and the refinement's window): it keeps a window of
-// 4.5 r + 80 pixels around the donut, at the same scale, so a 6000 x 4000 frame costs what a stamp
-// does. Smaller frames are used whole.
-void CutAroundDonut(Frame& f)
+// 4.5 r + 80 pixels around the donut located at opening, at the same scale, so a 6000 x 4000 frame
+// costs what a stamp does. Smaller frames are used whole.
+std::optional<DonutLocation> DonutToCutAround(const OpenedFrame& f)
 {
-    if (double(f.width) * f.height <= kWholeFramePixels) return;
-    auto located = LocateDonutInFrame(f.pixels, f.width, f.height);
-    if (!located.ok()) return;  // the analysis refuses the frame itself, with its own reason
-    const DonutLocation& d = located.value();
-    const int side = static_cast<int>(std::ceil(4.5 * d.main.radius + 80));
-    if (side >= std::min(f.width, f.height)) return;
-    const ImageSlot cut =
-        CutSquare(f.pixels, f.width, f.height, WindowAround(d.main.cx, d.main.cy, side), d.background);
-    const auto plane = cut->Planes.Plane(0);
-    f.pixels.assign(plane.begin(), plane.end());
-    f.width = f.height = side;
+    if (double(f.Width) * f.Height <= kWholeFramePixels) return std::nullopt;
+    if (f.Facts.donut) return f.Facts.donut;
+    // A donut too faint to count as a star still places the window; the analysis decides on it.
+    auto located = LocateDonutInFrame(f.Pixels, f.Width, f.Height);
+    if (!located.ok()) return std::nullopt;  // the analysis refuses the frame itself, with its own reason
+    return located.take();
 }
 
-// Plane 1 of the file as it is on disk; the extra-focal one turned by 180 degrees, as on opening.
-Result<Frame> ReadFrame(const std::string& file, bool turn)
+// The frame as opening read it, cut as above; the extra-focal one turned by 180 degrees, as its
+// record is.
+Frame FrameOf(const OpenedFrame& opened, bool turn)
 {
-    TFitsHeader header;
-    auto data = ReadFitsFile(std::filesystem::path(file), header);
-    if (!data.ok()) return data.status();
-    const FitsData& d = data.value();
+    const std::optional<DonutLocation> d = DonutToCutAround(opened);
+    const int side = d ? static_cast<int>(std::ceil(4.5 * d->main.radius + 80)) : 0;
     Frame f;
-    f.width = d.Columns;
-    f.height = d.Rows;
-    const std::size_t n = static_cast<std::size_t>(f.width) * f.height;
-    f.pixels.resize(n);
-    if (!d.DoublePlanes.empty()) {
-        std::copy_n(d.DoublePlanes.data(), n, f.pixels.begin());
-    } else if (!d.Int16Planes.empty()) {
-        std::copy_n(d.Int16Planes.data(), n, f.pixels.begin());
+    if (d && side < std::min(opened.Width, opened.Height)) {
+        const ImageSlot cut = CutSquare(opened.Pixels,
+                                        opened.Width,
+                                        opened.Height,
+                                        WindowAround(d->main.cx, d->main.cy, side),
+                                        d->background);
+        const auto plane = cut->Planes.Plane(0);
+        f = {{plane.begin(), plane.end()}, side, side};
     } else {
-        return Status::Fail(StatusCode::BadFormat, kImageNotFoundMessage, file + ": no pixel data");
+        f = {opened.Pixels, opened.Width, opened.Height};
     }
-    CutAroundDonut(f);
     if (turn) std::reverse(f.pixels.begin(), f.pixels.end());
     return f;
 }
@@ -141,13 +134,12 @@ int MapSide(const TestSession& s, double rho)
 Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const CompensatedRequest& request,
                                                    const ProgressFn& progress)
 {
-    if (!s.ParamsSaisis || s.FileIntra.empty() || s.FileExtra.empty())
+    if (!s.ParamsSaisis || s.FrameIntra.Pixels.empty() || s.FrameExtra.Pixels.empty())
         return Status::Fail(StatusCode::MissingInput, kEnterParamsMessage, "no test parameters or no images");
+    if (Status valid = CheckTestParams(s.Params); !valid.ok()) return valid;
     if (progress) progress("Reconstruction du front d'onde");
-    auto intra = ReadFrame(s.FileIntra, false);
-    if (!intra.ok()) return intra.status();
-    auto extra = ReadFrame(s.FileExtra, true);
-    if (!extra.ok()) return extra.status();
+    const Frame intra = FrameOf(s.FrameIntra, false);
+    const Frame extra = FrameOf(s.FrameExtra, true);
 
     CompensatedOptions o;
     o.focalNm = s.Params.Focal;
@@ -159,7 +151,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     o.terms = s.Basis.Count();
     o.stopNm = s.Prefs.ArretRMSFront;
     o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
-    auto analysed = CompensatedAnalysis(intra.value().raw(), extra.value().raw(), o);
+    auto analysed = CompensatedAnalysis(intra.raw(), extra.raw(), o);
     if (!analysed.ok()) return analysed.status();
     CompensatedResult result = analysed.take();
 
@@ -169,7 +161,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
         RefineOptions refine;
         refine.rounds = request.refineRounds;
         refine.lambdaNm = s.Prefs.LambdaRef;
-        auto refined = RefineCompensated(intra.value().raw(), extra.value().raw(), o, result, refine);
+        auto refined = RefineCompensated(intra.raw(), extra.raw(), o, result, refine);
         if (refined.ok()) {
             summary.blurPx = refined.value().blurPx;
             summary.refineResidualNm = refined.value().residualNm;

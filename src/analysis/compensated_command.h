@@ -1,7 +1,8 @@
 #pragma once
 // "&Front d'onde" with "Correction des images : Analytique": the compensated analysis of the two
-// files the user opened, read again as they are on disk (no extraction, shift or padding), then the
-// forward-model refinement, the map with its zonal part, and the notes that say what happened.
+// frames as opening read them (the session's FrameIntra and FrameExtra: no extraction, shift or
+// padding), then the forward-model refinement, the map with its zonal part, and the notes that say
+// what happened.
 
 #include <array>
 #include <optional>
@@ -19,8 +20,8 @@ struct CompensatedRequest {
     int refineRounds = 4;               // forward-model rounds; 0 skips the refinement
 };
 
-// Needs ParamsSaisis and both files. On success the session holds the new wavefront, residual (the
-// zonal part), CoefFront and Notes; on refusal nothing changes.
+// Needs ParamsSaisis, parameters that pass CheckTestParams and both frames. On success the session
+// holds the new wavefront, residual (the zonal part), CoefFront and Notes; on refusal nothing changes.
 Result<CompensatedSummary> RunCompensatedWavefront(TestSession& session, const CompensatedRequest& request,
                                                    const ProgressFn& progress = {});
 

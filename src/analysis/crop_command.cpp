@@ -4,7 +4,6 @@
 
 #include "analysis/data_checks.h"
 #include "analysis/open_commands.h"
-#include "files/fits_crop_load.h"
 #include "files/fits_reader.h"
 #include "prep/crop.h"
 #include "prep/donut.h"
@@ -12,36 +11,17 @@
 namespace frontlys {
 namespace {
 
-struct Checked {
-    FitsFrame frame;
-    FrameFacts facts;
-};
-
-Result<Checked> ReadChecked(const std::filesystem::path& file)
+// The record the analysis works on: the cut square, or the frame as the loader pads it.
+ImageSlot RecordOf(const OpenedFrame& f, int side)
 {
-    auto frame = ReadFitsFrame(file);
-    if (!frame.ok()) return frame.status();
-    Checked c{frame.take(), {}};
-    c.facts = MeasureFrame(c.frame.Pixels, c.frame.Width, c.frame.Height, c.frame.FormatMax);
-    return c;
+    if (side <= 0) return PaddedRecord(f.Pixels, f.Width, f.Height);
+    const DonutLocation& d = *f.Facts.donut;
+    return CutSquare(f.Pixels, f.Width, f.Height, WindowAround(d.main.cx, d.main.cy, side), d.background);
 }
 
-// The record the analysis works on: the cut square, or the file as the loader pads it.
-Result<ImageSlot> RecordOf(const std::filesystem::path& file, const Checked& c, int side)
+CommandOutcome Unreadable(const Status& s)
 {
-    if (side > 0) {
-        const DonutLocation& d = *c.facts.donut;
-        const CropWindow w = WindowAround(d.main.cx, d.main.cy, side);
-        return CutSquare(c.frame.Pixels, c.frame.Width, c.frame.Height, w, d.background);
-    }
-    auto loaded = ReadFitsImage(file);
-    if (!loaded.ok()) return loaded.status();
-    return std::move(loaded.value().Image);
-}
-
-CommandOutcome Unreadable(const std::filesystem::path& file, const Status& s)
-{
-    return Refused(s.code, kImageNotFoundMessage, file.string() + ": " + s.reason, MessageStyle::Window);
+    return Refused(s.code, kImageNotFoundMessage, s.reason, MessageStyle::Window);
 }
 
 // A frame this many donut radii wide or more is cut at opening.
@@ -54,32 +34,30 @@ CommandOutcome OpenPairChecked(TestSession& session,
                                const std::filesystem::path& extraFile,
                                CropMode crop)
 {
-    auto intra = ReadChecked(intraFile);
-    if (!intra.ok()) return Unreadable(intraFile, intra.status());
-    auto extra = ReadChecked(extraFile);
-    if (!extra.ok()) return Unreadable(extraFile, extra.status());
-    Checked &a = intra.value(), &b = extra.value();
-    PairCheck check = CheckPair(a.facts, a.frame.Header, b.facts, b.frame.Header, session.Prefs.NPolyZern);
+    auto intra = ReadForTest(intraFile);
+    if (!intra.ok()) return Unreadable(intra.status());
+    auto extra = ReadForTest(extraFile);
+    if (!extra.ok()) return Unreadable(extra.status());
+    const OpenedFrame &a = intra.value().frame, &b = extra.value().frame;
+    PairCheck check =
+        CheckPair(a.Facts, intra.value().header, b.Facts, extra.value().header, session.Prefs.NPolyZern);
     if (!check.refusal.ok())
         return Refused(check.refusal.code, check.refusal.message, check.refusal.reason, MessageStyle::Box);
     // One side for both, and a cut only for a frame much larger than its donut (a camera frame, not
     // a stamp): cutting a stamp changes the documented threshold's reference level for no gain (on
     // a 300-pixel real stamp the radii fell from 39 to 23 pixels).
     int side = 0;
-    const double radius = std::max(a.facts.donut->main.radius, b.facts.donut->main.radius);
-    const int frame = std::min(std::max(a.frame.Width, a.frame.Height), std::max(b.frame.Width, b.frame.Height));
+    const double radius = std::max(a.Facts.donut->main.radius, b.Facts.donut->main.radius);
+    const int frame = std::min(std::max(a.Width, a.Height), std::max(b.Width, b.Height));
     if (crop == CropMode::Auto && frame >= kCutFrameToRadius * radius) {
-        side = std::max(CropSide(a.facts.donut->main.radius), CropSide(b.facts.donut->main.radius));
-        const int padded = std::min(PaddedSide(a.frame.Width, a.frame.Height), PaddedSide(b.frame.Width, b.frame.Height));
+        side = std::max(CropSide(a.Facts.donut->main.radius), CropSide(b.Facts.donut->main.radius));
+        const int padded = std::min(PaddedSide(a.Width, a.Height), PaddedSide(b.Width, b.Height));
         if (side >= padded) side = 0;
     }
-    auto recordA = RecordOf(intraFile, a, side);
-    if (!recordA.ok()) return Unreadable(intraFile, recordA.status());
-    auto recordB = RecordOf(extraFile, b, side);
-    if (!recordB.ok()) return Unreadable(extraFile, recordB.status());
+    ImageSlot recordA = RecordOf(a, side), recordB = RecordOf(b, side);
     CommandOutcome outcome =
-        InstallOpened(session, ImageKind::Intra, recordA.take(), std::move(a.frame.Header), intraFile);
-    outcome.Merge(InstallOpened(session, ImageKind::Extra, recordB.take(), std::move(b.frame.Header), extraFile));
+        InstallOpened(session, ImageKind::Intra, std::move(recordA), intra.take(), intraFile);
+    outcome.Merge(InstallOpened(session, ImageKind::Extra, std::move(recordB), extra.take(), extraFile));
     session.Warnings = std::move(check.notes);
     return outcome;
 }

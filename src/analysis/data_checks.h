@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "analysis/test_session.h"
+#include "analysis/note.h"
 #include "core/status.h"
 #include "files/fits_header.h"
 #include "prep/donut.h"

@@ -1,24 +1,44 @@
 #include "analysis/open_commands.h"
 
 #include "analysis/analysis_commands.h"
-#include "analysis/crop_command.h"
+#include "analysis/data_checks.h"
 #include "analysis/prep_commands.h"
+#include "files/fits_crop_load.h"
 #include "files/fits_reader.h"
 #include "prep/pupil_alignment.h"
 
 namespace frontlys {
 
+Result<FileForTest> ReadForTest(const std::filesystem::path& file)
+{
+    auto read = ReadFitsFrame(file);
+    if (!read.ok()) {
+        Status s = read.status();
+        s.reason = file.string() + ": " + s.reason;
+        return s;
+    }
+    FitsFrame& f = read.value();
+    FileForTest out;
+    out.frame.Facts = MeasureFrame(f.Pixels, f.Width, f.Height, f.FormatMax);
+    out.frame.Pixels = std::move(f.Pixels);
+    out.frame.Width = f.Width;
+    out.frame.Height = f.Height;
+    out.header = std::move(f.Header);
+    return out;
+}
+
 CommandOutcome InstallOpened(TestSession& session,
                              ImageKind kind,
-                             ImageSlot image,
-                             TFitsHeader header,
+                             ImageSlot record,
+                             FileForTest read,
                              const std::filesystem::path& file)
 {
     const bool intra = kind == ImageKind::Intra;
-    image->Kind = static_cast<std::uint8_t>(kind);
-    if (!intra) Rotate180(image.get());
-    (intra ? session.ImageIntra : session.ImageExtra) = std::move(image);
-    (intra ? session.HeaderIntra : session.HeaderExtra) = std::move(header);
+    record->Kind = static_cast<std::uint8_t>(kind);
+    if (!intra) Rotate180(record.get());
+    (intra ? session.ImageIntra : session.ImageExtra) = std::move(record);
+    (intra ? session.FrameIntra : session.FrameExtra) = std::move(read.frame);
+    (intra ? session.HeaderIntra : session.HeaderExtra) = std::move(read.header);
     (intra ? session.FileIntra : session.FileExtra) = file.string();
     if (intra) {
         session.Params.Focal = session.HeaderIntra.FocalLength * 1'000'000;
@@ -28,6 +48,7 @@ CommandOutcome InstallOpened(TestSession& session,
     CommandOutcome outcome;
     outcome.ran = true;
     outcome.shown.push_back(kind);
+    outcome.opened.push_back(kind);
     outcome.refreshInfos = true;
     return outcome;
 }
@@ -36,12 +57,18 @@ namespace {
 
 CommandOutcome Open(TestSession& session, const std::filesystem::path& file, ImageKind kind)
 {
-    // Load into a scratch slot first, so that nothing of the session changes on refusal.
-    ImageSlot loaded;
-    TFitsHeader loadedHeader;
-    if (Status s = LoadFitsImage(file, loaded, loadedHeader); !s.ok())
-        return Refused(s.code, kImageNotFoundMessage, s.reason, MessageStyle::Window);
-    return InstallOpened(session, kind, std::move(loaded), std::move(loadedHeader), file);
+    // Read into a scratch record first, so that nothing of the session changes on refusal.
+    auto read = ReadForTest(file);
+    if (!read.ok())
+        return Refused(read.status().code, kImageNotFoundMessage, read.status().reason, MessageStyle::Window);
+    const OpenedFrame& f = read.value().frame;
+    ImageSlot record = PaddedRecord(f.Pixels, f.Width, f.Height);
+    return InstallOpened(session, kind, std::move(record), read.take(), file);
+}
+
+bool Unreadable(const CommandOutcome& outcome)
+{
+    return outcome.failed() && outcome.message && outcome.message->text == kImageNotFoundMessage;
 }
 
 }  // namespace
@@ -56,25 +83,43 @@ CommandOutcome OpenExtra(TestSession& session, const std::filesystem::path& file
     return Open(session, file, ImageKind::Extra);
 }
 
+CommandOutcome OpenPair(TestSession& session,
+                        const std::filesystem::path& intra,
+                        const std::filesystem::path& extra,
+                        CropMode crop)
+{
+    CommandOutcome outcome = OpenPairChecked(session, intra, extra, crop);
+    if (!Unreadable(outcome)) return outcome;
+    outcome = OpenIntra(session, intra);
+    outcome.Merge(OpenExtra(session, extra));
+    return outcome;
+}
+
+CommandOutcome PreparePair(TestSession& session)
+{
+    CommandOutcome outcome;
+    if (!session.Prefs.ExtractAuto) return outcome;
+    if (!session.HasWindow(ImageKind::Intra) || !session.HasWindow(ImageKind::Extra)) return outcome;
+    outcome.Merge(ExtractPupils(session));
+    outcome.Merge(CoCentrePupils(session));
+    outcome.Merge(ComputeSignalCommand(session));
+    return outcome;
+}
+
 CommandOutcome OpenBoth(TestSession& session,
                         const std::optional<std::filesystem::path>& intra,
-                        const std::optional<std::filesystem::path>& extra)
+                        const std::optional<std::filesystem::path>& extra,
+                        CropMode crop)
 {
     CommandOutcome outcome;
     const bool none = !session.HasWindow(ImageKind::Intra) && !session.HasWindow(ImageKind::Extra);
-    if (session.Prefs.ExtractAuto && none && intra && extra) {
-        // Both frames at once: checked, and cut when far larger than their star, before extracting.
-        outcome = OpenPairChecked(session, *intra, *extra, CropMode::Auto);
-        if (outcome.failed()) return outcome;
+    if (none && intra && extra) {
+        outcome = OpenPair(session, *intra, *extra, crop);
+    } else {
+        if (!session.HasWindow(ImageKind::Intra) && intra) outcome.Merge(OpenIntra(session, *intra));
+        if (!session.HasWindow(ImageKind::Extra) && extra) outcome.Merge(OpenExtra(session, *extra));
     }
-    if (!session.HasWindow(ImageKind::Intra) && intra) outcome.Merge(OpenIntra(session, *intra));
-    if (!session.HasWindow(ImageKind::Extra) && extra) outcome.Merge(OpenExtra(session, *extra));
-    const bool both = session.HasWindow(ImageKind::Intra) && session.HasWindow(ImageKind::Extra);
-    if (session.Prefs.ExtractAuto && both) {
-        outcome.Merge(ExtractPupils(session));
-        outcome.Merge(CoCentrePupils(session));
-        outcome.Merge(ComputeSignalCommand(session));
-    }
+    outcome.Merge(PreparePair(session));
     return outcome;
 }
 
@@ -105,6 +150,8 @@ CommandOutcome NewTest(TestSession& session)
                             &session.ImagePSFTheorique,
                             &session.ImagePSF})
         FreeImage(*slot);
+    session.FrameIntra = {};
+    session.FrameExtra = {};
     session.Params = {};
     session.ParamsSaisis = false;
     session.HeaderIntra.PixelSizeX = session.HeaderIntra.PixelSizeY = 0;

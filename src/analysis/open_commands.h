@@ -1,35 +1,61 @@
 #pragma once
-// "&Fichier" commands that open the images of a test or start a new one. The driver chooses the
-// files (and handles a cancelled dialog by not calling); a file that cannot be read leaves the
+// "&Fichier" commands that open the images of a test or start a new one: the only way a test's
+// images come in, for the main window, the command-line tool and the tests alike. The driver chooses
+// the files (and handles a cancelled dialog by not calling); a file that cannot be read leaves the
 // slot, its header, its window and the test parameters exactly as they were.
+//
+// Each file is read once: the session keeps the frame as read with what the checks measured on it
+// (OpenedFrame), and the record of the image slot is made from that frame.
 
 #include <filesystem>
 #include <optional>
 
 #include "analysis/commands.h"
+#include "analysis/crop_command.h"
 #include "analysis/test_session.h"
 
 namespace frontlys {
+
+// A file read for a test: its frame, measured, and its header.
+struct FileForTest {
+    OpenedFrame frame;
+    TFitsHeader header;
+};
+
+// Reads plane 1 of the file and measures it. Refused as the loader refuses, the file named in the
+// reason.
+Result<FileForTest> ReadForTest(const std::filesystem::path& file);
 
 // Reads the intra-focal image (Kind 0) and takes the focal length (mm x 1 000 000) and the
 // aperture radius (diameter in mm x 500 000) of the test from its header.
 CommandOutcome OpenIntra(TestSession& session, const std::filesystem::path& file);
 // Reads the extra-focal image (Kind 1) and turns it by 180 degrees; the test parameters stay.
 CommandOutcome OpenExtra(TestSession& session, const std::filesystem::path& file);
-// Puts an image the caller has read into the test as opening it does: the extra-focal image turned
-// by 180 degrees, the file name kept, the intra header's focal length and diameter taken.
+// Puts a file the caller has read into the test as opening it does: the record (made from the
+// frame) in its slot, the extra-focal record turned by 180 degrees, the frame, header and file name
+// kept, the intra header's focal length and diameter taken.
 CommandOutcome InstallOpened(TestSession& session,
                              ImageKind kind,
-                             ImageSlot image,
-                             TFitsHeader header,
+                             ImageSlot record,
+                             FileForTest read,
                              const std::filesystem::path& file);
+// Both images at once: read, checked (session.Warnings receives the findings) and cut by `crop`
+// (crop_command.h). A pair that cannot be measured (no star, the same frame twice) opens nothing;
+// when a file cannot be read, each is opened on its own, which keeps the readable one.
+CommandOutcome OpenPair(TestSession& session,
+                        const std::filesystem::path& intra,
+                        const std::filesystem::path& extra,
+                        CropMode crop);
+// What opening ends with: with ExtractAuto and both windows open, extracts, co-centres and computes
+// the signal. Nothing otherwise.
+CommandOutcome PreparePair(TestSession& session);
 // "&Ouvrir les images": opens each image whose window does not exist yet (a missing file choice is
-// a cancelled dialog), then, with ExtractAuto and both windows open, extracts, co-centres and
-// computes the signal.
+// a cancelled dialog; both files with no window open go through OpenPair), then PreparePair.
 CommandOutcome OpenBoth(TestSession& session,
                         const std::optional<std::filesystem::path>& intra,
-                        const std::optional<std::filesystem::path>& extra);
-// "Nouveau test": releases every image and window, zeroes the test parameters and clears
+                        const std::optional<std::filesystem::path>& extra,
+                        CropMode crop = CropMode::Auto);
+// "Nouveau test": releases every image, frame and window, zeroes the test parameters and clears
 // ParamsSaisis and the intra header's pixel size and binning. Coefficients, preferences and the
 // simulation parameters stay.
 CommandOutcome NewTest(TestSession& session);

@@ -37,6 +37,7 @@ CommandOutcome ExtractPupils(TestSession& session)
         ExtractPupil(*image, session.Prefs);
         outcome.ran = true;
         outcome.shown.push_back(kind);
+        outcome.outlined.push_back(kind);
         outcome.refreshInfos = true;
     }
     return outcome;

@@ -7,7 +7,6 @@
 
 #include "analysis/analysis_commands.h"
 #include "analysis/compensated_command.h"
-#include "analysis/crop_command.h"
 #include "analysis/derived_commands.h"
 #include "analysis/open_commands.h"
 #include "analysis/prep_commands.h"
@@ -74,7 +73,7 @@ Status ApplyOverrides(const AnalysisOptions& o, Tpreferences& prefs)
         prefs.NPassesMax = static_cast<std::uint8_t>(*o.maxPasses);
     }
     if (o.refineRounds < 0 || o.refineRounds > 20) return BadOption("--refine must be 0 to 20");
-    if (o.obstruction && !(*o.obstruction >= 0 && *o.obstruction < 0.95))
+    if (o.obstruction && !CheckObstruction(*o.obstruction).ok())
         return BadOption("--obstruction must be 0 to 0.95");
     if (o.softwareBinning < 1) return BadOption("--software-binning must be at least 1");
     if (o.binning && *o.binning < 1) return BadOption("--binning must be at least 1");
@@ -126,9 +125,7 @@ Status EnterParams(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
         if (k) s.Params.Defocus = (intra.Radius + extra.Radius) * *k / 2;
         r.defocusComputed = true;
     }
-    if (!Positive(s.Params.Defocus)) return MissingParams("the defocus must be positive");
-    if (s.Params.Defocus >= s.Params.Focal)
-        return MissingParams("the defocus must be shorter than the focal length");
+    if (Status st = CheckTestParams(s.Params); !st.ok()) return st;
     r.defocusMm = s.Params.Defocus / 1'000'000;
     const double pixelUm = Positive(r.pixelUm) ? r.pixelUm : 0;
     s.ImageIntra->RadiusNm = RadiusNm(r.softwareBinning, r.binning, intra.Radius, pixelUm);
@@ -141,7 +138,7 @@ Status OpenAndPrepare(const AnalysisOptions& o, TestSession& s, AnalysisReport& 
 {
     Progress(o, "Ouverture des images");
     const CropMode crop = o.crop ? CropMode::Auto : CropMode::None;
-    if (Status st = Step(OpenPairChecked(s, o.intra, o.extra, crop), "opening"); !st.ok()) return st;
+    if (Status st = Step(OpenPair(s, o.intra, o.extra, crop), "opening"); !st.ok()) return st;
     if (s.ImageIntra->Width != s.ImageExtra->Width || s.ImageIntra->Height != s.ImageExtra->Height)
         return Status::Fail(StatusCode::BadFormat,
                             kSizesDifferMessage,

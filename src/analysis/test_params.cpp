@@ -93,17 +93,46 @@ Result<TTestParams> ComputeDefocus(const TTestParams& current,
     return params;
 }
 
+Status CheckObstruction(double obstruction)
+{
+    if (obstruction >= 0 && obstruction < kMaxObstruction) return Status::Ok();
+    return Status::Fail(
+        StatusCode::OutOfRange, std::string(kObstructionMessage), "the obstruction must be 0 to 0.95");
+}
+
+Status CheckTestParams(const TTestParams& p)
+{
+    if (p.Focal == 0 || p.ApertureRadius == 0 || p.Defocus == 0)
+        return Status::Fail(StatusCode::MissingInput,
+                            std::string(kParamsMissingMessage),
+                            "focal length, diameter or defocus is 0");
+    if (!(std::isfinite(p.Focal) && p.Focal > 0 && std::isfinite(p.ApertureRadius) && p.ApertureRadius > 0))
+        return Status::Fail(StatusCode::OutOfRange,
+                            std::string(kParamsMissingMessage),
+                            "the focal length and the diameter must be positive");
+    if (!(std::isfinite(p.Defocus) && p.Defocus > 0))
+        return Status::Fail(
+            StatusCode::OutOfRange, std::string(kDefocusNegativeMessage), "the defocus must be positive");
+    if (p.Defocus >= p.Focal)
+        return Status::Fail(StatusCode::OutOfRange,
+                            std::string(kDefocusTooLongMessage),
+                            "the defocus must be shorter than the focal length");
+    return CheckObstruction(p.Obstruction);
+}
+
 Result<TTestParams> AcceptParams(const ParamsEntry& entry)
 {
     const std::optional<double> defocusMm = ParseNumber(entry.DefocusMm);
     if (!defocusMm) return NotANumber(entry.DefocusMm);
+    std::optional<double> percent = 0.0;
+    if (entry.ObstructionPercent.find_first_not_of(" \t") != std::string::npos)
+        percent = ParseNumber(entry.ObstructionPercent);
+    if (!percent) return NotANumber(entry.ObstructionPercent);
     TTestParams params;
     StoreInstrument(params, entry);
     params.Defocus = *defocusMm * kNmPerMm;
-    if (params.Focal == 0 || params.ApertureRadius == 0 || params.Defocus == 0)
-        return Status::Fail(StatusCode::MissingInput,
-                            std::string(kParamsMissingMessage),
-                            "focal length, diameter or defocus is 0");
+    params.Obstruction = *percent / 100.0;
+    if (Status s = CheckTestParams(params); !s.ok()) return s;
     return params;
 }
 

@@ -42,10 +42,30 @@ struct ParamsEntry {
     std::int64_t AcquisitionBinning = 1;  // "Binning acquisition :"
     std::int64_t SoftwareBinning = 1;     // "Binning logiciel :"
     std::string DefocusMm;                // "Défocalisation (mm) :"
+    std::string ObstructionPercent;       // "Obstruction centrale (%) :", empty: measured
 };
 
 inline constexpr std::string_view kParamsMissingMessage = "Tous les paramètres n'ont pas été saisis.";
 inline constexpr std::string_view kNotANumberMessage = "n'est pas une valeur numérique correcte.";
+inline constexpr std::string_view kDefocusNegativeMessage =
+    "La défocalisation doit être positive : c'est la distance de chaque image au foyer.";
+inline constexpr std::string_view kDefocusTooLongMessage =
+    "La défocalisation doit être plus courte que la distance focale.";
+inline constexpr std::string_view kObstructionMessage =
+    "L'obstruction centrale doit être comprise entre 0 et 95 % du diamètre.";
+
+// The largest known central obstruction the analyses accept (fraction of the radius, excluded).
+inline constexpr double kMaxObstruction = 0.95;
+
+// The rules of the test parameters, the same wherever they are entered (the dialog, the options
+// of the command-line tool) and checked again before a wavefront is computed: focal length,
+// aperture radius and defocus not 0 (kParamsMissingMessage, MissingInput), focal length and aperture
+// positive and finite, the defocus positive (a negative one would turn the wavefront over) and
+// shorter than the focal length, the known obstruction in [0, kMaxObstruction) (OutOfRange, with the
+// message of the rule broken).
+[[nodiscard]] Status CheckTestParams(const TTestParams& params);
+// The obstruction rule alone, for an obstruction given apart from the parameters.
+[[nodiscard]] Status CheckObstruction(double obstruction);
 
 // The entry the dialog starts from when it is shown: the record's values (rounded to whole
 // millimetres), the pixel size and acquisition binning of the intra-focal header (binning 0 reads
@@ -76,10 +96,10 @@ std::optional<double> DefocusPerPixel(double binnedPixelNm, double focalNm, doub
                                                  const TImageRec* intra,
                                                  const TImageRec* extra);
 
-// "OK": the parameters read from the entry. Refused with kParamsMissingMessage when the focal
-// length, the aperture radius or the defocus is 0 (the caller then clears ParamsSaisis and keeps the
-// dialog open), or with a conversion message when the defocus is not a number. ParamsSaisis is set
-// exactly when this succeeds.
+// "OK": the parameters read from the entry (the obstruction from its percentage). Refused with a
+// conversion message (BadFormat) when the defocus or the obstruction is not a number, otherwise by
+// CheckTestParams (the caller then clears ParamsSaisis and keeps the dialog open). ParamsSaisis is
+// set exactly when this succeeds.
 [[nodiscard]] Result<TTestParams> AcceptParams(const ParamsEntry& entry);
 
 // "OK" also stores the physical radius of each pupil image that exists, whether or not the values

@@ -9,9 +9,19 @@ TestSession NewSession() { return NewSession(DefaultPreferences()); }
 TestSession NewSession(const Tpreferences& prefs)
 {
     TestSession session;
-    session.Prefs = prefs;
-    session.Basis = ZernikeBasis::ForCount(prefs.NPolyZern);
+    ApplyPreferences(session, prefs);
     return session;
+}
+
+void UseBasis(TestSession& session, int count)
+{
+    if (session.Basis.Count() != count) session.Basis = ZernikeBasis::ForCount(count);
+}
+
+void ApplyPreferences(TestSession& session, const Tpreferences& prefs)
+{
+    session.Prefs = prefs;
+    UseBasis(session, prefs.NPolyZern);
 }
 
 TestGeometry GeometryOf(const TTestParams& params)
@@ -24,6 +34,8 @@ void CommandOutcome::Merge(CommandOutcome next)
     ran = ran || next.ran;
     shown.insert(shown.end(), next.shown.begin(), next.shown.end());
     released.insert(released.end(), next.released.begin(), next.released.end());
+    outlined.insert(outlined.end(), next.outlined.begin(), next.outlined.end());
+    opened.insert(opened.end(), next.opened.begin(), next.opened.end());
     refreshInfos = refreshInfos || next.refreshInfos;
     if (next.message) message = std::move(next.message);
     if (!next.status.ok()) status = std::move(next.status);

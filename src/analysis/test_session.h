@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/data_checks.h"
+#include "analysis/note.h"
 #include "analysis/test_params.h"
 #include "core/image_rec.h"
 #include "engine/test_geometry.h"
@@ -55,13 +57,13 @@ struct SimParams {
 
 inline constexpr int kImageKinds = 8;
 
-// A sentence about the last analysis for the information window, the text summary and the JSON:
-// what the analysis did (method, passes, why it stopped, advice) or a warning about the data.
-// `code` is stable for programs; the sentence comes in both languages of the tools.
-struct Note {
-    std::string code;
-    std::string fr;
-    std::string en;
+// A frame as opening read it, kept for the whole test: plane 1 of the file at its own size (row-major,
+// 0-based, the extra-focal one not turned) and what the checks measured on it. The records of the
+// image slots are made from it; the compensated analysis works on it.
+struct OpenedFrame {
+    std::vector<double> Pixels;
+    int Width = 0, Height = 0;
+    FrameFacts Facts;
 };
 
 struct TestSession {
@@ -87,6 +89,8 @@ struct TestSession {
     TFitsHeader HeaderExtra;
     std::string FileIntra;  // path chosen for each image, for the window captions
     std::string FileExtra;
+    OpenedFrame FrameIntra;  // the frames as read, from the opening of each image on
+    OpenedFrame FrameExtra;
 
     Tpreferences Prefs;
     ZernikeBasis Basis = ZernikeBasis::ForCount(22);
@@ -107,6 +111,12 @@ struct TestSession {
 TestSession NewSession();
 // Same, with preferences given by the caller.
 TestSession NewSession(const Tpreferences& prefs);
+
+// The basis of `count` terms in use from now on (made again only when the count changes): every
+// change of the basis goes through here.
+void UseBasis(TestSession& session, int count);
+// Preferences put in force: stored, and the basis follows their NPolyZern.
+void ApplyPreferences(TestSession& session, const Tpreferences& prefs);
 
 // The test parameters as the engine takes them.
 TestGeometry GeometryOf(const TTestParams& params);

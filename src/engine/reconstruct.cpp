@@ -46,6 +46,11 @@ Result<ReconstructionSummary> ReconstructWavefront(const TestGeometry& geometry,
     TakePupil(laplacian, result);
 
     const double f = geometry.Focal, l = geometry.Defocus, radius = geometry.ApertureRadius;
+    // K changes sign for l < 0 or l > F: the wavefront would come out turned over, not refused.
+    if (!(l >= 0 && l <= f))
+        return Status::Fail(StatusCode::OutOfRange,
+                            "La défocalisation doit être positive et plus courte que la distance focale.",
+                            "defocus outside [0, F]: the wavefront would be turned over");
     const double k = l != 0 ? f * (f - l) / l : 0.0;
     ReconstructionSummary summary;
     if (k != 0) {

@@ -258,6 +258,18 @@ Result<LoadedImage> ReadFitsImage(ByteSource& source, int maxAxis)
     return loaded;
 }
 
+ImageSlot PaddedRecord(std::span<const double> pixels, int columns, int rows)
+{
+    const int n = PaddedSide(columns, rows);
+    Planes3D<double> square(1, n, n);
+    for (int r = 0; r < rows; ++r)
+        std::copy_n(pixels.data() + static_cast<std::size_t>(r) * columns, columns, square.Row(0, r));
+    const double lo = SmallestSample(square, rows, columns);
+    ImageSlot image = NewImage(std::move(square), n, n, 1);
+    if (lo > 0) ClampBelow(*image, lo);
+    return image;
+}
+
 Result<LoadedImage> ReadFitsImage(const std::filesystem::path& file)
 {
     auto source = FileSource::Open(file);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "core/image_rec.h"
 #include "core/planes.h"
@@ -43,6 +44,10 @@ struct LoadedImage {
 // sample when that is positive and stays 0 otherwise. Kind is left for the caller to set.
 Result<LoadedImage> ReadFitsImage(ByteSource& source, int maxAxis = kMaxFitsAxis);
 Result<LoadedImage> ReadFitsImage(const std::filesystem::path& file);
+
+// The record ReadFitsImage makes, made from plane 1 already read at its own size (row-major, as
+// ReadFitsFrame gives it): the same values, so a frame read once gives both.
+ImageSlot PaddedRecord(std::span<const double> pixels, int columns, int rows);
 
 // Replaces image and header only on success: a refused file leaves both exactly as they were.
 [[nodiscard]] Status LoadFitsImage(const std::filesystem::path& file, ImageSlot& image, TFitsHeader& header);

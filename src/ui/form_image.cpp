@@ -12,10 +12,9 @@
 #include "display/bitmap_files.h"
 #include "files/result_files.h"
 #include "prep/pupil.h"
-#include "ui/form_infos.h"
-#include "ui/form_orvane.h"
 #include "ui/named_action.h"
 #include "ui/platform.h"
+#include "ui/window_host.h"
 
 namespace frontlys::ui {
 
@@ -46,8 +45,8 @@ void PictureControl::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton) emit doubleClicked();
 }
 
-TFormImage::TFormImage(TFormOrvane& main, ImageKind kind)
-    : QWidget(&main, Qt::Window), m_main(main), m_kind(kind), m_control(new PictureControl(this))
+TFormImage::TFormImage(WindowHost& host, ImageKind kind, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_host(host), m_kind(kind), m_control(new PictureControl(this))
 {
     setWindowTitle(tr("Image"));
     // Shown windows do not take the focus: the command that shows them decides which is current.
@@ -90,7 +89,7 @@ void TFormImage::BuildPopup()
         QKeySequence(tr("Ctrl+S")));
 }
 
-TImageRec* TFormImage::image() const { return m_attached ? m_main.RecordOf(m_kind, m_theoretical) : nullptr; }
+TImageRec* TFormImage::image() const { return m_attached ? m_host.RecordOf(m_kind, m_theoretical) : nullptr; }
 
 void TFormImage::Attach(bool theoretical)
 {
@@ -123,9 +122,9 @@ void TFormImage::Redraw()
 {
     TImageRec* record = image();
     if (!record) return;
-    CurrentDisplay& current = m_main.display();
+    CurrentDisplay& current = m_host.display();
     current.Settings = Settings;
-    current.LambdaInterfero = m_main.session().Prefs.LambdaInterfero;
+    current.LambdaInterfero = m_host.session().Prefs.LambdaInterfero;
     QImage picture;
     if (RenderImage(record, m_control->size(), current, picture).ok())
         m_control->picture = std::move(picture);
@@ -144,7 +143,7 @@ void TFormImage::ExtractPupil()
 {
     TImageRec* record = image();
     if (!record) return;
-    frontlys::ExtractPupil(*record, m_main.session().Prefs);
+    frontlys::ExtractPupil(*record, m_host.session().Prefs);
     ShowPupil();
 }
 
@@ -152,7 +151,7 @@ void TFormImage::ShowPupil()
 {
     Settings.MaskVisible = true;
     Redraw();
-    if (TFormInfos* infos = m_main.infos()) infos->RefreshInfos();
+    emit pupilChanged();
 }
 
 void TFormImage::Seuilcettevaleur1Click()
@@ -175,16 +174,16 @@ void TFormImage::ShowUsefulRegion()
     m_control->update();
 }
 
-void TFormImage::Recadrer1Click() { m_main.Recadrerlesplages1Click(); }
+void TFormImage::Recadrer1Click() { emit cropRequested(); }
 
 void TFormImage::Imprimer1Click()
 {
-    if (!m_control->picture.isNull()) m_main.platform().print(m_control->picture);
+    if (!m_control->picture.isNull()) m_host.platform().print(m_control->picture);
 }
 
 void TFormImage::Enregistrerlimage1Click()
 {
-    const std::optional<QString> chosen = m_main.platform().saveFile(
+    const std::optional<QString> chosen = m_host.platform().saveFile(
         {tr("Sauver l'image en cours"),
          tr("Fichiers bitmap (*.BMP)") + QStringLiteral(";;") + tr("Images PNG (*.png)"),
          m_savePath,
@@ -197,7 +196,7 @@ void TFormImage::Enregistrerlimage1Click()
     else
         saved = SaveBmp24(m_control->picture, EnsureExtension(chosen->toStdString(), ".bmp"));
     if (!saved.ok())
-        m_main.ShowMessage({saved.message.empty() ? saved.reason : saved.message + "\n" + saved.reason});
+        m_host.ShowMessage({saved.message.empty() ? saved.reason : saved.message + "\n" + saved.reason});
 }
 
 void TFormImage::changeEvent(QEvent* event)
@@ -208,26 +207,24 @@ void TFormImage::changeEvent(QEvent* event)
 
 void TFormImage::OnActivate()
 {
-    if (!image()) return;
-    m_main.SetFormCourante(this);
-    if (TFormInfos* infos = m_main.infos()) {
-        infos->SetSettingsCopy(Settings);
-        infos->RefreshInfos();
-    }
+    if (image()) emit activated(this);
 }
 
 void TFormImage::ImageMouseMove(QPoint position)
 {
     const TImageRec* record = image();
-    if (!record || m_main.formCourante() != this || record->Width <= 0 || record->Height <= 0) return;
-    ReadoutOptions options;
-    options.zoom = kZoomFactors[std::min<std::size_t>(ZoomIndex, kZoomFactors.size() - 1)];
-    options.lambdaRefNm = m_main.session().Prefs.LambdaRef;
-    TFormInfos* infos = m_main.infos();
-    if (infos) infos->ReadoutChoices(options);
-    const Readout readout = ReadPixel(*record, m_main.session().Params, position.x(), position.y(), options);
+    if (record && record->Width > 0 && record->Height > 0) emit pointed(this, position);
+}
+
+Readout TFormImage::ReadoutAt(QPoint position, ReadoutOptions choices)
+{
+    const TImageRec* record = image();
+    if (!record) return {};
+    choices.zoom = kZoomFactors[std::min<std::size_t>(ZoomIndex, kZoomFactors.size() - 1)];
+    choices.lambdaRefNm = m_host.session().Prefs.LambdaRef;
+    const Readout readout = ReadPixel(*record, m_host.session().Params, position.x(), position.y(), choices);
     ReadoutValue = readout.value;
-    if (infos) infos->ShowReadout(readout, options.polar);
+    return readout;
 }
 
 }  // namespace frontlys::ui

@@ -2,13 +2,16 @@
 // An image window: one record of the test shown at one of six zoom factors with its own display
 // settings. The window never owns its record: it names the slot of the session it shows (its kind,
 // and for the PSF which of the two), so a record replaced by a command is picked up at the next
-// redraw. Closing only hides it; the main window releases it.
+// redraw. Closing only hides it; the main window releases it. What it needs of the main window it
+// asks through a WindowHost; what the main window does for it (make it current, refresh the
+// information window, crop, show a read-out) it asks through its signals.
 
 #include <array>
 
 #include <QImage>
 #include <QWidget>
 
+#include "analysis/window_readout.h"
 #include "core/image_rec.h"
 #include "display/render.h"
 
@@ -16,7 +19,7 @@ class QMenu;
 
 namespace frontlys::ui {
 
-class TFormOrvane;
+class WindowHost;
 
 inline constexpr std::array<double, 6> kZoomFactors = {0.5, 1.0, 1.5, 2.0, 3.0, 4.0};
 
@@ -42,7 +45,7 @@ protected:
 class TFormImage final : public QWidget {
     Q_OBJECT
 public:
-    TFormImage(TFormOrvane& main, ImageKind kind);
+    TFormImage(WindowHost& host, ImageKind kind, QWidget* parent);
 
     ImageKind kind() const { return m_kind; }
     TImageRec* image() const;
@@ -64,6 +67,9 @@ public:
     void Enregistrerlimage1Click();
     void Imprimer1Click();
     void Recadrer1Click();
+    // The read-out of the record under a point of the picture, with the information window's
+    // choices; the value is kept for "Seuil à cette valeur".
+    Readout ReadoutAt(QPoint position, ReadoutOptions choices);
 
     PictureControl* control() const { return m_control; }
     const QImage& picture() const { return m_control->picture; }
@@ -71,6 +77,12 @@ public:
     std::uint8_t ZoomIndex = 1;
     DisplaySettings Settings;  // palette, scale, mask and log of this window
     double ReadoutValue = 0;   // the value last read out, for "Seuil à cette valeur"
+
+signals:
+    void activated(TFormImage* form);                 // clicked or made the active window, with a record
+    void pupilChanged();                              // the pupil or its outline changed
+    void cropRequested();                             // "Recadrer"
+    void pointed(TFormImage* form, QPoint position);  // the mouse over a record of some size
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -81,7 +93,7 @@ private:
     void ImageMouseMove(QPoint position);
     void Seuilcettevaleur1Click();
 
-    TFormOrvane& m_main;
+    WindowHost& m_host;
     ImageKind m_kind;
     bool m_attached = false;
     bool m_theoretical = false;

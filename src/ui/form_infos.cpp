@@ -23,43 +23,62 @@
 #include "display/palettes.h"
 #include "prep/threshold.h"
 #include "ui/form_image.h"
-#include "ui/form_orvane.h"
+#include "ui/window_host.h"
 
 namespace frontlys::ui {
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-// The item of the family list of a kind: 0, 1, 2 for the star images and the signal; 0 wavefront,
-// 1 residual; 0 PSF, 1 interferogram, 2 Ronchigram.
-int FamilyOf(int kind) { return kind <= 2 ? 0 : (kind == 3 || kind == 6) ? 1 : 2; }
-int FamilyItemOf(int kind)
+bool IsPupil(ImageKind kind) { return kind == ImageKind::Intra || kind == ImageKind::Extra; }
+bool IsWavefront(ImageKind kind) { return kind == ImageKind::Wavefront || kind == ImageKind::Residual; }
+
+// The family of a kind (the star images and the signal; the wavefronts; the derived images) and its
+// item in the family list.
+int FamilyOf(ImageKind kind)
 {
-    static const int items[] = {0, 1, 2, 0, 0, 1, 1, 2};
-    return kind >= 0 && kind < 8 ? items[kind] : 0;
+    if (IsWavefront(kind)) return 1;
+    return kind == ImageKind::Intra || kind == ImageKind::Extra || kind == ImageKind::Signal ? 0 : 2;
 }
+int FamilyItemOf(ImageKind kind)
+{
+    switch (kind) {
+        case ImageKind::Extra:
+        case ImageKind::Interferogram:
+        case ImageKind::Residual:
+            return 1;
+        case ImageKind::Signal:
+        case ImageKind::Ronchigram:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+// The kind of a record, as its window shows it.
+ImageKind KindOf(const TImageRec& image) { return static_cast<ImageKind>(image.Kind); }
 
 }  // namespace
 
 void TFormInfos::RefreshInfos()
 {
-    TFormImage* courante = m_main.formCourante();
+    TFormImage* courante = m_host.formCourante();
     TImageRec* image = courante ? courante->image() : nullptr;
     if (!image) return;
-    const int kind = image->Kind;
+    const ImageKind kind = KindOf(*image);
     MinMaxAll(image);
     setWindowTitle(courante->windowTitle());
     m_settings = courante->Settings;
-    m_main.display().Settings = courante->Settings;
+    m_host.display().Settings = courante->Settings;
     ShowPageValues(*image, kind);
     if (m_listShown) RefreshList(kind);
     FillDisplayControls();
     ShowFamily(kind);
 }
 
-void TFormInfos::ShowPageValues(TImageRec& image, int kind)
+void TFormInfos::ShowPageValues(TImageRec& image, ImageKind kind)
 {
-    const CurrentDisplay& current = m_main.display();
+    const CurrentDisplay& current = m_host.display();
     if (m_pages->currentWidget() == m_valuesPage) {
         QImage bar(m_imageEchelle->size(), QImage::Format_RGB888);
         if (RenderColourBar(bar, image.MaxValue, image.MinValue, current).ok())
@@ -70,30 +89,30 @@ void TFormInfos::ShowPageValues(TImageRec& image, int kind)
     m_editXCentre->setText(Q(FormatFloat("0.0", image.CentreX)));
     m_editYCentre->setText(Q(FormatFloat("0.0", image.CentreY)));
     RewriteSizeAndRadius();
-    const bool pupil = kind == 0 || kind == 1;
+    const bool pupil = IsPupil(kind);
     m_trackBar->setVisible(pupil);
     m_buttonSeuil->setVisible(pupil);
     m_editSeuil->setVisible(pupil);
-    m_comboUnite->setVisible(kind == 3 || kind == 6);
+    m_comboUnite->setVisible(IsWavefront(kind));
     m_label8->setText(tr("I ="));
     if (pupil) {
         const QSignalBlocker quiet(m_trackBar);
         m_trackBar->setValue(FollowThreshold(image));
-    } else if (kind == 2) {
+    } else if (kind == ImageKind::Signal) {
         m_label8->setText(tr("S ="));
-    } else if (kind == 3 || kind == 6) {
+    } else if (IsWavefront(kind)) {
         m_label8->setText(tr("W="));
         min += tr(" nm");
         max += tr(" nm");
     }
     m_labelMin->setText(min);
     m_labelMax->setText(max);
-    if (kind == 3 || kind == 6) ShowResults();
+    if (IsWavefront(kind)) ShowResults();
 }
 
 void TFormInfos::RewriteSizeAndRadius()
 {
-    TFormImage* courante = m_main.formCourante();
+    TFormImage* courante = m_host.formCourante();
     const TImageRec* image = courante ? courante->image() : nullptr;
     if (!image) return;
     m_edit1->setText(Q(SizeText(*image, m_comboSize->currentIndex() == 1)));
@@ -105,7 +124,7 @@ void TFormInfos::RewriteSizeAndRadius()
 
 void TFormInfos::FillDisplayControls()
 {
-    TFormImage* courante = m_main.formCourante();
+    TFormImage* courante = m_host.formCourante();
     const QSignalBlocker a(m_comboPalette), b(m_checkMasque), c(m_checkEchelle), d(m_comboZoom);
     m_comboPalette->setCurrentIndex(
         courante->Settings.PaletteIndex < kPaletteCount ? courante->Settings.PaletteIndex : 0);
@@ -114,7 +133,7 @@ void TFormInfos::FillDisplayControls()
     m_comboZoom->setCurrentIndex(courante->ZoomIndex);
 }
 
-void TFormInfos::ShowFamily(int kind)
+void TFormInfos::ShowFamily(ImageKind kind)
 {
     static const char* families[3][3] = {
         {QT_TR_NOOP("Intra"), QT_TR_NOOP("Extra"), QT_TR_NOOP("Signal")},
@@ -132,9 +151,9 @@ void TFormInfos::ShowFamily(int kind)
 
 void TFormInfos::ShowResults()
 {
-    TFormImage* courante = m_main.formCourante();
+    TFormImage* courante = m_host.formCourante();
     const WaveError e =
-        frontlys::ShowResults(courante ? courante->image() : nullptr, m_main.session().Prefs.LambdaRef);
+        frontlys::ShowResults(courante ? courante->image() : nullptr, m_host.session().Prefs.LambdaRef);
     m_ptvNm->setText(Q(e.ptvText));
     m_rmsNm->setText(Q(e.rmsText));
     m_ptvWaves->setText(Q(e.ptvWaves));
@@ -145,7 +164,7 @@ void TFormInfos::ShowResults()
 
 void TFormInfos::ShowNotes()
 {
-    const TestSession& s = m_main.session();
+    const TestSession& s = m_host.session();
     QStringList lines;
     for (const Note& note : s.Notes) lines << Q(note.fr);
     for (const Note& warning : s.Warnings) lines << QStringLiteral("⚠ ") + Q(warning.fr);
@@ -159,7 +178,7 @@ void TFormInfos::ShowCoefficientList(const ZernikeCoefficients& coefficients,
                                      const ZernikeSelection& selection,
                                      bool higherOrders)
 {
-    const ZernikeBasis& basis = m_main.session().Basis;
+    const ZernikeBasis& basis = m_host.session().Basis;
     const CoefficientList list = frontlys::ShowCoefficientList(basis, coefficients, selection, higherOrders);
     m_list = MakeCoefficientList(basis.Count(), selection, higherOrders);
     const QSignalBlocker quiet(m_checkList);
@@ -190,13 +209,13 @@ void TFormInfos::FillListStates()
     }
 }
 
-void TFormInfos::RefreshList(int kind)
+void TFormInfos::RefreshList(ImageKind kind)
 {
-    TestSession& s = m_main.session();
-    if (kind == 3) {
+    TestSession& s = m_host.session();
+    if (kind == ImageKind::Wavefront) {
         ShowCoefficientList(s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup);
         m_checkList->setEnabled(true);
-    } else if (kind == 6) {
+    } else if (kind == ImageKind::Residual) {
         ShowCoefficientList(s.CoefResidu, MasqueAjustement, true);
         m_checkList->setEnabled(false);
     }
@@ -213,11 +232,11 @@ void TFormInfos::Button2Click()
         return;
     }
     m_savedHeight = height();
-    TestSession& s = m_main.session();
-    TFormImage* courante = m_main.formCourante();
-    const int kind = courante && courante->image() ? courante->image()->Kind : -1;
-    if (kind == 3 || kind == 6)
-        RefreshList(kind);
+    TestSession& s = m_host.session();
+    TFormImage* courante = m_host.formCourante();
+    const TImageRec* image = courante ? courante->image() : nullptr;
+    if (image && IsWavefront(KindOf(*image)))
+        RefreshList(KindOf(*image));
     else
         ShowCoefficientList(ZernikeCoefficients{}, s.MasqueFrontAffiche, s.OrdresSup);
     resize(width(), 600);
@@ -225,9 +244,9 @@ void TFormInfos::Button2Click()
 
 void TFormInfos::RebuildDisplayedFront()
 {
-    const CommandOutcome outcome = frontlys::RebuildDisplayedFront(m_main.session());
+    const CommandOutcome outcome = frontlys::RebuildDisplayedFront(m_host.session());
     if (!outcome.ran) return;
-    if (TFormImage* front = m_main.form(ImageKind::Wavefront)) {
+    if (TFormImage* front = m_host.form(ImageKind::Wavefront)) {
         front->Attach();
         front->Redraw();
     }
@@ -238,7 +257,7 @@ void TFormInfos::CoefficientChanged(QListWidgetItem* item)
 {
     const int row = m_checkList->row(item);
     if (row < 0 || row >= static_cast<int>(m_list.checked.size())) return;
-    TestSession& s = m_main.session();
+    TestSession& s = m_host.session();
     ClickCoefficient(m_list, row, item->checkState() == Qt::Checked, s.MasqueFrontAffiche, s.OrdresSup);
     FillListStates();
     RebuildDisplayedFront();
@@ -247,7 +266,7 @@ void TFormInfos::CoefficientChanged(QListWidgetItem* item)
 void TFormInfos::ListAction(void (*action)(CoefficientListModel&, ZernikeSelection&, bool&))
 {
     if (m_list.checked.empty()) return;
-    TestSession& s = m_main.session();
+    TestSession& s = m_host.session();
     action(m_list, s.MasqueFrontAffiche, s.OrdresSup);
     FillListStates();
     RebuildDisplayedFront();
@@ -256,7 +275,7 @@ void TFormInfos::ListAction(void (*action)(CoefficientListModel&, ZernikeSelecti
 void TFormInfos::SelectThisAberration()
 {
     if (m_list.checked.empty()) return;
-    TestSession& s = m_main.session();
+    TestSession& s = m_host.session();
     SelectOnlyCoefficient(m_list, m_checkList->currentRow(), s.MasqueFrontAffiche, s.OrdresSup);
     FillListStates();
     RebuildDisplayedFront();
@@ -316,9 +335,9 @@ FringeOptions TFormInfos::fringeOptions() const
 
 void TFormInfos::TrackBar1Change(int position)
 {
-    TFormImage* courante = m_main.formCourante();
+    TFormImage* courante = m_host.formCourante();
     TImageRec* image = courante ? courante->image() : nullptr;
-    if (!image || image->Kind > 1) return;
+    if (!image || !IsPupil(KindOf(*image))) return;
     ThresholdFromSlider(*image, position);
     m_editSeuil->setText(Q(FormatFloat("0.0", image->Threshold)));
     courante->Redraw();
@@ -326,13 +345,13 @@ void TFormInfos::TrackBar1Change(int position)
 
 void TFormInfos::ButtonSeuilClick()
 {
-    if (TFormImage* courante = m_main.formCourante()) courante->ExtractPupil();
+    if (TFormImage* courante = m_host.formCourante()) courante->ExtractPupil();
 }
 
 void TFormInfos::ComboBoxPaletteChange(int index)
 {
     m_settings.PaletteIndex = static_cast<std::uint8_t>(std::max(0, index));
-    if (TFormImage* courante = m_main.formCourante()) {
+    if (TFormImage* courante = m_host.formCourante()) {
         courante->Settings = m_settings;
         courante->Redraw();
     }
@@ -341,7 +360,7 @@ void TFormInfos::ComboBoxPaletteChange(int index)
 void TFormInfos::CheckBoxMasqueClick()
 {
     m_settings.MaskVisible = m_checkMasque->isChecked();
-    if (TFormImage* courante = m_main.formCourante()) {
+    if (TFormImage* courante = m_host.formCourante()) {
         courante->Settings = m_settings;
         courante->Redraw();
     }
@@ -349,7 +368,7 @@ void TFormInfos::CheckBoxMasqueClick()
 
 void TFormInfos::CheckBoxEchelleClick()
 {
-    if (TFormImage* courante = m_main.formCourante()) {
+    if (TFormImage* courante = m_host.formCourante()) {
         courante->Settings.ScaleVisible = m_checkEchelle->isChecked();
         courante->Redraw();
     }
@@ -357,7 +376,7 @@ void TFormInfos::CheckBoxEchelleClick()
 
 void TFormInfos::ComboBoxZoomChange(int index)
 {
-    if (TFormImage* courante = m_main.formCourante()) {
+    if (TFormImage* courante = m_host.formCourante()) {
         courante->ZoomIndex = static_cast<std::uint8_t>(std::max(0, index));
         courante->ApplyZoom();
     }
@@ -370,7 +389,7 @@ void TFormInfos::RadioGroup1Click(int item)
         {ImageKind::Wavefront, ImageKind::Residual, ImageKind::Residual},
         {ImageKind::Psf, ImageKind::Interferogram, ImageKind::Ronchigram}};
     const int family = m_radioGroup->property("family").toInt();
-    if (TFormImage* form = m_main.form(families[family][item])) {
+    if (TFormImage* form = m_host.form(families[family][item])) {
         form->show();
         form->raise();
     }
@@ -378,17 +397,15 @@ void TFormInfos::RadioGroup1Click(int item)
 
 void TFormInfos::FringeOptionChange()
 {
-    TFormImage* courante = m_main.formCourante();
+    TFormImage* courante = m_host.formCourante();
     if (!courante) return;
-    if (courante->kind() == ImageKind::Interferogram)
-        m_main.Interfrogramme1Click();
-    else if (courante->kind() == ImageKind::Ronchigram)
-        m_main.Ronchigramme1Click();
+    if (courante->kind() == ImageKind::Interferogram || courante->kind() == ImageKind::Ronchigram)
+        emit fringeOptionsChanged(courante->kind());
 }
 
 void TFormInfos::ComboBoxPSFChange()
 {
-    if (TFormImage* psf = m_main.form(ImageKind::Psf)) {
+    if (TFormImage* psf = m_host.form(ImageKind::Psf)) {
         psf->Attach(m_comboPsf->currentIndex() == 1);
         psf->Redraw();
     }
@@ -396,7 +413,7 @@ void TFormInfos::ComboBoxPSFChange()
 
 void TFormInfos::ComboBoxEchelleChange()
 {
-    if (TFormImage* psf = m_main.form(ImageKind::Psf)) {
+    if (TFormImage* psf = m_host.form(ImageKind::Psf)) {
         psf->Settings.LogDisplay = m_comboEchelle->currentIndex() == 1;
         psf->Redraw();
     }

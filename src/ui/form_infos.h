@@ -28,12 +28,12 @@ class QTabWidget;
 
 namespace frontlys::ui {
 
-class TFormOrvane;
+class WindowHost;
 
 class TFormInfos final : public QWidget {
     Q_OBJECT
 public:
-    explicit TFormInfos(TFormOrvane& main);
+    TFormInfos(WindowHost& host, QWidget* parent);
 
     void RefreshInfos();
     void ShowResults();
@@ -55,18 +55,22 @@ public:
     bool listShown() const { return m_listShown; }
     void Button2Click();
 
+signals:
+    void fringeOptionsChanged(ImageKind kind);  // the fringes of the current window to draw again
+    void saveCoefficientsRequested();
+
 private:
     QWidget* BuildValues();
     QWidget* BuildResults();
     QWidget* BuildDisplay();
     QWidget* BuildOptions();
     void BuildCoefficientList();
-    void ShowPageValues(TImageRec& image, int kind);
-    void ShowFamily(int kind);
+    void ShowPageValues(TImageRec& image, ImageKind kind);
+    void ShowFamily(ImageKind kind);
     void FillDisplayControls();
     void RewriteSizeAndRadius();
     void ShowNotes();
-    void RefreshList(int kind);
+    void RefreshList(ImageKind kind);
 
     void TrackBar1Change(int position);
     void ButtonSeuilClick();
@@ -84,7 +88,7 @@ private:
     void ToggleTiltAndFocusClick();
     void FillListStates();
 
-    TFormOrvane& m_main;
+    WindowHost& m_host;
     DisplaySettings m_settings;  // copy of the settings of the image window last activated
     bool m_listShown = false;
     int m_savedHeight = 0;

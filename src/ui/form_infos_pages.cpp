@@ -23,7 +23,7 @@
 #include "prep/threshold.h"
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
-#include "ui/form_orvane.h"
+#include "ui/window_host.h"
 
 namespace frontlys::ui {
 namespace {
@@ -60,7 +60,7 @@ QSpinBox* Spin(const char* name, int min, int max, int value, QWidget* parent)
 
 }  // namespace
 
-TFormInfos::TFormInfos(TFormOrvane& main) : QWidget(&main, Qt::Window), m_main(main)
+TFormInfos::TFormInfos(WindowHost& host, QWidget* parent) : QWidget(parent, Qt::Window), m_host(host)
 {
     setObjectName(QStringLiteral("FormInfos"));
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -249,7 +249,7 @@ QWidget* TFormInfos::BuildOptions()
     m_comboPsf = Combo("ComboBoxPSF", {tr("Réelle"), tr("Théorique")}, m_groupPsf);
     m_comboEchelle = Combo("ComboBoxEchelle", {tr("Linéaire"), tr("Log")}, m_groupPsf);
     m_comboTaille = Combo("ComboBoxTaille", {"x1", "x2", "x4", "x8"}, m_groupPsf);
-    m_comboTaille->setCurrentIndex(PsfSizeIndexFor(m_main.session().Prefs.FactMultDiff));
+    m_comboTaille->setCurrentIndex(PsfSizeIndexFor(m_host.session().Prefs.FactMultDiff));
     m_comboDefocus = Combo("ComboBoxDefocus", {QString()}, m_groupPsf);
     m_edit2 = Named(new QLineEdit(QStringLiteral("0"), m_groupPsf), "Edit2");
     auto* psf = new QGridLayout(m_groupPsf);
@@ -326,7 +326,7 @@ void TFormInfos::BuildCoefficientList()
     add(
         "Enregistrerlescoefficients2",
         tr("Enregistrer les coefficients"),
-        [this] { m_main.Enregistrerlescoefficients1Click(); },
+        [this] { emit saveCoefficientsRequested(); },
         QKeySequence(tr("Ctrl+S")));
     connect(m_checkList, &QWidget::customContextMenuRequested, this, [this, popup](QPoint at) {
         popup->popup(m_checkList->mapToGlobal(at));

@@ -1,10 +1,11 @@
 #pragma once
 // The main window: a thin strip across the top of the screen with the menus and the tool bar. It
 // owns the state of the current test (a TestSession) and the windows that show it; every command
-// is a handler of a few lines that calls the analysis layer and shows what the outcome names.
+// is a handler of a few lines that calls the analysis layer and shows what the outcome names. The
+// image and information windows see it as their WindowHost and ask for commands by their signals.
 
 #include <array>
-#include <initializer_list>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -14,6 +15,7 @@
 #include "analysis/test_session.h"
 #include "display/render.h"
 #include "ui/platform.h"
+#include "ui/window_host.h"
 
 class QComboBox;
 class QAction;
@@ -30,20 +32,21 @@ class TPrefs;
 class Tapropos;
 class Tmess;
 
-class TFormOrvane final : public QMainWindow {
+class TFormOrvane final : public QMainWindow, public WindowHost {
     Q_OBJECT
 public:
     // Reads prefs.txt from prefsFolder (the program's folder); a missing or bad file keeps defaults.
     TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget* parent = nullptr);
     ~TFormOrvane() override;
 
-    TestSession& session() { return m_session; }
-    Platform& platform() { return m_platform; }
-    CurrentDisplay& display() { return m_display; }
-    TImageRec* RecordOf(ImageKind kind, bool theoretical = false);
+    TestSession& session() override { return m_session; }
+    Platform& platform() override { return m_platform; }
+    CurrentDisplay& display() override { return m_display; }
+    TImageRec* RecordOf(ImageKind kind, bool theoretical) override;
+    TFormImage* form(ImageKind kind) const override;
+    TFormImage* formCourante() const override;
+    void ShowMessage(const Message& message) override;
 
-    TFormImage* form(ImageKind kind) const;
-    TFormImage* formCourante() const;
     void SetFormCourante(TFormImage* form);
     TFormInfos* infos() const;
     int zoomIndex() const;
@@ -51,16 +54,6 @@ public:
     // Opens the files given at start or dropped: one file fills the intra slot if it is empty,
     // else the extra one; two files are the intra and the extra image.
     void OpenFiles(const QStringList& files);
-
-    // Handlers the information window runs too.
-    void Interfrogramme1Click();
-    void Ronchigramme1Click();
-    void Enregistrerlescoefficients1Click();
-    void Recadrerlesplages1Click();
-    void ShowMessage(const Message& message);
-    // The outcome of a command: released windows closed, the fresh kinds shown by their sequence,
-    // the other shown ones redrawn, the message shown, the information window refreshed.
-    void Apply(const CommandOutcome& outcome, std::initializer_list<ImageKind> fresh = {});
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +90,17 @@ private:
     void ShowWavefrontResults();
     void ShowHelp(const QString& page);
     void ZoomAll();
+    // The outcome of a command: released windows closed, the fresh kinds shown by their sequence
+    // the first time the outcome names them, the other shown ones redrawn, the outlines of the
+    // pupils found shown, the message shown, the information window refreshed.
+    void Apply(const CommandOutcome& outcome, const std::vector<ImageKind>& fresh = {});
+    // The outcome of an opening, with the information window shown.
+    void ApplyOpened(const CommandOutcome& outcome);
+    // What the image and information windows ask for.
+    void Activate(TFormImage* form);
+    void ShowReadout(TFormImage* form, QPoint position);
+    void RefreshInfos();
+    void RedrawFringes(ImageKind kind);
 
     // Handlers, by the names of their items.
     void Nouveautest1Click();
@@ -104,10 +108,9 @@ private:
     void Ouvrirlimageextrafocale1Click();
     void Ouvririntrapuisextra1Click();
     void OpenIntraFile(const QString& file);
-    void OpenPairFiles(const QString& intra, const QString& extra);
+    void OpenExtraFile(const QString& file);
     FileRequest IntraRequest() const;
     FileRequest ExtraRequest() const;
-    void OpenExtraFile(const QString& file);
     void Imprimerlimageencours1Click();
     void Enregistrerlimage1Click();
     void Exporterlefrontversquorvex1Click();
@@ -120,6 +123,10 @@ private:
     void Paramtresdutest1Click();
     void Paramtresdessimulations1Click();
     void Signal1Click();
+    void Interfrogramme1Click();
+    void Ronchigramme1Click();
+    void Enregistrerlescoefficients1Click();
+    void Recadrerlesplages1Click();
     void Front1Click();
     void Ajusterlefrontdonde1Click();
     void PSF1Click();

@@ -1,4 +1,8 @@
 // The commands of the main window: each calls the analysis layer and shows what the outcome names.
+#include <filesystem>
+#include <optional>
+#include <vector>
+
 #include <QComboBox>
 #include <QFileInfo>
 
@@ -25,9 +29,15 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-bool Contains(std::initializer_list<ImageKind> kinds, ImageKind kind)
+bool Contains(const std::vector<ImageKind>& kinds, ImageKind kind)
 {
     return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+}
+
+std::optional<std::filesystem::path> PathOf(const std::optional<QString>& file)
+{
+    if (!file) return std::nullopt;
+    return std::filesystem::path(file->toStdString());
 }
 
 // A window's frame, as the placement rules count Left, Top, Width and Height.
@@ -35,14 +45,22 @@ QRect Frame(const QWidget* w) { return w->frameGeometry(); }
 
 }  // namespace
 
-void TFormOrvane::Apply(const CommandOutcome& outcome, std::initializer_list<ImageKind> fresh)
+void TFormOrvane::Apply(const CommandOutcome& outcome, const std::vector<ImageKind>& fresh)
 {
     for (ImageKind kind : outcome.released) ReleaseForm(kind);
+    std::vector<ImageKind> done;  // fresh kinds already shown: a later mention only redraws
     for (ImageKind kind : outcome.shown) {
-        if (Contains(fresh, kind)) {
+        if (Contains(fresh, kind) && !Contains(done, kind)) {
             ShowKind(kind);
+            done.push_back(kind);
         } else if (TFormImage* f = form(kind)) {
             f->Attach(f->theoretical());
+            f->Redraw();
+        }
+    }
+    for (ImageKind kind : outcome.outlined) {
+        if (TFormImage* f = form(kind)) {
+            f->Settings.MaskVisible = true;
             f->Redraw();
         }
     }
@@ -91,10 +109,44 @@ TFormImage* TFormOrvane::CreateForm(ImageKind kind)
                                              "FormRonchi"};
     auto& slot = m_forms[static_cast<std::size_t>(kind)];
     if (!slot) {
-        slot = new TFormImage(*this, kind);
+        slot = new TFormImage(*this, kind, this);
         slot->setObjectName(QString::fromLatin1(names[static_cast<int>(kind)]));
+        connect(slot, &TFormImage::activated, this, &TFormOrvane::Activate);
+        connect(slot, &TFormImage::pointed, this, &TFormOrvane::ShowReadout);
+        connect(slot, &TFormImage::pupilChanged, this, &TFormOrvane::RefreshInfos);
+        connect(slot, &TFormImage::cropRequested, this, &TFormOrvane::Recadrerlesplages1Click);
     }
     return slot;
+}
+
+void TFormOrvane::Activate(TFormImage* f)
+{
+    SetFormCourante(f);
+    if (m_infos) {
+        m_infos->SetSettingsCopy(f->Settings);
+        m_infos->RefreshInfos();
+    }
+}
+
+// The current window's read-out, with the information window's choices, shown there.
+void TFormOrvane::ShowReadout(TFormImage* f, QPoint position)
+{
+    if (f != m_courante) return;
+    ReadoutOptions choices;
+    if (m_infos) m_infos->ReadoutChoices(choices);
+    const Readout readout = f->ReadoutAt(position, choices);
+    if (m_infos) m_infos->ShowReadout(readout, choices.polar);
+}
+
+void TFormOrvane::RefreshInfos()
+{
+    if (m_infos) m_infos->RefreshInfos();
+}
+
+void TFormOrvane::RedrawFringes(ImageKind kind)
+{
+    if (kind == ImageKind::Interferogram) Interfrogramme1Click();
+    if (kind == ImageKind::Ronchigram) Ronchigramme1Click();
 }
 
 void TFormOrvane::ShowKind(ImageKind kind)
@@ -204,7 +256,14 @@ void TFormOrvane::ReleaseForm(ImageKind kind)
 void TFormOrvane::ShowInfos(bool place)
 {
     const bool created = !m_infos;
-    if (created) m_infos = new TFormInfos(*this);
+    if (created) {
+        m_infos = new TFormInfos(*this, this);
+        connect(m_infos, &TFormInfos::fringeOptionsChanged, this, &TFormOrvane::RedrawFringes);
+        connect(m_infos,
+                &TFormInfos::saveCoefficientsRequested,
+                this,
+                &TFormOrvane::Enregistrerlescoefficients1Click);
+    }
     m_infos->RefreshInfos();
     m_infos->show();
     if (place || created) {
@@ -221,34 +280,30 @@ void TFormOrvane::ShowWavefrontResults()
     m_infos->ShowResultsPage();
 }
 
-void TFormOrvane::OpenFiles(const QStringList& files)
+// The images read shown afresh with the signal, then the information window, placed again when
+// the intra image came in.
+void TFormOrvane::ApplyOpened(const CommandOutcome& outcome)
 {
-    if (files.size() == 1 && !m_session.ImageIntra)
-        OpenIntraFile(files[0]);
-    else if (files.size() == 1)
-        OpenExtraFile(files[0]);
-    if (files.size() == 2) OpenPairFiles(files[0], files[1]);
-    if (m_session.Prefs.ExtractAuto && form(ImageKind::Intra) && form(ImageKind::Extra) && !files.isEmpty()) {
-        Seuilsauto1Click();
-        Cocentrer1Click();
-        Signal1Click();
-    }
+    std::vector<ImageKind> fresh = outcome.opened;
+    fresh.push_back(ImageKind::Signal);
+    Apply(outcome, fresh);
+    if (!outcome.opened.empty()) ShowInfos(Contains(outcome.opened, ImageKind::Intra));
 }
 
-// Both files at once go through the checks on the pair, whose findings the "Résultats" page shows.
-// A pair that cannot be measured at all (no star, the same frame twice) opens nothing; an unreadable
-// file is reported by the opening of each file on its own, which keeps the readable one.
-void TFormOrvane::OpenPairFiles(const QString& intra, const QString& extra)
+void TFormOrvane::OpenFiles(const QStringList& files)
 {
-    const CommandOutcome outcome =
-        OpenPairChecked(m_session, intra.toStdString(), extra.toStdString(), CropMode::None);
-    if (outcome.failed() && outcome.message && outcome.message->text == kImageNotFoundMessage) {
-        OpenIntraFile(intra);
-        OpenExtraFile(extra);
+    // Files given replace the images already open, unlike the menu's opening.
+    CommandOutcome outcome;
+    if (files.size() == 2) {
+        outcome = OpenPair(m_session, files[0].toStdString(), files[1].toStdString(), CropMode::Auto);
+    } else if (files.size() == 1) {
+        const std::filesystem::path file = files[0].toStdString();
+        outcome = m_session.ImageIntra ? OpenExtra(m_session, file) : OpenIntra(m_session, file);
+    } else {
         return;
     }
-    Apply(outcome, {ImageKind::Intra, ImageKind::Extra});
-    if (!outcome.failed()) ShowInfos(true);
+    outcome.Merge(PreparePair(m_session));
+    ApplyOpened(outcome);
 }
 
 void TFormOrvane::Nouveautest1Click()
@@ -306,32 +361,13 @@ void TFormOrvane::OpenExtraFile(const QString& file)
 
 void TFormOrvane::Ouvririntrapuisextra1Click()
 {
-    if (!form(ImageKind::Intra) && !form(ImageKind::Extra)) {
-        const auto intra = m_platform.openFile(IntraRequest());
-        const auto extra = m_platform.openFile(ExtraRequest());
-        if (intra && extra)
-            OpenPairFiles(*intra, *extra);
-        else if (intra || extra)
-            intra ? OpenIntraFile(*intra) : OpenExtraFile(*extra);
-    } else if (!form(ImageKind::Intra)) {
-        Ouvrir1Click();
-    } else if (!form(ImageKind::Extra)) {
-        Ouvrirlimageextrafocale1Click();
-    }
-    if (m_session.Prefs.ExtractAuto && form(ImageKind::Intra) && form(ImageKind::Extra)) {
-        Seuilsauto1Click();
-        Cocentrer1Click();
-        Signal1Click();
-    }
+    std::optional<QString> intra, extra;
+    if (!form(ImageKind::Intra)) intra = m_platform.openFile(IntraRequest());
+    if (!form(ImageKind::Extra)) extra = m_platform.openFile(ExtraRequest());
+    ApplyOpened(OpenBoth(m_session, PathOf(intra), PathOf(extra)));
 }
 
-void TFormOrvane::Seuilsauto1Click()
-{
-    const CommandOutcome outcome = ExtractPupils(m_session);
-    for (ImageKind kind : outcome.shown)
-        if (TFormImage* f = form(kind)) f->Settings.MaskVisible = true;
-    Apply(outcome);
-}
+void TFormOrvane::Seuilsauto1Click() { Apply(ExtractPupils(m_session)); }
 
 void TFormOrvane::Cocentrer1Click() { Apply(CoCentrePupils(m_session)); }
 void TFormOrvane::Redimensionner1Click() { Apply(ResizePupils(m_session)); }
@@ -493,8 +529,7 @@ void TFormOrvane::Prfrences1Click()
         f->Settings.PaletteIndex = PaletteOf(f->kind());
         f->Redraw();
     }
-    if (m_session.Basis.Count() != m_session.Prefs.NPolyZern)
-        m_session.Basis = ZernikeBasis::ForCount(m_session.Prefs.NPolyZern);
+    UseBasis(m_session, m_session.Prefs.NPolyZern);
     if (m_infos) m_infos->RefreshInfos();
 }
 

@@ -249,16 +249,8 @@ ParamsEntry TFormParam::Entry() const
     entry.AcquisitionBinning = SpinEdit4->value();
     entry.SoftwareBinning = SpinEdit1->value();
     entry.DefocusMm = Edit4->text().toStdString();
+    entry.ObstructionPercent = EditObstruction->text().toStdString();
     return entry;
-}
-
-std::optional<double> TFormParam::ObstructionEntry() const
-{
-    const std::string text = EditObstruction->text().trimmed().toStdString();
-    if (text.empty()) return 0.0;
-    const std::optional<double> percent = ParseNumber(text);
-    if (!percent || *percent < 0 || *percent >= kPercent) return std::nullopt;
-    return *percent / kPercent;
 }
 
 void TFormParam::SpeedButton1Click()
@@ -279,8 +271,8 @@ void TFormParam::BitBtn1Click()
 {
     const ParamsEntry entry = Entry();
     Result<TTestParams> accepted = AcceptParams(entry);
-    if (!accepted.ok() && accepted.status().code != StatusCode::MissingInput) {
-        m_platform.warn(Q(accepted.status().message));  // the defocus is not a number
+    if (!accepted.ok() && accepted.status().code == StatusCode::BadFormat) {
+        m_platform.warn(Q(accepted.status().message));  // the defocus or the obstruction is not a number
         return;
     }
     // A pixel size that is not a number would give the pupils a physical radius of 0 unnoticed.
@@ -289,19 +281,13 @@ void TFormParam::BitBtn1Click()
             Edit3->text(), QString::fromUtf8(kNotANumberMessage.data(), kNotANumberMessage.size())));
         return;
     }
-    const std::optional<double> obstruction = ObstructionEntry();
-    if (!obstruction) {
-        m_platform.warn(QStringLiteral("L'obstruction centrale doit être un nombre entre 0 et 99 %."));
-        return;
-    }
     StoreRadiiNm(entry, m_session.ImageIntra.get(), m_session.ImageExtra.get());
-    if (!accepted.ok()) {
+    if (!accepted.ok()) {  // a rule of the test parameters is broken
         m_session.ParamsSaisis = false;
         m_platform.warn(Q(accepted.status().message));
         return;
     }
     TTestParams params = accepted.take();
-    params.Obstruction = *obstruction;
     // A computed defocus stays "measured" until the user types another one.
     params.DefocusMesure = !m_computedDefocusText.isEmpty() && Edit4->text() == m_computedDefocusText;
     m_session.Params = params;

@@ -3,8 +3,6 @@
 // defocus) and, on a second page, what the two FITS headers say about the observation. Each showing
 // refills every control from the session, so nothing typed survives a cancelled showing.
 
-#include <optional>
-
 #include <QDialog>
 
 #include "analysis/test_params.h"
@@ -38,8 +36,6 @@ private:
     void FillHeaderPage();
     void RefreshRadii();
     ParamsEntry Entry() const;
-    // The obstruction box read as a fraction; nothing when the text is not a number.
-    std::optional<double> ObstructionEntry() const;
 
     Platform& m_platform;
     TestSession& m_session;

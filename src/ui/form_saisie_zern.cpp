@@ -179,7 +179,7 @@ bool TFormSaisieZern::Execute()
 void TFormSaisieZern::FormCreate()
 {
     // The pictures need terms up to 22; the fit and the coefficient list keep that count afterwards.
-    m_session.Basis = ZernikeBasis::ForCount(kTermsInUse);
+    UseBasis(m_session, kTermsInUse);
     DrawPolynomials();
     const SimParams& sim = m_session.Sim;
     ShowCoefficients(sim.SimCoef);

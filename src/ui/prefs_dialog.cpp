@@ -384,8 +384,7 @@ void TPrefs::BitBtn1Click()
         m_platform.warn(Q(written.message));
         return;
     }
-    m_session.Prefs = p;
-    m_session.Basis = ZernikeBasis::ForCount(p.NPolyZern);
+    ApplyPreferences(m_session, p);
     accept();
 }
 

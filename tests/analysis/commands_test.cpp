@@ -262,6 +262,42 @@ TEST_F(CommandsTest, ARefusedReconstructionKeepsThePreviousWavefront)
     EXPECT_EQ(session.CoefFront, coefs);
 }
 
+// The numeric correction of a negative defocus would give the wavefront turned over: refused, as
+// by the other correction, with the previous wavefront kept.
+TEST_F(CommandsTest, ANegativeDefocusIsRefusedNotTurnedOver)
+{
+    OpenAndEnterParams();
+    ASSERT_FALSE(ComputeWavefront(session).failed());
+    const TImageRec* front = session.ImageFront.get();
+    session.Params.Defocus = -5'000'000;
+    const CommandOutcome outcome = ComputeWavefront(session);
+    ASSERT_TRUE(outcome.failed());
+    ASSERT_TRUE(outcome.message);
+    EXPECT_EQ(outcome.message->text, kDefocusNegativeMessage);
+    EXPECT_EQ(session.ImageFront.get(), front);
+    session.Prefs.CorrectionAnalytique = 1;
+    EXPECT_TRUE(ComputeWavefront(session).failed());
+    EXPECT_EQ(session.ImageFront.get(), front);
+}
+
+// Each file is read once, at opening: the analytic correction works on the frames the session
+// holds, and a new test lets them go.
+TEST_F(CommandsTest, TheFramesReadAtOpeningServeTheAnalyticCorrection)
+{
+    OpenAndEnterParams();
+    EXPECT_EQ(session.FrameIntra.Width, donut.width);
+    EXPECT_EQ(session.FrameExtra.Pixels.size(), std::size_t(donut.width) * donut.height);
+    EXPECT_TRUE(session.FrameIntra.Facts.donut);
+    std::filesystem::remove(files.intra);
+    std::filesystem::remove(files.extra);
+    session.Prefs.CorrectionAnalytique = 1;
+    const CommandOutcome outcome = ComputeWavefront(session);
+    EXPECT_FALSE(outcome.failed()) << outcome.status.reason;
+    (void)NewTest(session);
+    EXPECT_TRUE(session.FrameIntra.Pixels.empty());
+    EXPECT_TRUE(session.FrameExtra.Pixels.empty());
+}
+
 TEST_F(CommandsTest, NewTestKeepsCoefficientsPreferencesAndSimulation)
 {
     OpenAndEnterParams();

@@ -106,6 +106,35 @@ TEST(AcceptParams, AllThreeValuesRequired)
     EXPECT_DOUBLE_EQ(AcceptParams(e).value().Defocus, 7.56e6);
 }
 
+// One set of rules wherever the parameters come from: a negative defocus would turn the wavefront
+// over, a defocus beyond the focus too, and no analysis takes an obstruction of 95 % or more.
+TEST(AcceptParams, NegativeOrTooLongDefocusAndLargeObstructionBreakTheRules)
+{
+    ParamsEntry e = Entry200mm();
+    e.DefocusMm = "-7.56";
+    auto negative = AcceptParams(e);
+    ASSERT_FALSE(negative.ok());
+    EXPECT_EQ(negative.status().code, StatusCode::OutOfRange);
+    EXPECT_EQ(negative.status().message, kDefocusNegativeMessage);
+    e.DefocusMm = "2000";
+    EXPECT_EQ(AcceptParams(e).status().message, kDefocusTooLongMessage);
+
+    e = Entry200mm();
+    e.ObstructionPercent = "96";
+    EXPECT_EQ(AcceptParams(e).status().message, kObstructionMessage);
+    e.ObstructionPercent = "94,9";
+    EXPECT_DOUBLE_EQ(AcceptParams(e).value().Obstruction, 0.949);
+    e.ObstructionPercent = " ";
+    EXPECT_EQ(AcceptParams(e).value().Obstruction, 0);
+    e.ObstructionPercent = "a lot";
+    EXPECT_EQ(AcceptParams(e).status().code, StatusCode::BadFormat);
+
+    EXPECT_FALSE(CheckTestParams({2e9, 1e8, -7.56e6}).ok());
+    EXPECT_FALSE(CheckTestParams({2e9, -1e8, 7.56e6}).ok());
+    EXPECT_FALSE(CheckTestParams({2e9, 1e8, 7.56e6, 0.95}).ok());
+    EXPECT_TRUE(CheckTestParams({2e9, 1e8, 7.56e6, 0.5}).ok());
+}
+
 TEST(RadiusNm, BinningsRadiusAndPixelSize)
 {
     EXPECT_DOUBLE_EQ(RadiusNm(2, 2, 50, 9), 1800000.0);

@@ -236,6 +236,17 @@ TEST(Solver, FocusAtTheDefocusDistanceSolvesNothing)
     EXPECT_EQ(out->Mask, signal->Mask);
 }
 
+// For l < 0 or l > F the factor K changes sign: the wavefront would come out turned over.
+TEST(Solver, ADefocusOutsideTheFocalLengthIsRefusedNotTurnedOver)
+{
+    ImageSlot signal = Disc(64, 20, 0.1), out = NewImage(64, 64);
+    const TImageRec before = *out;
+    for (double l : {-2e6, 1.5e9}) {
+        EXPECT_FALSE(ReconstructWavefront({1e9, 1e8, l}, *signal, *out).ok()) << l;
+        EXPECT_EQ(out->Planes, before.Planes);
+    }
+}
+
 TEST(Solver, NonFiniteValuesInThePupilAreRefusedOutsideIgnored)
 {
     ImageSlot signal = Disc(64, 20, 0.01), out = NewImage(64, 64);

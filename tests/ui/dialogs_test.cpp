@@ -142,6 +142,31 @@ TEST_F(FormParamTest, RefusedOkKeepsTheDialogOpen)
     EXPECT_EQ(platform.warnings[2], QStringLiteral("Tous les paramètres n'ont pas été saisis."));
 }
 
+// The rules of the analysis apply at the dialog: a negative defocus and an obstruction of 96 % keep
+// it open with their message, instead of a wavefront turned over or a refusal at the analysis.
+TEST_F(FormParamTest, ANegativeDefocusOrAnObstructionOf96PercentIsRefusedAtOk)
+{
+    platform.dialogScript = [&](QDialog& d) {
+        TypeInstrument(d);
+        Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("-7.5"));
+        Click(d, "BitBtn1");
+        Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("7.5"));
+        Child<QLineEdit>(d, "EditObstruction")->setText(QStringLiteral("96"));
+        Click(d, "BitBtn1");
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_FALSE(session.ParamsSaisis);
+        Child<QLineEdit>(d, "EditObstruction")->setText(QStringLiteral("35"));
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    EXPECT_TRUE(dialog.FormShow());
+    ASSERT_EQ(platform.warnings.size(), 2u);
+    EXPECT_EQ(platform.warnings[0].toStdString(), kDefocusNegativeMessage);
+    EXPECT_EQ(platform.warnings[1].toStdString(), kObstructionMessage);
+    EXPECT_EQ(session.Params.Defocus, 7'500'000);
+    EXPECT_DOUBLE_EQ(session.Params.Obstruction, 0.35);
+}
+
 TEST_F(FormParamTest, CancelAfterTheDistanceButtonRestoresTheParameters)
 {
     session.ImageIntra = Pupil(40);

@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QTabWidget>
 
+#include "analysis/open_commands.h"
 #include "analysis/results.h"
 #include "core/numbers.h"
 #include "support/donut_pair.h"
@@ -132,6 +133,28 @@ TEST_F(MainWindowTest, ACancelledOpenOrAnUnreadableFileChangesNothing)
     EXPECT_EQ(window.session().ImageIntra.get(), loaded);
     EXPECT_EQ(window.session().Params, params);
     EXPECT_EQ(form(ImageKind::Intra)->windowTitle(), QStringLiteral("Intra [intra.fits]"));
+}
+
+// The window opens through the analysis' command: a camera frame far larger than its star is cut
+// at opening exactly as the command-line tool cuts it.
+TEST_F(MainWindowTest, ALargePairIsCutAtOpeningAsTheAnalysisCutsIt)
+{
+    testing::DonutSpec large;
+    large.width = large.height = 600;
+    large.centreX = 250.3;
+    large.centreY = 330.7;
+    large.radiusPx = 20;
+    const TempDir bigDir;
+    const testing::DonutFiles big = testing::WriteDonutPair(bigDir.path(), large, large.width);
+    platform.fileAnswers = {Q(big.intra), Q(big.extra)};
+    trigger("Ouvririntrapuisextra1");
+    TestSession analysed = NewSession();
+    ASSERT_FALSE(OpenBoth(analysed, big.intra, big.extra).failed());
+    const TImageRec& shown = *window.session().ImageIntra;
+    EXPECT_EQ(shown.Width, 128);
+    EXPECT_EQ(form(ImageKind::Intra)->picture().size(), QSize(128, 128));
+    EXPECT_EQ(shown.Planes, analysed.ImageIntra->Planes);
+    EXPECT_EQ(window.session().ImageSignal->Planes, analysed.ImageSignal->Planes);
 }
 
 TEST_F(MainWindowTest, TheSameFrameGivenTwiceOpensNothing)
