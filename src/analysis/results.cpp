@@ -51,7 +51,9 @@ WaveError ShowResults(TImageRec* wavefront, double lambdaNm)
 std::string CoefficientValueLine(int term, double rmsNm)
 {
     std::string line = "Z" + std::to_string(term) + " = " + FormatFloat("0.00", rmsNm);
-    if (rmsNm >= kCoefficientAlertNm) line += "  (!)";
+    // A term of -30 nm is as large as one of +30; piston, tilts and defocus are not aberrations of
+    // the optics (the tilts are not even measured).
+    if (term >= kFirstAlertedTerm && std::abs(rmsNm) >= kCoefficientAlertNm) line += "  (!)";
     return line;
 }
 

@@ -14,8 +14,9 @@
 
 namespace frontlys {
 
-// A term whose RMS contribution reaches this value (nm, signed comparison) is flagged "  (!)".
+// A term from Z5 on whose RMS contribution reaches this magnitude (nm) is flagged "  (!)".
 inline constexpr double kCoefficientAlertNm = 20.0;
+inline constexpr int kFirstAlertedTerm = 5;
 inline constexpr const char* kHigherOrdersItem = "Ordres sup.";
 inline constexpr const char* kCoefficientUnitLine = "[nanomètre RMS]";
 
@@ -55,7 +56,7 @@ struct CoefficientList {
     std::vector<std::string> values;
 };
 
-// "Z5 = 12.34", or "Z5 = 25.00  (!)" at the alert value and above.
+// "Z5 = 12.34", or "Z5 = -25.00  (!)" when |value| reaches the alert value; never for Z1 to Z4.
 std::string CoefficientValueLine(int term, double rmsNm);
 // The lists for the first basis.Count() terms: names, checked from the selection (terms 1 to 4 are
 // disabled and unchecked), values as RMS contributions of the coefficients.

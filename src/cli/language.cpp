@@ -5,56 +5,13 @@
 #include <iostream>
 #include <utility>
 
+#include "analysis/english_messages.h"
+
 namespace frontlys::cli {
 namespace {
 
 Lang g_lang = Lang::En;
 bool g_quiet = false;
-
-// The program's messages and progress steps, French as the desktop program shows them.
-constexpr std::pair<std::string_view, std::string_view> kEnglish[] = {
-    {"L'image est introuvable", "image not found"},
-    {"Image FITS illisible", "unreadable FITS image"},
-    {"Les deux images n'ont pas les mêmes dimensions", "the two images do not have the same size"},
-    {"Impossible de déterminer le seuil", "no pupil found: the threshold cannot be set"},
-    {"Tous les paramètres n'ont pas été saisis.", "test parameters missing"},
-    {"Vous devez saisir les parametres du test.", "test parameters missing"},
-    {"Paramètre invalide", "invalid option"},
-    {"La défocalisation doit être positive : c'est la distance de chaque image au foyer.",
-     "the defocus must be positive: it is the distance of each image from focus"},
-    {"La défocalisation doit être plus courte que la distance focale.",
-     "the defocus must be shorter than the focal length"},
-    {"L'obstruction centrale doit être comprise entre 0 et 95 % du diamètre.",
-     "the central obstruction must be 0 to 95 % of the diameter"},
-    {"Fichier de préférences illisible", "unreadable preferences file"},
-    {"Dossier de sortie impossible à créer", "cannot create the output folder"},
-    {"Dossier de sortie inutilisable", "unusable output folder"},
-    {"Écriture interrompue", "writing interrupted"},
-    {"Le signal contient des valeurs non numériques dans la pupille.",
-     "the signal holds values that are not numbers inside the pupil"},
-    {"Les paramètres du test ne permettent pas de corriger les images.",
-     "the test parameters do not allow the images to be corrected"},
-    {"Les images et le front d'onde n'ont pas la même taille.",
-     "the images and the wavefront do not have the same size"},
-    {"Image vide", "empty image"},
-    {"Ouverture des images", "Opening the images"},
-    {"Extraction des pupilles", "Extracting the pupils"},
-    {"Signal", "Signal"},
-    {"Reconstruction du front d'onde", "Reconstructing the wavefront"},
-    {"Ajustement des polynômes de Zernike", "Fitting the Zernike polynomials"},
-    {"Affinage par modèle direct", "Forward-model refinement"},
-    {"PSF", "PSF"},
-    {"Interférogramme et Ronchigramme", "Interferogram and Ronchigram"},
-    {"Écriture des résultats", "Writing the results"},
-    {"Simulation des images", "Simulating the images"},
-    {"Dessin des images", "Drawing the pictures"},
-};
-
-// Messages that carry a name after a fixed French start.
-constexpr std::pair<std::string_view, std::string_view> kEnglishPrefixes[] = {
-    {"Erreur d'écriture du fichier ", "write error on file "},
-    {"Paramètre de simulation incorrect : ", "invalid simulation parameter: "},
-};
 
 // Technical reasons, for a French run: the phrases our own modules and the system write.
 constexpr std::pair<std::string_view, std::string_view> kFrenchReasons[] = {
@@ -76,10 +33,6 @@ constexpr std::pair<std::string_view, std::string_view> kFrenchReasons[] = {
     {"no pixel size for the defocus (header or --pixel)",
      "pas de taille de pixel pour calculer la défocalisation (en-tête ou --pixel)"},
     {"the defocus must be positive", "la défocalisation doit être positive"},
-    {"the defocus must be shorter than the focal length",
-     "la défocalisation doit être plus courte que la distance focale"},
-    {"the focal length and the diameter must be positive",
-     "la distance focale et le diamètre doivent être positifs"},
     {"no pupil found in the ", "aucune pupille trouvée dans l'image "},
     {" pixels above the threshold", " pixels au-dessus du seuil"},
     {"Ctrl-C or a termination request", "Ctrl-C ou demande d'arrêt"},
@@ -119,12 +72,7 @@ void SetQuiet(bool quiet) { g_quiet = quiet; }
 
 std::string Translated(std::string_view french)
 {
-    if (g_lang == Lang::Fr) return std::string(french);
-    for (const auto& [fr, en] : kEnglish)
-        if (fr == french) return std::string(en);
-    for (const auto& [fr, en] : kEnglishPrefixes)
-        if (french.starts_with(fr)) return std::string(en) + std::string(french.substr(fr.size()));
-    return std::string(french);
+    return g_lang == Lang::Fr ? std::string(french) : EnglishMessage(french);
 }
 
 std::string TranslatedReason(std::string_view english)

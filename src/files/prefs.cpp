@@ -22,6 +22,7 @@ bool Percent(std::uint8_t v) { return v <= 100; }
 bool ZernikeCount(std::uint8_t v) { return v <= 28; }
 bool Wavelength(double v) { return std::isfinite(v) && v > 0; }  // also the stop value, nm
 bool PassCap(std::uint8_t v) { return v >= 1 && v <= 100; }
+bool Language(std::uint8_t v) { return v <= 2; }
 
 // One key of the file, in the order of the file: exactly one of the two fields is set.
 struct PrefsKey {
@@ -52,6 +53,7 @@ const PrefsKey kKeys[] = {
     {"CorrectionAnalytique", &P::CorrectionAnalytique, Flag, nullptr},
     {"ArretRMSFront", nullptr, nullptr, &P::ArretRMSFront},
     {"NPassesMax", &P::NPassesMax, PassCap, nullptr},
+    {"Langue", &P::Langue, Language, nullptr},
 };
 
 const PrefsKey* FindKey(std::string_view name)

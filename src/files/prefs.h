@@ -33,9 +33,11 @@ struct Tpreferences {
     std::uint8_t CorrectionAnalytique = 1;
     double ArretRMSFront = 0.02;
     std::uint8_t NPassesMax = 14;
-    std::string Aide;             // help home page file
-    std::string Images;           // initial folder of the image dialogs
-    std::string Preferences;      // folder of prefs.txt
+    // The language of the windows: 0 the locale's (French for fr_*, else English), 1 French, 2 English.
+    std::uint8_t Langue = 0;
+    std::string Aide;         // help home page file
+    std::string Images;       // initial folder of the image dialogs
+    std::string Preferences;  // folder of prefs.txt
 
     bool operator==(const Tpreferences&) const = default;
 };

@@ -12,14 +12,14 @@ QString FrontlysVersion() { return QStringLiteral(FRONTLYS_VERSION); }
 Tapropos::Tapropos(Platform& platform, QWidget* parent) : QDialog(parent), m_platform(platform)
 {
     setObjectName(QStringLiteral("apropos"));
-    setWindowTitle(QStringLiteral("A propos de Frontlys"));
+    setWindowTitle(tr("A propos de Frontlys"));
     auto* name = new QLabel(QStringLiteral("<h2>Frontlys</h2>"));
     name->setObjectName(QStringLiteral("LabelProduit"));
-    auto* version = new QLabel(QStringLiteral("Version %1").arg(FrontlysVersion()));
+    auto* version = new QLabel(tr("Version %1").arg(FrontlysVersion()));
     version->setObjectName(QStringLiteral("LabelVersion"));
-    auto* about = new QLabel(
-        QStringLiteral("Mesure de la qualité optique d'un télescope à partir de deux images défocalisées "
-                       "d'une étoile (analyse de courbure du front d'onde)."));
+    auto* about =
+        new QLabel(tr("Mesure de la qualité optique d'un télescope à partir de deux images défocalisées "
+                      "d'une étoile (analyse de courbure du front d'onde)."));
     about->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/language.h"
+
 namespace frontlys::ui {
 namespace {
 
@@ -34,7 +36,7 @@ QPushButton* Button(const QString& text, const char* name, int width, bool enabl
 QString HelpHomePage(const Tpreferences& prefs, const QString& programDir)
 {
     if (!prefs.Aide.empty()) return QString::fromStdString(prefs.Aide);
-    return QDir(programDir).filePath(QStringLiteral("help/index.htm"));
+    return QDir(HelpFolder(programDir)).filePath(QStringLiteral("index.htm"));
 }
 
 QString HelpPageBeside(const QString& homePage, const QString& page)
@@ -46,12 +48,14 @@ TFormAide::TFormAide(const TestSession& session, QString programDir, QWidget* pa
     : QWidget(parent, Qt::Window), m_session(session), m_programDir(std::move(programDir))
 {
     setObjectName(QStringLiteral("FormAide"));
-    setWindowTitle(QStringLiteral("Aide de Frontlys"));
+    setWindowTitle(tr("Aide de Frontlys"));
     resize(822, 666);
 
-    auto* home = Button(QStringLiteral("Sommaire"), "ButtonSommaire", 75, true);
+    auto* home = Button(tr("Sommaire"), "ButtonSommaire", 75, true);
     m_back = Button(QStringLiteral("<<"), "ButtonPrecedent", 41, false);
+    m_back->setAccessibleName(tr("Page précédente"));
     m_forward = Button(QStringLiteral(">>"), "ButtonSuivant", 41, false);
+    m_forward->setAccessibleName(tr("Page suivante"));
     WebBrowserAide = new QTextBrowser;
     WebBrowserAide->setObjectName(QStringLiteral("WebBrowserAide"));
     WebBrowserAide->setOpenExternalLinks(true);
@@ -78,8 +82,7 @@ void TFormAide::ShowPage(const QString& file)
     if (QFileInfo::exists(url.toLocalFile()))
         WebBrowserAide->setSource(url);
     else  // the browser would stay blank: say which page is missing
-        WebBrowserAide->setHtml(
-            QStringLiteral("<h3>Page d'aide introuvable</h3><p>%1</p>").arg(file.toHtmlEscaped()));
+        WebBrowserAide->setHtml(tr("<h3>Page d'aide introuvable</h3><p>%1</p>").arg(file.toHtmlEscaped()));
     // Opened from a modal dialog (the preferences' help), the window must be modal itself to be
     // usable; a window already open without modality is shown again with it.
     const Qt::WindowModality wanted = QApplication::activeModalWidget() ? Qt::ApplicationModal : Qt::NonModal;

@@ -12,8 +12,8 @@ class QTextBrowser;
 
 namespace frontlys::ui {
 
-// The help home page: the [Aide] preference, or the help/index.htm installed beside the program
-// (programDir) when the preference is empty.
+// The help home page: the [Aide] preference, or the index.htm of the language's help folder
+// beside the program (programDir: help/en in English, help) when the preference is empty.
 QString HelpHomePage(const frontlys::Tpreferences& prefs, const QString& programDir);
 // A page of the folder of the home page, e.g. "preferences.htm".
 QString HelpPageBeside(const QString& homePage, const QString& page);

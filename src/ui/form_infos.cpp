@@ -23,6 +23,7 @@
 #include "display/palettes.h"
 #include "prep/threshold.h"
 #include "ui/form_image.h"
+#include "ui/language.h"
 #include "ui/window_host.h"
 
 namespace frontlys::ui {
@@ -166,8 +167,8 @@ void TFormInfos::ShowNotes()
 {
     const TestSession& s = m_host.session();
     QStringList lines;
-    for (const Note& note : s.Notes) lines << Q(note.fr);
-    for (const Note& warning : s.Warnings) lines << QStringLiteral("⚠ ") + Q(warning.fr);
+    for (const Note& note : s.Notes) lines << NoteText(note);
+    for (const Note& warning : s.Warnings) lines << QStringLiteral("⚠ ") + NoteText(warning);
     m_notes->setText(lines.join(QLatin1Char('\n')));
     m_notes->setStyleSheet(s.Warnings.empty() ? QString() : QStringLiteral("color: #b00000;"));
     m_pages->setTabIcon(1,
@@ -185,10 +186,10 @@ void TFormInfos::ShowCoefficientList(const ZernikeCoefficients& coefficients,
     m_checkList->clear();
     m_valueList->clear();
     for (const CoefficientItem& item : list.items) {
-        auto* row = new QListWidgetItem(Q(item.name), m_checkList);
+        auto* row = new QListWidgetItem(Displayed(item.name), m_checkList);
         row->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
-    for (const std::string& line : list.values) m_valueList->addItem(Q(line));
+    for (const std::string& line : list.values) m_valueList->addItem(Displayed(line));
     FillListStates();
     m_checkList->setFixedHeight(310);
     m_valueList->setFixedHeight(310);
@@ -299,6 +300,8 @@ void TFormInfos::ShowReadout(const Readout& readout, bool polar)
     m_label6->setText(polar ? tr("r =") : tr("X ="));
     m_label7->setVisible(!polar);
     m_label2->setVisible(polar);
+    m_label7->setBuddy(polar ? nullptr : m_editY);
+    m_label2->setBuddy(polar ? m_editY : nullptr);
     m_editX->setText(Q(readout.xText));
     m_editY->setText(Q(readout.yText));
     m_editValeur->setText(Q(readout.valueText));

@@ -23,6 +23,8 @@
 #include "prep/threshold.h"
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
+#include "ui/language.h"
+#include "ui/reader_labels.h"
 #include "ui/window_host.h"
 
 namespace frontlys::ui {
@@ -121,6 +123,30 @@ QWidget* TFormInfos::BuildValues()
     m_label8 = Named(new QLabel(tr("I = "), page), "Label8");
     m_comboUnite = Combo("ComboBoxUnite", {tr("Nanomètres"), QStringLiteral(" ")}, page);
 
+    // For a screen reader: the selector boxes are the captions of the values beside them, and the
+    // cursor's captions are read before their values.
+    m_trackBar->setAccessibleName(tr("Seuil"));
+    m_editSeuil->setAccessibleName(tr("Valeur du seuil"));
+    NameForReader(m_comboSize, tr("Taille affichée"));
+    NameForReader(m_comboRadius, tr("Mesure de pupille affichée"));
+    NameForReader(m_comboCoord, tr("Unité des coordonnées"));
+    NameForReader(m_comboRectPol, tr("Système de coordonnées"));
+    NameForReader(m_comboUnite, tr("Unité de la valeur"));
+    auto nameAfter = [](QLineEdit* value, QComboBox* selector) {
+        value->setAccessibleName(selector->currentText());
+        connect(selector, &QComboBox::currentTextChanged, value, &QLineEdit::setAccessibleName);
+    };
+    nameAfter(m_edit1, m_comboSize);
+    nameAfter(m_editRayon, m_comboRadius);
+    m_editXCentre->setAccessibleName(tr("Centre X"));
+    m_editYCentre->setAccessibleName(tr("Centre Y"));
+    for (auto [label, value] :
+         {std::pair{m_label6, m_editX}, {m_label7, m_editY}, {m_label8, m_editValeur}}) {
+        label->setBuddy(value);
+        label->stackUnder(value);
+    }
+    m_label2->stackUnder(m_editY);  // takes the buddy from "Y =" in polar coordinates
+
     auto* bar = new QVBoxLayout;
     bar->addWidget(m_labelMax);
     bar->addWidget(m_imageEchelle, 0, Qt::AlignHCenter);
@@ -168,15 +194,20 @@ QWidget* TFormInfos::BuildResults()
 {
     auto* page = Named(new QWidget, "TabSheet2");
     auto* errors = new QGroupBox(tr("Ecarts sur l'onde"), page);
+    // Each caption made before its values, so that a screen reader reads "PTV" then the figures.
+    auto* ptv = new QLabel(tr("PTV"), errors);
     m_ptvNm = Named(new QLabel(errors), "Label13");
     m_ptvWaves = Named(new QLabel(errors), "Label15");
+    auto* rms = new QLabel(tr("RMS"), errors);
     m_rmsNm = Named(new QLabel(errors), "Label14");
     m_rmsWaves = Named(new QLabel(errors), "Label16");
+    ptv->setBuddy(m_ptvNm);
+    rms->setBuddy(m_rmsNm);
     auto* grid = new QGridLayout(errors);
-    grid->addWidget(new QLabel(tr("PTV"), errors), 0, 0);
+    grid->addWidget(ptv, 0, 0);
     grid->addWidget(m_ptvNm, 0, 1);
     grid->addWidget(m_ptvWaves, 0, 2);
-    grid->addWidget(new QLabel(tr("RMS"), errors), 1, 0);
+    grid->addWidget(rms, 1, 0);
     grid->addWidget(m_rmsNm, 1, 1);
     grid->addWidget(m_rmsWaves, 1, 2);
     auto* strehl = new QGroupBox(tr("Rapport de Strehl"), page);
@@ -201,7 +232,7 @@ QWidget* TFormInfos::BuildDisplay()
     auto* page = Named(new QWidget, "TabSheet3");
     m_comboZoom = Combo("ComboBoxZoom", {"50%", "100%", "150%", "200%", "300%", "400%"}, page);
     QStringList palettes;
-    for (int i = 0; i < kPaletteCount; ++i) palettes << tr(PaletteName(i).data());
+    for (int i = 0; i < kPaletteCount; ++i) palettes << Displayed(std::string(PaletteName(i)));
     m_comboPalette = Combo("ComboBoxPalette", palettes, page);
     m_checkMasque = Named(new QCheckBox(tr("Masque visible"), page), "CheckBoxMasque");
     m_checkEchelle = Named(new QCheckBox(tr("Echelle visible"), page), "CheckBoxEchelle");
@@ -213,9 +244,9 @@ QWidget* TFormInfos::BuildDisplay()
         connect(m_family[i], &QRadioButton::clicked, this, [this, i] { RadioGroup1Click(i); });
     }
     auto* grid = new QGridLayout(page);
-    grid->addWidget(new QLabel(tr("Zoom"), page), 0, 0);
+    grid->addWidget(Caption(tr("Zoom"), m_comboZoom), 0, 0);
     grid->addWidget(m_comboZoom, 0, 1);
-    grid->addWidget(new QLabel(tr("Palette"), page), 1, 0);
+    grid->addWidget(Caption(tr("Palette"), m_comboPalette), 1, 0);
     grid->addWidget(m_comboPalette, 1, 1);
     grid->addWidget(m_checkMasque, 2, 0, 1, 2);
     grid->addWidget(m_checkEchelle, 3, 0, 1, 2);
@@ -237,12 +268,13 @@ QWidget* TFormInfos::BuildOptions()
     m_spinPas = Spin("SpinEditPas", 1, 45, 1, m_groupFringes);
     m_spinFranges = Spin("SpinEditFranges", 4, 24, 8, m_groupFringes);
     auto* fringes = new QGridLayout(m_groupFringes);
-    fringes->addWidget(new QLabel(tr("Angle (deg) :"), m_groupFringes), 0, 0);
+    zero->setAccessibleName(tr("Angle à zéro"));
+    fringes->addWidget(Caption(tr("Angle (deg) :"), m_spinAngle), 0, 0);
     fringes->addWidget(m_spinAngle, 0, 1);
     fringes->addWidget(zero, 0, 2);
-    fringes->addWidget(new QLabel(tr("Pas (deg) :"), m_groupFringes), 1, 0);
+    fringes->addWidget(Caption(tr("Pas (deg) :"), m_spinPas), 1, 0);
     fringes->addWidget(m_spinPas, 1, 1);
-    fringes->addWidget(new QLabel(tr("Franges :"), m_groupFringes), 2, 0);
+    fringes->addWidget(Caption(tr("Franges :"), m_spinFranges), 2, 0);
     fringes->addWidget(m_spinFranges, 2, 1);
 
     m_groupPsf = Named(new QGroupBox(tr("PSF"), page), "GroupBox4");
@@ -255,9 +287,12 @@ QWidget* TFormInfos::BuildOptions()
     auto* psf = new QGridLayout(m_groupPsf);
     psf->addWidget(m_comboPsf, 0, 0);
     psf->addWidget(m_comboEchelle, 0, 1);
-    psf->addWidget(new QLabel(tr("Taille :"), m_groupPsf), 1, 0);
+    NameForReader(m_comboPsf, tr("PSF calculée"));
+    NameForReader(m_comboEchelle, tr("Échelle de la PSF"));
+    NameForReader(m_comboDefocus, tr("Défocus prédéfini"));
+    psf->addWidget(Caption(tr("Taille :"), m_comboTaille), 1, 0);
     psf->addWidget(m_comboTaille, 1, 1);
-    psf->addWidget(new QLabel(tr("Défocus (nm RMS) :"), m_groupPsf), 2, 0);
+    psf->addWidget(Caption(tr("Défocus (nm RMS) :"), m_edit2), 2, 0);
     psf->addWidget(m_edit2, 2, 1);
     psf->addWidget(m_comboDefocus, 3, 1);
     m_groupFringes->setEnabled(false);
@@ -284,6 +319,8 @@ void TFormInfos::BuildCoefficientList()
 {
     m_checkList = Named(new QListWidget(this), "CheckListBoxZern");
     m_valueList = Named(new QListWidget(this), "ListBoxZern");
+    m_checkList->setAccessibleName(tr("Aberrations du front affiché"));
+    m_valueList->setAccessibleName(tr("Coefficients (nm RMS)"));
     m_checkList->hide();
     m_valueList->hide();
     m_checkList->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/language.h"
 #include "ui/platform.h"
 
 namespace frontlys::ui {
@@ -50,7 +51,7 @@ Tmess::Tmess(QWidget* parent) : QDialog(parent), m_label(new QLabel(this))
 
 void Tmess::ShowMessage(Platform& platform, const QString& text)
 {
-    m_label->setText(text);
+    m_label->setText(Displayed(text));
     platform.runModal(*this);
 }
 

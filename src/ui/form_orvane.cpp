@@ -15,10 +15,12 @@
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
 #include "ui/form_mess.h"
-#include "ui/named_action.h"
 #include "ui/form_param.h"
+#include "ui/language.h"
+#include "ui/named_action.h"
 #include "ui/platform.h"
 #include "ui/prefs_dialog.h"
+#include "ui/reader_labels.h"
 
 // The tool-bar glyphs live in the static ui library, whose resources the program must register.
 static void InitIcons() { Q_INIT_RESOURCE(icons); }
@@ -265,6 +267,7 @@ void TFormOrvane::BuildToolBar()
     m_zoom->setPlaceholderText(tr("Zoom"));
     m_zoom->addItems({"50%", "100%", "150%", "200%", "300%", "400%"});
     bar->addWidget(m_zoom);
+    NameForReader(m_zoom, tr("Zoom"));
     connect(m_zoom, &QComboBox::activated, this, &TFormOrvane::ComboBox1Change);
     auto own = [this, bar](
                    const char* name, const QString& hint, const char* icon, void (TFormOrvane::*handler)()) {
@@ -314,7 +317,7 @@ int TFormOrvane::zoomIndex() const { return m_zoom->currentIndex(); }
 
 void TFormOrvane::ShowMessage(const Message& message)
 {
-    const QString text = QString::fromStdString(message.text);
+    const QString text = Displayed(message.text);
     if (message.style == MessageStyle::Box) {
         m_platform.warn(text);
         return;

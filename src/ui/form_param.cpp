@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 
 #include "core/numbers.h"
+#include "ui/language.h"
+#include "ui/reader_labels.h"
 
 namespace frontlys::ui {
 namespace {
@@ -48,12 +50,18 @@ QGroupBox* Group(const QString& title, QLayout* layout)
     return group;
 }
 
-// The header page's two boxes of a row: intra-focal and extra-focal values.
+// The header page's two boxes of a row: intra-focal and extra-focal values. The label names the
+// intra box; a pair's boxes are told apart by name.
 void AddPair(QGridLayout* grid, int row, const QString& label, QLineEdit* intra, QLineEdit* extra)
 {
-    grid->addWidget(new QLabel(label), row, 0);
+    grid->addWidget(Caption(label, intra), row, 0);
     grid->addWidget(intra, row, 1);
-    if (extra) grid->addWidget(extra, row, 2);
+    if (!extra) return;
+    const QString name =
+        label.trimmed().chopped(label.trimmed().endsWith(QLatin1Char(':')) ? 1 : 0).trimmed();
+    intra->setAccessibleName(TFormParam::tr("%1, intra").arg(name));
+    extra->setAccessibleName(TFormParam::tr("%1, extra").arg(name));
+    grid->addWidget(extra, row, 2);
 }
 
 constexpr double kPercent = 100.0;
@@ -64,18 +72,18 @@ TFormParam::TFormParam(Platform& platform, TestSession& session, QWidget* parent
     : QDialog(parent), m_platform(platform), m_session(session)
 {
     setObjectName(QStringLiteral("FormParam"));
-    setWindowTitle(QStringLiteral("Paramètres du test"));
+    setWindowTitle(tr("Paramètres du test"));
 
     m_pages = new QTabWidget;
     m_pages->setObjectName(QStringLiteral("PageControl1"));
-    m_pages->addTab(BuildMainPage(), QStringLiteral("Paramètres du test"));
-    m_pages->addTab(BuildHeaderPage(), QStringLiteral("Paramètres supplémentaires"));
+    m_pages->addTab(BuildMainPage(), tr("Paramètres du test"));
+    m_pages->addTab(BuildHeaderPage(), tr("Paramètres supplémentaires"));
 
     auto* buttons = new QDialogButtonBox;
-    auto* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    auto* ok = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("BitBtn1"));
     ok->setDefault(true);
-    auto* cancel = buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole);
+    auto* cancel = buttons->addButton(tr("Annuler"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("BitBtn2"));
     // The buttons run their handlers only: a refused OK must keep the dialog open.
     connect(ok, &QPushButton::clicked, this, &TFormParam::BitBtn1Click);
@@ -96,38 +104,39 @@ QWidget* TFormParam::BuildMainPage()
     Edit9 = LineEdit("Edit9", false);
     Edit10 = LineEdit("Edit10", false);
     Edit4 = LineEdit("Edit4");
-    Edit4->setToolTip(QStringLiteral("Distance en millimètres"));
+    Edit4->setToolTip(tr("Distance en millimètres"));
     EditObstruction = LineEdit("EditObstruction");
-    EditObstruction->setToolTip(QStringLiteral(
+    EditObstruction->setToolTip(tr(
         "Diamètre de l'obstruction en % du diamètre de l'instrument ; vide ou 0 : mesurée sur les images"));
     auto* distance = new QToolButton;
     distance->setObjectName(QStringLiteral("SpeedButton1"));
-    distance->setText(QStringLiteral("Calculer"));
-    distance->setToolTip(QStringLiteral("Calculer les distances intra et extra"));
+    distance->setText(tr("Calculer"));
+    distance->setToolTip(tr("Calculer les distances intra et extra"));
     connect(distance, &QToolButton::clicked, this, &TFormParam::SpeedButton1Click);
 
     auto* instrument = new QFormLayout;
-    instrument->addRow(QStringLiteral("Diamètre (mm) : "), SpinEdit2);
-    instrument->addRow(QStringLiteral("Distance focale (mm) :"), SpinEdit3);
-    instrument->addRow(QStringLiteral("Obstruction centrale (%) :"), EditObstruction);
+    instrument->addRow(tr("Diamètre (mm) : "), SpinEdit2);
+    instrument->addRow(tr("Distance focale (mm) :"), SpinEdit3);
+    instrument->addRow(tr("Obstruction centrale (%) :"), EditObstruction);
     auto* acquisition = new QFormLayout;
-    acquisition->addRow(QStringLiteral("Taille pixels CCD (um):"), Edit3);
-    acquisition->addRow(QStringLiteral("Binning acquisition :"), SpinEdit4);
+    acquisition->addRow(tr("Taille pixels CCD (um):"), Edit3);
+    acquisition->addRow(tr("Binning acquisition :"), SpinEdit4);
     auto* defocusRow = new QHBoxLayout;
     defocusRow->addWidget(Edit4);
     defocusRow->addWidget(distance);
     auto* geometry = new QFormLayout;
-    geometry->addRow(QStringLiteral("Binning logiciel :"), SpinEdit1);
-    geometry->addRow(QStringLiteral("Rayon image intra (pix) :"), Edit9);
-    geometry->addRow(QStringLiteral("Rayon image extra (pix) :"), Edit10);
-    geometry->addRow(QStringLiteral("Défocalisation (mm) :"), defocusRow);
+    geometry->addRow(tr("Binning logiciel :"), SpinEdit1);
+    geometry->addRow(tr("Rayon image intra (pix) :"), Edit9);
+    geometry->addRow(tr("Rayon image extra (pix) :"), Edit10);
+    // The row holds the field and the button: the form would give its label no buddy.
+    geometry->addRow(Caption(tr("Défocalisation (mm) :"), Edit4), defocusRow);
 
     auto* mainPage = new QWidget;
     mainPage->setObjectName(QStringLiteral("TabSheet1"));
     auto* mainLayout = new QVBoxLayout(mainPage);
-    mainLayout->addWidget(Group(QStringLiteral("Instrument"), instrument));
-    mainLayout->addWidget(Group(QStringLiteral("Acquisition"), acquisition));
-    mainLayout->addWidget(Group(QStringLiteral("Géométrie"), geometry));
+    mainLayout->addWidget(Group(tr("Instrument"), instrument));
+    mainLayout->addWidget(Group(tr("Acquisition"), acquisition));
+    mainLayout->addWidget(Group(tr("Géométrie"), geometry));
     return mainPage;
 }
 
@@ -136,8 +145,8 @@ QWidget* TFormParam::BuildHeaderPage()
     auto* headerPage = new QWidget;
     headerPage->setObjectName(QStringLiteral("TabSheet2"));
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Intra")), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Extra")), 0, 2);
+    grid->addWidget(new QLabel(tr("Intra")), 0, 1);
+    grid->addWidget(new QLabel(tr("Extra")), 0, 2);
     const char* names[] = {
         "Edit12", "Edit13", "Edit14", "Edit15", "Edit16", "Edit27", "Edit28", "Edit17", "Edit25", "Edit26"};
     QLineEdit* e[10];
@@ -145,17 +154,19 @@ QWidget* TFormParam::BuildHeaderPage()
         e[i] = LineEdit(names[i]);
         e[i]->setReadOnly(true);
     }
-    AddPair(grid, 1, QStringLiteral("Date (aaaa-mm-jj) :"), e[0], nullptr);
-    AddPair(grid, 2, QStringLiteral("Heure début :"), e[1], e[2]);
-    AddPair(grid, 3, QStringLiteral("Temps de pose (s) :"), e[3], e[4]);
-    AddPair(grid, 4, QStringLiteral("Température (°C) :"), e[5], e[6]);
-    AddPair(grid, 5, QStringLiteral("Alpha :"), e[7], nullptr);
-    AddPair(grid, 6, QStringLiteral("Delta :"), e[8], nullptr);
-    AddPair(grid, 7, QStringLiteral("Seeing :"), e[9], nullptr);
+    AddPair(grid, 1, tr("Date (aaaa-mm-jj) :"), e[0], nullptr);
+    AddPair(grid, 2, tr("Heure début :"), e[1], e[2]);
+    AddPair(grid, 3, tr("Temps de pose (s) :"), e[3], e[4]);
+    AddPair(grid, 4, tr("Température (°C) :"), e[5], e[6]);
+    AddPair(grid, 5, tr("Alpha :"), e[7], nullptr);
+    AddPair(grid, 6, tr("Delta :"), e[8], nullptr);
+    AddPair(grid, 7, tr("Seeing :"), e[9], nullptr);
     ListBox2 = new QListWidget;
     ListBox2->setObjectName(QStringLiteral("ListBox2"));
+    ListBox2->setAccessibleName(tr("Champs de l'en-tête"));
     ListBox1 = new QListWidget;
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setAccessibleName(tr("Valeurs de l'en-tête"));
     auto* lists = new QHBoxLayout;
     lists->addWidget(ListBox2, 1);
     lists->addWidget(ListBox1, 2);
@@ -222,20 +233,20 @@ void TFormParam::FillHeaderPage()
     set("Edit26", FormatGeneral(intra.Seeing));
 
     const std::pair<const char*, const std::string*> rows[] = {
-        {"Observateur :", &intra.Observer},
-        {"Observatoire :", &intra.Observatory},
-        {"Instrument :", &intra.Telescope},
-        {"Camera :", &intra.Instrument},
-        {"Filtre :", &intra.Filters},
-        {"Commentaire 1 :", &intra.Comments[0]},
-        {"Commentaire 2 :", &intra.Comments[1]},
-        {"Commentaire 3 :", &intra.Comments[2]},
-        {"Commentaire 4 :", &intra.Comments[3]},
+        {QT_TR_NOOP("Observateur :"), &intra.Observer},
+        {QT_TR_NOOP("Observatoire :"), &intra.Observatory},
+        {QT_TR_NOOP("Instrument :"), &intra.Telescope},
+        {QT_TR_NOOP("Camera :"), &intra.Instrument},
+        {QT_TR_NOOP("Filtre :"), &intra.Filters},
+        {QT_TR_NOOP("Commentaire 1 :"), &intra.Comments[0]},
+        {QT_TR_NOOP("Commentaire 2 :"), &intra.Comments[1]},
+        {QT_TR_NOOP("Commentaire 3 :"), &intra.Comments[2]},
+        {QT_TR_NOOP("Commentaire 4 :"), &intra.Comments[3]},
     };
     ListBox2->clear();
     ListBox1->clear();
     for (const auto& [label, text] : rows) {
-        ListBox2->addItem(QString::fromUtf8(label));
+        ListBox2->addItem(tr(label));
         ListBox1->addItem(Q(*text));
     }
 }
@@ -259,7 +270,7 @@ void TFormParam::SpeedButton1Click()
     Result<TTestParams> computed =
         ComputeDefocus(m_session.Params, Entry(), m_session.ImageIntra.get(), m_session.ImageExtra.get());
     if (!computed.ok()) {
-        m_platform.warn(Q(computed.status().message));
+        m_platform.warn(Displayed(computed.status().message));
         return;
     }
     m_session.Params = computed.take();

@@ -21,13 +21,27 @@ namespace frontlys::ui {
 namespace {
 
 const char* const kGroupCaptions[kSimTerms] = {
-    " Tilt (cos)",          " Tilt (sin)",          " Defocus ",
-    " Astigmatisme (cos) ", " Astigmatisme (sin) ", "Coma (cos) ",
-    "Coma (sin) ",          "Trefoil (cos) ",       "Trefoil (sin) ",
-    " Sphéricité ",         "Astigmat. sec. (cos)", "Astigmat. sec. (sin)",
-    "Tetrafoil (cos)",      "Tetrafoil (sin)",      "Coma sec. (cos)",
-    "Coma sec. (sin)",      "Trefoil sec. (cos)",   "Trefoil sec. (sin) ",
-    "Pentafoil (cos) ",     " Pentafoil (sin) ",    " Sphéricité sec.",
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Tilt (cos)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Tilt (sin)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Defocus "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Astigmatisme (cos) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Astigmatisme (sin) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Coma (cos) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Coma (sin) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Trefoil (cos) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Trefoil (sin) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Sphéricité "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Astigmat. sec. (cos)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Astigmat. sec. (sin)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Tetrafoil (cos)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Tetrafoil (sin)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Coma sec. (cos)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Coma sec. (sin)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Trefoil sec. (cos)"),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Trefoil sec. (sin) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", "Pentafoil (cos) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Pentafoil (sin) "),
+    QT_TRANSLATE_NOOP("frontlys::ui::TFormSaisieZern", " Sphéricité sec."),
 };
 const int kSizes[] = {64, 128, 256, 512, 1024};
 constexpr int kPictureSide = 80;
@@ -81,9 +95,9 @@ TFormSaisieZern::TFormSaisieZern(Platform& platform, TestSession& session, QWidg
     : QDialog(parent), m_platform(platform), m_session(session)
 {
     setObjectName(QStringLiteral("FormSaisieZern"));
-    setWindowTitle(QStringLiteral("Paramètres de simulation"));
+    setWindowTitle(tr("Paramètres de simulation"));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"));
+    auto* ok = new QPushButton(tr("OK"));
     ok->setObjectName(QStringLiteral("ButtonOK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &TFormSaisieZern::OKClick);
@@ -112,21 +126,26 @@ QWidget* TFormSaisieZern::BuildCoefficientsGroup()
         m_checks[t] = new QCheckBox(QStringLiteral("Z") + k);
         m_checks[t]->setObjectName(QStringLiteral("CheckBoxZ") + k);
         m_checks[t]->setChecked(true);
-        auto* box = new QGroupBox(QString::fromUtf8(kGroupCaptions[t]));
+        const QString caption = tr(kGroupCaptions[t]);
+        auto* box = new QGroupBox(caption);
+        // The group's title names the edit for the eye; the reader hears the term and its unit.
+        m_edits[t]->setAccessibleName(tr("Z%1 %2 (nm RMS)").arg(k, caption.trimmed()));
+        m_checks[t]->setAccessibleName(tr("Z%1 %2 simulé").arg(k, caption.trimmed()));
+        m_pictures[t]->setAccessibleName(tr("Z%1 %2").arg(k, caption.trimmed()));
         auto* inner = new QVBoxLayout(box);
         inner->addWidget(m_pictures[t], 0, Qt::AlignHCenter);
         inner->addWidget(m_edits[t]);
         inner->addWidget(m_checks[t]);
         terms->addWidget(box, t / kPictureColumns, t % kPictureColumns);
     }
-    auto* raz = new QPushButton(QStringLiteral("RAZ"));
+    auto* raz = new QPushButton(tr("RAZ"));
     raz->setObjectName(QStringLiteral("ButtonRAZ"));
-    auto* import = new QPushButton(QStringLiteral("Importer test"));
+    auto* import = new QPushButton(tr("Importer test"));
     import->setObjectName(QStringLiteral("ButtonImporter"));
-    CheckBoxTous = new QCheckBox(QStringLiteral("Tous"));
+    CheckBoxTous = new QCheckBox(tr("Tous"));
     CheckBoxTous->setObjectName(QStringLiteral("CheckBoxTous"));
     CheckBoxTous->setChecked(true);
-    auto* cancel = new QPushButton(QStringLiteral("Annuler"));
+    auto* cancel = new QPushButton(tr("Annuler"));
     cancel->setObjectName(QStringLiteral("ButtonAnnuler"));
     connect(raz, &QPushButton::clicked, this, &TFormSaisieZern::RAZClick);
     connect(import, &QPushButton::clicked, this, &TFormSaisieZern::ImporterTestClick);
@@ -141,7 +160,7 @@ QWidget* TFormSaisieZern::BuildCoefficientsGroup()
     auto* coefficientsLayout = new QVBoxLayout;
     coefficientsLayout->addLayout(terms);
     coefficientsLayout->addLayout(actions);
-    auto* coefficients = new QGroupBox(QStringLiteral("Coefficients de Zernike (nm RMS) "));
+    auto* coefficients = new QGroupBox(tr("Coefficients de Zernike (nm RMS) "));
     coefficients->setLayout(coefficientsLayout);
     return coefficients;
 }
@@ -158,12 +177,12 @@ QWidget* TFormSaisieZern::BuildImagesGroup()
     SpinEditMax = SpinBox("SpinEditMax", 0, 65535);
     connect(SpinEditObstruction, &QSpinBox::valueChanged, this, &TFormSaisieZern::SpinEditObstructionChange);
     auto* imagesLayout = new QFormLayout;
-    imagesLayout->addRow(QStringLiteral("Dimension des images :"), ComboBoxDim);
-    imagesLayout->addRow(QStringLiteral("Rayon :"), SpinEditRayon);
-    imagesLayout->addRow(QStringLiteral("Obstruction centrale :"), SpinEditObstruction);
-    imagesLayout->addRow(QStringLiteral("Niveau Min :"), SpinEditMin);
-    imagesLayout->addRow(QStringLiteral("Niveau Max :"), SpinEditMax);
-    auto* images = new QGroupBox(QStringLiteral("Images"));
+    imagesLayout->addRow(tr("Dimension des images :"), ComboBoxDim);
+    imagesLayout->addRow(tr("Rayon :"), SpinEditRayon);
+    imagesLayout->addRow(tr("Obstruction centrale :"), SpinEditObstruction);
+    imagesLayout->addRow(tr("Niveau Min :"), SpinEditMin);
+    imagesLayout->addRow(tr("Niveau Max :"), SpinEditMax);
+    auto* images = new QGroupBox(tr("Images"));
     images->setLayout(imagesLayout);
     return images;
 }

@@ -7,6 +7,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "ui/language.h"
+
 namespace frontlys::ui {
 
 std::optional<QString> QtPlatform::openFile(const FileRequest& request)
@@ -33,7 +35,8 @@ std::optional<QString> QtPlatform::browseFolder(const FileRequest& request)
 
 void QtPlatform::warn(const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Frontlys"), text, QMessageBox::Ok);
+    // The refusals of the lower layers come in French: shown in the windows' language.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Frontlys"), Displayed(text), QMessageBox::Ok);
     box.exec();
 }
 

@@ -22,6 +22,8 @@
 #include "display/palettes.h"
 #include "display/render.h"
 #include "ui/form_aide.h"
+#include "ui/language.h"
+#include "ui/reader_labels.h"
 
 namespace frontlys::ui {
 namespace {
@@ -59,13 +61,21 @@ QWidget* Page(std::initializer_list<QWidget*> groups)
     return page;
 }
 
-QWidget* Row(std::initializer_list<QWidget*> widgets)
+// A row of a form: laid out, not wrapped in a widget, so that the label and the field stay siblings
+// (the screen reader finds a label among the field's siblings only).
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets)
 {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
+    auto* layout = new QHBoxLayout;
     for (QWidget* w : widgets) layout->addWidget(w);
-    return row;
+    return layout;
+}
+
+// A form row whose field sits in a layout with other widgets: its label is made by hand.
+void AddRow(QFormLayout* form, const QString& label, QWidget* field, std::initializer_list<QWidget*> after)
+{
+    auto* row = Row({field});
+    for (QWidget* w : after) row->addWidget(w);
+    form->addRow(Caption(label, field), row);
 }
 
 // A typed wavelength counts only when it is a positive number: 0 nm would divide the wave errors.
@@ -78,7 +88,7 @@ std::optional<double> Wavelength(const QLineEdit* edit)
 
 QString NotANumber(const QLineEdit* edit)
 {
-    return QStringLiteral("'%1' n'est pas une valeur numérique correcte.").arg(edit->text());
+    return TPrefs::tr("'%1' n'est pas une valeur numérique correcte.").arg(edit->text());
 }
 
 constexpr int kPreviewWidth = 24;
@@ -91,24 +101,22 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
     : QDialog(parent), m_platform(platform), m_session(session), m_openHelp(std::move(openHelp))
 {
     setObjectName(QStringLiteral("Prefs"));
-    setWindowTitle(QStringLiteral("Préférences"));
+    setWindowTitle(tr("Préférences"));
 
     PageControl1 = Named(new QTabWidget, "PageControl1");
-    PageControl1->addTab(BuildDisplayPage(), QStringLiteral("Affichage"));
-    PageControl1->addTab(BuildAlgorithmsPage(), QStringLiteral("Algorithmes"));
-    PageControl1->addTab(BuildConstantsPage(), QStringLiteral("Constantes"));
-    PageControl1->addTab(BuildFittingPage(), QStringLiteral("Ajustement"));
-    PageControl1->addTab(BuildFilesPage(), QStringLiteral("Fichiers"));
+    PageControl1->addTab(BuildDisplayPage(), tr("Affichage"));
+    PageControl1->addTab(BuildAlgorithmsPage(), tr("Algorithmes"));
+    PageControl1->addTab(BuildConstantsPage(), tr("Constantes"));
+    PageControl1->addTab(BuildFittingPage(), tr("Ajustement"));
+    PageControl1->addTab(BuildFilesPage(), tr("Fichiers"));
     connect(PageControl1, &QTabWidget::currentChanged, this, &TPrefs::PageControl1Change);
 
     auto* buttons = new QDialogButtonBox;
-    auto* ok = Named(buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole), "BitBtn1");
+    auto* ok = Named(buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole), "BitBtn1");
     ok->setDefault(true);
-    auto* cancel =
-        Named(buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole), "BitBtn2");
-    auto* help = Named(buttons->addButton(QStringLiteral("Aide"), QDialogButtonBox::HelpRole), "BitBtn3");
-    auto* defaults =
-        Named(buttons->addButton(QStringLiteral("Défaut"), QDialogButtonBox::ResetRole), "BitBtn4");
+    auto* cancel = Named(buttons->addButton(tr("Annuler"), QDialogButtonBox::RejectRole), "BitBtn2");
+    auto* help = Named(buttons->addButton(tr("Aide"), QDialogButtonBox::HelpRole), "BitBtn3");
+    auto* defaults = Named(buttons->addButton(tr("Défaut"), QDialogButtonBox::ResetRole), "BitBtn4");
     connect(ok, &QPushButton::clicked, this, &TPrefs::BitBtn1Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, &TPrefs::BitBtn3Click);
@@ -121,8 +129,10 @@ TPrefs::TPrefs(Platform& platform, TestSession& session, HelpFn openHelp, QWidge
 
 QWidget* TPrefs::BuildDisplayPage()
 {
-    const char* listLabels[] = {
-        "1. Images et signal :", "2. Front d'onde :", "3. PSF :", "4. Interférogramme :"};
+    const char* listLabels[] = {QT_TR_NOOP("1. Images et signal :"),
+                                QT_TR_NOOP("2. Front d'onde :"),
+                                QT_TR_NOOP("3. PSF :"),
+                                QT_TR_NOOP("4. Interférogramme :")};
     auto* palettes = new QGridLayout;
     auto* previews = new QGridLayout;
     for (int i = 0; i < 4; ++i) {
@@ -130,55 +140,57 @@ QWidget* TPrefs::BuildDisplayPage()
         m_palettes[i] = Named(new QComboBox, ("ComboBox" + n).constData());
         m_previews[i] = Named(new QLabel, ("Image" + n).constData());
         m_previews[i]->setFixedSize(kPreviewWidth, kPreviewHeight);
-        palettes->addWidget(new QLabel(QString::fromUtf8(listLabels[i])), i, 0);
+        palettes->addWidget(Caption(tr(listLabels[i]), m_palettes[i]), i, 0);
         palettes->addWidget(m_palettes[i], i, 1);
         previews->addWidget(new QLabel(QString::number(i + 1) + ' '), 0, i, Qt::AlignHCenter);
         previews->addWidget(m_previews[i], 1, i, Qt::AlignHCenter);
         connect(m_palettes[i], &QComboBox::currentIndexChanged, this, [this, i] { DrawPreview(i); });
     }
-    previews->addWidget(new QLabel(QStringLiteral("max")), 1, 4, Qt::AlignTop);
-    previews->addWidget(new QLabel(QStringLiteral("min")), 1, 4, Qt::AlignBottom);
+    previews->addWidget(new QLabel(tr("max")), 1, 4, Qt::AlignTop);
+    previews->addWidget(new QLabel(tr("min")), 1, 4, Qt::AlignBottom);
     palettes->addLayout(previews, 0, 2, 4, 1);
-    CheckBoxMem = Named(new QCheckBox(QStringLiteral("Optimiser la mémoire lors de l'affichage des images ")),
-                        "CheckBoxMem");
-    return Page({Group(QStringLiteral(" Palettes "), palettes), CheckBoxMem});
+    CheckBoxMem =
+        Named(new QCheckBox(tr("Optimiser la mémoire lors de l'affichage des images ")), "CheckBoxMem");
+    ComboBoxLangue = Named(new QComboBox, "ComboBoxLangue");
+    ComboBoxLangue->addItems({tr("Celle du système"), QStringLiteral("Français"), QStringLiteral("English")});
+    auto* language = new QFormLayout;
+    language->addRow(tr("Langue des fenêtres (au prochain démarrage) :"), ComboBoxLangue);
+    return Page({Group(tr(" Palettes "), palettes), CheckBoxMem, Group(tr("Langue"), language)});
 }
 
 QWidget* TPrefs::BuildAlgorithmsPage()
 {
     SpinEdit1 = SpinBox("SpinEdit1", 1, 20);
     ComboBoxCorrection = Named(new QComboBox, "ComboBoxCorrection");
-    ComboBoxCorrection->addItems({QStringLiteral("Analytique"), QStringLiteral("Numérique")});
+    ComboBoxCorrection->addItems({tr("Analytique"), tr("Numérique")});
     EditArretRMS = Named(new QLineEdit, "EditArretRMS");
     SpinEditPasses = SpinBox("SpinEditPasses", 1, 100);
     LabelCorrection = Named(new QLabel, "LabelCorrection");
     LabelCorrection->setWordWrap(true);
     connect(ComboBoxCorrection, &QComboBox::currentIndexChanged, this, &TPrefs::UpdateCorrectionLabels);
     auto* korvel = new QFormLayout;
-    korvel->addRow(QStringLiteral("Correction des images :"), ComboBoxCorrection);
-    korvel->addRow(QStringLiteral("Nombre maximal d'itérations :"), SpinEdit1);
-    korvel->addRow(QStringLiteral("Condition d'arrêt : RMS Front <"),
-                   Row({EditArretRMS, new QLabel(QStringLiteral("nm"))}));
-    korvel->addRow(QStringLiteral("Nombre maximal de passes :"), SpinEditPasses);
+    korvel->addRow(tr("Correction des images :"), ComboBoxCorrection);
+    korvel->addRow(tr("Nombre maximal d'itérations :"), SpinEdit1);
+    AddRow(korvel, tr("Condition d'arrêt : RMS Front <"), EditArretRMS, {new QLabel(tr("nm"))});
+    korvel->addRow(tr("Nombre maximal de passes :"), SpinEditPasses);
     korvel->addRow(LabelCorrection);
     ComboBox5 = Named(new QComboBox, "ComboBox5");
     for (const char* side : kReducedSides) ComboBox5->addItem(QLatin1String(side));
     SpinEdit3 = SpinBox("SpinEdit3", 0, 100, 5);
-    auto* fine = new QCheckBox(QStringLiteral("Recherche fine du seuil. Nombre de valeurs :"));
+    auto* fine = new QCheckBox(tr("Recherche fine du seuil. Nombre de valeurs :"));
     auto* fineCount = new QSpinBox;
+    // Its label is the check box before it: the bridge would name it after the group.
+    fineCount->setAccessibleName(tr("Recherche fine du seuil : nombre de valeurs"));
     fine->setEnabled(false);
     fineCount->setEnabled(false);
-    CheckBox3 = Named(
-        new QCheckBox(QStringLiteral("Extraire les plages et calculer le signal à l'ouverture des images")),
-        "CheckBox3");
+    CheckBox3 = Named(new QCheckBox(tr("Extraire les plages et calculer le signal à l'ouverture des images")),
+                      "CheckBox3");
     auto* extraction = new QFormLayout;
-    extraction->addRow(QStringLiteral("Dimension des images réduites pour la recherche du seuil (pix.) :"),
-                       ComboBox5);
-    extraction->addRow(QStringLiteral("Position du seuil (% de la hauteur) :"), SpinEdit3);
+    extraction->addRow(tr("Dimension des images réduites pour la recherche du seuil (pix.) :"), ComboBox5);
+    extraction->addRow(tr("Position du seuil (% de la hauteur) :"), SpinEdit3);
     extraction->addRow(fine, fineCount);
     extraction->addRow(CheckBox3);
-    return Page({Group(QStringLiteral(" Korvel "), korvel),
-                 Group(QStringLiteral(" Extraction des plages "), extraction)});
+    return Page({Group(tr(" Korvel "), korvel), Group(tr(" Extraction des plages "), extraction)});
 }
 
 QWidget* TPrefs::BuildConstantsPage()
@@ -188,48 +200,49 @@ QWidget* TPrefs::BuildConstantsPage()
     connect(EDitLambdaRef, &QLineEdit::textChanged, this, &TPrefs::EDitLambdaRefChange);
     connect(EditLambdaInterfero, &QLineEdit::textChanged, this, &TPrefs::EditLambdaInterferoChange);
     auto* lambdas = new QFormLayout;
-    lambdas->addRow(QStringLiteral("Longueur d'onde de référence :"),
-                    Row({EDitLambdaRef, new QLabel(QStringLiteral("nm"))}));
-    lambdas->addRow(QStringLiteral("Longueur d'onde interférométrique :"),
-                    Row({EditLambdaInterfero, new QLabel(QStringLiteral("nm"))}));
+    AddRow(lambdas, tr("Longueur d'onde de référence :"), EDitLambdaRef, {new QLabel(tr("nm"))});
+    AddRow(lambdas, tr("Longueur d'onde interférométrique :"), EditLambdaInterfero, {new QLabel(tr("nm"))});
     auto* zernike = new QFormLayout;
-    for (const char* label : {"Coefficients de normalisation : ", "Valeurs d'alerte :"}) {
-        auto* edit = new QPushButton(QStringLiteral("Editer"));
+    for (const char* label :
+         {QT_TR_NOOP("Coefficients de normalisation : "), QT_TR_NOOP("Valeurs d'alerte :")}) {
+        auto* edit = new QPushButton(tr("Editer"));
         edit->setEnabled(false);
-        zernike->addRow(QString::fromUtf8(label), edit);
+        edit->setAccessibleName(tr(label).trimmed());
+        zernike->addRow(tr(label), edit);
     }
-    return Page({Group(QStringLiteral("Longueurs d'onde"), lambdas),
-                 Group(QStringLiteral("Coefficients de Zernike"), zernike)});
+    return Page({Group(tr("Longueurs d'onde"), lambdas), Group(tr("Coefficients de Zernike"), zernike)});
 }
 
 QWidget* TPrefs::BuildFittingPage()
 {
     SpinEditNPolyZern = SpinBox("SpinEditNPolyZern", 0, kZernikeTerms);
     CheckBoxAjustAuto =
-        Named(new QCheckBox(QStringLiteral("Ajuster le front après reconstruction")), "CheckBoxAjustAuto");
+        Named(new QCheckBox(tr("Ajuster le front après reconstruction")), "CheckBoxAjustAuto");
     auto* fit = new QFormLayout;
-    fit->addRow(QStringLiteral("Nombre de polynômes ajustés :"), SpinEditNPolyZern);
+    fit->addRow(tr("Nombre de polynômes ajustés :"), SpinEditNPolyZern);
     fit->addRow(CheckBoxAjustAuto);
-    return Page({Group(QStringLiteral("Polynômes de Zernike"), fit)});
+    return Page({Group(tr("Polynômes de Zernike"), fit)});
 }
 
 QWidget* TPrefs::BuildFilesPage()
 {
     auto* folders = new QFormLayout;
     const std::tuple<QComboBox**, const char*, const char*, const char*, void (TPrefs::*)()> rows[] = {
-        {&ComboboxDirImages, "ComboboxDirImages", "Images :", "Button4", &TPrefs::Button4Click},
-        {&ComboBoxDoc, "ComboBoxDoc", "Documentation :", "Button5", &TPrefs::Button5Click},
-        {&ComboBoxPrefs, "ComboBoxPrefs", "Préferences :", "Button6", &TPrefs::Button6Click},
+        {&ComboboxDirImages, "ComboboxDirImages", QT_TR_NOOP("Images :"), "Button4", &TPrefs::Button4Click},
+        {&ComboBoxDoc, "ComboBoxDoc", QT_TR_NOOP("Documentation :"), "Button5", &TPrefs::Button5Click},
+        {&ComboBoxPrefs, "ComboBoxPrefs", QT_TR_NOOP("Préferences :"), "Button6", &TPrefs::Button6Click},
     };
     for (const auto& [box, name, label, button, handler] : rows) {
         *box = Named(new QComboBox, name);
         (*box)->setEditable(true);
         (*box)->setMinimumWidth(320);
         auto* browse = Named(new QPushButton(QStringLiteral("...")), button);
+        browse->setAccessibleName(tr("Parcourir : %1").arg(tr(label)));
         connect(browse, &QPushButton::clicked, this, handler);
-        folders->addRow(QString::fromUtf8(label), Row({*box, browse}));
+        AddRow(folders, tr(label), *box, {browse});
+        (*box)->lineEdit()->setAccessibleName(tr(label));  // the box's editor, where the reader goes
     }
-    return Page({Group(QStringLiteral("Répertoires"), folders)});
+    return Page({Group(tr("Répertoires"), folders)});
 }
 
 bool TPrefs::Execute()
@@ -246,7 +259,7 @@ void TPrefs::FormShow()
     for (int i = 0; i < 4; ++i) {
         m_palettes[i]->clear();
         for (int k = 0; k < kPaletteCount; ++k)
-            m_palettes[i]->addItem(QString::fromUtf8(PaletteName(k).data(), PaletteName(k).size()));
+            m_palettes[i]->addItem(Displayed(std::string(PaletteName(k))));
         m_palettes[i]->setCurrentIndex(palettes[i] < kPaletteCount ? palettes[i] : 0);
     }
     ComboBox5->setCurrentIndex(ComboBox5->findText(QString::number(p.ExtractDim)));
@@ -264,6 +277,7 @@ void TPrefs::FormShow()
     ComboboxDirImages->setEditText(Q(p.Images));
     ComboBoxDoc->setEditText(Q(p.Aide));
     ComboBoxPrefs->setEditText(Q(p.Preferences));
+    ComboBoxLangue->setCurrentIndex(p.Langue <= 2 ? p.Langue : 0);
     m_filling = false;
     for (int i = 0; i < 4; ++i) DrawPreview(i);
     UpdateCorrectionLabels();
@@ -289,14 +303,12 @@ void TPrefs::UpdateCorrectionLabels()
 {
     const bool analytic = ComboBoxCorrection->currentIndex() == 0;
     LabelCorrection->setText(
-        analytic ? QStringLiteral(
-                       "Correction analytique : les passes s'arrêtent quand le front varie de moins que "
-                       "« RMS Front », au plus « Nombre maximal de passes ». Le nombre d'itérations ne "
-                       "sert qu'à la correction numérique.")
-                 : QStringLiteral(
-                       "Correction numérique : « Nombre maximal d'itérations » passes de correction des "
-                       "images. La condition d'arrêt et le nombre de passes ne servent qu'à la "
-                       "correction analytique."));
+        analytic ? tr("Correction analytique : les passes s'arrêtent quand le front varie de moins que "
+                      "« RMS Front », au plus « Nombre maximal de passes ». Le nombre d'itérations ne "
+                      "sert qu'à la correction numérique.")
+                 : tr("Correction numérique : « Nombre maximal d'itérations » passes de correction des "
+                      "images. La condition d'arrêt et le nombre de passes ne servent qu'à la "
+                      "correction analytique."));
 }
 
 void TPrefs::EDitLambdaRefChange()
@@ -316,8 +328,8 @@ void TPrefs::EditLambdaInterferoChange()
 
 void TPrefs::Button4Click()
 {
-    const auto folder = m_platform.browseFolder(
-        {QStringLiteral("Choisir un dossier images"), {}, ComboboxDirImages->currentText(), {}});
+    const auto folder =
+        m_platform.browseFolder({tr("Choisir un dossier images"), {}, ComboboxDirImages->currentText(), {}});
     if (!folder) return;
     m_session.Prefs.Images = folder->toStdString();
     ComboboxDirImages->setEditText(*folder);
@@ -325,8 +337,8 @@ void TPrefs::Button4Click()
 
 void TPrefs::Button5Click()
 {
-    const auto file = m_platform.openFile({QStringLiteral("Choix du fichier d'accueil de l'aide"),
-                                           QStringLiteral("Fichiers html (*.htm *.html)"),
+    const auto file = m_platform.openFile({tr("Choix du fichier d'accueil de l'aide"),
+                                           tr("Fichiers html (*.htm *.html)"),
                                            ComboBoxDoc->currentText(),
                                            {}});
     if (!file) return;
@@ -336,8 +348,8 @@ void TPrefs::Button5Click()
 
 void TPrefs::Button6Click()
 {
-    const auto folder = m_platform.browseFolder(
-        {QStringLiteral("Choisir un dossier préferences"), {}, ComboBoxPrefs->currentText(), {}});
+    const auto folder =
+        m_platform.browseFolder({tr("Choisir un dossier préferences"), {}, ComboBoxPrefs->currentText(), {}});
     if (!folder) return;
     m_session.Prefs.Preferences = folder->toStdString();
     ComboBoxPrefs->setEditText(*folder);
@@ -378,6 +390,7 @@ void TPrefs::BitBtn1Click()
     p.Images = ComboboxDirImages->currentText().toStdString();
     p.Aide = ComboBoxDoc->currentText().toStdString();
     p.Preferences = ComboBoxPrefs->currentText().toStdString();
+    p.Langue = static_cast<std::uint8_t>(std::max(0, ComboBoxLangue->currentIndex()));
     // Written first: a refused write leaves the file and the settings in force as they were.
     const Status written = WritePrefs(p);
     if (!written.ok()) {

@@ -74,6 +74,7 @@ private:
     QComboBox* ComboboxDirImages = nullptr;
     QComboBox* ComboBoxDoc = nullptr;
     QComboBox* ComboBoxPrefs = nullptr;
+    QComboBox* ComboBoxLangue = nullptr;  // 0 the locale's, 1 French, 2 English
 };
 
 }  // namespace frontlys::ui

@@ -73,13 +73,19 @@ TEST_F(ResultsTest, ShowResultsOfAFlatOrMissingWavefront)
     EXPECT_EQ(e.strehlText, "1.000");
 }
 
-TEST_F(ResultsTest, AlertIsSignedAndStartsAtTwentyNanometres)
+TEST_F(ResultsTest, AlertGoesByMagnitudeFromTwentyNanometresAndSparesTheLowOrders)
 {
     EXPECT_EQ(CoefficientValueLine(5, 12.34), "Z5 = 12.34");
     EXPECT_EQ(CoefficientValueLine(5, 25.0), "Z5 = 25.00  (!)");
     EXPECT_EQ(CoefficientValueLine(7, 20.0), "Z7 = 20.00  (!)");
     EXPECT_EQ(CoefficientValueLine(7, 19.99), "Z7 = 19.99");
-    EXPECT_EQ(CoefficientValueLine(8, -30.0), "Z8 = -30.00");
+    EXPECT_EQ(CoefficientValueLine(8, -30.0), "Z8 = -30.00  (!)");
+    EXPECT_EQ(CoefficientValueLine(7, -245.0), "Z7 = -245.00  (!)");
+    EXPECT_EQ(CoefficientValueLine(6, -19.99), "Z6 = -19.99");
+    for (int term = 1; term <= 4; ++term) {
+        EXPECT_EQ(CoefficientValueLine(term, 40.0).find("(!)"), std::string::npos) << term;
+        EXPECT_EQ(CoefficientValueLine(term, -40.0).find("(!)"), std::string::npos) << term;
+    }
 }
 
 TEST_F(ResultsTest, CoefficientListHasOneItemPerTermThenHigherOrders)
@@ -88,7 +94,8 @@ TEST_F(ResultsTest, CoefficientListHasOneItemPerTermThenHigherOrders)
     ZernikeCoefficients rms{};
     rms[4] = 12.34;  // Z5
     rms[10] = 25;    // Z11
-    rms[2] = 40;     // Z3: a tilt, alerted like any other term
+    rms[2] = 40;     // Z3: a tilt, never alerted
+    rms[6] = -30;    // Z7: alerted by its magnitude
     const auto coefs = RmsToCoef(basis, rms);
     ZernikeSelection selection = AllTermsSelected();
     selection[5] = 0;
@@ -100,7 +107,8 @@ TEST_F(ResultsTest, CoefficientListHasOneItemPerTermThenHigherOrders)
     EXPECT_EQ(list.values.back(), "[nanomètre RMS]");
     EXPECT_EQ(list.values[4], "Z5 = 12.34");
     EXPECT_EQ(list.values[10], "Z11 = 25.00  (!)");
-    EXPECT_EQ(list.values[2], "Z3 = 40.00  (!)");
+    EXPECT_EQ(list.values[2], "Z3 = 40.00");
+    EXPECT_EQ(list.values[6], "Z7 = -30.00  (!)");
     for (int i = 0; i < 4; ++i) {
         EXPECT_FALSE(list.items[i].enabled) << i;
         EXPECT_FALSE(list.items[i].checked) << i;

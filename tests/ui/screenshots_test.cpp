@@ -1,5 +1,6 @@
 // Not a check: scripts/screenshots runs this case on a virtual display to picture a whole test for
-// the documentation. It takes the pair and the output folder from the environment.
+// the documentation. It takes the pair and the output folder from the environment; with
+// FRONTLYS_SHOTS_LANG=en the windows are in English and the pictures named *-en.png.
 #include <QAbstractButton>
 #include <QAction>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include "support/temp_dir.h"
 #include "ui/form_infos.h"
 #include "ui/form_orvane.h"
+#include "ui/language.h"
 
 namespace frontlys::ui {
 namespace {
@@ -22,9 +24,13 @@ TEST(Screenshots, DISABLED_WholeTestOnTheDemoPair)
                   extra = qEnvironmentVariable("FRONTLYS_EXTRA");
     if (out.isEmpty() || intra.isEmpty() || extra.isEmpty())
         GTEST_SKIP() << "FRONTLYS_SHOTS, _INTRA, _EXTRA unset";
+    const bool english = qEnvironmentVariable("FRONTLYS_SHOTS_LANG") == QLatin1String("en");
+    ASSERT_TRUE(InstallLanguage(english ? UiLanguage::English : UiLanguage::French));
     auto shot = [&](const char* name) {
         QTest::qWait(400);
-        ASSERT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(out + '/' + QLatin1String(name)));
+        QString file = QLatin1String(name);
+        if (english) file.replace(QLatin1String(".png"), QLatin1String("-en.png"));
+        ASSERT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(out + '/' + file));
     };
     TempDir prefs;
     FakePlatform platform;
@@ -53,6 +59,7 @@ TEST(Screenshots, DISABLED_WholeTestOnTheDemoPair)
     window.infos()->ShowResultsPage();
     window.infos()->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
     shot("frontlys.png");
+    InstallLanguage(UiLanguage::French);
 }
 
 }  // namespace
