@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "analysis/data_checks.h"
-#include "engine/compensated_analysis.h"
-#include "engine/compensated_map.h"
-#include "engine/compensated_refine.h"
+#include "engine/compensated/analysis.h"
+#include "engine/compensated/map.h"
+#include "engine/compensated/refine.h"
 #include "files/fits_reader.h"
 #include "prep/crop.h"
 

@@ -1,10 +1,10 @@
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "engine/compensated_internal.h"
+#include "engine/compensated/internal.h"
 
 namespace frontlys {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "engine/bspline_image.h"
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/bspline_image.h"
+#include "engine/compensated/analysis.h"
 
 namespace frontlys::compensated {
 

@@ -1,4 +1,4 @@
-#include "engine/compensated_refine.h"
+#include "engine/compensated/refine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <numbers>
 
-#include "engine/compensated_internal.h"
+#include "engine/compensated/internal.h"
 #include "prep/donut.h"
 #include "engine/fft.h"
 #include "engine/wave_optics_core.h"

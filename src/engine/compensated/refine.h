@@ -5,7 +5,7 @@
 // the pair the estimate predicts (wave optics, one wavelength, a fitted blur), analyse it exactly as
 // the data, and correct the estimate by the difference; the method's own bias cancels.
 
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
 
 namespace frontlys {
 

@@ -1,4 +1,4 @@
-#include "engine/compensated_map.h"
+#include "engine/compensated/map.h"
 
 #include <cmath>
 

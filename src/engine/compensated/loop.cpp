@@ -3,7 +3,7 @@
 #include <numbers>
 #include <vector>
 
-#include "engine/compensated_internal.h"
+#include "engine/compensated/internal.h"
 #include "engine/zernike_derivatives.h"
 
 namespace frontlys::compensated {

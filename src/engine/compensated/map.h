@@ -5,7 +5,7 @@
 
 #include "core/image_rec.h"
 #include "core/status.h"
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
 
 namespace frontlys {
 

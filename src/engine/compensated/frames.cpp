@@ -2,7 +2,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/compensated_internal.h"
+#include "engine/compensated/internal.h"
 #include "prep/donut.h"
 
 namespace frontlys::compensated {

@@ -1,4 +1,4 @@
-#include "engine/bspline_image.h"
+#include "engine/compensated/bspline_image.h"
 
 #include <cmath>
 #include <algorithm>
