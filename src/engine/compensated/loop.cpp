@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/compensated/internal.h"
+#include "engine/linear_solve.h"
 #include "engine/zernike_derivatives.h"
 
 namespace frontlys::compensated {
@@ -16,33 +17,6 @@ constexpr double kTaperStartPx = 2;
 constexpr double kTaperEndPx = 5;
 constexpr double kFoldLimit = 0.1;
 constexpr int kFirstPassTerms = 11;
-
-// Solves a (n x n, row-major) x = b by Gaussian elimination with partial pivoting; false if singular.
-bool Solve(std::vector<double> a, std::vector<double>& b, int n)
-{
-    for (int col = 0; col < n; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < n; ++r)
-            if (std::abs(a[r * n + col]) > std::abs(a[pivot * n + col])) pivot = r;
-        if (!(std::abs(a[pivot * n + col]) > 0)) return false;
-        if (pivot != col) {
-            for (int c = 0; c < n; ++c) std::swap(a[col * n + c], a[pivot * n + c]);
-            std::swap(b[col], b[pivot]);
-        }
-        for (int r = col + 1; r < n; ++r) {
-            const double g = a[r * n + col] / a[col * n + col];
-            if (g == 0) continue;
-            for (int c = col; c < n; ++c) a[r * n + c] -= g * a[col * n + c];
-            b[r] -= g * b[col];
-        }
-    }
-    for (int r = n - 1; r >= 0; --r) {
-        double s = b[r];
-        for (int c = r + 1; c < n; ++c) s -= a[r * n + c] * b[c];
-        b[r] = s / a[r * n + r];
-    }
-    return std::all_of(b.begin(), b.end(), [](double v) { return std::isfinite(v); });
-}
 
 struct Derivatives {
     std::vector<double> wx, wy, wxx, wyy, wxy;
@@ -238,7 +212,7 @@ LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFra
         const int nt = static_cast<int>(terms.size());
         std::vector<double> mat, rhs;
         AssembleWeakForm(g, terms, out.d, sw, swx, swy, -(m.a2 - m.a1), mat, rhs);
-        if (!Solve(mat, rhs, nt)) {
+        if (!SolveLinear(std::move(mat), rhs).ok()) {
             out.stop = CompensatedStop::Caustic;
             break;
         }
