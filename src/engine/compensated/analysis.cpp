@@ -95,8 +95,7 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
     for (int round = 0; round < kMaxRounds; ++round) {
         const double l = rho / pixelsPerDefocus;
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
-        const double rr = o.apertureRadiusNm * o.apertureRadiusNm;
-        const Mapping m{-o.focalNm * (o.focalNm - l) / (l * rr), o.focalNm * (o.focalNm + l) / (l * rr)};
+        const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
         const Grid grid = MakeGrid(rho, eps, o.terms);
         LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::max(1, o.maxPasses));
         c = loop.c;

@@ -6,6 +6,7 @@
 
 #include "engine/compensated/bspline_image.h"
 #include "engine/compensated/analysis.h"
+#include "engine/transport.h"
 
 namespace frontlys::compensated {
 
@@ -46,11 +47,8 @@ struct LoopOutcome {
     std::vector<double> s, d;  // at the grid points, of the last pass
 };
 
-struct Mapping {
-    double a1 = 0, a2 = 0;  // transport coefficients, intra and extra
-};
-
-LoopOutcome RunLoop(const Grid& grid, const PreparedFrame& intra, const PreparedFrame& extra, const Mapping& mapping,
+LoopOutcome RunLoop(const Grid& grid, const PreparedFrame& intra, const PreparedFrame& extra,
+                    const TransportCoefficients& transport,
                     const ZernikeCoefficients& start, double stopNm, int maxPasses);
 
 }  // namespace frontlys::compensated

@@ -48,12 +48,12 @@ double Jacobian(double a, const Derivatives& d, int p)
     return 1 + a * (d.wxx[p] + d.wyy[p]) + a * a * (d.wxx[p] * d.wyy[p] - d.wxy[p] * d.wxy[p]);
 }
 
-double MinJacobian(const Grid& g, const Mapping& m, const Derivatives& d)
+double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivatives& d)
 {
     double least = 1;
     for (int p = 0; p < g.n; ++p) {
         if (!g.lit[p]) continue;
-        least = std::min({least, Jacobian(m.a1, d, p), Jacobian(m.a2, d, p)});
+        least = std::min({least, Jacobian(m.intra, d, p), Jacobian(m.extra, d, p)});
     }
     return least;
 }
@@ -176,7 +176,7 @@ Grid MakeGrid(double rho, double eps, int terms)
     return g;
 }
 
-LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFrame& extra, const Mapping& m,
+LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFrame& extra, const TransportCoefficients& m,
                     const ZernikeCoefficients& start, double stopNm, int maxPasses)
 {
     LoopOutcome out;
@@ -190,8 +190,8 @@ LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFra
     Synthesize(g, out.c, d);
     for (int pass = 0; pass < maxPasses; ++pass) {
         const int active = pass == 0 ? std::min(kFirstPassTerms, g.terms) : g.terms;
-        Compensate(g, intra, m.a1, scale1, d, i1);
-        Compensate(g, extra, m.a2, scale2, d, i2);
+        Compensate(g, intra, m.intra, scale1, d, i1);
+        Compensate(g, extra, m.extra, scale2, d, i2);
         out.s.resize(g.n);
         out.d.resize(g.n);
         sw.resize(g.n);
@@ -211,7 +211,7 @@ LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFra
             if (basis.Reaches(k)) terms.push_back(k - 1);
         const int nt = static_cast<int>(terms.size());
         std::vector<double> mat, rhs;
-        AssembleWeakForm(g, terms, out.d, sw, swx, swy, -(m.a2 - m.a1), mat, rhs);
+        AssembleWeakForm(g, terms, out.d, sw, swx, swy, -(m.extra - m.intra), mat, rhs);
         if (!SolveLinear(std::move(mat), rhs).ok()) {
             out.stop = CompensatedStop::Caustic;
             break;

@@ -4,6 +4,7 @@
 
 #include "engine/poisson.h"
 #include "engine/reconstruct.h"
+#include "engine/transport.h"
 #include "engine/zernike_fit.h"
 
 namespace frontlys {
@@ -61,8 +62,8 @@ Result<CompensatedMap> MakeCompensatedMap(const CompensatedResult& r, const Zern
     SynthesiseWavefront(*map.wavefront, basis, r.coef, AllTermsSelected());
     map.zonal = PupilRecord(side, r.rhoPx, r.obstruction);
     CopyMask(*map.wavefront, *map.zonal);
-    // D = (a2 - a1) div(S grad W), a2 - a1 = 2 F^2 / (l R^2).
-    const double gain = 2 * focalNm * focalNm / (r.defocusNm * apertureRadiusNm * apertureRadiusNm);
+    // D = (a2 - a1) div(S grad W).
+    const double gain = TransportFor(focalNm, apertureRadiusNm, r.defocusNm).difference;
     ImageSlot lap = ResidualLaplacian(r, side, gain);
     MarkBoundaryRing(*lap, kRingOuter);
     ImageSlot solved = PupilRecord(side, r.rhoPx, r.obstruction);

@@ -9,6 +9,7 @@
 #include "engine/compensated/internal.h"
 #include "prep/donut.h"
 #include "engine/fft.h"
+#include "engine/transport.h"
 #include "engine/wave_optics_core.h"
 #include "engine/zernike_derivatives.h"
 
@@ -99,7 +100,8 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
     const double z = extra ? F + l : F - l;
     const double sMax = lambda * z / (2 * 2 * R * 1.03);
     const int q = std::max(2, static_cast<int>(std::ceil(p / sMax - 1e-9)));
-    const double rho = l * R / (F * p), a = F * F / (l * R * R);
+    // The rays spread by the mean size of the two transport coefficients.
+    const double rho = l * R / (F * p), a = 0.5 * TransportFor(F, R, l).difference;
     const double half = std::max(rho * (1 + a * MaxSlope(e, o.terms)) + 24, 1.35 * rho + 12);
     const int n = PowerOfTwoAtLeast(q * 2 * std::ceil(half));
     if (n > kMaxFine)
