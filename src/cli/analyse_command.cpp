@@ -155,7 +155,7 @@ std::string CorrectionLine(const AnalysisReport& r)
     if (!r.compensated) return Tr("Correction : numérique\n", "Correction: numeric\n");
     const CompensatedSummary& c = *r.compensated;
     return std::string(Tr("Correction : analytique, ", "Correction: analytic, ")) + std::to_string(c.passes) +
-           " passes (" + c.stop + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) +
+           " passes (" + StopCode(c.stop) + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) +
            " / " + FormatFixed(c.backgroundAdu[1], 1) + " ADU, " +
            Tr("jacobien minimal ", "smallest Jacobian ") + FormatFixed(c.minJacobian, 2) + "\n";
 }
@@ -223,7 +223,7 @@ std::string JsonText(const AnalysisReport& r)
     if (const auto& c = r.compensated) {
         j["background_adu"] = {Number(c->backgroundAdu[0]), Number(c->backgroundAdu[1])};
         j["passes"] = c->passes;
-        j["stop"] = c->stop;
+        j["stop"] = StopCode(c->stop);
         j["min_jacobian"] = Number(c->minJacobian);
         j["blur_px"] = Number(c->blurPx);
         j["refine_residual_nm"] = Number(c->refineResidualNm);
