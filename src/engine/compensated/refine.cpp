@@ -28,6 +28,13 @@ int PowerOfTwoAtLeast(double v)
     return n;
 }
 
+// What the refinement varies: the estimate the model pair is rendered from.
+struct ModelEstimate {
+    ZernikeCoefficients coef{};  // tilts ignored
+    double obstruction = 0;
+    double defocusNm = 0;
+};
+
 double Sinc(double x) { return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x); }
 
 // Largest |grad W| over the annulus, nm per unit radius, on a coarse grid.
@@ -304,15 +311,6 @@ double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& mo
 }
 
 }  // namespace
-
-Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra,
-                                    double blurPx)
-{
-    RenderWorkspace work;
-    auto sharp = RenderSharp(o, e, lambdaNm, extra, work);
-    if (!sharp.ok()) return sharp.status();
-    return ModelFrame{Blur(sharp.value(), blurPx), sharp.value().side};
-}
 
 Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& extra, const CompensatedOptions& o,
                                         const CompensatedResult& first, const RefineOptions& refine)

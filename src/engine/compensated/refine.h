@@ -25,18 +25,4 @@ struct RefineOutcome {
 Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& extra, const CompensatedOptions& options,
                                         const CompensatedResult& first, const RefineOptions& refine);
 
-// One rendered frame of the model, in the program's orientation, light summing to 1 (used by the
-// refinement; exposed for its tests).
-struct ModelFrame {
-    std::vector<double> pixels;
-    int side = 0;
-};
-struct ModelEstimate {
-    ZernikeCoefficients coef{};  // tilts ignored
-    double obstruction = 0;
-    double defocusNm = 0;
-};
-Result<ModelFrame> RenderModelFrame(const CompensatedOptions& options, const ModelEstimate& estimate, double lambdaNm,
-                                    bool extra, double blurPx);
-
 }  // namespace frontlys
