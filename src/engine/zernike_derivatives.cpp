@@ -13,7 +13,9 @@ namespace {
 
 // The coefficients q of sum_c q_c u_i^c = f_i through the `size` nodes u_i (a Vandermonde system).
 template <std::size_t N>
-void SolveVandermonde(int size, const std::array<double, N>& u, const std::array<double, N>& f,
+void SolveVandermonde(int size,
+                      const std::array<double, N>& u,
+                      const std::array<double, N>& f,
                       std::array<double, N>& q)
 {
     std::vector<double> a(static_cast<std::size_t>(size) * size);
@@ -111,7 +113,8 @@ ZernikeSurface::ZernikeSurface(const ZernikePolynomials& polynomials, const Zern
         const ZernikeTerm& t = ZernikeTermInfo(k);
         if (t.m >= kOrders) continue;
         auto& target = t.sine ? m_sin[t.m] : m_cos[t.m];
-        for (int d = 0; d < ZernikePolynomials::kMaxDegree; ++d) target[d] += c[k - 1] * polynomials.m_q[k - 1][d];
+        for (int d = 0; d < ZernikePolynomials::kMaxDegree; ++d)
+            target[d] += c[k - 1] * polynomials.m_q[k - 1][d];
         m_orders = std::max(m_orders, t.m + 1);
     }
 }

@@ -57,7 +57,8 @@ PupilSize MeasurePupil(const Grid& g, const std::vector<double>& s, double meanF
 
 }  // namespace
 
-Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFrame& extra,
+Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
+                                              const RawFrame& extra,
                                               const CompensatedOptions& o)
 {
     if (!Positive(o.focalNm) || !Positive(o.apertureRadiusNm) || !Positive(o.pixelNm))
@@ -111,7 +112,8 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
         r.meanImage.assign(static_cast<std::size_t>(side) * side, 0.0);
         r.differenceImage.assign(r.meanImage.size(), 0.0);
         for (int p = 0; p < grid.n; ++p) {
-            const std::size_t at = static_cast<std::size_t>(grid.half - grid.j[p]) * side + grid.half + grid.i[p];
+            const std::size_t at =
+                static_cast<std::size_t>(grid.half - grid.j[p]) * side + grid.half + grid.i[p];
             r.meanImage[at] = loop.s[p];
             r.differenceImage[at] = loop.d[p];
         }
@@ -121,7 +123,8 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
         if (!obstructed) size = MeasurePupil(grid, loop.s, meanFlux, false);
         const double newRho = o.defocusNm ? rho : rho * size.scale;
         const double newEps = obstructed && !o.obstruction ? size.eps : eps;
-        const bool settled = std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
+        const bool settled =
+            std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
         r.obstruction = newEps;
         if (settled) break;
         rho = newRho;

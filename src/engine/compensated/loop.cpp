@@ -61,7 +61,11 @@ double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivati
 
 // The frame sampled along the rays of the current wavefront, times the Jacobian and the flux scale.
 // Both frames are in the program's orientation, so one formula serves both.
-void Compensate(const Grid& g, const PreparedFrame& f, double a, double scale, const Derivatives& d,
+void Compensate(const Grid& g,
+                const PreparedFrame& f,
+                double a,
+                double scale,
+                const Derivatives& d,
                 std::vector<double>& out)
 {
     out.resize(g.n);
@@ -73,8 +77,12 @@ void Compensate(const Grid& g, const PreparedFrame& f, double a, double scale, c
 }
 
 // The mean S and the difference D of the two frames compensated by the current wavefront.
-void CompensatePair(const Grid& g, const PreparedFrame& intra, const PreparedFrame& extra,
-                    const TransportCoefficients& m, const Derivatives& w, std::vector<double>& s,
+void CompensatePair(const Grid& g,
+                    const PreparedFrame& intra,
+                    const PreparedFrame& extra,
+                    const TransportCoefficients& m,
+                    const Derivatives& w,
+                    std::vector<double>& s,
                     std::vector<double>& d)
 {
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
@@ -92,8 +100,13 @@ void CompensatePair(const Grid& g, const PreparedFrame& intra, const PreparedFra
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
 // and the points are taken in blocks that stay in cache across all the pairs.
-void AssembleWeakForm(const Grid& g, const std::vector<int>& terms, const std::vector<double>& s,
-                      const std::vector<double>& d, double scale, std::vector<double>& mat, std::vector<double>& rhs)
+void AssembleWeakForm(const Grid& g,
+                      const std::vector<int>& terms,
+                      const std::vector<double>& s,
+                      const std::vector<double>& d,
+                      double scale,
+                      std::vector<double>& mat,
+                      std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
     // S times the taper and its gradient.
@@ -156,8 +169,10 @@ std::vector<int> SolvedTerms(const ZernikeBasis& basis, int active)
 }
 
 // The weak-form update of the coefficients of `terms`; nullopt when the system is singular.
-std::optional<std::vector<double>> SolveUpdate(const Grid& g, const std::vector<int>& terms,
-                                               const std::vector<double>& s, const std::vector<double>& d,
+std::optional<std::vector<double>> SolveUpdate(const Grid& g,
+                                               const std::vector<int>& terms,
+                                               const std::vector<double>& s,
+                                               const std::vector<double>& d,
                                                const TransportCoefficients& m)
 {
     std::vector<double> mat, rhs;
@@ -174,8 +189,11 @@ struct Step {
 
 // Caustic guard: the update shortened (1, 1/2 .. 1/16) until neither mapping folds over the lit
 // pupil; nullopt when even the shortest folds.
-std::optional<Step> GuardedStep(const Grid& g, const TransportCoefficients& m, const ZernikeCoefficients& c,
-                                const std::vector<int>& terms, const std::vector<double>& update)
+std::optional<Step> GuardedStep(const Grid& g,
+                                const TransportCoefficients& m,
+                                const ZernikeCoefficients& c,
+                                const std::vector<int>& terms,
+                                const std::vector<double>& update)
 {
     Step step;
     for (double length = 1; length >= 1.0 / 16; length /= 2) {
@@ -189,7 +207,9 @@ std::optional<Step> GuardedStep(const Grid& g, const TransportCoefficients& m, c
 }
 
 // RMS of the change from `from` to `to` over the terms 4..P, nm.
-double UpdateRmsNm(const ZernikeBasis& basis, int terms, const ZernikeCoefficients& from,
+double UpdateRmsNm(const ZernikeBasis& basis,
+                   int terms,
+                   const ZernikeCoefficients& from,
                    const ZernikeCoefficients& to)
 {
     double sq = 0;
@@ -254,8 +274,13 @@ Grid MakeGrid(double rho, double eps, int terms)
     return g;
 }
 
-LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFrame& extra,
-                    const TransportCoefficients& m, const ZernikeCoefficients& start, double stopNm, int maxPasses)
+LoopOutcome RunLoop(const Grid& g,
+                    const PreparedFrame& intra,
+                    const PreparedFrame& extra,
+                    const TransportCoefficients& m,
+                    const ZernikeCoefficients& start,
+                    double stopNm,
+                    int maxPasses)
 {
     const ZernikeBasis basis = ZernikeBasis::ForCount(g.terms);
     LoopOutcome out;

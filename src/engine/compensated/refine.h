@@ -22,7 +22,10 @@ struct RefineOutcome {
 };
 
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
-Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& extra, const CompensatedOptions& options,
-                                        const CompensatedResult& first, const RefineOptions& refine);
+Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
+                                        const RawFrame& extra,
+                                        const CompensatedOptions& options,
+                                        const CompensatedResult& first,
+                                        const RefineOptions& refine);
 
 }  // namespace frontlys
