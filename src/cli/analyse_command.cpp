@@ -53,6 +53,9 @@ std::string PictureTitle(const std::string& what,
 Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const OutputSet& set)
 {
     TestSession& s = *r.session;
+    // The residual the window shows: the zonal part of an analytic run, the last pass of a numeric
+    // loop of several passes (a single pass leaves none).
+    TImageRec* residual = r.compensated || s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr;
     struct Picture {
         TImageRec* image;
         const char* name;
@@ -69,7 +72,7 @@ Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const Ou
          false},
         {s.ImageSignal.get(), "signal.png", "signal", "signal", false},
         {s.ImageFront.get(), "wavefront.png", "front d'onde (nm)", "wavefront (nm)", false},
-        {s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr,
+        {residual,
          "residual.png",
          "front résiduel (nm)",
          "residual wavefront (nm)",
