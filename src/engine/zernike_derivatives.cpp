@@ -74,7 +74,7 @@ void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
         }
         const ZernikeTerm& t = ZernikeTermInfo(k);
         const auto& q = m_q[i];
-        // Q, Q' and Q'' in u by Horner.
+        // Q, Q' and Q'' in u by nested multiplication from the highest power.
         double q0 = 0, q1 = 0, q2 = 0;
         for (int c = kMaxDegree - 1; c >= 0; --c) {
             q2 = q2 * u + 2 * q1;

@@ -72,7 +72,7 @@ private:
 // (peak normalisation), K = R^2 l / (F (F - l)), and little of any other term.
 TEST_F(AnalyseCommandTest, RecoversTheSphericalAberrationOfASyntheticPair)
 {
-    // The documented chain: the defocus from the radii as the parameters dialog computes it.
+    // The numeric correction: the defocus from the radii as the parameters dialog computes it.
     const CliRun run = Analyse(Pair() + " --json --correction numeric");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto j = nlohmann::json::parse(run.out);

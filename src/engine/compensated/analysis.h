@@ -7,7 +7,7 @@
 //
 // Frames are in the program's orientation (the extra-focal one already turned by 180 degrees),
 // row-major, 0-based columns and rows, y up in the pupil. Lengths in nm; coefficients in nm on the
-// peak-normalised annular terms, like the documented chain's. Tilts are not measured: the light
+// peak-normalised annular terms, like the numeric correction's. Tilts are not measured: the light
 // centroids fix the centres.
 
 #include <array>
