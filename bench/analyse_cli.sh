@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Whole-process processor time (user + system) and peak memory of `frontlys-cli analyse`:
-#  - a simulated 512 x 512 pair, documented chain (--correction numeric) with 1 and 5 passes, and the
+#  - a simulated 512 x 512 pair, numeric correction (--correction numeric) with 1 and 5 passes, and the
 #    compensated analysis (--correction analytic), each without pictures (--json) and with them (--out);
 #  - a full 1164 x 880 frame pair, cut around the donut as by default and uncut (--crop none);
 #  - each step's share of the wall time of one run, from the moments its progress lines appear.

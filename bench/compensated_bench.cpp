@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "analysis/run_analysis.h"
-#include "engine/compensated_analysis.h"
-#include "engine/compensated_refine.h"
+#include "engine/compensated/analysis.h"
+#include "engine/compensated/refine.h"
 #include "simulation/simulation_files.h"
 #include "simulation/star_simulator.h"
 #include "../tests/support/temp_dir.h"

@@ -15,7 +15,7 @@ namespace frontlys {
 // "&Signal" (both images needed): a new signal record of the intra image's size.
 CommandOutcome ComputeSignalCommand(TestSession& session);
 // "&Front d'onde": with CorrectionAnalytique, the compensated analysis (compensated_command.h);
-// otherwise the documented chain below. Refused with kEnterParamsMessage without a signal or without ParamsSaisis.
+// otherwise the numeric correction below. Refused with kEnterParamsMessage without a signal or without ParamsSaisis.
 // NIter = 1 reconstructs once; more runs the correction loop, which corrects the intra, extra and
 // signal images in place. With AjustAuto the raw wavefront is fitted into CoefFront (otherwise
 // CoefFront keeps its values); the displayed wavefront is the raw one less the terms 1 to 4.

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <optional>
 #include <vector>
 
 #include "analysis/data_checks.h"
-#include "engine/compensated_analysis.h"
-#include "engine/compensated_map.h"
-#include "engine/compensated_refine.h"
+#include "engine/compensated/analysis.h"
+#include "engine/compensated/map.h"
+#include "engine/compensated/refine.h"
 #include "prep/crop.h"
 
 namespace frontlys {
@@ -69,27 +69,28 @@ double PixelNm(const TestSession& s)
     return s.HeaderIntra.PixelSizeX * 1000 * bin;
 }
 
-std::string Format(const char* pattern, double value)
+// Fixed decimals with a point, whatever the process's locale: the notes are data as well as text.
+std::string Fixed(double value, int decimals)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
+    char text[400];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+    return std::string(text, end);
 }
 
 void WriteNotes(TestSession& s, const CompensatedSummary& c)
 {
     s.Notes.clear();
     const std::string passes = std::to_string(c.passes);
-    const std::string jac = Format("%.2f", c.minJacobian);
+    const std::string jac = Fixed(c.minJacobian, 2);
     s.Notes.push_back({"method",
                        "Correction analytique : " + passes + " passes, arrêt : " +
-                           (c.stop == "converged" ? std::string("convergence")
-                            : c.stop == "pass limit" ? std::string("nombre maximal de passes")
-                                                     : std::string("caustique")) +
+                           (c.stop == CompensatedStop::Converged   ? std::string("convergence")
+                            : c.stop == CompensatedStop::PassLimit ? std::string("nombre maximal de passes")
+                                                                   : std::string("caustique")) +
                            ", jacobien minimal " + jac + ".",
-                       "Analytic correction: " + passes + " passes, stop: " + c.stop + ", smallest Jacobian " + jac +
+                       "Analytic correction: " + passes + " passes, stop: " + StopCode(c.stop) + ", smallest Jacobian " + jac +
                            "."});
-    if (c.stop == "caustic") {
+    if (c.stop == CompensatedStop::Caustic) {
         s.Notes.push_back({"caustic",
                            "Les images sont trop proches du foyer pour cette aberration : le résultat est approché. "
                            "Augmentez la défocalisation.",
@@ -102,7 +103,7 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
                            "Smallest Jacobian near 0.2: the result is approximate; more defocus would make it safe."});
     }
     if (c.refineRounds > 0) {
-        const std::string blur = Format("%.2f", c.blurPx), res = Format("%.2f", c.refineResidualNm);
+        const std::string blur = Fixed(c.blurPx, 2), res = Fixed(c.refineResidualNm, 2);
         s.Notes.push_back({"refinement",
                            "Affinage par modèle direct : " + std::to_string(c.refineRounds) + " tours, flou du modèle " +
                                blur + " px, écart résiduel " + res + " nm RMS.",
@@ -110,12 +111,12 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
                                blur + " px, residual " + res + " nm RMS."});
     }
     s.Notes.push_back({"geometry",
-                       "Obstruction mesurée " + Format("%.3f", c.obstruction) + ", défocalisation " +
-                           Format("%.3f", c.defocusNm / 1e6) + " mm, fond " + Format("%.1f", c.backgroundAdu[0]) +
-                           " / " + Format("%.1f", c.backgroundAdu[1]) + " ADU.",
-                       "Measured obstruction " + Format("%.3f", c.obstruction) + ", defocus " +
-                           Format("%.3f", c.defocusNm / 1e6) + " mm, background " +
-                           Format("%.1f", c.backgroundAdu[0]) + " / " + Format("%.1f", c.backgroundAdu[1]) +
+                       "Obstruction mesurée " + Fixed(c.obstruction, 3) + ", défocalisation " +
+                           Fixed(c.defocusNm / 1e6, 3) + " mm, fond " + Fixed(c.backgroundAdu[0], 1) +
+                           " / " + Fixed(c.backgroundAdu[1], 1) + " ADU.",
+                       "Measured obstruction " + Fixed(c.obstruction, 3) + ", defocus " +
+                           Fixed(c.defocusNm / 1e6, 3) + " mm, background " +
+                           Fixed(c.backgroundAdu[0], 1) + " / " + Fixed(c.backgroundAdu[1], 1) +
                            " ADU."});
     s.Notes.push_back({"tilts", "Les tilts ne sont pas mesurés : les centres des images sont pris au centroïde.",
                        "Tilts are not measured: the image centres are taken at the light centroid."});
@@ -171,7 +172,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     }
     summary.backgroundAdu = {result.frames[0].background, result.frames[1].background};
     summary.passes = result.passes;
-    summary.stop = StopCode(result.stop);
+    summary.stop = result.stop;
     summary.minJacobian = result.minJacobian;
     summary.obstruction = result.obstruction;
     summary.defocusNm = result.defocusNm;

@@ -2,14 +2,15 @@
 // What a compensated analysis reports beside its coefficients, for the JSON and the text summary.
 
 #include <array>
-#include <string>
+
+#include "engine/compensated/analysis.h"
 
 namespace frontlys {
 
 struct CompensatedSummary {
     std::array<double, 2> backgroundAdu{};  // intra, extra
     int passes = 0;
-    std::string stop;  // "converged", "pass limit", "caustic"
+    CompensatedStop stop = CompensatedStop::PassLimit;
     double minJacobian = 1;
     double blurPx = 0;            // the model's blur (0 without the refinement)
     double refineResidualNm = 0;  // self-consistency of the refined answer

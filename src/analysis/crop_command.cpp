@@ -44,7 +44,7 @@ CommandOutcome OpenPairChecked(TestSession& session,
     if (!check.refusal.ok())
         return Refused(check.refusal.code, check.refusal.message, check.refusal.reason, MessageStyle::Box);
     // One side for both, and a cut only for a frame much larger than its donut (a camera frame, not
-    // a stamp): cutting a stamp changes the documented threshold's reference level for no gain (on
+    // a stamp): cutting a stamp changes the pupil threshold's reference level for no gain (on
     // a 300-pixel real stamp the radii fell from 39 to 23 pixels).
     int side = 0;
     const double radius = std::max(a.Facts.donut->main.radius, b.Facts.donut->main.radius);

@@ -53,6 +53,9 @@ std::string PictureTitle(const std::string& what,
 Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const OutputSet& set)
 {
     TestSession& s = *r.session;
+    // The residual the window shows: the zonal part of an analytic run, the last pass of a numeric
+    // loop of several passes (a single pass leaves none).
+    TImageRec* residual = r.compensated || s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr;
     struct Picture {
         TImageRec* image;
         const char* name;
@@ -69,7 +72,7 @@ Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const Ou
          false},
         {s.ImageSignal.get(), "signal.png", "signal", "signal", false},
         {s.ImageFront.get(), "wavefront.png", "front d'onde (nm)", "wavefront (nm)", false},
-        {s.Prefs.NIter > 1 ? s.ImageResidu.get() : nullptr,
+        {residual,
          "residual.png",
          "front résiduel (nm)",
          "residual wavefront (nm)",
@@ -155,7 +158,7 @@ std::string CorrectionLine(const AnalysisReport& r)
     if (!r.compensated) return Tr("Correction : numérique\n", "Correction: numeric\n");
     const CompensatedSummary& c = *r.compensated;
     return std::string(Tr("Correction : analytique, ", "Correction: analytic, ")) + std::to_string(c.passes) +
-           " passes (" + c.stop + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) +
+           " passes (" + StopCode(c.stop) + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) +
            " / " + FormatFixed(c.backgroundAdu[1], 1) + " ADU, " +
            Tr("jacobien minimal ", "smallest Jacobian ") + FormatFixed(c.minJacobian, 2) + "\n";
 }
@@ -223,7 +226,7 @@ std::string JsonText(const AnalysisReport& r)
     if (const auto& c = r.compensated) {
         j["background_adu"] = {Number(c->backgroundAdu[0]), Number(c->backgroundAdu[1])};
         j["passes"] = c->passes;
-        j["stop"] = c->stop;
+        j["stop"] = StopCode(c->stop);
         j["min_jacobian"] = Number(c->minJacobian);
         j["blur_px"] = Number(c->blurPx);
         j["refine_residual_nm"] = Number(c->refineResidualNm);

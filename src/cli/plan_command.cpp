@@ -12,6 +12,7 @@
 
 #include "cli/language.h"
 #include "core/numbers.h"
+#include "engine/transport.h"
 
 namespace frontlys::cli {
 namespace {
@@ -98,13 +99,12 @@ double DonutRadiusAt(const PlanInput& in, double defocusMm)
     return defocusMm * (in.diameterMm / 2) / in.focalMm / BinnedPixelMm(in);
 }
 
-// A ray from reduced pupil point rho lands, in units of the donut radius, at +-rho - c grad W with
-// c = F (F +- l) / (l R^2) (Roddier's transport geometry). The larger c, beyond focus, serves both
-// sides: a conservative bound.
+// A ray from reduced pupil point rho lands, in units of the donut radius, at +-rho - c grad W, c the
+// transport coefficient of the geometric ray mapping from the pupil to each defocused plane,
+// F (F +- l) / (l R^2). The larger c, beyond focus, serves both sides: a conservative bound.
 double SmallestJacobian(const PlanInput& in, double defocusMm)
 {
-    const double radiusMm = in.diameterMm / 2;
-    const double c = in.focalMm * (in.focalMm + defocusMm) / (defocusMm * radiusMm * radiusMm);
+    const double c = TransportFor(in.focalMm, in.diameterMm / 2, defocusMm).extra;
     const double a = c * in.aberrationNm * 1e-6;
     double worst = std::numeric_limits<double>::infinity();
     constexpr int kRings = 24, kSpokes = 72;

@@ -83,7 +83,7 @@ void MinMaxInMask(TImageRec& image)
     image.Range = 0;
     bool first = true;
     double lo = 0, hi = 0;
-    // Column by column, as documented; the order decides nothing but keeps ties reproducible.
+    // Column by column: the order decides nothing but keeps ties reproducible.
     for (int c = 0; c < image.Width; ++c) {
         for (int r = 0; r < image.Height; ++r) {
             if (!image.InMask(r, c)) continue;

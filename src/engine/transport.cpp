@@ -109,13 +109,19 @@ bool SameSize(const TImageRec& a, const TImageRec& b) { return a.Width == b.Widt
 void DiffX(const TImageRec& in, TImageRec& out) { Diff(in, out, true); }
 void DiffY(const TImageRec& in, TImageRec& out) { Diff(in, out, false); }
 
+TransportCoefficients TransportFor(double focal, double apertureRadius, double defocus)
+{
+    const double f = focal, r = apertureRadius, l = defocus;
+    return {-f * (f - l) / (l * r * r), f * (f + l) / (l * r * r), 2 * f * f / (l * r * r)};
+}
+
 Result<TransportCoefficients> TransportCoefficientsFor(const TestGeometry& geometry)
 {
     const double f = geometry.Focal, l = geometry.Defocus, r = geometry.ApertureRadius;
     if (l == 0 || r == 0 || !std::isfinite(f) || !std::isfinite(l) || !std::isfinite(r)) {
         return Status::Fail(StatusCode::OutOfRange, kGeometryMessage, "defocus or aperture radius is 0");
     }
-    return TransportCoefficients{-f * (f - l) / (l * r * r), f * (f + l) / (l * r * r)};
+    return TransportFor(f, r, l);
 }
 
 Status TransportImages(const TestGeometry& geometry, TImageRec& a, TImageRec& b, const TImageRec& wavefront)

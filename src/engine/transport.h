@@ -21,9 +21,14 @@ void DiffX(const TImageRec& in, TImageRec& out);
 void DiffY(const TImageRec& in, TImageRec& out);
 
 struct TransportCoefficients {
-    double intra = 0;  // a1
-    double extra = 0;  // a2
+    double intra = 0;       // a1 = -F (F - l) / (l R^2)
+    double extra = 0;       // a2 = F (F + l) / (l R^2)
+    double difference = 0;  // a2 - a1 = 2 F^2 / (l R^2), without the cancellation of the subtraction
 };
+// The coefficients for focal length F, aperture radius R and defocus l, all in one length unit (the
+// coefficients then per that unit); unchecked: infinite for l = 0 or R = 0.
+TransportCoefficients TransportFor(double focal, double apertureRadius, double defocus);
+
 // Refused when l = 0 or R = 0 (the displacement would be infinite).
 Result<TransportCoefficients> TransportCoefficientsFor(const TestGeometry& geometry);
 

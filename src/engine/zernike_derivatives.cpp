@@ -3,33 +3,29 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
+#include <vector>
+
+#include "engine/linear_solve.h"
 
 namespace frontlys {
 namespace {
 
-// Solves the small Vandermonde system sum_c q_c u_i^c = f_i by Gaussian elimination.
+// The coefficients q of sum_c q_c u_i^c = f_i through the `size` nodes u_i (a Vandermonde system).
 template <std::size_t N>
-void SolveVandermonde(int size, const std::array<double, N>& u, const std::array<double, N>& f,
+void SolveVandermonde(int size,
+                      const std::array<double, N>& u,
+                      const std::array<double, N>& f,
                       std::array<double, N>& q)
 {
-    std::array<std::array<double, N + 1>, N> a{};
+    std::vector<double> a(static_cast<std::size_t>(size) * size);
     for (int i = 0; i < size; ++i) {
         double p = 1;
-        for (int c = 0; c < size; ++c, p *= u[i]) a[i][c] = p;
-        a[i][size] = f[i];
+        for (int c = 0; c < size; ++c, p *= u[i]) a[static_cast<std::size_t>(i) * size + c] = p;
     }
-    for (int col = 0; col < size; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < size; ++r)
-            if (std::abs(a[r][col]) > std::abs(a[pivot][col])) pivot = r;
-        std::swap(a[col], a[pivot]);
-        for (int r = 0; r < size; ++r) {
-            if (r == col) continue;
-            const double g = a[r][col] / a[col][col];
-            for (int c = col; c <= size; ++c) a[r][c] -= g * a[col][c];
-        }
-    }
-    for (int i = 0; i < size; ++i) q[i] = a[i][size] / a[i][i];
+    std::copy_n(f.begin(), size, q.begin());
+    // Distinct nodes: the matrix is regular.
+    (void)SolveLinear(std::move(a), std::span<double>(q.data(), size));
 }
 
 }  // namespace
@@ -78,7 +74,7 @@ void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
         }
         const ZernikeTerm& t = ZernikeTermInfo(k);
         const auto& q = m_q[i];
-        // Q, Q' and Q'' in u by Horner.
+        // Q, Q' and Q'' in u by nested multiplication from the highest power.
         double q0 = 0, q1 = 0, q2 = 0;
         for (int c = kMaxDegree - 1; c >= 0; --c) {
             q2 = q2 * u + 2 * q1;
@@ -117,7 +113,8 @@ ZernikeSurface::ZernikeSurface(const ZernikePolynomials& polynomials, const Zern
         const ZernikeTerm& t = ZernikeTermInfo(k);
         if (t.m >= kOrders) continue;
         auto& target = t.sine ? m_sin[t.m] : m_cos[t.m];
-        for (int d = 0; d < ZernikePolynomials::kMaxDegree; ++d) target[d] += c[k - 1] * polynomials.m_q[k - 1][d];
+        for (int d = 0; d < ZernikePolynomials::kMaxDegree; ++d)
+            target[d] += c[k - 1] * polynomials.m_q[k - 1][d];
         m_orders = std::max(m_orders, t.m + 1);
     }
 }

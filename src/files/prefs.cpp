@@ -49,7 +49,7 @@ const PrefsKey kKeys[] = {
     {"LambdaInterfero", nullptr, nullptr, &P::LambdaInterfero},
     {"AjustAuto", &P::AjustAuto, Flag, nullptr},
     {"NPolyZern", &P::NPolyZern, ZernikeCount, nullptr},
-    // After the fifteen documented keys, so that an older file simply lacks them (defaults kept).
+    // After the first fifteen keys, so that an older file simply lacks them (defaults kept).
     {"CorrectionAnalytique", &P::CorrectionAnalytique, Flag, nullptr},
     {"ArretRMSFront", nullptr, nullptr, &P::ArretRMSFront},
     {"NPassesMax", &P::NPassesMax, PassCap, nullptr},

@@ -78,7 +78,7 @@ inline AccuracyOutcome RunAccuracyCase(const AccuracyCase& c)
     options.intra = SimulationFileNames(dir.path()).intra;
     options.extra = SimulationFileNames(dir.path()).extra;
     options.niter = c.niter;
-    options.analytic = false;  // these cases measure the documented chain, on the frames as they are
+    options.analytic = false;  // these cases measure the numeric correction, on the frames as they are
     options.crop = false;
     options.derivedImages = false;
     if (c.giveDefocus) options.defocusMm = c.params.defocusMm;

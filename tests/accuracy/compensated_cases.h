@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/compensated_analysis.h"
-#include "engine/compensated_refine.h"
+#include "engine/compensated/analysis.h"
+#include "engine/compensated/refine.h"
 #include "simulation/star_simulator.h"
 
 namespace frontlys {

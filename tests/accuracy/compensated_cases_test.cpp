@@ -18,7 +18,7 @@ struct Bound {
     double obstructionTolerance = 0.02;
 };
 
-// A 150 mm f/8 reflector on a 128-pixel frame, donut radius 17 px, as the documented chain's suite.
+// A 150 mm f/8 reflector on a 128-pixel frame, donut radius 17 px, as the numeric correction's suite.
 SimulationParams Reflector(double obstruction, std::initializer_list<std::pair<int, double>> terms)
 {
     SimulationParams p;

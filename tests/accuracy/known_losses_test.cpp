@@ -1,4 +1,4 @@
-// Where the analysis as documented loses accuracy, measured on simulated pairs. Each test pins the
+// Where the numeric correction loses accuracy, measured on simulated pairs. Each test pins the
 // size of one loss as it stands (bounds around the measured value), so that a change of the method
 // shows up here and these figures get revisited.
 #include <gtest/gtest.h>

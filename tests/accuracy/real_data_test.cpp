@@ -27,7 +27,7 @@ AnalysisOptions StampOptions()
     o.pixelUm = 14.4;
     o.defocusMm = 20.5;
     o.derivedImages = false;
-    o.analytic = false;  // the documented chain's numbers below, on the frames as they are
+    o.analytic = false;  // the numeric correction's numbers below, on the frames as they are
     o.crop = false;
     return o;
 }

@@ -29,7 +29,7 @@ protected:
     void SetUp() override
     {
         files = testing::WriteDonutPair(dir.path(), donut, 128);
-        session.Prefs.CorrectionAnalytique = 0;  // these cases pin the documented chain
+        session.Prefs.CorrectionAnalytique = 0;  // these cases pin the numeric correction
     }
 
     // Both images open and prepared, the parameters of the donut pair entered.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -71,7 +72,7 @@ private:
 // (peak normalisation), K = R^2 l / (F (F - l)), and little of any other term.
 TEST_F(AnalyseCommandTest, RecoversTheSphericalAberrationOfASyntheticPair)
 {
-    // The documented chain: the defocus from the radii as the parameters dialog computes it.
+    // The numeric correction: the defocus from the radii as the parameters dialog computes it.
     const CliRun run = Analyse(Pair() + " --json --correction numeric");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto j = nlohmann::json::parse(run.out);
@@ -140,12 +141,21 @@ TEST_F(AnalyseCommandTest, WritesTheResultFilesAndPictures)
     }
 }
 
-TEST_F(AnalyseCommandTest, OneIterationWritesNoResidualPicture)
+// The residual picture is written when the analysis has one, as the window shows it: the analytic
+// correction always leaves its zonal map; a single numeric pass leaves none.
+TEST_F(AnalyseCommandTest, ResidualPictureWhenTheAnalysisHasOne)
 {
-    const auto out = dir.path() / "one";
-    ASSERT_EQ(Analyse(Pair() + " --out '" + out.string() + "'").status, 0);
-    EXPECT_TRUE(std::filesystem::exists(out / "wavefront.png"));
-    EXPECT_FALSE(std::filesystem::exists(out / "residual.png"));
+    const auto analytic = dir.path() / "analytic";
+    const CliRun run = Analyse(Pair() + " --json --out '" + analytic.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadAll(analytic / "residual.png").substr(1, 3), "PNG");
+    const auto files = nlohmann::json::parse(run.out)["files"];
+    EXPECT_NE(std::find(files.begin(), files.end(), (analytic / "residual.png").string()), files.end()) << files;
+
+    const auto one = dir.path() / "one";
+    ASSERT_EQ(Analyse(Pair() + " --correction numeric --out '" + one.string() + "'").status, 0);
+    EXPECT_TRUE(std::filesystem::exists(one / "wavefront.png"));
+    EXPECT_FALSE(std::filesystem::exists(one / "residual.png"));
 }
 
 TEST_F(AnalyseCommandTest, GivenDefocusAndOpticsOverrideTheHeader)

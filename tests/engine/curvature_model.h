@@ -59,7 +59,7 @@ public:
             if (coefficients[k - 1] == 0) continue;
             const ZernikeTerm& t = ZernikeTermInfo(k);
             const auto& cs = Table()[k - 1];
-            double poly = 0;  // sum_s c_s r2^((n - m)/2 - s), by Horner from s = 0
+            double poly = 0;  // sum_s c_s r2^((n - m)/2 - s), nested from s = 0
             for (int s = 0; s <= (t.n - t.m) / 2; ++s) poly = poly * r2 + cs[s];
             w += coefficients[k - 1] * poly * (t.sine ? im[t.m] : re[t.m]);
         }

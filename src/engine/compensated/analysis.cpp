@@ -1,10 +1,10 @@
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "engine/compensated_internal.h"
+#include "engine/compensated/internal.h"
 
 namespace frontlys {
 namespace {
@@ -57,7 +57,8 @@ PupilSize MeasurePupil(const Grid& g, const std::vector<double>& s, double meanF
 
 }  // namespace
 
-Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFrame& extra,
+Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
+                                              const RawFrame& extra,
                                               const CompensatedOptions& o)
 {
     if (!Positive(o.focalNm) || !Positive(o.apertureRadiusNm) || !Positive(o.pixelNm))
@@ -95,8 +96,7 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
     for (int round = 0; round < kMaxRounds; ++round) {
         const double l = rho / pixelsPerDefocus;
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
-        const double rr = o.apertureRadiusNm * o.apertureRadiusNm;
-        const Mapping m{-o.focalNm * (o.focalNm - l) / (l * rr), o.focalNm * (o.focalNm + l) / (l * rr)};
+        const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
         const Grid grid = MakeGrid(rho, eps, o.terms);
         LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::max(1, o.maxPasses));
         c = loop.c;
@@ -112,7 +112,8 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
         r.meanImage.assign(static_cast<std::size_t>(side) * side, 0.0);
         r.differenceImage.assign(r.meanImage.size(), 0.0);
         for (int p = 0; p < grid.n; ++p) {
-            const std::size_t at = static_cast<std::size_t>(grid.half - grid.j[p]) * side + grid.half + grid.i[p];
+            const std::size_t at =
+                static_cast<std::size_t>(grid.half - grid.j[p]) * side + grid.half + grid.i[p];
             r.meanImage[at] = loop.s[p];
             r.differenceImage[at] = loop.d[p];
         }
@@ -122,7 +123,8 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFr
         if (!obstructed) size = MeasurePupil(grid, loop.s, meanFlux, false);
         const double newRho = o.defocusNm ? rho : rho * size.scale;
         const double newEps = obstructed && !o.obstruction ? size.eps : eps;
-        const bool settled = std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
+        const bool settled =
+            std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
         r.obstruction = newEps;
         if (settled) break;
         rho = newRho;

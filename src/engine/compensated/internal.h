@@ -4,8 +4,9 @@
 
 #include <vector>
 
-#include "engine/bspline_image.h"
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
+#include "engine/compensated/bspline_image.h"
+#include "engine/transport.h"
 
 namespace frontlys::compensated {
 
@@ -14,7 +15,7 @@ struct PreparedFrame {
     double blobRadiusPx = 0;  // of the lit component, a rough outer radius
     double innerPx = 0;       // half-plateau crossings of the azimuthal profile (inner 0: none)
     double outerPx = 0;
-    BSplineImage spline;      // the background-subtracted frame around the donut
+    BSplineImage spline;  // the background-subtracted frame around the donut
 };
 
 Result<PreparedFrame> PrepareFrame(const RawFrame& frame);
@@ -28,10 +29,10 @@ struct Grid {
     int half = 0;
     int n = 0;
     std::vector<double> x, y, w, wx, wy;
-    std::vector<int> i, j;     // pixel offsets from the centre (j up)
-    std::vector<char> lit;     // eps <= r <= 1
-    std::vector<char> hole;    // r < (1 + eps) / 2, for the obstruction estimate
-    std::vector<char> plateau; // eps + 0.12 < r < 0.88
+    std::vector<int> i, j;      // pixel offsets from the centre (j up)
+    std::vector<char> lit;      // eps <= r <= 1
+    std::vector<char> hole;     // r < (1 + eps) / 2, for the obstruction estimate
+    std::vector<char> plateau;  // eps + 0.12 < r < 0.88
     std::vector<double> v, dx, dy, dxx, dyy, dxy;
 };
 
@@ -46,11 +47,12 @@ struct LoopOutcome {
     std::vector<double> s, d;  // at the grid points, of the last pass
 };
 
-struct Mapping {
-    double a1 = 0, a2 = 0;  // transport coefficients, intra and extra
-};
-
-LoopOutcome RunLoop(const Grid& grid, const PreparedFrame& intra, const PreparedFrame& extra, const Mapping& mapping,
-                    const ZernikeCoefficients& start, double stopNm, int maxPasses);
+LoopOutcome RunLoop(const Grid& grid,
+                    const PreparedFrame& intra,
+                    const PreparedFrame& extra,
+                    const TransportCoefficients& transport,
+                    const ZernikeCoefficients& start,
+                    double stopNm,
+                    int maxPasses);
 
 }  // namespace frontlys::compensated

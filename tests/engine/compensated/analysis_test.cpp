@@ -1,10 +1,10 @@
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "curvature_model.h"
+#include "engine/curvature_model.h"
 
 namespace frontlys {
 namespace {

@@ -7,7 +7,7 @@
 //
 // Frames are in the program's orientation (the extra-focal one already turned by 180 degrees),
 // row-major, 0-based columns and rows, y up in the pupil. Lengths in nm; coefficients in nm on the
-// peak-normalised annular terms, like the documented chain's. Tilts are not measured: the light
+// peak-normalised annular terms, like the numeric correction's. Tilts are not measured: the light
 // centroids fix the centres.
 
 #include <array>
@@ -31,11 +31,11 @@ struct RawFrame {
 struct CompensatedOptions {
     double focalNm = 0;
     double apertureRadiusNm = 0;
-    double pixelNm = 0;                  // pixel size times binning
-    std::optional<double> defocusNm;     // nullopt: from the compensated pupil radius
-    std::optional<double> obstruction;   // nullopt: measured from the compensated pupil
-    int terms = 22;                      // P
-    double stopNm = 0.02;                // RMS of an update over terms 4..P that ends the loop
+    double pixelNm = 0;                 // pixel size times binning
+    std::optional<double> defocusNm;    // nullopt: from the compensated pupil radius
+    std::optional<double> obstruction;  // nullopt: measured from the compensated pupil
+    int terms = 22;                     // P
+    double stopNm = 0.02;               // RMS of an update over terms 4..P that ends the loop
     int maxPasses = 14;
 };
 
@@ -67,12 +67,15 @@ struct CompensatedResult {
 
 inline const char* StopCode(CompensatedStop s)
 {
-    return s == CompensatedStop::Converged ? "converged" : s == CompensatedStop::PassLimit ? "pass limit" : "caustic";
+    return s == CompensatedStop::Converged   ? "converged"
+           : s == CompensatedStop::PassLimit ? "pass limit"
+                                             : "caustic";
 }
 
 // Refused when no donut is found on a frame, the geometry is incomplete, or the pupil is too
 // small (radius under 4 pixels) to sample.
-Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra, const RawFrame& extra,
+Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
+                                              const RawFrame& extra,
                                               const CompensatedOptions& options);
 
 }  // namespace frontlys

@@ -5,7 +5,7 @@
 // the pair the estimate predicts (wave optics, one wavelength, a fitted blur), analyse it exactly as
 // the data, and correct the estimate by the difference; the method's own bias cancels.
 
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
 
 namespace frontlys {
 
@@ -22,21 +22,10 @@ struct RefineOutcome {
 };
 
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
-Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& extra, const CompensatedOptions& options,
-                                        const CompensatedResult& first, const RefineOptions& refine);
-
-// One rendered frame of the model, in the program's orientation, light summing to 1 (used by the
-// refinement; exposed for its tests).
-struct ModelFrame {
-    std::vector<double> pixels;
-    int side = 0;
-};
-struct ModelEstimate {
-    ZernikeCoefficients coef{};  // tilts ignored
-    double obstruction = 0;
-    double defocusNm = 0;
-};
-Result<ModelFrame> RenderModelFrame(const CompensatedOptions& options, const ModelEstimate& estimate, double lambdaNm,
-                                    bool extra, double blurPx);
+Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
+                                        const RawFrame& extra,
+                                        const CompensatedOptions& options,
+                                        const CompensatedResult& first,
+                                        const RefineOptions& refine);
 
 }  // namespace frontlys

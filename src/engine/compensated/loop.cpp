@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <vector>
 
-#include "engine/compensated_internal.h"
+#include "engine/compensated/internal.h"
+#include "engine/linear_solve.h"
 #include "engine/zernike_derivatives.h"
 
 namespace frontlys::compensated {
@@ -16,33 +18,6 @@ constexpr double kTaperStartPx = 2;
 constexpr double kTaperEndPx = 5;
 constexpr double kFoldLimit = 0.1;
 constexpr int kFirstPassTerms = 11;
-
-// Solves a (n x n, row-major) x = b by Gaussian elimination with partial pivoting; false if singular.
-bool Solve(std::vector<double> a, std::vector<double>& b, int n)
-{
-    for (int col = 0; col < n; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < n; ++r)
-            if (std::abs(a[r * n + col]) > std::abs(a[pivot * n + col])) pivot = r;
-        if (!(std::abs(a[pivot * n + col]) > 0)) return false;
-        if (pivot != col) {
-            for (int c = 0; c < n; ++c) std::swap(a[col * n + c], a[pivot * n + c]);
-            std::swap(b[col], b[pivot]);
-        }
-        for (int r = col + 1; r < n; ++r) {
-            const double g = a[r * n + col] / a[col * n + col];
-            if (g == 0) continue;
-            for (int c = col; c < n; ++c) a[r * n + c] -= g * a[col * n + c];
-            b[r] -= g * b[col];
-        }
-    }
-    for (int r = n - 1; r >= 0; --r) {
-        double s = b[r];
-        for (int c = r + 1; c < n; ++c) s -= a[r * n + c] * b[c];
-        b[r] = s / a[r * n + r];
-    }
-    return std::all_of(b.begin(), b.end(), [](double v) { return std::isfinite(v); });
-}
 
 struct Derivatives {
     std::vector<double> wx, wy, wxx, wyy, wxy;
@@ -74,19 +49,23 @@ double Jacobian(double a, const Derivatives& d, int p)
     return 1 + a * (d.wxx[p] + d.wyy[p]) + a * a * (d.wxx[p] * d.wyy[p] - d.wxy[p] * d.wxy[p]);
 }
 
-double MinJacobian(const Grid& g, const Mapping& m, const Derivatives& d)
+double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivatives& d)
 {
     double least = 1;
     for (int p = 0; p < g.n; ++p) {
         if (!g.lit[p]) continue;
-        least = std::min({least, Jacobian(m.a1, d, p), Jacobian(m.a2, d, p)});
+        least = std::min({least, Jacobian(m.intra, d, p), Jacobian(m.extra, d, p)});
     }
     return least;
 }
 
 // The frame sampled along the rays of the current wavefront, times the Jacobian and the flux scale.
 // Both frames are in the program's orientation, so one formula serves both.
-void Compensate(const Grid& g, const PreparedFrame& f, double a, double scale, const Derivatives& d,
+void Compensate(const Grid& g,
+                const PreparedFrame& f,
+                double a,
+                double scale,
+                const Derivatives& d,
                 std::vector<double>& out)
 {
     out.resize(g.n);
@@ -97,14 +76,46 @@ void Compensate(const Grid& g, const PreparedFrame& f, double a, double scale, c
     }
 }
 
+// The mean S and the difference D of the two frames compensated by the current wavefront.
+void CompensatePair(const Grid& g,
+                    const PreparedFrame& intra,
+                    const PreparedFrame& extra,
+                    const TransportCoefficients& m,
+                    const Derivatives& w,
+                    std::vector<double>& s,
+                    std::vector<double>& d)
+{
+    const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
+    std::vector<double> i1, i2;
+    Compensate(g, intra, m.intra, meanFlux / intra.setup.flux, w, i1);
+    Compensate(g, extra, m.extra, meanFlux / extra.setup.flux, w, i2);
+    s.resize(g.n);
+    d.resize(g.n);
+    for (int p = 0; p < g.n; ++p) {
+        s[p] = 0.5 * (i1[p] + i2[p]);
+        d[p] = i1[p] - i2[p];
+    }
+}
+
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
 // and the points are taken in blocks that stay in cache across all the pairs.
-void AssembleWeakForm(const Grid& g, const std::vector<int>& terms, const std::vector<double>& d,
-                      const std::vector<double>& sw, const std::vector<double>& swx, const std::vector<double>& swy,
-                      double scale, std::vector<double>& mat, std::vector<double>& rhs)
+void AssembleWeakForm(const Grid& g,
+                      const std::vector<int>& terms,
+                      const std::vector<double>& s,
+                      const std::vector<double>& d,
+                      double scale,
+                      std::vector<double>& mat,
+                      std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
+    // S times the taper and its gradient.
+    std::vector<double> sw(g.n), swx(g.n), swy(g.n);
+    for (int p = 0; p < g.n; ++p) {
+        sw[p] = s[p] * g.w[p];
+        swx[p] = s[p] * g.wx[p];
+        swy[p] = s[p] * g.wy[p];
+    }
     const int nt = static_cast<int>(terms.size());
     mat.assign(static_cast<std::size_t>(nt) * nt, 0.0);
     rhs.assign(nt, 0.0);
@@ -146,6 +157,67 @@ void AssembleWeakForm(const Grid& g, const std::vector<int>& terms, const std::v
             }
         }
     }
+}
+
+// The terms 2..active that the basis reaches (piston out), as 0-based indices.
+std::vector<int> SolvedTerms(const ZernikeBasis& basis, int active)
+{
+    std::vector<int> terms;
+    for (int k = 2; k <= active; ++k)
+        if (basis.Reaches(k)) terms.push_back(k - 1);
+    return terms;
+}
+
+// The weak-form update of the coefficients of `terms`; nullopt when the system is singular.
+std::optional<std::vector<double>> SolveUpdate(const Grid& g,
+                                               const std::vector<int>& terms,
+                                               const std::vector<double>& s,
+                                               const std::vector<double>& d,
+                                               const TransportCoefficients& m)
+{
+    std::vector<double> mat, rhs;
+    AssembleWeakForm(g, terms, s, d, -(m.extra - m.intra), mat, rhs);
+    if (!SolveLinear(std::move(mat), rhs).ok()) return std::nullopt;
+    return rhs;
+}
+
+struct Step {
+    ZernikeCoefficients c{};
+    Derivatives w;
+    double minJacobian = 1;
+};
+
+// Caustic guard: the update shortened (1, 1/2 .. 1/16) until neither mapping folds over the lit
+// pupil; nullopt when even the shortest folds.
+std::optional<Step> GuardedStep(const Grid& g,
+                                const TransportCoefficients& m,
+                                const ZernikeCoefficients& c,
+                                const std::vector<int>& terms,
+                                const std::vector<double>& update)
+{
+    Step step;
+    for (double length = 1; length >= 1.0 / 16; length /= 2) {
+        step.c = c;
+        for (std::size_t a = 0; a < terms.size(); ++a) step.c[terms[a]] += length * update[a];
+        Synthesize(g, step.c, step.w);
+        step.minJacobian = MinJacobian(g, m, step.w);
+        if (step.minJacobian >= kFoldLimit) return step;
+    }
+    return std::nullopt;
+}
+
+// RMS of the change from `from` to `to` over the terms 4..P, nm.
+double UpdateRmsNm(const ZernikeBasis& basis,
+                   int terms,
+                   const ZernikeCoefficients& from,
+                   const ZernikeCoefficients& to)
+{
+    double sq = 0;
+    for (int k = 4; k <= terms; ++k) {
+        const double u = (to[k - 1] - from[k - 1]) / basis.Norm(k);
+        sq += u * u;
+    }
+    return std::sqrt(sq);
 }
 
 }  // namespace
@@ -202,89 +274,47 @@ Grid MakeGrid(double rho, double eps, int terms)
     return g;
 }
 
-LoopOutcome RunLoop(const Grid& g, const PreparedFrame& intra, const PreparedFrame& extra, const Mapping& m,
-                    const ZernikeCoefficients& start, double stopNm, int maxPasses)
+LoopOutcome RunLoop(const Grid& g,
+                    const PreparedFrame& intra,
+                    const PreparedFrame& extra,
+                    const TransportCoefficients& m,
+                    const ZernikeCoefficients& start,
+                    double stopNm,
+                    int maxPasses)
 {
+    const ZernikeBasis basis = ZernikeBasis::ForCount(g.terms);
     LoopOutcome out;
     out.c = start;
-    const ZernikeBasis basis = ZernikeBasis::ForCount(g.terms);
-    const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
-    const double scale1 = meanFlux / intra.setup.flux, scale2 = meanFlux / extra.setup.flux;
-    LoopOutcome best;
-    Derivatives d;
-    std::vector<double> i1, i2, sw, swx, swy;
-    Synthesize(g, out.c, d);
+    LoopOutcome best;  // the pass of the smallest update over all the terms
+    Derivatives w;
+    Synthesize(g, out.c, w);
     for (int pass = 0; pass < maxPasses; ++pass) {
         const int active = pass == 0 ? std::min(kFirstPassTerms, g.terms) : g.terms;
-        Compensate(g, intra, m.a1, scale1, d, i1);
-        Compensate(g, extra, m.a2, scale2, d, i2);
-        out.s.resize(g.n);
-        out.d.resize(g.n);
-        sw.resize(g.n);
-        swx.resize(g.n);
-        swy.resize(g.n);
-        for (int p = 0; p < g.n; ++p) {
-            out.s[p] = 0.5 * (i1[p] + i2[p]);
-            out.d[p] = i1[p] - i2[p];
-            sw[p] = out.s[p] * g.w[p];
-            swx[p] = out.s[p] * g.wx[p];
-            swy[p] = out.s[p] * g.wy[p];
-        }
+        CompensatePair(g, intra, extra, m, w, out.s, out.d);
         ++out.passes;
-        // Weak form over the terms 2..active that the basis reaches (piston out).
-        std::vector<int> terms;
-        for (int k = 2; k <= active; ++k)
-            if (basis.Reaches(k)) terms.push_back(k - 1);
-        const int nt = static_cast<int>(terms.size());
-        std::vector<double> mat, rhs;
-        AssembleWeakForm(g, terms, out.d, sw, swx, swy, -(m.a2 - m.a1), mat, rhs);
-        if (!Solve(mat, rhs, nt)) {
+        const std::vector<int> terms = SolvedTerms(basis, active);
+        const std::optional<std::vector<double>> update = SolveUpdate(g, terms, out.s, out.d, m);
+        if (!update) {
             out.stop = CompensatedStop::Caustic;
-            break;
-        }
-        // Caustic guard: shorten the step until neither mapping folds over the lit pupil.
-        bool folded = true;
-        ZernikeCoefficients trial{};
-        Derivatives td;
-        double least = 1;
-        for (double step = 1; step >= 1.0 / 16; step /= 2) {
-            trial = out.c;
-            for (int a = 0; a < nt; ++a) trial[terms[a]] += step * rhs[a];
-            Synthesize(g, trial, td);
-            least = MinJacobian(g, m, td);
-            if (least >= kFoldLimit) {
-                folded = false;
-                break;
-            }
-        }
-        if (folded) {
-            out.stop = CompensatedStop::Caustic;
-            out.minJacobian = MinJacobian(g, m, d);
             return out;
         }
-        double sq = 0;
-        for (int k = 4; k <= g.terms; ++k) {
-            const double u = (trial[k - 1] - out.c[k - 1]) / basis.Norm(k);
-            sq += u * u;
+        std::optional<Step> step = GuardedStep(g, m, out.c, terms, *update);
+        if (!step) {
+            out.stop = CompensatedStop::Caustic;
+            out.minJacobian = MinJacobian(g, m, w);
+            return out;
         }
-        out.lastUpdateNm = std::sqrt(sq);
-        out.c = trial;
-        d = std::move(td);
-        out.minJacobian = least;
-        if (active == g.terms && (best.passes == 0 || out.lastUpdateNm < best.lastUpdateNm)) {
-            best.c = out.c;
-            best.passes = out.passes;
-            best.minJacobian = out.minJacobian;
-            best.lastUpdateNm = out.lastUpdateNm;
-            best.s = out.s;
-            best.d = out.d;
-        }
-        if (active == g.terms && out.lastUpdateNm < stopNm) {
+        out.lastUpdateNm = UpdateRmsNm(basis, g.terms, out.c, step->c);
+        out.c = step->c;
+        w = std::move(step->w);
+        out.minJacobian = step->minJacobian;
+        if (active < g.terms) continue;
+        if (best.passes == 0 || out.lastUpdateNm < best.lastUpdateNm) best = out;
+        if (out.lastUpdateNm < stopNm) {
             out.stop = CompensatedStop::Converged;
             return out;
         }
     }
-    if (out.stop == CompensatedStop::Caustic) return out;
     out.stop = CompensatedStop::PassLimit;
     // A loop that drifts instead of settling: the estimate of its smallest full update is the best.
     if (best.passes > 0 && best.lastUpdateNm < out.lastUpdateNm) {

@@ -1,9 +1,10 @@
-#include "engine/compensated_map.h"
+#include "engine/compensated/map.h"
 
 #include <cmath>
 
 #include "engine/poisson.h"
 #include "engine/reconstruct.h"
+#include "engine/transport.h"
 #include "engine/zernike_fit.h"
 
 namespace frontlys {
@@ -42,7 +43,9 @@ ImageSlot ResidualLaplacian(const CompensatedResult& r, int side, double gain)
             if (r2 > 1 || r2 < r.obstruction * r.obstruction) continue;
             const double s = r.meanImage[static_cast<std::size_t>(gr) * grid + gc];
             lap->MaskAt(row, col) = 1;
-            lap->At(row, col) = s > 0.2 * plateau ? r.differenceImage[static_cast<std::size_t>(gr) * grid + gc] / (gain * s) : 0;
+            lap->At(row, col) = s > 0.2 * plateau
+                                    ? r.differenceImage[static_cast<std::size_t>(gr) * grid + gc] / (gain * s)
+                                    : 0;
         }
     }
     return lap;
@@ -50,19 +53,20 @@ ImageSlot ResidualLaplacian(const CompensatedResult& r, int side, double gain)
 
 }  // namespace
 
-Result<CompensatedMap> MakeCompensatedMap(const CompensatedResult& r, const ZernikeBasis& basis, int side,
-                                          double focalNm, double apertureRadiusNm)
+Result<CompensatedMap> MakeCompensatedMap(
+    const CompensatedResult& r, const ZernikeBasis& basis, int side, double focalNm, double apertureRadiusNm)
 {
     if (side < 2 * (r.rhoPx + 2) || (side & (side - 1)) != 0 || !(r.defocusNm > 0))
-        return Status::Fail(StatusCode::OutOfRange, "Le front d'onde n'a pas la taille du signal.",
+        return Status::Fail(StatusCode::OutOfRange,
+                            "Le front d'onde n'a pas la taille du signal.",
                             "map side too small or not a power of two");
     CompensatedMap map;
     map.wavefront = PupilRecord(side, r.rhoPx, r.obstruction);
     SynthesiseWavefront(*map.wavefront, basis, r.coef, AllTermsSelected());
     map.zonal = PupilRecord(side, r.rhoPx, r.obstruction);
     CopyMask(*map.wavefront, *map.zonal);
-    // D = (a2 - a1) div(S grad W), a2 - a1 = 2 F^2 / (l R^2).
-    const double gain = 2 * focalNm * focalNm / (r.defocusNm * apertureRadiusNm * apertureRadiusNm);
+    // D = (a2 - a1) div(S grad W).
+    const double gain = TransportFor(focalNm, apertureRadiusNm, r.defocusNm).difference;
     ImageSlot lap = ResidualLaplacian(r, side, gain);
     MarkBoundaryRing(*lap, kRingOuter);
     ImageSlot solved = PupilRecord(side, r.rhoPx, r.obstruction);

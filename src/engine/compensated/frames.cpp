@@ -2,7 +2,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/compensated_internal.h"
+#include "engine/compensated/internal.h"
 #include "prep/donut.h"
 
 namespace frontlys::compensated {
@@ -14,8 +14,10 @@ void Crossings(const RawFrame& f, double background, PreparedFrame& out)
     const double cx = out.setup.cx, cy = out.setup.cy;
     const int bins = static_cast<int>(std::ceil(1.5 * out.blobRadiusPx + 8));
     std::vector<double> sum(bins, 0.0), count(bins, 0.0);
-    const int x0 = std::max(0, static_cast<int>(cx) - bins), x1 = std::min(f.width - 1, static_cast<int>(cx) + bins);
-    const int y0 = std::max(0, static_cast<int>(cy) - bins), y1 = std::min(f.height - 1, static_cast<int>(cy) + bins);
+    const int x0 = std::max(0, static_cast<int>(cx) - bins),
+              x1 = std::min(f.width - 1, static_cast<int>(cx) + bins);
+    const int y0 = std::max(0, static_cast<int>(cy) - bins),
+              y1 = std::min(f.height - 1, static_cast<int>(cy) + bins);
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
             const int b = static_cast<int>(std::hypot(x - cx, y - cy));
@@ -28,7 +30,8 @@ void Crossings(const RawFrame& f, double background, PreparedFrame& out)
     std::vector<double> profile(bins, 0.0);
     for (int b = 0; b < bins; ++b) profile[b] = count[b] > 0 ? sum[b] / count[b] : 0;
     // Plateau: the upper part of the lit rings.
-    std::vector<double> lit(profile.begin(), profile.begin() + std::min(bins, static_cast<int>(out.blobRadiusPx) + 1));
+    std::vector<double> lit(profile.begin(),
+                            profile.begin() + std::min(bins, static_cast<int>(out.blobRadiusPx) + 1));
     std::sort(lit.begin(), lit.end());
     const double plateau = lit.empty() ? 0 : lit[static_cast<std::size_t>(0.75 * (lit.size() - 1))];
     const double half = plateau / 2;

@@ -5,7 +5,7 @@
 
 #include "core/image_rec.h"
 #include "core/status.h"
-#include "engine/compensated_analysis.h"
+#include "engine/compensated/analysis.h"
 
 namespace frontlys {
 
@@ -17,7 +17,10 @@ struct CompensatedMap {
 // Records of side `side` (a power of two, at least 2 * (radius + 2)), the pupil centred with the
 // analysis radius in pixels. `focalNm` and `apertureRadiusNm` give the transport coefficients with
 // the result's defocus.
-Result<CompensatedMap> MakeCompensatedMap(const CompensatedResult& result, const ZernikeBasis& basis, int side,
-                                          double focalNm, double apertureRadiusNm);
+Result<CompensatedMap> MakeCompensatedMap(const CompensatedResult& result,
+                                          const ZernikeBasis& basis,
+                                          int side,
+                                          double focalNm,
+                                          double apertureRadiusNm);
 
 }  // namespace frontlys

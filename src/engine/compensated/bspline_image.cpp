@@ -1,7 +1,7 @@
-#include "engine/bspline_image.h"
+#include "engine/compensated/bspline_image.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace frontlys {
@@ -36,8 +36,8 @@ void Weights(double t, double w[4])
 
 }  // namespace
 
-BSplineImage::BSplineImage(std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height,
-                           double level)
+BSplineImage::BSplineImage(
+    std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height, double level)
     : m_x0(x0), m_y0(y0), m_w(width), m_h(height), m_coef(static_cast<std::size_t>(width) * height)
 {
     for (int r = 0; r < height; ++r) {

@@ -12,7 +12,12 @@ public:
     BSplineImage() = default;
     // The window [x0, x0 + width) x [y0, y0 + height) of a frame of frameWidth columns (row-major);
     // `level` is subtracted from every pixel; non-finite pixels count as 0.
-    BSplineImage(std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height,
+    BSplineImage(std::span<const double> frame,
+                 int frameWidth,
+                 int x0,
+                 int y0,
+                 int width,
+                 int height,
                  double level = 0);
 
     // Value at frame column x, row y (0-based pixel centres); 0 outside the window.

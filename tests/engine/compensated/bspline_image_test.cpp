@@ -1,0 +1,54 @@
+#include "engine/compensated/bspline_image.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace frontlys {
+namespace {
+
+// A frame of a smooth ramp plus a bump.
+std::vector<double> Frame(int width, int height)
+{
+    std::vector<double> f(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            f[y * width + x] =
+                10 + x + 2 * y + 5 * std::exp(-0.1 * ((x - 20) * (x - 20) + (y - 15) * (y - 15)));
+    return f;
+}
+
+// The spline passes through the pixel values, less the level; outside the window it reads 0.
+TEST(BSplineImage, InterpolatesThePixelsInsideItsWindow)
+{
+    const int width = 48, height = 40;
+    const std::vector<double> f = Frame(width, height);
+    const BSplineImage image(f, width, 2, 3, 40, 34, 10);
+    double worst = 0;
+    for (int y = 3; y < 37; ++y)
+        for (int x = 2; x < 42; ++x)
+            worst = std::max(worst, std::abs(image.Sample(x, y) - (f[y * width + x] - 10)));
+    EXPECT_LT(worst, 1e-9);
+    for (const auto& [x, y] : {std::pair{1.99, 20.0}, {41.01, 20.0}, {20.0, 2.5}, {20.0, 36.5}})
+        EXPECT_EQ(image.Sample(x, y), 0.0) << x << ", " << y;
+}
+
+// The 4 x 4 support mirrors at the window's edges; a window under three pixels a side has nothing to
+// mirror into and reads as dark, at its corners as well as inside.
+TEST(BSplineImage, AWindowUnderThreePixelsASideReadsDark)
+{
+    const std::vector<double> f = Frame(6, 5);
+    for (const auto& [w, h] : {std::pair{2, 4}, {4, 2}, {1, 1}, {2, 2}}) {
+        const BSplineImage image(f, 6, 1, 1, w, h);
+        for (double y : {1.0, 1.5, 1.0 + h - 1})
+            for (double x : {1.0, 1.5, 1.0 + w - 1}) EXPECT_EQ(image.Sample(x, y), 0.0) << w << " x " << h;
+    }
+    // Three a side is enough: the light is read.
+    const BSplineImage three(f, 6, 1, 1, 3, 3);
+    EXPECT_GT(three.Sample(2, 2), 10);
+}
+
+}  // namespace
+}  // namespace frontlys
