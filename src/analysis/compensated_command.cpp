@@ -61,6 +61,7 @@ Result<Frame> ReadFrame(const std::string& file, bool turn)
     } else {
         return Status::Fail(StatusCode::BadFormat, kImageNotFoundMessage, file + ": no pixel data");
     }
+    CleanFrame(f.pixels, f.width, f.height);
     CutAroundDonut(f);
     if (turn) std::reverse(f.pixels.begin(), f.pixels.end());
     return f;

@@ -22,7 +22,7 @@ Result<Checked> ReadChecked(const std::filesystem::path& file)
     auto frame = ReadFitsFrame(file);
     if (!frame.ok()) return frame.status();
     Checked c{frame.take(), {}};
-    c.facts = MeasureFrame(c.frame.Pixels, c.frame.Width, c.frame.Height, c.frame.FormatMax);
+    c.facts = CleanAndMeasureFrame(c.frame.Pixels, c.frame.Width, c.frame.Height, c.frame.FormatMax);
     return c;
 }
 
@@ -36,7 +36,12 @@ Result<ImageSlot> RecordOf(const std::filesystem::path& file, const Checked& c, 
     }
     auto loaded = ReadFitsImage(file);
     if (!loaded.ok()) return loaded.status();
-    return std::move(loaded.value().Image);
+    // The padded record with the cleaned frame in its corner.
+    ImageSlot image = std::move(loaded.value().Image);
+    for (int y = 0; y < c.frame.Height; ++y)
+        std::copy_n(c.frame.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * c.frame.Width, c.frame.Width,
+                    image->Planes.Row(0, y));
+    return image;
 }
 
 CommandOutcome Unreadable(const std::filesystem::path& file, const Status& s)

@@ -12,13 +12,15 @@
 namespace frontlys {
 namespace {
 
-constexpr double kBinnedPixels = 2e6;   // frames above this are located on a binned copy first
 constexpr double kMinSignificance = 10;  // donut flux over the noise of its pixels
 constexpr double kFlatTopSigmas = 20;
 constexpr double kMaxDifference = 0.15;
 constexpr double kMinRadiusPx = 15;
 constexpr double kMinMarginPx = 10;
 constexpr double kMinTermSnr = 50;  // pixel SNR times sqrt(pupil pixels per term)
+// A sky slope worth saying: its change across the donut over the donut's level (uncorrected, 1 %
+// moved terms 5..22 by about 2 nm).
+constexpr double kSkySlopeShare = 0.005;
 
 std::uint64_t Digest(std::span<const double> frame)
 {
@@ -31,46 +33,14 @@ std::uint64_t Digest(std::span<const double> frame)
     return h;
 }
 
-DonutBlob Scaled(DonutBlob b, int k)
-{
-    b.cx = (b.cx + 0.5) * k - 0.5;
-    b.cy = (b.cy + 0.5) * k - 0.5;
-    b.radius *= k;
-    b.pixels *= k * k;
-    b.flux *= k * k;
-    return b;
-}
-
 }  // namespace
-
-Result<DonutLocation> LocateDonutInFrame(std::span<const double> frame, int width, int height)
-{
-    const double pixels = double(width) * height;
-    if (pixels <= kBinnedPixels) return LocateDonut(frame, width, height);
-    const int k = static_cast<int>(std::ceil(std::sqrt(pixels / kBinnedPixels)));
-    int bw = 0, bh = 0;
-    const std::vector<double> binned = BinFrame(frame, width, height, k, &bw, &bh);
-    auto coarse = LocateDonut(binned, bw, bh);
-    if (!coarse.ok()) return coarse;
-    DonutLocation loc = coarse.take();
-    const DonutBlob main = Scaled(loc.main, k);
-    const CropWindow w = WindowAround(main.cx, main.cy, CropSide(main.radius + k));
-    const ImageSlot cut = CutSquare(frame, width, height, w, loc.background);
-    auto fine = LocateDonut(cut->Planes.Plane(0), w.side, w.side);
-    if (!fine.ok()) return fine;
-    DonutLocation out = fine.take();
-    out.main.cx += w.left;
-    out.main.cy += w.top;
-    out.others.clear();
-    for (const DonutBlob& b : loc.others) out.others.push_back(Scaled(b, k));
-    return out;
-}
 
 namespace {
 
 // Pixels of the donut at the format's top, or sharing the donut's highest value when many do
 // well above the noise (a converter or a camera that clips below its format's top).
-int SaturatedPixels(std::span<const double> frame, int width, int height, const DonutLocation& loc, double formatMax)
+int SaturatedPixels(
+    std::span<const double> frame, int width, int height, const DonutLocation& loc, double formatMax)
 {
     const DonutBlob& m = loc.main;
     const int x0 = std::max(0, int(m.cx - m.radius)), x1 = std::min(width - 1, int(m.cx + m.radius) + 1);
@@ -91,44 +61,93 @@ int SaturatedPixels(std::span<const double> frame, int width, int height, const 
             if (v == peak) ++atPeak;
         }
     }
-    const bool flatTop = atPeak >= std::max(5, inside / 200) && peak - loc.background > kFlatTopSigmas * loc.noise;
+    const bool flatTop =
+        atPeak >= std::max(5, inside / 200) && peak - loc.background > kFlatTopSigmas * loc.noise;
     return std::max(atFormatTop, flatTop ? atPeak : 0);
 }
 
-Note Make(std::string code, std::string fr, std::string en) { return {std::move(code), std::move(fr), std::move(en)}; }
+Note Make(std::string code, std::string fr, std::string en)
+{
+    return {std::move(code), std::move(fr), std::move(en)};
+}
 
 std::string Px(double v) { return FormatFloat("0.0", v); }
 std::string Percent(double v) { return FormatFloat("0", 100 * v) + " %"; }
 
 double Difference(double a, double b) { return std::abs(a - b) / std::max(1e-300, 0.5 * (a + b)); }
 
+// What the cleaning repaired, and a sky slope that would have shown in the result.
+void CheckCleaning(const FrameFacts& f,
+                   const std::string& sfr,
+                   const std::string& sen,
+                   std::vector<Note>& notes)
+{
+    const DefectReport& d = f.cleaning.defects;
+    if (d.hotPixels > 0)
+        notes.push_back(Make("hot_pixels",
+                             "Image " + sfr + " : " + std::to_string(d.hotPixels) +
+                                 " pixels chauds remplacés par la médiane de leurs voisins.",
+                             "The " + sen + " image: " + std::to_string(d.hotPixels) +
+                                 " hot pixels replaced by the median of their neighbours."));
+    if (d.cosmicRays > 0)
+        notes.push_back(
+            Make("cosmic_ray",
+                 "Image " + sfr + " : " + std::to_string(d.cosmicRays) + " traces de rayons cosmiques (" +
+                     std::to_string(d.cosmicRayPixels) + " pixels) remplacées.",
+                 "The " + sen + " image: " + std::to_string(d.cosmicRays) + " cosmic-ray tracks (" +
+                     std::to_string(d.cosmicRayPixels) + " pixels) replaced."));
+    if (d.badPixels > 0)
+        notes.push_back(
+            Make("bad_pixels",
+                 "Image " + sfr + " : " + std::to_string(d.badPixels) +
+                     " pixels défectueux (NaN ou infinis) remplacés par la médiane de leurs voisins.",
+                 "The " + sen + " image: " + std::to_string(d.badPixels) +
+                     " bad pixels (NaN or infinite) replaced by the median of their neighbours."));
+    const SkyPlane& sky = f.cleaning.sky;
+    const double across = std::hypot(sky.slopeX, sky.slopeY) * 2 * f.donut->main.radius;
+    if (f.cleaning.slopeRemoved && across > kSkySlopeShare * f.donutLevel)
+        notes.push_back(Make("sky_gradient",
+                             "Image " + sfr + " : le fond de ciel varie de " + Px(across) +
+                                 " ADU à travers la plage (" +
+                                 FormatFloat("0.0", 100 * across / f.donutLevel) + " %" +
+                                 " de son niveau) ; sa pente a été retirée.",
+                             "The " + sen + " image: the sky changes by " + Px(across) +
+                                 " ADU across the donut (" + FormatFloat("0.0", 100 * across / f.donutLevel) +
+                                 " %" + " of its level); its slope was removed."));
+}
+
 void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, std::vector<Note>& notes)
 {
     const DonutLocation& d = *f.donut;
     const std::string sfr(fr), sen(en);
+    CheckCleaning(f, sfr, sen, notes);
     if (!d.others.empty()) {
         std::string where;
         for (std::size_t i = 0; i < std::min<std::size_t>(3, d.others.size()); ++i)
             where += (i ? ", (" : "(") + Px(d.others[i].cx + 1) + " ; " + Px(d.others[i].cy + 1) + ")";
         notes.push_back(Make("several_donuts",
                              "Image " + sfr + " : " + std::to_string(d.others.size() + 1) +
-                                 " étoiles ; la plus brillante est analysée, les autres sont en " + where + ".",
+                                 " étoiles ; la plus brillante est analysée, les autres sont en " + where +
+                                 ".",
                              "The " + sen + " image shows " + std::to_string(d.others.size() + 1) +
                                  " stars; the brightest is analysed, the others are at " + where + "."));
     }
-    const double margin = std::min({d.main.cx, d.main.cy, f.width - 1 - d.main.cx, f.height - 1 - d.main.cy}) -
-                          d.main.radius;
+    const double margin =
+        std::min({d.main.cx, d.main.cy, f.width - 1 - d.main.cx, f.height - 1 - d.main.cy}) - d.main.radius;
     if (margin < 0)
-        notes.push_back(Make("cut_by_edge", "Image " + sfr + " : la plage est coupée par le bord de l'image.",
+        notes.push_back(Make("cut_by_edge",
+                             "Image " + sfr + " : la plage est coupée par le bord de l'image.",
                              "The " + sen + " donut is cut by the frame edge."));
     else if (margin < kMinMarginPx)
-        notes.push_back(Make("small_margin",
-                             "Image " + sfr + " : seulement " + Px(margin) + " pixels entre la plage et le bord.",
-                             "The " + sen + " donut is only " + Px(margin) + " pixels from the frame edge."));
+        notes.push_back(
+            Make("small_margin",
+                 "Image " + sfr + " : seulement " + Px(margin) + " pixels entre la plage et le bord.",
+                 "The " + sen + " donut is only " + Px(margin) + " pixels from the frame edge."));
     if (f.saturated > 0)
-        notes.push_back(Make("saturated",
-                             "Image " + sfr + " : " + std::to_string(f.saturated) + " pixels saturés dans la plage.",
-                             "The " + sen + " donut has " + std::to_string(f.saturated) + " saturated pixels."));
+        notes.push_back(
+            Make("saturated",
+                 "Image " + sfr + " : " + std::to_string(f.saturated) + " pixels saturés dans la plage.",
+                 "The " + sen + " donut has " + std::to_string(f.saturated) + " saturated pixels."));
     if (d.main.radius < kMinRadiusPx)
         notes.push_back(Make("small_radius",
                              "Image " + sfr + " : rayon de " + Px(d.main.radius) +
@@ -161,14 +180,26 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
     const double noise = std::max(loc.noise, 1e-12);
     const double significance = loc.main.flux / (noise * std::sqrt(std::max(1, loc.main.pixels)));
     if (!(significance >= kMinSignificance)) {
-        f.noStar = Status::Fail(StatusCode::NumericalFailure, kNoStarMessage,
-                                "the brightest blob stands " + FormatFloat("0.0", significance) +
-                                    " sigma above the noise");
+        f.noStar = Status::Fail(
+            StatusCode::NumericalFailure,
+            kNoStarMessage,
+            "the brightest blob stands " + FormatFloat("0.0", significance) + " sigma above the noise");
         return f;
     }
     f.saturated = SaturatedPixels(frame, width, height, loc, formatMax);
-    f.snr = loc.main.flux / std::max(1, loc.main.pixels) / noise;
+    f.donutLevel = loc.main.flux / std::max(1, loc.main.pixels);
+    f.snr = f.donutLevel / noise;
     f.donut = std::move(loc);
+    return f;
+}
+
+FrameFacts CleanAndMeasureFrame(std::span<double> frame, int width, int height, double formatMax)
+{
+    const std::uint64_t digest = Digest(frame);
+    FrameCleaning cleaning = CleanFrame(frame, width, height);
+    FrameFacts f = MeasureFrame(frame, width, height, formatMax);
+    f.digest = digest;
+    f.cleaning = std::move(cleaning);
     return f;
 }
 
@@ -183,11 +214,13 @@ PairCheck CheckPair(const FrameFacts& intra,
         if (f->donut) continue;
         out.refusal = f->noStar;
         out.refusal.message = kNoStarMessage;
-        out.refusal.reason = std::string(f == &intra ? "intra" : "extra") + "-focal image: " + f->noStar.reason;
+        out.refusal.reason =
+            std::string(f == &intra ? "intra" : "extra") + "-focal image: " + f->noStar.reason;
         return out;
     }
     if (intra.digest == extra.digest && intra.width == extra.width && intra.height == extra.height) {
-        out.refusal = Status::Fail(StatusCode::BadFormat, kSameImageMessage, "the two frames hold the same pixels");
+        out.refusal =
+            Status::Fail(StatusCode::BadFormat, kSameImageMessage, "the two frames hold the same pixels");
         return out;
     }
     CheckFrame(intra, "intra", "intra-focal", npoly, out.notes);
@@ -195,22 +228,23 @@ PairCheck CheckPair(const FrameFacts& intra,
     const DonutBlob &a = intra.donut->main, &b = extra.donut->main;
     if (Difference(a.flux, b.flux) > kMaxDifference)
         out.notes.push_back(Make("unequal_flux",
-                                 "Les flux intra et extra diffèrent de " + Percent(Difference(a.flux, b.flux)) +
-                                     " (nuages, temps de pose ?).",
-                                 "The intra and extra fluxes differ by " + Percent(Difference(a.flux, b.flux)) +
-                                     " (clouds, exposure?)."));
+                                 "Les flux intra et extra diffèrent de " +
+                                     Percent(Difference(a.flux, b.flux)) + " (nuages, temps de pose ?).",
+                                 "The intra and extra fluxes differ by " +
+                                     Percent(Difference(a.flux, b.flux)) + " (clouds, exposure?)."));
     if (Difference(a.radius, b.radius) > kMaxDifference)
         out.notes.push_back(Make("unequal_radius",
-                                 "Les rayons intra et extra diffèrent de " + Percent(Difference(a.radius, b.radius)) +
-                                     " : défocalisations inégales.",
-                                 "The intra and extra radii differ by " + Percent(Difference(a.radius, b.radius)) +
-                                     ": unequal defocus."));
-    const bool exposure = headerIntra.Exposure > 0 && headerExtra.Exposure > 0 &&
-                          headerIntra.Exposure != headerExtra.Exposure;
+                                 "Les rayons intra et extra diffèrent de " +
+                                     Percent(Difference(a.radius, b.radius)) + " : défocalisations inégales.",
+                                 "The intra and extra radii differ by " +
+                                     Percent(Difference(a.radius, b.radius)) + ": unequal defocus."));
+    const bool exposure =
+        headerIntra.Exposure > 0 && headerExtra.Exposure > 0 && headerIntra.Exposure != headerExtra.Exposure;
     if (exposure || headerIntra.BinX != headerExtra.BinX || headerIntra.BinY != headerExtra.BinY)
-        out.notes.push_back(Make("headers_differ",
-                                 "Les en-têtes intra et extra indiquent des temps de pose ou des binnings différents.",
-                                 "The intra and extra headers give different exposures or binnings."));
+        out.notes.push_back(
+            Make("headers_differ",
+                 "Les en-têtes intra et extra indiquent des temps de pose ou des binnings différents.",
+                 "The intra and extra headers give different exposures or binnings."));
     return out;
 }
 

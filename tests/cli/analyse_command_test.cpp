@@ -177,14 +177,14 @@ TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Les deux images n'ont pas les mêmes dimensions"), std::string::npos) << run.err;
 
-    // A frame without a star: no pupil.
+    // A frame without a star (its one lit pixel is a hot pixel): no star.
     DonutSpec empty = donut;
     empty.radiusPx = 0.1;
     const auto flat = dir.path() / "flat.fits";
     testing::WriteDonut(flat, empty, 1, 60, 60);
     run = Analyse("'" + flat.string() + "' '" + files.extra.string() + "'");
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("Impossible de déterminer le seuil"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Aucune étoile défocalisée"), std::string::npos) << run.err;
 }
 
 TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)
