@@ -13,6 +13,8 @@ namespace frontlys {
 namespace {
 
 constexpr double kMinSignificance = 10;  // donut flux over the noise of its pixels
+constexpr double kMinStarRadius = 5;     // a smaller blob is a hot-pixel cluster or noise, not a donut
+constexpr double kMaxEdgeShare = 0.1;    // light just outside the donut over the light inside
 constexpr double kFlatTopSigmas = 20;
 constexpr double kMaxDifference = 0.15;
 constexpr double kMinRadiusPx = 15;
@@ -64,6 +66,32 @@ int SaturatedPixels(
     const bool flatTop =
         atPeak >= std::max(5, inside / 200) && peak - loc.background > kFlatTopSigmas * loc.noise;
     return std::max(atFormatTop, flatTop ? atPeak : 0);
+}
+
+// The light of a ring just outside the blob, [1.1 r, 1.3 r], over that of its lit part [0.5 r, 0.85 r],
+// both above the background: a defocused star ends at a rim (some seeing wings only), a glow or a
+// vignetting dome fades out.
+double EdgeShare(std::span<const double> frame, int width, int height, const DonutLocation& loc)
+{
+    const DonutBlob& m = loc.main;
+    const double reach = 1.3 * m.radius;
+    double in = 0, ring = 0;
+    int nIn = 0, nRing = 0;
+    for (int y = std::max(0, int(m.cy - reach)); y <= std::min(height - 1, int(m.cy + reach) + 1); ++y)
+        for (int x = std::max(0, int(m.cx - reach)); x <= std::min(width - 1, int(m.cx + reach) + 1); ++x) {
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            if (!std::isfinite(v)) continue;
+            const double r = std::hypot(x - m.cx, y - m.cy) / m.radius;
+            if (r >= 0.5 && r <= 0.85) {
+                in += v - loc.background;
+                ++nIn;
+            } else if (r >= 1.1 && r <= 1.3) {
+                ring += v - loc.background;
+                ++nRing;
+            }
+        }
+    if (nIn == 0 || nRing == 0 || !(in > 0)) return 0;
+    return (ring / nRing) / (in / nIn);
 }
 
 Note Make(std::string code, std::string fr, std::string en)
@@ -184,6 +212,20 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
             StatusCode::NumericalFailure,
             kNoStarMessage,
             "the brightest blob stands " + FormatFloat("0.0", significance) + " sigma above the noise");
+        return f;
+    }
+    if (loc.main.radius < kMinStarRadius) {
+        f.noStar = Status::Fail(StatusCode::NumericalFailure,
+                                kNoStarMessage,
+                                "the brightest blob is " + FormatFloat("0.0", loc.main.radius) +
+                                    " pixels in radius: a defect or noise, not a defocused star");
+        return f;
+    }
+    if (const double share = EdgeShare(frame, width, height, loc); std::abs(share) > kMaxEdgeShare) {
+        f.noStar = Status::Fail(StatusCode::NumericalFailure,
+                                kNoStarMessage,
+                                "the brightest blob has no rim (" + FormatFloat("0", 100 * share) +
+                                    " % of its light just outside it): a glow of the sky, not a star");
         return f;
     }
     f.saturated = SaturatedPixels(frame, width, height, loc, formatMax);

@@ -41,12 +41,13 @@ double RobustSigmaOfDifferences(std::vector<double>& d)
 NoiseModel MeasureNoise(std::span<const double> f, int w, int h)
 {
     const int step = std::max(1, static_cast<int>(double(w) * h / kMaxSamples));
-    std::vector<double> levels, diffs;
+    std::vector<double> levels, lows, diffs;
     for (int y = 0; y < h; y += step) {
         const double* row = f.data() + static_cast<std::size_t>(y) * w;
         for (int x = 0; x + 1 < w; ++x)
             if (std::isfinite(row[x]) && std::isfinite(row[x + 1])) {
                 levels.push_back(0.5 * (row[x] + row[x + 1]));
+                lows.push_back(std::min(row[x], row[x + 1]));
                 diffs.push_back(row[x + 1] - row[x]);
             }
     }
@@ -60,7 +61,8 @@ NoiseModel MeasureNoise(std::span<const double> f, int w, int h)
     for (std::size_t i = 0; i < levels.size(); ++i) {
         const double above = levels[i] - m.sky;
         if (std::abs(above) < 3 * guess) sky.push_back(diffs[i]);
-        if (above > 20 * std::max(guess, 0.5)) {
+        // Both pixels lit: a hot pixel beside the sky is no sample of the light's noise.
+        if (lows[i] - m.sky > 20 * std::max(guess, 0.5)) {
             lit.push_back(diffs[i]);
             litLevels.push_back(above);
         }
