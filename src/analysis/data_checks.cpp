@@ -14,7 +14,11 @@ namespace {
 
 constexpr double kMinSignificance = 10;  // donut flux over the noise of its pixels
 constexpr double kMinStarRadius = 5;     // a smaller blob is a hot-pixel cluster or noise, not a donut
-constexpr double kMaxEdgeShare = 0.1;    // light just outside the donut over the light inside
+constexpr double kSameSideNoise = 10;    // pattern distance of two images alike but for the noise (1 to 3)
+constexpr double kSameSideRatio = 4;
+constexpr double kMaxEdgeShare = 0.3;  // light just outside the donut over the light inside
+constexpr double kMaxFaintEdgeShare = 0.1;
+constexpr double kFaintSnr = 10;  // mean donut level over the noise of one pixel
 constexpr double kFlatTopSigmas = 20;
 constexpr double kMaxDifference = 0.15;
 constexpr double kMinRadiusPx = 15;
@@ -24,10 +28,12 @@ constexpr double kMinTermSnr = 50;  // pixel SNR times sqrt(pupil pixels per ter
 // moved terms 5..22 by about 2 nm).
 constexpr double kSkySlopeShare = 0.005;
 
-std::uint64_t Digest(std::span<const double> frame)
+// Of the pixel values in storage order, or in reverse order (the frame turned by 180 degrees).
+std::uint64_t Digest(std::span<const double> frame, bool turned = false)
 {
     std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (double v : frame) {
+    for (std::size_t k = 0; k < frame.size(); ++k) {
+        const double v = frame[turned ? frame.size() - 1 - k : k];
         std::uint64_t bits = 0;
         std::memcpy(&bits, &v, sizeof bits);
         for (int i = 0; i < 8; ++i) h = (h ^ ((bits >> (8 * i)) & 0xff)) * 1099511628211ull;
@@ -94,6 +100,43 @@ double EdgeShare(std::span<const double> frame, int width, int height, const Don
     return (ring / nRing) / (in / nIn);
 }
 
+// Rings (reduced radius) and sectors of the light pattern: coarse enough that a tenth of a pixel
+// of centring moves a cell by less than the noise of a bright donut.
+constexpr double kRingEdges[] = {0, 0.55, 0.8, 1.15};
+constexpr int kRings = 3, kSectors = 12;
+
+void MeasureCells(std::span<const double> frame, int width, int height, FrameFacts& f)
+{
+    const DonutLocation& d = *f.donut;
+    const DonutBlob& m = d.main;
+    const double reach = kRingEdges[kRings] * m.radius;
+    std::vector<double> sum(kRings * kSectors, 0.0);
+    std::vector<int> count(kRings * kSectors, 0);
+    double total = 0;
+    for (int y = std::max(0, int(m.cy - reach)); y <= std::min(height - 1, int(m.cy + reach) + 1); ++y)
+        for (int x = std::max(0, int(m.cx - reach)); x <= std::min(width - 1, int(m.cx + reach) + 1); ++x) {
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            const double r = std::hypot(x - m.cx, y - m.cy) / m.radius;
+            if (!std::isfinite(v) || r >= kRingEdges[kRings]) continue;
+            const int ring = r < kRingEdges[1] ? 0 : r < kRingEdges[2] ? 1 : 2;
+            const double angle = std::atan2(y - m.cy, x - m.cx) + std::numbers::pi;
+            const int sector = std::min(kSectors - 1, int(angle / (2 * std::numbers::pi) * kSectors));
+            sum[ring * kSectors + sector] += v - d.background;
+            ++count[ring * kSectors + sector];
+            total += v - d.background;
+        }
+    if (!(total > 0)) return;
+    f.cells.resize(sum.size());
+    f.cellVariance.resize(sum.size());
+    for (std::size_t i = 0; i < sum.size(); ++i) {
+        f.cells[i] = sum[i] / total;
+        // Sky noise plus shot noise, the latter as the sky noise scaled by the level (an upper
+        // bound for a camera of gain 1 ADU per electron or more).
+        const double shot = std::max(0.0, sum[i]);
+        f.cellVariance[i] = (count[i] * d.noise * d.noise + shot) / (total * total);
+    }
+}
+
 Note Make(std::string code, std::string fr, std::string en)
 {
     return {std::move(code), std::move(fr), std::move(en)};
@@ -144,6 +187,11 @@ void CheckCleaning(const FrameFacts& f,
                                  " %" + " of its level); its slope was removed."));
 }
 
+double TermSnr(const FrameFacts& f, int npoly)
+{
+    return f.snr * std::sqrt(f.donut->main.pixels / double(std::max(1, npoly)));
+}
+
 void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, std::vector<Note>& notes)
 {
     const DonutLocation& d = *f.donut;
@@ -182,13 +230,54 @@ void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, 
                                  " pixels, la diffraction domine ; défocalisez davantage.",
                              "The " + sen + " donut radius is " + Px(d.main.radius) +
                                  " pixels: diffraction dominates; defocus further."));
-    const double perTerm = f.snr * std::sqrt(d.main.pixels / double(std::max(1, npoly)));
-    if (perTerm < kMinTermSnr)
+    if (TermSnr(f, npoly) < kMinTermSnr)
         notes.push_back(Make("low_snr",
                              "Image " + sfr + " : rapport signal sur bruit de " + FormatFloat("0.0", f.snr) +
                                  " par pixel, trop faible pour " + std::to_string(npoly) + " termes.",
                              "The " + sen + " signal-to-noise ratio is " + FormatFloat("0.0", f.snr) +
                                  " per pixel, too low for " + std::to_string(npoly) + " terms."));
+}
+
+// Mean squared difference of the two light patterns over their noise, the extra one as the analysis
+// turns it (180 degrees) or as it was taken: about 1 when they differ by noise alone.
+double PatternDistance(const FrameFacts& a, const FrameFacts& b, bool turned)
+{
+    if (a.cells.empty() || a.cells.size() != b.cells.size()) return -1;
+    double chi2 = 0;
+    for (int ring = 0; ring < kRings; ++ring)
+        for (int sector = 0; sector < kSectors; ++sector) {
+            const int i = ring * kSectors + sector;
+            const int j = ring * kSectors + (turned ? (sector + kSectors / 2) % kSectors : sector);
+            const double var = a.cellVariance[i] + b.cellVariance[j];
+            if (var > 0) chi2 += (a.cells[i] - b.cells[j]) * (a.cells[i] - b.cells[j]) / var;
+        }
+    return chi2 / double(a.cells.size());
+}
+
+// Two images on the same side of focus: the second matches the first as taken, not turned (the
+// pupil is seen the same way up); or, given turned, matches it within the noise, which no pair
+// across focus does (its difference is the whole signal).
+void CheckSides(const FrameFacts& intra, const FrameFacts& extra, int npoly, std::vector<Note>& notes)
+{
+    // A faint pair's patterns differ by little more than their noise whatever the sides; low_snr says so.
+    for (const FrameFacts* f : {&intra, &extra})
+        if (TermSnr(*f, npoly) < kMinTermSnr) return;
+    const double turned = PatternDistance(intra, extra, true), taken = PatternDistance(intra, extra, false);
+    if (turned < 0) return;
+    if (taken < kSameSideNoise && turned > kSameSideRatio * taken)
+        notes.push_back(
+            Make("same_side",
+                 "Les deux images se ressemblent sans le retournement de 180° : elles semblent prises du "
+                 "même côté du foyer. Vérifiez la paire.",
+                 "The two images match without the 180-degree turn: they seem to be taken on the same "
+                 "side of focus. Check the pair."));
+    else if (turned < kSameSideNoise)
+        notes.push_back(
+            Make("same_side",
+                 "Les deux images ne diffèrent que par le bruit : la même pose deux fois, ou deux poses "
+                 "du même côté du foyer. Vérifiez la paire.",
+                 "The two images differ by noise alone: the same exposure twice, or two exposures on "
+                 "the same side of focus. Check the pair."));
 }
 
 }  // namespace
@@ -199,6 +288,7 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
     f.width = width;
     f.height = height;
     f.digest = Digest(frame);
+    f.digestTurned = Digest(frame, true);
     auto located = LocateDonutInFrame(frame, width, height);
     if (!located.ok()) {
         f.noStar = located.status();
@@ -221,7 +311,11 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
                                     " pixels in radius: a defect or noise, not a defocused star");
         return f;
     }
-    if (const double share = EdgeShare(frame, width, height, loc); std::abs(share) > kMaxEdgeShare) {
+    // Real donuts put 0 to 12 % of their light just outside (seeing wings, scattered light), a faint
+    // glow 12 % and more: a bright blob is judged by the first bound, a faint one by the second.
+    const double share = EdgeShare(frame, width, height, loc);
+    const double pixelSnr = loc.main.flux / std::max(1, loc.main.pixels) / noise;
+    if (std::abs(share) > kMaxEdgeShare || (std::abs(share) > kMaxFaintEdgeShare && pixelSnr < kFaintSnr)) {
         f.noStar = Status::Fail(StatusCode::NumericalFailure,
                                 kNoStarMessage,
                                 "the brightest blob has no rim (" + FormatFloat("0", 100 * share) +
@@ -232,15 +326,17 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
     f.donutLevel = loc.main.flux / std::max(1, loc.main.pixels);
     f.snr = f.donutLevel / noise;
     f.donut = std::move(loc);
+    MeasureCells(frame, width, height, f);
     return f;
 }
 
 FrameFacts CleanAndMeasureFrame(std::span<double> frame, int width, int height, double formatMax)
 {
-    const std::uint64_t digest = Digest(frame);
+    const std::uint64_t digest = Digest(frame), turned = Digest(frame, true);
     FrameCleaning cleaning = CleanFrame(frame, width, height);
     FrameFacts f = MeasureFrame(frame, width, height, formatMax);
     f.digest = digest;
+    f.digestTurned = turned;
     f.cleaning = std::move(cleaning);
     return f;
 }
@@ -260,13 +356,15 @@ PairCheck CheckPair(const FrameFacts& intra,
             std::string(f == &intra ? "intra" : "extra") + "-focal image: " + f->noStar.reason;
         return out;
     }
-    if (intra.digest == extra.digest && intra.width == extra.width && intra.height == extra.height) {
+    const bool sameSize = intra.width == extra.width && intra.height == extra.height;
+    if (sameSize && (intra.digest == extra.digest || intra.digest == extra.digestTurned)) {
         out.refusal =
             Status::Fail(StatusCode::BadFormat, kSameImageMessage, "the two frames hold the same pixels");
         return out;
     }
     CheckFrame(intra, "intra", "intra-focal", npoly, out.notes);
     CheckFrame(extra, "extra", "extra-focal", npoly, out.notes);
+    CheckSides(intra, extra, npoly, out.notes);
     const DonutBlob &a = intra.donut->main, &b = extra.donut->main;
     if (Difference(a.flux, b.flux) > kMaxDifference)
         out.notes.push_back(Make("unequal_flux",

@@ -27,11 +27,15 @@ struct FrameFacts {
     int width = 0, height = 0;
     std::optional<DonutLocation> donut;  // empty: no star stands out (reason in noStar)
     Status noStar;
-    int saturated = 0;         // donut pixels at the format's top or on a flat top
-    double snr = 0;            // mean donut level above the sky over the noise of one pixel
-    std::uint64_t digest = 0;  // of the pixel values, to recognise the same frame given twice
-    FrameCleaning cleaning;    // what CleanAndMeasureFrame repaired and removed
-    double donutLevel = 0;     // mean donut level above the sky, ADU
+    int saturated = 0;               // donut pixels at the format's top or on a flat top
+    double snr = 0;                  // mean donut level above the sky over the noise of one pixel
+    std::uint64_t digest = 0;        // of the pixel values, to recognise the same frame given twice
+    std::uint64_t digestTurned = 0;  // of the frame turned by 180 degrees
+    FrameCleaning cleaning;          // what CleanAndMeasureFrame repaired and removed
+    double donutLevel = 0;           // mean donut level above the sky, ADU
+    // The donut's light in rings x sectors about its centre, as shares of its flux, and their
+    // variances from the pixel noise: the pattern the same-side check compares.
+    std::vector<double> cells, cellVariance;
 };
 
 // Locates the donut (on a block-binned copy first when the frame is very large) and measures it.
