@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -38,10 +39,7 @@ protected:
         files = testing::WriteDonutPair(dir.path(), donut, 128);
     }
 
-    CliRun Analyse(const std::string& args)
-    {
-        return Command("'" + m_cli + "' --lang fr analyse " + args);
-    }
+    CliRun Analyse(const std::string& args) { return Command("'" + m_cli + "' --lang fr analyse " + args); }
 
     // A shell command line, its status and both outputs.
     CliRun Command(const std::string& line)
@@ -290,7 +288,8 @@ TEST_F(AnalyseCommandTest, JsonAndCsvDescribeTheResultsForOtherPrograms)
         if (++rows != 11) continue;
         EXPECT_EQ(line.rfind("11,Spheric.,4,0,,11,", 0), 0u) << line;
         EXPECT_NEAR(std::stod(line.substr(line.rfind(',', line.rfind(',') - 1) + 1)),
-                    j["zernike_rms_nm"][10].get<double>(), 1e-9);
+                    j["zernike_rms_nm"][10].get<double>(),
+                    1e-9);
     }
     EXPECT_EQ(rows, 15);
 }
@@ -315,8 +314,16 @@ TEST_F(AnalyseCommandTest, OutputSetIsWholeOrUntouched)
     for (const auto& e : std::filesystem::directory_iterator(out)) names.insert(e.path().filename().string());
     EXPECT_EQ(names.size(), 12u) << "no temporary file or folder beside the set";
 
+    // A run killed outright leaves its staging folder: the next run removes it, not a live run's.
+    const auto killed = out / ".frontlys-new-999999999-abcdef",
+               live = out / (".frontlys-new-" + std::to_string(::getpid()) + "-abcdef");
+    std::filesystem::create_directories(killed);
+    std::filesystem::create_directories(live);
     ASSERT_EQ(Analyse(Pair() + " --correction numeric --out '" + out.string() + "'").status, 0);
     EXPECT_FALSE(std::filesystem::exists(out / "residual.png"));
+    EXPECT_FALSE(std::filesystem::exists(killed));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    std::filesystem::remove_all(live);
 
     run = Analyse(Pair() + " --correction numeric --out '" + files.intra.string() + "'");
     EXPECT_EQ(run.status, 2);

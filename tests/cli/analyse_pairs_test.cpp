@@ -1,5 +1,7 @@
 // frontlys-cli analyse on several pairs, given one by one or in a list: each pair's result, the
 // average with its spread and error, the CSV table, and the refusals.
+#include "cli/analyse_pairs.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli/analyse_pairs.h"
 #include "support/donut_pair.h"
 #include "support/temp_dir.h"
 
