@@ -104,6 +104,8 @@ constexpr std::pair<std::string_view, std::string_view> kFrenchReasons[] = {
     {"no finite pixel on the border", "aucun pixel valide sur le bord"},
     {": no pair", " : aucune paire"},
     {": two file names expected", " : deux noms de fichier attendus"},
+    {" has no effect with the analytic correction", " est sans effet avec la correction analytique"},
+    {" has no effect with the numeric correction", " est sans effet avec la correction numérique"},
     {" rejected, default kept", " refusé, valeur par défaut gardée"},
 };
 

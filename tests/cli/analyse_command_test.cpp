@@ -399,4 +399,14 @@ TEST_F(AnalyseCommandTest, InputChecks)
 }
 
 }  // namespace
+TEST_F(AnalyseCommandTest, OptionsTheCorrectionDoesNotUseAreSaid)
+{
+    CliRun run = Analyse(Pair() + " --defocus 5 --correction numeric --refine 2 --max-passes 3");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("--refine est sans effet avec la correction numérique"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--max-passes est sans effet"), std::string::npos) << run.err;
+    run = Analyse(Pair() + " --defocus 5 --refine 0 --niter 2");
+    EXPECT_NE(run.err.find("--niter est sans effet avec la correction analytique"), std::string::npos) << run.err;
+}
+
 }  // namespace frontlys
