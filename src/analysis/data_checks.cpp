@@ -20,6 +20,7 @@ constexpr double kMaxEdgeShare = 0.3;  // light just outside the donut over the 
 constexpr double kMaxFaintEdgeShare = 0.1;
 constexpr double kFaintSnr = 10;  // mean donut level over the noise of one pixel
 constexpr double kFlatTopSigmas = 20;
+constexpr int kPileUp = 3;  // pixels at a clipped peak over those just below it
 constexpr double kMaxDifference = 0.15;
 constexpr double kMinRadiusPx = 15;
 constexpr double kMinMarginPx = 10;
@@ -69,8 +70,18 @@ int SaturatedPixels(
             if (v == peak) ++atPeak;
         }
     }
-    const bool flatTop =
-        atPeak >= std::max(5, inside / 200) && peak - loc.background > kFlatTopSigmas * loc.noise;
+    // A clipped top piles the pixels up at the peak; a smooth top (a noiseless simulation, whose
+    // values are whole numbers) has about as many just below it as at it.
+    const double below = std::max(1.0, 0.5 * loc.noise);
+    int justBelow = 0;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) {
+            if ((x - m.cx) * (x - m.cx) + (y - m.cy) * (y - m.cy) > m.radius * m.radius) continue;
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            if (v < peak && v >= peak - below) ++justBelow;
+        }
+    const bool flatTop = atPeak >= std::max(5, inside / 200) && atPeak >= kPileUp * justBelow &&
+                         peak - loc.background > kFlatTopSigmas * loc.noise;
     return std::max(atFormatTop, flatTop ? atPeak : 0);
 }
 
