@@ -45,8 +45,11 @@ struct Run {
     std::vector<std::string> codes;
 };
 
-Result<AnalysisReport> Analyse(const std::filesystem::path& dir, const Defect& defect, int seed = 3)
+Result<AnalysisReport> Analyse(const std::filesystem::path& dir,
+                               const Defect& defect,
+                               FitsSampleFormat format = FitsSampleFormat::UInt16)
 {
+    const int seed = 3;
     const SimulationParams p = DirtyParams();
     SimulatedPair pair = SimulatePair(p).take();
     std::mt19937 rng(seed);
@@ -54,7 +57,8 @@ Result<AnalysisReport> Analyse(const std::filesystem::path& dir, const Defect& d
         if (!defect) continue;
         const DonutBlob d = LocateDonut(f->Plane(0), f->cols(), f->rows()).value().main;
         defect(*f, d, rng);
-        for (double& v : f->Plane(0)) v = std::clamp(std::round(v), 0.0, 65535.0);
+        for (double& v : f->Plane(0))
+            if (!std::isnan(v)) v = std::clamp(std::round(v), 0.0, 65535.0);
     }
     std::filesystem::create_directories(dir);
     AnalysisOptions o;
@@ -64,8 +68,8 @@ Result<AnalysisReport> Analyse(const std::filesystem::path& dir, const Defect& d
     h.focalLengthM = p.focalMm / 1000;
     h.diameterMm = p.diameterMm;
     h.pixelSizeUm = p.pixelUm;
-    EXPECT_TRUE(WriteFitsImage(o.intra, pair.intra.adu, h, FitsSampleFormat::UInt16).ok());
-    EXPECT_TRUE(WriteFitsImage(o.extra, pair.extra.adu, h, FitsSampleFormat::UInt16).ok());
+    EXPECT_TRUE(WriteFitsImage(o.intra, pair.intra.adu, h, format).ok());
+    EXPECT_TRUE(WriteFitsImage(o.extra, pair.extra.adu, h, format).ok());
     o.derivedImages = false;
     return RunAnalysis(o);
 }
@@ -96,6 +100,14 @@ void SkyRamp(Frame& f, const DonutBlob&, std::mt19937&)
     const double n = f.cols() + f.rows();
     for (int y = 0; y < f.rows(); ++y)
         for (int x = 0; x < f.cols(); ++x) At(f, x, y) += 300 * ((x + y) / n - 0.5);
+}
+
+// A 4 x 4 patch of bad pixels (NaN) on the ring, as a masked defect of the sensor gives.
+void BadPatchInDonut(Frame& f, const DonutBlob& d, std::mt19937&)
+{
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            At(f, int(d.cx - 0.65 * d.radius) + x, int(d.cy + 0.1 * d.radius) + y) = NAN;
 }
 
 double MovedNm(const AnalysisReport& a, const AnalysisReport& b)
@@ -133,6 +145,15 @@ TEST(DirtyFrames, DefectsMoveTheCoefficientsLittleAndAreReported)
                     testing::PrintToString(Codes(dirty.value())).c_str());
         EXPECT_LT(moved, 0.5) << code;
     }
+    const auto cleanFloat = Analyse(dir.path() / "float", {}, FitsSampleFormat::Float32);
+    const auto patched = Analyse(dir.path() / "nan", BadPatchInDonut, FitsSampleFormat::Float32);
+    ASSERT_TRUE(cleanFloat.ok() && patched.ok()) << patched.status().reason;
+    const double moved = MovedNm(cleanFloat.value(), patched.value());
+    std::printf("bad_pixels     moved %.2f nm RMS, codes %s\n",
+                moved,
+                testing::PrintToString(Codes(patched.value())).c_str());
+    EXPECT_LT(moved, 0.5);
+    EXPECT_EQ(Codes(patched.value()), (std::vector<std::string>{"bad_pixels", "bad_pixels"}));
 }
 
 // Frames of sky alone as cameras give them: a level, its noise, a slope, a faint dome of
