@@ -91,16 +91,18 @@ double Around(std::span<const double> f, const std::vector<char>& flag, int w, i
     return n == 0 ? f[static_cast<std::size_t>(y) * w + x] : MedianOf(v.data(), n);
 }
 
-// The third-brightest finite 8-neighbour (the lowest when fewer than three).
+// The third-brightest 8-neighbour. A neighbour off the frame or not finite counts as bright: it
+// may be lit, and a rim pixel at the frame's edge or beside a hole must not look like a spike.
 double ThirdNeighbour(std::span<const double> f, int w, int h, int x, int y)
 {
     double a = -HUGE_VAL, b = -HUGE_VAL, c = -HUGE_VAL;
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx) {
             const int nx = x + dx, ny = y + dy;
-            if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-            const double v = f[static_cast<std::size_t>(ny) * w + nx];
-            if (!std::isfinite(v)) continue;
+            if (dx == 0 && dy == 0) continue;
+            const bool inside = nx >= 0 && ny >= 0 && nx < w && ny < h;
+            double v = inside ? f[static_cast<std::size_t>(ny) * w + nx] : HUGE_VAL;
+            if (!std::isfinite(v)) v = HUGE_VAL;
             if (v > a) {
                 c = b;
                 b = a;
@@ -112,7 +114,6 @@ double ThirdNeighbour(std::span<const double> f, int w, int h, int x, int y)
                 c = v;
             }
         }
-    if (c == -HUGE_VAL) c = b == -HUGE_VAL ? a : b;
     return c;
 }
 
