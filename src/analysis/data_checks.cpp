@@ -12,18 +12,29 @@
 namespace frontlys {
 namespace {
 
-constexpr double kBinnedPixels = 2e6;   // frames above this are located on a binned copy first
 constexpr double kMinSignificance = 10;  // donut flux over the noise of its pixels
+constexpr double kMinStarRadius = 5;     // a smaller blob is a hot-pixel cluster or noise, not a donut
+constexpr double kSameSideNoise = 10;    // pattern distance of two images alike but for the noise (1 to 3)
+constexpr double kSameSideRatio = 4;
+constexpr double kMaxEdgeShare = 0.3;  // light just outside the donut over the light inside
+constexpr double kMaxFaintEdgeShare = 0.1;
+constexpr double kFaintSnr = 10;  // mean donut level over the noise of one pixel
 constexpr double kFlatTopSigmas = 20;
+constexpr int kPileUp = 3;  // pixels at a clipped peak over those just below it
 constexpr double kMaxDifference = 0.15;
 constexpr double kMinRadiusPx = 15;
 constexpr double kMinMarginPx = 10;
 constexpr double kMinTermSnr = 50;  // pixel SNR times sqrt(pupil pixels per term)
+// A sky slope worth saying: its change across the donut over the donut's level (uncorrected, 1 %
+// moved terms 5..22 by about 2 nm).
+constexpr double kSkySlopeShare = 0.005;
 
-std::uint64_t Digest(std::span<const double> frame)
+// Of the pixel values in storage order, or in reverse order (the frame turned by 180 degrees).
+std::uint64_t Digest(std::span<const double> frame, bool turned = false)
 {
     std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (double v : frame) {
+    for (std::size_t k = 0; k < frame.size(); ++k) {
+        const double v = frame[turned ? frame.size() - 1 - k : k];
         std::uint64_t bits = 0;
         std::memcpy(&bits, &v, sizeof bits);
         for (int i = 0; i < 8; ++i) h = (h ^ ((bits >> (8 * i)) & 0xff)) * 1099511628211ull;
@@ -31,46 +42,14 @@ std::uint64_t Digest(std::span<const double> frame)
     return h;
 }
 
-DonutBlob Scaled(DonutBlob b, int k)
-{
-    b.cx = (b.cx + 0.5) * k - 0.5;
-    b.cy = (b.cy + 0.5) * k - 0.5;
-    b.radius *= k;
-    b.pixels *= k * k;
-    b.flux *= k * k;
-    return b;
-}
-
 }  // namespace
-
-Result<DonutLocation> LocateDonutInFrame(std::span<const double> frame, int width, int height)
-{
-    const double pixels = double(width) * height;
-    if (pixels <= kBinnedPixels) return LocateDonut(frame, width, height);
-    const int k = static_cast<int>(std::ceil(std::sqrt(pixels / kBinnedPixels)));
-    int bw = 0, bh = 0;
-    const std::vector<double> binned = BinFrame(frame, width, height, k, &bw, &bh);
-    auto coarse = LocateDonut(binned, bw, bh);
-    if (!coarse.ok()) return coarse;
-    DonutLocation loc = coarse.take();
-    const DonutBlob main = Scaled(loc.main, k);
-    const CropWindow w = WindowAround(main.cx, main.cy, CropSide(main.radius + k));
-    const ImageSlot cut = CutSquare(frame, width, height, w, loc.background);
-    auto fine = LocateDonut(cut->Planes.Plane(0), w.side, w.side);
-    if (!fine.ok()) return fine;
-    DonutLocation out = fine.take();
-    out.main.cx += w.left;
-    out.main.cy += w.top;
-    out.others.clear();
-    for (const DonutBlob& b : loc.others) out.others.push_back(Scaled(b, k));
-    return out;
-}
 
 namespace {
 
 // Pixels of the donut at the format's top, or sharing the donut's highest value when many do
 // well above the noise (a converter or a camera that clips below its format's top).
-int SaturatedPixels(std::span<const double> frame, int width, int height, const DonutLocation& loc, double formatMax)
+int SaturatedPixels(
+    std::span<const double> frame, int width, int height, const DonutLocation& loc, double formatMax)
 {
     const DonutBlob& m = loc.main;
     const int x0 = std::max(0, int(m.cx - m.radius)), x1 = std::min(width - 1, int(m.cx + m.radius) + 1);
@@ -91,57 +70,225 @@ int SaturatedPixels(std::span<const double> frame, int width, int height, const 
             if (v == peak) ++atPeak;
         }
     }
-    const bool flatTop = atPeak >= std::max(5, inside / 200) && peak - loc.background > kFlatTopSigmas * loc.noise;
+    // A clipped top piles the pixels up at the peak; a smooth top (a noiseless simulation, whose
+    // values are whole numbers) has about as many just below it as at it.
+    const double below = std::max(1.0, 0.5 * loc.noise);
+    int justBelow = 0;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) {
+            if ((x - m.cx) * (x - m.cx) + (y - m.cy) * (y - m.cy) > m.radius * m.radius) continue;
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            if (v < peak && v >= peak - below) ++justBelow;
+        }
+    const bool flatTop = atPeak >= std::max(5, inside / 200) && atPeak >= kPileUp * justBelow &&
+                         peak - loc.background > kFlatTopSigmas * loc.noise;
     return std::max(atFormatTop, flatTop ? atPeak : 0);
 }
 
-Note Make(std::string code, std::string fr, std::string en) { return {std::move(code), std::move(fr), std::move(en)}; }
+// The light of a ring just outside the blob, [1.1 r, 1.3 r], over that of its lit part [0.5 r, 0.85 r],
+// both above the background: a defocused star ends at a rim (some seeing wings only), a glow or a
+// vignetting dome fades out.
+double EdgeShare(std::span<const double> frame, int width, int height, const DonutLocation& loc)
+{
+    const DonutBlob& m = loc.main;
+    const double reach = 1.3 * m.radius;
+    double in = 0, ring = 0;
+    int nIn = 0, nRing = 0;
+    for (int y = std::max(0, int(m.cy - reach)); y <= std::min(height - 1, int(m.cy + reach) + 1); ++y)
+        for (int x = std::max(0, int(m.cx - reach)); x <= std::min(width - 1, int(m.cx + reach) + 1); ++x) {
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            if (!std::isfinite(v)) continue;
+            const double r = std::hypot(x - m.cx, y - m.cy) / m.radius;
+            if (r >= 0.5 && r <= 0.85) {
+                in += v - loc.background;
+                ++nIn;
+            } else if (r >= 1.1 && r <= 1.3) {
+                ring += v - loc.background;
+                ++nRing;
+            }
+        }
+    if (nIn == 0 || nRing == 0 || !(in > 0)) return 0;
+    return (ring / nRing) / (in / nIn);
+}
+
+// Rings (reduced radius) and sectors of the light pattern: coarse enough that a tenth of a pixel
+// of centring moves a cell by less than the noise of a bright donut.
+constexpr double kRingEdges[] = {0, 0.55, 0.8, 1.15};
+constexpr int kRings = 3, kSectors = 12;
+
+void MeasureCells(std::span<const double> frame, int width, int height, FrameFacts& f)
+{
+    const DonutLocation& d = *f.donut;
+    const DonutBlob& m = d.main;
+    const double reach = kRingEdges[kRings] * m.radius;
+    std::vector<double> sum(kRings * kSectors, 0.0);
+    std::vector<int> count(kRings * kSectors, 0);
+    double total = 0;
+    for (int y = std::max(0, int(m.cy - reach)); y <= std::min(height - 1, int(m.cy + reach) + 1); ++y)
+        for (int x = std::max(0, int(m.cx - reach)); x <= std::min(width - 1, int(m.cx + reach) + 1); ++x) {
+            const double v = frame[static_cast<std::size_t>(y) * width + x];
+            const double r = std::hypot(x - m.cx, y - m.cy) / m.radius;
+            if (!std::isfinite(v) || r >= kRingEdges[kRings]) continue;
+            const int ring = r < kRingEdges[1] ? 0 : r < kRingEdges[2] ? 1 : 2;
+            const double angle = std::atan2(y - m.cy, x - m.cx) + std::numbers::pi;
+            const int sector = std::min(kSectors - 1, int(angle / (2 * std::numbers::pi) * kSectors));
+            sum[ring * kSectors + sector] += v - d.background;
+            ++count[ring * kSectors + sector];
+            total += v - d.background;
+        }
+    if (!(total > 0)) return;
+    f.cells.resize(sum.size());
+    f.cellVariance.resize(sum.size());
+    for (std::size_t i = 0; i < sum.size(); ++i) {
+        f.cells[i] = sum[i] / total;
+        // Sky noise plus shot noise, the latter as the sky noise scaled by the level (an upper
+        // bound for a camera of gain 1 ADU per electron or more).
+        const double shot = std::max(0.0, sum[i]);
+        f.cellVariance[i] = (count[i] * d.noise * d.noise + shot) / (total * total);
+    }
+}
+
+Note Make(std::string code, std::string fr, std::string en)
+{
+    return {std::move(code), std::move(fr), std::move(en)};
+}
 
 std::string Px(double v) { return FormatFloat("0.0", v); }
 std::string Percent(double v) { return FormatFloat("0", 100 * v) + " %"; }
 
 double Difference(double a, double b) { return std::abs(a - b) / std::max(1e-300, 0.5 * (a + b)); }
 
+// What the cleaning repaired, and a sky slope that would have shown in the result.
+void CheckCleaning(const FrameFacts& f,
+                   const std::string& sfr,
+                   const std::string& sen,
+                   std::vector<Note>& notes)
+{
+    const DefectReport& d = f.cleaning.defects;
+    if (d.hotPixels > 0)
+        notes.push_back(Make("hot_pixels",
+                             "Image " + sfr + " : " + std::to_string(d.hotPixels) +
+                                 " pixels chauds remplacés par la médiane de leurs voisins.",
+                             "The " + sen + " image: " + std::to_string(d.hotPixels) +
+                                 " hot pixels replaced by the median of their neighbours."));
+    if (d.cosmicRays > 0)
+        notes.push_back(
+            Make("cosmic_ray",
+                 "Image " + sfr + " : " + std::to_string(d.cosmicRays) + " traces de rayons cosmiques (" +
+                     std::to_string(d.cosmicRayPixels) + " pixels) remplacées.",
+                 "The " + sen + " image: " + std::to_string(d.cosmicRays) + " cosmic-ray tracks (" +
+                     std::to_string(d.cosmicRayPixels) + " pixels) replaced."));
+    if (d.badPixels > 0)
+        notes.push_back(
+            Make("bad_pixels",
+                 "Image " + sfr + " : " + std::to_string(d.badPixels) +
+                     " pixels défectueux (NaN ou infinis) remplacés par la médiane de leurs voisins.",
+                 "The " + sen + " image: " + std::to_string(d.badPixels) +
+                     " bad pixels (NaN or infinite) replaced by the median of their neighbours."));
+    const SkyPlane& sky = f.cleaning.sky;
+    const double across = std::hypot(sky.slopeX, sky.slopeY) * 2 * f.donut->main.radius;
+    if (f.cleaning.slopeRemoved && across > kSkySlopeShare * f.donutLevel)
+        notes.push_back(Make("sky_gradient",
+                             "Image " + sfr + " : le fond de ciel varie de " + Px(across) +
+                                 " ADU à travers la plage (" +
+                                 FormatFloat("0.0", 100 * across / f.donutLevel) + " %" +
+                                 " de son niveau) ; sa pente a été retirée.",
+                             "The " + sen + " image: the sky changes by " + Px(across) +
+                                 " ADU across the donut (" + FormatFloat("0.0", 100 * across / f.donutLevel) +
+                                 " %" + " of its level); its slope was removed."));
+}
+
+double TermSnr(const FrameFacts& f, int npoly)
+{
+    return f.snr * std::sqrt(f.donut->main.pixels / double(std::max(1, npoly)));
+}
+
 void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, std::vector<Note>& notes)
 {
     const DonutLocation& d = *f.donut;
     const std::string sfr(fr), sen(en);
+    CheckCleaning(f, sfr, sen, notes);
     if (!d.others.empty()) {
         std::string where;
         for (std::size_t i = 0; i < std::min<std::size_t>(3, d.others.size()); ++i)
             where += (i ? ", (" : "(") + Px(d.others[i].cx + 1) + " ; " + Px(d.others[i].cy + 1) + ")";
         notes.push_back(Make("several_donuts",
                              "Image " + sfr + " : " + std::to_string(d.others.size() + 1) +
-                                 " étoiles ; la plus brillante est analysée, les autres sont en " + where + ".",
+                                 " étoiles ; la plus brillante est analysée, les autres sont en " + where +
+                                 ".",
                              "The " + sen + " image shows " + std::to_string(d.others.size() + 1) +
                                  " stars; the brightest is analysed, the others are at " + where + "."));
     }
-    const double margin = std::min({d.main.cx, d.main.cy, f.width - 1 - d.main.cx, f.height - 1 - d.main.cy}) -
-                          d.main.radius;
+    const double margin =
+        std::min({d.main.cx, d.main.cy, f.width - 1 - d.main.cx, f.height - 1 - d.main.cy}) - d.main.radius;
     if (margin < 0)
-        notes.push_back(Make("cut_by_edge", "Image " + sfr + " : la plage est coupée par le bord de l'image.",
+        notes.push_back(Make("cut_by_edge",
+                             "Image " + sfr + " : la plage est coupée par le bord de l'image.",
                              "The " + sen + " donut is cut by the frame edge."));
     else if (margin < kMinMarginPx)
-        notes.push_back(Make("small_margin",
-                             "Image " + sfr + " : seulement " + Px(margin) + " pixels entre la plage et le bord.",
-                             "The " + sen + " donut is only " + Px(margin) + " pixels from the frame edge."));
+        notes.push_back(
+            Make("small_margin",
+                 "Image " + sfr + " : seulement " + Px(margin) + " pixels entre la plage et le bord.",
+                 "The " + sen + " donut is only " + Px(margin) + " pixels from the frame edge."));
     if (f.saturated > 0)
-        notes.push_back(Make("saturated",
-                             "Image " + sfr + " : " + std::to_string(f.saturated) + " pixels saturés dans la plage.",
-                             "The " + sen + " donut has " + std::to_string(f.saturated) + " saturated pixels."));
+        notes.push_back(
+            Make("saturated",
+                 "Image " + sfr + " : " + std::to_string(f.saturated) + " pixels saturés dans la plage.",
+                 "The " + sen + " donut has " + std::to_string(f.saturated) + " saturated pixels."));
     if (d.main.radius < kMinRadiusPx)
         notes.push_back(Make("small_radius",
                              "Image " + sfr + " : rayon de " + Px(d.main.radius) +
                                  " pixels, la diffraction domine ; défocalisez davantage.",
                              "The " + sen + " donut radius is " + Px(d.main.radius) +
                                  " pixels: diffraction dominates; defocus further."));
-    const double perTerm = f.snr * std::sqrt(d.main.pixels / double(std::max(1, npoly)));
-    if (perTerm < kMinTermSnr)
+    if (TermSnr(f, npoly) < kMinTermSnr)
         notes.push_back(Make("low_snr",
                              "Image " + sfr + " : rapport signal sur bruit de " + FormatFloat("0.0", f.snr) +
                                  " par pixel, trop faible pour " + std::to_string(npoly) + " termes.",
                              "The " + sen + " signal-to-noise ratio is " + FormatFloat("0.0", f.snr) +
                                  " per pixel, too low for " + std::to_string(npoly) + " terms."));
+}
+
+// Mean squared difference of the two light patterns over their noise, the extra one as the analysis
+// turns it (180 degrees) or as it was taken: about 1 when they differ by noise alone.
+double PatternDistance(const FrameFacts& a, const FrameFacts& b, bool turned)
+{
+    if (a.cells.empty() || a.cells.size() != b.cells.size()) return -1;
+    double chi2 = 0;
+    for (int ring = 0; ring < kRings; ++ring)
+        for (int sector = 0; sector < kSectors; ++sector) {
+            const int i = ring * kSectors + sector;
+            const int j = ring * kSectors + (turned ? (sector + kSectors / 2) % kSectors : sector);
+            const double var = a.cellVariance[i] + b.cellVariance[j];
+            if (var > 0) chi2 += (a.cells[i] - b.cells[j]) * (a.cells[i] - b.cells[j]) / var;
+        }
+    return chi2 / double(a.cells.size());
+}
+
+// Two images on the same side of focus: the second matches the first as taken, not turned (the
+// pupil is seen the same way up); or, given turned, matches it within the noise, which no pair
+// across focus does (its difference is the whole signal).
+void CheckSides(const FrameFacts& intra, const FrameFacts& extra, int npoly, std::vector<Note>& notes)
+{
+    // A faint pair's patterns differ by little more than their noise whatever the sides; low_snr says so.
+    for (const FrameFacts* f : {&intra, &extra})
+        if (TermSnr(*f, npoly) < kMinTermSnr) return;
+    const double turned = PatternDistance(intra, extra, true), taken = PatternDistance(intra, extra, false);
+    if (turned < 0) return;
+    if (taken < kSameSideNoise && turned > kSameSideRatio * taken)
+        notes.push_back(
+            Make("same_side",
+                 "Les deux images se ressemblent sans le retournement de 180° : elles semblent prises du "
+                 "même côté du foyer. Vérifiez la paire.",
+                 "The two images match without the 180-degree turn: they seem to be taken on the same "
+                 "side of focus. Check the pair."));
+    else if (turned < kSameSideNoise)
+        notes.push_back(
+            Make("same_side",
+                 "Les deux images ne diffèrent que par le bruit : la même pose deux fois, ou deux poses "
+                 "du même côté du foyer. Vérifiez la paire.",
+                 "The two images differ by noise alone: the same exposure twice, or two exposures on "
+                 "the same side of focus. Check the pair."));
 }
 
 }  // namespace
@@ -152,6 +299,7 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
     f.width = width;
     f.height = height;
     f.digest = Digest(frame);
+    f.digestTurned = Digest(frame, true);
     auto located = LocateDonutInFrame(frame, width, height);
     if (!located.ok()) {
         f.noStar = located.status();
@@ -161,14 +309,46 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
     const double noise = std::max(loc.noise, 1e-12);
     const double significance = loc.main.flux / (noise * std::sqrt(std::max(1, loc.main.pixels)));
     if (!(significance >= kMinSignificance)) {
-        f.noStar = Status::Fail(StatusCode::NumericalFailure, kNoStarMessage,
-                                "the brightest blob stands " + FormatFloat("0.0", significance) +
-                                    " sigma above the noise");
+        f.noStar = Status::Fail(
+            StatusCode::NumericalFailure,
+            kNoStarMessage,
+            "the brightest blob stands " + FormatFloat("0.0", significance) + " sigma above the noise");
+        return f;
+    }
+    if (loc.main.radius < kMinStarRadius) {
+        f.noStar = Status::Fail(StatusCode::NumericalFailure,
+                                kNoStarMessage,
+                                "the brightest blob is " + FormatFloat("0.0", loc.main.radius) +
+                                    " pixels in radius: a defect or noise, not a defocused star");
+        return f;
+    }
+    // Real donuts put 0 to 12 % of their light just outside (seeing wings, scattered light), a faint
+    // glow 12 % and more: a bright blob is judged by the first bound, a faint one by the second.
+    const double share = EdgeShare(frame, width, height, loc);
+    const double pixelSnr = loc.main.flux / std::max(1, loc.main.pixels) / noise;
+    if (std::abs(share) > kMaxEdgeShare || (std::abs(share) > kMaxFaintEdgeShare && pixelSnr < kFaintSnr)) {
+        f.noStar = Status::Fail(StatusCode::NumericalFailure,
+                                kNoStarMessage,
+                                "the brightest blob has no rim (" + FormatFloat("0", 100 * share) +
+                                    " % of its light just outside it): a glow of the sky, not a star");
         return f;
     }
     f.saturated = SaturatedPixels(frame, width, height, loc, formatMax);
-    f.snr = loc.main.flux / std::max(1, loc.main.pixels) / noise;
+    f.donutLevel = loc.main.flux / std::max(1, loc.main.pixels);
+    f.snr = f.donutLevel / noise;
     f.donut = std::move(loc);
+    MeasureCells(frame, width, height, f);
+    return f;
+}
+
+FrameFacts CleanAndMeasureFrame(std::span<double> frame, int width, int height, double formatMax)
+{
+    const std::uint64_t digest = Digest(frame), turned = Digest(frame, true);
+    FrameCleaning cleaning = CleanFrame(frame, width, height);
+    FrameFacts f = MeasureFrame(frame, width, height, formatMax);
+    f.digest = digest;
+    f.digestTurned = turned;
+    f.cleaning = std::move(cleaning);
     return f;
 }
 
@@ -183,34 +363,39 @@ PairCheck CheckPair(const FrameFacts& intra,
         if (f->donut) continue;
         out.refusal = f->noStar;
         out.refusal.message = kNoStarMessage;
-        out.refusal.reason = std::string(f == &intra ? "intra" : "extra") + "-focal image: " + f->noStar.reason;
+        out.refusal.reason =
+            std::string(f == &intra ? "intra" : "extra") + "-focal image: " + f->noStar.reason;
         return out;
     }
-    if (intra.digest == extra.digest && intra.width == extra.width && intra.height == extra.height) {
-        out.refusal = Status::Fail(StatusCode::BadFormat, kSameImageMessage, "the two frames hold the same pixels");
+    const bool sameSize = intra.width == extra.width && intra.height == extra.height;
+    if (sameSize && (intra.digest == extra.digest || intra.digest == extra.digestTurned)) {
+        out.refusal =
+            Status::Fail(StatusCode::BadFormat, kSameImageMessage, "the two frames hold the same pixels");
         return out;
     }
     CheckFrame(intra, "intra", "intra-focal", npoly, out.notes);
     CheckFrame(extra, "extra", "extra-focal", npoly, out.notes);
+    CheckSides(intra, extra, npoly, out.notes);
     const DonutBlob &a = intra.donut->main, &b = extra.donut->main;
     if (Difference(a.flux, b.flux) > kMaxDifference)
         out.notes.push_back(Make("unequal_flux",
-                                 "Les flux intra et extra diffèrent de " + Percent(Difference(a.flux, b.flux)) +
-                                     " (nuages, temps de pose ?).",
-                                 "The intra and extra fluxes differ by " + Percent(Difference(a.flux, b.flux)) +
-                                     " (clouds, exposure?)."));
+                                 "Les flux intra et extra diffèrent de " +
+                                     Percent(Difference(a.flux, b.flux)) + " (nuages, temps de pose ?).",
+                                 "The intra and extra fluxes differ by " +
+                                     Percent(Difference(a.flux, b.flux)) + " (clouds, exposure?)."));
     if (Difference(a.radius, b.radius) > kMaxDifference)
         out.notes.push_back(Make("unequal_radius",
-                                 "Les rayons intra et extra diffèrent de " + Percent(Difference(a.radius, b.radius)) +
-                                     " : défocalisations inégales.",
-                                 "The intra and extra radii differ by " + Percent(Difference(a.radius, b.radius)) +
-                                     ": unequal defocus."));
-    const bool exposure = headerIntra.Exposure > 0 && headerExtra.Exposure > 0 &&
-                          headerIntra.Exposure != headerExtra.Exposure;
+                                 "Les rayons intra et extra diffèrent de " +
+                                     Percent(Difference(a.radius, b.radius)) + " : défocalisations inégales.",
+                                 "The intra and extra radii differ by " +
+                                     Percent(Difference(a.radius, b.radius)) + ": unequal defocus."));
+    const bool exposure =
+        headerIntra.Exposure > 0 && headerExtra.Exposure > 0 && headerIntra.Exposure != headerExtra.Exposure;
     if (exposure || headerIntra.BinX != headerExtra.BinX || headerIntra.BinY != headerExtra.BinY)
-        out.notes.push_back(Make("headers_differ",
-                                 "Les en-têtes intra et extra indiquent des temps de pose ou des binnings différents.",
-                                 "The intra and extra headers give different exposures or binnings."));
+        out.notes.push_back(
+            Make("headers_differ",
+                 "Les en-têtes intra et extra indiquent des temps de pose ou des binnings différents.",
+                 "The intra and extra headers give different exposures or binnings."));
     return out;
 }
 

@@ -16,6 +16,7 @@
 #include "core/status.h"
 #include "files/fits_header.h"
 #include "prep/donut.h"
+#include "prep/frame_cleaning.h"
 
 namespace frontlys {
 
@@ -26,18 +27,24 @@ struct FrameFacts {
     int width = 0, height = 0;
     std::optional<DonutLocation> donut;  // empty: no star stands out (reason in noStar)
     Status noStar;
-    int saturated = 0;   // donut pixels at the format's top or on a flat top
-    double snr = 0;      // mean donut level above the sky over the noise of one pixel
-    std::uint64_t digest = 0;  // of the pixel values, to recognise the same frame given twice
+    int saturated = 0;               // donut pixels at the format's top or on a flat top
+    double snr = 0;                  // mean donut level above the sky over the noise of one pixel
+    std::uint64_t digest = 0;        // of the pixel values, to recognise the same frame given twice
+    std::uint64_t digestTurned = 0;  // of the frame turned by 180 degrees
+    FrameCleaning cleaning;          // what CleanAndMeasureFrame repaired and removed
+    double donutLevel = 0;           // mean donut level above the sky, ADU
+    // The donut's light in rings x sectors about its centre, as shares of its flux, and their
+    // variances from the pixel noise: the pattern the same-side check compares.
+    std::vector<double> cells, cellVariance;
 };
-
-// The donut of a frame of any size: on a block-binned copy first when the frame is very large, then
-// at full scale on a window around it.
-Result<DonutLocation> LocateDonutInFrame(std::span<const double> frame, int width, int height);
 
 // Locates the donut (on a block-binned copy first when the frame is very large) and measures it.
 // formatMax: the largest value the file's samples can hold (+inf when unknown).
 FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax);
+
+// Cleans the frame in place (prep/frame_cleaning) and measures it: the facts then carry what was
+// repaired and the sky's slope, reported by CheckPair. The digest is of the frame as given.
+FrameFacts CleanAndMeasureFrame(std::span<double> frame, int width, int height, double formatMax);
 
 struct PairCheck {
     Status refusal;           // not Ok: the analysis cannot run

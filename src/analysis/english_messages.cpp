@@ -45,6 +45,7 @@ constexpr std::pair<std::string_view, std::string_view> kEnglish[] = {
     {"L'obstruction centrale doit être comprise entre 0 et 95 % du diamètre.",
      "the central obstruction must be 0 to 95 % of the diameter"},
     {"Image vide", "empty image"},
+    {"Liste de paires illisible", "unreadable list of pairs"},
     // Texts of the windows that the lower layers hold: the coefficient list, the palettes.
     {"Ordres sup.", "Higher orders"},
     {"[nanomètre RMS]", "[nanometre RMS]"},

@@ -19,7 +19,7 @@ Result<FileForTest> ReadForTest(const std::filesystem::path& file)
     }
     FitsFrame& f = read.value();
     FileForTest out;
-    out.frame.Facts = MeasureFrame(f.Pixels, f.Width, f.Height, f.FormatMax);
+    out.frame.Facts = CleanAndMeasureFrame(f.Pixels, f.Width, f.Height, f.FormatMax);
     out.frame.Pixels = std::move(f.Pixels);
     out.frame.Width = f.Width;
     out.frame.Height = f.Height;

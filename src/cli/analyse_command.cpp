@@ -1,12 +1,12 @@
 #include "cli/analyse_command.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "analysis/test_session.h"
 #include "cli/analyse_pairs.h"
@@ -283,6 +283,26 @@ Status CheckRequest(const AnalyseRequest& request)
 
 void ShowProgress(std::string_view step) { Progress(step); }
 
+// Options the chosen correction does not use, said rather than taken silently.
+void NoteIdleOptions(const AnalyseRequest& request, AnalysisReport& report)
+{
+    const AnalysisOptions& o = request.analysis;
+    std::vector<std::string> idle;
+    if (report.correction == "analytic") {
+        if (o.niter) idle.push_back("--niter");
+        if (o.resize) idle.push_back("--resize");
+        for (const auto& name : idle)
+            report.warnings.push_back(name + " has no effect with the analytic correction");
+    } else {
+        if (request.refineGiven) idle.push_back("--refine");
+        if (o.stopNm) idle.push_back("--stop");
+        if (o.maxPasses) idle.push_back("--max-passes");
+        if (o.obstruction) idle.push_back("--obstruction");
+        for (const auto& name : idle)
+            report.warnings.push_back(name + " has no effect with the numeric correction");
+    }
+}
+
 }  // namespace
 
 int RunAnalyse(const AnalyseRequest& request)
@@ -294,7 +314,8 @@ int RunAnalyse(const AnalyseRequest& request)
     options.derivedImages = request.outDir.has_value();
     auto result = RunAnalysis(options);
     if (!result.ok()) return Refuse(result.status());
-    const AnalysisReport& report = result.value();
+    AnalysisReport& report = result.value();
+    NoteIdleOptions(request, report);
     for (const auto& w : RunWarnings(report))
         std::cerr << "frontlys-cli: " << Tr("attention : ", "warning: ") << w << "\n";
     std::vector<std::filesystem::path> written;
@@ -361,15 +382,17 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option(
         "--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
     cmd->add_option("--max-passes", o.maxPasses, "Cap on the passes of the analytic correction (default 14)");
-    cmd->add_option("--obstruction", o.obstruction,
+    cmd->add_option("--obstruction",
+                    o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
     cmd->add_option(
         "--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
-    cmd->callback([request, defocus, intra, extra, pairOptions, exitCode] {
+    cmd->callback([request, defocus, intra, extra, pairOptions, exitCode, cmd] {
         request->analysis.intra = *intra;
         request->analysis.extra = *extra;
+        request->refineGiven = cmd->count("--refine") > 0;
         if (*defocus != "auto") request->analysis.defocusMm = ParseNumber(*defocus);
         if (auto several = RunPairOptions(*pairOptions, *request)) {
             *exitCode = *several;

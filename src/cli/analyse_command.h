@@ -15,6 +15,7 @@ struct AnalyseRequest {
     AnalysisOptions analysis;
     std::optional<std::filesystem::path> outDir;
     bool json = false;
+    bool refineGiven = false;  // --refine on the command line (its value has a default)
 };
 
 // Writes the set coefficients.txt, coefficients.csv, results.json, wavefront.opd and the PNG pictures

@@ -1,13 +1,11 @@
 #include "cli/analyse_pairs.h"
 
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <fstream>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include <iostream>
-
-#include <CLI/CLI.hpp>
 
 #include "analysis/pair_average.h"
 #include "analysis/test_session.h"
@@ -38,7 +36,63 @@ struct PairRun {
     std::optional<AnalysisReport> report;  // empty: refused
     Status refusal;
     std::vector<Note> checks;  // the checks on the pair's data
+    std::string resultJson;    // its results.json, written before its images are let go
 };
+
+// Relative difference beyond which two pairs are not of one setup.
+constexpr double kSetupTolerance = 0.02;
+constexpr double kObstructionTolerance = 0.08;  // measured obstructions scatter by about 0.02
+
+bool Differ(double a, double b, double tolerance)
+{
+    return std::abs(a - b) > tolerance * std::max(std::abs(a), std::abs(b));
+}
+
+// Checks on the set of pairs: the same pair given twice, and pairs of different telescopes or
+// parameters (averaging them means nothing).
+std::vector<Note> CheckPairSet(const std::vector<PairRun>& runs)
+{
+    std::vector<Note> notes;
+    const auto same = [](const std::filesystem::path& a, const std::filesystem::path& b) {
+        std::error_code ec;
+        return std::filesystem::equivalent(a, b, ec) || a.lexically_normal() == b.lexically_normal();
+    };
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        for (std::size_t j = i + 1; j < runs.size(); ++j)
+            if (same(runs[i].files.first, runs[j].files.first) &&
+                same(runs[i].files.second, runs[j].files.second))
+                notes.push_back({"pair_twice",
+                                 "La paire " + std::to_string(i + 1) + " est donnée de nouveau en paire " +
+                                     std::to_string(j + 1) + " : elle compte deux fois dans la moyenne.",
+                                 "Pair " + std::to_string(i + 1) + " is given again as pair " +
+                                     std::to_string(j + 1) + ": it counts twice in the average."});
+    const AnalysisReport* first = nullptr;
+    for (const PairRun& r : runs) {
+        if (!r.report) continue;
+        if (!first) {
+            first = &*r.report;
+            continue;
+        }
+        const AnalysisReport& b = *r.report;
+        const bool mixed = Differ(first->focalMm, b.focalMm, kSetupTolerance) ||
+                           Differ(first->diameterMm, b.diameterMm, kSetupTolerance) ||
+                           Differ(first->pixelUm, b.pixelUm, kSetupTolerance) ||
+                           first->binning != b.binning || first->softwareBinning != b.softwareBinning ||
+                           first->npoly != b.npoly || first->lambdaNm != b.lambdaNm ||
+                           std::abs(first->obstruction - b.obstruction) > kObstructionTolerance;
+        if (mixed) {
+            notes.push_back(
+                {"mixed_setups",
+                 "La paire " + r.name +
+                     " n'a pas l'optique, la caméra ou l'obstruction de la première : la moyenne "
+                     "mélange des montages différents.",
+                 "Pair " + r.name +
+                     " does not have the optics, camera or obstruction of the first: the average mixes "
+                     "different setups."});
+        }
+    }
+    return notes;
+}
 
 std::vector<std::string> SplitNames(const std::string& line)
 {
@@ -53,7 +107,10 @@ std::vector<std::string> SplitNames(const std::string& line)
     return names;
 }
 
-std::string Fixed(double v, const char* format = "0.00") { return std::isfinite(v) ? FormatFloat(format, v) : "-"; }
+std::string Fixed(double v, const char* format = "0.00")
+{
+    return std::isfinite(v) ? FormatFloat(format, v) : "-";
+}
 
 std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int terms)
 {
@@ -62,25 +119,29 @@ std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int ter
     for (const PairRun& r : runs) {
         o << Tr("Paire ", "Pair ") << ++index << " (" << r.name << ")" << Tr(" : ", ": ");
         if (!r.report) {
-            o << Tr("refusée : ", "refused: ") << Translated(r.refusal.message) << "\n";
+            o << Tr("refusée : ", "refused: ") << Translated(r.refusal.message);
+            if (!r.refusal.reason.empty()) o << " (" << TranslatedReason(r.refusal.reason) << ")";
+            o << "\n";
             continue;
         }
         o << "RMS " << Fixed(r.report->rmsNm, "0.0") << " nm, Strehl " << Fixed(r.report->strehl, "0.000");
-        if (a.rejected[&r - runs.data()]) o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
+        if (a.rejected[&r - runs.data()])
+            o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
         o << "\n";
     }
-    o << Tr("Moyenne sur ", "Mean over ") << a.kept << Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
-                                                     " pairs (nm RMS): mean, standard deviation, standard error\n");
+    o << Tr("Moyenne sur ", "Mean over ") << a.kept
+      << Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
+            " pairs (nm RMS): mean, standard deviation, standard error\n");
     for (int k = 1; k <= terms; ++k) {
         std::string name(ZernikeName(k));
         name.resize(std::max<std::size_t>(name.size(), 22), ' ');
-        o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± " << Fixed(a.stdRmsNm[k - 1])
-          << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")\n";
+        o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± "
+          << Fixed(a.stdRmsNm[k - 1]) << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")\n";
     }
     return o.str();
 }
 
-Json PairsJson(const std::vector<PairRun>& runs, const PairAverage& a)
+Json PairsJson(const std::vector<PairRun>& runs, const PairAverage& a, const std::vector<Note>& setNotes)
 {
     Json pairs = Json::array();
     for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -89,22 +150,31 @@ Json PairsJson(const std::vector<PairRun>& runs, const PairAverage& a)
         if (r.report) {
             p["rejected"] = a.rejected[i];
             p["deviation"] = Number(a.deviation[i]);
-            p["result"] = Json::parse(JsonText(*r.report));
+            p["result"] = Json::parse(r.resultJson);
             Json checks = Json::array();
             for (const Note& n : r.checks)
                 checks.push_back({{"code", n.code}, {"text", CurrentLanguage() == Lang::Fr ? n.fr : n.en}});
             p["warnings"] = checks;
         } else {
-            p["error"] = r.refusal.message;
-            p["reason"] = r.refusal.reason;
+            p["error"] = Translated(r.refusal.message);
+            p["reason"] = TranslatedReason(r.refusal.reason);
         }
         pairs.push_back(p);
     }
-    return Json{{"pairs", pairs},
-                {"kept", a.kept},
-                {"mean_rms_nm", Numbers(a.meanRmsNm)},
-                {"std_rms_nm", Numbers(a.stdRmsNm)},
-                {"sem_rms_nm", Numbers(a.semRmsNm)}};
+    Json warnings = Json::array();
+    for (const Note& n : setNotes)
+        warnings.push_back({{"code", n.code}, {"text", CurrentLanguage() == Lang::Fr ? n.fr : n.en}});
+    return Json{
+        {"tool", {{"name", "frontlys-cli"}, {"version", kToolVersion}}},
+        {"units",
+         {{"mean_rms_nm", "nm RMS per term, term k at index k - 1, over the pairs kept"},
+          {"pairs", "each pair's result is its results.json: parameters, units, conventions, warnings"}}},
+        {"warnings", warnings},
+        {"pairs", pairs},
+        {"kept", a.kept},
+        {"mean_rms_nm", Numbers(a.meanRmsNm)},
+        {"std_rms_nm", Numbers(a.stdRmsNm)},
+        {"sem_rms_nm", Numbers(a.semRmsNm)}};
 }
 
 // One row per pair: its files, whether it was kept, its RMS, Strehl and coefficients (nm RMS).
@@ -159,15 +229,18 @@ Result<std::vector<FilePair>> ReadPairList(const std::filesystem::path& list)
             continue;
         const auto names = SplitNames(line);
         if (names.size() != 2)
-            return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible",
-                                list.string() + " line " + std::to_string(number) + ": two file names expected");
+            return Status::Fail(
+                StatusCode::BadFormat,
+                "Liste de paires illisible",
+                list.string() + " line " + std::to_string(number) + ": two file names expected");
         const auto at = [&](const std::string& name) {
             const std::filesystem::path p(name);
             return p.is_absolute() ? p : list.parent_path() / p;
         };
         pairs.emplace_back(at(names[0]), at(names[1]));
     }
-    if (pairs.empty()) return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible", list.string() + ": no pair");
+    if (pairs.empty())
+        return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible", list.string() + ": no pair");
     return pairs;
 }
 
@@ -181,7 +254,7 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
         const auto label = [](const std::filesystem::path& p) {
             return (p.parent_path().filename() / p.filename()).string();
         };
-        PairRun run{files, label(files.first) + " / " + label(files.second), {}, {}, {}};
+        PairRun run{files, label(files.first) + " / " + label(files.second), {}, {}, {}, {}};
         Progress(Tr("Paire ", "Pair ") + std::to_string(runs.size() + 1) + Tr(" : ", ": ") + run.name);
         AnalysisOptions options = request.analysis;
         options.intra = files.first;
@@ -193,6 +266,7 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
             for (const auto& w : RunWarnings(*run.report))
                 err << "frontlys-cli: " << run.name << ": " << Tr("attention : ", "warning: ") << w << "\n";
             run.checks = run.report->session->Warnings;
+            run.resultJson = JsonText(*run.report, options, {});
             run.report->session.reset();  // only the numbers are kept: one pair's images at a time
         } else {
             run.refusal = result.status();
@@ -206,6 +280,10 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
             coefficients.push_back({runs[i].name, runs[i].report->zernikeRmsNm});
             analysed.push_back(i);
         }
+    const std::vector<Note> setNotes = CheckPairSet(runs);
+    for (const Note& n : setNotes)
+        err << "frontlys-cli: " << Tr("attention : ", "warning: ")
+            << (CurrentLanguage() == Lang::Fr ? n.fr : n.en) << "\n";
     if (coefficients.empty()) return 2;
     const PairAverage some = AveragePairs(coefficients);
     PairAverage a = some;
@@ -215,12 +293,14 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
         a.rejected[analysed[j]] = some.rejected[j];
         a.deviation[analysed[j]] = some.deviation[j];
         if (some.rejected[j])
-            err << "frontlys-cli: " << Tr("paire écartée (loin de la médiane des termes 5 à 22) : ",
-                                         "pair set aside (far from the median of terms 5 to 22): ")
+            err << "frontlys-cli: "
+                << Tr("paire écartée (loin de la médiane des termes 5 à 22) : ",
+                      "pair set aside (far from the median of terms 5 to 22): ")
                 << runs[analysed[j]].name << "\n";
     }
     const int terms = static_cast<int>(a.meanRmsNm.size());
-    const std::string json = PairsJson(runs, a).dump(2) + "\n";
+    const std::string json =
+        PairsJson(runs, a, setNotes).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     if (request.outDir) {
         if (Status s = WriteSet(*request.outDir, Csv(runs, a, terms), json); !s.ok()) {
             PrintRefusal(err, "analyse", s);
@@ -228,14 +308,18 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
         }
     }
     out << (request.json ? json : Text(runs, a, terms)) << std::flush;
-    return 0;
+    // A run that left a pair out says so in its status, for scripts.
+    return analysed.size() < runs.size() ? kSomePairsRefused : 0;
 }
 
 void AddPairOptions(CLI::App& command, PairOptions& options)
 {
-    command.add_option("--pair", options.pairs, "An intra-focal and an extra-focal image; repeat for several pairs");
+    command.add_option(
+        "--pair", options.pairs, "An intra-focal and an extra-focal image; repeat for several pairs");
     command.add_option("--pairs", options.list, "A text file of pairs, \"INTRA EXTRA\" on each line");
-    command.add_option("--crop", options.crop, "auto: cut frames far larger than their donut around it (default); none")
+    command
+        .add_option(
+            "--crop", options.crop, "auto: cut frames far larger than their donut around it (default); none")
         ->check(CLI::IsMember({"auto", "none"}));
 }
 
@@ -244,12 +328,16 @@ std::optional<int> RunPairOptions(const PairOptions& options, AnalyseRequest& re
     request.analysis.crop = options.crop != "none";
     if (options.pairs.empty() && options.list.empty()) {
         if (!request.analysis.intra.empty() && !request.analysis.extra.empty()) return std::nullopt;
-        PrintRefusal(std::cerr, "analyse",
-                     Status::Fail(StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
+        PrintRefusal(
+            std::cerr,
+            "analyse",
+            Status::Fail(
+                StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
         return 2;
     }
     PairsRequest pairs{request.analysis, {}, request.outDir, request.json};
-    if (!request.analysis.intra.empty()) pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
+    if (!request.analysis.intra.empty())
+        pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
     for (const auto& [intra, extra] : options.pairs) pairs.pairs.emplace_back(intra, extra);
     if (!options.list.empty()) {
         auto listed = ReadPairList(options.list);

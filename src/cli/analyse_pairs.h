@@ -33,14 +33,19 @@ struct PairsRequest {
     bool json = false;
 };
 
-// 0 when at least one pair was analysed (a refused pair is reported and left out), 2 otherwise.
+// A several-pair run that averaged the pairs it could analyse but refused at least one.
+inline constexpr int kSomePairsRefused = 4;
+
+// 0 when every pair was analysed; kSomePairsRefused when some were refused (each reported and left
+// out of the average); 2 when none was. The set is checked: a pair given twice (pair_twice) and pairs
+// of different setups (mixed_setups) are warned.
 int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream& err);
 
 // The analyse command's options for several pairs and for the cut of large frames.
 struct PairOptions {
     std::vector<std::pair<std::string, std::string>> pairs;  // --pair INTRA EXTRA, repeatable
-    std::string list;                                         // --pairs LIST.txt
-    std::string crop = "auto";                                // --crop auto|none
+    std::string list;                                        // --pairs LIST.txt
+    std::string crop = "auto";                               // --crop auto|none
 };
 void AddPairOptions(CLI::App& command, PairOptions& options);
 

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +49,30 @@ void HoldInterrupts(bool hold)
 {
     const sigset_t set = InterruptSignals();
     sigprocmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+constexpr const char* kStagingPrefix = ".frontlys-new-";
+
+// Staging folders that runs killed outright (no handler runs) left behind: those of a process that
+// is gone, named ".frontlys-new-<pid>-XXXXXX"; an older run's, without a pid, once a day old.
+void RemoveStaleStaging(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(kStagingPrefix) || !entry.is_directory(ec)) continue;
+        const std::string rest = name.substr(std::strlen(kStagingPrefix));
+        const auto dash = rest.find('-');
+        bool stale = false;
+        if (dash != std::string::npos && dash > 0 && rest.find_first_not_of("0123456789") == dash) {
+            const long pid = std::strtol(rest.c_str(), nullptr, 10);
+            stale = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+        } else {
+            const auto age = std::filesystem::file_time_type::clock::now() - entry.last_write_time(ec);
+            stale = !ec && age > std::chrono::hours(24);
+        }
+        if (stale) std::filesystem::remove_all(entry.path(), ec);
+    }
 }
 
 Status Unusable(const std::filesystem::path& p, std::string why)
@@ -108,7 +134,8 @@ Status OutputSet::Begin()
     HoldInterrupts(true);
     m_signalsHeld = true;
     g_setCommitted = 0;
-    std::string pattern = (m_folder / ".frontlys-new-XXXXXX").string();
+    RemoveStaleStaging(m_folder);
+    std::string pattern = (m_folder / (kStagingPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) {
         const int error = errno;
         RollBack();

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <numbers>
 
+#include "prep/crop.h"
+
 namespace frontlys {
 namespace {
 
@@ -12,6 +14,7 @@ constexpr int kBorder = 4;
 constexpr int kSmooth = 7;
 constexpr int kMinOtherPixels = 25;
 constexpr std::size_t kMaxOthers = 20;
+constexpr double kBinnedPixels = 2e6;  // frames above this are located on a binned copy first
 
 double Median(std::vector<double>& v)
 {
@@ -32,7 +35,8 @@ std::vector<double> BoxSmooth(const std::vector<double>& f, int w, int h)
         double row = 0;
         for (int x = 0; x < w; ++x) {
             row += f[static_cast<std::size_t>(y) * w + x];
-            sat[static_cast<std::size_t>(y + 1) * (w + 1) + x + 1] = sat[static_cast<std::size_t>(y) * (w + 1) + x + 1] + row;
+            sat[static_cast<std::size_t>(y + 1) * (w + 1) + x + 1] =
+                sat[static_cast<std::size_t>(y) * (w + 1) + x + 1] + row;
         }
     }
     const int half = kSmooth / 2;
@@ -56,8 +60,8 @@ struct Component {
 };
 
 // 8-connected components of the pixels above the threshold.
-std::vector<Component> Components(const std::vector<double>& smooth, const std::vector<double>& sub, int w, int h,
-                                  double threshold)
+std::vector<Component> Components(
+    const std::vector<double>& smooth, const std::vector<double>& sub, int w, int h, double threshold)
 {
     std::vector<int> label(smooth.size(), -1);
     std::vector<Component> comps;
@@ -92,6 +96,16 @@ std::vector<Component> Components(const std::vector<double>& smooth, const std::
         }
     }
     return comps;
+}
+
+DonutBlob Scaled(DonutBlob b, int k)
+{
+    b.cx = (b.cx + 0.5) * k - 0.5;
+    b.cy = (b.cy + 0.5) * k - 0.5;
+    b.radius *= k;
+    b.pixels *= k * k;
+    b.flux *= k * k;
+    return b;
 }
 
 }  // namespace
@@ -146,7 +160,8 @@ ClippedStats ClippedMedian(std::vector<double> values)
 Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int height)
 {
     const auto refuse = [](std::string why) {
-        return Status::Fail(StatusCode::NumericalFailure, "Aucune étoile défocalisée n'a été trouvée dans l'image",
+        return Status::Fail(StatusCode::NumericalFailure,
+                            "Aucune étoile défocalisée n'a été trouvée dans l'image",
                             std::move(why));
     };
     if (width < 4 * kBorder || height < 4 * kBorder ||
@@ -165,7 +180,8 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
     if (b0.count == 0) return refuse("no finite pixel on the border");
 
     std::vector<double> sub(frame.size());
-    for (std::size_t i = 0; i < frame.size(); ++i) sub[i] = std::isfinite(frame[i]) ? frame[i] - b0.median : 0.0;
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        sub[i] = std::isfinite(frame[i]) ? frame[i] - b0.median : 0.0;
     const std::vector<double> smooth = BoxSmooth(sub, width, height);
     std::vector<double> sorted = smooth;
     const auto rank = static_cast<std::ptrdiff_t>(0.999 * static_cast<double>(sorted.size() - 1));
@@ -177,7 +193,8 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
     const double threshold = std::max({0.3 * p999, 0.1 * peak, 3 * sigmaSmooth});
 
     std::vector<Component> comps = Components(smooth, sub, width, height, threshold);
-    std::sort(comps.begin(), comps.end(), [](const Component& a, const Component& b) { return a.flux > b.flux; });
+    std::sort(
+        comps.begin(), comps.end(), [](const Component& a, const Component& b) { return a.flux > b.flux; });
     if (comps.empty() || !(comps.front().flux > 0)) return refuse("no lit component");
 
     DonutLocation loc;
@@ -216,7 +233,8 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
     if (bg.count < 200) bg = ClippedMedian(std::move(beyond));
     loc.background = bg.count > 0 ? bg.median : b0.median;
 
-    for (std::size_t i = 0; i < frame.size(); ++i) sub[i] = std::isfinite(frame[i]) ? frame[i] - loc.background : 0.0;
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        sub[i] = std::isfinite(frame[i]) ? frame[i] - loc.background : 0.0;
     const double window = 1.3 * main.radius + 6;
     for (int i = 0; i < 3; ++i) main.flux = LightCentroid(sub, width, height, window, main.cx, main.cy);
     loc.main = main;
@@ -225,6 +243,29 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
         if (comps[i].pixels >= kMinOtherPixels && comps[i].flux > 0) loc.others.push_back(describe(comps[i]));
     }
     return loc;
+}
+
+Result<DonutLocation> LocateDonutInFrame(std::span<const double> frame, int width, int height)
+{
+    const double pixels = double(width) * height;
+    if (pixels <= kBinnedPixels) return LocateDonut(frame, width, height);
+    const int k = static_cast<int>(std::ceil(std::sqrt(pixels / kBinnedPixels)));
+    int bw = 0, bh = 0;
+    const std::vector<double> binned = BinFrame(frame, width, height, k, &bw, &bh);
+    auto coarse = LocateDonut(binned, bw, bh);
+    if (!coarse.ok()) return coarse;
+    DonutLocation loc = coarse.take();
+    const DonutBlob main = Scaled(loc.main, k);
+    const CropWindow w = WindowAround(main.cx, main.cy, CropSide(main.radius + k));
+    const ImageSlot cut = CutSquare(frame, width, height, w, loc.background);
+    auto fine = LocateDonut(cut->Planes.Plane(0), w.side, w.side);
+    if (!fine.ok()) return fine;
+    DonutLocation out = fine.take();
+    out.main.cx += w.left;
+    out.main.cy += w.top;
+    out.others.clear();
+    for (const DonutBlob& b : loc.others) out.others.push_back(Scaled(b, k));
+    return out;
 }
 
 }  // namespace frontlys

@@ -34,6 +34,10 @@ double LightCentroid(std::span<const double> frame, int w, int h, double radius,
 
 Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int height);
 
+// The donut of a frame of any size: on a block-binned copy first when the frame is very large, then
+// at full scale on a window around it.
+Result<DonutLocation> LocateDonutInFrame(std::span<const double> frame, int width, int height);
+
 // Clipped median and robust sigma (1.4826 MAD) of the finite values: three rounds keeping
 // |v - median| < 4 MAD.
 struct ClippedStats {

@@ -1,12 +1,13 @@
 // The checks on the data, each on frames made by the simulator: a faultless pair passes clean, each
 // fault gives its own warning code, and the refusals where nothing can be measured.
+#include "analysis/data_checks.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <random>
 
-#include "analysis/data_checks.h"
 #include "simulation/camera_noise.h"
 #include "simulation/star_simulator.h"
 
@@ -54,7 +55,8 @@ class DataCheckFault : public ::testing::TestWithParam<std::pair<const char*, Se
 TEST_P(DataCheckFault, IsWarnedByItsCode)
 {
     const auto codes = Codes(Simulate(GetParam().second));
-    EXPECT_NE(std::find(codes.begin(), codes.end(), GetParam().first), codes.end()) << testing::PrintToString(codes);
+    EXPECT_NE(std::find(codes.begin(), codes.end(), GetParam().first), codes.end())
+        << testing::PrintToString(codes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair<const char*, Setup>{"cut_by_edge", [](SimulationParams& p) { p.offsetXPx = 100; }},
         std::pair<const char*, Setup>{"small_margin", [](SimulationParams& p) { p.offsetYPx = -82; }},
         std::pair<const char*, Setup>{"saturated", [](SimulationParams& p) { p.photons = 2e9; }},
-        std::pair<const char*, Setup>{"saturated", [](SimulationParams& p) { p.clipAdu = 2000; }},  // flat top
+        std::pair<const char*, Setup>{"saturated",
+                                      [](SimulationParams& p) { p.clipAdu = 2000; }},  // flat top
         std::pair<const char*, Setup>{"small_radius", [](SimulationParams& p) { p.defocusMm = 1.3; }},
         std::pair<const char*, Setup>{"low_snr", [](SimulationParams& p) { p.photons = 5e4; }}),
     [](const auto& info) { return std::string(info.param.first) + std::to_string(info.index); });
@@ -93,6 +96,40 @@ TEST(DataChecks, PairFaultsAreWarnedAndUnmeasurablePairsRefused)
     for (double& v : sky.Plane(0)) v = noise(rng);
     EXPECT_EQ(CheckPair(Measure(sky), {}, pair.second, {}, 22).refusal.message, kNoStarMessage);
     EXPECT_EQ(CheckPair(pair.first, {}, pair.first, {}, 22).refusal.message, kSameImageMessage);
+}
+
+TEST(DataChecks, TwoImagesOnOneSideOfFocusAreNeverSilent)
+{
+    const auto simulate = [](std::uint64_t seed) {
+        SimulationParams p;
+        p.obstruction = 0.25;
+        p.defocusMm = 4;
+        p.zernikeRmsNm[10] = 40;
+        p.seeingArcsec = 1.5;
+        p.photons = 2e7;
+        p.poisson = true;
+        p.readNoiseE = 8;
+        p.backgroundAdu = 500;
+        p.seed = seed;
+        return SimulatePair(p).take();
+    };
+    const SimulatedPair a = simulate(1), b = simulate(2);
+    const auto sides = [](const Planes3D<double>& x, const Planes3D<double>& y) {
+        const PairCheck c = CheckPair(Measure(x), {}, Measure(y), {}, 22);
+        if (!c.refusal.ok()) return std::string("refused");
+        for (const Note& n : c.notes)
+            if (n.code == "same_side") return n.code;
+        return std::string();
+    };
+    EXPECT_EQ(sides(a.intra.adu, a.extra.adu), "");           // across focus
+    EXPECT_EQ(sides(a.intra.adu, b.intra.adu), "same_side");  // two intra-focal exposures
+    Planes3D<double> turned = a.intra.adu;
+    std::reverse(turned.Plane(0).begin(), turned.Plane(0).end());
+    EXPECT_EQ(sides(a.intra.adu, turned), "refused");  // a frame and its copy turned
+    std::mt19937 rng(4);
+    std::normal_distribution<double> noise(0, 10);
+    for (double& v : turned.Plane(0)) v += noise(rng);
+    EXPECT_EQ(sides(a.intra.adu, turned), "same_side");  // ... plus noise
 }
 
 }  // namespace

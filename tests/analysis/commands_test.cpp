@@ -98,7 +98,10 @@ TEST_F(CommandsTest, AFileThatCannotBeReadKeepsTheImageAndTheParameters)
 TEST_F(CommandsTest, TheExtraFocalImageIsTurnedByHalfATurn)
 {
     std::vector<double> v(16 * 8, -32768.0 + 10);
-    v[2 * 16 + 3] = -32768.0 + 5000;  // row 2, column 3 (0-based) of the file
+    // A 3 x 3 spot centred on row 2, column 3 (0-based) of the file: a lone bright pixel would be
+    // repaired at opening as a hot pixel.
+    for (int r = 1; r <= 3; ++r)
+        for (int c = 2; c <= 4; ++c) v[r * 16 + c] = -32768.0 + 5000;
     const auto file = dir.path() / "spot.fits";
     testing::FitsBuilder::Image(16, 16, 8).Real("BZERO", 32768).Pixels(v).WriteTo(file);
     ASSERT_FALSE(OpenExtra(session, file).failed());

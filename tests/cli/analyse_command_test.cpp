@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -39,10 +40,7 @@ protected:
         files = testing::WriteDonutPair(dir.path(), donut, 128);
     }
 
-    CliRun Analyse(const std::string& args)
-    {
-        return Command("'" + m_cli + "' --lang fr analyse " + args);
-    }
+    CliRun Analyse(const std::string& args) { return Command("'" + m_cli + "' --lang fr analyse " + args); }
 
     // A shell command line, its status and both outputs.
     CliRun Command(const std::string& line)
@@ -187,14 +185,14 @@ TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Les deux images n'ont pas les mêmes dimensions"), std::string::npos) << run.err;
 
-    // A frame without a star: no pupil.
+    // A frame without a star (its one lit pixel is a hot pixel): no star.
     DonutSpec empty = donut;
     empty.radiusPx = 0.1;
     const auto flat = dir.path() / "flat.fits";
     testing::WriteDonut(flat, empty, 1, 60, 60);
     run = Analyse("'" + flat.string() + "' '" + files.extra.string() + "'");
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("Impossible de déterminer le seuil"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Aucune étoile défocalisée"), std::string::npos) << run.err;
 }
 
 TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)
@@ -300,7 +298,8 @@ TEST_F(AnalyseCommandTest, JsonAndCsvDescribeTheResultsForOtherPrograms)
         if (++rows != 11) continue;
         EXPECT_EQ(line.rfind("11,Spheric.,4,0,,11,", 0), 0u) << line;
         EXPECT_NEAR(std::stod(line.substr(line.rfind(',', line.rfind(',') - 1) + 1)),
-                    j["zernike_rms_nm"][10].get<double>(), 1e-9);
+                    j["zernike_rms_nm"][10].get<double>(),
+                    1e-9);
     }
     EXPECT_EQ(rows, 15);
 }
@@ -325,8 +324,16 @@ TEST_F(AnalyseCommandTest, OutputSetIsWholeOrUntouched)
     for (const auto& e : std::filesystem::directory_iterator(out)) names.insert(e.path().filename().string());
     EXPECT_EQ(names.size(), 12u) << "no temporary file or folder beside the set";
 
+    // A run killed outright leaves its staging folder: the next run removes it, not a live run's.
+    const auto killed = out / ".frontlys-new-999999999-abcdef",
+               live = out / (".frontlys-new-" + std::to_string(::getpid()) + "-abcdef");
+    std::filesystem::create_directories(killed);
+    std::filesystem::create_directories(live);
     ASSERT_EQ(Analyse(Pair() + " --correction numeric --out '" + out.string() + "'").status, 0);
     EXPECT_FALSE(std::filesystem::exists(out / "residual.png"));
+    EXPECT_FALSE(std::filesystem::exists(killed));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    std::filesystem::remove_all(live);
 
     run = Analyse(Pair() + " --correction numeric --out '" + files.intra.string() + "'");
     EXPECT_EQ(run.status, 2);
@@ -402,4 +409,14 @@ TEST_F(AnalyseCommandTest, InputChecks)
 }
 
 }  // namespace
+TEST_F(AnalyseCommandTest, OptionsTheCorrectionDoesNotUseAreSaid)
+{
+    CliRun run = Analyse(Pair() + " --defocus 5 --correction numeric --refine 2 --max-passes 3");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("--refine est sans effet avec la correction numérique"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--max-passes est sans effet"), std::string::npos) << run.err;
+    run = Analyse(Pair() + " --defocus 5 --refine 0 --niter 2");
+    EXPECT_NE(run.err.find("--niter est sans effet avec la correction analytique"), std::string::npos) << run.err;
+}
+
 }  // namespace frontlys

@@ -1,5 +1,7 @@
 // frontlys-cli analyse on several pairs, given one by one or in a list: each pair's result, the
 // average with its spread and error, the CSV table, and the refusals.
+#include "cli/analyse_pairs.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli/analyse_pairs.h"
 #include "support/donut_pair.h"
 #include "support/temp_dir.h"
 
@@ -75,6 +76,31 @@ TEST_F(AnalysePairsTest, ABadListOrNoImageIsRefused)
     std::string out;
     EXPECT_EQ(Run("--pairs '" + (dir.path() / "bad.txt").string() + "'", &out), 2);
     EXPECT_EQ(Run("", &out), 2);
+}
+
+// A pair given twice is warned, a missing file refuses its pair and the run's status says so; the
+// set's JSON tells its tool and each pair's parameters; the refusal is in the run's language.
+TEST_F(AnalysePairsTest, ASetWithARepeatedOrMissingPairIsWarnedAndItsStatusTells)
+{
+    const std::string zero = "--pair '" + (dir.path() / "0/intra.fits").string() + "' '" +
+                             (dir.path() / "0/extra.fits").string() + "' ";
+    const std::string missing = "--pair '" + (dir.path() / "none.fits").string() + "' '" +
+                                (dir.path() / "0/extra.fits").string() + "' ";
+    std::string out;
+    ASSERT_EQ(Run(zero + zero + missing + "--json --lang en", &out), cli::kSomePairsRefused);
+    const auto j = nlohmann::json::parse(out);
+    EXPECT_EQ(j["tool"]["name"], "frontlys-cli");
+    EXPECT_EQ(j["warnings"].at(0)["code"], "pair_twice");
+    EXPECT_TRUE(j["pairs"][0]["result"].contains("parameters"));
+    EXPECT_EQ(j["pairs"][2]["error"], "image not found");
+    ASSERT_EQ(Run(zero + pairs + "--lang en", &out), 0);  // 0 given again among the three: warned only
+
+    testing::DonutSpec other;
+    other.diameterMm = 150;  // another telescope
+    std::filesystem::create_directories(dir.path() / "other");
+    const auto f = testing::WriteDonutPair(dir.path() / "other", other, 128);
+    ASSERT_EQ(Run(zero + "--pair '" + f.intra.string() + "' '" + f.extra.string() + "' --json", &out), 0);
+    EXPECT_EQ(nlohmann::json::parse(out)["warnings"].at(0)["code"], "mixed_setups");
 }
 
 }  // namespace
