@@ -1,6 +1,6 @@
 // 2-D forward + inverse transforms, complex and real input, ours beside FFTW (FFTW_MEASURE, one
-// thread, double), at sizes 2^a 3^b 5^c from 64 to 4096. The "ratio_to_fftw" counter of our runs is our time over FFTW's for the same kind
-// and N, measured in the same process just before.
+// thread, double), at sizes 2^a 3^b 5^c from 64 to 4096. The "ratio_to_fftw" counter of our runs is our time
+// over FFTW's for the same kind and N, measured in the same process just before.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -67,9 +67,9 @@ double TimePair(F&& pair, int repeats)
 // The sizes of 2^a 3^b 5^c the grids take, odd ones included.
 void Sizes(benchmark::internal::Benchmark* b)
 {
-    for (int n : {64,   96,   120,  128,  160,  192,  225,  240,  256,  320,  360,  384,  480,  500,
-                  512,  640,  675,  720,  768,  960,  1000, 1024, 1080, 1280, 1536, 2000, 2025, 2048,
-                  2160, 2400, 3000, 3072, 4096})
+    for (int n :
+         {64,  96,  120, 128,  160,  192,  225,  240,  256,  320,  360,  384,  480,  500,  512,  640, 675,
+          720, 768, 960, 1000, 1024, 1080, 1280, 1536, 2000, 2025, 2048, 2160, 2400, 3000, 3072, 4096})
         b->Arg(n);
 }
 
@@ -80,7 +80,8 @@ void ReportRatio(benchmark::State& state, int kind, F&& pair)
 {
     const int n = static_cast<int>(state.range(0));
     const auto fftw = FftwSeconds().find({kind, n});
-    if (fftw != FftwSeconds().end()) state.counters["ratio_to_fftw"] = TimePair(pair, Repeats(n)) / fftw->second;
+    if (fftw != FftwSeconds().end())
+        state.counters["ratio_to_fftw"] = TimePair(pair, Repeats(n)) / fftw->second;
 }
 
 #ifdef FRONTLYS_HAVE_FFTW

@@ -165,7 +165,8 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
             }
             if (k < R) {
                 std::memcpy(static_cast<void*>(out + k), &b[k], sizeof(cd));
-                std::memcpy(static_cast<void*>(out + R + k), reinterpret_cast<const char*>(&b[k]) + sizeof(cd),
+                std::memcpy(static_cast<void*>(out + R + k),
+                            reinterpret_cast<const char*>(&b[k]) + sizeof(cd),
                             sizeof(cd));
             }
         }
@@ -216,14 +217,15 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
 #define FRONTLYS_FFT_CLONES
 #endif
 
-#define FRONTLYS_STAGE(R)                                                                          \
-    FRONTLYS_FFT_CLONES void Stage##R(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd* tw, bool inverse) \
-    {                                                                                              \
-        if (inverse) {                                                                             \
-            Stage<R, true>(x, y, m, s, tw);                                                        \
-        } else {                                                                                   \
-            Stage<R, false>(x, y, m, s, tw);                                                       \
-        }                                                                                          \
+#define FRONTLYS_STAGE(R)                                                        \
+    FRONTLYS_FFT_CLONES void Stage##R(                                           \
+        const cd* x, cd* y, int m, std::ptrdiff_t s, const cd* tw, bool inverse) \
+    {                                                                            \
+        if (inverse) {                                                           \
+            Stage<R, true>(x, y, m, s, tw);                                      \
+        } else {                                                                 \
+            Stage<R, false>(x, y, m, s, tw);                                     \
+        }                                                                        \
     }
 FRONTLYS_STAGE(2)
 FRONTLYS_STAGE(3)
@@ -235,11 +237,16 @@ FRONTLYS_STAGE(8)
 void RunStage(int radix, const cd* x, cd* y, int m, std::ptrdiff_t s, const cd* tw, bool inverse)
 {
     switch (radix) {
-    case 2: return Stage2(x, y, m, s, tw, inverse);
-    case 3: return Stage3(x, y, m, s, tw, inverse);
-    case 4: return Stage4(x, y, m, s, tw, inverse);
-    case 5: return Stage5(x, y, m, s, tw, inverse);
-    default: return Stage8(x, y, m, s, tw, inverse);
+        case 2:
+            return Stage2(x, y, m, s, tw, inverse);
+        case 3:
+            return Stage3(x, y, m, s, tw, inverse);
+        case 4:
+            return Stage4(x, y, m, s, tw, inverse);
+        case 5:
+            return Stage5(x, y, m, s, tw, inverse);
+        default:
+            return Stage8(x, y, m, s, tw, inverse);
     }
 }
 
@@ -327,8 +334,13 @@ cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
     cd* y = scratch;
     std::ptrdiff_t stride = lanes;
     for (const Stage& stage : m_stages) {
-        RunStage(stage.radix, x, y, stage.span / stage.radix, stride,
-                 (inverse ? stage.inverse : stage.forward).data(), inverse);
+        RunStage(stage.radix,
+                 x,
+                 y,
+                 stage.span / stage.radix,
+                 stride,
+                 (inverse ? stage.inverse : stage.forward).data(),
+                 inverse);
         std::swap(x, y);
         stride *= stage.radix;
     }
@@ -382,9 +394,11 @@ void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, 
     cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
     for (int c0 = 0; c0 < columns; c0 += width) {
         const int w = std::min(width, columns - c0);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * rowStride + c0, sizeof(cd) * w);
+        for (std::ptrdiff_t r = 0; r < n; ++r)
+            std::memcpy(strip + r * w, data + r * rowStride + c0, sizeof(cd) * w);
         const cd* result = Run(strip, scratch, w, direction);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * rowStride + c0, result + r * w, sizeof(cd) * w);
+        for (std::ptrdiff_t r = 0; r < n; ++r)
+            std::memcpy(data + r * rowStride + c0, result + r * w, sizeof(cd) * w);
     }
 }
 
@@ -397,7 +411,8 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
     cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
     for (int c0 = 0; c0 < columns; c0 += width) {
         const int w = std::min(width, columns - c0);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * columns + c0, sizeof(cd) * w);
+        for (std::ptrdiff_t r = 0; r < n; ++r)
+            std::memcpy(strip + r * w, data + r * columns + c0, sizeof(cd) * w);
         cd* spectrum = Run(strip, scratch, w, FftDirection::Forward);
         for (std::ptrdiff_t r = 0; r < n; ++r) {
             const double* f = filter + r * columns + c0;
@@ -405,7 +420,8 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
             for (int c = 0; c < w; ++c) s[c] *= f[c];
         }
         const cd* result = Run(spectrum, spectrum == strip ? scratch : strip, w, FftDirection::Inverse);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * columns + c0, result + r * w, sizeof(cd) * w);
+        for (std::ptrdiff_t r = 0; r < n; ++r)
+            std::memcpy(data + r * columns + c0, result + r * w, sizeof(cd) * w);
     }
 }
 
@@ -420,10 +436,7 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
 }
 
 RealFft2Plan::RealFft2Plan(int n)
-    : m_n(n),
-      m_plan(n),
-      m_row(static_cast<std::size_t>(n)),
-      m_scratch(m_row.size())
+    : m_n(n), m_plan(n), m_row(static_cast<std::size_t>(n)), m_scratch(m_row.size())
 {
     assert(n >= 2 && IsFastFftSize(n));
 }

@@ -73,9 +73,9 @@ std::vector<cld> Widen(const std::vector<cd>& v) { return {v.begin(), v.end()}; 
 double Tolerance(int n) { return 1e-15 * std::max(1.0, std::log2(static_cast<double>(n))) * 4; }
 
 // Powers of two and mixes of 2, 3 and 5, odd ones and every radix among them.
-const std::vector<int> kSizes1D = {1,  2,  3,  4,  5,  6,   8,   9,   10,  12,  15,  16,  24,  25,  27,  30,
-                                   32, 45, 60, 64, 75, 96,  120, 125, 128, 135, 225, 243, 256, 360, 500, 512,
-                                   625, 720, 1000, 1024, 1080};
+const std::vector<int> kSizes1D = {1,   2,   3,   4,   5,   6,   8,   9,   10,   12,   15,  16,  24,
+                                   25,  27,  30,  32,  45,  60,  64,  75,  96,   120,  125, 128, 135,
+                                   225, 243, 256, 360, 500, 512, 625, 720, 1000, 1024, 1080};
 const std::vector<int> kSizes2D = {1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 16, 24, 30, 32, 45, 60, 64, 96, 128};
 
 TEST(FftLowLevel, OneDimensionalMatchesDirectDftBothDirections)
@@ -128,7 +128,8 @@ TEST(FftLowLevel, LargeMixedSizesRoundTrip)
         plan.Transform2D(y.data(), FftDirection::Forward);
         plan.Transform2D(y.data(), FftDirection::Inverse);
         double worst = 0;
-        for (std::size_t i = 0; i < x.size(); ++i) worst = std::max(worst, std::abs(y[i] / double(n * n) - x[i]));
+        for (std::size_t i = 0; i < x.size(); ++i)
+            worst = std::max(worst, std::abs(y[i] / double(n * n) - x[i]));
         EXPECT_LT(worst, 1e-14) << n;
     }
 }
