@@ -15,6 +15,7 @@
 #include "cli/output_set.h"
 #include "cli/pictures.h"
 #include "cli/result_json.h"
+#include "cli/threads_option.h"
 #include "core/atomic_write.h"
 #include "core/numbers.h"
 #include "files/result_files.h"
@@ -361,6 +362,7 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--obstruction", o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
+    AddThreadsOption(*cmd);
     cmd->add_option(
         "--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
@@ -368,6 +370,7 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
         request->analysis.intra = *intra;
         request->analysis.extra = *extra;
         if (*defocus != "auto") request->analysis.defocusMm = ParseNumber(*defocus);
+        if (request->analysis.prefsFile) ApplyPrefsThreads(*request->analysis.prefsFile);
         if (auto several = RunPairOptions(*pairOptions, *request)) {
             *exitCode = *several;
             return;

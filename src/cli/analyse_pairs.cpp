@@ -1,13 +1,12 @@
 #include "cli/analyse_pairs.h"
 
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <fstream>
+#include <iostream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include <iostream>
-
-#include <CLI/CLI.hpp>
 
 #include "analysis/pair_average.h"
 #include "analysis/test_session.h"
@@ -16,6 +15,7 @@
 #include "cli/output_set.h"
 #include "cli/result_json.h"
 #include "core/numbers.h"
+#include "core/thread_pool.h"
 #include "engine/zernike.h"
 
 namespace frontlys::cli {
@@ -53,7 +53,10 @@ std::vector<std::string> SplitNames(const std::string& line)
     return names;
 }
 
-std::string Fixed(double v, const char* format = "0.00") { return std::isfinite(v) ? FormatFloat(format, v) : "-"; }
+std::string Fixed(double v, const char* format = "0.00")
+{
+    return std::isfinite(v) ? FormatFloat(format, v) : "-";
+}
 
 std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int terms)
 {
@@ -66,16 +69,18 @@ std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int ter
             continue;
         }
         o << "RMS " << Fixed(r.report->rmsNm, "0.0") << " nm, Strehl " << Fixed(r.report->strehl, "0.000");
-        if (a.rejected[&r - runs.data()]) o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
+        if (a.rejected[&r - runs.data()])
+            o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
         o << "\n";
     }
-    o << Tr("Moyenne sur ", "Mean over ") << a.kept << Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
-                                                     " pairs (nm RMS): mean, standard deviation, standard error\n");
+    o << Tr("Moyenne sur ", "Mean over ") << a.kept
+      << Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
+            " pairs (nm RMS): mean, standard deviation, standard error\n");
     for (int k = 1; k <= terms; ++k) {
         std::string name(ZernikeName(k));
         name.resize(std::max<std::size_t>(name.size(), 22), ' ');
-        o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± " << Fixed(a.stdRmsNm[k - 1])
-          << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")\n";
+        o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± "
+          << Fixed(a.stdRmsNm[k - 1]) << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")\n";
     }
     return o.str();
 }
@@ -159,15 +164,18 @@ Result<std::vector<FilePair>> ReadPairList(const std::filesystem::path& list)
             continue;
         const auto names = SplitNames(line);
         if (names.size() != 2)
-            return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible",
-                                list.string() + " line " + std::to_string(number) + ": two file names expected");
+            return Status::Fail(
+                StatusCode::BadFormat,
+                "Liste de paires illisible",
+                list.string() + " line " + std::to_string(number) + ": two file names expected");
         const auto at = [&](const std::string& name) {
             const std::filesystem::path p(name);
             return p.is_absolute() ? p : list.parent_path() / p;
         };
         pairs.emplace_back(at(names[0]), at(names[1]));
     }
-    if (pairs.empty()) return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible", list.string() + ": no pair");
+    if (pairs.empty())
+        return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible", list.string() + ": no pair");
     return pairs;
 }
 
@@ -181,25 +189,38 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
         const auto label = [](const std::filesystem::path& p) {
             return (p.parent_path().filename() / p.filename()).string();
         };
-        PairRun run{files, label(files.first) + " / " + label(files.second), {}, {}, {}};
-        Progress(Tr("Paire ", "Pair ") + std::to_string(runs.size() + 1) + Tr(" : ", ": ") + run.name);
+        runs.push_back({files, label(files.first) + " / " + label(files.second), {}, {}, {}});
+    }
+    // The pairs are analysed side by side, each on its own data; their warnings and refusals are
+    // kept and written in the order of the pairs.
+    std::vector<std::string> messages(runs.size());
+    std::mutex progress;
+    ParallelFor(static_cast<int>(runs.size()), [&](int i) {
+        PairRun& run = runs[i];
+        {
+            std::lock_guard lock(progress);
+            Progress(Tr("Paire ", "Pair ") + std::to_string(i + 1) + Tr(" : ", ": ") + run.name);
+        }
         AnalysisOptions options = request.analysis;
-        options.intra = files.first;
-        options.extra = files.second;
+        options.intra = run.files.first;
+        options.extra = run.files.second;
         options.derivedImages = false;
+        options.progress = nullptr;
         auto result = RunAnalysis(options);
+        std::ostringstream lines;
         if (result.ok()) {
             run.report = result.take();
             for (const auto& w : RunWarnings(*run.report))
-                err << "frontlys-cli: " << run.name << ": " << Tr("attention : ", "warning: ") << w << "\n";
+                lines << "frontlys-cli: " << run.name << ": " << Tr("attention : ", "warning: ") << w << "\n";
             run.checks = run.report->session->Warnings;
-            run.report->session.reset();  // only the numbers are kept: one pair's images at a time
+            run.report->session.reset();  // only the numbers are kept, not the images
         } else {
             run.refusal = result.status();
-            PrintRefusal(err, "analyse", run.refusal);
+            PrintRefusal(lines, "analyse", run.refusal);
         }
-        runs.push_back(std::move(run));
-    }
+        messages[i] = lines.str();
+    });
+    for (const std::string& m : messages) err << m;
     // The average is over the pairs analysed; the flags are mapped back onto every pair.
     for (std::size_t i = 0; i < runs.size(); ++i)
         if (runs[i].report) {
@@ -215,8 +236,9 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
         a.rejected[analysed[j]] = some.rejected[j];
         a.deviation[analysed[j]] = some.deviation[j];
         if (some.rejected[j])
-            err << "frontlys-cli: " << Tr("paire écartée (loin de la médiane des termes 5 à 22) : ",
-                                         "pair set aside (far from the median of terms 5 to 22): ")
+            err << "frontlys-cli: "
+                << Tr("paire écartée (loin de la médiane des termes 5 à 22) : ",
+                      "pair set aside (far from the median of terms 5 to 22): ")
                 << runs[analysed[j]].name << "\n";
     }
     const int terms = static_cast<int>(a.meanRmsNm.size());
@@ -233,9 +255,12 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
 
 void AddPairOptions(CLI::App& command, PairOptions& options)
 {
-    command.add_option("--pair", options.pairs, "An intra-focal and an extra-focal image; repeat for several pairs");
+    command.add_option(
+        "--pair", options.pairs, "An intra-focal and an extra-focal image; repeat for several pairs");
     command.add_option("--pairs", options.list, "A text file of pairs, \"INTRA EXTRA\" on each line");
-    command.add_option("--crop", options.crop, "auto: cut frames far larger than their donut around it (default); none")
+    command
+        .add_option(
+            "--crop", options.crop, "auto: cut frames far larger than their donut around it (default); none")
         ->check(CLI::IsMember({"auto", "none"}));
 }
 
@@ -244,12 +269,16 @@ std::optional<int> RunPairOptions(const PairOptions& options, AnalyseRequest& re
     request.analysis.crop = options.crop != "none";
     if (options.pairs.empty() && options.list.empty()) {
         if (!request.analysis.intra.empty() && !request.analysis.extra.empty()) return std::nullopt;
-        PrintRefusal(std::cerr, "analyse",
-                     Status::Fail(StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
+        PrintRefusal(
+            std::cerr,
+            "analyse",
+            Status::Fail(
+                StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
         return 2;
     }
     PairsRequest pairs{request.analysis, {}, request.outDir, request.json};
-    if (!request.analysis.intra.empty()) pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
+    if (!request.analysis.intra.empty())
+        pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
     for (const auto& [intra, extra] : options.pairs) pairs.pairs.emplace_back(intra, extra);
     if (!options.list.empty()) {
         auto listed = ReadPairList(options.list);

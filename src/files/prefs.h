@@ -33,9 +33,10 @@ struct Tpreferences {
     std::uint8_t CorrectionAnalytique = 1;
     double ArretRMSFront = 0.02;
     std::uint8_t NPassesMax = 14;
-    std::string Aide;             // help home page file
-    std::string Images;           // initial folder of the image dialogs
-    std::string Preferences;      // folder of prefs.txt
+    std::uint8_t Threads = 0;  // threads of the computations, 0 = one per core
+    std::string Aide;          // help home page file
+    std::string Images;        // initial folder of the image dialogs
+    std::string Preferences;   // folder of prefs.txt
 
     bool operator==(const Tpreferences&) const = default;
 };

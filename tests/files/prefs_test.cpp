@@ -37,14 +37,15 @@ TEST(Prefs, FirstRunWritesTheDefaultsInOrder)
         Slurp(dir.path() / "prefs.txt"),
         "PltSignal=0\r\nPltFront=1\r\nPltPSF=4\r\nPltInterfero=5\r\nFactMultDiff=2\r\nMasqueActif=1\r\n"
         "MemOptim=0\r\nNIter=1\r\nExtractDim=16\r\nExtractSeuil=50\r\nExtractAuto=1\r\nLambdaRef=555\r\n"
-        "LambdaInterfero=555\r\nAjustAuto=1\r\nNPolyZern=22\r\nCorrectionAnalytique=1\r\nArretRMSFront=0,02\r\n"
-        "NPassesMax=14\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
+        "LambdaInterfero=555\r\nAjustAuto=1\r\nNPolyZern=22\r\nCorrectionAnalytique=1\r\nArretRMSFront=0,"
+        "02\r\n"
+        "NPassesMax=14\r\nThreads=0\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
         "[Preferences]\r\n" +
             p.Preferences + "\r\n");
 }
 
-// A file written before the compensated analysis lacks its three keys: they keep their defaults
-// (the analytic correction); values out of the dialog's range are refused one by one.
+// A file written before the compensated analysis lacks its three keys and the thread count: they keep
+// their defaults (the analytic correction, all cores); values out of range are refused one by one.
 TEST(Prefs, CorrectionKeysDefaultWhenMissingAndRefuseBadValues)
 {
     const Tpreferences older = Parsed("NIter=3\r\nNPolyZern=22\r\n[Aide]\r\n\r\n");
@@ -52,16 +53,22 @@ TEST(Prefs, CorrectionKeysDefaultWhenMissingAndRefuseBadValues)
     EXPECT_EQ(older.CorrectionAnalytique, 1);
     EXPECT_EQ(older.ArretRMSFront, 0.02);
     EXPECT_EQ(older.NPassesMax, 14);
-    const Tpreferences numeric = Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\n");
+    EXPECT_EQ(older.Threads, 0);
+    const Tpreferences numeric =
+        Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\nThreads=6\r\n");
+    EXPECT_EQ(numeric.Threads, 6);
     EXPECT_EQ(numeric.CorrectionAnalytique, 0);
     EXPECT_EQ(numeric.ArretRMSFront, 0.5);
     EXPECT_EQ(numeric.NPassesMax, 30);
     std::vector<std::string> rejected;
-    const Tpreferences bad = Parsed("CorrectionAnalytique=2\r\nArretRMSFront=-1\r\nNPassesMax=0\r\n", &rejected);
+    const Tpreferences bad =
+        Parsed("CorrectionAnalytique=2\r\nArretRMSFront=-1\r\nNPassesMax=0\r\nThreads=300\r\n", &rejected);
+    EXPECT_EQ(bad.Threads, 0);
     EXPECT_EQ(bad.CorrectionAnalytique, 1);
     EXPECT_EQ(bad.ArretRMSFront, 0.02);
     EXPECT_EQ(bad.NPassesMax, 14);
-    EXPECT_EQ(rejected, (std::vector<std::string>{"CorrectionAnalytique", "ArretRMSFront", "NPassesMax"}));
+    EXPECT_EQ(rejected,
+              (std::vector<std::string>{"CorrectionAnalytique", "ArretRMSFront", "NPassesMax", "Threads"}));
 }
 
 TEST(Prefs, RoundTripKeepsEveryField)
@@ -76,6 +83,7 @@ TEST(Prefs, RoundTripKeepsEveryField)
     p.LambdaRef = 632.8;
     p.LambdaInterfero = 546.07;
     p.NPolyZern = 28;
+    p.Threads = 3;
     p.Aide = "/opt/help/index.htm";
     p.Images = "/data/nuit du 12";
     p.Preferences = dir.path().string();  // no trailing separator: joined with one
@@ -100,7 +108,7 @@ TEST(Prefs, WavelengthWrittenWithCommaReadsBack)
 
 TEST(Prefs, LineRules)
 {
-    EXPECT_EQ(Parsed("NIter=257").NIter, 1);               // out of range: not wrapped to 1 but the default
+    EXPECT_EQ(Parsed("NIter=257").NIter, 1);  // out of range: not wrapped to 1 but the default
     EXPECT_EQ(Parsed("NIter=20").NIter, 20);
     EXPECT_EQ(Parsed("niter=5").NIter, 1);                 // names are case sensitive
     EXPECT_EQ(Parsed("NIter=3\r\nNIter=7\r\n").NIter, 3);  // the first line of a name wins
