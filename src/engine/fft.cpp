@@ -29,6 +29,8 @@ inline cd TimesI(cd a) { return {-a.imag(), a.real()}; }
 // registers of the target the loader picked. The helpers are always inlined, so the vector never
 // crosses a call and the ABI note on AVX vectors (-Wpsabi, silenced at the top) does not apply.
 #define FRONTLYS_INLINE inline __attribute__((always_inline))
+// The loops over the radix run out in full, so that the butterfly's values stay in registers.
+#define FRONTLYS_UNROLL _Pragma("GCC unroll 8")
 typedef double V2c __attribute__((vector_size(32)));
 typedef long long V2i __attribute__((vector_size(32)));
 
@@ -154,11 +156,14 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
         int p = 0;
         for (; p + 1 < m; p += 2) {
             V2c a[R], b[R];
+            FRONTLYS_UNROLL
             for (int j = 0; j < R; ++j) a[j] = Load(x + p + j * m);
             Dft<kInverse>(a, b);
+            FRONTLYS_UNROLL
             for (int k = 1; k < R; ++k) b[k] = Mul(Load(tw + (k - 1) * m + p), b[k]);
             cd* out = y + R * p;  // outputs R p .. R p + R - 1, then the same for p + 1
             int k = 0;
+            FRONTLYS_UNROLL
             for (; k + 1 < R; k += 2) {
                 Store(out + k, FRONTLYS_SHUFFLE(b[k], b[k + 1], 0, 1, 4, 5));
                 Store(out + R + k, FRONTLYS_SHUFFLE(b[k], b[k + 1], 2, 3, 6, 7));
@@ -172,9 +177,11 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
         }
         for (; p < m; ++p) {
             cd a[R], b[R];
+            FRONTLYS_UNROLL
             for (int j = 0; j < R; ++j) a[j] = x[p + j * m];
             Dft<kInverse>(a, b);
             y[R * p] = b[0];
+            FRONTLYS_UNROLL
             for (int k = 1; k < R; ++k) y[R * p + k] = Mul(tw[(k - 1) * m + p], b[k]);
         }
         return;
@@ -184,6 +191,7 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
         cd* out = y + s * R * p;
         cd w[R];
         V2c wv[R];
+        FRONTLYS_UNROLL
         for (int k = 1; k < R; ++k) {
             w[k] = m > 1 ? tw[(k - 1) * m + p] : cd(1.0);
             wv[k] = Broadcast(w[k]);
@@ -191,20 +199,25 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
         std::ptrdiff_t q = 0;
         for (; q + 1 < s; q += 2) {
             V2c a[R], b[R];
+            FRONTLYS_UNROLL
             for (int j = 0; j < R; ++j) a[j] = Load(in + s * j * m + q);
             Dft<kInverse>(a, b);
             Store(out + q, b[0]);
             if (m > 1) {
+                FRONTLYS_UNROLL
                 for (int k = 1; k < R; ++k) Store(out + s * k + q, Mul(wv[k], b[k]));
             } else {
+                FRONTLYS_UNROLL
                 for (int k = 1; k < R; ++k) Store(out + s * k + q, b[k]);
             }
         }
         for (; q < s; ++q) {
             cd a[R], b[R];
+            FRONTLYS_UNROLL
             for (int j = 0; j < R; ++j) a[j] = in[s * j * m + q];
             Dft<kInverse>(a, b);
             out[q] = b[0];
+            FRONTLYS_UNROLL
             for (int k = 1; k < R; ++k) out[s * k + q] = m > 1 ? Mul(w[k], b[k]) : b[k];
         }
     }
