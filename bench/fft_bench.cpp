@@ -5,8 +5,10 @@
 #include <time.h>
 
 #include <complex>
+#include <cstdlib>
 #include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/fft.h"
@@ -172,4 +174,21 @@ BENCHMARK(BM_OursReal2D)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// FFTW's plans are measured once and kept in a wisdom file (FRONTLYS_FFTW_WISDOM, default
+// fft_bench.wisdom in the working folder): later runs plan in no time, with the same plans.
+int main(int argc, char** argv)
+{
+#ifdef FRONTLYS_HAVE_FFTW
+    const char* env = std::getenv("FRONTLYS_FFTW_WISDOM");
+    const std::string wisdom = env ? env : "fft_bench.wisdom";
+    fftw_import_wisdom_from_filename(wisdom.c_str());
+#endif
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+#ifdef FRONTLYS_HAVE_FFTW
+    fftw_export_wisdom_to_filename(wisdom.c_str());
+#endif
+    return 0;
+}

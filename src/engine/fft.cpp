@@ -145,14 +145,16 @@ FRONTLYS_INLINE void Dft(const T (&x)[8], T (&y)[8])
 }
 
 // One Stockham stage of radix R: `m` = span / R, where span is the sub-transform length entering
-// the stage and `s` the distance between its consecutive elements. Element j of butterfly p is
-// x[s (p + j m) + q]; output k goes, times w^(k p) (w = exp(-+ 2 pi i / span), the array
-// tw + (k - 1) m), to y[s (R p + k) + q], self-sorted. Two elements at a time: along q when s is
-// at least 2, else along p.
+// the stage, over `count` interleaved sub-transforms q. Element j of butterfly p is
+// x[sIn (p + j m) + q]; output k goes, times w^(k p) (w = exp(-+ 2 pi i / span), the array
+// tw + (k - 1) m), to y[sOut (R p + k) + q], self-sorted. Within a transform sIn = sOut = count;
+// the first and last stages of a strip of columns read and write the array itself. Two elements at
+// a time: along q when there are several, else along p.
 template <int R, bool kInverse>
-FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd* tw)
+FRONTLYS_INLINE void Stage(
+    const cd* x, cd* y, int m, std::ptrdiff_t sIn, std::ptrdiff_t sOut, std::ptrdiff_t count, const cd* tw)
 {
-    if (s == 1 && m >= 2) {
+    if (count == 1 && sIn == 1 && sOut == 1 && m >= 2) {
         int p = 0;
         for (; p + 1 < m; p += 2) {
             V2c a[R], b[R];
@@ -187,8 +189,8 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
         return;
     }
     for (int p = 0; p < m; ++p) {
-        const cd* in = x + s * p;
-        cd* out = y + s * R * p;
+        const cd* in = x + sIn * p;
+        cd* out = y + sOut * R * p;
         cd w[R];
         V2c wv[R];
         FRONTLYS_UNROLL
@@ -197,28 +199,28 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
             wv[k] = Broadcast(w[k]);
         }
         std::ptrdiff_t q = 0;
-        for (; q + 1 < s; q += 2) {
+        for (; q + 1 < count; q += 2) {
             V2c a[R], b[R];
             FRONTLYS_UNROLL
-            for (int j = 0; j < R; ++j) a[j] = Load(in + s * j * m + q);
+            for (int j = 0; j < R; ++j) a[j] = Load(in + sIn * j * m + q);
             Dft<kInverse>(a, b);
             Store(out + q, b[0]);
             if (m > 1) {
                 FRONTLYS_UNROLL
-                for (int k = 1; k < R; ++k) Store(out + s * k + q, Mul(wv[k], b[k]));
+                for (int k = 1; k < R; ++k) Store(out + sOut * k + q, Mul(wv[k], b[k]));
             } else {
                 FRONTLYS_UNROLL
-                for (int k = 1; k < R; ++k) Store(out + s * k + q, b[k]);
+                for (int k = 1; k < R; ++k) Store(out + sOut * k + q, b[k]);
             }
         }
-        for (; q < s; ++q) {
+        for (; q < count; ++q) {
             cd a[R], b[R];
             FRONTLYS_UNROLL
-            for (int j = 0; j < R; ++j) a[j] = in[s * j * m + q];
+            for (int j = 0; j < R; ++j) a[j] = in[sIn * j * m + q];
             Dft<kInverse>(a, b);
             out[q] = b[0];
             FRONTLYS_UNROLL
-            for (int k = 1; k < R; ++k) out[s * k + q] = m > 1 ? Mul(w[k], b[k]) : b[k];
+            for (int k = 1; k < R; ++k) out[sOut * k + q] = m > 1 ? Mul(w[k], b[k]) : b[k];
         }
     }
 }
@@ -230,15 +232,23 @@ FRONTLYS_INLINE void Stage(const cd* x, cd* y, int m, std::ptrdiff_t s, const cd
 #define FRONTLYS_FFT_CLONES
 #endif
 
-#define FRONTLYS_STAGE(R)                                                        \
-    FRONTLYS_FFT_CLONES void Stage##R(                                           \
-        const cd* x, cd* y, int m, std::ptrdiff_t s, const cd* tw, bool inverse) \
-    {                                                                            \
-        if (inverse) {                                                           \
-            Stage<R, true>(x, y, m, s, tw);                                      \
-        } else {                                                                 \
-            Stage<R, false>(x, y, m, s, tw);                                     \
-        }                                                                        \
+struct StageCall {
+    const cd* x;
+    cd* y;
+    int m;
+    std::ptrdiff_t sIn, sOut, count;
+    const cd* tw;
+    bool inverse;
+};
+
+#define FRONTLYS_STAGE(R)                                                 \
+    FRONTLYS_FFT_CLONES void Stage##R(const StageCall& c)                 \
+    {                                                                     \
+        if (c.inverse) {                                                  \
+            Stage<R, true>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
+        } else {                                                          \
+            Stage<R, false>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw); \
+        }                                                                 \
     }
 FRONTLYS_STAGE(2)
 FRONTLYS_STAGE(3)
@@ -247,19 +257,19 @@ FRONTLYS_STAGE(5)
 FRONTLYS_STAGE(8)
 #undef FRONTLYS_STAGE
 
-void RunStage(int radix, const cd* x, cd* y, int m, std::ptrdiff_t s, const cd* tw, bool inverse)
+void RunStage(int radix, const StageCall& call)
 {
     switch (radix) {
         case 2:
-            return Stage2(x, y, m, s, tw, inverse);
+            return Stage2(call);
         case 3:
-            return Stage3(x, y, m, s, tw, inverse);
+            return Stage3(call);
         case 4:
-            return Stage4(x, y, m, s, tw, inverse);
+            return Stage4(call);
         case 5:
-            return Stage5(x, y, m, s, tw, inverse);
+            return Stage5(call);
         default:
-            return Stage8(x, y, m, s, tw, inverse);
+            return Stage8(call);
     }
 }
 
@@ -279,6 +289,75 @@ std::vector<int> Radices(int n)
     radices.insert(radices.end(), fives, 5);
     radices.insert(radices.end(), threes, 3);
     return radices;
+}
+
+// The real-row helpers of RealFft2Plan, two complex values at a time.
+
+// row[c] = a[c] + i b[c].
+FRONTLYS_FFT_CLONES void PackRows(const double* a, const double* b, cd* row, int n)
+{
+    int c = 0;
+    for (; c + 3 < n; c += 4) {
+        V2c va, vb;
+        std::memcpy(&va, a + c, sizeof va);
+        std::memcpy(&vb, b + c, sizeof vb);
+        Store(row + c, FRONTLYS_SHUFFLE(va, vb, 0, 4, 1, 5));
+        Store(row + c + 2, FRONTLYS_SHUFFLE(va, vb, 2, 6, 3, 7));
+    }
+    for (; c < n; ++c) row[c] = cd(a[c], b ? b[c] : 0.0);
+}
+
+// a[c] = Re z[c], b[c] = Im z[c].
+FRONTLYS_FFT_CLONES void UnpackRows(const cd* z, double* a, double* b, int n)
+{
+    int c = 0;
+    for (; c + 3 < n; c += 4) {
+        const V2c lo = Load(z + c), hi = Load(z + c + 2);
+        const V2c va = FRONTLYS_SHUFFLE(lo, hi, 0, 2, 4, 6), vb = FRONTLYS_SHUFFLE(lo, hi, 1, 3, 5, 7);
+        std::memcpy(a + c, &va, sizeof va);
+        std::memcpy(b + c, &vb, sizeof vb);
+    }
+    for (; c < n; ++c) {
+        a[c] = z[c].real();
+        b[c] = z[c].imag();
+    }
+}
+
+// (z[n-k], z[n-k-1]) conjugated, from the pair loaded at z + n - k - 1.
+FRONTLYS_INLINE V2c ReversedConj(V2c v) { return FRONTLYS_SHUFFLE(v, v, 2, 3, 0, 1) * V2c{1, -1, 1, -1}; }
+
+// From the transform z of a + i b: ha[k] = (z[k] + conj z[n-k]) / 2 and hb[k] = (z[k] - conj z[n-k]) / 2i,
+// for k = 0 .. hw - 1.
+FRONTLYS_FFT_CLONES void SplitRows(const cd* z, cd* ha, cd* hb, int n, int hw)
+{
+    const auto one = [&](int k) {
+        const cd zk = z[k], zc = std::conj(z[k == 0 ? 0 : n - k]);
+        ha[k] = 0.5 * (zk + zc);
+        const cd d = 0.5 * (zk - zc);
+        hb[k] = cd(d.imag(), -d.real());
+    };
+    one(0);
+    int k = 1;
+    for (; k + 1 < hw && n - k - 1 >= k + 1; k += 2) {
+        const V2c zk = Load(z + k), zc = ReversedConj(Load(z + n - k - 1));
+        Store(ha + k, 0.5 * (zk + zc));
+        const V2c d = 0.5 * (zk - zc);
+        Store(hb + k, Swap(d) * V2c{1, -1, 1, -1});
+    }
+    for (; k < hw; ++k) one(k);
+}
+
+// row[k] = A[k] + i B[k] over the whole row, A and B Hermitian with halves ha and hb.
+FRONTLYS_FFT_CLONES void JoinRows(const cd* ha, const cd* hb, cd* row, int n, int hw)
+{
+    int k = 0;
+    for (; k + 1 < hw; k += 2) Store(row + k, Load(ha + k) + Swap(Load(hb + k)) * V2c{-1, 1, -1, 1});
+    for (; k < hw; ++k) row[k] = ha[k] + cd(-hb[k].imag(), hb[k].real());
+    // conj(a) + i conj(b) = (a.re + b.im, b.re - a.im)
+    for (; k < n; ++k) {
+        const cd a = ha[n - k], b = hb[n - k];
+        row[k] = cd(a.real() + b.imag(), b.real() - a.imag());
+    }
 }
 
 // Columns per strip: a strip of n rows holds about 256 KiB.
@@ -347,17 +426,41 @@ cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
     cd* y = scratch;
     std::ptrdiff_t stride = lanes;
     for (const Stage& stage : m_stages) {
-        RunStage(stage.radix,
-                 x,
-                 y,
-                 stage.span / stage.radix,
-                 stride,
-                 (inverse ? stage.inverse : stage.forward).data(),
-                 inverse);
+        const cd* tw = (inverse ? stage.inverse : stage.forward).data();
+        RunStage(stage.radix, {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse});
         std::swap(x, y);
         stride *= stage.radix;
     }
     return x;
+}
+
+// The first stage reads the columns where they lie and the last writes them back, so that a strip
+// needs no copy in or out; the stages between run over a and b.
+void FftPlan::RunColumns(
+    cd* data, std::ptrdiff_t rowStride, int lanes, cd* a, cd* b, FftDirection direction) const
+{
+    const bool inverse = direction == FftDirection::Inverse;
+    const int last = static_cast<int>(m_stages.size()) - 1;
+    const cd* x = data;
+    std::ptrdiff_t sIn = rowStride, stride = lanes;
+    cd* y = a;
+    for (int i = 0; i < last; ++i) {
+        const Stage& stage = m_stages[i];
+        const cd* tw = (inverse ? stage.inverse : stage.forward).data();
+        RunStage(stage.radix, {x, y, stage.span / stage.radix, sIn, stride, stride, tw, inverse});
+        x = y;
+        y = y == a ? b : a;
+        stride *= stage.radix;
+        sIn = stride;
+    }
+    // The last stage (span = radix, no twiddle) writes element e of lane l to data[e rowStride + l].
+    const Stage& stage = m_stages[last];
+    const std::ptrdiff_t groups = last == 0 ? 1 : stride / lanes;
+    const std::ptrdiff_t inStride = last == 0 ? rowStride : stride;
+    for (std::ptrdiff_t g = 0; g < groups; ++g)
+        RunStage(
+            stage.radix,
+            {x + g * lanes, data + g * rowStride, 1, inStride, groups * rowStride, lanes, nullptr, inverse});
 }
 
 void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection direction) const
@@ -399,20 +502,10 @@ void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, 
     const int n = m_n;
     if (n == 1 || columns <= 0) return;
     const int width = std::min(StripWidth(n), columns);
-    if (width == columns && rowStride == columns) {  // the whole array is one strip already
-        RunInPlace(data, Scratch(static_cast<std::size_t>(n) * width), width, direction);
-        return;
-    }
-    cd* strip = Strip(static_cast<std::size_t>(n) * width);
-    cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
-    for (int c0 = 0; c0 < columns; c0 += width) {
-        const int w = std::min(width, columns - c0);
-        for (std::ptrdiff_t r = 0; r < n; ++r)
-            std::memcpy(strip + r * w, data + r * rowStride + c0, sizeof(cd) * w);
-        const cd* result = Run(strip, scratch, w, direction);
-        for (std::ptrdiff_t r = 0; r < n; ++r)
-            std::memcpy(data + r * rowStride + c0, result + r * w, sizeof(cd) * w);
-    }
+    cd* a = Strip(static_cast<std::size_t>(n) * width);
+    cd* b = Scratch(static_cast<std::size_t>(n) * width);
+    for (int c0 = 0; c0 < columns; c0 += width)
+        RunColumns(data + c0, rowStride, std::min(width, columns - c0), a, b, direction);
 }
 
 void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
@@ -420,21 +513,17 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
     const int n = m_n;
     if (columns <= 0) return;
     const int width = std::min(StripWidth(n), columns);
-    cd* strip = Strip(static_cast<std::size_t>(n) * width);
-    cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
+    cd* a = Strip(static_cast<std::size_t>(n) * width);
+    cd* b = Scratch(static_cast<std::size_t>(n) * width);
     for (int c0 = 0; c0 < columns; c0 += width) {
         const int w = std::min(width, columns - c0);
-        for (std::ptrdiff_t r = 0; r < n; ++r)
-            std::memcpy(strip + r * w, data + r * columns + c0, sizeof(cd) * w);
-        cd* spectrum = Run(strip, scratch, w, FftDirection::Forward);
+        if (n > 1) RunColumns(data + c0, columns, w, a, b, FftDirection::Forward);
         for (std::ptrdiff_t r = 0; r < n; ++r) {
             const double* f = filter + r * columns + c0;
-            cd* s = spectrum + r * w;
+            cd* s = data + r * columns + c0;
             for (int c = 0; c < w; ++c) s[c] *= f[c];
         }
-        const cd* result = Run(spectrum, spectrum == strip ? scratch : strip, w, FftDirection::Inverse);
-        for (std::ptrdiff_t r = 0; r < n; ++r)
-            std::memcpy(data + r * columns + c0, result + r * w, sizeof(cd) * w);
+        if (n > 1) RunColumns(data + c0, columns, w, a, b, FftDirection::Inverse);
     }
 }
 
@@ -464,20 +553,16 @@ void RealFft2Plan::ForwardRows(const double* input, cd* half)
         const double* a = input + static_cast<std::ptrdiff_t>(r) * n;
         const bool pair = r + 1 < n;
         if (pair) {
-            const double* b = a + n;
-            for (int c = 0; c < n; ++c) m_row[c] = cd(a[c], b[c]);
+            PackRows(a, a + n, m_row.data(), n);
         } else {
             for (int c = 0; c < n; ++c) m_row[c] = cd(a[c], 0.0);
         }
         const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), 1, FftDirection::Forward);
         cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
-        cd* hb = ha + hw;
-        for (int k = 0; k < hw; ++k) {
-            const cd zk = z[k];
-            const cd zc = std::conj(z[k == 0 ? 0 : n - k]);
-            ha[k] = 0.5 * (zk + zc);
-            const cd d = 0.5 * (zk - zc);
-            if (pair) hb[k] = cd(d.imag(), -d.real());
+        if (pair) {
+            SplitRows(z, ha, ha + hw, n, hw);
+        } else {
+            for (int k = 0; k < hw; ++k) ha[k] = 0.5 * (z[k] + std::conj(z[k == 0 ? 0 : n - k]));
         }
     }
 }
@@ -491,12 +576,7 @@ void RealFft2Plan::InverseRows(const cd* half, double* output)
         const cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
         const bool pair = r + 1 < n;
         if (pair) {
-            const cd* hb = ha + hw;
-            for (int k = 0; k < hw; ++k) m_row[k] = ha[k] + cd(-hb[k].imag(), hb[k].real());
-            for (int k = hw; k < n; ++k) {
-                const cd a = std::conj(ha[n - k]), b = std::conj(hb[n - k]);
-                m_row[k] = a + cd(-b.imag(), b.real());
-            }
+            JoinRows(ha, ha + hw, m_row.data(), n, hw);
         } else {
             for (int k = 0; k < hw; ++k) m_row[k] = ha[k];
             for (int k = hw; k < n; ++k) m_row[k] = std::conj(ha[n - k]);
@@ -504,11 +584,7 @@ void RealFft2Plan::InverseRows(const cd* half, double* output)
         const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), 1, FftDirection::Inverse);
         double* a = output + static_cast<std::ptrdiff_t>(r) * n;
         if (pair) {
-            double* b = a + n;
-            for (int c = 0; c < n; ++c) {
-                a[c] = z[c].real();
-                b[c] = z[c].imag();
-            }
+            UnpackRows(z, a, a + n, n);
         } else {
             for (int c = 0; c < n; ++c) a[c] = z[c].real();
         }

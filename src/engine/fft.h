@@ -59,13 +59,21 @@ private:
                               std::complex<double>* scratch,
                               int lanes,
                               FftDirection direction) const;
+    // Transforms `lanes` columns whose element e, lane l is data[e * rowStride + l], in place,
+    // through the work buffers a and b of n * lanes elements.
+    void RunColumns(std::complex<double>* data,
+                    std::ptrdiff_t rowStride,
+                    int lanes,
+                    std::complex<double>* a,
+                    std::complex<double>* b,
+                    FftDirection direction) const;
     void RunInPlace(std::complex<double>* data,
                     std::complex<double>* scratch,
                     int lanes,
                     FftDirection direction) const;
 
-    // Columns are transformed in strips copied into `m_strip`, so that the butterflies run over
-    // contiguous rows and the strip stays in cache. Sized on first use.
+    // Columns are transformed in strips whose inner stages run in `m_strip` and `m_scratch`, so that
+    // the butterflies run over contiguous rows and the strip stays in cache. Sized on first use.
     std::complex<double>* Strip(std::size_t elements) const;
     std::complex<double>* Scratch(std::size_t elements) const;
 
