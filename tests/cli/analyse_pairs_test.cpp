@@ -1,5 +1,7 @@
 // frontlys-cli analyse on several pairs, given one by one or in a list: each pair's result, the
 // average with its spread and error, the CSV table, and the refusals.
+#include "cli/analyse_pairs.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli/analyse_pairs.h"
 #include "support/donut_pair.h"
 #include "support/temp_dir.h"
 
@@ -64,6 +65,21 @@ TEST_F(AnalysePairsTest, PairsGivenOneByOneOrListedGiveTheSameAverage)
                                            << "1/intra.fits\t1/extra.fits\n2/intra.fits 2/extra.fits\n";
     ASSERT_EQ(Run("--pairs '" + (dir.path() / "list.txt").string() + "' --json", &listed), 0);
     EXPECT_EQ(nlohmann::json::parse(listed)["mean_rms_nm"], j["mean_rms_nm"]);
+}
+
+// The pairs run side by side: every figure but the time taken the same whatever --threads says.
+TEST_F(AnalysePairsTest, ResultsDoNotDependOnTheThreadCount)
+{
+    std::string one, three;
+    ASSERT_EQ(Run(pairs + "--json --threads 1", &one), 0);
+    ASSERT_EQ(Run("--threads 3 " + pairs + "--json", &three), 0);
+    auto figures = [](const std::string& text) {
+        auto j = nlohmann::json::parse(text);
+        for (auto& p : j["pairs"]) p["result"].erase("seconds");
+        return j;
+    };
+    EXPECT_EQ(figures(one), figures(three));
+    EXPECT_EQ(Run(pairs + "--threads -1", &three), 2);
 }
 
 TEST_F(AnalysePairsTest, ABadListOrNoImageIsRefused)
