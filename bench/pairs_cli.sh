@@ -7,7 +7,7 @@ cli=${1:-build/src/frontlys-cli}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 for i in 1 2 3 4; do
-    "$cli" simulate --out "$dir/p$i" --size 256 --zernike 11=$((20 + 10 * i)),5=15 --photons 1e8 --seed $i \
+    "$cli" simulate --out "$dir/p$i" --size 256 --zernike 11=$((20 + 10 * i)),5=15 --seed $i \
         >/dev/null
     echo "p$i/intra.fits p$i/extra.fits" >>"$dir/list.txt"
 done
