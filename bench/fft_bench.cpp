@@ -174,21 +174,20 @@ BENCHMARK(BM_OursReal2D)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-// FFTW's plans are measured once and kept in a wisdom file (FRONTLYS_FFTW_WISDOM, default
-// fft_bench.wisdom in the working folder): later runs plan in no time, with the same plans.
+// With FRONTLYS_FFTW_WISDOM naming a file, FFTW's measured plans are kept there: later runs plan in
+// no time, with the same plans.
 int main(int argc, char** argv)
 {
 #ifdef FRONTLYS_HAVE_FFTW
-    const char* env = std::getenv("FRONTLYS_FFTW_WISDOM");
-    const std::string wisdom = env ? env : "fft_bench.wisdom";
-    fftw_import_wisdom_from_filename(wisdom.c_str());
+    const char* wisdom = std::getenv("FRONTLYS_FFTW_WISDOM");
+    if (wisdom) fftw_import_wisdom_from_filename(wisdom);
 #endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 #ifdef FRONTLYS_HAVE_FFTW
-    fftw_export_wisdom_to_filename(wisdom.c_str());
+    if (wisdom) fftw_export_wisdom_to_filename(wisdom);
 #endif
     return 0;
 }
