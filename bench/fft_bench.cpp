@@ -1,12 +1,14 @@
 // 2-D forward + inverse transforms, complex and real input, ours beside FFTW (FFTW_MEASURE, one
-// thread, double). The "ratio_to_fftw" counter of our runs is our time over FFTW's for the same kind
-// and N, measured in the same process just before.
+// thread, double), at sizes 2^a 3^b 5^c from 64 to 4096. The "ratio_to_fftw" counter of our runs is our time
+// over FFTW's for the same kind and N, measured in the same process just before.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
 #include <complex>
+#include <cstdlib>
 #include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/fft.h"
@@ -64,6 +66,15 @@ double TimePair(F&& pair, int repeats)
     return (CpuSeconds() - start) / repeats;
 }
 
+// The sizes of 2^a 3^b 5^c the grids take, odd ones included.
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    for (int n :
+         {64,  96,  120, 128,  160,  192,  225,  240,  256,  320,  360,  384,  480,  500,  512,  640, 675,
+          720, 768, 960, 1000, 1024, 1080, 1280, 1536, 2000, 2025, 2048, 2160, 2400, 3000, 3072, 4096})
+        b->Arg(n);
+}
+
 int Repeats(int n) { return std::max(2, (1 << 24) / (n * n)); }
 
 template <class F>
@@ -71,7 +82,8 @@ void ReportRatio(benchmark::State& state, int kind, F&& pair)
 {
     const int n = static_cast<int>(state.range(0));
     const auto fftw = FftwSeconds().find({kind, n});
-    if (fftw != FftwSeconds().end()) state.counters["ratio_to_fftw"] = TimePair(pair, Repeats(n)) / fftw->second;
+    if (fftw != FftwSeconds().end())
+        state.counters["ratio_to_fftw"] = TimePair(pair, Repeats(n)) / fftw->second;
 }
 
 #ifdef FRONTLYS_HAVE_FFTW
@@ -96,7 +108,7 @@ void BM_Fftw2D(benchmark::State& state)
     fftw_destroy_plan(inverse);
     fftw_free(data);
 }
-BENCHMARK(BM_Fftw2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fftw2D)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 void BM_FftwReal2D(benchmark::State& state)
 {
@@ -122,7 +134,7 @@ void BM_FftwReal2D(benchmark::State& state)
     fftw_free(half);
     fftw_free(real);
 }
-BENCHMARK(BM_FftwReal2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FftwReal2D)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_Ours2D(benchmark::State& state)
@@ -140,7 +152,7 @@ void BM_Ours2D(benchmark::State& state)
     }
     ReportRatio(state, 0, pair);
 }
-BENCHMARK(BM_Ours2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ours2D)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 void BM_OursReal2D(benchmark::State& state)
 {
@@ -158,8 +170,24 @@ void BM_OursReal2D(benchmark::State& state)
     }
     ReportRatio(state, 1, pair);
 }
-BENCHMARK(BM_OursReal2D)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OursReal2D)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// With FRONTLYS_FFTW_WISDOM naming a file, FFTW's measured plans are kept there: later runs plan in
+// no time, with the same plans.
+int main(int argc, char** argv)
+{
+#ifdef FRONTLYS_HAVE_FFTW
+    const char* wisdom = std::getenv("FRONTLYS_FFTW_WISDOM");
+    if (wisdom) fftw_import_wisdom_from_filename(wisdom);
+#endif
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+#ifdef FRONTLYS_HAVE_FFTW
+    if (wisdom) fftw_export_wisdom_to_filename(wisdom);
+#endif
+    return 0;
+}

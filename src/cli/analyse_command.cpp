@@ -15,6 +15,7 @@
 #include "cli/output_set.h"
 #include "cli/pictures.h"
 #include "cli/result_json.h"
+#include "cli/threads_option.h"
 #include "core/atomic_write.h"
 #include "core/numbers.h"
 #include "files/result_files.h"
@@ -386,6 +387,7 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
                     o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
+    AddThreadsOption(*cmd);
     cmd->add_option(
         "--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
@@ -394,6 +396,7 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
         request->analysis.extra = *extra;
         request->refineGiven = cmd->count("--refine") > 0;
         if (*defocus != "auto") request->analysis.defocusMm = ParseNumber(*defocus);
+        if (request->analysis.prefsFile) ApplyPrefsThreads(*request->analysis.prefsFile);
         if (auto several = RunPairOptions(*pairOptions, *request)) {
             *exitCode = *several;
             return;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -14,6 +15,7 @@
 #include "cli/output_set.h"
 #include "cli/result_json.h"
 #include "core/numbers.h"
+#include "core/thread_pool.h"
 #include "engine/zernike.h"
 
 namespace frontlys::cli {
@@ -254,26 +256,39 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
         const auto label = [](const std::filesystem::path& p) {
             return (p.parent_path().filename() / p.filename()).string();
         };
-        PairRun run{files, label(files.first) + " / " + label(files.second), {}, {}, {}, {}};
-        Progress(Tr("Paire ", "Pair ") + std::to_string(runs.size() + 1) + Tr(" : ", ": ") + run.name);
+        runs.push_back({files, label(files.first) + " / " + label(files.second), {}, {}, {}, {}});
+    }
+    // The pairs are analysed side by side, each on its own data; their warnings and refusals are
+    // kept and written in the order of the pairs.
+    std::vector<std::string> messages(runs.size());
+    std::mutex progress;
+    ParallelFor(static_cast<int>(runs.size()), [&](int i) {
+        PairRun& run = runs[i];
+        {
+            std::lock_guard lock(progress);
+            Progress(Tr("Paire ", "Pair ") + std::to_string(i + 1) + Tr(" : ", ": ") + run.name);
+        }
         AnalysisOptions options = request.analysis;
-        options.intra = files.first;
-        options.extra = files.second;
+        options.intra = run.files.first;
+        options.extra = run.files.second;
         options.derivedImages = false;
+        options.progress = nullptr;
         auto result = RunAnalysis(options);
+        std::ostringstream lines;
         if (result.ok()) {
             run.report = result.take();
             for (const auto& w : RunWarnings(*run.report))
-                err << "frontlys-cli: " << run.name << ": " << Tr("attention : ", "warning: ") << w << "\n";
+                lines << "frontlys-cli: " << run.name << ": " << Tr("attention : ", "warning: ") << w << "\n";
             run.checks = run.report->session->Warnings;
             run.resultJson = JsonText(*run.report, options, {});
             run.report->session.reset();  // only the numbers are kept: one pair's images at a time
         } else {
             run.refusal = result.status();
-            PrintRefusal(err, "analyse", run.refusal);
+            PrintRefusal(lines, "analyse", run.refusal);
         }
-        runs.push_back(std::move(run));
-    }
+        messages[i] = lines.str();
+    });
+    for (const std::string& m : messages) err << m;
     // The average is over the pairs analysed; the flags are mapped back onto every pair.
     for (std::size_t i = 0; i < runs.size(); ++i)
         if (runs[i].report) {

@@ -1,14 +1,16 @@
-#include <QString>
-#include <QtGlobal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string_view>
 
+#include <QString>
+#include <QtGlobal>
+
 #include "cli/commands.h"
 #include "cli/language.h"
 #include "cli/output_set.h"
 #include "cli/plan_command.h"
+#include "cli/threads_option.h"
 #include "core/numbers.h"
 
 namespace {
@@ -55,6 +57,7 @@ int main(int argc, char** argv)
         app.add_option("--lang", lang, "Language of every message: fr or en (default: from the locale)")
             ->check(CLI::IsMember({"fr", "en"}));
         app.add_flag("-q,--quiet", quiet, "No progress or information lines; errors and warnings only");
+        frontlys::cli::AddThreadsOption(app);
         frontlys::cli::AddInfoCommand(app, &exitCode);
         frontlys::cli::AddSimulateCommand(app, &exitCode);
         frontlys::cli::AddDemoCommand(app, &exitCode);

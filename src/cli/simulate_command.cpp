@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/language.h"
 #include "cli/output_set.h"
+#include "cli/threads_option.h"
 #include "core/atomic_write.h"
 #include "core/numbers.h"
 #include "simulation/simulation_options.h"
@@ -190,6 +191,7 @@ void AddSimulateCommand(CLI::App& app, int* exitCode)
         app.add_subcommand("simulate", "Simulate an intra/extra-focal star image pair by wave optics");
     cmd->footer(kSignConventionText);
     AddOptions(cmd, *options);
+    AddThreadsOption(*cmd);
     cmd->callback([options, exitCode] {
         if (auto s = ApplyTextOptions(*options); !s.ok()) {
             ReportRefusal(s, std::cerr);

@@ -29,6 +29,8 @@ inline cd TimesI(cd a) { return {-a.imag(), a.real()}; }
 // registers of the target the loader picked. The helpers are always inlined, so the vector never
 // crosses a call and the ABI note on AVX vectors (-Wpsabi, silenced at the top) does not apply.
 #define FRONTLYS_INLINE inline __attribute__((always_inline))
+// The loops over the radix run out in full, so that the butterfly's values stay in registers.
+#define FRONTLYS_UNROLL _Pragma("GCC unroll 8")
 typedef double V2c __attribute__((vector_size(32)));
 typedef long long V2i __attribute__((vector_size(32)));
 
@@ -60,105 +62,6 @@ FRONTLYS_INLINE V2c TimesSignI(V2c x)  // i x forward, -i x inverse
     return kInverse ? Swap(x) * V2c{1, -1, 1, -1} : Swap(x) * V2c{-1, 1, -1, 1};
 }
 
-// The radix-4 butterfly of a, b, c, d (elements span/4 apart) with the twiddles of its index.
-template <bool kInverse, class T>
-FRONTLYS_INLINE void Butterfly4(
-    T a, T b, T c, T d, T w1, T w2, T w3, T& y0, T& y1, T& y2, T& y3)
-{
-    const T apc = a + c, amc = a - c, bpd = b + d;
-    T jbmd;
-    if constexpr (std::is_same_v<T, cd>) {
-        jbmd = kInverse ? -TimesI(b - d) : TimesI(b - d);
-    } else {
-        jbmd = TimesSignI<kInverse>(b - d);
-    }
-    y0 = apc + bpd;
-    y1 = Mul(w1, amc - jbmd);
-    y2 = Mul(w2, apc - bpd);
-    y3 = Mul(w3, amc + jbmd);
-}
-
-// The radix-4 butterfly without twiddles.
-template <bool kInverse, class T>
-FRONTLYS_INLINE void Butterfly4Plain(T a, T b, T c, T d, T (&y)[4])
-{
-    const T apc = a + c, amc = a - c, bpd = b + d;
-    T jbmd;
-    if constexpr (std::is_same_v<T, cd>) {
-        jbmd = kInverse ? -TimesI(b - d) : TimesI(b - d);
-    } else {
-        jbmd = TimesSignI<kInverse>(b - d);
-    }
-    y[0] = apc + bpd;
-    y[1] = amc - jbmd;
-    y[2] = apc - bpd;
-    y[3] = amc + jbmd;
-}
-
-// One radix-4 Stockham stage: `span` is the sub-transform length entering the stage and `stride`
-// the distance between its consecutive elements. Reads x, writes y in self-sorted order. The
-// twiddles w^p, w^2p, w^3p are the arrays tw, tw + span/4, tw + span/2. Two elements at a time:
-// along the stride when it is at least 2, else along the butterfly index p.
-template <bool kInverse>
-FRONTLYS_INLINE void Radix4Stage(const cd* x, cd* y, int span, int stride, const cd* tw)
-{
-    const int quarter = span / 4;
-    const std::ptrdiff_t s = stride;
-    const cd* t1 = tw;
-    const cd* t2 = tw + quarter;
-    const cd* t3 = tw + 2 * quarter;
-    if (s == 1 && quarter >= 2) {
-        for (int p = 0; p < quarter; p += 2) {
-            V2c y0, y1, y2, y3;
-            Butterfly4<kInverse>(Load(x + p), Load(x + p + quarter), Load(x + p + 2 * quarter),
-                                 Load(x + p + 3 * quarter), Load(t1 + p), Load(t2 + p), Load(t3 + p),
-                                 y0, y1, y2, y3);
-            cd* out = y + 4 * p;  // outputs 4p .. 4p+3, then 4p+4 .. 4p+7
-            Store(out, FRONTLYS_SHUFFLE(y0, y1, 0, 1, 4, 5));
-            Store(out + 2, FRONTLYS_SHUFFLE(y2, y3, 0, 1, 4, 5));
-            Store(out + 4, FRONTLYS_SHUFFLE(y0, y1, 2, 3, 6, 7));
-            Store(out + 6, FRONTLYS_SHUFFLE(y2, y3, 2, 3, 6, 7));
-        }
-        return;
-    }
-    for (int p = 0; p < quarter; ++p) {
-        const cd* xa = x + s * p;
-        const cd* xb = xa + s * quarter;
-        const cd* xc = xb + s * quarter;
-        const cd* xd = xc + s * quarter;
-        cd* y0 = y + s * 4 * p;
-        cd* y1 = y0 + s;
-        cd* y2 = y1 + s;
-        cd* y3 = y2 + s;
-        const V2c w1 = Broadcast(t1[p]), w2 = Broadcast(t2[p]), w3 = Broadcast(t3[p]);
-        std::ptrdiff_t q = 0;
-        for (; q + 1 < s; q += 2) {
-            V2c o0, o1, o2, o3;
-            Butterfly4<kInverse>(Load(xa + q), Load(xb + q), Load(xc + q), Load(xd + q), w1, w2, w3, o0, o1, o2, o3);
-            Store(y0 + q, o0), Store(y1 + q, o1), Store(y2 + q, o2), Store(y3 + q, o3);
-        }
-        for (; q < s; ++q)
-            Butterfly4<kInverse>(xa[q], xb[q], xc[q], xd[q], t1[p], t2[p], t3[p], y0[q], y1[q], y2[q], y3[q]);
-    }
-}
-
-// The butterflies are compiled twice, with and without AVX2/FMA, and the loader picks one.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define FRONTLYS_FFT_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define FRONTLYS_FFT_CLONES
-#endif
-
-FRONTLYS_FFT_CLONES void Radix4Forward(const cd* x, cd* y, int span, int stride, const cd* twiddle)
-{
-    Radix4Stage<false>(x, y, span, stride, twiddle);
-}
-
-FRONTLYS_FFT_CLONES void Radix4Inverse(const cd* x, cd* y, int span, int stride, const cd* twiddle)
-{
-    Radix4Stage<true>(x, y, span, stride, twiddle);
-}
-
 template <bool kInverse>
 FRONTLYS_INLINE cd SignI(cd x)  // i x forward, -i x inverse
 {
@@ -172,70 +75,288 @@ FRONTLYS_INLINE V2c SignI(V2c x)
 FRONTLYS_INLINE cd Times(cd x, cd w) { return Mul(x, w); }
 FRONTLYS_INLINE V2c Times(V2c x, cd w) { return Mul(x, Broadcast(w)); }
 
-// Length-8 transform of x[0], x[s], ... x[7 s] into y[0], y[s], ... y[7 s]: two length-4
-// transforms of the even and odd elements, joined with w^k = exp(-+ i pi k / 4).
+// The short transforms every stage is built of, on values of either type: y = DFT_R(x), with the
+// sign of the direction. Written out so that the compiler keeps them in registers.
 template <bool kInverse, class T>
-FRONTLYS_INLINE void Dft8(const cd* x, cd* y, std::ptrdiff_t s)
+FRONTLYS_INLINE void Dft(const T (&x)[2], T (&y)[2])
+{
+    y[0] = x[0] + x[1];
+    y[1] = x[0] - x[1];
+}
+
+template <bool kInverse, class T>
+FRONTLYS_INLINE void Dft(const T (&x)[3], T (&y)[3])
+{
+    constexpr double kSin60 = 0.86602540378443864676;
+    const T sum = x[1] + x[2];
+    const T mid = x[0] - 0.5 * sum;
+    const T rot = SignI<kInverse>(kSin60 * (x[1] - x[2]));
+    y[0] = x[0] + sum;
+    y[1] = mid - rot;
+    y[2] = mid + rot;
+}
+
+template <bool kInverse, class T>
+FRONTLYS_INLINE void Dft(const T (&x)[4], T (&y)[4])
+{
+    const T apc = x[0] + x[2], amc = x[0] - x[2], bpd = x[1] + x[3];
+    const T jbmd = SignI<kInverse>(x[1] - x[3]);
+    y[0] = apc + bpd;
+    y[1] = amc - jbmd;
+    y[2] = apc - bpd;
+    y[3] = amc + jbmd;
+}
+
+template <bool kInverse, class T>
+FRONTLYS_INLINE void Dft(const T (&x)[5], T (&y)[5])
+{
+    constexpr double c1 = 0.30901699437494742410, c2 = -0.80901699437494742410;  // cos(2 pi k / 5)
+    constexpr double s1 = 0.95105651629515357212, s2 = 0.58778525229247312917;   // sin(2 pi k / 5)
+    const T a1 = x[1] + x[4], b1 = x[1] - x[4], a2 = x[2] + x[3], b2 = x[2] - x[3];
+    const T r1 = x[0] + c1 * a1 + c2 * a2, r2 = x[0] + c2 * a1 + c1 * a2;
+    const T i1 = SignI<kInverse>(s1 * b1 + s2 * b2), i2 = SignI<kInverse>(s2 * b1 - s1 * b2);
+    y[0] = x[0] + a1 + a2;
+    y[1] = r1 - i1;
+    y[4] = r1 + i1;
+    y[2] = r2 - i2;
+    y[3] = r2 + i2;
+}
+
+// Two length-4 transforms of the even and odd elements, joined with w^k = exp(-+ i pi k / 4).
+template <bool kInverse, class T>
+FRONTLYS_INLINE void Dft(const T (&x)[8], T (&y)[8])
 {
     constexpr double h = std::numbers::sqrt2 / 2;
     constexpr cd w1 = kInverse ? cd(h, h) : cd(h, -h);
     constexpr cd w3 = kInverse ? cd(-h, h) : cd(-h, -h);
-    auto load = [&](int j) -> T {
-        if constexpr (std::is_same_v<T, cd>) {
-            return x[j * s];
-        } else {
-            return Load(x + j * s);
-        }
-    };
-    auto store = [&](int k, T v) {
-        if constexpr (std::is_same_v<T, cd>) {
-            y[k * s] = v;
-        } else {
-            Store(y + k * s, v);
-        }
-    };
+    const T even[4] = {x[0], x[2], x[4], x[6]}, odd[4] = {x[1], x[3], x[5], x[7]};
     T e[4], o[4];
-    Butterfly4Plain<kInverse>(load(0), load(2), load(4), load(6), e);
-    Butterfly4Plain<kInverse>(load(1), load(3), load(5), load(7), o);
+    Dft<kInverse>(even, e);
+    Dft<kInverse>(odd, o);
     const T o1 = Times(o[1], w1), o2 = -SignI<kInverse>(o[2]), o3 = Times(o[3], w3);
-    store(0, e[0] + o[0]);
-    store(4, e[0] - o[0]);
-    store(1, e[1] + o1);
-    store(5, e[1] - o1);
-    store(2, e[2] + o2);
-    store(6, e[2] - o2);
-    store(3, e[3] + o3);
-    store(7, e[3] - o3);
+    y[0] = e[0] + o[0];
+    y[4] = e[0] - o[0];
+    y[1] = e[1] + o1;
+    y[5] = e[1] - o1;
+    y[2] = e[2] + o2;
+    y[6] = e[2] - o2;
+    y[3] = e[3] + o3;
+    y[7] = e[3] - o3;
 }
 
-// The last stage when log2 n is odd and n >= 8: length-8 sub-transforms, no twiddle.
-template <bool kInverse>
-FRONTLYS_INLINE void Radix8Stage(const cd* x, cd* y, int stride)
+// One Stockham stage of radix R: `m` = span / R, where span is the sub-transform length entering
+// the stage, over `count` interleaved sub-transforms q. Element j of butterfly p is
+// x[sIn (p + j m) + q]; output k goes, times w^(k p) (w = exp(-+ 2 pi i / span), the array
+// tw + (k - 1) m), to y[sOut (R p + k) + q], self-sorted. Within a transform sIn = sOut = count;
+// the first and last stages of a strip of columns read and write the array itself. Two elements at
+// a time: along q when there are several, else along p.
+template <int R, bool kInverse>
+FRONTLYS_INLINE void Stage(
+    const cd* x, cd* y, int m, std::ptrdiff_t sIn, std::ptrdiff_t sOut, std::ptrdiff_t count, const cd* tw)
 {
-    const std::ptrdiff_t s = stride;
-    std::ptrdiff_t q = 0;
-    for (; q + 1 < s; q += 2) Dft8<kInverse, V2c>(x + q, y + q, s);
-    for (; q < s; ++q) Dft8<kInverse, cd>(x + q, y + q, s);
-}
-
-FRONTLYS_FFT_CLONES void Radix8Forward(const cd* x, cd* y, int stride) { Radix8Stage<false>(x, y, stride); }
-
-FRONTLYS_FFT_CLONES void Radix8Inverse(const cd* x, cd* y, int stride) { Radix8Stage<true>(x, y, stride); }
-
-// The only stage of n = 2: length-2 sub-transforms, no twiddle.
-FRONTLYS_FFT_CLONES void Radix2Stage(const cd* x, cd* y, int stride)
-{
-    const std::ptrdiff_t s = stride;
-    std::ptrdiff_t q = 0;
-    for (; q + 1 < s; q += 2) {
-        const V2c a = Load(x + q), b = Load(x + q + s);
-        Store(y + q, a + b);
-        Store(y + q + s, a - b);
+    if (count == 1 && sIn == 1 && sOut == 1 && m >= 2) {
+        int p = 0;
+        for (; p + 1 < m; p += 2) {
+            V2c a[R], b[R];
+            FRONTLYS_UNROLL
+            for (int j = 0; j < R; ++j) a[j] = Load(x + p + j * m);
+            Dft<kInverse>(a, b);
+            FRONTLYS_UNROLL
+            for (int k = 1; k < R; ++k) b[k] = Mul(Load(tw + (k - 1) * m + p), b[k]);
+            cd* out = y + R * p;  // outputs R p .. R p + R - 1, then the same for p + 1
+            int k = 0;
+            FRONTLYS_UNROLL
+            for (; k + 1 < R; k += 2) {
+                Store(out + k, FRONTLYS_SHUFFLE(b[k], b[k + 1], 0, 1, 4, 5));
+                Store(out + R + k, FRONTLYS_SHUFFLE(b[k], b[k + 1], 2, 3, 6, 7));
+            }
+            if (k < R) {
+                std::memcpy(static_cast<void*>(out + k), &b[k], sizeof(cd));
+                std::memcpy(static_cast<void*>(out + R + k),
+                            reinterpret_cast<const char*>(&b[k]) + sizeof(cd),
+                            sizeof(cd));
+            }
+        }
+        for (; p < m; ++p) {
+            cd a[R], b[R];
+            FRONTLYS_UNROLL
+            for (int j = 0; j < R; ++j) a[j] = x[p + j * m];
+            Dft<kInverse>(a, b);
+            y[R * p] = b[0];
+            FRONTLYS_UNROLL
+            for (int k = 1; k < R; ++k) y[R * p + k] = Mul(tw[(k - 1) * m + p], b[k]);
+        }
+        return;
     }
-    for (; q < s; ++q) {
-        const cd a = x[q], b = x[q + s];
-        y[q] = a + b;
-        y[q + s] = a - b;
+    for (int p = 0; p < m; ++p) {
+        const cd* in = x + sIn * p;
+        cd* out = y + sOut * R * p;
+        cd w[R];
+        V2c wv[R];
+        FRONTLYS_UNROLL
+        for (int k = 1; k < R; ++k) {
+            w[k] = m > 1 ? tw[(k - 1) * m + p] : cd(1.0);
+            wv[k] = Broadcast(w[k]);
+        }
+        std::ptrdiff_t q = 0;
+        for (; q + 1 < count; q += 2) {
+            V2c a[R], b[R];
+            FRONTLYS_UNROLL
+            for (int j = 0; j < R; ++j) a[j] = Load(in + sIn * j * m + q);
+            Dft<kInverse>(a, b);
+            Store(out + q, b[0]);
+            if (m > 1) {
+                FRONTLYS_UNROLL
+                for (int k = 1; k < R; ++k) Store(out + sOut * k + q, Mul(wv[k], b[k]));
+            } else {
+                FRONTLYS_UNROLL
+                for (int k = 1; k < R; ++k) Store(out + sOut * k + q, b[k]);
+            }
+        }
+        for (; q < count; ++q) {
+            cd a[R], b[R];
+            FRONTLYS_UNROLL
+            for (int j = 0; j < R; ++j) a[j] = in[sIn * j * m + q];
+            Dft<kInverse>(a, b);
+            out[q] = b[0];
+            FRONTLYS_UNROLL
+            for (int k = 1; k < R; ++k) out[sOut * k + q] = m > 1 ? Mul(w[k], b[k]) : b[k];
+        }
+    }
+}
+
+// The butterflies are compiled twice, with and without AVX2/FMA, and the loader picks one.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_FFT_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define FRONTLYS_FFT_CLONES
+#endif
+
+struct StageCall {
+    const cd* x;
+    cd* y;
+    int m;
+    std::ptrdiff_t sIn, sOut, count;
+    const cd* tw;
+    bool inverse;
+};
+
+#define FRONTLYS_STAGE(R)                                                 \
+    FRONTLYS_FFT_CLONES void Stage##R(const StageCall& c)                 \
+    {                                                                     \
+        if (c.inverse) {                                                  \
+            Stage<R, true>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
+        } else {                                                          \
+            Stage<R, false>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw); \
+        }                                                                 \
+    }
+FRONTLYS_STAGE(2)
+FRONTLYS_STAGE(3)
+FRONTLYS_STAGE(4)
+FRONTLYS_STAGE(5)
+FRONTLYS_STAGE(8)
+#undef FRONTLYS_STAGE
+
+void RunStage(int radix, const StageCall& call)
+{
+    switch (radix) {
+        case 2:
+            return Stage2(call);
+        case 3:
+            return Stage3(call);
+        case 4:
+            return Stage4(call);
+        case 5:
+            return Stage5(call);
+        default:
+            return Stage8(call);
+    }
+}
+
+// The radices of n = 2^a 3^b 5^c, in the order of the stages: fours first, so that the strides of
+// the later stages are even and pair up; an odd power of two ends in an eight (a two for n = 2),
+// joined by the threes and fives after it. For a power of two these are the stages of old.
+std::vector<int> Radices(int n)
+{
+    int twos = 0, threes = 0, fives = 0;
+    for (; n % 2 == 0; n /= 2) ++twos;
+    for (; n % 3 == 0; n /= 3) ++threes;
+    for (; n % 5 == 0; n /= 5) ++fives;
+    std::vector<int> radices;
+    const bool odd = twos % 2 == 1;
+    for (int i = 0; i < twos / 2 - (odd && twos >= 3 ? 1 : 0); ++i) radices.push_back(4);
+    if (odd) radices.push_back(twos >= 3 ? 8 : 2);
+    radices.insert(radices.end(), fives, 5);
+    radices.insert(radices.end(), threes, 3);
+    return radices;
+}
+
+// The real-row helpers of RealFft2Plan, two complex values at a time.
+
+// row[c] = a[c] + i b[c].
+FRONTLYS_FFT_CLONES void PackRows(const double* a, const double* b, cd* row, int n)
+{
+    int c = 0;
+    for (; c + 3 < n; c += 4) {
+        V2c va, vb;
+        std::memcpy(&va, a + c, sizeof va);
+        std::memcpy(&vb, b + c, sizeof vb);
+        Store(row + c, FRONTLYS_SHUFFLE(va, vb, 0, 4, 1, 5));
+        Store(row + c + 2, FRONTLYS_SHUFFLE(va, vb, 2, 6, 3, 7));
+    }
+    for (; c < n; ++c) row[c] = cd(a[c], b ? b[c] : 0.0);
+}
+
+// a[c] = Re z[c], b[c] = Im z[c].
+FRONTLYS_FFT_CLONES void UnpackRows(const cd* z, double* a, double* b, int n)
+{
+    int c = 0;
+    for (; c + 3 < n; c += 4) {
+        const V2c lo = Load(z + c), hi = Load(z + c + 2);
+        const V2c va = FRONTLYS_SHUFFLE(lo, hi, 0, 2, 4, 6), vb = FRONTLYS_SHUFFLE(lo, hi, 1, 3, 5, 7);
+        std::memcpy(a + c, &va, sizeof va);
+        std::memcpy(b + c, &vb, sizeof vb);
+    }
+    for (; c < n; ++c) {
+        a[c] = z[c].real();
+        b[c] = z[c].imag();
+    }
+}
+
+// (z[n-k], z[n-k-1]) conjugated, from the pair loaded at z + n - k - 1.
+FRONTLYS_INLINE V2c ReversedConj(V2c v) { return FRONTLYS_SHUFFLE(v, v, 2, 3, 0, 1) * V2c{1, -1, 1, -1}; }
+
+// From the transform z of a + i b: ha[k] = (z[k] + conj z[n-k]) / 2 and hb[k] = (z[k] - conj z[n-k]) / 2i,
+// for k = 0 .. hw - 1.
+FRONTLYS_FFT_CLONES void SplitRows(const cd* z, cd* ha, cd* hb, int n, int hw)
+{
+    const auto one = [&](int k) {
+        const cd zk = z[k], zc = std::conj(z[k == 0 ? 0 : n - k]);
+        ha[k] = 0.5 * (zk + zc);
+        const cd d = 0.5 * (zk - zc);
+        hb[k] = cd(d.imag(), -d.real());
+    };
+    one(0);
+    int k = 1;
+    for (; k + 1 < hw && n - k - 1 >= k + 1; k += 2) {
+        const V2c zk = Load(z + k), zc = ReversedConj(Load(z + n - k - 1));
+        Store(ha + k, 0.5 * (zk + zc));
+        const V2c d = 0.5 * (zk - zc);
+        Store(hb + k, Swap(d) * V2c{1, -1, 1, -1});
+    }
+    for (; k < hw; ++k) one(k);
+}
+
+// row[k] = A[k] + i B[k] over the whole row, A and B Hermitian with halves ha and hb.
+FRONTLYS_FFT_CLONES void JoinRows(const cd* ha, const cd* hb, cd* row, int n, int hw)
+{
+    int k = 0;
+    for (; k + 1 < hw; k += 2) Store(row + k, Load(ha + k) + Swap(Load(hb + k)) * V2c{-1, 1, -1, 1});
+    for (; k < hw; ++k) row[k] = ha[k] + cd(-hb[k].imag(), hb[k].real());
+    // conj(a) + i conj(b) = (a.re + b.im, b.re - a.im)
+    for (; k < n; ++k) {
+        const cd a = ha[n - k], b = hb[n - k];
+        row[k] = cd(a.real() + b.imag(), b.real() - a.imag());
     }
 }
 
@@ -246,6 +367,29 @@ int StripWidth(int n) { return std::min(std::max(16384 / std::max(n, 1), 4), std
 
 bool IsPowerOfTwo(int n) { return n >= 1 && (n & (n - 1)) == 0; }
 
+bool IsFastFftSize(int n)
+{
+    if (n < 1) return false;
+    for (int f : {2, 3, 5})
+        while (n % f == 0) n /= f;
+    return n == 1;
+}
+
+int FastFftSize(int n)
+{
+    if (n <= 1) return 1;
+    if (n > kMaxFastFftSize) return 0;
+    int best = kMaxFastFftSize;
+    for (long long p5 = 1; p5 < 2LL * n; p5 *= 5) {
+        for (long long p35 = p5; p35 < 2LL * n; p35 *= 3) {
+            long long size = p35;
+            while (size < n) size *= 2;
+            best = std::min<long long>(best, size);
+        }
+    }
+    return best;
+}
+
 int FftSize(int width, int height)
 {
     int n = 2;
@@ -255,17 +399,15 @@ int FftSize(int width, int height)
 
 FftPlan::FftPlan(int n) : m_n(n)
 {
-    assert(IsPowerOfTwo(n));
-    // Radix 4 down to the last stage, which is radix 8 when log2 n is odd (radix 2 for n = 2).
-    const bool odd = n >= 2 && (std::countr_zero(static_cast<unsigned>(n)) % 2) == 1;
-    for (int span = n; span >= 2; span /= 4) {
-        const int radix = span == 2 ? 2 : (odd && span == 8) ? 8 : 4;
+    assert(IsFastFftSize(n));
+    int span = n;
+    for (int radix : Radices(n)) {
         Stage stage{span, radix, {}, {}};
-        if (radix == 8) span = 2;  // with the division below, ends the loop
-        if (stage.radix == 4) {
+        const int m = span / radix;
+        if (m > 1) {
             const double theta = -2.0 * std::numbers::pi / span;
-            for (int j = 1; j <= 3; ++j) {
-                for (int p = 0; p < span / 4; ++p) {
+            for (int j = 1; j < radix; ++j) {
+                for (int p = 0; p < m; ++p) {
                     const double angle = theta * j * p;
                     stage.forward.emplace_back(std::cos(angle), std::sin(angle));
                     stage.inverse.emplace_back(std::cos(angle), -std::sin(angle));
@@ -273,6 +415,7 @@ FftPlan::FftPlan(int n) : m_n(n)
             }
         }
         m_stages.push_back(std::move(stage));
+        span = m;
     }
 }
 
@@ -281,21 +424,43 @@ cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
     const bool inverse = direction == FftDirection::Inverse;
     cd* x = data;
     cd* y = scratch;
-    int stride = lanes;
+    std::ptrdiff_t stride = lanes;
     for (const Stage& stage : m_stages) {
-        if (stage.radix == 2) {
-            Radix2Stage(x, y, stride);
-        } else if (stage.radix == 8) {
-            inverse ? Radix8Inverse(x, y, stride) : Radix8Forward(x, y, stride);
-        } else if (inverse) {
-            Radix4Inverse(x, y, stage.span, stride, stage.inverse.data());
-        } else {
-            Radix4Forward(x, y, stage.span, stride, stage.forward.data());
-        }
+        const cd* tw = (inverse ? stage.inverse : stage.forward).data();
+        RunStage(stage.radix, {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse});
         std::swap(x, y);
         stride *= stage.radix;
     }
     return x;
+}
+
+// The first stage reads the columns where they lie and the last writes them back, so that a strip
+// needs no copy in or out; the stages between run over a and b.
+void FftPlan::RunColumns(
+    cd* data, std::ptrdiff_t rowStride, int lanes, cd* a, cd* b, FftDirection direction) const
+{
+    const bool inverse = direction == FftDirection::Inverse;
+    const int last = static_cast<int>(m_stages.size()) - 1;
+    const cd* x = data;
+    std::ptrdiff_t sIn = rowStride, stride = lanes;
+    cd* y = a;
+    for (int i = 0; i < last; ++i) {
+        const Stage& stage = m_stages[i];
+        const cd* tw = (inverse ? stage.inverse : stage.forward).data();
+        RunStage(stage.radix, {x, y, stage.span / stage.radix, sIn, stride, stride, tw, inverse});
+        x = y;
+        y = y == a ? b : a;
+        stride *= stage.radix;
+        sIn = stride;
+    }
+    // The last stage (span = radix, no twiddle) writes element e of lane l to data[e rowStride + l].
+    const Stage& stage = m_stages[last];
+    const std::ptrdiff_t groups = last == 0 ? 1 : stride / lanes;
+    const std::ptrdiff_t inStride = last == 0 ? rowStride : stride;
+    for (std::ptrdiff_t g = 0; g < groups; ++g)
+        RunStage(
+            stage.radix,
+            {x + g * lanes, data + g * rowStride, 1, inStride, groups * rowStride, lanes, nullptr, inverse});
 }
 
 void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection direction) const
@@ -337,18 +502,10 @@ void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, 
     const int n = m_n;
     if (n == 1 || columns <= 0) return;
     const int width = std::min(StripWidth(n), columns);
-    if (width == columns && rowStride == columns) {  // the whole array is one strip already
-        RunInPlace(data, Scratch(static_cast<std::size_t>(n) * width), width, direction);
-        return;
-    }
-    cd* strip = Strip(static_cast<std::size_t>(n) * width);
-    cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
-    for (int c0 = 0; c0 < columns; c0 += width) {
-        const int w = std::min(width, columns - c0);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * rowStride + c0, sizeof(cd) * w);
-        const cd* result = Run(strip, scratch, w, direction);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * rowStride + c0, result + r * w, sizeof(cd) * w);
-    }
+    cd* a = Strip(static_cast<std::size_t>(n) * width);
+    cd* b = Scratch(static_cast<std::size_t>(n) * width);
+    for (int c0 = 0; c0 < columns; c0 += width)
+        RunColumns(data + c0, rowStride, std::min(width, columns - c0), a, b, direction);
 }
 
 void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
@@ -356,19 +513,17 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
     const int n = m_n;
     if (columns <= 0) return;
     const int width = std::min(StripWidth(n), columns);
-    cd* strip = Strip(static_cast<std::size_t>(n) * width);
-    cd* scratch = Scratch(static_cast<std::size_t>(n) * width);
+    cd* a = Strip(static_cast<std::size_t>(n) * width);
+    cd* b = Scratch(static_cast<std::size_t>(n) * width);
     for (int c0 = 0; c0 < columns; c0 += width) {
         const int w = std::min(width, columns - c0);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(strip + r * w, data + r * columns + c0, sizeof(cd) * w);
-        cd* spectrum = Run(strip, scratch, w, FftDirection::Forward);
+        if (n > 1) RunColumns(data + c0, columns, w, a, b, FftDirection::Forward);
         for (std::ptrdiff_t r = 0; r < n; ++r) {
             const double* f = filter + r * columns + c0;
-            cd* s = spectrum + r * w;
+            cd* s = data + r * columns + c0;
             for (int c = 0; c < w; ++c) s[c] *= f[c];
         }
-        const cd* result = Run(spectrum, spectrum == strip ? scratch : strip, w, FftDirection::Inverse);
-        for (std::ptrdiff_t r = 0; r < n; ++r) std::memcpy(data + r * columns + c0, result + r * w, sizeof(cd) * w);
+        if (n > 1) RunColumns(data + c0, columns, w, a, b, FftDirection::Inverse);
     }
 }
 
@@ -383,38 +538,31 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
 }
 
 RealFft2Plan::RealFft2Plan(int n)
-    : m_n(n),
-      m_block(1),
-      m_plan(n),
-      m_row(static_cast<std::size_t>(n) * m_block),
-      m_scratch(m_row.size())
+    : m_n(n), m_plan(n), m_row(static_cast<std::size_t>(n)), m_scratch(m_row.size())
 {
-    assert(n >= 2);
+    assert(n >= 2 && IsFastFftSize(n));
 }
 
 // Rows 2p and 2p+1 travel as the real and imaginary parts of one complex row: with Z its transform,
-// A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i. A block of such rows is
-// transformed as the lanes of one strip.
+// A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i. When n is odd the last row
+// travels alone, with a zero imaginary part.
 void RealFft2Plan::ForwardRows(const double* input, cd* half)
 {
-    const int n = m_n, hw = halfWidth(), lanes = m_block;
-    for (int p0 = 0; p0 < n / 2; p0 += lanes) {
-        for (int l = 0; l < lanes; ++l) {
-            const double* a = input + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * n;
-            const double* b = a + n;
-            for (std::ptrdiff_t c = 0; c < n; ++c) m_row[c * lanes + l] = cd(a[c], b[c]);
+    const int n = m_n, hw = halfWidth();
+    for (int r = 0; r < n; r += 2) {
+        const double* a = input + static_cast<std::ptrdiff_t>(r) * n;
+        const bool pair = r + 1 < n;
+        if (pair) {
+            PackRows(a, a + n, m_row.data(), n);
+        } else {
+            for (int c = 0; c < n; ++c) m_row[c] = cd(a[c], 0.0);
         }
-        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), lanes, FftDirection::Forward);
-        for (int l = 0; l < lanes; ++l) {
-            cd* ha = half + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * hw;
-            cd* hb = ha + hw;
-            for (int k = 0; k < hw; ++k) {
-                const cd zk = z[static_cast<std::ptrdiff_t>(k) * lanes + l];
-                const cd zc = std::conj(z[static_cast<std::ptrdiff_t>((n - k) & (n - 1)) * lanes + l]);
-                ha[k] = 0.5 * (zk + zc);
-                const cd d = 0.5 * (zk - zc);
-                hb[k] = cd(d.imag(), -d.real());
-            }
+        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), 1, FftDirection::Forward);
+        cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
+        if (pair) {
+            SplitRows(z, ha, ha + hw, n, hw);
+        } else {
+            for (int k = 0; k < hw; ++k) ha[k] = 0.5 * (z[k] + std::conj(z[k == 0 ? 0 : n - k]));
         }
     }
 }
@@ -423,26 +571,22 @@ void RealFft2Plan::ForwardRows(const double* input, cd* half)
 // transform carries row 2p in its real and row 2p+1 in its imaginary part.
 void RealFft2Plan::InverseRows(const cd* half, double* output)
 {
-    const int n = m_n, hw = halfWidth(), lanes = m_block;
-    for (int p0 = 0; p0 < n / 2; p0 += lanes) {
-        for (int l = 0; l < lanes; ++l) {
-            const cd* ha = half + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * hw;
-            const cd* hb = ha + hw;
-            for (int k = 0; k < hw; ++k)
-                m_row[static_cast<std::ptrdiff_t>(k) * lanes + l] = ha[k] + cd(-hb[k].imag(), hb[k].real());
-            for (int k = hw; k < n; ++k) {
-                const cd a = std::conj(ha[n - k]), b = std::conj(hb[n - k]);
-                m_row[static_cast<std::ptrdiff_t>(k) * lanes + l] = a + cd(-b.imag(), b.real());
-            }
+    const int n = m_n, hw = halfWidth();
+    for (int r = 0; r < n; r += 2) {
+        const cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
+        const bool pair = r + 1 < n;
+        if (pair) {
+            JoinRows(ha, ha + hw, m_row.data(), n, hw);
+        } else {
+            for (int k = 0; k < hw; ++k) m_row[k] = ha[k];
+            for (int k = hw; k < n; ++k) m_row[k] = std::conj(ha[n - k]);
         }
-        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), lanes, FftDirection::Inverse);
-        for (int l = 0; l < lanes; ++l) {
-            double* a = output + static_cast<std::ptrdiff_t>(2 * (p0 + l)) * n;
-            double* b = a + n;
-            for (std::ptrdiff_t c = 0; c < n; ++c) {
-                a[c] = z[c * lanes + l].real();
-                b[c] = z[c * lanes + l].imag();
-            }
+        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), 1, FftDirection::Inverse);
+        double* a = output + static_cast<std::ptrdiff_t>(r) * n;
+        if (pair) {
+            UnpackRows(z, a, a + n, n);
+        } else {
+            for (int c = 0; c < n; ++c) a[c] = z[c].real();
         }
     }
 }

@@ -1,9 +1,10 @@
 #pragma once
-// Two-dimensional discrete Fourier transforms of square power-of-two arrays, in double precision.
+// Discrete Fourier transforms of square arrays, in double precision.
 //
-// Low level (FftPlan, Fft1DInPlace, Fft2DInPlace): in place, unnormalised, row-major n x n complex
-// data. Forward uses exp(-2*pi*i*k*m/n), Inverse exp(+2*pi*i*k*m/n); forward then inverse multiplies
-// by n (1-D) or n*n (2-D). n must be a power of two >= 1; n = 1 is the identity.
+// Low level (FftPlan, RealFft2Plan, Fft1DInPlace, Fft2DInPlace): in place, unnormalised, row-major
+// n x n complex data. Forward uses exp(-2*pi*i*k*m/n), Inverse exp(+2*pi*i*k*m/n); forward then
+// inverse multiplies by n (1-D) or n*n (2-D). n must be 2^a 3^b 5^c >= 1 (IsFastFftSize; FastFftSize
+// gives the smallest such size that holds a length); n = 1 is the identity.
 //
 // High level (Fft2Real, Fft2Complex, Fft2Inverse, PowerSpectrum): the centred convention of the
 // engine. A complex array is a Planes3D of two planes, plane 0 the real parts and plane 1 the
@@ -11,6 +12,7 @@
 // array, N = FftSize(width, height), and return the 2-D DFT divided by N*N with the zero frequency at
 // row and column N/2 (0-based): element (N/2 + v, N/2 + u) holds frequency (u, v), u and v from -N/2
 // to N/2 - 1. Fft2Inverse undoes it exactly (no division), so forward then inverse returns the input.
+// These keep the power-of-two N of FftSize.
 
 #include <complex>
 #include <cstdint>
@@ -48,8 +50,8 @@ private:
     friend class RealFft2Plan;
     struct Stage {
         int span;                                   // sub-transform length entering this stage
-        int radix;                                  // 4, or 8 / 2 for the last stage
-        std::vector<std::complex<double>> forward;  // w^p for every p, then w^2p, then w^3p
+        int radix;                                  // 2, 3, 4, 5 or 8
+        std::vector<std::complex<double>> forward;  // w^p for every p < span / radix, then w^2p, ...
         std::vector<std::complex<double>> inverse;  // their conjugates
     };
     // Returns where the result is: data or scratch, each of n * lanes elements; the other is spoilt.
@@ -57,13 +59,21 @@ private:
                               std::complex<double>* scratch,
                               int lanes,
                               FftDirection direction) const;
+    // Transforms `lanes` columns whose element e, lane l is data[e * rowStride + l], in place,
+    // through the work buffers a and b of n * lanes elements.
+    void RunColumns(std::complex<double>* data,
+                    std::ptrdiff_t rowStride,
+                    int lanes,
+                    std::complex<double>* a,
+                    std::complex<double>* b,
+                    FftDirection direction) const;
     void RunInPlace(std::complex<double>* data,
                     std::complex<double>* scratch,
                     int lanes,
                     FftDirection direction) const;
 
-    // Columns are transformed in strips copied into `m_strip`, so that the butterflies run over
-    // contiguous rows and the strip stays in cache. Sized on first use.
+    // Columns are transformed in strips whose inner stages run in `m_strip` and `m_scratch`, so that
+    // the butterflies run over contiguous rows and the strip stays in cache. Sized on first use.
     std::complex<double>* Strip(std::size_t elements) const;
     std::complex<double>* Scratch(std::size_t elements) const;
 
@@ -72,7 +82,7 @@ private:
     mutable std::vector<std::complex<double>> m_strip, m_scratch;
 };
 
-// Real n x n arrays (n a power of two >= 2) and their half spectra: n rows of n/2 + 1 complex
+// Real n x n arrays (n >= 2, 2^a 3^b 5^c) and their half spectra: n rows of n/2 + 1 complex
 // values, frequencies 0..n/2 along a row, natural (uncentred) order, unnormalised. Two real rows
 // share one complex row transform, so a pair costs about half of the complex 2-D transforms.
 class RealFft2Plan {
@@ -93,16 +103,20 @@ private:
     void InverseRows(const std::complex<double>* half, double* output);
 
     int m_n;
-    int m_block;  // pairs of rows transformed together
     FftPlan m_plan;
     std::vector<std::complex<double>> m_row, m_scratch, m_half;
 };
 
-// In place, unnormalised, row-major n x n complex array, n a power of two >= 1 (n = 1: identity).
+// In place, unnormalised, row-major n x n complex array, n = 2^a 3^b 5^c >= 1 (n = 1: identity).
 void Fft2DInPlace(std::complex<double>* data, int n, FftDirection direction);
 void Fft1DInPlace(std::complex<double>* data, int n, FftDirection direction);
 
 bool IsPowerOfTwo(int n);
+constexpr int kMaxFastFftSize = 1 << 24;
+// n = 2^a 3^b 5^c, n >= 1: the sizes the plans take.
+bool IsFastFftSize(int n);
+// Smallest 2^a 3^b 5^c that is at least n (1 for n <= 1; 0 beyond kMaxFastFftSize).
+int FastFftSize(int n);
 // Smallest power of two that is at least 2 and at least width and height.
 int FftSize(int width, int height);
 

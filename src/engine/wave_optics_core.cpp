@@ -38,8 +38,7 @@ void FillPupilField(std::vector<std::complex<double>>& field,
     }
 }
 
-void AddIntensity(std::vector<std::complex<double>>& field, const FftPlan& plan, std::span<double> sum,
-                  double weight)
+double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan)
 {
     // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
     // strided column pass runs over the lit columns only, the contiguous row pass over all rows.
@@ -52,14 +51,32 @@ void AddIntensity(std::vector<std::complex<double>>& field, const FftPlan& plan,
         for (int c = n - 1; c > last; --c)
             if (row[c] != 0.0) last = c;
     }
-    if (last >= first) plan.TransformColumns(field.data() + first, last - first + 1, n, FftDirection::Forward);
-    std::vector<std::complex<double>> scratch(static_cast<std::size_t>(n));
+    if (last >= first)
+        plan.TransformColumns(field.data() + first, last - first + 1, n, FftDirection::Forward);
     for (int r = 0; r < n; ++r)
-        plan.Transform1D(field.data() + static_cast<std::ptrdiff_t>(r) * n, scratch.data(), FftDirection::Forward);
+        plan.Transform1D(field.data() + static_cast<std::ptrdiff_t>(r) * n, FftDirection::Forward);
     double total = 0;
     for (const auto& v : field) total += std::norm(v);
+    return total;
+}
+
+void AccumulateIntensity(std::span<const std::complex<double>> field,
+                         double total,
+                         std::span<double> sum,
+                         double weight)
+{
     if (total <= 0) return;
-    for (std::size_t i = 0; i < sum.size() && i < field.size(); ++i) sum[i] += weight * std::norm(field[i]) / total;
+    for (std::size_t i = 0; i < sum.size() && i < field.size(); ++i)
+        sum[i] += weight * std::norm(field[i]) / total;
+}
+
+void AddIntensity(std::vector<std::complex<double>>& field,
+                  const FftPlan& plan,
+                  std::span<double> sum,
+                  double weight)
+{
+    const double total = TransformField(field, plan);
+    AccumulateIntensity(field, total, sum, weight);
 }
 
 }  // namespace frontlys

@@ -37,7 +37,17 @@ void FillPupilField(std::vector<std::complex<double>>& field,
 
 // Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
 // added to `sum` (n x n).
-void AddIntensity(std::vector<std::complex<double>>& field, const FftPlan& plan, std::span<double> sum,
+void AddIntensity(std::vector<std::complex<double>>& field,
+                  const FftPlan& plan,
+                  std::span<double> sum,
                   double weight);
+// The two halves of AddIntensity, for callers that transform several fields at once: the transform,
+// returning the total intensity, then sum[i] += weight |field[i]|^2 / total over a stretch (the same
+// stretch of both spans), with the same arithmetic.
+double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan);
+void AccumulateIntensity(std::span<const std::complex<double>> field,
+                         double total,
+                         std::span<double> sum,
+                         double weight);
 
 }  // namespace frontlys

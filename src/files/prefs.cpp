@@ -54,6 +54,7 @@ const PrefsKey kKeys[] = {
     {"ArretRMSFront", nullptr, nullptr, &P::ArretRMSFront},
     {"NPassesMax", &P::NPassesMax, PassCap, nullptr},
     {"Langue", &P::Langue, Language, nullptr},
+    {"Threads", &P::Threads, AnyByte, nullptr},
 };
 
 const PrefsKey* FindKey(std::string_view name)

@@ -35,9 +35,10 @@ struct Tpreferences {
     std::uint8_t NPassesMax = 14;
     // The language of the windows: 0 the locale's (French for fr_*, else English), 1 French, 2 English.
     std::uint8_t Langue = 0;
-    std::string Aide;         // help home page file
-    std::string Images;       // initial folder of the image dialogs
-    std::string Preferences;  // folder of prefs.txt
+    std::uint8_t Threads = 0;  // threads of the computations, 0 = one per core
+    std::string Aide;          // help home page file
+    std::string Images;        // initial folder of the image dialogs
+    std::string Preferences;   // folder of prefs.txt
 
     bool operator==(const Tpreferences&) const = default;
 };

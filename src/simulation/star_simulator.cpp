@@ -1,5 +1,6 @@
 #include "simulation/star_simulator.h"
 
+#include "core/thread_pool.h"
 #include "simulation/camera_noise.h"
 
 namespace frontlys {
@@ -33,9 +34,22 @@ Result<SimulatedPair> SimulatePair(const SimulationParams& params, const Apertur
     if (!grid.ok()) return grid.status();
     SimulatedPair pair;
     pair.grid = grid.value();
+    // The two planes at once when there is a single wavelength; otherwise the wavelengths of each
+    // plane share the threads. The noise comes after, in a fixed order.
+    Planes3D<double> flux[2];
+    const auto simulate = [&](int side) {
+        flux[side] =
+            SimulateFlux(params, aperture, side == 0 ? FocalSide::Intra : FocalSide::Extra, pair.grid);
+    };
+    if (SimulatedWavelengthsNm(params).size() == 1) {
+        ParallelFor(2, simulate);
+    } else {
+        simulate(0);
+        simulate(1);
+    }
     std::mt19937_64 rng(params.seed);
-    auto intra = ExposeFrame(SimulateFlux(params, aperture, FocalSide::Intra, pair.grid), params, rng);
-    auto extra = ExposeFrame(SimulateFlux(params, aperture, FocalSide::Extra, pair.grid), params, rng);
+    auto intra = ExposeFrame(flux[0], params, rng);
+    auto extra = ExposeFrame(flux[1], params, rng);
     pair.intra = {std::move(intra.adu), intra.saturated};
     pair.extra = {std::move(extra.adu), extra.saturated};
     return pair;

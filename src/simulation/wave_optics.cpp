@@ -4,8 +4,10 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <optional>
 #include <vector>
 
+#include "core/thread_pool.h"
 #include "engine/fft.h"
 #include "engine/wave_optics_core.h"
 
@@ -15,6 +17,7 @@ namespace {
 using Complex = std::complex<double>;
 constexpr double kArcsecPerRadian = 206264.80624709636;
 constexpr double kFieldMargin = 1.25;
+constexpr long long kFieldBudgetBytes = 1LL << 30;  // fields of the wavelengths transformed together
 
 double FocalNm(const SimulationParams& p) { return p.focalMm * 1e6; }
 double DefocusNm(const SimulationParams& p) { return p.defocusMm * 1e6; }
@@ -72,14 +75,47 @@ Planes3D<double> FocalPlaneIntensity(const SimulationParams& params,
     const int n = grid.n;
     const double z = PlaneDistanceNm(params, side);
     const auto lambdas = SimulatedWavelengthsNm(params);
+    const int count = static_cast<int>(lambdas.size());
     Planes3D<double> sum(1, n, n);
-    std::vector<Complex> field;
-    FftPlan plan(n);
-    for (double lambda : lambdas) {
-        const PupilPlane plane{FocalNm(params), ApertureRadiusNm(params), z, lambda, n,
-                               lambda * z / (n * grid.stepNm), placement.shiftRows, placement.shiftCols};
-        FillPupilField(field, plane, aperture.transmission, aperture.opdNm);
-        AddIntensity(field, plan, sum.Plane(0), 1.0 / lambdas.size());
+    // A few wavelengths at a time, each on a field and plan of its own kept from batch to batch;
+    // every element then receives their intensities in the order of the wavelengths, so that the
+    // sum has the same bits whatever the number of threads.
+    const std::size_t samples = static_cast<std::size_t>(n) * n;
+    const long long fit = std::max<long long>(1, kFieldBudgetBytes / (sizeof(Complex) * samples));
+    const int slots =
+        static_cast<int>(std::clamp<long long>(std::min<long long>(ThreadCount(), fit), 1, count));
+    struct Slot {
+        std::vector<Complex> field;
+        std::optional<FftPlan> plan;
+        double total = 0;
+    };
+    std::vector<Slot> work(slots);
+    const int blocks = std::min(n, 64);
+    for (int first = 0; first < count; first += slots) {
+        const int batch = std::min(slots, count - first);
+        ParallelFor(batch, [&](int k) {
+            Slot& slot = work[k];
+            if (!slot.plan) slot.plan.emplace(n);
+            const double lambda = lambdas[first + k];
+            const PupilPlane plane{FocalNm(params),
+                                   ApertureRadiusNm(params),
+                                   z,
+                                   lambda,
+                                   n,
+                                   lambda * z / (n * grid.stepNm),
+                                   placement.shiftRows,
+                                   placement.shiftCols};
+            FillPupilField(slot.field, plane, aperture.transmission, aperture.opdNm);
+            slot.total = TransformField(slot.field, *slot.plan);
+        });
+        ParallelFor(blocks, [&](int b) {
+            const std::size_t begin = samples * b / blocks, end = samples * (b + 1) / blocks;
+            const auto out = sum.Plane(0).subspan(begin, end - begin);
+            for (int k = 0; k < batch; ++k) {
+                const std::span<const Complex> field(work[k].field);
+                AccumulateIntensity(field.subspan(begin, end - begin), work[k].total, out, 1.0 / count);
+            }
+        });
     }
     return sum;
 }

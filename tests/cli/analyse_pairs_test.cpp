@@ -67,6 +67,21 @@ TEST_F(AnalysePairsTest, PairsGivenOneByOneOrListedGiveTheSameAverage)
     EXPECT_EQ(nlohmann::json::parse(listed)["mean_rms_nm"], j["mean_rms_nm"]);
 }
 
+// The pairs run side by side: every figure but the time taken the same whatever --threads says.
+TEST_F(AnalysePairsTest, ResultsDoNotDependOnTheThreadCount)
+{
+    std::string one, three;
+    ASSERT_EQ(Run(pairs + "--json --threads 1", &one), 0);
+    ASSERT_EQ(Run("--threads 3 " + pairs + "--json", &three), 0);
+    auto figures = [](const std::string& text) {
+        auto j = nlohmann::json::parse(text);
+        for (auto& p : j["pairs"]) p["result"].erase("seconds");
+        return j;
+    };
+    EXPECT_EQ(figures(one), figures(three));
+    EXPECT_EQ(Run(pairs + "--threads -1", &three), 2);
+}
+
 TEST_F(AnalysePairsTest, ABadListOrNoImageIsRefused)
 {
     std::ofstream(dir.path() / "bad.txt") << "0/intra.fits\n";

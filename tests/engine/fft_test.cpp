@@ -72,9 +72,15 @@ std::vector<cld> Widen(const std::vector<cd>& v) { return {v.begin(), v.end()}; 
 
 double Tolerance(int n) { return 1e-15 * std::max(1.0, std::log2(static_cast<double>(n))) * 4; }
 
+// Powers of two and mixes of 2, 3 and 5, odd ones and every radix among them.
+const std::vector<int> kSizes1D = {1,   2,   3,   4,   5,   6,   8,   9,   10,   12,   15,  16,  24,
+                                   25,  27,  30,  32,  45,  60,  64,  75,  96,   120,  125, 128, 135,
+                                   225, 243, 256, 360, 500, 512, 625, 720, 1000, 1024, 1080};
+const std::vector<int> kSizes2D = {1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 16, 24, 30, 32, 45, 60, 64, 96, 128};
+
 TEST(FftLowLevel, OneDimensionalMatchesDirectDftBothDirections)
 {
-    for (int n = 1; n <= 1024; n *= 2) {
+    for (int n : kSizes1D) {
         const auto x = RandomComplex(n, 7u + n);
         for (auto dir : {FftDirection::Forward, FftDirection::Inverse}) {
             auto y = x;
@@ -87,7 +93,7 @@ TEST(FftLowLevel, OneDimensionalMatchesDirectDftBothDirections)
 
 TEST(FftLowLevel, TwoDimensionalMatchesDirectDftBothDirections)
 {
-    for (int n = 1; n <= 128; n *= 2) {
+    for (int n : kSizes2D) {
         const auto x = RandomComplex(n * n, 11u + n);
         for (auto dir : {FftDirection::Forward, FftDirection::Inverse}) {
             auto y = x;
@@ -100,16 +106,52 @@ TEST(FftLowLevel, TwoDimensionalMatchesDirectDftBothDirections)
 
 TEST(FftLowLevel, LanesAreIndependentTransforms)
 {
-    const int n = 16, lanes = 3;
-    auto data = RandomComplex(n * lanes, 5);
-    auto expected = data;
-    FftPlan(n).TransformLanes(data.data(), lanes, FftDirection::Forward);
-    for (int l = 0; l < lanes; ++l) {
-        std::vector<cd> one(n);
-        for (int e = 0; e < n; ++e) one[e] = expected[e * lanes + l];
-        Fft1DInPlace(one.data(), n, FftDirection::Forward);
-        for (int e = 0; e < n; ++e) EXPECT_NEAR(std::abs(one[e] - data[e * lanes + l]), 0.0, 1e-13);
+    for (const auto& [n, lanes] : {std::pair{16, 3}, std::pair{15, 3}, std::pair{40, 2}, std::pair{9, 5}}) {
+        auto data = RandomComplex(n * lanes, 5);
+        auto expected = data;
+        FftPlan(n).TransformLanes(data.data(), lanes, FftDirection::Forward);
+        for (int l = 0; l < lanes; ++l) {
+            std::vector<cd> one(n);
+            for (int e = 0; e < n; ++e) one[e] = expected[e * lanes + l];
+            Fft1DInPlace(one.data(), n, FftDirection::Forward);
+            for (int e = 0; e < n; ++e) EXPECT_NEAR(std::abs(one[e] - data[e * lanes + l]), 0.0, 1e-13) << n;
+        }
     }
+}
+
+TEST(FftLowLevel, LargeMixedSizesRoundTrip)
+{
+    for (int n : {360, 1000, 1080}) {
+        const auto x = RandomComplex(n * n, 13u + n);
+        auto y = x;
+        const FftPlan plan(n);
+        plan.Transform2D(y.data(), FftDirection::Forward);
+        plan.Transform2D(y.data(), FftDirection::Inverse);
+        double worst = 0;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            worst = std::max(worst, std::abs(y[i] / double(n * n) - x[i]));
+        EXPECT_LT(worst, 1e-14) << n;
+    }
+}
+
+TEST(FftSizes, FastSizeIsTheSmallestProductOfTwoThreeAndFive)
+{
+    EXPECT_EQ(FastFftSize(0), 1);
+    EXPECT_EQ(FastFftSize(1), 1);
+    EXPECT_FALSE(IsFastFftSize(0));
+    EXPECT_FALSE(IsFastFftSize(7));
+    EXPECT_TRUE(IsFastFftSize(2160));
+    int expected = 1;
+    for (int n = 1; n <= 5000; ++n) {
+        if (expected < n) {
+            expected = n;
+            while (!IsFastFftSize(expected)) ++expected;
+        }
+        ASSERT_EQ(FastFftSize(n), expected) << n;
+    }
+    EXPECT_EQ(FastFftSize(2089), 2160);
+    EXPECT_EQ(FastFftSize(kMaxFastFftSize), kMaxFastFftSize);
+    EXPECT_EQ(FastFftSize(kMaxFastFftSize + 1), 0);
 }
 
 // The centred spectrum of a width x height input, computed directly: element (N/2 + v, N/2 + u)
@@ -227,7 +269,7 @@ TEST(FftHelpers, QuadrantSwapAndRotations)
 
 TEST(FftReal, HalfSpectrumMatchesComplexTransformAndInverts)
 {
-    for (int n = 2; n <= 64; n *= 2) {
+    for (int n : {2, 3, 4, 5, 6, 8, 9, 12, 15, 16, 30, 32, 45, 64, 96}) {
         std::mt19937 rng(n);
         std::uniform_real_distribution<double> u(-1.0, 1.0);
         std::vector<double> input(n * n);
@@ -243,6 +285,14 @@ TEST(FftReal, HalfSpectrumMatchesComplexTransformAndInverts)
         std::vector<double> back(n * n);
         plan.Inverse(half.data(), back.data());
         for (int i = 0; i < n * n; ++i) EXPECT_NEAR(back[i] / (n * n), input[i], 1e-14) << n;
+        // The filter is the same product of spectra, strip by strip.
+        std::vector<double> filter(half.size()), filtered(n * n), expected(n * n);
+        for (auto& v : filter) v = u(rng);
+        plan.Forward(input.data(), half.data());
+        for (std::size_t i = 0; i < half.size(); ++i) half[i] *= filter[i];
+        plan.Inverse(half.data(), expected.data());
+        plan.Filter(input.data(), filter.data(), filtered.data());
+        for (int i = 0; i < n * n; ++i) EXPECT_NEAR(filtered[i], expected[i], 1e-12 * n * n) << n;
     }
 }
 

@@ -39,14 +39,14 @@ TEST(Prefs, FirstRunWritesTheDefaultsInOrder)
         "MemOptim=0\r\nNIter=1\r\nExtractDim=16\r\nExtractSeuil=50\r\nExtractAuto=1\r\nLambdaRef=555\r\n"
         "LambdaInterfero=555\r\nAjustAuto=1\r\nNPolyZern=22\r\nCorrectionAnalytique=1\r\nArretRMSFront=0,"
         "02\r\n"
-        "NPassesMax=14\r\nLangue=0\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
+        "NPassesMax=14\r\nLangue=0\r\nThreads=0\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
         "[Preferences]\r\n" +
             p.Preferences + "\r\n");
 }
 
 // A file written before the compensated analysis lacks its three keys, and one written before the
-// language choice lacks "Langue": they keep their defaults (the analytic correction, the locale's
-// language); values out of the dialog's range are refused one by one.
+// language choice and the thread count lacks "Langue" and "Threads": they keep their defaults (the
+// analytic correction, the locale's language, all cores); values out of range are refused one by one.
 TEST(Prefs, LaterKeysDefaultWhenMissingAndRefuseBadValues)
 {
     const Tpreferences older = Parsed("NIter=3\r\nNPolyZern=22\r\n[Aide]\r\n\r\n");
@@ -55,21 +55,25 @@ TEST(Prefs, LaterKeysDefaultWhenMissingAndRefuseBadValues)
     EXPECT_EQ(older.ArretRMSFront, 0.02);
     EXPECT_EQ(older.NPassesMax, 14);
     EXPECT_EQ(older.Langue, 0);
+    EXPECT_EQ(older.Threads, 0);
     const Tpreferences numeric =
-        Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\nLangue=2\r\n");
+        Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\nLangue=2\r\nThreads=6\r\n");
+    EXPECT_EQ(numeric.Threads, 6);
     EXPECT_EQ(numeric.CorrectionAnalytique, 0);
     EXPECT_EQ(numeric.ArretRMSFront, 0.5);
     EXPECT_EQ(numeric.NPassesMax, 30);
     EXPECT_EQ(numeric.Langue, 2);
     std::vector<std::string> rejected;
     const Tpreferences bad =
-        Parsed("CorrectionAnalytique=2\r\nArretRMSFront=-1\r\nNPassesMax=0\r\nLangue=3\r\n", &rejected);
+        Parsed("CorrectionAnalytique=2\r\nArretRMSFront=-1\r\nNPassesMax=0\r\nLangue=3\r\nThreads=300\r\n",
+               &rejected);
     EXPECT_EQ(bad.CorrectionAnalytique, 1);
     EXPECT_EQ(bad.ArretRMSFront, 0.02);
     EXPECT_EQ(bad.NPassesMax, 14);
     EXPECT_EQ(bad.Langue, 0);
+    EXPECT_EQ(bad.Threads, 0);
     EXPECT_EQ(rejected,
-              (std::vector<std::string>{"CorrectionAnalytique", "ArretRMSFront", "NPassesMax", "Langue"}));
+              (std::vector<std::string>{"CorrectionAnalytique", "ArretRMSFront", "NPassesMax", "Langue", "Threads"}));
 }
 
 TEST(Prefs, RoundTripKeepsEveryField)
@@ -85,6 +89,7 @@ TEST(Prefs, RoundTripKeepsEveryField)
     p.LambdaInterfero = 546.07;
     p.NPolyZern = 28;
     p.Langue = 2;
+    p.Threads = 3;
     p.Aide = "/opt/help/index.htm";
     p.Images = "/data/nuit du 12";
     p.Preferences = dir.path().string();  // no trailing separator: joined with one

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "core/thread_pool.h"
 #include "simulation/camera_noise.h"
 #include "simulation/simulation_options.h"
 
@@ -46,6 +47,31 @@ TEST(StarSimulator, SameSeedSameFramesOtherSeedOtherNoise)
     EXPECT_NE(a.value().intra.adu, a.value().extra.adu);
     p.seed = 2;
     EXPECT_NE(SimulatePair(p).value().intra.adu, a.value().intra.adu);
+}
+
+// The wavelengths of a band, or the two planes of a single wavelength, are computed side by side:
+// the same bits whatever the number of threads.
+TEST(StarSimulator, FluxDoesNotDependOnTheThreadCount)
+{
+    auto band = Small();
+    band.bandMinNm = 500;
+    band.bandMaxNm = 620;
+    band.bandSamples = 5;
+    const Aperture aperture = ZernikeAperture(band);
+    const auto grid = ChooseFineGrid(band, aperture.maxSlopeNm);
+    ASSERT_TRUE(grid.ok());
+    SetThreadCount(1);
+    const auto one = SimulateFlux(band, aperture, FocalSide::Extra, grid.value());
+    const auto pairOne = SimulatePair(Small());
+    for (int threads : {2, 3}) {
+        SetThreadCount(threads);
+        EXPECT_EQ(SimulateFlux(band, aperture, FocalSide::Extra, grid.value()), one) << threads;
+        const auto pair = SimulatePair(Small());
+        EXPECT_EQ(pair.value().intra.adu, pairOne.value().intra.adu) << threads;
+        EXPECT_EQ(pair.value().extra.adu, pairOne.value().extra.adu) << threads;
+    }
+    SetThreadCount(0);
+    EXPECT_GT(Sum(one), 0.0);
 }
 
 TEST(StarSimulator, NoiselessFrameHoldsThePhotonsPlusTheBackground)

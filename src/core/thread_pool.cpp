@@ -1,0 +1,146 @@
+#include "core/thread_pool.h"
+
+#include <algorithm>
+
+namespace frontlys {
+
+namespace {
+
+thread_local bool t_inLoop = false;  // this thread runs a body: nested loops run serially
+
+void RunSerially(int count, const std::function<void(int)>& body)
+{
+    for (int i = 0; i < count; ++i) body(i);
+}
+
+}  // namespace
+
+ThreadPool::ThreadPool(int threads)
+{
+    for (int i = 1; i < threads; ++i) m_workers.emplace_back([this](std::stop_token stop) { Work(stop); });
+}
+
+ThreadPool::~ThreadPool()
+{
+    for (auto& worker : m_workers) worker.request_stop();
+    m_wake.notify_all();
+    // The jthreads join as the vector goes.
+}
+
+void ThreadPool::Drain(const std::function<void(int)>& body, int count)
+{
+    const bool outer = t_inLoop;
+    t_inLoop = true;
+    for (;;) {
+        int i;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_next >= count || m_error) break;
+            i = m_next++;
+        }
+        try {
+            body(i);
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            if (!m_error) m_error = std::current_exception();
+        }
+    }
+    t_inLoop = outer;
+}
+
+// Every worker takes part in every job, so the caller can wait for all of them and no worker can
+// still be reading a job once its caller has returned.
+void ThreadPool::Work(std::stop_token stop)
+{
+    std::uint64_t seen = 0;
+    for (;;) {
+        const std::function<void(int)>* body;
+        int count;
+        {
+            std::unique_lock lock(m_mutex);
+            if (!m_wake.wait(lock, stop, [&] { return m_generation != seen; })) return;
+            seen = m_generation;
+            body = m_body;
+            count = m_count;
+        }
+        Drain(*body, count);
+        std::lock_guard lock(m_mutex);
+        if (++m_finished == static_cast<int>(m_workers.size())) m_done.notify_one();
+    }
+}
+
+void ThreadPool::Run(int count, const std::function<void(int)>& body)
+{
+    if (count <= 0) return;
+    std::unique_lock job(m_runMutex, std::defer_lock);
+    if (m_workers.empty() || count == 1 || t_inLoop || !job.try_lock()) {
+        const bool outer = t_inLoop;
+        t_inLoop = true;
+        try {
+            RunSerially(count, body);
+        } catch (...) {
+            t_inLoop = outer;
+            throw;
+        }
+        t_inLoop = outer;
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_body = &body;
+        m_count = count;
+        m_next = 0;
+        m_finished = 0;
+        m_error = nullptr;
+        ++m_generation;
+    }
+    m_wake.notify_all();
+    Drain(body, count);
+    std::exception_ptr error;
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [&] { return m_finished == static_cast<int>(m_workers.size()); });
+        error = m_error;
+        m_error = nullptr;
+    }
+    if (error) std::rethrow_exception(error);
+}
+
+namespace {
+
+std::mutex g_poolMutex;
+int g_requested = 0;
+std::shared_ptr<ThreadPool> g_pool;
+
+int Resolve(int requested) { return requested > 0 ? requested : CoreCount(); }
+
+std::shared_ptr<ThreadPool> SharedPool()
+{
+    std::lock_guard lock(g_poolMutex);
+    if (!g_pool) g_pool = std::make_shared<ThreadPool>(Resolve(g_requested));
+    return g_pool;
+}
+
+}  // namespace
+
+int CoreCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+void SetThreadCount(int count)
+{
+    std::lock_guard lock(g_poolMutex);
+    count = std::max(0, count);
+    if (count == g_requested && g_pool) return;
+    g_requested = count;
+    if (g_pool && g_pool->size() == Resolve(count)) return;
+    g_pool.reset();  // a loop still holding the old pool keeps it alive until it ends
+}
+
+int ThreadCount()
+{
+    std::lock_guard lock(g_poolMutex);
+    return Resolve(g_requested);
+}
+
+void ParallelFor(int count, const std::function<void(int)>& body) { SharedPool()->Run(count, body); }
+
+}  // namespace frontlys
