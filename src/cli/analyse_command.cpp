@@ -1,12 +1,12 @@
 #include "cli/analyse_command.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "analysis/test_session.h"
 #include "cli/analyse_pairs.h"
@@ -15,6 +15,7 @@
 #include "cli/output_set.h"
 #include "cli/pictures.h"
 #include "cli/result_json.h"
+#include "cli/transfer_pictures.h"
 #include "core/atomic_write.h"
 #include "core/numbers.h"
 #include "files/result_files.h"
@@ -38,7 +39,9 @@ const std::vector<std::string> kResultNames = {"coefficients.txt",
                                                "residual.png",
                                                "psf.png",
                                                "interferogram.png",
-                                               "ronchigram.png"};
+                                               "ronchigram.png",
+                                               "mtf.png",
+                                               "encircled_energy.png"};
 
 std::string PictureTitle(const std::string& what,
                          const AnalysisReport& r,
@@ -83,7 +86,7 @@ Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const Ou
         const PictureStyle style{PictureTitle(Tr(p.fr, p.en), r, o.intra), p.log};
         if (Status st = WritePicture(*p.image, s.Prefs, style, set.Staged(p.name)); !st.ok()) return st;
     }
-    return Status::Ok();
+    return WriteTransferPictures(r, o.intra.filename().string(), set);
 }
 
 std::string Centre(const std::array<double, 2>& c)
@@ -358,7 +361,8 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option(
         "--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
     cmd->add_option("--max-passes", o.maxPasses, "Cap on the passes of the analytic correction (default 14)");
-    cmd->add_option("--obstruction", o.obstruction,
+    cmd->add_option("--obstruction",
+                    o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
     cmd->add_option(
