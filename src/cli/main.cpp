@@ -9,6 +9,7 @@
 #include "cli/language.h"
 #include "cli/output_set.h"
 #include "cli/plan_command.h"
+#include "cli/watch_command.h"
 #include "core/numbers.h"
 
 namespace {
@@ -60,6 +61,7 @@ int main(int argc, char** argv)
         frontlys::cli::AddDemoCommand(app, &exitCode);
         frontlys::cli::AddAnalyseCommand(app, &exitCode);
         frontlys::cli::AddPlanCommand(app, &exitCode);
+        frontlys::cli::AddWatchCommand(app, &exitCode);
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {
