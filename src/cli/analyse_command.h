@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/run_analysis.h"
+#include "cli/test_report.h"
 
 namespace frontlys::cli {
 
@@ -15,6 +16,7 @@ struct AnalyseRequest {
     AnalysisOptions analysis;
     std::optional<std::filesystem::path> outDir;
     bool json = false;
+    std::optional<ReportOptions> report;  // report.html and report.pdf into outDir
 };
 
 // Writes the set coefficients.txt, coefficients.csv, results.json, wavefront.opd and the PNG pictures
@@ -24,7 +26,8 @@ struct AnalyseRequest {
 [[nodiscard]] Status WriteAnalysisOutputs(const AnalysisReport& report,
                                           const AnalysisOptions& options,
                                           const std::filesystem::path& dir,
-                                          std::vector<std::filesystem::path>* written = nullptr);
+                                          std::vector<std::filesystem::path>* written = nullptr,
+                                          const ReportOptions* reportOptions = nullptr);
 
 // The summary as printed (in the run's language), the numeric JSON object, and the same object with
 // its description (inputs, parameters and their origin, units, Zernike set, files written).
