@@ -25,7 +25,6 @@
 namespace frontlys::cli {
 namespace {
 
-constexpr int kPictureWidth = 230;  // layout pixels of one picture in the three-column grid
 constexpr int kPdfDpi = 96;
 const QSize kPlotSize(440, 330);  // smaller than the files' plots: the text stays readable on the page
 
@@ -196,10 +195,10 @@ std::string ReportHtml(const ReportContent& c, bool embedded)
     h << "</table>\n<table>";
     for (std::size_t i = 0; i < c.pictures.size(); ++i) {
         const ReportPicture& p = c.pictures[i];
-        if (i % 3 == 0) h << (i ? "</tr>" : "") << "<tr>";
+        if (i % std::max(1, c.picturesPerRow) == 0) h << (i ? "</tr>" : "") << "<tr>";
         const int height =
-            p.image.width() > 0 ? kPictureWidth * p.image.height() / p.image.width() : kPictureWidth;
-        h << "<td><img src=\"" << (embedded ? DataUri(p.image) : p.name) << "\" width=\"" << kPictureWidth
+            p.image.width() > 0 ? c.pictureWidth * p.image.height() / p.image.width() : c.pictureWidth;
+        h << "<td><img src=\"" << (embedded ? DataUri(p.image) : p.name) << "\" width=\"" << c.pictureWidth
           << "\" height=\"" << height << "\" alt=\"" << Escape(p.caption) << "\"></td>";
     }
     h << (c.pictures.empty() ? "" : "</tr>") << "</table>\n";

@@ -32,6 +32,8 @@ struct ReportContent {
     std::string title;
     std::vector<std::pair<std::string, std::string>> conditions;  // label, value
     std::vector<ReportPicture> pictures;
+    int pictureWidth = 230;  // layout pixels of a picture on the page
+    int picturesPerRow = 3;
     std::vector<std::string> termNames;
     std::vector<double> rmsNm;                                 // nm RMS, term 1 first
     std::vector<double> errorNm;                               // standard error per term; empty or NaN: none

@@ -50,11 +50,15 @@ public:
         }
         m_out << MeanLine(average) << std::endl;
         m_shown = pairs.size();
-        if (Status s = WriteTrend(*m_request.outDir, pairs, average); !s.ok()) {
-            PrintRefusal(m_err, "watch", s);
-            return false;
+        Status s = WriteTrend(*m_request.outDir, pairs, average);
+        if (s.ok() && m_request.report) {
+            const ReportContent report =
+                SessionReport(m_request.folder, pairs, average, m_request.live.design.design);
+            s = WriteReportHtml(report, *m_request.outDir / "report.html");
+            if (s.ok()) s = WriteReportPdf(report, *m_request.outDir / "report.pdf");
         }
-        return true;
+        if (!s.ok()) PrintRefusal(m_err, "watch", s);
+        return s.ok();
     }
 
 private:
@@ -148,6 +152,7 @@ void AddWatchCommand(CLI::App& app, int* exitCode)
     cmd->add_option(
         "--interval", request->intervalS, "Seconds between two looks at the folder (default 0.4)");
     cmd->add_flag("--once", request->once, "Take the files that are there, analyse them and stop");
+    cmd->add_flag("--report", request->report, "Keep report.html and report.pdf of the session in --out");
     cmd->add_option("--design", *design, "newtonian, cassegrain, sct or refractor (default newtonian)")
         ->check(CLI::IsMember({"newtonian", "cassegrain", "sct", "refractor"}));
     cmd->add_option("--magnification", d.magnification, "Secondary magnification F / f1 (cassegrain, sct)");

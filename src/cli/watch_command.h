@@ -19,7 +19,8 @@ struct WatchRequest {
     std::filesystem::path folder;
     std::optional<std::filesystem::path> outDir;  // default: FOLDER/frontlys-session
     double intervalS = 0.4;
-    bool once = false;  // take what is there (two looks, one interval apart), analyse it, stop
+    bool once = false;    // take what is there (two looks, one interval apart), analyse it, stop
+    bool report = false;  // report.html and report.pdf of the session beside the trend files
     LiveOptions live;
 };
 

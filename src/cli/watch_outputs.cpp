@@ -11,6 +11,7 @@
 #include "core/numbers.h"
 #include "display/bitmap_files.h"
 #include "display/line_plot.h"
+#include "engine/zernike.h"
 
 namespace frontlys::cli {
 namespace {
@@ -275,6 +276,47 @@ Status WriteTrend(const std::filesystem::path& folder,
     EnsureGuiApplication();
     if (Status s = SavePng(TrendPicture(pairs), folder / "trend.png"); !s.ok()) return s;
     return SavePng(CollimationPicture(pairs), folder / "collimation.png");
+}
+
+}  // namespace frontlys::cli
+
+namespace frontlys::cli {
+
+ReportContent SessionReport(const std::filesystem::path& folder,
+                            const std::vector<LivePair>& pairs,
+                            const PairAverage& average,
+                            TelescopeDesign design)
+{
+    ReportContent c;
+    c.title = Tr("Séance : ", "Session: ") + folder.filename().string();
+    int analysed = 0;
+    for (const LivePair& p : pairs) analysed += p.analysed;
+    c.conditions = {
+        {Tr("Dossier", "Folder"), folder.string()},
+        {Tr("Paires", "Pairs"),
+         std::to_string(pairs.size()) + Tr(" reçues, ", " received, ") + std::to_string(analysed) +
+             Tr(" analysées, ", " analysed, ") + std::to_string(average.kept) + Tr(" gardées", " kept")}};
+    c.pictures = {{"trend.png", Tr("évolution", "trend"), TrendPicture(pairs)},
+                  {"collimation.png", "collimation", CollimationPicture(pairs)}};
+    c.pictureWidth = 345, c.picturesPerRow = 2;
+    for (std::size_t k = 1; k <= average.meanRmsNm.size(); ++k)
+        c.termNames.emplace_back(ZernikeName(static_cast<int>(k)));
+    c.rmsNm = average.meanRmsNm;
+    c.errorNm = average.semRmsNm;  // the error of the mean over the pairs kept
+    for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
+        if (it->analysed && !it->setAside) {
+            c.results.emplace_back(Tr("Dernière paire gardée", "Last pair kept"),
+                                   "RMS " + Fixed(it->rmsNm, 1) + " nm, Strehl " + Fixed(it->strehl, 3));
+            c.collimation =
+                CollimationText(it->collimation, design, false) + Tr(" (dernière paire)", " (last pair)");
+            break;
+        }
+    for (const LivePair& p : pairs)
+        if (p.setAside)
+            c.warnings.push_back(Tr("Paire ", "Pair ") + std::to_string(p.number) +
+                                 Tr(" écartée : ", " set aside: ") +
+                                 (CurrentLanguage() == Lang::Fr ? p.reason.fr : Translated(p.reason.en)));
+    return c;
 }
 
 }  // namespace frontlys::cli

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/live_session.h"
+#include "cli/test_report.h"
 #include "core/status.h"
 
 namespace frontlys::cli {
@@ -22,6 +23,13 @@ std::string CollimationText(const Collimation& c, TelescopeDesign design, bool l
 
 std::string TrendCsv(const std::vector<LivePair>& pairs);
 std::string TrendJson(const std::vector<LivePair>& pairs, const PairAverage& average);
+
+// The session as a one-page report: the trends, the mean coefficients with the error of the mean,
+// the last kept pair's collimation and the pairs set aside.
+ReportContent SessionReport(const std::filesystem::path& folder,
+                            const std::vector<LivePair>& pairs,
+                            const PairAverage& average,
+                            TelescopeDesign design);
 
 [[nodiscard]] Status WriteTrend(const std::filesystem::path& folder,
                                 const std::vector<LivePair>& pairs,

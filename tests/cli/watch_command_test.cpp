@@ -64,10 +64,10 @@ TEST_F(WatchCommandTest, WatchOnceAnalysesTheWholePairsAndLeavesAHalfWrittenFram
     const std::string whole = ReadAll(night / "p0_intra.fits");
     std::ofstream(night / "p9_intra.fits", std::ios::binary) << whole.substr(0, whole.size() / 2);
     const fs::path results = dir.path() / "results";
-    ASSERT_EQ(
-        Run("watch '" + night.string() + "' --once --interval 0.1 --defocus 5 --correction numeric --out '" +
-            results.string() + "'"),
-        0)
+    ASSERT_EQ(Run("watch '" + night.string() +
+                  "' --once --report --interval 0.1 --defocus 5 --correction numeric --out '" +
+                  results.string() + "'"),
+              0)
         << err;
     std::size_t pairLines = 0;
     for (std::size_t at = out.find("Pair "); at != std::string::npos; at = out.find("\nPair ", at + 1))
@@ -84,6 +84,10 @@ TEST_F(WatchCommandTest, WatchOnceAnalysesTheWholePairsAndLeavesAHalfWrittenFram
     EXPECT_TRUE(json["pairs"][0].contains("collimation"));
     EXPECT_EQ(ReadAll(results / "trend.png").substr(1, 3), "PNG");
     EXPECT_EQ(ReadAll(results / "collimation.png").substr(1, 3), "PNG");
+    // The session's report gives the mean of each term with the error of the mean.
+    const std::string html = ReadAll(results / "report.html");
+    EXPECT_NE(html.find("&plusmn;"), std::string::npos);
+    EXPECT_EQ(ReadAll(results / "report.pdf").substr(0, 5), "%PDF-");
 }
 
 TEST_F(WatchCommandTest, WatchRefusesAMissingFolder)
