@@ -16,6 +16,7 @@
 #include "cli/pictures.h"
 #include "cli/result_json.h"
 #include "cli/threads_option.h"
+#include "cli/transfer_pictures.h"
 #include "core/atomic_write.h"
 #include "core/numbers.h"
 #include "files/result_files.h"
@@ -39,7 +40,11 @@ const std::vector<std::string> kResultNames = {"coefficients.txt",
                                                "residual.png",
                                                "psf.png",
                                                "interferogram.png",
-                                               "ronchigram.png"};
+                                               "ronchigram.png",
+                                               "mtf.png",
+                                               "encircled_energy.png",
+                                               "report.html",
+                                               "report.pdf"};
 
 std::string PictureTitle(const std::string& what,
                          const AnalysisReport& r,
@@ -87,7 +92,7 @@ Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const Ou
         const PictureStyle style{PictureTitle(Tr(p.fr, p.en), r, o.intra), p.log};
         if (Status st = WritePicture(*p.image, s.Prefs, style, set.Staged(p.name)); !st.ok()) return st;
     }
-    return Status::Ok();
+    return WriteTransferPictures(r, o.intra.filename().string(), set);
 }
 
 std::string Centre(const std::array<double, 2>& c)
@@ -116,7 +121,10 @@ std::vector<std::filesystem::path> FilesOf(const OutputSet& set)
 
 namespace {
 
-Status WriteSet(const AnalysisReport& report, const AnalysisOptions& options, const OutputSet& set)
+Status WriteSet(const AnalysisReport& report,
+                const AnalysisOptions& options,
+                const OutputSet& set,
+                const ReportOptions* reportOptions)
 {
     TestSession& s = *report.session;
     {
@@ -133,6 +141,11 @@ Status WriteSet(const AnalysisReport& report, const AnalysisOptions& options, co
     if (Status st = WriteCoefficientCsv(set.Staged("coefficients.csv"), CoefficientRows(report)); !st.ok())
         return st;
     if (Status st = WritePictures(report, options, set); !st.ok()) return st;
+    if (reportOptions) {
+        const ReportContent content = ReportOf(report, options, *reportOptions);
+        if (Status st = WriteReportHtml(content, set.Staged("report.html")); !st.ok()) return st;
+        if (Status st = WriteReportPdf(content, set.Staged("report.pdf")); !st.ok()) return st;
+    }
     return WriteFileAtomically(set.Staged("results.json"), JsonText(report, options, FilesOf(set)));
 }
 
@@ -141,11 +154,12 @@ Status WriteSet(const AnalysisReport& report, const AnalysisOptions& options, co
 Status WriteAnalysisOutputs(const AnalysisReport& report,
                             const AnalysisOptions& options,
                             const std::filesystem::path& dir,
-                            std::vector<std::filesystem::path>* written)
+                            std::vector<std::filesystem::path>* written,
+                            const ReportOptions* reportOptions)
 {
     OutputSet set(dir, kResultNames);
     if (Status st = set.Begin(); !st.ok()) return st;
-    if (Status st = WriteSet(report, options, set); !st.ok()) return set.AsFinal(st);
+    if (Status st = WriteSet(report, options, set, reportOptions); !st.ok()) return set.AsFinal(st);
     if (Status st = set.Commit(); !st.ok()) return st;
     if (written) *written = set.Written();
     return Status::Ok();
@@ -279,6 +293,7 @@ Status CheckRequest(const AnalyseRequest& request)
                 o.prefsFile->string() + Tr(" : pas un fichier lisible", ": not a readable file"));
     }
     if (request.outDir) return CheckOutputFolder(*request.outDir);
+    if (request.report) return bad(Tr("--report demande --out", "--report needs --out"));
     return Status::Ok();
 }
 
@@ -322,7 +337,9 @@ int RunAnalyse(const AnalyseRequest& request)
     std::vector<std::filesystem::path> written;
     if (request.outDir) {
         Progress("Écriture des résultats");
-        if (Status s = WriteAnalysisOutputs(report, options, *request.outDir, &written); !s.ok())
+        const ReportOptions* reportOptions = request.report ? &*request.report : nullptr;
+        if (Status s = WriteAnalysisOutputs(report, options, *request.outDir, &written, reportOptions);
+            !s.ok())
             return Refuse(s);
         if (!Quiet() && !request.json)
             std::cerr << "frontlys-cli: " << Tr("résultats écrits dans ", "results written to ")
@@ -391,7 +408,9 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option(
         "--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");
     cmd->add_flag("--json", request->json, "One JSON object on stdout instead of the summary");
-    cmd->callback([request, defocus, intra, extra, pairOptions, exitCode, cmd] {
+    auto report = AddReportOptions(*cmd);
+    cmd->callback([request, defocus, intra, extra, pairOptions, report, exitCode, cmd] {
+        request->report = report->Requested();
         request->analysis.intra = *intra;
         request->analysis.extra = *extra;
         request->refineGiven = cmd->count("--refine") > 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/run_analysis.h"
+#include "cli/test_report.h"
 
 namespace frontlys::cli {
 
@@ -16,6 +17,7 @@ struct AnalyseRequest {
     std::optional<std::filesystem::path> outDir;
     bool json = false;
     bool refineGiven = false;  // --refine on the command line (its value has a default)
+    std::optional<ReportOptions> report;  // report.html and report.pdf into outDir
 };
 
 // Writes the set coefficients.txt, coefficients.csv, results.json, wavefront.opd and the PNG pictures
@@ -25,7 +27,8 @@ struct AnalyseRequest {
 [[nodiscard]] Status WriteAnalysisOutputs(const AnalysisReport& report,
                                           const AnalysisOptions& options,
                                           const std::filesystem::path& dir,
-                                          std::vector<std::filesystem::path>* written = nullptr);
+                                          std::vector<std::filesystem::path>* written = nullptr,
+                                          const ReportOptions* reportOptions = nullptr);
 
 // The summary as printed (in the run's language), the numeric JSON object, and the same object with
 // its description (inputs, parameters and their origin, units, Zernike set, files written).

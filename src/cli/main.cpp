@@ -11,6 +11,7 @@
 #include "cli/output_set.h"
 #include "cli/plan_command.h"
 #include "cli/threads_option.h"
+#include "cli/watch_command.h"
 #include "core/numbers.h"
 
 namespace {
@@ -63,6 +64,7 @@ int main(int argc, char** argv)
         frontlys::cli::AddDemoCommand(app, &exitCode);
         frontlys::cli::AddAnalyseCommand(app, &exitCode);
         frontlys::cli::AddPlanCommand(app, &exitCode);
+        frontlys::cli::AddWatchCommand(app, &exitCode);
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {

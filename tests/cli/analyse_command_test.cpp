@@ -287,7 +287,7 @@ TEST_F(AnalyseCommandTest, JsonAndCsvDescribeTheResultsForOtherPrograms)
     EXPECT_EQ(terms[4]["noll"], 6);  // astigmatism cos: even Noll index
     EXPECT_EQ(terms[10]["rms_nm"], j["zernike_rms_nm"][10]);
     for (const auto& f : j["files"]) EXPECT_TRUE(std::filesystem::exists(f.get<std::string>())) << f;
-    EXPECT_EQ(j["files"].size(), 11u);  // two text files, CSV, JSON, OPD and seven pictures (no residual)
+    EXPECT_EQ(j["files"].size(), 13u);  // two text files, CSV, JSON, OPD and nine pictures (no residual)
 
     std::istringstream csv(ReadAll(out / "coefficients.csv"));
     std::string line;
@@ -322,7 +322,7 @@ TEST_F(AnalyseCommandTest, OutputSetIsWholeOrUntouched)
     EXPECT_TRUE(std::filesystem::exists(out / "residual.png"));
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(out)) names.insert(e.path().filename().string());
-    EXPECT_EQ(names.size(), 12u) << "no temporary file or folder beside the set";
+    EXPECT_EQ(names.size(), 14u) << "no temporary file or folder beside the set";
 
     // A run killed outright leaves its staging folder: the next run removes it, not a live run's.
     const auto killed = out / ".frontlys-new-999999999-abcdef",
