@@ -17,6 +17,7 @@ struct CompensatedRequest {
     std::optional<double> defocusNm;    // nullopt: measured from the compensated pupil
     std::optional<double> obstruction;  // nullopt: Params.Obstruction when > 0, else measured
     int refineRounds = 4;               // forward-model rounds; 0 skips the refinement
+    int bootstrapSamples = 0;           // noisy copies for the parametric bootstrap; 0: none
 };
 
 // Needs ParamsSaisis and both files. On success the session holds the new wavefront, residual (the

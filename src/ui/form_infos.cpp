@@ -157,10 +157,12 @@ void TFormInfos::ShowNotes()
 
 void TFormInfos::ShowCoefficientList(const ZernikeCoefficients& coefficients,
                                      const ZernikeSelection& selection,
-                                     bool higherOrders)
+                                     bool higherOrders,
+                                     const ZernikeCoefficients* sigmaRmsNm)
 {
     const ZernikeBasis& basis = m_main.session().Basis;
-    const CoefficientList list = frontlys::ShowCoefficientList(basis, coefficients, selection, higherOrders);
+    const CoefficientList list =
+        frontlys::ShowCoefficientList(basis, coefficients, selection, higherOrders, sigmaRmsNm);
     m_list = MakeCoefficientList(basis.Count(), selection, higherOrders);
     const QSignalBlocker quiet(m_checkList);
     m_checkList->clear();
@@ -194,7 +196,7 @@ void TFormInfos::RefreshList(int kind)
 {
     TestSession& s = m_main.session();
     if (kind == 3) {
-        ShowCoefficientList(s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup);
+        ShowCoefficientList(s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup, &s.SigmaFront);
         m_checkList->setEnabled(true);
     } else if (kind == 6) {
         ShowCoefficientList(s.CoefResidu, MasqueAjustement, true);

@@ -5,10 +5,9 @@
 #include <cstddef>
 
 namespace frontlys {
-namespace {
 
-// In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries).
-void Prefilter(double* c, int n, std::ptrdiff_t stride)
+// Causal and anticausal passes of the z = sqrt(3) - 2 recursion.
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride)
 {
     if (n < 2) return;
     const double z = std::sqrt(3.0) - 2;
@@ -24,6 +23,8 @@ void Prefilter(double* c, int n, std::ptrdiff_t stride)
     c[(n - 1) * stride] = (z / (z * z - 1)) * (z * c[(n - 2) * stride] + c[(n - 1) * stride]);
     for (int i = n - 2; i >= 0; --i) c[i * stride] = z * (c[(i + 1) * stride] - c[i * stride]);
 }
+
+namespace {
 
 void Weights(double t, double w[4])
 {
@@ -46,8 +47,8 @@ BSplineImage::BSplineImage(std::span<const double> frame, int frameWidth, int x0
             m_coef[static_cast<std::size_t>(r) * width + c] = std::isfinite(v) ? v - level : 0.0;
         }
     }
-    for (int r = 0; r < height; ++r) Prefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
-    for (int c = 0; c < width; ++c) Prefilter(m_coef.data() + c, height, width);
+    for (int r = 0; r < height; ++r) BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
+    for (int c = 0; c < width; ++c) BSplinePrefilter(m_coef.data() + c, height, width);
 }
 
 double BSplineImage::Sample(double x, double y) const
@@ -73,6 +74,22 @@ double BSplineImage::Sample(double x, double y) const
         sum += wv[j] * s;
     }
     return sum;
+}
+
+bool BSplineImage::StencilAt(double x, double y, Stencil& s) const
+{
+    const double u = x - m_x0, v = y - m_y0;
+    if (m_w < 3 || m_h < 3) return false;
+    if (!(u >= 0 && v >= 0 && u <= m_w - 1 && v <= m_h - 1)) return false;
+    const int iu = static_cast<int>(u), iv = static_cast<int>(v);
+    Weights(u - iu, s.wx);
+    Weights(v - iv, s.wy);
+    for (int k = 0; k < 4; ++k) {
+        const int row = iv - 1 + k, col = iu - 1 + k;
+        s.rows[k] = row < 0 ? -row : (row >= m_h ? 2 * m_h - 2 - row : row);
+        s.cols[k] = col < 0 ? -col : (col >= m_w ? 2 * m_w - 2 - col : col);
+    }
+    return true;
 }
 
 }  // namespace frontlys

@@ -330,6 +330,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& e
     };
     std::vector<Tried> tried;
     RenderWorkspace work;
+    CompensatedOptions rendered = o;
+    rendered.noiseCovariance = false;  // noise-free renders: only their coefficients count
     for (int round = 0; round < refine.rounds; ++round) {
         std::array<SharpModel, 2> sharp;
         for (int side = 0; side < 2; ++side) {
@@ -348,7 +350,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& e
             for (double& v : frames[side]) v *= flux[side];
         }
         auto simulated = CompensatedAnalysis({frames[0], sharp[0].side, sharp[0].side},
-                                             {frames[1], sharp[1].side, sharp[1].side}, o);
+                                             {frames[1], sharp[1].side, sharp[1].side}, rendered);
         if (!simulated.ok()) break;
         const CompensatedResult& s = simulated.value();
         tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms)});
