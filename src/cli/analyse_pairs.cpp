@@ -1,13 +1,11 @@
 #include "cli/analyse_pairs.h"
 
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <fstream>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include <iostream>
-
-#include <CLI/CLI.hpp>
 
 #include "analysis/pair_average.h"
 #include "analysis/test_session.h"
@@ -53,7 +51,10 @@ std::vector<std::string> SplitNames(const std::string& line)
     return names;
 }
 
-std::string Fixed(double v, const char* format = "0.00") { return std::isfinite(v) ? FormatFloat(format, v) : "-"; }
+std::string Fixed(double v, const char* format = "0.00")
+{
+    return std::isfinite(v) ? FormatFloat(format, v) : "-";
+}
 
 std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int terms)
 {
@@ -65,17 +66,51 @@ std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int ter
             o << Tr("refusée : ", "refused: ") << Translated(r.refusal.message) << "\n";
             continue;
         }
-        o << "RMS " << Fixed(r.report->rmsNm, "0.0") << " nm, Strehl " << Fixed(r.report->strehl, "0.000");
-        if (a.rejected[&r - runs.data()]) o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
+        const bool bars = !r.report->zernikeSigmaNm.empty();
+        o << "RMS " << Fixed(r.report->rmsNm, "0.0")
+          << (bars ? " ± " + Fixed(r.report->rmsSigmaNm, "0.0") : "") << " nm, Strehl "
+          << Fixed(r.report->strehl, "0.000") << (bars ? " ± " + Fixed(r.report->strehlSigma, "0.000") : "");
+        if (a.rejected[&r - runs.data()])
+            o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
         o << "\n";
     }
-    o << Tr("Moyenne sur ", "Mean over ") << a.kept << Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
-                                                     " pairs (nm RMS): mean, standard deviation, standard error\n");
+    const bool bars = std::isfinite(a.chi2PerDofAll);
+    o << Tr("Moyenne sur ", "Mean over ") << a.kept
+      << (bars ? Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne ; sigma du bruit d'une "
+                    "paire, "
+                    "chi2 par degré de liberté\n",
+                    " pairs (nm RMS): mean, standard deviation, standard error; noise sigma of one pair, "
+                    "chi2 per "
+                    "degree of freedom\n")
+               : Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
+                    " pairs (nm RMS): mean, standard deviation, standard error\n"));
     for (int k = 1; k <= terms; ++k) {
         std::string name(ZernikeName(k));
         name.resize(std::max<std::size_t>(name.size(), 22), ' ');
-        o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± " << Fixed(a.stdRmsNm[k - 1])
-          << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")\n";
+        o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± "
+          << Fixed(a.stdRmsNm[k - 1]) << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")";
+        if (bars && k >= 4)
+            o << Tr("  bruit ± ", "  noise ± ") << Fixed(a.pairSigmaRmsNm[k - 1]) << "  chi2 "
+              << Fixed(a.chi2PerDof[k - 1], "0.0");
+        o << "\n";
+    }
+    if (bars) {
+        o << Tr("Chi2 par degré de liberté (termes 5 à 22) : ",
+                "Chi-square per degree of freedom (terms 5 to 22): ")
+          << Fixed(a.chi2PerDofAll) << "\n";
+        o << (a.scatterDominates
+                  ? Tr("Les paires s'écartent bien plus que leur bruit ne le permet : la turbulence ou "
+                       "l'instrument, "
+                       "pas le bruit, domine ; l'incertitude de la moyenne vient de la dispersion.\n",
+                       "The pairs scatter far more than their noise allows: seeing or the instrument, not "
+                       "noise, "
+                       "dominates; the uncertainty of the mean comes from the scatter.\n")
+                  : Tr("La dispersion des paires est celle de leur bruit : l'incertitude de la moyenne vient "
+                       "des "
+                       "barres d'erreur.\n",
+                       "The pairs scatter as their noise allows: the uncertainty of the mean comes from the "
+                       "error "
+                       "bars.\n"));
     }
     return o.str();
 }
@@ -104,7 +139,12 @@ Json PairsJson(const std::vector<PairRun>& runs, const PairAverage& a)
                 {"kept", a.kept},
                 {"mean_rms_nm", Numbers(a.meanRmsNm)},
                 {"std_rms_nm", Numbers(a.stdRmsNm)},
-                {"sem_rms_nm", Numbers(a.semRmsNm)}};
+                {"sem_rms_nm", Numbers(a.semRmsNm)},
+                {"pair_sigma_rms_nm", Numbers(a.pairSigmaRmsNm)},
+                {"chi2_per_dof", Numbers(a.chi2PerDof)},
+                {"chi2_per_dof_all", Number(a.chi2PerDofAll)},
+                {"scatter_dominates", a.scatterDominates},
+                {"mean_sigma_rms_nm", Numbers(a.meanSigmaRmsNm)}};
 }
 
 // One row per pair: its files, whether it was kept, its RMS, Strehl and coefficients (nm RMS).
@@ -113,6 +153,7 @@ std::string Csv(const std::vector<PairRun>& runs, const PairAverage& a, int term
     std::ostringstream o;
     o << "intra,extra,kept,deviation,rms_nm,strehl";
     for (int k = 1; k <= terms; ++k) o << ",Z" << k;
+    for (int k = 1; k <= terms; ++k) o << ",sigma_Z" << k;
     o << "\n";
     const auto quoted = [](const std::filesystem::path& p) {
         std::string s = p.string(), q = "\"";
@@ -126,6 +167,11 @@ std::string Csv(const std::vector<PairRun>& runs, const PairAverage& a, int term
           << FormatGeneral(a.deviation[i]) << "," << FormatGeneral(r.report->rmsNm) << ","
           << FormatGeneral(r.report->strehl);
         for (double v : r.report->zernikeRmsNm) o << "," << FormatGeneral(v);
+        for (int k = 0; k < terms; ++k)
+            o << ","
+              << (k < static_cast<int>(r.report->zernikeSigmaNm.size())
+                      ? FormatGeneral(r.report->zernikeSigmaNm[k])
+                      : "");
         o << "\n";
     }
     return o.str();
@@ -159,15 +205,18 @@ Result<std::vector<FilePair>> ReadPairList(const std::filesystem::path& list)
             continue;
         const auto names = SplitNames(line);
         if (names.size() != 2)
-            return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible",
-                                list.string() + " line " + std::to_string(number) + ": two file names expected");
+            return Status::Fail(
+                StatusCode::BadFormat,
+                "Liste de paires illisible",
+                list.string() + " line " + std::to_string(number) + ": two file names expected");
         const auto at = [&](const std::string& name) {
             const std::filesystem::path p(name);
             return p.is_absolute() ? p : list.parent_path() / p;
         };
         pairs.emplace_back(at(names[0]), at(names[1]));
     }
-    if (pairs.empty()) return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible", list.string() + ": no pair");
+    if (pairs.empty())
+        return Status::Fail(StatusCode::BadFormat, "Liste de paires illisible", list.string() + ": no pair");
     return pairs;
 }
 
@@ -203,7 +252,8 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
     // The average is over the pairs analysed; the flags are mapped back onto every pair.
     for (std::size_t i = 0; i < runs.size(); ++i)
         if (runs[i].report) {
-            coefficients.push_back({runs[i].name, runs[i].report->zernikeRmsNm});
+            coefficients.push_back(
+                {runs[i].name, runs[i].report->zernikeRmsNm, runs[i].report->zernikeSigmaNm});
             analysed.push_back(i);
         }
     if (coefficients.empty()) return 2;
@@ -215,8 +265,9 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
         a.rejected[analysed[j]] = some.rejected[j];
         a.deviation[analysed[j]] = some.deviation[j];
         if (some.rejected[j])
-            err << "frontlys-cli: " << Tr("paire écartée (loin de la médiane des termes 5 à 22) : ",
-                                         "pair set aside (far from the median of terms 5 to 22): ")
+            err << "frontlys-cli: "
+                << Tr("paire écartée (loin de la médiane des termes 5 à 22) : ",
+                      "pair set aside (far from the median of terms 5 to 22): ")
                 << runs[analysed[j]].name << "\n";
     }
     const int terms = static_cast<int>(a.meanRmsNm.size());
@@ -233,9 +284,12 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
 
 void AddPairOptions(CLI::App& command, PairOptions& options)
 {
-    command.add_option("--pair", options.pairs, "An intra-focal and an extra-focal image; repeat for several pairs");
+    command.add_option(
+        "--pair", options.pairs, "An intra-focal and an extra-focal image; repeat for several pairs");
     command.add_option("--pairs", options.list, "A text file of pairs, \"INTRA EXTRA\" on each line");
-    command.add_option("--crop", options.crop, "auto: cut frames far larger than their donut around it (default); none")
+    command
+        .add_option(
+            "--crop", options.crop, "auto: cut frames far larger than their donut around it (default); none")
         ->check(CLI::IsMember({"auto", "none"}));
 }
 
@@ -244,12 +298,16 @@ std::optional<int> RunPairOptions(const PairOptions& options, AnalyseRequest& re
     request.analysis.crop = options.crop != "none";
     if (options.pairs.empty() && options.list.empty()) {
         if (!request.analysis.intra.empty() && !request.analysis.extra.empty()) return std::nullopt;
-        PrintRefusal(std::cerr, "analyse",
-                     Status::Fail(StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
+        PrintRefusal(
+            std::cerr,
+            "analyse",
+            Status::Fail(
+                StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
         return 2;
     }
     PairsRequest pairs{request.analysis, {}, request.outDir, request.json};
-    if (!request.analysis.intra.empty()) pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
+    if (!request.analysis.intra.empty())
+        pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
     for (const auto& [intra, extra] : options.pairs) pairs.pairs.emplace_back(intra, extra);
     if (!options.list.empty()) {
         auto listed = ReadPairList(options.list);

@@ -80,6 +80,9 @@ TEST_F(ResultsTest, AlertIsSignedAndStartsAtTwentyNanometres)
     EXPECT_EQ(CoefficientValueLine(7, 20.0), "Z7 = 20.00  (!)");
     EXPECT_EQ(CoefficientValueLine(7, 19.99), "Z7 = 19.99");
     EXPECT_EQ(CoefficientValueLine(8, -30.0), "Z8 = -30.00");
+    EXPECT_EQ(CoefficientValueLine(7, 11.844, 0.123), "Z7 = 11.84 ± 0.12");
+    EXPECT_EQ(CoefficientValueLine(7, 31.844, 0.123), "Z7 = 31.84 ± 0.12  (!)");
+    EXPECT_EQ(CoefficientValueLine(7, 11.844, 0), "Z7 = 11.84");
 }
 
 TEST_F(ResultsTest, CoefficientListHasOneItemPerTermThenHigherOrders)
