@@ -1,27 +1,33 @@
 #include "engine/compensated/bspline_image.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace frontlys {
 
-// Causal and anticausal passes of the z = sqrt(3) - 2 recursion.
-void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride)
+// Causal and anticausal passes of the z = sqrt(3) - 2 recursion, on `lanes` adjacent values at once.
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes)
 {
     if (n < 2) return;
     const double z = std::sqrt(3.0) - 2;
     const double lambda = (1 - z) * (1 - 1 / z);
-    for (int i = 0; i < n; ++i) c[i * stride] *= lambda;
+    for (int i = 0; i < n; ++i)
+        for (int l = 0; l < lanes; ++l) c[i * stride + l] *= lambda;
     // Causal initialisation, truncated where z^k is negligible.
     const int horizon = std::min(n, 30);
-    double sum = c[0];
-    double zk = z;
-    for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * c[k * stride];
-    c[0] = sum;
-    for (int i = 1; i < n; ++i) c[i * stride] += z * c[(i - 1) * stride];
-    c[(n - 1) * stride] = (z / (z * z - 1)) * (z * c[(n - 2) * stride] + c[(n - 1) * stride]);
-    for (int i = n - 2; i >= 0; --i) c[i * stride] = z * (c[(i + 1) * stride] - c[i * stride]);
+    for (int l = 0; l < lanes; ++l) {
+        double sum = c[l];
+        double zk = z;
+        for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * c[k * stride + l];
+        c[l] = sum;
+    }
+    for (int i = 1; i < n; ++i)
+        for (int l = 0; l < lanes; ++l) c[i * stride + l] += z * c[(i - 1) * stride + l];
+    for (int l = 0; l < lanes; ++l)
+        c[(n - 1) * stride + l] = (z / (z * z - 1)) * (z * c[(n - 2) * stride + l] + c[(n - 1) * stride + l]);
+    for (int i = n - 2; i >= 0; --i)
+        for (int l = 0; l < lanes; ++l) c[i * stride + l] = z * (c[(i + 1) * stride + l] - c[i * stride + l]);
 }
 
 namespace {
@@ -37,8 +43,8 @@ void Weights(double t, double w[4])
 
 }  // namespace
 
-BSplineImage::BSplineImage(std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height,
-                           double level)
+BSplineImage::BSplineImage(
+    std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height, double level)
     : m_x0(x0), m_y0(y0), m_w(width), m_h(height), m_coef(static_cast<std::size_t>(width) * height)
 {
     for (int r = 0; r < height; ++r) {
@@ -47,7 +53,8 @@ BSplineImage::BSplineImage(std::span<const double> frame, int frameWidth, int x0
             m_coef[static_cast<std::size_t>(r) * width + c] = std::isfinite(v) ? v - level : 0.0;
         }
     }
-    for (int r = 0; r < height; ++r) BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
+    for (int r = 0; r < height; ++r)
+        BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
     for (int c = 0; c < width; ++c) BSplinePrefilter(m_coef.data() + c, height, width);
 }
 

@@ -8,16 +8,22 @@
 
 namespace frontlys {
 
-// In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries). Symmetric
-// away from the ends, so it also serves as its own transpose there.
-void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride);
+// In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries), each sample
+// `lanes` adjacent values filtered alike. Symmetric away from the ends, so it also serves as its own
+// transpose there.
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes = 1);
 
 class BSplineImage {
 public:
     BSplineImage() = default;
     // The window [x0, x0 + width) x [y0, y0 + height) of a frame of frameWidth columns (row-major);
     // `level` is subtracted from every pixel; non-finite pixels count as 0.
-    BSplineImage(std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height,
+    BSplineImage(std::span<const double> frame,
+                 int frameWidth,
+                 int x0,
+                 int y0,
+                 int width,
+                 int height,
                  double level = 0);
 
     // Value at frame column x, row y (0-based pixel centres); 0 outside the window.

@@ -84,41 +84,64 @@ void AddFrameCovariance(const Grid& g,
                         std::vector<double>& cf)
 {
     const BSplineImage& sp = f.spline;
-    const int w = sp.width(), h = sp.height(), nt = static_cast<int>(terms.size());
-    if (w < 3 || h < 3) return;
-    // Weights on the B-spline coefficients, pixel-major so that the terms of one pixel are adjacent.
-    std::vector<double> weight(static_cast<std::size_t>(w) * h * nt, 0.0);
-    std::vector<double> amp(nt);
-    BSplineImage::Stencil st;
+    const int nt = static_cast<int>(terms.size());
+    if (sp.width() < 3 || sp.height() < 3) return;
+    // The stencils of every sample, and the box they cover with a margin where the prefilter's
+    // response (0.27 per pixel) has died out: the weights are nil beyond it.
+    struct Sample {
+        int p;
+        BSplineImage::Stencil st;
+    };
+    std::vector<Sample> samples;
+    int r0 = sp.height(), r1 = -1, c0 = sp.width(), c1 = -1;
     for (int p = 0; p < g.n; ++p) {
         if (g.w[p] == 0) continue;
         const double X = g.x[p] + a * d.wx[p], Y = g.y[p] + a * d.wy[p];
-        if (!sp.StencilAt(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho, st)) continue;
+        Sample s{p, {}};
+        if (!sp.StencilAt(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho, s.st)) continue;
+        r0 = std::min(r0, *std::min_element(s.st.rows, s.st.rows + 4));
+        r1 = std::max(r1, *std::max_element(s.st.rows, s.st.rows + 4));
+        c0 = std::min(c0, *std::min_element(s.st.cols, s.st.cols + 4));
+        c1 = std::max(c1, *std::max_element(s.st.cols, s.st.cols + 4));
+        samples.push_back(s);
+    }
+    if (samples.empty()) return;
+    constexpr int kMargin = 16;
+    r0 = std::max(0, r0 - kMargin), c0 = std::max(0, c0 - kMargin);
+    r1 = std::min(sp.height() - 1, r1 + kMargin), c1 = std::min(sp.width() - 1, c1 + kMargin);
+    const int w = c1 - c0 + 1, h = r1 - r0 + 1;
+    // Weights on the B-spline coefficients, pixel-major so that the terms of one pixel are adjacent.
+    // Kept between calls: megabytes freshly mapped each time cost more in page faults than the sums.
+    static thread_local std::vector<double> weight;
+    weight.assign(static_cast<std::size_t>(w) * h * nt, 0.0);
+    std::vector<double> amp(nt);
+    for (const Sample& s : samples) {
+        const int p = s.p;
         const double jac =
             1 + a * (d.wxx[p] + d.wyy[p]) + a * a * (d.wxx[p] * d.wyy[p] - d.wxy[p] * d.wxy[p]);
         const double common = fluxScale * jac * g.w[p];
         for (int t = 0; t < nt; ++t) amp[t] = common * g.v[static_cast<std::size_t>(terms[t]) * g.n + p];
         for (int r = 0; r < 4; ++r) {
             for (int c = 0; c < 4; ++c) {
-                const double k = st.wy[r] * st.wx[c];
-                double* to = &weight[(static_cast<std::size_t>(st.rows[r]) * w + st.cols[c]) * nt];
+                const double k = s.st.wy[r] * s.st.wx[c];
+                double* to =
+                    &weight[(static_cast<std::size_t>(s.st.rows[r] - r0) * w + s.st.cols[c] - c0) * nt];
                 for (int t = 0; t < nt; ++t) to[t] += k * amp[t];
             }
         }
     }
-    // Through the prefilter's transpose: the prefilter itself (symmetric but at the window's ends,
-    // where the weights are nil).
-    for (int t = 0; t < nt; ++t) {
-        for (int r = 0; r < h; ++r)
-            BSplinePrefilter(&weight[static_cast<std::size_t>(r) * w * nt + t], w, nt);
-        for (int c = 0; c < w; ++c)
-            BSplinePrefilter(
-                &weight[static_cast<std::size_t>(c) * nt + t], h, static_cast<std::ptrdiff_t>(w) * nt);
-    }
+    // Through the prefilter's transpose: the prefilter itself (symmetric but at the box's ends, where
+    // the weights are nil).
+    // All terms of a pixel at once: the recursion runs along contiguous lanes.
+    for (int r = 0; r < h; ++r) BSplinePrefilter(&weight[static_cast<std::size_t>(r) * w * nt], w, nt, nt);
+    for (int c = 0; c < w; ++c)
+        BSplinePrefilter(
+            &weight[static_cast<std::size_t>(c) * nt], h, static_cast<std::ptrdiff_t>(w) * nt, nt);
     const double sky = f.setup.noise * f.setup.noise;
     for (int r = 0; r < h; ++r) {
         for (int c = 0; c < w; ++c) {
-            const double v = raw.pixels[static_cast<std::size_t>(sp.y0() + r) * raw.width + sp.x0() + c];
+            const double v =
+                raw.pixels[static_cast<std::size_t>(sp.y0() + r0 + r) * raw.width + sp.x0() + c0 + c];
             if (!std::isfinite(v)) continue;
             const double var = sky + alpha * std::max(0.0, v - f.setup.background);
             const double* gq = &weight[(static_cast<std::size_t>(r) * w + c) * nt];
