@@ -70,12 +70,14 @@ void BM_Compensated(benchmark::State& state)
 {
     const Frames& f = FramesFor(static_cast<int>(state.range(0)));
     const bool refine = state.range(1) != 0;
+    const bool covariance = state.range(2) != 0;
     const int n = f.params.size;
     if (f.intra.empty()) {
         state.SkipWithError("simulation failed");
         return;
     }
-    const CompensatedOptions o = OptionsFor(f.params);
+    CompensatedOptions o = OptionsFor(f.params);
+    o.noiseCovariance = covariance;  // the error bars, as the program computes them
     int passes = 0;
     for (auto _ : state) {
         auto r = CompensatedAnalysis({f.intra, n, n}, {f.extra, n, n}, o);
@@ -95,8 +97,8 @@ void BM_Compensated(benchmark::State& state)
     state.counters["passes"] = passes;
 }
 BENCHMARK(BM_Compensated)
-    ->ArgsProduct({{40, 80, 120}, {0, 1}})
-    ->ArgNames({"radius", "refine"})
+    ->ArgsProduct({{40, 80, 120}, {0, 1}, {0, 1}})
+    ->ArgNames({"radius", "refine", "covariance"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 

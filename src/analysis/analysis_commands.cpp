@@ -80,6 +80,7 @@ CommandOutcome CommitWavefront(TestSession& s, WavefrontWork& w)
     s.ImageFrontBrut = std::move(w.brut);
     s.ImageFront = std::move(w.front);
     s.ImageResidu = std::move(w.residu);
+    s.SigmaFront = ZernikeCoefficients{};  // the numeric chain gives no error bars
     s.OpenWindow(ImageKind::Wavefront);
     if (s.Prefs.NIter > 1) {
         s.ImageIntra = std::move(w.intra);
@@ -134,6 +135,7 @@ CommandOutcome FitWavefront(TestSession& session)
 {
     if (!session.ImageFront) return {};
     (void)FitZernike(*session.ImageFront, session.Basis, MasqueAjustement, session.CoefFront);
+    session.SigmaFront = ZernikeCoefficients{};
     CommandOutcome outcome;
     outcome.ran = true;
     outcome.refreshInfos = true;

@@ -6,10 +6,12 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/coefficient_uncertainty.h"
 #include "analysis/data_checks.h"
 #include "engine/compensated/analysis.h"
 #include "engine/compensated/map.h"
 #include "engine/compensated/refine.h"
+#include "engine/compensated/uncertainty.h"
 #include "prep/crop.h"
 
 namespace frontlys {
@@ -122,6 +124,25 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
                        "Tilts are not measured: the image centres are taken at the light centroid."});
 }
 
+// Noisy pairs rendered from the answer with the data's noise, analysed as the data was.
+void RunBootstrap(CompensatedSummary& summary, const CompensatedOptions& o, const CompensatedResult& result,
+                  const CompensatedRequest& request, double lambdaNm)
+{
+    BootstrapRequest b;
+    b.options = o;
+    b.refineRounds = summary.refineRounds > 0 ? request.refineRounds : 0;
+    b.lambdaNm = lambdaNm;
+    b.answer = {result.coef, result.obstruction, result.defocusNm};
+    b.blurPx = summary.blurPx;
+    b.frames = result.frames;
+    b.samples = request.bootstrapSamples;
+    auto boot = ParametricBootstrap(b);
+    if (!boot.ok()) return;
+    summary.bootstrapSamples = boot.value().samples;
+    summary.bootstrapFailed = boot.value().failed;
+    summary.bootstrapSigmaRmsNm = boot.value().sigmaRmsNm;
+}
+
 int MapSide(const TestSession& s, double rho)
 {
     int side = s.ImageIntra ? s.ImageIntra->Width : 128;
@@ -152,6 +173,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     o.terms = s.Basis.Count();
     o.stopNm = s.Prefs.ArretRMSFront;
     o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
+    o.noiseCovariance = true;
     auto analysed = CompensatedAnalysis(intra.raw(), extra.raw(), o);
     if (!analysed.ok()) return analysed.status();
     CompensatedResult result = analysed.take();
@@ -170,6 +192,11 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
             result = refined.value().result;
         }
     }
+    FillUncertainty(summary, result, o.terms);
+    if (request.bootstrapSamples > 0) {
+        if (progress) progress("Bootstrap paramétrique");
+        RunBootstrap(summary, o, result, request, s.Prefs.LambdaRef);
+    }
     summary.backgroundAdu = {result.frames[0].background, result.frames[1].background};
     summary.passes = result.passes;
     summary.stop = result.stop;
@@ -187,6 +214,8 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     MeanStdInMask(*front);
 
     s.CoefFront = result.coef;
+    s.SigmaFront = ZernikeCoefficients{};
+    std::copy(summary.sigmaRmsNm.begin(), summary.sigmaRmsNm.end(), s.SigmaFront.begin());
     s.CoefResidu = ZernikeCoefficients{};
     s.ImageFrontBrut = std::move(map.value().wavefront);
     s.ImageFrontBrut->RadiusNm = s.Params.ApertureRadius;
@@ -196,6 +225,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     s.OrdresSup = true;
     if (!request.defocusNm) s.Params.Defocus = result.defocusNm;
     WriteNotes(s, summary);
+    MarkLowerBound(s, summary);
     return summary;
 }
 

@@ -18,6 +18,7 @@ struct CompensatedRequest {
     std::optional<double> defocusNm;    // nullopt: measured from the compensated pupil
     std::optional<double> obstruction;  // nullopt: Params.Obstruction when > 0, else measured
     int refineRounds = 4;               // forward-model rounds; 0 skips the refinement
+    int bootstrapSamples = 0;           // noisy copies for the parametric bootstrap; 0: none
 };
 
 // Needs ParamsSaisis, parameters that pass CheckTestParams and both frames. On success the session

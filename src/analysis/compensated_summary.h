@@ -2,6 +2,8 @@
 // What a compensated analysis reports beside its coefficients, for the JSON and the text summary.
 
 #include <array>
+#include <string>
+#include <vector>
 
 #include "engine/compensated/analysis.h"
 
@@ -18,6 +20,19 @@ struct CompensatedSummary {
     double obstruction = 0;
     double defocusNm = 0;
     double radiusPx = 0;
+
+    // Error bars from the noise of the pair (see engine/compensated/uncertainty.h).
+    int terms = 0;
+    std::vector<double> covariance;   // nm^2 of the peak coefficients, terms x terms; empty: none
+    std::vector<double> sigmaRmsNm;   // each term's 1-sigma, nm RMS
+    std::array<double, 2> skyNoiseAdu{};     // intra, extra: robust sigma of the frame border
+    std::array<double, 2> photonVariance{};  // noise variance per ADU of signal, measured on the donut
+    // The bars count the noise only; these say why the true error may be larger (stable codes:
+    // "caustic", "geometry_mismatch", "model_misfit").
+    std::vector<std::string> lowerBoundReasons;
+    int bootstrapSamples = 0;  // --bootstrap: noisy copies analysed, and their spread per term
+    int bootstrapFailed = 0;
+    std::vector<double> bootstrapSigmaRmsNm;
 };
 
 }  // namespace frontlys

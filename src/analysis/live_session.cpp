@@ -195,6 +195,7 @@ LivePair LiveSession::Analyse(LivePair pair) const
     pair.rmsNm = r.rmsNm;
     pair.strehl = r.strehl;
     pair.zernikeRmsNm = r.zernikeRmsNm;
+    pair.zernikeSigmaNm = r.zernikeSigmaNm;
     if (r.session) pair.warnings = r.session->Warnings;
     DesignOptics design = m_options.design;
     design.diameterMm = r.diameterMm;
@@ -216,7 +217,8 @@ void LiveSession::Record(LivePair pair)
         std::vector<std::size_t> analysed;
         for (std::size_t i = 0; i < m_pairs.size(); ++i)
             if (m_pairs[i].analysed) {
-                coefficients.push_back({m_pairs[i].intra.filename().string(), m_pairs[i].zernikeRmsNm});
+                coefficients.push_back(
+                    {m_pairs[i].intra.filename().string(), m_pairs[i].zernikeRmsNm, m_pairs[i].zernikeSigmaNm});
                 analysed.push_back(i);
             }
         m_average = AveragePairs(coefficients);

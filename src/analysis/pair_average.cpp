@@ -25,7 +25,8 @@ double Median(std::vector<double> v)
 // is the larger of the term's robust sigma and the one pooled over every term: taken term by term, a
 // median absolute deviation of three or four pairs is too unsteady to judge by, while a term that
 // truly varies between the pairs must not make each of them an outlier.
-std::vector<double> Deviations(const std::vector<PairCoefficients>& pairs, const std::vector<std::size_t>& usable)
+std::vector<double> Deviations(const std::vector<PairCoefficients>& pairs,
+                               const std::vector<std::size_t>& usable)
 {
     const std::size_t terms = std::min<std::size_t>(kLastTerm, pairs[usable.front()].rmsNm.size());
     const std::size_t n = usable.size();
@@ -55,7 +56,47 @@ std::vector<double> Deviations(const std::vector<PairCoefficients>& pairs, const
     return d;
 }
 
+// The scatter against the bars (see PairAverage).
+void CompareWithBars(const std::vector<PairCoefficients>& pairs, PairAverage& a)
+{
+    const std::size_t terms = a.meanRmsNm.size();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    a.chi2PerDof.assign(terms, nan);
+    a.pairSigmaRmsNm.assign(terms, nan);
+    a.meanSigmaRmsNm = a.semRmsNm;
+    a.chi2PerDofAll = nan;
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+        if (!a.rejected[i] && pairs[i].sigmaRmsNm.size() != terms) return;
+    double all = 0;
+    int dofAll = 0;
+    for (std::size_t k = 0; k < terms; ++k) {
+        double chi2 = 0, sq = 0;
+        bool usable = true;
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            if (a.rejected[i]) continue;
+            const double s = pairs[i].sigmaRmsNm[k];
+            usable = usable && s > 0;
+            sq += s * s;
+            if (s > 0) chi2 += std::pow((pairs[i].rmsNm[k] - a.meanRmsNm[k]) / s, 2);
+        }
+        a.pairSigmaRmsNm[k] = std::sqrt(sq / a.kept);
+        a.meanSigmaRmsNm[k] = a.pairSigmaRmsNm[k] / std::sqrt(double(a.kept));
+        if (!usable || a.kept < 2) continue;
+        a.chi2PerDof[k] = chi2 / (a.kept - 1);
+        if (k + 1 >= kFirstTerm && k + 1 <= kLastTerm) {
+            all += chi2;
+            dofAll += a.kept - 1;
+        }
+    }
+    if (dofAll == 0) return;
+    a.chi2PerDofAll = all / dofAll;
+    a.scatterDominates = a.chi2PerDofAll > ScatterLimit(dofAll);
+    if (a.scatterDominates) a.meanSigmaRmsNm = a.semRmsNm;
+}
+
 }  // namespace
+
+double ScatterLimit(int dof) { return std::max(2.0, 1 + 3 * std::sqrt(2.0 / std::max(1, dof))); }
 
 PairAverage AveragePairs(const std::vector<PairCoefficients>& pairs)
 {
@@ -88,6 +129,7 @@ PairAverage AveragePairs(const std::vector<PairCoefficients>& pairs)
         a.stdRmsNm[k] = std::sqrt(squares / (a.kept - 1));
         a.semRmsNm[k] = a.stdRmsNm[k] / std::sqrt(double(a.kept));
     }
+    CompareWithBars(pairs, a);
     return a;
 }
 

@@ -48,9 +48,10 @@ WaveError ShowResults(TImageRec* wavefront, double lambdaNm)
     return e;
 }
 
-std::string CoefficientValueLine(int term, double rmsNm)
+std::string CoefficientValueLine(int term, double rmsNm, double sigmaNm)
 {
     std::string line = "Z" + std::to_string(term) + " = " + FormatFloat("0.00", rmsNm);
+    if (sigmaNm > 0) line += " ± " + FormatFloat("0.00", sigmaNm);
     // A term of -30 nm is as large as one of +30; piston, tilts and defocus are not aberrations of
     // the optics (the tilts are not even measured).
     if (term >= kFirstAlertedTerm && std::abs(rmsNm) >= kCoefficientAlertNm) line += "  (!)";
@@ -60,14 +61,15 @@ std::string CoefficientValueLine(int term, double rmsNm)
 CoefficientList ShowCoefficientList(const ZernikeBasis& basis,
                                     const ZernikeCoefficients& coefficients,
                                     const ZernikeSelection& selection,
-                                    bool higherOrders)
+                                    bool higherOrders,
+                                    const ZernikeCoefficients* sigmaRmsNm)
 {
     const ZernikeCoefficients rms = CoefToRms(basis, coefficients);
     CoefficientList list;
     for (int k = 1; k <= basis.Count(); ++k) {
         const bool lowOrder = k <= 4;  // piston, the two tilts and defocus are never offered
         list.items.push_back({std::string(ZernikeName(k)), !lowOrder && selection[k - 1] == 1, !lowOrder});
-        list.values.push_back(CoefficientValueLine(k, rms[k - 1]));
+        list.values.push_back(CoefficientValueLine(k, rms[k - 1], sigmaRmsNm ? (*sigmaRmsNm)[k - 1] : 0));
     }
     list.items.push_back({kHigherOrdersItem, higherOrders, true});
     list.values.push_back(kCoefficientUnitLine);

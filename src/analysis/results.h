@@ -56,14 +56,17 @@ struct CoefficientList {
     std::vector<std::string> values;
 };
 
-// "Z5 = 12.34", or "Z5 = -25.00  (!)" when |value| reaches the alert value; never for Z1 to Z4.
-std::string CoefficientValueLine(int term, double rmsNm);
+// "Z5 = 12.34", or "Z5 = -25.00  (!)" when |value| reaches the alert value (never for Z1 to Z4); with
+// a 1-sigma above 0, "Z5 = 12.34 ± 0.05".
+std::string CoefficientValueLine(int term, double rmsNm, double sigmaNm = 0);
 // The lists for the first basis.Count() terms: names, checked from the selection (terms 1 to 4 are
-// disabled and unchecked), values as RMS contributions of the coefficients.
+// disabled and unchecked), values as RMS contributions of the coefficients, with their 1-sigma
+// (nm RMS) when `sigmaRmsNm` is given.
 CoefficientList ShowCoefficientList(const ZernikeBasis& basis,
                                     const ZernikeCoefficients& coefficients,
                                     const ZernikeSelection& selection,
-                                    bool higherOrders);
+                                    bool higherOrders,
+                                    const ZernikeCoefficients* sigmaRmsNm = nullptr);
 
 // The displayed wavefront from the raw one: with higherOrders, the raw wavefront less the
 // deselected terms; otherwise only the sum of the selected terms inside the pupil. The mask of the

@@ -12,6 +12,7 @@
 #include "analysis/prep_commands.h"
 #include "analysis/results.h"
 #include "analysis/test_session.h"
+#include "engine/compensated/uncertainty.h"
 
 namespace frontlys {
 namespace {
@@ -73,6 +74,7 @@ Status ApplyOverrides(const AnalysisOptions& o, Tpreferences& prefs)
         prefs.NPassesMax = static_cast<std::uint8_t>(*o.maxPasses);
     }
     if (o.refineRounds < 0 || o.refineRounds > 20) return BadOption("--refine must be 0 to 20");
+    if (o.bootstrap < 0 || o.bootstrap > 10000) return BadOption("--bootstrap must be 0 to 10000");
     if (o.obstruction && !CheckObstruction(*o.obstruction).ok())
         return BadOption("--obstruction must be 0 to 0.95");
     if (o.softwareBinning < 1) return BadOption("--software-binning must be at least 1");
@@ -167,6 +169,7 @@ Status AnalyseCompensated(const AnalysisOptions& o, TestSession& s, AnalysisRepo
     if (o.defocusMm) request.defocusNm = s.Params.Defocus;
     request.obstruction = o.obstruction;
     request.refineRounds = o.refineRounds;
+    request.bootstrapSamples = o.bootstrap;
     auto run = RunCompensatedWavefront(s, request, o.progress);
     if (!run.ok()) {
         Status st = run.status();
@@ -214,8 +217,16 @@ void Summarise(TestSession& s, AnalysisReport& r)
     r.strehlText = e.strehlText;
     std::copy(s.CoefFront.begin(), s.CoefFront.end(), r.zernikeNm.begin());
     const ZernikeCoefficients rms = CoefToRms(s.Basis, s.CoefFront);
-    const CoefficientList list = ShowCoefficientList(s.Basis, s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup);
+    const bool bars = r.compensated && !r.compensated->sigmaRmsNm.empty();
+    const CoefficientList list = ShowCoefficientList(s.Basis, s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup,
+                                                     bars ? &s.SigmaFront : nullptr);
+    if (bars) {
+        const CompensatedSummary& c = *r.compensated;
+        r.rmsSigmaNm = RmsSigmaNm(c.covariance, c.terms, s.CoefFront, s.MasqueFrontAffiche);
+        r.strehlSigma = StrehlSigma(r.rmsNm, r.rmsSigmaNm, s.Prefs.LambdaRef);
+    }
     for (int k = 1; k <= s.Basis.Count(); ++k) {
+        if (bars) r.zernikeSigmaNm.push_back(s.SigmaFront[k - 1]);
         r.zernikeRmsNm.push_back(rms[k - 1]);
         r.termNames.emplace_back(ZernikeName(k));
         r.coefficientLines.push_back(list.values[k - 1]);

@@ -51,6 +51,7 @@ struct AnalysisOptions {
     std::optional<double> stopNm;                    // default: preference ArretRMSFront
     std::optional<int> maxPasses;                    // default: preference NPassesMax
     std::optional<double> obstruction;               // known central obstruction; default: measured
+    int bootstrap = 0;  // noisy copies of the parametric bootstrap (analytic correction); 0: none
     ProgressFn progress;
 };
 
@@ -81,6 +82,9 @@ struct AnalysisReport {
     std::string ptvText, ptvWaves, rmsText, rmsWaves, strehlText;
     std::array<double, 28> zernikeNm{};         // fitted coefficients, term 1 first
     std::vector<double> zernikeRmsNm;           // RMS contribution of the first npoly terms
+    std::vector<double> zernikeSigmaNm;         // their 1-sigma from the pair's noise; empty: none
+    double rmsSigmaNm = 0;                      // of rmsNm (0 without bars)
+    double strehlSigma = 0;
     std::vector<std::string> coefficientLines;  // "Zk = v.vv" with the "  (!)" alerts
     std::vector<std::string> termNames;         // names of the first npoly terms
     double seconds = 0;

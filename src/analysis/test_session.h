@@ -80,6 +80,7 @@ struct TestSession {
 
     ZernikeCoefficients CoefFront{};   // nm, fitted to the wavefront
     ZernikeCoefficients CoefResidu{};  // nm, fitted to the residual
+    ZernikeCoefficients SigmaFront{};  // nm RMS, 1-sigma of CoefFront from the pair's noise; 0: unknown
     ZernikeSelection MasqueFrontAffiche{};
     bool OrdresSup = false;  // the coefficient list's "Ordres sup." item
     bool ParamsSaisis = false;

@@ -167,6 +167,15 @@ Status WriteAnalysisOutputs(const AnalysisReport& report,
 
 namespace {
 
+bool Bootstrapped(const AnalysisReport& r) { return r.compensated && r.compensated->bootstrapSamples > 0; }
+
+// " ± 0.3 nm" after a value that has error bars.
+std::string Bar(const AnalysisReport& r, double sigma, const char* format, const char* unit)
+{
+    if (r.zernikeSigmaNm.empty()) return {};
+    return " ± " + FormatFloat(format, sigma) + unit;
+}
+
 // What the wavefront correction did: the loop of NIter passes, or the compensated analysis.
 std::string CorrectionLine(const AnalysisReport& r)
 {
@@ -199,14 +208,27 @@ std::string SummaryText(const AnalysisReport& r)
       << " pix, centre " << Centre(r.centreExtra) << "\n"
       << Tr("Obstruction : ", "Obstruction: ") << FormatFloat("0.00", r.obstruction) << "\n"
       << CorrectionLine(r) << Tr("PTV : ", "PTV: ") << r.ptvText << "  " << r.ptvWaves << "\n"
-      << Tr("RMS : ", "RMS: ") << r.rmsText << "  " << r.rmsWaves << "\n"
-      << Tr("Rapport de Strehl : ", "Strehl ratio: ") << r.strehlText << "\n"
-      << Tr("Coefficients de Zernike (nm RMS) :\n", "Zernike coefficients (nm RMS):\n");
+      << Tr("RMS : ", "RMS: ") << r.rmsText << Bar(r, r.rmsSigmaNm, "0.0", " nm") << "  " << r.rmsWaves << "\n"
+      << Tr("Rapport de Strehl : ", "Strehl ratio: ") << r.strehlText << Bar(r, r.strehlSigma, "0.000", "")
+      << "\n"
+      << Tr("Coefficients de Zernike (nm RMS", "Zernike coefficients (nm RMS")
+      << (r.zernikeSigmaNm.empty() ? "" : Tr(", ± 1 sigma du bruit", ", ± 1 sigma of the noise"))
+      << (Bootstrapped(r) ? Tr(" ; bootstrap", "; bootstrap") : "") << ")" << Tr(" :\n", ":\n");
     for (std::size_t i = 0; i < r.coefficientLines.size(); ++i) {
         std::string name = r.termNames[i];
         name.resize(std::max<std::size_t>(name.size(), 22), ' ');
-        o << "  " << name << r.coefficientLines[i] << "\n";
+        std::string line = r.coefficientLines[i];
+        if (Bootstrapped(r) && i < r.compensated->bootstrapSigmaRmsNm.size() && i >= 1)
+            line += "  (bootstrap ± " + FormatFixed(r.compensated->bootstrapSigmaRmsNm[i], 2) + ")";
+        o << "  " << name << line << "\n";
     }
+    if (Bootstrapped(r))
+        o << Tr("Bootstrap paramétrique : ", "Parametric bootstrap: ") << r.compensated->bootstrapSamples
+          << Tr(" copies bruitées analysées", " noisy copies analysed")
+          << (r.compensated->bootstrapFailed > 0
+                  ? ", " + std::to_string(r.compensated->bootstrapFailed) + Tr(" refusées", " refused")
+                  : std::string())
+          << "\n";
     // What the analysis did and the checks on the data, as the information window's results page.
     const auto list = [&o](const char* title, const std::vector<Note>& notes) {
         if (notes.empty()) return;
@@ -223,12 +245,19 @@ std::string JsonText(const AnalysisReport& r)
     Json rms = Json::array(), coefs = Json::array();
     for (double v : r.zernikeRmsNm) rms.push_back(Number(v));
     for (double v : r.zernikeNm) coefs.push_back(Number(v));
+    // The bars, when the analysis gives them; null otherwise (the numeric correction).
+    const bool bars = !r.zernikeSigmaNm.empty();
+    Json sigma = bars ? Json::array() : Json(nullptr);
+    for (double v : r.zernikeSigmaNm) sigma.push_back(Number(v));
     Json j{
         {"zernike_rms_nm", rms},
         {"zernike_nm", coefs},
+        {"zernike_sigma_nm", sigma},
         {"ptv_nm", Number(r.ptvNm)},
         {"rms_nm", Number(r.rmsNm)},
+        {"rms_sigma_nm", bars ? Number(r.rmsSigmaNm) : Json(nullptr)},
         {"strehl", Number(r.strehl)},
+        {"strehl_sigma", bars ? Number(r.strehlSigma) : Json(nullptr)},
         {"defocus_mm", Number(r.defocusMm)},
         {"radius_intra_px", Number(r.radiusIntraPx)},
         {"radius_extra_px", Number(r.radiusExtraPx)},
@@ -247,6 +276,20 @@ std::string JsonText(const AnalysisReport& r)
         j["refine_residual_nm"] = Number(c->refineResidualNm);
         j["refine_rounds"] = c->refineRounds;
         j["tilts_measured"] = false;  // the light centroids fix the centres
+        if (!c->sigmaRmsNm.empty()) {
+            Json reasons = Json::array();
+            for (const auto& why : c->lowerBoundReasons) reasons.push_back(why);
+            j["sigma_lower_bound"] = !c->lowerBoundReasons.empty();
+            j["sigma_lower_bound_reasons"] = reasons;
+            j["noise_model"] = {{"sky_sigma_adu", {Number(c->skyNoiseAdu[0]), Number(c->skyNoiseAdu[1])}},
+                                {"photon_variance_per_adu", {Number(c->photonVariance[0]), Number(c->photonVariance[1])}}};
+        }
+        if (c->bootstrapSamples > 0) {
+            Json spread = Json::array();
+            for (double v : c->bootstrapSigmaRmsNm) spread.push_back(Number(v));
+            j["bootstrap"] = {{"samples", c->bootstrapSamples}, {"refused", c->bootstrapFailed},
+                              {"zernike_sigma_nm", spread}};
+        }
     }
     return j.dump(2) + "\n";
 }
@@ -403,6 +446,9 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--obstruction",
                     o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
+    cmd->add_option("--bootstrap", o.bootstrap,
+                    "Parametric bootstrap of the analytic correction's error bars: N noisy pairs rendered from "
+                    "the answer with the data's noise, analysed the same way on every core (default 0: none)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
     AddThreadsOption(*cmd);
     cmd->add_option(

@@ -126,19 +126,51 @@ std::string Text(const std::vector<PairRun>& runs, const PairAverage& a, int ter
             o << "\n";
             continue;
         }
-        o << "RMS " << Fixed(r.report->rmsNm, "0.0") << " nm, Strehl " << Fixed(r.report->strehl, "0.000");
+        const bool bars = !r.report->zernikeSigmaNm.empty();
+        o << "RMS " << Fixed(r.report->rmsNm, "0.0")
+          << (bars ? " ± " + Fixed(r.report->rmsSigmaNm, "0.0") : "") << " nm, Strehl "
+          << Fixed(r.report->strehl, "0.000") << (bars ? " ± " + Fixed(r.report->strehlSigma, "0.000") : "");
         if (a.rejected[&r - runs.data()])
             o << Tr(" — écartée (loin de la médiane)", " — set aside (far from the median)");
         o << "\n";
     }
+    const bool bars = std::isfinite(a.chi2PerDofAll);
     o << Tr("Moyenne sur ", "Mean over ") << a.kept
-      << Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
-            " pairs (nm RMS): mean, standard deviation, standard error\n");
+      << (bars ? Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne ; sigma du bruit d'une "
+                    "paire, "
+                    "chi2 par degré de liberté\n",
+                    " pairs (nm RMS): mean, standard deviation, standard error; noise sigma of one pair, "
+                    "chi2 per "
+                    "degree of freedom\n")
+               : Tr(" paires (nm RMS) : moyenne, écart type, erreur de la moyenne\n",
+                    " pairs (nm RMS): mean, standard deviation, standard error\n"));
     for (int k = 1; k <= terms; ++k) {
         std::string name(ZernikeName(k));
         name.resize(std::max<std::size_t>(name.size(), 22), ' ');
         o << "  " << name << "Z" << k << " = " << Fixed(a.meanRmsNm[k - 1]) << "  ± "
-          << Fixed(a.stdRmsNm[k - 1]) << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")\n";
+          << Fixed(a.stdRmsNm[k - 1]) << "  (± " << Fixed(a.semRmsNm[k - 1]) << ")";
+        if (bars && k >= 4)
+            o << Tr("  bruit ± ", "  noise ± ") << Fixed(a.pairSigmaRmsNm[k - 1]) << "  chi2 "
+              << Fixed(a.chi2PerDof[k - 1], "0.0");
+        o << "\n";
+    }
+    if (bars) {
+        o << Tr("Chi2 par degré de liberté (termes 5 à 22) : ",
+                "Chi-square per degree of freedom (terms 5 to 22): ")
+          << Fixed(a.chi2PerDofAll) << "\n";
+        o << (a.scatterDominates
+                  ? Tr("Les paires s'écartent bien plus que leur bruit ne le permet : la turbulence ou "
+                       "l'instrument, "
+                       "pas le bruit, domine ; l'incertitude de la moyenne vient de la dispersion.\n",
+                       "The pairs scatter far more than their noise allows: seeing or the instrument, not "
+                       "noise, "
+                       "dominates; the uncertainty of the mean comes from the scatter.\n")
+                  : Tr("La dispersion des paires est celle de leur bruit : l'incertitude de la moyenne vient "
+                       "des "
+                       "barres d'erreur.\n",
+                       "The pairs scatter as their noise allows: the uncertainty of the mean comes from the "
+                       "error "
+                       "bars.\n"));
     }
     return o.str();
 }
@@ -176,7 +208,12 @@ Json PairsJson(const std::vector<PairRun>& runs, const PairAverage& a, const std
         {"kept", a.kept},
         {"mean_rms_nm", Numbers(a.meanRmsNm)},
         {"std_rms_nm", Numbers(a.stdRmsNm)},
-        {"sem_rms_nm", Numbers(a.semRmsNm)}};
+        {"sem_rms_nm", Numbers(a.semRmsNm)},
+        {"pair_sigma_rms_nm", Numbers(a.pairSigmaRmsNm)},
+        {"chi2_per_dof", Numbers(a.chi2PerDof)},
+        {"chi2_per_dof_all", Number(a.chi2PerDofAll)},
+        {"scatter_dominates", a.scatterDominates},
+        {"mean_sigma_rms_nm", Numbers(a.meanSigmaRmsNm)}};
 }
 
 // One row per pair: its files, whether it was kept, its RMS, Strehl and coefficients (nm RMS).
@@ -185,6 +222,7 @@ std::string Csv(const std::vector<PairRun>& runs, const PairAverage& a, int term
     std::ostringstream o;
     o << "intra,extra,kept,deviation,rms_nm,strehl";
     for (int k = 1; k <= terms; ++k) o << ",Z" << k;
+    for (int k = 1; k <= terms; ++k) o << ",sigma_Z" << k;
     o << "\n";
     const auto quoted = [](const std::filesystem::path& p) {
         std::string s = p.string(), q = "\"";
@@ -198,6 +236,11 @@ std::string Csv(const std::vector<PairRun>& runs, const PairAverage& a, int term
           << FormatGeneral(a.deviation[i]) << "," << FormatGeneral(r.report->rmsNm) << ","
           << FormatGeneral(r.report->strehl);
         for (double v : r.report->zernikeRmsNm) o << "," << FormatGeneral(v);
+        for (int k = 0; k < terms; ++k)
+            o << ","
+              << (k < static_cast<int>(r.report->zernikeSigmaNm.size())
+                      ? FormatGeneral(r.report->zernikeSigmaNm[k])
+                      : "");
         o << "\n";
     }
     return o.str();
@@ -292,7 +335,8 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
     // The average is over the pairs analysed; the flags are mapped back onto every pair.
     for (std::size_t i = 0; i < runs.size(); ++i)
         if (runs[i].report) {
-            coefficients.push_back({runs[i].name, runs[i].report->zernikeRmsNm});
+            coefficients.push_back(
+                {runs[i].name, runs[i].report->zernikeRmsNm, runs[i].report->zernikeSigmaNm});
             analysed.push_back(i);
         }
     const std::vector<Note> setNotes = CheckPairSet(runs);

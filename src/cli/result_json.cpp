@@ -62,7 +62,8 @@ Json ZernikeSet(const AnalysisReport& r)
                                      : "cos"},
                          {"name", row.name},
                          {"peak_nm", Number(row.peakNm)},
-                         {"rms_nm", Number(row.rmsNm)}});
+                         {"rms_nm", Number(row.rmsNm)},
+                         {"sigma_nm", Number(row.sigmaNm)}});
     const bool annular = r.obstruction > 0;
     return Json{
         {"set", annular ? "annular" : "circular"},
@@ -102,6 +103,7 @@ std::vector<CoefficientRow> CoefficientRows(const AnalysisReport& r)
         const int k = static_cast<int>(i) + 1;
         const ZernikeTerm& t = ZernikeTermInfo(k);
         rows.push_back({k, std::string(t.name), t.n, t.m, t.sine, r.zernikeRmsNm[i], r.zernikeNm[i]});
+        if (i < r.zernikeSigmaNm.size()) rows.back().sigmaNm = r.zernikeSigmaNm[i];
     }
     return rows;
 }
@@ -132,6 +134,9 @@ void DescribeAnalysis(Json& j,
                    "nm of wavefront, peak-normalised coefficients, term k at index k - 1, 28 "
                    "values (terms beyond npoly are 0)"},
                   {"zernike_rms_nm", "nm RMS, the first npoly terms"},
+                  {"zernike_sigma_nm",
+                   "nm RMS, 1-sigma of each zernike_rms_nm from the noise of the pair (photon, read, sky); a lower "
+                   "bound when sigma_lower_bound is true; null for the numeric correction"},
                   {"ptv_nm", "nm"},
                   {"rms_nm", "nm"},
                   {"strehl", "ratio at wavelength_nm"},

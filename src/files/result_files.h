@@ -8,6 +8,7 @@
 // has (so after either export numbers are shown with a comma).
 
 #include <filesystem>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,6 +47,7 @@ struct CoefficientRow {
     bool sine = false;
     double rmsNm = 0;   // RMS contribution
     double peakNm = 0;  // coefficient of the peak-normalised term
+    double sigmaNm = std::numeric_limits<double>::quiet_NaN();  // 1-sigma of rmsNm; NaN: none (empty field)
 };
 
 // Noll's index of the term (n, m) with its cos or sin member (even j for cos, odd for sin).

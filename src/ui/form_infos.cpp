@@ -177,10 +177,12 @@ void TFormInfos::ShowNotes()
 
 void TFormInfos::ShowCoefficientList(const ZernikeCoefficients& coefficients,
                                      const ZernikeSelection& selection,
-                                     bool higherOrders)
+                                     bool higherOrders,
+                                     const ZernikeCoefficients* sigmaRmsNm)
 {
     const ZernikeBasis& basis = m_host.session().Basis;
-    const CoefficientList list = frontlys::ShowCoefficientList(basis, coefficients, selection, higherOrders);
+    const CoefficientList list =
+        frontlys::ShowCoefficientList(basis, coefficients, selection, higherOrders, sigmaRmsNm);
     m_list = MakeCoefficientList(basis.Count(), selection, higherOrders);
     const QSignalBlocker quiet(m_checkList);
     m_checkList->clear();
@@ -214,7 +216,7 @@ void TFormInfos::RefreshList(ImageKind kind)
 {
     TestSession& s = m_host.session();
     if (kind == ImageKind::Wavefront) {
-        ShowCoefficientList(s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup);
+        ShowCoefficientList(s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup, &s.SigmaFront);
         m_checkList->setEnabled(true);
     } else if (kind == ImageKind::Residual) {
         ShowCoefficientList(s.CoefResidu, MasqueAjustement, true);

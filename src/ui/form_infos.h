@@ -39,7 +39,8 @@ public:
     void ShowResults();
     void ShowCoefficientList(const ZernikeCoefficients& coefficients,
                              const ZernikeSelection& selection,
-                             bool higherOrders);
+                             bool higherOrders,
+                             const ZernikeCoefficients* sigmaRmsNm = nullptr);  // 1-sigma, nm RMS
     void RebuildDisplayedFront();
     void SetSettingsCopy(const DisplaySettings& settings) { m_settings = settings; }
 

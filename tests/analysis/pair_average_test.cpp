@@ -42,5 +42,28 @@ TEST(AveragePairs, APairFarFromTheOthersIsSetAside)
     EXPECT_EQ(AveragePairs(pairs).kept, 2);
 }
 
+// Pairs with error bars: scatter as the bars allow, then scatter four times beyond them.
+TEST(AveragePairs, ChiSquareTellsNoiseFromScatterBeyondIt)
+{
+    std::vector<PairCoefficients> pairs = NoisyPairs(8, 2);
+    for (auto& p : pairs) p.sigmaRmsNm.assign(22, 2.0);
+    const PairAverage noise = AveragePairs(pairs);
+    EXPECT_NEAR(noise.chi2PerDofAll, 1, 0.4);
+    EXPECT_FALSE(noise.scatterDominates);
+    EXPECT_NEAR(noise.meanSigmaRmsNm[10], 2 / std::sqrt(8.0), 1e-12);  // from the bars
+    EXPECT_NEAR(noise.pairSigmaRmsNm[10], 2, 1e-12);
+
+    for (auto& p : pairs) p.sigmaRmsNm.assign(22, 0.5);
+    const PairAverage seeing = AveragePairs(pairs);
+    EXPECT_GT(seeing.chi2PerDofAll, 8);
+    EXPECT_TRUE(seeing.scatterDominates);
+    EXPECT_EQ(seeing.meanSigmaRmsNm[10], seeing.semRmsNm[10]);  // from the scatter
+
+    pairs[3].sigmaRmsNm.clear();  // one pair without bars: no comparison
+    const PairAverage mixed = AveragePairs(pairs);
+    EXPECT_TRUE(std::isnan(mixed.chi2PerDofAll));
+    EXPECT_FALSE(mixed.scatterDominates);
+}
+
 }  // namespace
 }  // namespace frontlys

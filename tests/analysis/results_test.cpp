@@ -86,6 +86,9 @@ TEST_F(ResultsTest, AlertGoesByMagnitudeFromTwentyNanometresAndSparesTheLowOrder
         EXPECT_EQ(CoefficientValueLine(term, 40.0).find("(!)"), std::string::npos) << term;
         EXPECT_EQ(CoefficientValueLine(term, -40.0).find("(!)"), std::string::npos) << term;
     }
+    EXPECT_EQ(CoefficientValueLine(7, 11.844, 0.123), "Z7 = 11.84 ± 0.12");
+    EXPECT_EQ(CoefficientValueLine(7, 31.844, 0.123), "Z7 = 31.84 ± 0.12  (!)");
+    EXPECT_EQ(CoefficientValueLine(7, 11.844, 0), "Z7 = 11.84");
 }
 
 TEST_F(ResultsTest, CoefficientListHasOneItemPerTermThenHigherOrders)

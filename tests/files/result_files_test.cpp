@@ -80,13 +80,13 @@ TEST_F(ResultFilesTest, CsvForOtherProgramsUsesPointsAndNollIndices)
     const std::vector<CoefficientRow> rows{
         {2, "Tilt (cos)", 1, 1, false, 1.25, 2.5},
         {6, "Astig. (sin)", 2, 2, true, -3.5, -8.573},
-        {11, "Spheric., 3rd", 4, 0, false, 40, 89.44},
+        {11, "Spheric., 3rd", 4, 0, false, 40, 89.44, 0.125},
     };
     EXPECT_EQ(CoefficientCsvText(rows),
-              "index,name,n,m,type,noll,rms_nm,peak_nm\n"
-              "2,Tilt (cos),1,1,cos,2,1.25,2.5\n"
-              "6,Astig. (sin),2,2,sin,5,-3.5,-8.573\n"
-              "11,\"Spheric., 3rd\",4,0,,11,40,89.44\n");
+              "index,name,n,m,type,noll,rms_nm,peak_nm,sigma_nm\n"
+              "2,Tilt (cos),1,1,cos,2,1.25,2.5,\n"
+              "6,Astig. (sin),2,2,sin,5,-3.5,-8.573,\n"
+              "11,\"Spheric., 3rd\",4,0,,11,40,89.44,0.125\n");
     EXPECT_EQ(DecimalSeparator(), ',');
     // Noll's table: cos members even, sin members odd.
     EXPECT_EQ(NollIndex(1, 1, true), 3);

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "engine/compensated/internal.h"
+#include "engine/compensated/noise_covariance.h"
 
 namespace frontlys {
 namespace {
@@ -117,7 +118,17 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
             r.meanImage[at] = loop.s[p];
             r.differenceImage[at] = loop.d[p];
         }
-        if (loop.stop == CompensatedStop::Caustic) break;
+        const auto keepCovariance = [&] {
+            if (!o.noiseCovariance) return;
+            auto noise = NoiseCovariance(grid, m, loop, p1, p2, intra, extra);
+            r.covariance = std::move(noise.covariance);
+            r.frames[0].photonVariance = noise.photonVariance[0];
+            r.frames[1].photonVariance = noise.photonVariance[1];
+        };
+        if (loop.stop == CompensatedStop::Caustic) {
+            keepCovariance();
+            break;
+        }
         PupilSize size = MeasurePupil(grid, loop.s, meanFlux, !o.obstruction);
         if (!obstructed && !o.obstruction && round == 0 && size.eps >= kHiddenObstruction) obstructed = true;
         if (!obstructed) size = MeasurePupil(grid, loop.s, meanFlux, false);
@@ -126,6 +137,7 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
         const bool settled =
             std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
         r.obstruction = newEps;
+        if (settled || round + 1 == kMaxRounds) keepCovariance();
         if (settled) break;
         rho = newRho;
         eps = newEps;

@@ -37,6 +37,7 @@ struct CompensatedOptions {
     int terms = 22;                     // P
     double stopNm = 0.02;               // RMS of an update over terms 4..P that ends the loop
     int maxPasses = 14;
+    bool noiseCovariance = false;        // also the coefficients' covariance under the pair's noise
 };
 
 enum class CompensatedStop { Converged, PassLimit, Caustic };
@@ -47,6 +48,7 @@ struct FrameSetup {
     double flux = 0;
     double background = 0;  // subtracted from the frame
     double noise = 0;
+    double photonVariance = 0;  // noise variance per ADU of signal, measured on the donut (with the covariance)
 };
 
 struct CompensatedResult {
@@ -63,6 +65,9 @@ struct CompensatedResult {
     // grid of side 2 * half + 1 raw pixels centred on the pupil (row 0 at the top), 0 off the points.
     int half = 0;
     std::vector<double> meanImage, differenceImage;
+    // With noiseCovariance: the covariance of the coefficients under the noise of the pair (photon,
+    // read, sky), nm^2 of the peak-normalised terms, P x P row-major (term k at k - 1); piston's row 0.
+    std::vector<double> covariance;
 };
 
 inline const char* StopCode(CompensatedStop s)

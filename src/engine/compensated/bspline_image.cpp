@@ -5,25 +5,32 @@
 #include <cstddef>
 
 namespace frontlys {
-namespace {
 
-// In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries).
-void Prefilter(double* c, int n, std::ptrdiff_t stride)
+// Causal and anticausal passes of the z = sqrt(3) - 2 recursion, on `lanes` adjacent values at once.
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes)
 {
     if (n < 2) return;
     const double z = std::sqrt(3.0) - 2;
     const double lambda = (1 - z) * (1 - 1 / z);
-    for (int i = 0; i < n; ++i) c[i * stride] *= lambda;
+    for (int i = 0; i < n; ++i)
+        for (int l = 0; l < lanes; ++l) c[i * stride + l] *= lambda;
     // Causal initialisation, truncated where z^k is negligible.
     const int horizon = std::min(n, 30);
-    double sum = c[0];
-    double zk = z;
-    for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * c[k * stride];
-    c[0] = sum;
-    for (int i = 1; i < n; ++i) c[i * stride] += z * c[(i - 1) * stride];
-    c[(n - 1) * stride] = (z / (z * z - 1)) * (z * c[(n - 2) * stride] + c[(n - 1) * stride]);
-    for (int i = n - 2; i >= 0; --i) c[i * stride] = z * (c[(i + 1) * stride] - c[i * stride]);
+    for (int l = 0; l < lanes; ++l) {
+        double sum = c[l];
+        double zk = z;
+        for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * c[k * stride + l];
+        c[l] = sum;
+    }
+    for (int i = 1; i < n; ++i)
+        for (int l = 0; l < lanes; ++l) c[i * stride + l] += z * c[(i - 1) * stride + l];
+    for (int l = 0; l < lanes; ++l)
+        c[(n - 1) * stride + l] = (z / (z * z - 1)) * (z * c[(n - 2) * stride + l] + c[(n - 1) * stride + l]);
+    for (int i = n - 2; i >= 0; --i)
+        for (int l = 0; l < lanes; ++l) c[i * stride + l] = z * (c[(i + 1) * stride + l] - c[i * stride + l]);
 }
+
+namespace {
 
 void Weights(double t, double w[4])
 {
@@ -46,8 +53,9 @@ BSplineImage::BSplineImage(
             m_coef[static_cast<std::size_t>(r) * width + c] = std::isfinite(v) ? v - level : 0.0;
         }
     }
-    for (int r = 0; r < height; ++r) Prefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
-    for (int c = 0; c < width; ++c) Prefilter(m_coef.data() + c, height, width);
+    for (int r = 0; r < height; ++r)
+        BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
+    for (int c = 0; c < width; ++c) BSplinePrefilter(m_coef.data() + c, height, width);
 }
 
 double BSplineImage::Sample(double x, double y) const
@@ -73,6 +81,22 @@ double BSplineImage::Sample(double x, double y) const
         sum += wv[j] * s;
     }
     return sum;
+}
+
+bool BSplineImage::StencilAt(double x, double y, Stencil& s) const
+{
+    const double u = x - m_x0, v = y - m_y0;
+    if (m_w < 3 || m_h < 3) return false;
+    if (!(u >= 0 && v >= 0 && u <= m_w - 1 && v <= m_h - 1)) return false;
+    const int iu = static_cast<int>(u), iv = static_cast<int>(v);
+    Weights(u - iu, s.wx);
+    Weights(v - iv, s.wy);
+    for (int k = 0; k < 4; ++k) {
+        const int row = iv - 1 + k, col = iu - 1 + k;
+        s.rows[k] = row < 0 ? -row : (row >= m_h ? 2 * m_h - 2 - row : row);
+        s.cols[k] = col < 0 ? -col : (col >= m_w ? 2 * m_w - 2 - col : col);
+    }
+    return true;
 }
 
 }  // namespace frontlys

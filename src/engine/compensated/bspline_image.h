@@ -2,10 +2,16 @@
 // An image window prepared for cubic B-spline interpolation: sub-pixel samples that keep the
 // light's shape better than bilinear weights and need no image derivatives. 0 outside the window.
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
 namespace frontlys {
+
+// In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries), each sample
+// `lanes` adjacent values filtered alike. Symmetric away from the ends, so it also serves as its own
+// transpose there.
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes = 1);
 
 class BSplineImage {
 public:
@@ -22,6 +28,18 @@ public:
 
     // Value at frame column x, row y (0-based pixel centres); 0 outside the window.
     double Sample(double x, double y) const;
+
+    // The 4 x 4 coefficients and weights that Sample(x, y) combines; false where it gives 0.
+    struct Stencil {
+        int rows[4], cols[4];  // within the window
+        double wx[4], wy[4];
+    };
+    bool StencilAt(double x, double y, Stencil& s) const;
+
+    int x0() const { return m_x0; }
+    int y0() const { return m_y0; }
+    int width() const { return m_w; }
+    int height() const { return m_h; }
 
 private:
     int m_x0 = 0, m_y0 = 0, m_w = 0, m_h = 0;

@@ -28,13 +28,6 @@ int PowerOfTwoAtLeast(double v)
     return n;
 }
 
-// What the refinement varies: the estimate the model pair is rendered from.
-struct ModelEstimate {
-    ZernikeCoefficients coef{};  // tilts ignored
-    double obstruction = 0;
-    double defocusNm = 0;
-};
-
 double Sinc(double x) { return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x); }
 
 // Largest |grad W| over the annulus, nm per unit radius, on a coarse grid.
@@ -315,6 +308,16 @@ double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& mo
 
 }  // namespace
 
+Result<ModelFrame> RenderModelFrame(
+    const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra, double blurPx)
+{
+    RenderWorkspace work;
+    auto sharp = RenderSharp(o, e, lambdaNm, extra, work);
+    if (!sharp.ok()) return sharp.status();
+    Blurrer blurrer(sharp.value());
+    return ModelFrame{blurrer.Apply(blurPx), sharp.value().side};
+}
+
 Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const RawFrame& extra,
                                         const CompensatedOptions& o,
@@ -336,6 +339,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     };
     std::vector<Tried> tried;
     RenderWorkspace work;
+    CompensatedOptions rendered = o;
+    rendered.noiseCovariance = false;  // noise-free renders: only their coefficients count
     for (int round = 0; round < refine.rounds; ++round) {
         std::array<SharpModel, 2> sharp;
         for (int side = 0; side < 2; ++side) {
@@ -353,8 +358,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
             frames[side] = Blur(sharp[side], blur);
             for (double& v : frames[side]) v *= flux[side];
         }
-        auto simulated = CompensatedAnalysis(
-            {frames[0], sharp[0].side, sharp[0].side}, {frames[1], sharp[1].side, sharp[1].side}, o);
+        auto simulated = CompensatedAnalysis({frames[0], sharp[0].side, sharp[0].side},
+                                             {frames[1], sharp[1].side, sharp[1].side}, rendered);
         if (!simulated.ok()) break;
         const CompensatedResult& s = simulated.value();
         tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms)});

@@ -28,4 +28,19 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const CompensatedResult& first,
                                         const RefineOptions& refine);
 
+// One rendered frame of the model, in the program's orientation, light summing to 1 (the bootstrap
+// draws its noisy pairs from it).
+struct ModelFrame {
+    std::vector<double> pixels;
+    int side = 0;
+};
+// What the refinement varies: the estimate the model pair is rendered from.
+struct ModelEstimate {
+    ZernikeCoefficients coef{};  // tilts ignored
+    double obstruction = 0;
+    double defocusNm = 0;
+};
+Result<ModelFrame> RenderModelFrame(
+    const CompensatedOptions& options, const ModelEstimate& estimate, double lambdaNm, bool extra, double blurPx);
+
 }  // namespace frontlys

@@ -1,0 +1,220 @@
+// Calibration of the error bars of the compensated analysis: simulated pairs of the accuracy suite,
+// bright and faint, each over many noise seeds; for terms 5..22, the share of terms whose error lies
+// within 1 and 2 sigma. The error is taken against the truth (what a user meets: noise and the method's
+// bias) and against the mean over the seeds (the noise alone, which is what the bars claim).
+//
+//   uncertainty_coverage_bench [--seeds N] [--refine R] [--threads T] [--case NAME]
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/compensated/analysis.h"
+#include "engine/compensated/refine.h"
+#include "engine/compensated/uncertainty.h"
+#include "simulation/star_simulator.h"
+
+namespace {
+
+using namespace frontlys;
+
+struct Case {
+    std::string name;
+    SimulationParams params;
+};
+
+// The 150 mm f/8 reflector of the accuracy suite: a 17-pixel donut on a 128-pixel frame.
+SimulationParams Reflector(double obstruction, std::initializer_list<std::pair<int, double>> terms)
+{
+    SimulationParams p;
+    p.diameterMm = 150;
+    p.focalMm = 1200;
+    p.obstruction = obstruction;
+    p.defocusMm = 2.5;
+    p.size = 128;
+    for (auto [k, v] : terms) p.zernikeRmsNm[k - 1] = v;
+    return p;
+}
+
+std::vector<Case> Cases()
+{
+    SimulationParams refractor = Reflector(0, {{11, 30}, {5, 10}});
+    refractor.diameterMm = 100;
+    refractor.focalMm = 900;
+    SimulationParams newtonian = Reflector(0.25, {{11, -25}, {5, 10}});
+    newtonian.diameterMm = 200;
+    newtonian.focalMm = 1000;
+    newtonian.defocusMm = 2;
+    SimulationParams seeing = Reflector(0.25, {{11, 40}, {5, 15}});
+    seeing.seeingArcsec = 4;
+    return {
+        {"refractor", refractor},
+        {"newtonian", newtonian},
+        {"cassegrain", Reflector(0.35, {{11, -30}, {7, 12}})},
+        {"astigmatism", Reflector(0.25, {{5, 25}})},
+        {"coma", Reflector(0.25, {{7, 20}})},
+        {"trefoil", Reflector(0.25, {{9, 20}})},
+        {"spherical", Reflector(0.25, {{11, 40}})},
+        {"ten terms",
+         Reflector(
+             0.25,
+             {{5, 12}, {6, -8}, {7, 6}, {8, -10}, {9, 7}, {10, 5}, {11, 25}, {12, -6}, {13, 4}, {14, 5}})},
+        {"seeing 4\"", seeing},
+    };
+}
+
+// Photon noise (gain 1), read noise and a sky level: 2e6 photo-electrons a frame (bright), 1.5e5 (faint).
+SimulationParams WithLight(SimulationParams p, bool bright, std::uint64_t seed)
+{
+    p.poisson = true;
+    p.photons = bright ? 2e6 : 1.5e5;
+    p.readNoiseE = bright ? 5 : 10;
+    p.backgroundAdu = bright ? 100 : 500;
+    p.seed = seed;
+    return p;
+}
+
+struct Run {
+    bool ok = false;
+    ZernikeCoefficients coef{};
+    std::vector<double> sigma;  // nm RMS
+};
+
+Run Analyse(const SimulationParams& p, int refineRounds)
+{
+    Run run;
+    auto pair = SimulatePair(p);
+    if (!pair.ok()) return run;
+    const int n = p.size;
+    std::vector<double> intra(pair.value().intra.adu.Plane(0).begin(), pair.value().intra.adu.Plane(0).end());
+    std::vector<double> extra(pair.value().extra.adu.Plane(0).begin(), pair.value().extra.adu.Plane(0).end());
+    std::reverse(extra.begin(), extra.end());
+    CompensatedOptions o;
+    o.focalNm = p.focalMm * 1e6;
+    o.apertureRadiusNm = p.diameterMm * 5e5;
+    o.pixelNm = BinnedPixelNm(p);
+    o.noiseCovariance = true;
+    auto first = CompensatedAnalysis({intra, n, n}, {extra, n, n}, o);
+    if (!first.ok()) return run;
+    run.coef = first.value().coef;
+    run.sigma = SigmaRmsNm(first.value().covariance, o.terms);
+    if (refineRounds > 0) {
+        RefineOptions r;
+        r.rounds = refineRounds;
+        r.lambdaNm = p.lambdaNm;
+        auto refined = RefineCompensated({intra, n, n}, {extra, n, n}, o, first.value(), r);
+        if (refined.ok()) run.coef = refined.value().result.coef;
+    }
+    run.ok = !run.sigma.empty();
+    return run;
+}
+
+struct Tally {
+    int terms = 0, in1 = 0, in2 = 0, noise1 = 0, noise2 = 0;
+    double sigmaSum = 0, spreadSum = 0;
+    void Add(const Tally& t)
+    {
+        terms += t.terms, in1 += t.in1, in2 += t.in2, noise1 += t.noise1, noise2 += t.noise2;
+        sigmaSum += t.sigmaSum, spreadSum += t.spreadSum;
+    }
+    void Print(const char* label) const
+    {
+        const double n = std::max(1, terms);
+        std::printf(
+            "%-24s terms %5d  truth: 1s %5.1f %%  2s %5.1f %%   noise: 1s %5.1f %%  2s %5.1f %%   "
+            "mean sigma %.3f nm, spread over seeds %.3f nm\n",
+            label,
+            terms,
+            100 * in1 / n,
+            100 * in2 / n,
+            100 * noise1 / n,
+            100 * noise2 / n,
+            sigmaSum / n,
+            spreadSum / n);
+    }
+};
+
+Tally Measure(const Case& c, bool bright, int seeds, int refine, int threads)
+{
+    std::vector<Run> runs(seeds);
+    std::atomic<int> next{0};
+    const auto work = [&] {
+        for (int s = next++; s < seeds; s = next++)
+            runs[s] = Analyse(WithLight(c.params, bright, 1000 + s), refine);
+    };
+    {
+        std::vector<std::jthread> pool;
+        for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+        work();
+    }
+    const ZernikeBasis basis = ZernikeBasis::ForCount(22);
+    Tally t;
+    for (int k = 5; k <= 22; ++k) {
+        double mean = 0, sq = 0;
+        int count = 0;
+        for (const Run& r : runs)
+            if (r.ok) mean += r.coef[k - 1] / basis.Norm(k), ++count;
+        if (count < 2) continue;
+        mean /= count;
+        for (const Run& r : runs)
+            if (r.ok) sq += std::pow(r.coef[k - 1] / basis.Norm(k) - mean, 2);
+        const double spread = std::sqrt(sq / (count - 1));
+        for (const Run& r : runs) {
+            if (!r.ok) continue;
+            const double found = r.coef[k - 1] / basis.Norm(k), sigma = r.sigma[k - 1];
+            const double truth = c.params.zernikeRmsNm[k - 1];
+            ++t.terms;
+            t.in1 += std::abs(found - truth) <= sigma;
+            t.in2 += std::abs(found - truth) <= 2 * sigma;
+            // Against the mean of the others, so the seed's own noise does not shrink its distance.
+            const double others = (mean * count - found) / (count - 1);
+            const double scale = std::sqrt(1 + 1.0 / (count - 1));
+            t.noise1 += std::abs(found - others) <= sigma * scale;
+            t.noise2 += std::abs(found - others) <= 2 * sigma * scale;
+            t.sigmaSum += sigma;
+            t.spreadSum += spread;
+        }
+    }
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int seeds = 20, refine = 4;
+    int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::string only;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--seeds"))
+            seeds = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--refine"))
+            refine = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--threads"))
+            threads = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--case"))
+            only = argv[i + 1];
+    }
+    std::printf("%d seeds per case, refinement %d rounds; terms 5..22\n", seeds, refine);
+    Tally all[2];
+    for (const Case& c : Cases()) {
+        if (!only.empty() && c.name != only) continue;
+        for (int bright = 1; bright >= 0; --bright) {
+            const Tally t = Measure(c, bright, seeds, refine, threads);
+            t.Print((c.name + (bright ? " bright" : " faint")).c_str());
+            std::fflush(stdout);
+            all[bright].Add(t);
+        }
+    }
+    all[1].Print("all bright");
+    all[0].Print("all faint");
+    Tally both = all[0];
+    both.Add(all[1]);
+    both.Print("all");
+    return 0;
+}

@@ -1,0 +1,273 @@
+#include "engine/compensated/noise_covariance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/linear_solve.h"
+
+namespace frontlys::compensated {
+namespace {
+
+// Median of r^2 / var for a Gaussian r: the median of chi-square with one degree of freedom.
+constexpr double kChi2Median = 0.45494;
+// A pixel less the mean of two neighbours has 1 + 2/4 times the pixel's variance.
+constexpr double kPairGain = 1.5;
+constexpr int kMinPixels = 30;
+
+double Percentile(std::vector<double> v, double q)
+{
+    if (v.empty()) return 0;
+    const auto at = v.begin() + static_cast<std::ptrdiff_t>(q * (v.size() - 1));
+    std::nth_element(v.begin(), at, v.end());
+    return *at;
+}
+
+struct Slopes {
+    std::vector<double> wx, wy, wxx, wyy, wxy;
+};
+
+Slopes SlopesOf(const Grid& g, const ZernikeCoefficients& c)
+{
+    Slopes d;
+    for (auto* v : {&d.wx, &d.wy, &d.wxx, &d.wyy, &d.wxy}) v->assign(g.n, 0.0);
+    for (int k = 1; k < g.terms; ++k) {
+        if (c[k] == 0) continue;
+        const std::size_t o = static_cast<std::size_t>(k) * g.n;
+        for (int p = 0; p < g.n; ++p) {
+            d.wx[p] += c[k] * g.dx[o + p];
+            d.wy[p] += c[k] * g.dy[o + p];
+            d.wxx[p] += c[k] * g.dxx[o + p];
+            d.wyy[p] += c[k] * g.dyy[o + p];
+            d.wxy[p] += c[k] * g.dxy[o + p];
+        }
+    }
+    return d;
+}
+
+// The weak-form matrix of the loop at its last pass (see AssembleWeakForm in loop.cpp).
+std::vector<double> WeakFormMatrix(const Grid& g,
+                                   const std::vector<int>& terms,
+                                   const std::vector<double>& s,
+                                   double scale)
+{
+    const int nt = static_cast<int>(terms.size());
+    std::vector<double> mat(static_cast<std::size_t>(nt) * nt, 0.0);
+    for (int a = 0; a < nt; ++a) {
+        const std::size_t oa = static_cast<std::size_t>(terms[a]) * g.n;
+        for (int b = a; b < nt; ++b) {
+            const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n;
+            double sym = 0, ab = 0, ba = 0;
+            for (int p = 0; p < g.n; ++p) {
+                if (s[p] == 0) continue;
+                sym += s[p] * g.w[p] * (g.dx[oa + p] * g.dx[ob + p] + g.dy[oa + p] * g.dy[ob + p]);
+                ab += s[p] * g.v[oa + p] * (g.wx[p] * g.dx[ob + p] + g.wy[p] * g.dy[ob + p]);
+                ba += s[p] * g.v[ob + p] * (g.wx[p] * g.dx[oa + p] + g.wy[p] * g.dy[oa + p]);
+            }
+            mat[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab);
+            mat[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba);
+        }
+    }
+    return mat;
+}
+
+// Adds one frame's share of Cov(F): the test functions pushed back to the pixels, then summed with
+// each pixel's variance.
+void AddFrameCovariance(const Grid& g,
+                        const std::vector<int>& terms,
+                        const Slopes& d,
+                        double a,
+                        double fluxScale,
+                        const PreparedFrame& f,
+                        const RawFrame& raw,
+                        double alpha,
+                        std::vector<double>& cf)
+{
+    const BSplineImage& sp = f.spline;
+    const int nt = static_cast<int>(terms.size());
+    if (sp.width() < 3 || sp.height() < 3) return;
+    // The stencils of every sample, and the box they cover with a margin where the prefilter's
+    // response (0.27 per pixel) has died out: the weights are nil beyond it.
+    struct Sample {
+        int p;
+        BSplineImage::Stencil st;
+    };
+    std::vector<Sample> samples;
+    int r0 = sp.height(), r1 = -1, c0 = sp.width(), c1 = -1;
+    for (int p = 0; p < g.n; ++p) {
+        if (g.w[p] == 0) continue;
+        const double X = g.x[p] + a * d.wx[p], Y = g.y[p] + a * d.wy[p];
+        Sample s{p, {}};
+        if (!sp.StencilAt(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho, s.st)) continue;
+        r0 = std::min(r0, *std::min_element(s.st.rows, s.st.rows + 4));
+        r1 = std::max(r1, *std::max_element(s.st.rows, s.st.rows + 4));
+        c0 = std::min(c0, *std::min_element(s.st.cols, s.st.cols + 4));
+        c1 = std::max(c1, *std::max_element(s.st.cols, s.st.cols + 4));
+        samples.push_back(s);
+    }
+    if (samples.empty()) return;
+    constexpr int kMargin = 16;
+    r0 = std::max(0, r0 - kMargin), c0 = std::max(0, c0 - kMargin);
+    r1 = std::min(sp.height() - 1, r1 + kMargin), c1 = std::min(sp.width() - 1, c1 + kMargin);
+    const int w = c1 - c0 + 1, h = r1 - r0 + 1;
+    // Weights on the B-spline coefficients, pixel-major so that the terms of one pixel are adjacent.
+    // Kept between calls: megabytes freshly mapped each time cost more in page faults than the sums.
+    static thread_local std::vector<double> weight;
+    weight.assign(static_cast<std::size_t>(w) * h * nt, 0.0);
+    std::vector<double> amp(nt);
+    for (const Sample& s : samples) {
+        const int p = s.p;
+        const double jac =
+            1 + a * (d.wxx[p] + d.wyy[p]) + a * a * (d.wxx[p] * d.wyy[p] - d.wxy[p] * d.wxy[p]);
+        const double common = fluxScale * jac * g.w[p];
+        for (int t = 0; t < nt; ++t) amp[t] = common * g.v[static_cast<std::size_t>(terms[t]) * g.n + p];
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                const double k = s.st.wy[r] * s.st.wx[c];
+                double* to =
+                    &weight[(static_cast<std::size_t>(s.st.rows[r] - r0) * w + s.st.cols[c] - c0) * nt];
+                for (int t = 0; t < nt; ++t) to[t] += k * amp[t];
+            }
+        }
+    }
+    // Through the prefilter's transpose: the prefilter itself (symmetric but at the box's ends, where
+    // the weights are nil).
+    // All terms of a pixel at once: the recursion runs along contiguous lanes.
+    for (int r = 0; r < h; ++r) BSplinePrefilter(&weight[static_cast<std::size_t>(r) * w * nt], w, nt, nt);
+    for (int c = 0; c < w; ++c)
+        BSplinePrefilter(
+            &weight[static_cast<std::size_t>(c) * nt], h, static_cast<std::ptrdiff_t>(w) * nt, nt);
+    const double sky = f.setup.noise * f.setup.noise;
+    for (int r = 0; r < h; ++r) {
+        for (int c = 0; c < w; ++c) {
+            const double v =
+                raw.pixels[static_cast<std::size_t>(sp.y0() + r0 + r) * raw.width + sp.x0() + c0 + c];
+            if (!std::isfinite(v)) continue;
+            const double var = sky + alpha * std::max(0.0, v - f.setup.background);
+            const double* gq = &weight[(static_cast<std::size_t>(r) * w + c) * nt];
+            for (int i = 0; i < nt; ++i) {
+                const double vi = var * gq[i];
+                if (vi == 0) continue;
+                double* row = &cf[static_cast<std::size_t>(i) * nt];
+                for (int j = i; j < nt; ++j) row[j] += vi * gq[j];
+            }
+        }
+    }
+}
+
+}  // namespace
+
+double EstimatePhotonVariance(const RawFrame& raw, const PreparedFrame& f)
+{
+    const BSplineImage& sp = f.spline;
+    const int w = sp.width(), h = sp.height();
+    const auto at = [&](int c, int r) {
+        return raw.pixels[static_cast<std::size_t>(sp.y0() + r) * raw.width + sp.x0() + c] -
+               f.setup.background;
+    };
+    std::vector<double> lit;
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c)
+            if (const double v = at(c, r); std::isfinite(v)) lit.push_back(v);
+    // The donut's plateau: well above half the level its brightest pixels reach. Pixels whose four
+    // neighbours are lit too stay clear of the edges, where the light itself bends sharply.
+    const double threshold = std::max(0.5 * Percentile(lit, 0.99), 5 * f.setup.noise);
+    if (!(threshold > 0)) return 0;
+    // The light of a defocused star rings in circles about its centre (diffraction), often more than
+    // its photon noise at the pixel scale: each pixel is compared with its two neighbours along the
+    // ring (taken where a row, column or diagonal runs within 3 degrees of it), so that the rings'
+    // slope cancels and only their curvature over a fraction of a pixel remains.
+    std::vector<double> level, square;
+    constexpr double kAlign = 0.0524;  // 3 degrees
+    for (int r = 1; r + 1 < h; ++r) {
+        for (int c = 1; c + 1 < w; ++c) {
+            const double dx = sp.x0() + c - f.setup.cx, dy = sp.y0() + r - f.setup.cy;
+            const double R = std::hypot(dx, dy);
+            if (!(R > 3)) continue;
+            // Tangent direction, folded into [0, pi / 4) steps: 0 along a row, 1 a diagonal, ...
+            const double step = std::atan2(dx, -dy) / (std::numbers::pi / 4);  // the tangent (-dy, dx)
+            const long nearest = std::lround(step);
+            if (std::abs(step - nearest) * (std::numbers::pi / 4) > kAlign) continue;
+            static constexpr int kDir[8][2] = {
+                {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+            const int* d = kDir[((nearest % 8) + 8) % 8];
+            const double v[3] = {at(c, r), at(c + d[0], r + d[1]), at(c - d[0], r - d[1])};
+            if (!std::all_of(v, v + 3, [&](double x) { return std::isfinite(x) && x > threshold; })) continue;
+            const double residual = v[0] - 0.5 * (v[1] + v[2]);
+            level.push_back(v[0]);
+            square.push_back(residual * residual / kPairGain);
+        }
+    }
+    if (static_cast<int>(level.size()) < kMinPixels) return 0;
+    const double sky = f.setup.noise * f.setup.noise;
+    // The alpha at which the scaled squares have the median of chi-square with one degree of freedom;
+    // the median shrugs off the few pixels where the light's own structure shows.
+    const auto median = [&](double alpha) {
+        std::vector<double> ratio(level.size());
+        for (std::size_t k = 0; k < level.size(); ++k) {
+            const double var = sky + alpha * level[k];
+            ratio[k] = var > 0 ? square[k] / var : 1e300;
+        }
+        return Percentile(std::move(ratio), 0.5);
+    };
+    if (sky > 0 && median(0) <= kChi2Median) return 0;
+    double lo = 0, hi = std::max(1e-12, Percentile(square, 0.5) / Percentile(level, 0.5));
+    while (median(hi) > kChi2Median && hi < 1e12) hi *= 2;
+    for (int step = 0; step < 50; ++step) {
+        const double mid = 0.5 * (lo + hi);
+        (median(mid) > kChi2Median ? lo : hi) = mid;
+    }
+    return 0.5 * (lo + hi);
+}
+
+NoiseCovarianceOutcome NoiseCovariance(const Grid& g,
+                                       const TransportCoefficients& m,
+                                       const LoopOutcome& loop,
+                                       const PreparedFrame& intra,
+                                       const PreparedFrame& extra,
+                                       const RawFrame& rawIntra,
+                                       const RawFrame& rawExtra)
+{
+    NoiseCovarianceOutcome out;
+    const ZernikeBasis basis = ZernikeBasis::ForCount(g.terms);
+    std::vector<int> terms;
+    for (int k = 2; k <= g.terms; ++k)
+        if (basis.Reaches(k)) terms.push_back(k - 1);
+    const int nt = static_cast<int>(terms.size());
+    if (nt == 0 || static_cast<int>(loop.s.size()) != g.n) return out;
+    out.photonVariance = {EstimatePhotonVariance(rawIntra, intra), EstimatePhotonVariance(rawExtra, extra)};
+    const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
+    const Slopes d = SlopesOf(g, loop.c);
+    std::vector<double> cf(static_cast<std::size_t>(nt) * nt, 0.0);
+    AddFrameCovariance(
+        g, terms, d, m.intra, meanFlux / intra.setup.flux, intra, rawIntra, out.photonVariance[0], cf);
+    AddFrameCovariance(
+        g, terms, d, m.extra, meanFlux / extra.setup.flux, extra, rawExtra, out.photonVariance[1], cf);
+    for (int i = 0; i < nt; ++i)
+        for (int j = 0; j < i; ++j)
+            cf[static_cast<std::size_t>(i) * nt + j] = cf[static_cast<std::size_t>(j) * nt + i];
+    // X = M^-1 Cov(F) column by column, then M^-1 X^T.
+    const std::vector<double> mat = WeakFormMatrix(g, terms, loop.s, -(m.extra - m.intra));
+    std::vector<double> x(cf.size()), col(nt);
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::vector<double>& from = pass == 0 ? cf : x;
+        std::vector<double> result(cf.size());
+        for (int j = 0; j < nt; ++j) {
+            for (int i = 0; i < nt; ++i)
+                col[i] = pass == 0 ? from[static_cast<std::size_t>(i) * nt + j]
+                                   : from[static_cast<std::size_t>(j) * nt + i];
+            if (!SolveLinear(mat, col).ok()) return out;
+            for (int i = 0; i < nt; ++i) result[static_cast<std::size_t>(i) * nt + j] = col[i];
+        }
+        x = std::move(result);
+    }
+    // x = M^-1 (M^-1 Cov(F))^T = M^-1 Cov(F) M^-T, symmetric up to rounding.
+    out.covariance.assign(static_cast<std::size_t>(g.terms) * g.terms, 0.0);
+    for (int i = 0; i < nt; ++i)
+        for (int j = 0; j < nt; ++j)
+            out.covariance[static_cast<std::size_t>(terms[i]) * g.terms + terms[j]] =
+                0.5 * (x[static_cast<std::size_t>(i) * nt + j] + x[static_cast<std::size_t>(j) * nt + i]);
+    return out;
+}
+
+}  // namespace frontlys::compensated

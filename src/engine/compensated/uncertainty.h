@@ -1,0 +1,61 @@
+#pragma once
+// Error bars of a compensated analysis from the noise of one pair: each coefficient's 1-sigma from
+// the covariance of the solve (CompensatedOptions::noiseCovariance), the wavefront RMS and the Strehl
+// ratio with theirs, and a parametric bootstrap that checks them: noisy pairs rendered from the
+// answer with the refinement's forward model and the data's own noise, analysed the same way.
+//
+// The refinement moves the answer by a correction of the method's bias, computed on noise-free
+// renders, so the noise of the refined coefficients is that of the first analysis: the bars of the
+// first analysis serve for both. They count the noise of the pixels only, not a model error.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "engine/compensated/analysis.h"
+#include "engine/compensated/refine.h"
+
+namespace frontlys {
+
+// 1-sigma of each term in nm RMS (term k at k - 1, `terms` values; 0 for piston and the tilts, which
+// the light centroids fix); empty without a covariance.
+std::vector<double> SigmaRmsNm(const std::vector<double>& covariance, int terms);
+
+// 1-sigma of the RMS sqrt(sum over the selected terms of (c_k / Norm(k))^2), linearised: sound while
+// the RMS is well above its sigma. 0 without a covariance.
+double RmsSigmaNm(const std::vector<double>& covariance,
+                  int terms,
+                  const ZernikeCoefficients& coef,
+                  const ZernikeSelection& selection);
+// 1-sigma of exp(-(2 pi rms / lambda)^2) for the RMS's sigma.
+double StrehlSigma(double rmsNm, double rmsSigmaNm, double lambdaNm);
+
+// How far a set of coefficients lies from a reference in units of the bars: chi-square per term over
+// terms 5..22 (or the terms there are). NaN without bars.
+double ChiSquarePerTerm(const ZernikeCoefficients& found,
+                        const ZernikeCoefficients& reference,
+                        const std::vector<double>& covariance,
+                        int terms);
+
+struct BootstrapRequest {
+    CompensatedOptions options;  // those of the data's analysis
+    int refineRounds = 0;        // the copies are refined as the data was (0: not at all)
+    double lambdaNm = 555;
+    ModelEstimate answer;  // the pair rendered from it
+    double blurPx = 0;
+    std::array<FrameSetup, 2> frames{};  // of the data: flux, background, sky noise, photon variance
+    int samples = 0;
+    std::uint64_t seed = 1;
+    int threads = 0;  // 0: one per core
+};
+
+struct BootstrapOutcome {
+    int samples = 0;                            // analysed copies
+    int failed = 0;                             // copies the analysis refused
+    std::vector<double> sigmaRmsNm, meanRmsNm;  // spread and mean of each term over the copies, nm RMS
+};
+
+// Refused when the answer cannot be rendered or fewer than two copies could be analysed.
+Result<BootstrapOutcome> ParametricBootstrap(const BootstrapRequest& request);
+
+}  // namespace frontlys
