@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "analysis/analysis_warnings.h"
 #include "analysis/data_checks.h"
 #include "engine/compensated/analysis.h"
 #include "engine/compensated/map.h"
-#include "engine/compensated/refine.h"
+#include "engine/compensated/pipeline.h"
 #include "files/fits_reader.h"
 #include "prep/crop.h"
 
@@ -76,6 +77,33 @@ double PixelNm(const TestSession& s)
     return s.HeaderIntra.PixelSizeX * 1000 * bin;
 }
 
+// The analysis of the two files as they are on disk, with the given test geometry.
+Result<PipelineOutcome> RunPipeline(const TestSession& s,
+                                    const TTestParams& params,
+                                    double pixelNm,
+                                    const CompensatedRequest& request)
+{
+    auto intra = ReadFrame(s.FileIntra, false);
+    if (!intra.ok()) return intra.status();
+    auto extra = ReadFrame(s.FileExtra, true);
+    if (!extra.ok()) return extra.status();
+    CompensatedOptions o;
+    o.focalNm = params.Focal;
+    o.apertureRadiusNm = params.ApertureRadius;
+    o.pixelNm = pixelNm;
+    o.defocusNm = request.defocusNm;
+    o.obstruction = request.obstruction;
+    if (!o.obstruction && params.Obstruction > 0) o.obstruction = params.Obstruction;
+    o.terms = s.Basis.Count();
+    o.stopNm = s.Prefs.ArretRMSFront;
+    o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
+    PipelineOptions pipeline;
+    pipeline.refineRounds = request.refineRounds;
+    pipeline.lambdaNm = s.Prefs.LambdaRef;
+    pipeline.trustDefocus = request.trustDefocus;
+    return AnalysePair(intra.value().raw(), extra.value().raw(), o, pipeline);
+}
+
 std::string Format(const char* pattern, double value)
 {
     char text[64];
@@ -88,43 +116,47 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
     s.Notes.clear();
     const std::string passes = std::to_string(c.passes);
     const std::string jac = Format("%.2f", c.minJacobian);
-    s.Notes.push_back({"method",
-                       "Correction analytique : " + passes + " passes, arrêt : " +
-                           (c.stop == "converged" ? std::string("convergence")
-                            : c.stop == "pass limit" ? std::string("nombre maximal de passes")
-                                                     : std::string("caustique")) +
-                           ", jacobien minimal " + jac + ".",
-                       "Analytic correction: " + passes + " passes, stop: " + c.stop + ", smallest Jacobian " + jac +
-                           "."});
-    if (c.stop == "caustic") {
-        s.Notes.push_back({"caustic",
-                           "Les images sont trop proches du foyer pour cette aberration : le résultat est approché. "
-                           "Augmentez la défocalisation.",
-                           "The images are too close to focus for this aberration: the result is approximate. "
-                           "Increase the defocus."});
-    } else if (c.minJacobian < 0.3) {
-        s.Notes.push_back({"near-caustic",
-                           "Jacobien minimal proche de 0.2 : le résultat est approché ; une défocalisation plus "
-                           "grande le rendrait sûr.",
-                           "Smallest Jacobian near 0.2: the result is approximate; more defocus would make it safe."});
+    s.Notes.push_back(
+        {"method",
+         "Correction analytique : " + passes + " passes, arrêt : " +
+             (c.stop == "converged"    ? std::string("convergence")
+              : c.stop == "pass limit" ? std::string("nombre maximal de passes")
+                                       : std::string("caustique")) +
+             ", jacobien minimal " + jac + ".",
+         "Analytic correction: " + passes + " passes, stop: " + c.stop + ", smallest Jacobian " + jac + "."});
+    if (c.stop != "caustic" && c.minJacobian < 0.3) {
+        s.Notes.push_back(
+            {"near-caustic",
+             "Jacobien minimal proche de 0.2 : le résultat est approché ; une défocalisation plus "
+             "grande le rendrait sûr.",
+             "Smallest Jacobian near 0.2: the result is approximate; more defocus would make it safe."});
     }
-    if (c.refineRounds > 0) {
-        const std::string blur = Format("%.2f", c.blurPx), res = Format("%.2f", c.refineResidualNm);
+    if (c.refineResidualNm) {
+        const std::string blur = Format("%.2f", c.blurPx), res = Format("%.2f", *c.refineResidualNm);
+        const std::string coarseFr = c.refineCoarse ? " (grille de rendu réduite)" : "";
+        const std::string coarseEn = c.refineCoarse ? " (coarser render grid)" : "";
         s.Notes.push_back({"refinement",
-                           "Affinage par modèle direct : " + std::to_string(c.refineRounds) + " tours, flou du modèle " +
-                               blur + " px, écart résiduel " + res + " nm RMS.",
-                           "Forward-model refinement: " + std::to_string(c.refineRounds) + " rounds, model blur " +
-                               blur + " px, residual " + res + " nm RMS."});
+                           "Affinage par modèle direct : " + std::to_string(c.refineRounds) + " tours" +
+                               coarseFr + ", flou du modèle " + blur + " px, écart résiduel " + res +
+                               " nm RMS.",
+                           "Forward-model refinement: " + std::to_string(c.refineRounds) + " rounds" +
+                               coarseEn + ", model blur " + blur + " px, residual " + res + " nm RMS."});
+    } else if (!c.refineSkipped.empty()) {
+        s.Notes.push_back(
+            {"refinement",
+             "Affinage par modèle direct impossible : " + c.refineSkipped + ". Le résultat n'est pas affiné.",
+             "Forward-model refinement not run: " + c.refineSkipped + ". The result is unrefined."});
     }
-    s.Notes.push_back({"geometry",
-                       "Obstruction mesurée " + Format("%.3f", c.obstruction) + ", défocalisation " +
-                           Format("%.3f", c.defocusNm / 1e6) + " mm, fond " + Format("%.1f", c.backgroundAdu[0]) +
-                           " / " + Format("%.1f", c.backgroundAdu[1]) + " ADU.",
-                       "Measured obstruction " + Format("%.3f", c.obstruction) + ", defocus " +
-                           Format("%.3f", c.defocusNm / 1e6) + " mm, background " +
-                           Format("%.1f", c.backgroundAdu[0]) + " / " + Format("%.1f", c.backgroundAdu[1]) +
-                           " ADU."});
-    s.Notes.push_back({"tilts", "Les tilts ne sont pas mesurés : les centres des images sont pris au centroïde.",
+    s.Notes.push_back(
+        {"geometry",
+         "Obstruction mesurée " + Format("%.3f", c.obstruction) + ", défocalisation " +
+             Format("%.3f", c.defocusNm / 1e6) + " mm, fond " + Format("%.1f", c.backgroundAdu[0]) + " / " +
+             Format("%.1f", c.backgroundAdu[1]) + " ADU.",
+         "Measured obstruction " + Format("%.3f", c.obstruction) + ", defocus " +
+             Format("%.3f", c.defocusNm / 1e6) + " mm, background " + Format("%.1f", c.backgroundAdu[0]) +
+             " / " + Format("%.1f", c.backgroundAdu[1]) + " ADU."});
+    s.Notes.push_back({"tilts",
+                       "Les tilts ne sont pas mesurés : les centres des images sont pris au centroïde.",
                        "Tilts are not measured: the image centres are taken at the light centroid."});
 }
 
@@ -138,44 +170,53 @@ int MapSide(const TestSession& s, double rho)
 
 }  // namespace
 
-Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const CompensatedRequest& request,
+Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
+                                                   const CompensatedRequest& request,
                                                    const ProgressFn& progress)
 {
     if (!s.ParamsSaisis || s.FileIntra.empty() || s.FileExtra.empty())
         return Status::Fail(StatusCode::MissingInput, kEnterParamsMessage, "no test parameters or no images");
     if (progress) progress("Reconstruction du front d'onde");
-    auto intra = ReadFrame(s.FileIntra, false);
-    if (!intra.ok()) return intra.status();
-    auto extra = ReadFrame(s.FileExtra, true);
-    if (!extra.ok()) return extra.status();
-
-    CompensatedOptions o;
-    o.focalNm = s.Params.Focal;
-    o.apertureRadiusNm = s.Params.ApertureRadius;
-    o.pixelNm = PixelNm(s);
-    o.defocusNm = request.defocusNm;
-    o.obstruction = request.obstruction;
-    if (!o.obstruction && s.Params.Obstruction > 0) o.obstruction = s.Params.Obstruction;
-    o.terms = s.Basis.Count();
-    o.stopNm = s.Prefs.ArretRMSFront;
-    o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
-    auto analysed = CompensatedAnalysis(intra.value().raw(), extra.value().raw(), o);
+    if (progress && request.refineRounds > 0) progress("Affinage par modèle direct");
+    auto analysed = RunPipeline(s, s.Params, PixelNm(s), request);
     if (!analysed.ok()) return analysed.status();
-    CompensatedResult result = analysed.take();
+    const PipelineOutcome& outcome = analysed.value();
+    const CompensatedResult& result = outcome.result;
 
     CompensatedSummary summary;
-    if (request.refineRounds > 0) {
-        if (progress) progress("Affinage par modèle direct");
-        RefineOptions refine;
-        refine.rounds = request.refineRounds;
-        refine.lambdaNm = s.Prefs.LambdaRef;
-        auto refined = RefineCompensated(intra.value().raw(), extra.value().raw(), o, result, refine);
-        if (refined.ok()) {
-            summary.blurPx = refined.value().blurPx;
-            summary.refineResidualNm = refined.value().residualNm;
-            summary.refineRounds = refined.value().rounds;
-            result = refined.value().result;
+    if (outcome.refined) {
+        summary.blurPx = outcome.refined->blurPx;
+        summary.refineResidualNm = outcome.refined->residualNm;
+        summary.refineRounds = outcome.refined->rounds;
+        summary.refineCoarse = outcome.refined->coarseGrid;
+    } else if (request.refineRounds > 0) {
+        summary.refineSkipped = outcome.refineFailure;
+    }
+    std::vector<Note> warnings;
+    if (const auto& k = outcome.scale) {
+        summary.scale = ScaleSummary{k->givenDefocusNm,
+                                     k->measuredDefocusNm,
+                                     k->givenRhoPx,
+                                     k->measuredRhoPx,
+                                     k->mismatch,
+                                     k->tolerance,
+                                     k->mismatched,
+                                     k->usedMeasured};
+        if (k->mismatched)
+            warnings.push_back(GeometryMismatchWarning(
+                k->givenDefocusNm, k->measuredDefocusNm, k->givenRhoPx, k->measuredRhoPx, !k->usedMeasured));
+    }
+    if (result.stop == CompensatedStop::Caustic) {
+        CausticFacts facts;
+        facts.minJacobian = result.minJacobian;
+        facts.defocusNm = result.defocusNm;
+        if (const auto& k = outcome.scale) {
+            facts.scaleChecked = true;
+            facts.scaleMismatched = k->mismatched;
+            facts.keptGivenDefocus = !k->usedMeasured;
+            facts.measuredDefocusNm = k->measuredDefocusNm;
         }
+        warnings.insert(warnings.begin(), CausticWarning(facts));
     }
     summary.backgroundAdu = {result.frames[0].background, result.frames[1].background};
     summary.passes = result.passes;
@@ -186,7 +227,8 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     summary.radiusPx = result.rhoPx;
 
     if (progress) progress("Ajustement des polynômes de Zernike");
-    auto map = MakeCompensatedMap(result, s.Basis, MapSide(s, result.rhoPx), o.focalNm, o.apertureRadiusNm);
+    auto map = MakeCompensatedMap(
+        result, s.Basis, MapSide(s, result.rhoPx), s.Params.Focal, s.Params.ApertureRadius);
     if (!map.ok()) return map.status();
     ImageSlot front = std::make_unique<TImageRec>(*map.value().wavefront);
     front->RadiusNm = s.Params.ApertureRadius;
@@ -201,17 +243,30 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     s.ImageResidu = std::move(map.value().zonal);
     s.MasqueFrontAffiche = MasqueFront;
     s.OrdresSup = true;
-    if (!request.defocusNm) s.Params.Defocus = result.defocusNm;
+    if (!request.defocusNm || (outcome.scale && outcome.scale->usedMeasured))
+        s.Params.Defocus = result.defocusNm;
     WriteNotes(s, summary);
+    SetAnalysisWarnings(s, std::move(warnings));
     return summary;
+}
+
+Result<double> MeasureCompensatedDefocus(const TestSession& s, const TTestParams& params, double pixelNm)
+{
+    if (s.FileIntra.empty() || s.FileExtra.empty())
+        return Status::Fail(StatusCode::MissingInput, kEnterParamsMessage, "no images");
+    auto run = RunPipeline(s, params, pixelNm, CompensatedRequest{});
+    if (!run.ok()) return run.status();
+    return run.value().result.defocusNm;
 }
 
 CommandOutcome ComputeCompensatedWavefront(TestSession& s, const ProgressFn& progress)
 {
     CompensatedRequest request;
     if (!s.Params.DefocusMesure) request.defocusNm = s.Params.Defocus;
+    request.trustDefocus = s.Prefs.DefocusImpose != 0;
     auto run = RunCompensatedWavefront(s, request, progress);
-    if (!run.ok()) return Refused(run.status().code, run.status().message, run.status().reason, MessageStyle::Box);
+    if (!run.ok())
+        return Refused(run.status().code, run.status().message, run.status().reason, MessageStyle::Box);
     CommandOutcome outcome;
     outcome.ran = true;
     outcome.refreshInfos = true;

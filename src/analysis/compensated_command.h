@@ -17,12 +17,21 @@ struct CompensatedRequest {
     std::optional<double> defocusNm;    // nullopt: measured from the compensated pupil
     std::optional<double> obstruction;  // nullopt: Params.Obstruction when > 0, else measured
     int refineRounds = 4;               // forward-model rounds; 0 skips the refinement
+    bool trustDefocus = false;          // keep the given defocus when the image scale disagrees
 };
 
 // Needs ParamsSaisis and both files. On success the session holds the new wavefront, residual (the
 // zonal part), CoefFront and Notes; on refusal nothing changes.
-Result<CompensatedSummary> RunCompensatedWavefront(TestSession& session, const CompensatedRequest& request,
+Result<CompensatedSummary> RunCompensatedWavefront(TestSession& session,
+                                                   const CompensatedRequest& request,
                                                    const ProgressFn& progress = {});
+
+// "Calculer" in the test parameters with the analytic correction: the defocus that the analysis
+// measures on the two files (the analysis without a defocus, refinement included), so the dialog and
+// the analysis give the same value. pixelNm: pixel size times both binnings, as entered.
+Result<double> MeasureCompensatedDefocus(const TestSession& session,
+                                         const TTestParams& params,
+                                         double pixelNm);
 
 // The command form for the main window.
 CommandOutcome ComputeCompensatedWavefront(TestSession& session, const ProgressFn& progress = {});

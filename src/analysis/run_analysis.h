@@ -51,6 +51,7 @@ struct AnalysisOptions {
     std::optional<double> stopNm;                    // default: preference ArretRMSFront
     std::optional<int> maxPasses;                    // default: preference NPassesMax
     std::optional<double> obstruction;               // known central obstruction; default: measured
+    std::optional<bool> trustDefocus;                // default: preference DefocusImpose
     ProgressFn progress;
 };
 

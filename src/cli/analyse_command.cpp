@@ -226,8 +226,18 @@ std::string JsonText(const AnalysisReport& r)
         j["stop"] = c->stop;
         j["min_jacobian"] = Number(c->minJacobian);
         j["blur_px"] = Number(c->blurPx);
-        j["refine_residual_nm"] = Number(c->refineResidualNm);
+        j["refine_residual_nm"] = c->refineResidualNm ? Number(*c->refineResidualNm) : Json();
         j["refine_rounds"] = c->refineRounds;
+        if (!c->refineSkipped.empty()) j["refine_skipped"] = c->refineSkipped;
+        j["refine_coarse_grid"] = c->refineCoarse;
+        if (const auto& k = c->scale)
+            j["scale"] = {{"given_defocus_mm", Number(k->givenDefocusNm / 1e6)},
+                          {"measured_defocus_mm", Number(k->measuredDefocusNm / 1e6)},
+                          {"given_radius_px", Number(k->givenRhoPx)},
+                          {"measured_radius_px", Number(k->measuredRhoPx)},
+                          {"mismatch_percent", Number(100 * k->mismatch)},
+                          {"tolerance_percent", Number(100 * k->tolerance)},
+                          {"used", k->usedMeasured ? "measured" : "given"}};
         j["tilts_measured"] = false;  // the light centroids fix the centres
     }
     return j.dump(2) + "\n";
@@ -360,6 +370,10 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--max-passes", o.maxPasses, "Cap on the passes of the analytic correction (default 14)");
     cmd->add_option("--obstruction", o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
+    cmd->add_flag_function(
+        "--trust-defocus", [request](std::int64_t) { request->analysis.trustDefocus = true; },
+        "Keep the given --defocus even when the image size disagrees with it (it still warns; default: "
+        "preference DefocusImpose, 0: the measured scale is used)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
     cmd->add_option(
         "--out", request->outDir, "Folder for the result files and pictures, replaced as a whole set");

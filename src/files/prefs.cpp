@@ -52,6 +52,7 @@ const PrefsKey kKeys[] = {
     {"CorrectionAnalytique", &P::CorrectionAnalytique, Flag, nullptr},
     {"ArretRMSFront", nullptr, nullptr, &P::ArretRMSFront},
     {"NPassesMax", &P::NPassesMax, PassCap, nullptr},
+    {"DefocusImpose", &P::DefocusImpose, Flag, nullptr},
 };
 
 const PrefsKey* FindKey(std::string_view name)

@@ -38,7 +38,7 @@ TEST(Prefs, FirstRunWritesTheDefaultsInOrder)
         "PltSignal=0\r\nPltFront=1\r\nPltPSF=4\r\nPltInterfero=5\r\nFactMultDiff=2\r\nMasqueActif=1\r\n"
         "MemOptim=0\r\nNIter=1\r\nExtractDim=16\r\nExtractSeuil=50\r\nExtractAuto=1\r\nLambdaRef=555\r\n"
         "LambdaInterfero=555\r\nAjustAuto=1\r\nNPolyZern=22\r\nCorrectionAnalytique=1\r\nArretRMSFront=0,02\r\n"
-        "NPassesMax=14\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
+        "NPassesMax=14\r\nDefocusImpose=0\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
         "[Preferences]\r\n" +
             p.Preferences + "\r\n");
 }
@@ -52,7 +52,10 @@ TEST(Prefs, CorrectionKeysDefaultWhenMissingAndRefuseBadValues)
     EXPECT_EQ(older.CorrectionAnalytique, 1);
     EXPECT_EQ(older.ArretRMSFront, 0.02);
     EXPECT_EQ(older.NPassesMax, 14);
-    const Tpreferences numeric = Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\n");
+    EXPECT_EQ(older.DefocusImpose, 0);
+    const Tpreferences numeric =
+        Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\nDefocusImpose=1\r\n");
+    EXPECT_EQ(numeric.DefocusImpose, 1);
     EXPECT_EQ(numeric.CorrectionAnalytique, 0);
     EXPECT_EQ(numeric.ArretRMSFront, 0.5);
     EXPECT_EQ(numeric.NPassesMax, 30);

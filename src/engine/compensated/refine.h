@@ -19,6 +19,7 @@ struct RefineOutcome {
     double blurPx = 0;         // Gaussian sigma of the model, camera pixels
     double residualNm = 0;     // RMS over terms 5..22 of (data - rendered) analyses of the kept estimate
     int rounds = 0;
+    bool coarseGrid = false;   // rendered with fewer samples per pixel than the wavelength asks
 };
 
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
