@@ -147,6 +147,16 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
              "Affinage par modèle direct impossible : " + c.refineSkipped + ". Le résultat n'est pas affiné.",
              "Forward-model refinement not run: " + c.refineSkipped + ". The result is unrefined."});
     }
+    if (c.misfitUnrefined && c.misfitRefined) {
+        const std::string before = Format("%.3f", *c.misfitUnrefined),
+                          after = Format("%.3f", *c.misfitRefined);
+        const bool refined = c.kept == "refined";
+        s.Notes.push_back({"misfit",
+                           "Écart aux images (chi² par pixel) : " + before + " sans affinage, " + after +
+                               " affiné ; réponse gardée : " + (refined ? "affinée." : "sans affinage."),
+                           "Misfit to the images (chi-square per pixel): " + before + " unrefined, " + after +
+                               " refined; answer kept: " + (refined ? "refined." : "unrefined.")});
+    }
     s.Notes.push_back(
         {"geometry",
          "Obstruction mesurée " + Format("%.3f", c.obstruction) + ", défocalisation " +
@@ -192,6 +202,11 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
     } else if (request.refineRounds > 0) {
         summary.refineSkipped = outcome.refineFailure;
     }
+    if (outcome.misfitUnrefined && outcome.misfitRefined) {
+        summary.misfitUnrefined = outcome.misfitUnrefined->chi2PerPixel;
+        summary.misfitRefined = outcome.misfitRefined->chi2PerPixel;
+    }
+    summary.kept = outcome.refined && outcome.keptRefined ? "refined" : "unrefined";
     std::vector<Note> warnings;
     if (const auto& k = outcome.scale) {
         summary.scale = ScaleSummary{k->givenDefocusNm,

@@ -33,6 +33,9 @@ struct CompensatedSummary {
     double defocusNm = 0;
     double radiusPx = 0;
     std::optional<ScaleSummary> scale;
+    // Image-space misfits (chi-square per pixel) of the unrefined and refined answers, and which was kept.
+    std::optional<double> misfitUnrefined, misfitRefined;
+    std::string kept = "unrefined";
 };
 
 }  // namespace frontlys

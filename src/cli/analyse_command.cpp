@@ -1,12 +1,12 @@
 #include "cli/analyse_command.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "analysis/test_session.h"
 #include "cli/analyse_pairs.h"
@@ -230,6 +230,9 @@ std::string JsonText(const AnalysisReport& r)
         j["refine_rounds"] = c->refineRounds;
         if (!c->refineSkipped.empty()) j["refine_skipped"] = c->refineSkipped;
         j["refine_coarse_grid"] = c->refineCoarse;
+        j["misfit_unrefined"] = c->misfitUnrefined ? Number(*c->misfitUnrefined) : Json();
+        j["misfit_refined"] = c->misfitRefined ? Number(*c->misfitRefined) : Json();
+        j["kept"] = c->kept;
         if (const auto& k = c->scale)
             j["scale"] = {{"given_defocus_mm", Number(k->givenDefocusNm / 1e6)},
                           {"measured_defocus_mm", Number(k->measuredDefocusNm / 1e6)},
@@ -368,10 +371,12 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option(
         "--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
     cmd->add_option("--max-passes", o.maxPasses, "Cap on the passes of the analytic correction (default 14)");
-    cmd->add_option("--obstruction", o.obstruction,
+    cmd->add_option("--obstruction",
+                    o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
     cmd->add_flag_function(
-        "--trust-defocus", [request](std::int64_t) { request->analysis.trustDefocus = true; },
+        "--trust-defocus",
+        [request](std::int64_t) { request->analysis.trustDefocus = true; },
         "Keep the given --defocus even when the image size disagrees with it (it still warns; default: "
         "preference DefocusImpose, 0: the measured scale is used)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");

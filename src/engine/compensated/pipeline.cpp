@@ -20,11 +20,26 @@ Result<PipelineOutcome> AnalyseAndRefine(const RawFrame& intra,
     refine.rounds = p.refineRounds;
     refine.lambdaNm = p.lambdaNm;
     auto refined = RefineCompensated(intra, extra, o, out.unrefined, refine);
-    if (refined.ok()) {
-        out.result = refined.value().result;
-        out.refined = refined.take();
-    } else {
+    if (!refined.ok()) {
         out.refineFailure = refined.status().reason;
+        return out;
+    }
+    out.result = refined.value().result;
+    out.refined = refined.take();
+    // A refined answer is kept only when it explains the images better than the unrefined one.
+    const auto misfit = [&](const CompensatedResult& r) {
+        return MeasureImageMisfit(
+            intra, extra, out.unrefined, o, {r.coef, r.obstruction, r.defocusNm}, p.lambdaNm);
+    };
+    auto before = misfit(out.unrefined);
+    auto after = misfit(out.result);
+    if (before.ok() && after.ok()) {
+        out.misfitUnrefined = before.value();
+        out.misfitRefined = after.value();
+        if (before.value().chi2PerPixel < after.value().chi2PerPixel) {
+            out.keptRefined = false;
+            out.result = out.unrefined;
+        }
     }
     return out;
 }

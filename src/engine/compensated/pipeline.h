@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/compensated/analysis.h"
+#include "engine/compensated/misfit.h"
 #include "engine/compensated/refine.h"
 
 namespace frontlys {
@@ -44,6 +45,10 @@ struct PipelineOutcome {
     std::optional<RefineOutcome> refined;  // empty: not asked, or could not run (refineFailure)
     std::string refineFailure;
     std::optional<ScaleCheck> scale;  // with a given defocus
+    // The judge between the refined and the unrefined answers (only when the refinement ran): the
+    // image-space misfit of each, chi-square per pixel; the lower one is kept.
+    std::optional<ImageMisfit> misfitUnrefined, misfitRefined;
+    bool keptRefined = true;
 };
 
 Result<PipelineOutcome> AnalysePair(const RawFrame& intra,

@@ -7,10 +7,10 @@
 #include <numbers>
 
 #include "engine/compensated/internal.h"
-#include "prep/donut.h"
 #include "engine/fft.h"
 #include "engine/wave_optics_core.h"
 #include "engine/zernike_derivatives.h"
+#include "prep/donut.h"
 
 namespace frontlys {
 namespace {
@@ -93,8 +93,8 @@ struct RenderWorkspace {
 
 // The pixel image of the estimate without blur: the wave-optics intensity on a fine grid, integrated
 // over the camera pixels (sinc in the spectrum) and sampled at their centres.
-Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate& e, double lambda, bool extra,
-                               RenderWorkspace& work)
+Result<SharpModel> RenderSharp(
+    const CompensatedOptions& o, const ModelEstimate& e, double lambda, bool extra, RenderWorkspace& work)
 {
     const double F = o.focalNm, R = o.apertureRadiusNm, l = e.defocusNm, p = o.pixelNm;
     const double z = extra ? F + l : F - l;
@@ -112,7 +112,8 @@ Result<SharpModel> RenderSharp(const CompensatedOptions& o, const ModelEstimate&
     }
     const int n = PowerOfTwoAtLeast(q * window);
     if (n > kMaxFine)
-        return Status::Fail(StatusCode::OutOfRange, "Modèle trop grand pour l'affinage",
+        return Status::Fail(StatusCode::OutOfRange,
+                            "Modèle trop grand pour l'affinage",
                             "the model's window exceeds 4096 pixels even at one sample per pixel");
     const int side = n / q;
     const double s = p / q;
@@ -186,7 +187,8 @@ public:
         std::vector<double> out(m.pixels.size());
         for (int j = 0; j < m.side; ++j)
             for (int i = 0; i < m.side; ++i)
-                out[static_cast<std::size_t>(j) * m.side + i] = std::max(0.0, p.image[static_cast<std::size_t>(j) * n + i]);
+                out[static_cast<std::size_t>(j) * m.side + i] =
+                    std::max(0.0, p.image[static_cast<std::size_t>(j) * n + i]);
         return out;
     }
 
@@ -205,7 +207,8 @@ private:
         const SharpModel& m = *m_model;
         auto p = std::make_unique<Padded>(n);
         for (int j = 0; j < m.side; ++j)
-            std::copy_n(m.pixels.begin() + static_cast<std::ptrdiff_t>(j) * m.side, m.side,
+            std::copy_n(m.pixels.begin() + static_cast<std::ptrdiff_t>(j) * m.side,
+                        m.side,
                         p->image.begin() + static_cast<std::ptrdiff_t>(j) * n);
         p->spectrum.resize(static_cast<std::size_t>(n) * p->plan.halfWidth());
         p->plan.Forward(p->image.data(), p->spectrum.data());
@@ -313,8 +316,14 @@ double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& mo
 
 }  // namespace
 
-Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra,
-                                    double blurPx)
+std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma)
+{
+    SharpModel m{frame.pixels, frame.side};
+    return Blur(m, sigma);
+}
+
+Result<ModelFrame> RenderModelFrame(
+    const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra, double blurPx)
 {
     RenderWorkspace work;
     auto sharp = RenderSharp(o, e, lambdaNm, extra, work);
@@ -322,8 +331,11 @@ Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o, const ModelEsti
     return ModelFrame{Blur(sharp.value(), blurPx), sharp.value().side};
 }
 
-Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& extra, const CompensatedOptions& o,
-                                        const CompensatedResult& first, const RefineOptions& refine)
+Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
+                                        const RawFrame& extra,
+                                        const CompensatedOptions& o,
+                                        const CompensatedResult& first,
+                                        const RefineOptions& refine)
 {
     auto d1 = compensated::PrepareFrame(intra);
     if (!d1.ok()) return d1.status();
@@ -357,8 +369,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& e
             frames[side] = Blur(sharp[side], blur);
             for (double& v : frames[side]) v *= flux[side];
         }
-        auto simulated = CompensatedAnalysis({frames[0], sharp[0].side, sharp[0].side},
-                                             {frames[1], sharp[1].side, sharp[1].side}, o);
+        auto simulated = CompensatedAnalysis(
+            {frames[0], sharp[0].side, sharp[0].side}, {frames[1], sharp[1].side, sharp[1].side}, o);
         if (!simulated.ok()) break;
         const CompensatedResult& s = simulated.value();
         tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms)});
@@ -367,7 +379,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& e
             x.obstruction = std::clamp(x.obstruction + first.obstruction - s.obstruction, 0.0, 0.9);
         if (!o.defocusNm) x.defocusNm += first.defocusNm - s.defocusNm;
     }
-    if (tried.empty()) return Status::Fail(StatusCode::NumericalFailure, "Affinage impossible", "no round ran");
+    if (tried.empty())
+        return Status::Fail(StatusCode::NumericalFailure, "Affinage impossible", "no round ran");
     // Rounds that keep shrinking (or hold) are trusted to the last update; rounds that oscillate
     // (near a caustic the analysis is not smooth) give way to the most self-consistent estimate.
     bool steady = true;
@@ -376,8 +389,9 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra, const RawFrame& e
     ModelEstimate kept = x;
     double residual = tried.back().residual;
     if (!steady) {
-        const auto best = std::min_element(tried.begin(), tried.end(),
-                                           [](const Tried& a, const Tried& b) { return a.residual < b.residual; });
+        const auto best = std::min_element(tried.begin(), tried.end(), [](const Tried& a, const Tried& b) {
+            return a.residual < b.residual;
+        });
         kept = best->estimate;
         residual = best->residual;
     }
