@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/analysis_warnings.h"
 #include "analysis/compensated_command.h"
 #include "analysis/results.h"
 #include "core/numbers.h"
@@ -128,7 +129,12 @@ CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress
     }
     if (progress) progress("Ajustement des polynômes de Zernike");
     DeriveDisplayedFront(session, work);
-    return CommitWavefront(session, work);
+    CommandOutcome outcome = CommitWavefront(session, work);
+    std::vector<Note> warnings;
+    if (session.ImageFrontBrut)
+        if (auto w = NumericObstructionWarning(session.ImageFrontBrut->Obstruction)) warnings.push_back(*w);
+    SetAnalysisWarnings(session, std::move(warnings));
+    return outcome;
 }
 
 CommandOutcome FitWavefront(TestSession& session)

@@ -6,11 +6,12 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/analysis_warnings.h"
 #include "analysis/coefficient_uncertainty.h"
 #include "analysis/data_checks.h"
 #include "engine/compensated/analysis.h"
 #include "engine/compensated/map.h"
-#include "engine/compensated/refine.h"
+#include "engine/compensated/pipeline.h"
 #include "engine/compensated/uncertainty.h"
 #include "prep/crop.h"
 
@@ -63,12 +64,46 @@ Frame FrameOf(const OpenedFrame& opened, bool turn)
 
 // The pixel size times the binnings the user entered, as stored with the pupil radii; the intra
 // header's otherwise.
+// The pixel size times the binnings the user entered, as stored with the pupil radii; the intra
+// header's otherwise.
 double PixelNm(const TestSession& s)
 {
     const TImageRec* intra = s.ImageIntra.get();
     if (intra && intra->Radius > 0 && intra->RadiusNm > 0) return intra->RadiusNm / intra->Radius;
     const int bin = s.HeaderIntra.BinX > 0 ? s.HeaderIntra.BinX : 1;
     return s.HeaderIntra.PixelSizeX * 1000 * bin;
+}
+
+// The analysis options for the session's geometry and preferences.
+CompensatedOptions OptionsFor(const TestSession& s,
+                              const TTestParams& params,
+                              double pixelNm,
+                              const CompensatedRequest& request)
+{
+    CompensatedOptions o;
+    o.focalNm = params.Focal;
+    o.apertureRadiusNm = params.ApertureRadius;
+    o.pixelNm = pixelNm;
+    o.defocusNm = request.defocusNm;
+    o.obstruction = request.obstruction;
+    if (!o.obstruction && params.Obstruction > 0) o.obstruction = params.Obstruction;
+    o.terms = s.Basis.Count();
+    o.stopNm = s.Prefs.ArretRMSFront;
+    o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
+    o.noiseCovariance = true;
+    return o;
+}
+
+// The analysis of the frames the session read at opening, with the given options.
+Result<PipelineOutcome> RunPipeline(const TestSession& s, const CompensatedOptions& o, const CompensatedRequest& request)
+{
+    const Frame intra = FrameOf(s.FrameIntra, false);
+    const Frame extra = FrameOf(s.FrameExtra, true);
+    PipelineOptions pipeline;
+    pipeline.refineRounds = request.refineRounds;
+    pipeline.lambdaNm = s.Prefs.LambdaRef;
+    pipeline.trustDefocus = request.trustDefocus;
+    return AnalysePair(intra.raw(), extra.raw(), o, pipeline);
 }
 
 // Fixed decimals with a point, whatever the process's locale: the notes are data as well as text.
@@ -84,45 +119,60 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
     s.Notes.clear();
     const std::string passes = std::to_string(c.passes);
     const std::string jac = Fixed(c.minJacobian, 2);
-    s.Notes.push_back({"method",
-                       "Correction analytique : " + passes + " passes, arrêt : " +
-                           (c.stop == CompensatedStop::Converged   ? std::string("convergence")
-                            : c.stop == CompensatedStop::PassLimit ? std::string("nombre maximal de passes")
-                                                                   : std::string("caustique")) +
-                           ", jacobien minimal " + jac + ".",
-                       "Analytic correction: " + passes + " passes, stop: " + StopCode(c.stop) + ", smallest Jacobian " + jac +
-                           "."});
-    if (c.stop == CompensatedStop::Caustic) {
-        s.Notes.push_back({"caustic",
-                           "Les images sont trop proches du foyer pour cette aberration : le résultat est approché. "
-                           "Augmentez la défocalisation.",
-                           "The images are too close to focus for this aberration: the result is approximate. "
-                           "Increase the defocus."});
-    } else if (c.minJacobian < 0.3) {
-        s.Notes.push_back({"near-caustic",
-                           "Jacobien minimal proche de 0.2 : le résultat est approché ; une défocalisation plus "
-                           "grande le rendrait sûr.",
-                           "Smallest Jacobian near 0.2: the result is approximate; more defocus would make it safe."});
+    s.Notes.push_back(
+        {"method",
+         "Correction analytique : " + passes + " passes, arrêt : " +
+             (c.stop == CompensatedStop::Converged   ? std::string("convergence")
+              : c.stop == CompensatedStop::PassLimit ? std::string("nombre maximal de passes")
+                                                     : std::string("caustique")) +
+             ", jacobien minimal " + jac + ".",
+         "Analytic correction: " + passes + " passes, stop: " + StopCode(c.stop) + ", smallest Jacobian " + jac + "."});
+    if (c.stop != CompensatedStop::Caustic && c.minJacobian < 0.3) {
+        s.Notes.push_back(
+            {"near-caustic",
+             "Jacobien minimal proche de 0.2 : le résultat est approché ; une défocalisation plus "
+             "grande le rendrait sûr.",
+             "Smallest Jacobian near 0.2: the result is approximate; more defocus would make it safe."});
     }
-    if (c.refineRounds > 0) {
-        const std::string blur = Fixed(c.blurPx, 2), res = Fixed(c.refineResidualNm, 2);
+    if (c.refineResidualNm) {
+        const std::string blur = Fixed(c.blurPx, 2), res = Fixed(*c.refineResidualNm, 2);
+        const std::string coarseFr = c.refineCoarse ? " (grille de rendu réduite)" : "";
+        const std::string coarseEn = c.refineCoarse ? " (coarser render grid)" : "";
         s.Notes.push_back({"refinement",
-                           "Affinage par modèle direct : " + std::to_string(c.refineRounds) + " tours, flou du modèle " +
-                               blur + " px, écart résiduel " + res + " nm RMS.",
-                           "Forward-model refinement: " + std::to_string(c.refineRounds) + " rounds, model blur " +
-                               blur + " px, residual " + res + " nm RMS."});
+                           "Affinage par modèle direct : " + std::to_string(c.refineRounds) + " tours" +
+                               coarseFr + ", flou du modèle " + blur + " px, écart résiduel " + res +
+                               " nm RMS.",
+                           "Forward-model refinement: " + std::to_string(c.refineRounds) + " rounds" +
+                               coarseEn + ", model blur " + blur + " px, residual " + res + " nm RMS."});
+    } else if (!c.refineSkipped.empty()) {
+        s.Notes.push_back(
+            {"refinement",
+             "Affinage par modèle direct impossible : " + c.refineSkipped + ". Le résultat n'est pas affiné.",
+             "Forward-model refinement not run: " + c.refineSkipped + ". The result is unrefined."});
     }
-    s.Notes.push_back({"geometry",
-                       "Obstruction mesurée " + Fixed(c.obstruction, 3) + ", défocalisation " +
-                           Fixed(c.defocusNm / 1e6, 3) + " mm, fond " + Fixed(c.backgroundAdu[0], 1) +
-                           " / " + Fixed(c.backgroundAdu[1], 1) + " ADU.",
-                       "Measured obstruction " + Fixed(c.obstruction, 3) + ", defocus " +
-                           Fixed(c.defocusNm / 1e6, 3) + " mm, background " +
-                           Fixed(c.backgroundAdu[0], 1) + " / " + Fixed(c.backgroundAdu[1], 1) +
-                           " ADU."});
-    s.Notes.push_back({"tilts", "Les tilts ne sont pas mesurés : les centres des images sont pris au centroïde.",
+    if (c.misfitUnrefined && c.misfitRefined) {
+        const std::string before = Fixed(*c.misfitUnrefined, 3),
+                          after = Fixed(*c.misfitRefined, 3);
+        const bool refined = c.kept == "refined";
+        s.Notes.push_back({"misfit",
+                           "Écart aux images (chi² par pixel) : " + before + " sans affinage, " + after +
+                               " affiné ; réponse gardée : " + (refined ? "affinée." : "sans affinage."),
+                           "Misfit to the images (chi-square per pixel): " + before + " unrefined, " + after +
+                               " refined; answer kept: " + (refined ? "refined." : "unrefined.")});
+    }
+    s.Notes.push_back(
+        {"geometry",
+         "Obstruction mesurée " + Fixed(c.obstruction, 3) + ", défocalisation " +
+             Fixed(c.defocusNm / 1e6, 3) + " mm, fond " + Fixed(c.backgroundAdu[0], 1) + " / " +
+             Fixed(c.backgroundAdu[1], 1) + " ADU.",
+         "Measured obstruction " + Fixed(c.obstruction, 3) + ", defocus " +
+             Fixed(c.defocusNm / 1e6, 3) + " mm, background " + Fixed(c.backgroundAdu[0], 1) +
+             " / " + Fixed(c.backgroundAdu[1], 1) + " ADU."});
+    s.Notes.push_back({"tilts",
+                       "Les tilts ne sont pas mesurés : les centres des images sont pris au centroïde.",
                        "Tilts are not measured: the image centres are taken at the light centroid."});
 }
+
 
 // Noisy pairs rendered from the answer with the data's noise, analysed as the data was.
 void RunBootstrap(CompensatedSummary& summary, const CompensatedOptions& o, const CompensatedResult& result,
@@ -143,6 +193,7 @@ void RunBootstrap(CompensatedSummary& summary, const CompensatedOptions& o, cons
     summary.bootstrapSigmaRmsNm = boot.value().sigmaRmsNm;
 }
 
+
 int MapSide(const TestSession& s, double rho)
 {
     int side = s.ImageIntra ? s.ImageIntra->Width : 128;
@@ -153,44 +204,60 @@ int MapSide(const TestSession& s, double rho)
 
 }  // namespace
 
-Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const CompensatedRequest& request,
+Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
+                                                   const CompensatedRequest& request,
                                                    const ProgressFn& progress)
 {
     if (!s.ParamsSaisis || s.FrameIntra.Pixels.empty() || s.FrameExtra.Pixels.empty())
         return Status::Fail(StatusCode::MissingInput, kEnterParamsMessage, "no test parameters or no images");
     if (Status valid = CheckTestParams(s.Params); !valid.ok()) return valid;
     if (progress) progress("Reconstruction du front d'onde");
-    const Frame intra = FrameOf(s.FrameIntra, false);
-    const Frame extra = FrameOf(s.FrameExtra, true);
-
-    CompensatedOptions o;
-    o.focalNm = s.Params.Focal;
-    o.apertureRadiusNm = s.Params.ApertureRadius;
-    o.pixelNm = PixelNm(s);
-    o.defocusNm = request.defocusNm;
-    o.obstruction = request.obstruction;
-    if (!o.obstruction && s.Params.Obstruction > 0) o.obstruction = s.Params.Obstruction;
-    o.terms = s.Basis.Count();
-    o.stopNm = s.Prefs.ArretRMSFront;
-    o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
-    o.noiseCovariance = true;
-    auto analysed = CompensatedAnalysis(intra.raw(), extra.raw(), o);
+    if (progress && request.refineRounds > 0) progress("Affinage par modèle direct");
+    const CompensatedOptions o = OptionsFor(s, s.Params, PixelNm(s), request);
+    auto analysed = RunPipeline(s, o, request);
     if (!analysed.ok()) return analysed.status();
-    CompensatedResult result = analysed.take();
+    const PipelineOutcome& outcome = analysed.value();
+    const CompensatedResult& result = outcome.result;
 
     CompensatedSummary summary;
-    if (request.refineRounds > 0) {
-        if (progress) progress("Affinage par modèle direct");
-        RefineOptions refine;
-        refine.rounds = request.refineRounds;
-        refine.lambdaNm = s.Prefs.LambdaRef;
-        auto refined = RefineCompensated(intra.raw(), extra.raw(), o, result, refine);
-        if (refined.ok()) {
-            summary.blurPx = refined.value().blurPx;
-            summary.refineResidualNm = refined.value().residualNm;
-            summary.refineRounds = refined.value().rounds;
-            result = refined.value().result;
+    if (outcome.refined) {
+        summary.blurPx = outcome.refined->blurPx;
+        summary.refineResidualNm = outcome.refined->residualNm;
+        summary.refineRounds = outcome.refined->rounds;
+        summary.refineCoarse = outcome.refined->coarseGrid;
+    } else if (request.refineRounds > 0) {
+        summary.refineSkipped = outcome.refineFailure;
+    }
+    if (outcome.misfitUnrefined && outcome.misfitRefined) {
+        summary.misfitUnrefined = outcome.misfitUnrefined->chi2PerPixel;
+        summary.misfitRefined = outcome.misfitRefined->chi2PerPixel;
+    }
+    summary.kept = outcome.refined && outcome.keptRefined ? "refined" : "unrefined";
+    std::vector<Note> warnings;
+    if (const auto& k = outcome.scale) {
+        summary.scale = ScaleSummary{k->givenDefocusNm,
+                                     k->measuredDefocusNm,
+                                     k->givenRhoPx,
+                                     k->measuredRhoPx,
+                                     k->mismatch,
+                                     k->tolerance,
+                                     k->mismatched,
+                                     k->usedMeasured};
+        if (k->mismatched)
+            warnings.push_back(GeometryMismatchWarning(
+                k->givenDefocusNm, k->measuredDefocusNm, k->givenRhoPx, k->measuredRhoPx, !k->usedMeasured));
+    }
+    if (result.stop == CompensatedStop::Caustic) {
+        CausticFacts facts;
+        facts.minJacobian = result.minJacobian;
+        facts.defocusNm = result.defocusNm;
+        if (const auto& k = outcome.scale) {
+            facts.scaleChecked = true;
+            facts.scaleMismatched = k->mismatched;
+            facts.keptGivenDefocus = !k->usedMeasured;
+            facts.measuredDefocusNm = k->measuredDefocusNm;
         }
+        warnings.insert(warnings.begin(), CausticWarning(facts));
     }
     FillUncertainty(summary, result, o.terms);
     if (request.bootstrapSamples > 0) {
@@ -206,7 +273,8 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     summary.radiusPx = result.rhoPx;
 
     if (progress) progress("Ajustement des polynômes de Zernike");
-    auto map = MakeCompensatedMap(result, s.Basis, MapSide(s, result.rhoPx), o.focalNm, o.apertureRadiusNm);
+    auto map = MakeCompensatedMap(
+        result, s.Basis, MapSide(s, result.rhoPx), s.Params.Focal, s.Params.ApertureRadius);
     if (!map.ok()) return map.status();
     ImageSlot front = std::make_unique<TImageRec>(*map.value().wavefront);
     front->RadiusNm = s.Params.ApertureRadius;
@@ -223,18 +291,32 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s, const Compens
     s.ImageResidu = std::move(map.value().zonal);
     s.MasqueFrontAffiche = MasqueFront;
     s.OrdresSup = true;
-    if (!request.defocusNm) s.Params.Defocus = result.defocusNm;
+    if (!request.defocusNm || (outcome.scale && outcome.scale->usedMeasured))
+        s.Params.Defocus = result.defocusNm;
     WriteNotes(s, summary);
+    SetAnalysisWarnings(s, std::move(warnings));
     MarkLowerBound(s, summary);
     return summary;
+}
+
+Result<double> MeasureCompensatedDefocus(const TestSession& s, const TTestParams& params, double pixelNm)
+{
+    if (s.FrameIntra.Pixels.empty() || s.FrameExtra.Pixels.empty())
+        return Status::Fail(StatusCode::MissingInput, kEnterParamsMessage, "no images");
+    const CompensatedRequest request;
+    auto run = RunPipeline(s, OptionsFor(s, params, pixelNm, request), request);
+    if (!run.ok()) return run.status();
+    return run.value().result.defocusNm;
 }
 
 CommandOutcome ComputeCompensatedWavefront(TestSession& s, const ProgressFn& progress)
 {
     CompensatedRequest request;
     if (!s.Params.DefocusMesure) request.defocusNm = s.Params.Defocus;
+    request.trustDefocus = s.Prefs.DefocusImpose != 0;
     auto run = RunCompensatedWavefront(s, request, progress);
-    if (!run.ok()) return Refused(run.status().code, run.status().message, run.status().reason, MessageStyle::Box);
+    if (!run.ok())
+        return Refused(run.status().code, run.status().message, run.status().reason, MessageStyle::Box);
     CommandOutcome outcome;
     outcome.ran = true;
     outcome.refreshInfos = true;

@@ -65,6 +65,7 @@ Status ApplyOverrides(const AnalysisOptions& o, Tpreferences& prefs)
         prefs.LambdaRef = *o.lambdaNm;
     }
     if (o.analytic) prefs.CorrectionAnalytique = *o.analytic ? 1 : 0;
+    if (o.trustDefocus) prefs.DefocusImpose = *o.trustDefocus ? 1 : 0;
     if (o.stopNm) {
         if (!std::isfinite(*o.stopNm) || *o.stopNm <= 0) return BadOption("--stop must be positive");
         prefs.ArretRMSFront = *o.stopNm;
@@ -170,6 +171,7 @@ Status AnalyseCompensated(const AnalysisOptions& o, TestSession& s, AnalysisRepo
     request.obstruction = o.obstruction;
     request.refineRounds = o.refineRounds;
     request.bootstrapSamples = o.bootstrap;
+    request.trustDefocus = s.Prefs.DefocusImpose != 0;
     auto run = RunCompensatedWavefront(s, request, o.progress);
     if (!run.ok()) {
         Status st = run.status();

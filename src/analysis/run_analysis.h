@@ -52,6 +52,7 @@ struct AnalysisOptions {
     std::optional<int> maxPasses;                    // default: preference NPassesMax
     std::optional<double> obstruction;               // known central obstruction; default: measured
     int bootstrap = 0;  // noisy copies of the parametric bootstrap (analytic correction); 0: none
+    std::optional<bool> trustDefocus;                // default: preference DefocusImpose
     ProgressFn progress;
 };
 

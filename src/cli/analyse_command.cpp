@@ -273,8 +273,21 @@ std::string JsonText(const AnalysisReport& r)
         j["stop"] = StopCode(c->stop);
         j["min_jacobian"] = Number(c->minJacobian);
         j["blur_px"] = Number(c->blurPx);
-        j["refine_residual_nm"] = Number(c->refineResidualNm);
+        j["refine_residual_nm"] = c->refineResidualNm ? Number(*c->refineResidualNm) : Json();
         j["refine_rounds"] = c->refineRounds;
+        if (!c->refineSkipped.empty()) j["refine_skipped"] = c->refineSkipped;
+        j["refine_coarse_grid"] = c->refineCoarse;
+        j["misfit_unrefined"] = c->misfitUnrefined ? Number(*c->misfitUnrefined) : Json();
+        j["misfit_refined"] = c->misfitRefined ? Number(*c->misfitRefined) : Json();
+        j["kept"] = c->kept;
+        if (const auto& k = c->scale)
+            j["scale"] = {{"given_defocus_mm", Number(k->givenDefocusNm / 1e6)},
+                          {"measured_defocus_mm", Number(k->measuredDefocusNm / 1e6)},
+                          {"given_radius_px", Number(k->givenRhoPx)},
+                          {"measured_radius_px", Number(k->measuredRhoPx)},
+                          {"mismatch_percent", Number(100 * k->mismatch)},
+                          {"tolerance_percent", Number(100 * k->tolerance)},
+                          {"used", k->usedMeasured ? "measured" : "given"}};
         j["tilts_measured"] = false;  // the light centroids fix the centres
         if (!c->sigmaRmsNm.empty()) {
             Json reasons = Json::array();
@@ -449,6 +462,11 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--bootstrap", o.bootstrap,
                     "Parametric bootstrap of the analytic correction's error bars: N noisy pairs rendered from "
                     "the answer with the data's noise, analysed the same way on every core (default 0: none)");
+    cmd->add_flag_function(
+        "--trust-defocus",
+        [request](std::int64_t) { request->analysis.trustDefocus = true; },
+        "Keep the given --defocus even when the image size disagrees with it (it still warns; default: "
+        "preference DefocusImpose, 0: the measured scale is used)");
     cmd->add_option("--prefs", o.prefsFile, "A prefs.txt to start from (default: the built-in defaults)");
     AddThreadsOption(*cmd);
     cmd->add_option(

@@ -55,6 +55,7 @@ const PrefsKey kKeys[] = {
     {"NPassesMax", &P::NPassesMax, PassCap, nullptr},
     {"Langue", &P::Langue, Language, nullptr},
     {"Threads", &P::Threads, AnyByte, nullptr},
+    {"DefocusImpose", &P::DefocusImpose, Flag, nullptr},
 };
 
 const PrefsKey* FindKey(std::string_view name)

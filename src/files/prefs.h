@@ -36,6 +36,9 @@ struct Tpreferences {
     // The language of the windows: 0 the locale's (French for fr_*, else English), 1 French, 2 English.
     std::uint8_t Langue = 0;
     std::uint8_t Threads = 0;  // threads of the computations, 0 = one per core
+    // 1: the analytic correction keeps the typed defocus even when the image size disagrees with it
+    // (it still warns); 0: it uses the scale measured on the images.
+    std::uint8_t DefocusImpose = 0;
     std::string Aide;          // help home page file
     std::string Images;        // initial folder of the image dialogs
     std::string Preferences;   // folder of prefs.txt

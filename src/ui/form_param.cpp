@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "analysis/compensated_command.h"
 #include "core/numbers.h"
 #include "ui/language.h"
 #include "ui/reader_labels.h"
@@ -273,7 +274,17 @@ void TFormParam::SpeedButton1Click()
         m_platform.warn(Displayed(computed.status().message));
         return;
     }
-    m_session.Params = computed.take();
+    TTestParams params = computed.take();
+    // With the analytic correction the analysis measures the image scale itself: the button gives
+    // the same measurement, so the dialog and the analysis agree on the defocus.
+    const ParamsEntry entry = Entry();
+    const std::optional<double> pixelUm = ParseNumber(entry.PixelSizeUm);
+    if (m_session.Prefs.CorrectionAnalytique && pixelUm && *pixelUm > 0 && !m_session.FileIntra.empty()) {
+        const double pixelNm = double(entry.SoftwareBinning) * entry.AcquisitionBinning * *pixelUm * 1000;
+        if (auto measured = MeasureCompensatedDefocus(m_session, params, pixelNm); measured.ok())
+            params.Defocus = measured.value();
+    }
+    m_session.Params = params;
     Edit4->setText(Q(DefocusText(m_session.Params)));
     m_computedDefocusText = Edit4->text();
 }

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/compensated/analysis.h"
+#include "engine/compensated/pipeline.h"
 #include "engine/compensated/refine.h"
 #include "simulation/star_simulator.h"
 
@@ -74,7 +76,9 @@ inline CompensatedMeasure Measure(const CompensatedResult& r, const SimulationPa
 
 }  // namespace detail
 
-inline CompensatedOutcome RunCompensatedCase(const CompensatedCase& c, int refineRounds = 4)
+// defocusFactor: the defocus given to the analysis, as a multiple of the true one; 0 leaves it to the
+// analysis to measure.
+inline CompensatedOutcome RunCompensatedCase(const CompensatedCase& c, int refineRounds = 4, double defocusFactor = 0)
 {
     CompensatedOutcome out;
     auto pair = SimulatePair(c.params);
@@ -92,6 +96,7 @@ inline CompensatedOutcome RunCompensatedCase(const CompensatedCase& c, int refin
     o.focalNm = c.params.focalMm * 1e6;
     o.apertureRadiusNm = c.params.diameterMm * 5e5;
     o.pixelNm = BinnedPixelNm(c.params);
+    if (defocusFactor > 0) o.defocusNm = defocusFactor * c.params.defocusMm * 1e6;
     auto first = CompensatedAnalysis({intra, w, h}, {extra, w, h}, o);
     if (!first.ok()) {
         out.plain.failure = "analysis: " + first.status().reason;
@@ -109,6 +114,45 @@ inline CompensatedOutcome RunCompensatedCase(const CompensatedCase& c, int refin
     }
     out.refined = detail::Measure(refined.value().result, c.params);
     out.blurPx = refined.value().blurPx;
+    return out;
+}
+
+// The pipeline a test runs (analysis, refinement, scale check), with the defocus given as a multiple
+// of the true one (0: measured).
+struct PipelineCaseOutcome {
+    CompensatedMeasure measure;
+    std::optional<ScaleCheck> scale;
+    bool caustic = false;
+};
+
+inline PipelineCaseOutcome RunPipelineCase(const CompensatedCase& c, double defocusFactor, bool trust = false)
+{
+    PipelineCaseOutcome out;
+    auto pair = SimulatePair(c.params);
+    if (!pair.ok()) {
+        out.measure.failure = "simulation: " + pair.status().reason;
+        return out;
+    }
+    const int size = c.params.size;
+    const int w = c.cutWidth > 0 ? c.cutWidth : size, h = c.cutWidth > 0 ? c.cutHeight : size;
+    const auto intra = detail::Cut(pair.value().intra.adu, size, w, h, false, !c.floatFrames);
+    const auto extra = detail::Cut(pair.value().extra.adu, size, w, h, true, !c.floatFrames);
+    CompensatedOptions o;
+    o.focalNm = c.params.focalMm * 1e6;
+    o.apertureRadiusNm = c.params.diameterMm * 5e5;
+    o.pixelNm = BinnedPixelNm(c.params);
+    if (defocusFactor > 0) o.defocusNm = defocusFactor * c.params.defocusMm * 1e6;
+    PipelineOptions p;
+    p.lambdaNm = c.params.lambdaNm;
+    p.trustDefocus = trust;
+    auto run = AnalysePair({intra, w, h}, {extra, w, h}, o, p);
+    if (!run.ok()) {
+        out.measure.failure = "pipeline: " + run.status().reason;
+        return out;
+    }
+    out.measure = detail::Measure(run.value().result, c.params);
+    out.scale = run.value().scale;
+    out.caustic = run.value().result.stop == CompensatedStop::Caustic;
     return out;
 }
 

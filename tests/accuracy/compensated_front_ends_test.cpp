@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "analysis/analysis_commands.h"
+#include "analysis/compensated_command.h"
 #include "analysis/open_commands.h"
 #include "analysis/run_analysis.h"
 #include "analysis/test_session.h"
@@ -83,6 +84,10 @@ TEST(CompensatedFrontEnds, WindowCommandAndCommandLineGiveTheSameCoefficients)
     for (int k = 4; k < kZernikeTerms; ++k)
         EXPECT_EQ(s.CoefFront[k], measured.value().zernikeNm[k]) << "measured defocus, term " << k + 1;
     EXPECT_NEAR(s.Params.Defocus / 1e6, p.defocusMm, 0.02 * p.defocusMm);
+    // The dialog's distance button gives the defocus this analysis used.
+    auto dialog = MeasureCompensatedDefocus(s, s.Params, p.pixelUm * 1000);
+    ASSERT_TRUE(dialog.ok()) << dialog.status().reason;
+    EXPECT_EQ(dialog.value(), s.Params.Defocus);
 }
 
 TEST(CompensatedFrontEnds, AZoneShowsInTheMapAndItsZonalPart)

@@ -158,10 +158,16 @@ TEST_F(AnalyseCommandTest, ResidualPictureWhenTheAnalysisHasOne)
 
 TEST_F(AnalyseCommandTest, GivenDefocusAndOpticsOverrideTheHeader)
 {
-    const CliRun run = Analyse(Pair() + " --json --defocus 4,5 --focal 1200 --diameter 250");
+    // These optics do not match the images' scale: the run says so, and keeps the defocus only
+    // when told to.
+    const CliRun run = Analyse(Pair() + " --json --defocus 4,5 --focal 1200 --diameter 250 --trust-defocus");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto j = nlohmann::json::parse(run.out);
     EXPECT_DOUBLE_EQ(j["defocus_mm"].get<double>(), 4.5);
+    EXPECT_EQ(j["scale"]["used"], "given");
+    bool warned = false;
+    for (const auto& w : j["warnings"]) warned = warned || w["code"] == "geometry_mismatch";
+    EXPECT_TRUE(warned) << run.out;
 }
 
 TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)

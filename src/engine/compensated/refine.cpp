@@ -63,6 +63,7 @@ struct SharpModel {
 // megabytes, and allocating them again each time costs more than some of the transforms.
 struct RenderWorkspace {
     int n = 0, q = 0;
+    bool coarse = false;  // some render sampled the far field under the wavelength's limit
     std::unique_ptr<FftPlan> plan;
     std::unique_ptr<RealFft2Plan> realPlan;
     std::vector<Complex> field;
@@ -99,14 +100,23 @@ Result<SharpModel> RenderSharp(
     const double F = o.focalNm, R = o.apertureRadiusNm, l = e.defocusNm, p = o.pixelNm;
     const double z = extra ? F + l : F - l;
     const double sMax = lambda * z / (2 * 2 * R * 1.03);
-    const int q = std::max(2, static_cast<int>(std::ceil(p / sMax - 1e-9)));
+    int q = std::max(2, static_cast<int>(std::ceil(p / sMax - 1e-9)));
     // The rays spread by the mean size of the two transport coefficients.
     const double rho = l * R / (F * p), a = 0.5 * TransportFor(F, R, l).difference;
     const double half = std::max(rho * (1 + a * MaxSlope(e, o.terms)) + 24, 1.35 * rho + 12);
-    const int n = PowerOfTwoAtLeast(q * 2 * std::ceil(half));
+    const double window = 2 * std::ceil(half);
+    // A grid that the wavelength's sampling would make too large is rendered coarser: the pupil is
+    // then sampled under the Nyquist limit of its far field, which blurs the fringes a little but
+    // keeps the geometry, far better than no refinement.
+    if (PowerOfTwoAtLeast(q * window) > kMaxFine) {
+        q = std::max(1, static_cast<int>(kMaxFine / window));
+        work.coarse = true;
+    }
+    const int n = PowerOfTwoAtLeast(q * window);
     if (n > kMaxFine)
-        return Status::Fail(
-            StatusCode::OutOfRange, "Modèle trop grand pour l'affinage", "fine grid over 4096");
+        return Status::Fail(StatusCode::OutOfRange,
+                            "Modèle trop grand pour l'affinage",
+                            "the model's window exceeds 4096 pixels even at one sample per pixel");
     const int side = n / q;
     const double s = p / q;
     const PupilPlane plane{F, R, z, lambda, n, lambda * z / (n * s), 0, 0};
@@ -308,6 +318,12 @@ double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& mo
 
 }  // namespace
 
+std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma)
+{
+    SharpModel m{frame.pixels, frame.side};
+    return Blur(m, sigma);
+}
+
 Result<ModelFrame> RenderModelFrame(
     const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra, double blurPx)
 {
@@ -393,6 +409,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     out.blurPx = blur;
     out.residualNm = residual;
     out.rounds = static_cast<int>(tried.size());
+    out.coarseGrid = work.coarse;
     return out;
 }
 

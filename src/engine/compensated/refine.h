@@ -19,6 +19,7 @@ struct RefineOutcome {
     double blurPx = 0;         // Gaussian sigma of the model, camera pixels
     double residualNm = 0;     // RMS over terms 5..22 of (data - rendered) analyses of the kept estimate
     int rounds = 0;
+    bool coarseGrid = false;  // rendered with fewer samples per pixel than the wavelength asks
 };
 
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
@@ -40,7 +41,13 @@ struct ModelEstimate {
     double obstruction = 0;
     double defocusNm = 0;
 };
-Result<ModelFrame> RenderModelFrame(
-    const CompensatedOptions& options, const ModelEstimate& estimate, double lambdaNm, bool extra, double blurPx);
+// A model frame blurred by a Gaussian of sigma pixels (same side).
+std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma);
+
+Result<ModelFrame> RenderModelFrame(const CompensatedOptions& options,
+                                    const ModelEstimate& estimate,
+                                    double lambdaNm,
+                                    bool extra,
+                                    double blurPx);
 
 }  // namespace frontlys

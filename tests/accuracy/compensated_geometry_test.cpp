@@ -1,0 +1,44 @@
+// The image scale against the given defocus: a defocus 5 % off is flagged and the measured scale
+// gives the answer the measured defocus gives; asked to, the analysis keeps the given one (and still
+// flags it). A right defocus is not flagged.
+#include <gtest/gtest.h>
+
+#include "compensated_suite.h"
+
+namespace frontlys {
+namespace {
+
+const Bound& ComaCase()
+{
+    static const std::vector<Bound> suite = CompensatedSuite();
+    for (const Bound& b : suite)
+        if (b.c.name == "coma x") return b;
+    return suite.front();
+}
+
+TEST(CompensatedGeometry, ADefocusFivePercentOffIsFlaggedAndTheMeasuredScaleUsed)
+{
+    const Bound& b = ComaCase();
+    for (double factor : {0.95, 1.05}) {
+        const PipelineCaseOutcome o = RunPipelineCase(b.c, factor);
+        ASSERT_TRUE(o.measure.ok) << o.measure.failure;
+        ASSERT_TRUE(o.scale);
+        EXPECT_TRUE(o.scale->mismatched) << factor;
+        EXPECT_TRUE(o.scale->usedMeasured);
+        EXPECT_NEAR(o.scale->mismatch, factor - 1, 0.015) << factor;
+        EXPECT_LE(o.measure.rmsErrorNm, b.refinedNm) << factor;
+        EXPECT_LT(std::abs(o.measure.defocusError), 0.015) << factor;
+    }
+    const PipelineCaseOutcome trusted = RunPipelineCase(b.c, 1.05, true);
+    ASSERT_TRUE(trusted.scale);
+    EXPECT_TRUE(trusted.scale->mismatched);
+    EXPECT_FALSE(trusted.scale->usedMeasured);
+    EXPECT_NEAR(trusted.measure.defocusError, 0.05, 1e-9);
+
+    const PipelineCaseOutcome right = RunPipelineCase(b.c, 1.0);
+    ASSERT_TRUE(right.scale);
+    EXPECT_FALSE(right.scale->mismatched) << right.scale->mismatch;
+}
+
+}  // namespace
+}  // namespace frontlys
