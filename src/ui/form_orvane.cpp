@@ -15,8 +15,8 @@
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
 #include "ui/form_mess.h"
-#include "ui/named_action.h"
 #include "ui/form_param.h"
+#include "ui/named_action.h"
 #include "ui/platform.h"
 #include "ui/prefs_dialog.h"
 
@@ -49,13 +49,6 @@ TFormOrvane::TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget
     m_prefs->setObjectName(QStringLiteral("Prefs"));
     m_apropos = new Tapropos(platform, this);
     m_apropos->setObjectName(QStringLiteral("apropos"));
-}
-
-// The windows read the session: they go before it does.
-TFormOrvane::~TFormOrvane()
-{
-    qDeleteAll(findChildren<TFormImage*>(QString(), Qt::FindDirectChildrenOnly));
-    qDeleteAll(findChildren<TFormInfos*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
 void TFormOrvane::FormCreate(const QString& prefsFolder)
@@ -263,7 +256,7 @@ void TFormOrvane::BuildToolBar()
     m_zoom = new QComboBox(bar);
     m_zoom->setObjectName(QStringLiteral("ComboBox1"));
     m_zoom->setPlaceholderText(tr("Zoom"));
-    m_zoom->addItems({"50%", "100%", "150%", "200%", "300%", "400%"});
+    m_zoom->addItems({"50%", "100%", "150%", "200%", "300%", "400%", tr("Ajuster")});
     bar->addWidget(m_zoom);
     connect(m_zoom, &QComboBox::activated, this, &TFormOrvane::ComboBox1Change);
     auto own = [this, bar](
@@ -280,6 +273,8 @@ void TFormOrvane::BuildToolBar()
     button("ToolButton16", "Juxtaposer1", "juxtaposer");
     bar->addSeparator();
     button("ToolButton14", "Documentation1", "aide");
+    bar->addSeparator();
+    BuildProgressStrip(bar);
 }
 
 TImageRec* TFormOrvane::RecordOf(ImageKind kind, bool theoretical)
@@ -325,6 +320,8 @@ void TFormOrvane::ShowMessage(const Message& message)
 
 void TFormOrvane::closeEvent(QCloseEvent* event)
 {
+    CancelLong();
+    WaitForIdle();
     Nouveautest1Click();  // every window and image released before the program ends
     event->accept();
 }
