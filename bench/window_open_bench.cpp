@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "analysis/open_commands.h"
 #include "ui/form_image.h"
 #include "ui/form_orvane.h"
 #include "ui/platform.h"
@@ -70,12 +69,5 @@ int main(int argc, char** argv)
                     f->width(),
                     f->height(),
                     f->scale());
-    // The same opening by the analysis alone, for the share the window adds.
-    TestSession alone = NewSession(s.Prefs);
-    QElapsedTimer direct;
-    direct.start();
-    CommandOutcome outcome = OpenBoth(alone, argv[1], argv[2]);
-    outcome.Merge(PreparePair(alone));
-    std::printf("the analysis' opening alone: %.2f s wall\n", direct.nsecsElapsed() * 1e-9);
     return 0;
 }
