@@ -81,6 +81,7 @@ void TFormImage::BuildPopup()
     add("Extrairelaplage1", tr("Extraire la plage"), &TFormImage::ExtractPupil);
     add("Voirlargionutile1", tr("Voir la région utile"), &TFormImage::ShowUsefulRegion);
     add("Recadrer1", tr("Recadrer"), &TFormImage::Recadrer1Click);
+    add("Ajuster1", tr("Ajuster"), &TFormImage::FitPupil);
     m_popup->addSeparator();
     add("Imprimer1", tr("Imprimer"), &TFormImage::Imprimer1Click, QKeySequence(tr("Ctrl+P")));
     add("Enregistrerlimage1",
@@ -100,8 +101,7 @@ void TFormImage::Attach(bool theoretical)
 void TFormImage::AttachAndSize(int zoomIndex)
 {
     hide();
-    ZoomIndex =
-        static_cast<std::uint8_t>(std::clamp(zoomIndex, 0, static_cast<int>(kZoomFactors.size()) - 1));
+    ZoomIndex = static_cast<std::uint8_t>(std::clamp(zoomIndex, 0, kFitZoomIndex));
     ApplyZoom();
 }
 
@@ -109,13 +109,56 @@ void TFormImage::ApplyZoom()
 {
     const TImageRec* record = image();
     if (!record) return;
-    const double z = kZoomFactors[std::min<std::size_t>(ZoomIndex, kZoomFactors.size() - 1)];
+    if (ZoomIndex >= kFitZoomIndex && record->Radius > 0) {
+        FitPupil();
+        return;
+    }
+    double z = kZoomFactors[std::min<std::size_t>(ZoomIndex, kZoomFactors.size() - 1)];
+    const int longest = std::max(record->Width, record->Height);
+    if (m_maxSide > 0 && longest * z > m_maxSide) z = static_cast<double>(m_maxSide) / longest;
+    m_scale = z;
     const int w = std::max(1, static_cast<int>(RoundToInt(record->Width * z)));
     const int h = std::max(1, static_cast<int>(RoundToInt(record->Height * z)));
     m_control->setGeometry(0, 0, w, h);
     resize(w, h);
     m_control->picture = QImage();
     Redraw();
+}
+
+void TFormImage::FitPupil()
+{
+    const TImageRec* record = image();
+    if (!record || record->Radius <= 0) return;
+    ZoomIndex = static_cast<std::uint8_t>(kFitZoomIndex);
+    int side = std::max(record->Width, record->Height);
+    if (m_maxSide > 0) side = std::min(side, m_maxSide);
+    const double across = 2.2 * record->Radius;  // the pupil and a tenth of its radius each side
+    m_scale = std::min(kZoomFactors.back(), side / across);
+    const int w = std::max(1, static_cast<int>(RoundToInt(record->Width * m_scale)));
+    const int h = std::max(1, static_cast<int>(RoundToInt(record->Height * m_scale)));
+    // The whole record drawn at the scale, the window over the pupil (1-based centre).
+    const int left = std::clamp(
+        static_cast<int>(RoundToInt((record->CentreX - 1) * m_scale)) - side / 2, 0, std::max(0, w - side));
+    const int top = std::clamp(
+        static_cast<int>(RoundToInt((record->CentreY - 1) * m_scale)) - side / 2, 0, std::max(0, h - side));
+    m_control->setGeometry(-left, -top, w, h);
+    resize(std::min(side, w), std::min(side, h));
+    m_control->picture = QImage();
+    Redraw();
+}
+
+bool TFormImage::PupilMuchSmaller() const
+{
+    const TImageRec* record = image();
+    return record && record->Radius > 0 && 3 * 2 * record->Radius < std::min(record->Width, record->Height);
+}
+
+void TFormImage::SetCommandsEnabled(bool enabled)
+{
+    m_commandsEnabled = enabled;
+    for (const char* name : {"Seuilcettevaleur1", "Extrairelaplage1", "Recadrer1"})
+        if (QAction* item = m_popup->findChild<QAction*>(QString::fromLatin1(name)))
+            item->setEnabled(enabled);
 }
 
 void TFormImage::Redraw()
@@ -142,7 +185,7 @@ void TFormImage::RefreshPupil()
 void TFormImage::ExtractPupil()
 {
     TImageRec* record = image();
-    if (!record) return;
+    if (!record || !m_commandsEnabled) return;
     frontlys::ExtractPupil(*record, m_host.session().Prefs);
     ShowPupil();
 }
@@ -157,7 +200,7 @@ void TFormImage::ShowPupil()
 void TFormImage::Seuilcettevaleur1Click()
 {
     TImageRec* record = image();
-    if (!record) return;
+    if (!record || !m_commandsEnabled) return;
     record->Threshold = ReadoutValue;
     RefreshPupil();
 }
@@ -220,7 +263,7 @@ Readout TFormImage::ReadoutAt(QPoint position, ReadoutOptions choices)
 {
     const TImageRec* record = image();
     if (!record) return {};
-    choices.zoom = kZoomFactors[std::min<std::size_t>(ZoomIndex, kZoomFactors.size() - 1)];
+    choices.zoom = m_scale;
     choices.lambdaRefNm = m_host.session().Prefs.LambdaRef;
     const Readout readout = ReadPixel(*record, m_host.session().Params, position.x(), position.y(), choices);
     ReadoutValue = readout.value;

@@ -22,6 +22,8 @@ namespace frontlys::ui {
 class WindowHost;
 
 inline constexpr std::array<double, 6> kZoomFactors = {0.5, 1.0, 1.5, 2.0, 3.0, 4.0};
+// The zoom item after the factors: "Ajuster", the pupil fitted to the window.
+inline constexpr int kFitZoomIndex = static_cast<int>(kZoomFactors.size());
 
 // The picture control "Image": draws its picture at its own size, reports the mouse.
 class PictureControl final : public QWidget {
@@ -57,6 +59,17 @@ public:
     // Hidden, at the zoom box's item, sized to the record.
     void AttachAndSize(int zoomIndex);
     void ApplyZoom();
+    // "Ajuster": the window keeps the record's side at 100 % (or its largest side) and shows the
+    // pupil, with a margin, magnified to fill it (at most 400 %). Nothing without a pupil.
+    void FitPupil();
+    // True for a record whose pupil is less than a third of its frame across.
+    bool PupilMuchSmaller() const;
+    // The largest side the window may take on the screen (0: no limit); a larger record is shown
+    // scaled down to it.
+    void SetMaxSide(int side) { m_maxSide = side; }
+    // The items that change the test (threshold, extraction, crop), off while a command runs.
+    void SetCommandsEnabled(bool enabled);
+    double scale() const { return m_scale; }
     void Redraw();
     // The pupil from the threshold the record holds, the mask shown, the information window told.
     void RefreshPupil();
@@ -100,6 +113,9 @@ private:
     PictureControl* m_control;
     QMenu* m_popup = nullptr;
     QString m_savePath;  // the file name the save dialog last returned
+    int m_maxSide = 0;
+    double m_scale = 1;  // picture pixels per record pixel
+    bool m_commandsEnabled = true;
 };
 
 }  // namespace frontlys::ui

@@ -230,7 +230,7 @@ QWidget* TFormInfos::BuildResults()
 QWidget* TFormInfos::BuildDisplay()
 {
     auto* page = Named(new QWidget, "TabSheet3");
-    m_comboZoom = Combo("ComboBoxZoom", {"50%", "100%", "150%", "200%", "300%", "400%"}, page);
+    m_comboZoom = Combo("ComboBoxZoom", {"50%", "100%", "150%", "200%", "300%", "400%", tr("Ajuster")}, page);
     QStringList palettes;
     for (int i = 0; i < kPaletteCount; ++i) palettes << Displayed(std::string(PaletteName(i)));
     m_comboPalette = Combo("ComboBoxPalette", palettes, page);

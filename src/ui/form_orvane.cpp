@@ -53,13 +53,6 @@ TFormOrvane::TFormOrvane(Platform& platform, const QString& prefsFolder, QWidget
     m_apropos->setObjectName(QStringLiteral("apropos"));
 }
 
-// The windows read the session: they go before it does.
-TFormOrvane::~TFormOrvane()
-{
-    qDeleteAll(findChildren<TFormImage*>(QString(), Qt::FindDirectChildrenOnly));
-    qDeleteAll(findChildren<TFormInfos*>(QString(), Qt::FindDirectChildrenOnly));
-}
-
 void TFormOrvane::FormCreate(const QString& prefsFolder)
 {
     m_zoom->setCurrentIndex(1);
@@ -244,6 +237,9 @@ void TFormOrvane::BuildToolBar()
     bar->setObjectName(QStringLiteral("ToolBar1"));
     bar->setMovable(false);
     bar->setIconSize(QSize(24, 24));
+    // The button Qt shows when the strip is too narrow for every tool is named for screen readers too.
+    if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(tr("Autres outils"));
     auto button = [this, bar](const char* name, const char* item, const char* icon) {
         QAction* action = findChild<QAction*>(QString::fromLatin1(item));
         action->setIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))));
@@ -265,7 +261,7 @@ void TFormOrvane::BuildToolBar()
     m_zoom = new QComboBox(bar);
     m_zoom->setObjectName(QStringLiteral("ComboBox1"));
     m_zoom->setPlaceholderText(tr("Zoom"));
-    m_zoom->addItems({"50%", "100%", "150%", "200%", "300%", "400%"});
+    m_zoom->addItems({"50%", "100%", "150%", "200%", "300%", "400%", tr("Ajuster")});
     bar->addWidget(m_zoom);
     NameForReader(m_zoom, tr("Zoom"));
     connect(m_zoom, &QComboBox::activated, this, &TFormOrvane::ComboBox1Change);
@@ -283,6 +279,8 @@ void TFormOrvane::BuildToolBar()
     button("ToolButton16", "Juxtaposer1", "juxtaposer");
     bar->addSeparator();
     button("ToolButton14", "Documentation1", "aide");
+    bar->addSeparator();
+    BuildProgressStrip(bar);
 }
 
 TImageRec* TFormOrvane::RecordOf(ImageKind kind, bool theoretical)
@@ -328,6 +326,8 @@ void TFormOrvane::ShowMessage(const Message& message)
 
 void TFormOrvane::closeEvent(QCloseEvent* event)
 {
+    CancelLong();
+    WaitForIdle();
     Nouveautest1Click();  // every window and image released before the program ends
     event->accept();
 }

@@ -5,13 +5,18 @@
 // image and information windows see it as their WindowHost and ask for commands by their signals.
 
 #include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 
 #include "analysis/commands.h"
+#include "analysis/run_analysis.h"
 #include "analysis/test_session.h"
 #include "display/render.h"
 #include "ui/platform.h"
@@ -19,7 +24,10 @@
 
 class QComboBox;
 class QAction;
+class QLabel;
 class QMenu;
+class QProgressBar;
+class QThread;
 
 namespace frontlys::ui {
 
@@ -55,6 +63,28 @@ public:
     // else the extra one; two files are the intra and the extra image.
     void OpenFiles(const QStringList& files);
 
+    // A long command: `job` runs on a worker thread on a copy of the session (the frames as read
+    // lent to it unless it is an opening, which reads its own), the step shown in the strip with a
+    // cancel button and the conflicting commands disabled; when it ends, its session replaces the
+    // window's and `done` shows the outcome, unless it was cancelled: then the previous state stays.
+    // Refused (false) while another runs.
+    using LongJob = std::function<CommandOutcome(TestSession& work, const ProgressFn& progress)>;
+    bool RunLong(const QString& step,
+                 bool opening,
+                 LongJob job,
+                 std::function<void(const CommandOutcome&)> done);
+    bool busy() const { return m_job != nullptr; }
+    // The screen area the windows are placed in: the screen's available area unless set.
+    QRect PlacementArea() const;
+    void SetPlacementArea(const QRect& area) { m_area = area; }
+    // Discards the running command's result when it arrives.
+    void CancelLong();
+    // Runs the event loop until no command runs (the tests, and the program before it closes).
+    void WaitForIdle();
+
+signals:
+    void idle();  // a long command ended and its outcome is shown
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -83,6 +113,13 @@ private:
     TFormImage* ShowImage(ImageKind kind);
     void ShowDerived(ImageKind kind);
     void PlaceByTable(TFormImage& form);
+    // The first of the preferred places on the screen and free, else the first free place.
+    QPoint FreePlace(const QWidget& window, std::vector<QPoint> preferred) const;
+    std::vector<QRect> Occupied(const QWidget* except) const;
+    int MaxImageSide() const;
+    void SizeForScreen(TFormImage& form, bool created);
+    void ApplyFringes(const CommandOutcome& outcome, ImageKind kind);
+    void ShowSimulated(const CommandOutcome& outcome);
     void ResetSettings(TFormImage& form);
     std::uint8_t PaletteOf(ImageKind kind) const;
     void ReleaseForm(ImageKind kind);
@@ -140,6 +177,11 @@ private:
     void ToolButton8Click();
     void ShowForm(ImageKind kind);
 
+    // The long command's strip and its end.
+    void BuildProgressStrip(class QToolBar* bar);
+    void SetBusy(bool busy);
+    void LongEnded();
+
     Platform& m_platform;
     TestSession m_session;
     CurrentDisplay m_display;
@@ -154,6 +196,23 @@ private:
     Tapropos* m_apropos = nullptr;      // apropos
     QPointer<TFormSaisieZern> m_saisieZern;
     QPointer<TFormAide> m_aide;
+
+    struct RunningJob {
+        std::unique_ptr<TestSession> work;
+        bool lent = false;  // the frames as read are in `work` for the run
+        CommandOutcome outcome;
+        std::function<void(const CommandOutcome&)> done;
+        std::atomic<bool> cancelled = false;
+        QThread* thread = nullptr;
+    };
+    std::unique_ptr<RunningJob> m_job;
+    QRect m_area;
+    QElapsedTimer m_shownAt;  // when the last long command's outcome was shown
+    QLabel* m_step = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QAction* m_cancel = nullptr;
+    std::vector<QAction*> m_progressItems;  // the strip's step, bar and cancel
+    std::vector<QAction*> m_disabled;       // the items a running command disabled
 };
 
 }  // namespace frontlys::ui

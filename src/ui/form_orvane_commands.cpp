@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include "analysis/analysis_commands.h"
 #include "analysis/crop_command.h"
@@ -121,6 +123,9 @@ TFormImage* TFormOrvane::CreateForm(ImageKind kind)
 
 void TFormOrvane::Activate(TFormImage* f)
 {
+    // A platform that activates every window shown (the hint not to is only a hint) would take the
+    // choice of the current window from the command that just showed its windows.
+    if (m_shownAt.isValid() && m_shownAt.elapsed() < 100 && !f->underMouse()) return;
     SetFormCourante(f);
     if (m_infos) {
         m_infos->SetSettingsCopy(f->Settings);
@@ -175,10 +180,11 @@ void TFormOrvane::ResetSettings(TFormImage& f)
 // Create, make current, attach and size at the zoom, place by the table, caption, settings, redraw.
 TFormImage* TFormOrvane::ShowImage(ImageKind kind)
 {
+    const bool created = !form(kind);
     TFormImage* f = CreateForm(kind);
     SetFormCourante(f);
     f->Attach();
-    f->AttachAndSize(zoomIndex());
+    SizeForScreen(*f, created);
     f->setWindowTitle(CaptionOf(kind));
     ResetSettings(*f);
     f->Redraw();
@@ -196,10 +202,10 @@ void TFormOrvane::ShowDerived(ImageKind kind)
     SetFormCourante(f);
     if (kind == ImageKind::Psf) {
         f->Attach(m_infos && m_infos->psfOptions().theoretical);
-        f->AttachAndSize(zoomIndex());
+        SizeForScreen(*f, false);  // the PSF's record is no pupil: never fitted
     } else if (created) {
         f->Attach();
-        f->AttachAndSize(zoomIndex());
+        SizeForScreen(*f, true);
     }
     ResetSettings(*f);
     if (kind == ImageKind::Psf) f->Settings.LogDisplay = m_infos && m_infos->psfOptions().logScale;
@@ -210,6 +216,9 @@ void TFormOrvane::ShowDerived(ImageKind kind)
     f->raise();
 }
 
+// The documented place when it is on the screen and free, else the first free place, scanning the
+// area under the strip below and right of the windows already there; with none free, the top left
+// of the area (an overlap cannot be helped).
 void TFormOrvane::PlaceByTable(TFormImage& f)
 {
     const QRect main = Frame(this);
@@ -220,25 +229,98 @@ void TFormOrvane::PlaceByTable(TFormImage& f)
     TFormImage* intra = form(ImageKind::Intra);
     TFormImage* extra = form(ImageKind::Extra);
     TFormImage* front = form(ImageKind::Wavefront);
+    QPoint documented;
     switch (f.kind()) {
         case ImageKind::Intra:
-            f.move(main.x(), top);
-            if (extra) extra->move(rightOf(&f, main.x()), Frame(extra).y());
+            documented = {main.x(), top};
             break;
         case ImageKind::Extra:
-            f.move(rightOf(intra, main.x()), top);
+            documented = {rightOf(intra, main.x()), top};
             break;
         case ImageKind::Signal:
-            f.move(rightOf(extra, main.x()), top);
+            documented = {rightOf(extra, main.x()), top};
             break;
         case ImageKind::Wavefront: {
             const TFormImage* signal = form(ImageKind::Signal);
-            f.move(main.x(), top + (signal ? Frame(signal).height() : 0));
+            documented = {main.x(), top + (signal ? Frame(signal).height() : 0)};
             break;
         }
         default:
-            f.move(rightOf(front, main.x()), front ? Frame(front).y() : top);
+            documented = {rightOf(front, main.x()), front ? Frame(front).y() : top};
     }
+    f.move(FreePlace(f, {documented}));
+    // The extra image follows the intra one when that one changes size.
+    if (f.kind() == ImageKind::Intra && extra && extra->isVisible())
+        extra->move(FreePlace(*extra, {{rightOf(&f, main.x()), Frame(extra).y()}}));
+}
+
+QRect TFormOrvane::PlacementArea() const
+{
+    if (m_area.isValid()) return m_area;
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
+}
+
+// The windows another may not cover: the strip, the information window and the shown image windows.
+std::vector<QRect> TFormOrvane::Occupied(const QWidget* except) const
+{
+    std::vector<QRect> taken{Frame(this)};
+    if (m_infos && m_infos->isVisible()) taken.push_back(Frame(m_infos));
+    for (const auto& f : m_forms)
+        if (f && f != except && f->isVisible()) taken.push_back(Frame(f));
+    return taken;
+}
+
+QPoint TFormOrvane::FreePlace(const QWidget& w, std::vector<QPoint> preferred) const
+{
+    QRect area = PlacementArea();
+    area.setTop(std::max(area.top(), Frame(this).y() + Frame(this).height()));
+    const QSize size = Frame(&w).size();
+    const std::vector<QRect> taken = Occupied(&w);
+    auto fits = [&](QPoint at) {
+        const QRect r(at, size);
+        if (!area.contains(r)) return false;
+        for (const QRect& t : taken)
+            if (t.intersects(r)) return false;
+        return true;
+    };
+    // The frame's offset from the window's position (the title bar on a decorated platform).
+    const QPoint offset = w.pos() - Frame(&w).topLeft();
+    for (QPoint at : preferred)
+        if (fits(at)) return at + offset;
+    std::vector<QPoint> candidates{area.topLeft()};
+    for (const QRect& t : taken) {
+        candidates.emplace_back(t.x() + t.width(), t.y());
+        candidates.emplace_back(t.x(), t.y() + t.height());
+        candidates.emplace_back(area.x(), t.y() + t.height());
+    }
+    std::sort(candidates.begin(), candidates.end(), [](QPoint a, QPoint b) {
+        return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x();
+    });
+    for (QPoint at : candidates)
+        if (fits(at)) return at + offset;
+    const int below = Frame(this).y() + Frame(this).height();
+    return QPoint(area.x(), std::max(area.y(), below)) + offset;
+}
+
+// An image window at most half the area high and a third of it wide, so that the usual windows of
+// a test find a free place on the screen.
+int TFormOrvane::MaxImageSide() const
+{
+    const QRect area = PlacementArea();
+    const int strip = Frame(this).height();
+    return std::max(64, std::min((area.height() - strip) / 2 - 40, area.width() / 3));
+}
+
+// At the zoom box's item, within the screen; a window opening on a pupil much smaller than its
+// frame fits the pupil.
+void TFormOrvane::SizeForScreen(TFormImage& f, bool created)
+{
+    f.SetMaxSide(MaxImageSide());
+    f.AttachAndSize(zoomIndex());
+    if (created && f.PupilMuchSmaller()) f.FitPupil();
+    // A zoom the user chooses later is only kept within the screen.
+    f.SetMaxSide(std::max(64, PlacementArea().height() - Frame(this).height()));
 }
 
 void TFormOrvane::ReleaseForm(ImageKind kind)
@@ -268,7 +350,12 @@ void TFormOrvane::ShowInfos(bool place)
     m_infos->show();
     if (place || created) {
         const QRect main = Frame(this);
-        m_infos->move(main.x() + main.width() - Frame(m_infos).width(), main.y() + main.height());
+        const QRect area = PlacementArea();
+        const int right = std::min(main.x() + main.width(), area.x() + area.width());
+        const int below = main.y() + main.height();
+        m_infos->move(FreePlace(*m_infos,
+                                {{right - Frame(m_infos).width(), below},
+                                 {area.x() + area.width() - Frame(m_infos).width(), below}}));
     }
 }
 
@@ -292,18 +379,23 @@ void TFormOrvane::ApplyOpened(const CommandOutcome& outcome)
 
 void TFormOrvane::OpenFiles(const QStringList& files)
 {
+    if (files.isEmpty() || files.size() > 2) return;
     // Files given replace the images already open, unlike the menu's opening.
-    CommandOutcome outcome;
-    if (files.size() == 2) {
-        outcome = OpenPair(m_session, files[0].toStdString(), files[1].toStdString(), CropMode::Auto);
-    } else if (files.size() == 1) {
-        const std::filesystem::path file = files[0].toStdString();
-        outcome = m_session.ImageIntra ? OpenExtra(m_session, file) : OpenIntra(m_session, file);
-    } else {
-        return;
-    }
-    outcome.Merge(PreparePair(m_session));
-    ApplyOpened(outcome);
+    std::vector<std::filesystem::path> paths;
+    for (const QString& file : files) paths.emplace_back(file.toStdString());
+    RunLong(
+        tr("Ouverture des images..."),
+        true,
+        [paths](TestSession& s, const ProgressFn&) {
+            CommandOutcome outcome;
+            if (paths.size() == 2)
+                outcome = OpenPair(s, paths[0], paths[1], CropMode::Auto);
+            else
+                outcome = s.ImageIntra ? OpenExtra(s, paths[0]) : OpenIntra(s, paths[0]);
+            outcome.Merge(PreparePair(s));
+            return outcome;
+        },
+        [this](const CommandOutcome& outcome) { ApplyOpened(outcome); });
 }
 
 void TFormOrvane::Nouveautest1Click()
@@ -347,16 +439,28 @@ void TFormOrvane::Ouvrirlimageextrafocale1Click()
 
 void TFormOrvane::OpenIntraFile(const QString& file)
 {
-    const CommandOutcome outcome = OpenIntra(m_session, file.toStdString());
-    Apply(outcome, {ImageKind::Intra});
-    if (!outcome.failed()) ShowInfos(true);
+    const std::filesystem::path path = file.toStdString();
+    RunLong(
+        tr("Ouverture de l'image intrafocale..."),
+        true,
+        [path](TestSession& s, const ProgressFn&) { return OpenIntra(s, path); },
+        [this](const CommandOutcome& outcome) {
+            Apply(outcome, {ImageKind::Intra});
+            if (!outcome.failed()) ShowInfos(true);
+        });
 }
 
 void TFormOrvane::OpenExtraFile(const QString& file)
 {
-    const CommandOutcome outcome = OpenExtra(m_session, file.toStdString());
-    Apply(outcome, {ImageKind::Extra});
-    if (!outcome.failed()) ShowInfos(false);
+    const std::filesystem::path path = file.toStdString();
+    RunLong(
+        tr("Ouverture de l'image extrafocale..."),
+        true,
+        [path](TestSession& s, const ProgressFn&) { return OpenExtra(s, path); },
+        [this](const CommandOutcome& outcome) {
+            Apply(outcome, {ImageKind::Extra});
+            if (!outcome.failed()) ShowInfos(false);
+        });
 }
 
 void TFormOrvane::Ouvririntrapuisextra1Click()
@@ -364,7 +468,13 @@ void TFormOrvane::Ouvririntrapuisextra1Click()
     std::optional<QString> intra, extra;
     if (!form(ImageKind::Intra)) intra = m_platform.openFile(IntraRequest());
     if (!form(ImageKind::Extra)) extra = m_platform.openFile(ExtraRequest());
-    ApplyOpened(OpenBoth(m_session, PathOf(intra), PathOf(extra)));
+    RunLong(
+        tr("Ouverture des images..."),
+        true,
+        [intra = PathOf(intra), extra = PathOf(extra)](TestSession& s, const ProgressFn&) {
+            return OpenBoth(s, intra, extra);
+        },
+        [this](const CommandOutcome& outcome) { ApplyOpened(outcome); });
 }
 
 void TFormOrvane::Seuilsauto1Click() { Apply(ExtractPupils(m_session)); }
@@ -375,13 +485,18 @@ void TFormOrvane::Redimensionner1Click() { Apply(ResizePupils(m_session)); }
 // The two images change size: their windows are sized again and the extra one follows the intra one.
 void TFormOrvane::Recadrerlesplages1Click()
 {
-    const CommandOutcome outcome = CropImages(m_session);
-    Apply(outcome);
-    if (!outcome.ran || outcome.failed()) return;
-    for (ImageKind kind : {ImageKind::Intra, ImageKind::Extra})
-        if (TFormImage* f = form(kind)) f->ApplyZoom();
-    if (TFormImage* intra = form(ImageKind::Intra)) PlaceByTable(*intra);
-    if (m_infos) m_infos->RefreshInfos();
+    RunLong(
+        tr("Recadrage..."),
+        false,
+        [](TestSession& s, const ProgressFn&) { return CropImages(s); },
+        [this](const CommandOutcome& outcome) {
+            Apply(outcome);
+            if (!outcome.ran || outcome.failed()) return;
+            for (ImageKind kind : {ImageKind::Intra, ImageKind::Extra})
+                if (TFormImage* f = form(kind)) f->ApplyZoom();
+            if (TFormImage* intra = form(ImageKind::Intra)) PlaceByTable(*intra);
+            if (m_infos) m_infos->RefreshInfos();
+        });
 }
 
 void TFormOrvane::Corrigerlesimages1Click()
@@ -394,13 +509,14 @@ void TFormOrvane::Signal1Click() { Apply(ComputeSignalCommand(m_session), {Image
 
 void TFormOrvane::Front1Click()
 {
-    CommandOutcome outcome;
-    {
-        BusyCursor busy;
-        outcome = ComputeWavefront(m_session);
-    }
-    Apply(outcome, {ImageKind::Wavefront, ImageKind::Residual});
-    if (!outcome.failed()) ShowWavefrontResults();
+    RunLong(
+        tr("Front d'onde..."),
+        false,
+        [](TestSession& s, const ProgressFn& progress) { return ComputeWavefront(s, progress); },
+        [this](const CommandOutcome& outcome) {
+            Apply(outcome, {ImageKind::Wavefront, ImageKind::Residual});
+            if (!outcome.failed()) ShowWavefrontResults();
+        });
 }
 
 void TFormOrvane::Ajusterlefrontdonde1Click()
@@ -413,46 +529,63 @@ void TFormOrvane::Ajusterlefrontdonde1Click()
 
 void TFormOrvane::PSF1Click()
 {
-    CommandOutcome outcome;
-    {
-        BusyCursor busy;
-        outcome = ComputePsfCommand(m_session, m_infos ? m_infos->psfOptions() : PsfOptions{});
+    const PsfOptions options = m_infos ? m_infos->psfOptions() : PsfOptions{};
+    RunLong(
+        tr("PSF..."),
+        false,
+        [options](TestSession& s, const ProgressFn&) { return ComputePsfCommand(s, options); },
+        [this](const CommandOutcome& outcome) {
+            Apply(outcome, {ImageKind::Psf});
+            if (outcome.ran && !outcome.failed() && m_infos) m_infos->ShowOptionsPage(true);
+        });
+}
+
+void TFormOrvane::ApplyFringes(const CommandOutcome& outcome, ImageKind kind)
+{
+    Apply(outcome, {kind});
+    if (outcome.ran && !outcome.failed() && m_infos) {
+        m_infos->ShowOptionsPage(false);
+        m_infos->RefreshInfos();
     }
-    Apply(outcome, {ImageKind::Psf});
-    if (outcome.ran && !outcome.failed() && m_infos) m_infos->ShowOptionsPage(true);
 }
 
 void TFormOrvane::Interfrogramme1Click()
 {
-    const CommandOutcome outcome =
-        ComputeInterferogram(m_session, m_infos ? m_infos->fringeOptions() : FringeOptions{});
-    Apply(outcome, {ImageKind::Interferogram});
-    if (outcome.ran && !outcome.failed() && m_infos) {
-        m_infos->ShowOptionsPage(false);
-        m_infos->RefreshInfos();
-    }
+    const FringeOptions options = m_infos ? m_infos->fringeOptions() : FringeOptions{};
+    RunLong(
+        tr("Interférogramme..."),
+        false,
+        [options](TestSession& s, const ProgressFn&) { return ComputeInterferogram(s, options); },
+        [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Interferogram); });
 }
 
 void TFormOrvane::Ronchigramme1Click()
 {
-    const CommandOutcome outcome =
-        ComputeRonchigram(m_session, m_infos ? m_infos->fringeOptions() : FringeOptions{});
-    Apply(outcome, {ImageKind::Ronchigram});
-    if (outcome.ran && !outcome.failed() && m_infos) {
-        m_infos->ShowOptionsPage(false);
-        m_infos->RefreshInfos();
-    }
+    const FringeOptions options = m_infos ? m_infos->fringeOptions() : FringeOptions{};
+    RunLong(
+        tr("Ronchigramme..."),
+        false,
+        [options](TestSession& s, const ProgressFn&) { return ComputeRonchigram(s, options); },
+        [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Ronchigram); });
 }
 
 void TFormOrvane::Simulerlefrontdonde1Click()
 {
-    const CommandOutcome outcome = SimulateWavefront(m_session);
+    RunLong(
+        tr("Simulation du front d'onde..."),
+        false,
+        [](TestSession& s, const ProgressFn&) { return SimulateWavefront(s); },
+        [this](const CommandOutcome& outcome) { ShowSimulated(outcome); });
+}
+
+void TFormOrvane::ShowSimulated(const CommandOutcome& outcome)
+{
     if (!outcome.ran) return;
     const bool created = !form(ImageKind::Wavefront);
     TFormImage* f = CreateForm(ImageKind::Wavefront);
     SetFormCourante(f);
     f->Attach();
-    f->AttachAndSize(zoomIndex());
+    SizeForScreen(*f, created);
     f->setWindowTitle(tr("Front simulé"));
     ResetSettings(*f);
     f->Redraw();

@@ -148,7 +148,10 @@ TEST_F(AccessibilityTest, EveryInputOfEveryWindowIsNamedByItsLabelInReadingOrder
     const auto files = testing::WriteDonutPair(dir.path(), testing::DonutSpec{}, 128);
     TFormOrvane window(platform, QString::fromStdString(dir.path().string()));
     window.show();
-    auto trigger = [&](const char* name) { window.findChild<QAction*>(QLatin1String(name))->trigger(); };
+    auto trigger = [&](const char* name) {
+        window.findChild<QAction*>(QLatin1String(name))->trigger();
+        window.WaitForIdle();  // a long command ends on the worker
+    };
     platform.fileAnswers = {QString::fromStdString(files.intra.string()),
                             QString::fromStdString(files.extra.string())};
     trigger("Ouvririntrapuisextra1");

@@ -378,7 +378,10 @@ TEST_F(DialogsTest, WholeTestFromOpeningToTheResultFiles)
     TFormOrvane window(platform, QString::fromStdString(temp.path().string()));
     // The single reconstruction: this is about the dialogs and the files, not the method.
     window.session().Prefs.CorrectionAnalytique = 0;
-    auto trigger = [&](const char* name) { window.findChild<QAction*>(QLatin1String(name))->trigger(); };
+    auto trigger = [&](const char* name) {
+        window.findChild<QAction*>(QLatin1String(name))->trigger();
+        window.WaitForIdle();
+    };
     platform.fileAnswers = {QString::fromStdString(files.intra.string()),
                             QString::fromStdString(files.extra.string())};
     trigger("Ouvririntrapuisextra1");

@@ -1,6 +1,9 @@
 // The desktop program driven through its menus and tool bar, the file choices answered by the
 // scripted platform.
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include <QAction>
 #include <QComboBox>
@@ -12,7 +15,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 
+#include "analysis/analysis_commands.h"
+#include "analysis/derived_commands.h"
 #include "analysis/open_commands.h"
 #include "analysis/results.h"
 #include "core/numbers.h"
@@ -33,6 +39,7 @@ protected:
     void SetUp() override
     {
         files = testing::WriteDonutPair(dir.path(), testing::DonutSpec{}, 128);
+        window.SetPlacementArea(QRect(0, 0, 1920, 1080));
         window.show();
     }
 
@@ -41,6 +48,7 @@ protected:
         QAction* action = window.findChild<QAction*>(QString::fromLatin1(name));
         ASSERT_NE(action, nullptr) << name;
         action->trigger();
+        window.WaitForIdle();  // a long command ends on the worker
     }
     template <class W>
     W* child(QWidget* in, const char* name)
@@ -119,7 +127,7 @@ TEST_F(MainWindowTest, ACancelledOpenOrAnUnreadableFileChangesNothing)
     platform.fileAnswers = {Q(files.intra)};
     trigger("Ouvrir1");
     const TTestParams params = window.session().Params;
-    const TImageRec* loaded = window.session().ImageIntra.get();
+    const TImageRec loaded = *window.session().ImageIntra;
     const auto garbage = dir.path() / "garbage.fits";
     std::ofstream(garbage) << "no FITS here";
     QStringList shown;
@@ -130,7 +138,7 @@ TEST_F(MainWindowTest, ACancelledOpenOrAnUnreadableFileChangesNothing)
     platform.fileAnswers = {Q(garbage)};
     trigger("Ouvrir1");
     EXPECT_EQ(shown, QStringList{QStringLiteral("mess:L'image est introuvable")});
-    EXPECT_EQ(window.session().ImageIntra.get(), loaded);
+    EXPECT_EQ(window.session().ImageIntra->Planes, loaded.Planes);
     EXPECT_EQ(window.session().Params, params);
     EXPECT_EQ(form(ImageKind::Intra)->windowTitle(), QStringLiteral("Intra [intra.fits]"));
 }
@@ -152,7 +160,7 @@ TEST_F(MainWindowTest, ALargePairIsCutAtOpeningAsTheAnalysisCutsIt)
     ASSERT_FALSE(OpenBoth(analysed, big.intra, big.extra).failed());
     const TImageRec& shown = *window.session().ImageIntra;
     EXPECT_EQ(shown.Width, 128);
-    EXPECT_EQ(form(ImageKind::Intra)->picture().size(), QSize(128, 128));
+    EXPECT_EQ(form(ImageKind::Intra)->size(), QSize(128, 128));
     EXPECT_EQ(shown.Planes, analysed.ImageIntra->Planes);
     EXPECT_EQ(window.session().ImageSignal->Planes, analysed.ImageSignal->Planes);
 }
@@ -198,14 +206,130 @@ TEST_F(MainWindowTest, WavefrontAndDerivedImagesShowTheAnalysisResults)
     EXPECT_TRUE(child<QLabel>(infos, "LabelNotes")->text().endsWith(QStringLiteral("⚠ Attention aux bords")));
 
     for (const char* item : {"PSF1", "Interfrogramme1", "Ronchigramme1"}) trigger(item);
-    for (ImageKind kind : {ImageKind::Psf, ImageKind::Interferogram, ImageKind::Ronchigram}) {
+    for (ImageKind kind : {ImageKind::Psf, ImageKind::Interferogram, ImageKind::Ronchigram})
         ASSERT_NE(form(kind), nullptr);
-        EXPECT_EQ(form(kind)->frameGeometry().topLeft(), rightOf(front));
+    EXPECT_EQ(form(ImageKind::Residual)->frameGeometry().topLeft(), rightOf(front));
+    // Every window within the 1920 x 1080 area, none over another.
+    std::vector<QWidget*> shown{&window, infos};
+    for (TFormImage* f : window.findChildren<TFormImage*>()) shown.push_back(f);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_TRUE(window.PlacementArea().contains(shown[i]->frameGeometry())) << i;
+        for (std::size_t j = i + 1; j < shown.size(); ++j)
+            EXPECT_FALSE(shown[i]->frameGeometry().intersects(shown[j]->frameGeometry()))
+                << shown[i]->objectName().toStdString() << " " << shown[j]->objectName().toStdString();
     }
     EXPECT_EQ(form(ImageKind::Ronchigram)->Settings.PaletteIndex, 0);
     EXPECT_EQ(window.formCourante(), form(ImageKind::Ronchigram));
     EXPECT_TRUE(child<QWidget>(infos, "GroupBox3")->isEnabled());
     EXPECT_TRUE(child<QWidget>(infos, "GroupBox4")->isEnabled());
+}
+
+// The commands run on a worker give what they give run in place on the same session.
+TEST_F(MainWindowTest, LongCommandsGiveTheNumbersOfTheCommandsRunInPlace)
+{
+    TestSession direct = NewSession(window.session().Prefs);
+    direct.Sim.SimMasque = MasqueAjustement;
+    OpenAndComputeWavefront();
+    trigger("PSF1");
+    ASSERT_FALSE(OpenBoth(direct, files.intra, files.extra).failed());
+    direct.Params.Defocus = 5'000'000;
+    direct.ParamsSaisis = true;
+    ASSERT_FALSE(ComputeWavefront(direct).failed());
+    ASSERT_FALSE(ComputePsfCommand(direct, window.infos()->psfOptions()).failed());
+    const TestSession& s = window.session();
+    EXPECT_EQ(s.CoefFront, direct.CoefFront);
+    EXPECT_EQ(s.CoefResidu, direct.CoefResidu);
+    EXPECT_EQ(s.ImageFront->Planes, direct.ImageFront->Planes);
+    EXPECT_EQ(s.ImagePSF->Planes, direct.ImagePSF->Planes);
+    EXPECT_EQ(s.FrameIntra.Pixels, direct.FrameIntra.Pixels);  // the frames lent come back
+}
+
+// While a command runs the window answers, shows the step and refuses what would conflict; a
+// cancelled command leaves the test as it was.
+TEST_F(MainWindowTest, TheWindowAnswersWhileACommandRunsAndCancelKeepsTheState)
+{
+    OpenPair();
+    const TImageRec before = *window.session().ImageIntra;
+    std::atomic<bool> release = false;
+    bool shown = false;
+    const auto job = [&release](TestSession& s, const ProgressFn& progress) {
+        progress("Étape 2");
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        s.ImageIntra.reset();
+        CommandOutcome outcome;
+        outcome.ran = true;
+        return outcome;
+    };
+    ASSERT_TRUE(
+        window.RunLong(QStringLiteral("Essai"), false, job, [&](const CommandOutcome&) { shown = true; }));
+    EXPECT_TRUE(window.busy());
+    EXPECT_FALSE(window.RunLong(QStringLiteral("Autre"), false, job, {}));
+    for (const char* name : {"Front1",
+                             "Ouvririntrapuisextra1",
+                             "Recadrerlesplages1",
+                             "PSF1",
+                             "Paramtresdutest1",
+                             "Nouveautest1"})
+        EXPECT_FALSE(window.findChild<QAction*>(name)->isEnabled()) << name;
+    EXPECT_TRUE(window.findChild<QAction*>("Afficherintra1")->isEnabled());
+    EXPECT_FALSE(form(ImageKind::Intra)->findChild<QAction*>("Extrairelaplage1")->isEnabled());
+    EXPECT_FALSE(window.infos()->isEnabled());
+    bool answered = false;
+    QTimer::singleShot(0, &window, [&answered] { answered = true; });
+    for (int i = 0; i < 200 && !answered; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(window.busy());
+    EXPECT_TRUE(window.findChild<QAction*>("Annuler1")->isVisible());
+    EXPECT_EQ(child<QLabel>(&window, "LabelEtape")->text(), QStringLiteral("Étape 2"));
+
+    window.findChild<QAction*>("Annuler1")->trigger();
+    release = true;
+    window.WaitForIdle();
+    EXPECT_FALSE(shown);
+    ASSERT_NE(window.session().ImageIntra, nullptr);
+    EXPECT_EQ(window.session().ImageIntra->Planes, before.Planes);
+    EXPECT_FALSE(window.session().FrameIntra.Pixels.empty());
+    EXPECT_TRUE(window.findChild<QAction*>("Front1")->isEnabled());
+    EXPECT_TRUE(window.infos()->isEnabled());
+    EXPECT_FALSE(window.findChild<QAction*>("Annuler1")->isVisible());
+}
+
+// A window opening on a pupil much smaller than its frame fits the pupil; "Ajuster" does it on
+// demand and the zoom box's factors undo it.
+TEST_F(MainWindowTest, AjusterFitsThePupilToItsWindow)
+{
+    testing::DonutSpec small;
+    small.width = small.height = 128;
+    small.centreX = 50.3;
+    small.centreY = 70.7;
+    small.radiusPx = 14;
+    const TempDir smallDir;
+    const testing::DonutFiles pair = testing::WriteDonutPair(smallDir.path(), small, small.width);
+    platform.fileAnswers = {Q(pair.intra), Q(pair.extra)};
+    trigger("Ouvririntrapuisextra1");
+    TFormImage* intra = form(ImageKind::Intra);
+    const TImageRec& record = *window.session().ImageIntra;
+    ASSERT_GT(record.Radius, 0);
+    EXPECT_EQ(intra->ZoomIndex, kFitZoomIndex);
+    EXPECT_EQ(intra->size(), QSize(128, 128));
+    EXPECT_NEAR(intra->scale(), std::min(4.0, 128 / (2.2 * record.Radius)), 1e-9);
+    // The pupil centre at the window's centre, and the read-out on the record's pixel there.
+    const QPointF centre((record.CentreX - 0.5) * intra->scale(), (record.CentreY - 0.5) * intra->scale());
+    const QPoint inWindow = intra->control()->mapTo(intra, centre.toPoint());
+    EXPECT_NEAR(inWindow.x(), 64, 2);
+    EXPECT_NEAR(inWindow.y(), 64, 2);
+
+    auto* zoom = child<QComboBox>(&window, "ComboBox1");
+    window.SetFormCourante(intra);
+    zoom->setCurrentIndex(1);
+    emit zoom->activated(1);
+    EXPECT_DOUBLE_EQ(intra->scale(), 1.0);
+    EXPECT_EQ(intra->control()->pos(), QPoint(0, 0));
+    intra->findChild<QAction*>("Ajuster1")->trigger();
+    EXPECT_EQ(intra->ZoomIndex, kFitZoomIndex);
+    EXPECT_GT(intra->scale(), 2.0);
+    zoom->setCurrentIndex(kFitZoomIndex);
+    EXPECT_EQ(zoom->currentText(), QStringLiteral("Ajuster"));
 }
 
 TEST_F(MainWindowTest, ZoomStopsAtItsEndsAndTheReadoutFollowsIt)
@@ -324,9 +448,11 @@ TEST_F(MainWindowTest, OutputCommandsWriteOrReportTheErrorInABox)
 TEST_F(MainWindowTest, FilesGivenAtStartOrDroppedOpenLikeOpenBoth)
 {
     window.OpenFiles({Q(files.intra)});
+    window.WaitForIdle();
     EXPECT_NE(form(ImageKind::Intra), nullptr);
     EXPECT_EQ(form(ImageKind::Extra), nullptr);
     window.OpenFiles({Q(files.extra)});
+    window.WaitForIdle();
     EXPECT_EQ(form(ImageKind::Extra)->windowTitle(), QStringLiteral("Extra [extra.fits]"));
     EXPECT_NE(form(ImageKind::Signal), nullptr);  // both open: extracted, co-centred, signal
     EXPECT_TRUE(platform.fileRequests.empty());

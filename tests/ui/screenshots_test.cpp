@@ -36,7 +36,10 @@ TEST(Screenshots, DISABLED_WholeTestOnTheDemoPair)
     FakePlatform platform;
     TFormOrvane window(platform, QString::fromStdString(prefs.path().string()));
     window.show();
-    auto trigger = [&](const char* name) { window.findChild<QAction*>(QLatin1String(name))->trigger(); };
+    auto trigger = [&](const char* name) {
+        window.findChild<QAction*>(QLatin1String(name))->trigger();
+        window.WaitForIdle();
+    };
 
     platform.fileAnswers = {intra, extra};
     trigger("Ouvririntrapuisextra1");
