@@ -8,12 +8,12 @@
 #include <map>
 #include <vector>
 
+#include "../tests/support/temp_dir.h"
 #include "analysis/run_analysis.h"
 #include "engine/compensated/analysis.h"
 #include "engine/compensated/refine.h"
 #include "simulation/simulation_files.h"
 #include "simulation/star_simulator.h"
-#include "../tests/support/temp_dir.h"
 
 namespace {
 
@@ -49,7 +49,9 @@ const Frames& FramesFor(int radiusPx)
     f.params = Pair(radiusPx, radiusPx <= 40 ? 256 : 512);
     auto pair = SimulatePair(f.params);
     if (pair.ok()) {
-        const auto plane = [](const Planes3D<double>& a) { return std::vector<double>(a.Plane(0).begin(), a.Plane(0).end()); };
+        const auto plane = [](const Planes3D<double>& a) {
+            return std::vector<double>(a.Plane(0).begin(), a.Plane(0).end());
+        };
         f.intra = plane(pair.value().intra.adu);
         f.extra = plane(pair.value().extra.adu);
         std::reverse(f.extra.begin(), f.extra.end());
@@ -109,7 +111,8 @@ void BM_WholeAnalysis512(benchmark::State& state)
     const Frames& f = FramesFor(80);
     if (!written) {
         auto pair = SimulatePair(f.params);
-        const SimulationStamp stamp{"2026-12-08T21:00:00", "2026-12-08T21:01:00", 10, FitsSampleFormat::UInt16};
+        const SimulationStamp stamp{
+            "2026-12-08T21:00:00", "2026-12-08T21:01:00", 10, FitsSampleFormat::UInt16};
         written = pair.ok() && WriteSimulationFiles(dir.path(), f.params, pair.value(), stamp).ok();
     }
     AnalysisOptions o;
@@ -126,7 +129,12 @@ void BM_WholeAnalysis512(benchmark::State& state)
         benchmark::DoNotOptimize(r);
     }
 }
-BENCHMARK(BM_WholeAnalysis512)->ArgName("analytic")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WholeAnalysis512)
+    ->ArgName("analytic")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 

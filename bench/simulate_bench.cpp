@@ -20,7 +20,12 @@ void BM_SimulatePair512(benchmark::State& state)
         benchmark::DoNotOptimize(pair.value().intra.adu.data());
     }
 }
-BENCHMARK(BM_SimulatePair512)->Arg(1)->Arg(0)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimulatePair512)
+    ->Arg(1)
+    ->Arg(0)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The same optics with a monochromatic, noiseless image: the cost of one transform per plane.
 void BM_SimulatePair512Monochromatic(benchmark::State& state)
@@ -35,7 +40,12 @@ void BM_SimulatePair512Monochromatic(benchmark::State& state)
         benchmark::DoNotOptimize(pair.value().intra.adu.data());
     }
 }
-BENCHMARK(BM_SimulatePair512Monochromatic)->Arg(1)->Arg(0)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimulatePair512Monochromatic)
+    ->Arg(1)
+    ->Arg(0)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

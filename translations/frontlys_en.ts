@@ -117,6 +117,10 @@
         <source>Images PNG (*.png)</source>
         <translation>PNG images (*.png)</translation>
     </message>
+    <message>
+        <source>Ajuster</source>
+        <translation>Fit</translation>
+    </message>
 </context>
 <context>
     <name>frontlys::ui::TFormInfos</name>
@@ -452,6 +456,10 @@
         <source>Ctrl+S</source>
         <translation>Ctrl+S</translation>
     </message>
+    <message>
+        <source>Ajuster</source>
+        <translation>Fit</translation>
+    </message>
 </context>
 <context>
     <name>frontlys::ui::TFormOrvane</name>
@@ -738,6 +746,62 @@
     <message>
         <source>Fichiers texte Optical Path Difference (*.OPD)</source>
         <translation>Optical Path Difference text files (*.OPD)</translation>
+    </message>
+    <message>
+        <source>Autres outils</source>
+        <translation>More tools</translation>
+    </message>
+    <message>
+        <source>Ajuster</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>Ouverture des images...</source>
+        <translation>Opening the images...</translation>
+    </message>
+    <message>
+        <source>Ouverture de l&apos;image intrafocale...</source>
+        <translation>Opening the intra-focal image...</translation>
+    </message>
+    <message>
+        <source>Ouverture de l&apos;image extrafocale...</source>
+        <translation>Opening the extra-focal image...</translation>
+    </message>
+    <message>
+        <source>Recadrage...</source>
+        <translation>Cropping...</translation>
+    </message>
+    <message>
+        <source>Front d&apos;onde...</source>
+        <translation>Wavefront...</translation>
+    </message>
+    <message>
+        <source>PSF...</source>
+        <translation>PSF...</translation>
+    </message>
+    <message>
+        <source>Interférogramme...</source>
+        <translation>Interferogram...</translation>
+    </message>
+    <message>
+        <source>Ronchigramme...</source>
+        <translation>Ronchigram...</translation>
+    </message>
+    <message>
+        <source>Simulation du front d&apos;onde...</source>
+        <translation>Simulating the wavefront...</translation>
+    </message>
+    <message>
+        <source>Progression</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>Annuler</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Annulation...</source>
+        <translation>Cancelling...</translation>
     </message>
 </context>
 <context>

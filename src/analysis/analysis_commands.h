@@ -15,10 +15,10 @@ namespace frontlys {
 // "&Signal" (both images needed): a new signal record of the intra image's size.
 CommandOutcome ComputeSignalCommand(TestSession& session);
 // "&Front d'onde": with CorrectionAnalytique, the compensated analysis (compensated_command.h);
-// otherwise the numeric correction below. Refused with kEnterParamsMessage without a signal or without ParamsSaisis.
-// NIter = 1 reconstructs once; more runs the correction loop, which corrects the intra, extra and
-// signal images in place. With AjustAuto the raw wavefront is fitted into CoefFront (otherwise
-// CoefFront keeps its values); the displayed wavefront is the raw one less the terms 1 to 4.
+// otherwise the numeric correction below. Refused with kEnterParamsMessage without a signal or without
+// ParamsSaisis. NIter = 1 reconstructs once; more runs the correction loop, which corrects the intra, extra
+// and signal images in place. With AjustAuto the raw wavefront is fitted into CoefFront (otherwise CoefFront
+// keeps its values); the displayed wavefront is the raw one less the terms 1 to 4.
 CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress = {});
 // "&Ajuster le front d'onde" (a displayed wavefront needed): fits it into CoefFront.
 CommandOutcome FitWavefront(TestSession& session);

@@ -41,7 +41,8 @@ void MarkLowerBound(TestSession& s, CompensatedSummary& c)
 {
     c.lowerBoundReasons.clear();
     if (c.sigmaRmsNm.empty()) return;
-    if (c.stop == CompensatedStop::Caustic || c.minJacobian < kNearCaustic) c.lowerBoundReasons.push_back("caustic");
+    if (c.stop == CompensatedStop::Caustic || c.minJacobian < kNearCaustic)
+        c.lowerBoundReasons.push_back("caustic");
     if (Has(s.Warnings, "geometry_mismatch") || Has(s.Notes, "geometry_mismatch"))
         c.lowerBoundReasons.push_back("geometry_mismatch");
     const double noise = MeanSigmaNm(c.sigmaRmsNm);

@@ -1,8 +1,8 @@
 #include "analysis/compensated_command.h"
 
 #include <algorithm>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -95,7 +95,9 @@ CompensatedOptions OptionsFor(const TestSession& s,
 }
 
 // The analysis of the frames the session read at opening, with the given options.
-Result<PipelineOutcome> RunPipeline(const TestSession& s, const CompensatedOptions& o, const CompensatedRequest& request)
+Result<PipelineOutcome> RunPipeline(const TestSession& s,
+                                    const CompensatedOptions& o,
+                                    const CompensatedRequest& request)
 {
     const Frame intra = FrameOf(s.FrameIntra, false);
     const Frame extra = FrameOf(s.FrameExtra, true);
@@ -119,14 +121,14 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
     s.Notes.clear();
     const std::string passes = std::to_string(c.passes);
     const std::string jac = Fixed(c.minJacobian, 2);
-    s.Notes.push_back(
-        {"method",
-         "Correction analytique : " + passes + " passes, arrêt : " +
-             (c.stop == CompensatedStop::Converged   ? std::string("convergence")
-              : c.stop == CompensatedStop::PassLimit ? std::string("nombre maximal de passes")
-                                                     : std::string("caustique")) +
-             ", jacobien minimal " + jac + ".",
-         "Analytic correction: " + passes + " passes, stop: " + StopCode(c.stop) + ", smallest Jacobian " + jac + "."});
+    s.Notes.push_back({"method",
+                       "Correction analytique : " + passes + " passes, arrêt : " +
+                           (c.stop == CompensatedStop::Converged   ? std::string("convergence")
+                            : c.stop == CompensatedStop::PassLimit ? std::string("nombre maximal de passes")
+                                                                   : std::string("caustique")) +
+                           ", jacobien minimal " + jac + ".",
+                       "Analytic correction: " + passes + " passes, stop: " + StopCode(c.stop) +
+                           ", smallest Jacobian " + jac + "."});
     if (c.stop != CompensatedStop::Caustic && c.minJacobian < 0.3) {
         s.Notes.push_back(
             {"near-caustic",
@@ -151,8 +153,7 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
              "Forward-model refinement not run: " + c.refineSkipped + ". The result is unrefined."});
     }
     if (c.misfitUnrefined && c.misfitRefined) {
-        const std::string before = Fixed(*c.misfitUnrefined, 3),
-                          after = Fixed(*c.misfitRefined, 3);
+        const std::string before = Fixed(*c.misfitUnrefined, 3), after = Fixed(*c.misfitRefined, 3);
         const bool refined = c.kept == "refined";
         s.Notes.push_back({"misfit",
                            "Écart aux images (chi² par pixel) : " + before + " sans affinage, " + after +
@@ -160,23 +161,24 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
                            "Misfit to the images (chi-square per pixel): " + before + " unrefined, " + after +
                                " refined; answer kept: " + (refined ? "refined." : "unrefined.")});
     }
-    s.Notes.push_back(
-        {"geometry",
-         "Obstruction mesurée " + Fixed(c.obstruction, 3) + ", défocalisation " +
-             Fixed(c.defocusNm / 1e6, 3) + " mm, fond " + Fixed(c.backgroundAdu[0], 1) + " / " +
-             Fixed(c.backgroundAdu[1], 1) + " ADU.",
-         "Measured obstruction " + Fixed(c.obstruction, 3) + ", defocus " +
-             Fixed(c.defocusNm / 1e6, 3) + " mm, background " + Fixed(c.backgroundAdu[0], 1) +
-             " / " + Fixed(c.backgroundAdu[1], 1) + " ADU."});
+    s.Notes.push_back({"geometry",
+                       "Obstruction mesurée " + Fixed(c.obstruction, 3) + ", défocalisation " +
+                           Fixed(c.defocusNm / 1e6, 3) + " mm, fond " + Fixed(c.backgroundAdu[0], 1) + " / " +
+                           Fixed(c.backgroundAdu[1], 1) + " ADU.",
+                       "Measured obstruction " + Fixed(c.obstruction, 3) + ", defocus " +
+                           Fixed(c.defocusNm / 1e6, 3) + " mm, background " + Fixed(c.backgroundAdu[0], 1) +
+                           " / " + Fixed(c.backgroundAdu[1], 1) + " ADU."});
     s.Notes.push_back({"tilts",
                        "Les tilts ne sont pas mesurés : les centres des images sont pris au centroïde.",
                        "Tilts are not measured: the image centres are taken at the light centroid."});
 }
 
-
 // Noisy pairs rendered from the answer with the data's noise, analysed as the data was.
-void RunBootstrap(CompensatedSummary& summary, const CompensatedOptions& o, const CompensatedResult& result,
-                  const CompensatedRequest& request, double lambdaNm)
+void RunBootstrap(CompensatedSummary& summary,
+                  const CompensatedOptions& o,
+                  const CompensatedResult& result,
+                  const CompensatedRequest& request,
+                  double lambdaNm)
 {
     BootstrapRequest b;
     b.options = o;
@@ -192,7 +194,6 @@ void RunBootstrap(CompensatedSummary& summary, const CompensatedOptions& o, cons
     summary.bootstrapFailed = boot.value().failed;
     summary.bootstrapSigmaRmsNm = boot.value().sigmaRmsNm;
 }
-
 
 int MapSide(const TestSession& s, double rho)
 {

@@ -38,8 +38,8 @@ struct CompensatedSummary {
 
     // Error bars from the noise of the pair (see engine/compensated/uncertainty.h).
     int terms = 0;
-    std::vector<double> covariance;   // nm^2 of the peak coefficients, terms x terms; empty: none
-    std::vector<double> sigmaRmsNm;   // each term's 1-sigma, nm RMS
+    std::vector<double> covariance;          // nm^2 of the peak coefficients, terms x terms; empty: none
+    std::vector<double> sigmaRmsNm;          // each term's 1-sigma, nm RMS
     std::array<double, 2> skyNoiseAdu{};     // intra, extra: robust sigma of the frame border
     std::array<double, 2> photonVariance{};  // noise variance per ADU of signal, measured on the donut
     // The bars count the noise only; these say why the true error may be larger (stable codes:

@@ -71,7 +71,8 @@ CommandOutcome CropImages(TestSession& session)
     for (std::size_t i = 0; i < 2; ++i) {
         const TImageRec& im = *images[i];
         auto loc = LocateDonut(im.Planes.Plane(im.CurrentPlane - 1), im.Width, im.Height);
-        if (!loc.ok()) return Refused(loc.status().code, kNoStarMessage, loc.status().reason, MessageStyle::Box);
+        if (!loc.ok())
+            return Refused(loc.status().code, kNoStarMessage, loc.status().reason, MessageStyle::Box);
         found[i] = loc.take();
         side = std::max(side, CropSide(found[i].main.radius));
     }
@@ -82,8 +83,11 @@ CommandOutcome CropImages(TestSession& session)
     for (std::size_t i = 0; i < 2; ++i) {
         const TImageRec& im = *images[i];
         const DonutLocation& d = found[i];
-        ImageSlot cut = CutSquare(im.Planes.Plane(im.CurrentPlane - 1), im.Width, im.Height,
-                                  WindowAround(d.main.cx, d.main.cy, side), d.background);
+        ImageSlot cut = CutSquare(im.Planes.Plane(im.CurrentPlane - 1),
+                                  im.Width,
+                                  im.Height,
+                                  WindowAround(d.main.cx, d.main.cy, side),
+                                  d.background);
         cut->Kind = im.Kind;
         (i == 0 ? session.ImageIntra : session.ImageExtra) = std::move(cut);
         outcome.shown.push_back(i == 0 ? ImageKind::Intra : ImageKind::Extra);

@@ -74,8 +74,11 @@ CommandOutcome ComputePsfCommand(TestSession& session, const PsfOptions& options
     // The aberration-free PSF depends on the pupil alone: the last one is kept, with the pupil, size
     // and factor it was computed for, and reused while they stay (a new defocus, a new wavelength).
     static AberrationFreePsfMemo lastAberrationFree;
-    auto psf = ComputePsf(
-        front, session.Prefs.LambdaRef, session.Prefs.FactMultDiff, PsfMethod::Automatic, &lastAberrationFree);
+    auto psf = ComputePsf(front,
+                          session.Prefs.LambdaRef,
+                          session.Prefs.FactMultDiff,
+                          PsfMethod::Automatic,
+                          &lastAberrationFree);
     if (defocused) AddZernikeTerms(front, session.Basis, defocus, MasqueRetraitDefocus, -1);  // restores it
     if (!psf.ok()) return EngineRefusal(psf.status());
     PsfImages images = psf.take();

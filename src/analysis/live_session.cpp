@@ -217,8 +217,9 @@ void LiveSession::Record(LivePair pair)
         std::vector<std::size_t> analysed;
         for (std::size_t i = 0; i < m_pairs.size(); ++i)
             if (m_pairs[i].analysed) {
-                coefficients.push_back(
-                    {m_pairs[i].intra.filename().string(), m_pairs[i].zernikeRmsNm, m_pairs[i].zernikeSigmaNm});
+                coefficients.push_back({m_pairs[i].intra.filename().string(),
+                                        m_pairs[i].zernikeRmsNm,
+                                        m_pairs[i].zernikeSigmaNm});
                 analysed.push_back(i);
             }
         m_average = AveragePairs(coefficients);

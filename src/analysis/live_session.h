@@ -53,7 +53,7 @@ struct LivePair {
     bool setAside = false;  // refused, or far from the others (the rejection rule)
     Note reason;            // why it was set aside: code "refused" or "outlier"
     double rmsNm = 0, strehl = 0;
-    std::vector<double> zernikeRmsNm;  // terms 1..npoly
+    std::vector<double> zernikeRmsNm;    // terms 1..npoly
     std::vector<double> zernikeSigmaNm;  // their 1-sigma from the pair's noise; empty: none
     std::vector<Note> warnings;
     Collimation collimation;

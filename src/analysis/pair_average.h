@@ -14,8 +14,8 @@
 namespace frontlys {
 
 struct PairCoefficients {
-    std::string name;          // how the user knows the pair (its files)
-    std::vector<double> rmsNm;  // the same count of terms for every pair
+    std::string name;                // how the user knows the pair (its files)
+    std::vector<double> rmsNm;       // the same count of terms for every pair
     std::vector<double> sigmaRmsNm;  // its 1-sigma from the pair's noise; empty: none
 };
 
@@ -34,7 +34,8 @@ struct PairAverage {
     std::vector<double> chi2PerDof;
     double chi2PerDofAll = 0;
     // The pairs scatter well beyond their noise (seeing or the instrument dominates): the mean's
-    // uncertainty is then the standard error of the scatter; otherwise that of the noise, RMS sigma / sqrt(n).
+    // uncertainty is then the standard error of the scatter; otherwise that of the noise, RMS sigma /
+    // sqrt(n).
     bool scatterDominates = false;
     std::vector<double> meanSigmaRmsNm;
 };

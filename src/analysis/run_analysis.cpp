@@ -220,8 +220,8 @@ void Summarise(TestSession& s, AnalysisReport& r)
     std::copy(s.CoefFront.begin(), s.CoefFront.end(), r.zernikeNm.begin());
     const ZernikeCoefficients rms = CoefToRms(s.Basis, s.CoefFront);
     const bool bars = r.compensated && !r.compensated->sigmaRmsNm.empty();
-    const CoefficientList list = ShowCoefficientList(s.Basis, s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup,
-                                                     bars ? &s.SigmaFront : nullptr);
+    const CoefficientList list = ShowCoefficientList(
+        s.Basis, s.CoefFront, s.MasqueFrontAffiche, s.OrdresSup, bars ? &s.SigmaFront : nullptr);
     if (bars) {
         const CompensatedSummary& c = *r.compensated;
         r.rmsSigmaNm = RmsSigmaNm(c.covariance, c.terms, s.CoefFront, s.MasqueFrontAffiche);

@@ -38,12 +38,12 @@ struct AnalysisOptions {
     std::optional<double> pixelUm;     // default: the intra header's pixel size
     std::optional<int> binning;        // acquisition binning; default: the intra header's BinX (0 -> 1)
     int softwareBinning = 1;
-    std::optional<double> defocusMm;                 // nullopt: computed from the pupil radii
-    std::optional<int> niter;                        // default: preference NIter
-    std::optional<int> npoly;                        // default: preference NPolyZern
-    std::optional<double> lambdaNm;                  // default: preference LambdaRef
-    bool resize = false;                             // "Redimensionner" after co-centring
-    bool crop = true;  // frames far larger than their donut are cut around it while loading
+    std::optional<double> defocusMm;  // nullopt: computed from the pupil radii
+    std::optional<int> niter;         // default: preference NIter
+    std::optional<int> npoly;         // default: preference NPolyZern
+    std::optional<double> lambdaNm;   // default: preference LambdaRef
+    bool resize = false;              // "Redimensionner" after co-centring
+    bool crop = true;                 // frames far larger than their donut are cut around it while loading
     std::optional<std::filesystem::path> prefsFile;  // a prefs.txt to start from
     bool derivedImages = true;                       // PSF, interferogram and Ronchigram after the fit
     std::optional<bool> analytic;                    // default: preference CorrectionAnalytique
@@ -52,7 +52,7 @@ struct AnalysisOptions {
     std::optional<int> maxPasses;                    // default: preference NPassesMax
     std::optional<double> obstruction;               // known central obstruction; default: measured
     int bootstrap = 0;  // noisy copies of the parametric bootstrap (analytic correction); 0: none
-    std::optional<bool> trustDefocus;                // default: preference DefocusImpose
+    std::optional<bool> trustDefocus;  // default: preference DefocusImpose
     ProgressFn progress;
 };
 
@@ -81,15 +81,15 @@ struct AnalysisReport {
     double rmsNm = 0;
     double strehl = 0;
     std::string ptvText, ptvWaves, rmsText, rmsWaves, strehlText;
-    std::array<double, 28> zernikeNm{};         // fitted coefficients, term 1 first
-    std::vector<double> zernikeRmsNm;           // RMS contribution of the first npoly terms
-    std::vector<double> zernikeSigmaNm;         // their 1-sigma from the pair's noise; empty: none
-    double rmsSigmaNm = 0;                      // of rmsNm (0 without bars)
+    std::array<double, 28> zernikeNm{};  // fitted coefficients, term 1 first
+    std::vector<double> zernikeRmsNm;    // RMS contribution of the first npoly terms
+    std::vector<double> zernikeSigmaNm;  // their 1-sigma from the pair's noise; empty: none
+    double rmsSigmaNm = 0;               // of rmsNm (0 without bars)
     double strehlSigma = 0;
     std::vector<std::string> coefficientLines;  // "Zk = v.vv" with the "  (!)" alerts
     std::vector<std::string> termNames;         // names of the first npoly terms
     double seconds = 0;
-    std::vector<std::string> warnings;  // what was ignored on the way (a prefs line, a rejected key)
+    std::vector<std::string> warnings;   // what was ignored on the way (a prefs line, a rejected key)
     std::string correction = "numeric";  // "analytic": the compensated analysis, with `compensated`
     std::optional<CompensatedSummary> compensated;
 

@@ -78,11 +78,7 @@ Status WritePictures(const AnalysisReport& r, const AnalysisOptions& o, const Ou
          false},
         {s.ImageSignal.get(), "signal.png", "signal", "signal", false},
         {s.ImageFront.get(), "wavefront.png", "front d'onde (nm)", "wavefront (nm)", false},
-        {residual,
-         "residual.png",
-         "front résiduel (nm)",
-         "residual wavefront (nm)",
-         false},
+        {residual, "residual.png", "front résiduel (nm)", "residual wavefront (nm)", false},
         {s.ImagePSF.get(), "psf.png", "PSF, échelle log", "PSF, log scale", true},
         {s.ImageInterfero.get(), "interferogram.png", "interférogramme", "interferogram", false},
         {s.ImageRonchi.get(), "ronchigram.png", "Ronchigramme", "Ronchigram", false},
@@ -182,8 +178,8 @@ std::string CorrectionLine(const AnalysisReport& r)
     if (!r.compensated) return Tr("Correction : numérique\n", "Correction: numeric\n");
     const CompensatedSummary& c = *r.compensated;
     return std::string(Tr("Correction : analytique, ", "Correction: analytic, ")) + std::to_string(c.passes) +
-           " passes (" + StopCode(c.stop) + "), " + Tr("fond ", "background ") + FormatFixed(c.backgroundAdu[0], 1) +
-           " / " + FormatFixed(c.backgroundAdu[1], 1) + " ADU, " +
+           " passes (" + StopCode(c.stop) + "), " + Tr("fond ", "background ") +
+           FormatFixed(c.backgroundAdu[0], 1) + " / " + FormatFixed(c.backgroundAdu[1], 1) + " ADU, " +
            Tr("jacobien minimal ", "smallest Jacobian ") + FormatFixed(c.minJacobian, 2) + "\n";
 }
 
@@ -208,7 +204,8 @@ std::string SummaryText(const AnalysisReport& r)
       << " pix, centre " << Centre(r.centreExtra) << "\n"
       << Tr("Obstruction : ", "Obstruction: ") << FormatFloat("0.00", r.obstruction) << "\n"
       << CorrectionLine(r) << Tr("PTV : ", "PTV: ") << r.ptvText << "  " << r.ptvWaves << "\n"
-      << Tr("RMS : ", "RMS: ") << r.rmsText << Bar(r, r.rmsSigmaNm, "0.0", " nm") << "  " << r.rmsWaves << "\n"
+      << Tr("RMS : ", "RMS: ") << r.rmsText << Bar(r, r.rmsSigmaNm, "0.0", " nm") << "  " << r.rmsWaves
+      << "\n"
       << Tr("Rapport de Strehl : ", "Strehl ratio: ") << r.strehlText << Bar(r, r.strehlSigma, "0.000", "")
       << "\n"
       << Tr("Coefficients de Zernike (nm RMS", "Zernike coefficients (nm RMS")
@@ -294,13 +291,15 @@ std::string JsonText(const AnalysisReport& r)
             for (const auto& why : c->lowerBoundReasons) reasons.push_back(why);
             j["sigma_lower_bound"] = !c->lowerBoundReasons.empty();
             j["sigma_lower_bound_reasons"] = reasons;
-            j["noise_model"] = {{"sky_sigma_adu", {Number(c->skyNoiseAdu[0]), Number(c->skyNoiseAdu[1])}},
-                                {"photon_variance_per_adu", {Number(c->photonVariance[0]), Number(c->photonVariance[1])}}};
+            j["noise_model"] = {
+                {"sky_sigma_adu", {Number(c->skyNoiseAdu[0]), Number(c->skyNoiseAdu[1])}},
+                {"photon_variance_per_adu", {Number(c->photonVariance[0]), Number(c->photonVariance[1])}}};
         }
         if (c->bootstrapSamples > 0) {
             Json spread = Json::array();
             for (double v : c->bootstrapSigmaRmsNm) spread.push_back(Number(v));
-            j["bootstrap"] = {{"samples", c->bootstrapSamples}, {"refused", c->bootstrapFailed},
+            j["bootstrap"] = {{"samples", c->bootstrapSamples},
+                              {"refused", c->bootstrapFailed},
                               {"zernike_sigma_nm", spread}};
         }
     }
@@ -459,9 +458,11 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--obstruction",
                     o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
-    cmd->add_option("--bootstrap", o.bootstrap,
-                    "Parametric bootstrap of the analytic correction's error bars: N noisy pairs rendered from "
-                    "the answer with the data's noise, analysed the same way on every core (default 0: none)");
+    cmd->add_option(
+        "--bootstrap",
+        o.bootstrap,
+        "Parametric bootstrap of the analytic correction's error bars: N noisy pairs rendered from "
+        "the answer with the data's noise, analysed the same way on every core (default 0: none)");
     cmd->add_flag_function(
         "--trust-defocus",
         [request](std::int64_t) { request->analysis.trustDefocus = true; },

@@ -16,7 +16,7 @@ struct AnalyseRequest {
     AnalysisOptions analysis;
     std::optional<std::filesystem::path> outDir;
     bool json = false;
-    bool refineGiven = false;  // --refine on the command line (its value has a default)
+    bool refineGiven = false;             // --refine on the command line (its value has a default)
     std::optional<ReportOptions> report;  // report.html and report.pdf into outDir
 };
 

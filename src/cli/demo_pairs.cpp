@@ -45,8 +45,10 @@ int RunDemoPairs(const std::filesystem::path& folder, std::ostream& out, std::os
             PrintRefusal(err, "demo", pair.status());
             return 2;
         }
-        const ScopedDecimalSeparator keep(DecimalSeparator());  // the truth file's writer leaves "," behind it
-        if (Status s = WriteSimulationFiles(dir, p, pair.value(), {"2026-01-01T00:00:00", "2026-01-01T00:00:30", 10});
+        const ScopedDecimalSeparator keep(
+            DecimalSeparator());  // the truth file's writer leaves "," behind it
+        if (Status s = WriteSimulationFiles(
+                dir, p, pair.value(), {"2026-01-01T00:00:00", "2026-01-01T00:00:30", 10});
             !s.ok()) {
             PrintRefusal(err, "demo", s);
             return 2;
@@ -59,13 +61,16 @@ int RunDemoPairs(const std::filesystem::path& folder, std::ostream& out, std::os
     const auto j = nlohmann::json::parse(json.str());
     out << Tr("Moyenne sur ", "Mean over ") << j["kept"].get<int>() << Tr(" paires gardées", " pairs kept")
         << Tr(", avec l'erreur de la moyenne :\n", ", with the standard error of the mean:\n") << " k  "
-        << std::left << std::setw(22) << Tr("terme", "term") << std::right << std::setw(9) << Tr("vrai", "true")
-        << std::setw(9) << Tr("moyenne", "mean") << std::setw(9) << Tr("erreur", "error") << "   (nm RMS)\n";
-    const auto number = [&](const nlohmann::json& v) { return v.is_number() ? FormatFixed(v.get<double>(), 2) : "-"; };
+        << std::left << std::setw(22) << Tr("terme", "term") << std::right << std::setw(9)
+        << Tr("vrai", "true") << std::setw(9) << Tr("moyenne", "mean") << std::setw(9)
+        << Tr("erreur", "error") << "   (nm RMS)\n";
+    const auto number = [&](const nlohmann::json& v) {
+        return v.is_number() ? FormatFixed(v.get<double>(), 2) : "-";
+    };
     for (int k : {5, 6, 7, 11}) {
-        out << std::setw(2) << k << "  " << std::left << std::setw(22) << ZernikeName(k) << std::right << std::setw(9)
-            << FormatFixed(truth.zernikeRmsNm[k - 1], 2) << std::setw(9) << number(j["mean_rms_nm"][k - 1])
-            << std::setw(9) << number(j["sem_rms_nm"][k - 1]) << "\n";
+        out << std::setw(2) << k << "  " << std::left << std::setw(22) << ZernikeName(k) << std::right
+            << std::setw(9) << FormatFixed(truth.zernikeRmsNm[k - 1], 2) << std::setw(9)
+            << number(j["mean_rms_nm"][k - 1]) << std::setw(9) << number(j["sem_rms_nm"][k - 1]) << "\n";
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "cli/plan_command.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,8 +8,6 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <numbers>
-
-#include <CLI/CLI.hpp>
 
 #include "cli/language.h"
 #include "core/numbers.h"
@@ -46,8 +45,7 @@ Hessian Spherical(double x, double y)  // sqrt(5) (6 rho^4 - 6 rho^2 + 1)
 double WorstDeterminant(const Hessian& h, double a)
 {
     double worst = std::numeric_limits<double>::infinity();
-    for (double s : {-a, a})
-        worst = std::min(worst, (1 + s * h[0]) * (1 + s * h[2]) - s * s * h[1] * h[1]);
+    for (double s : {-a, a}) worst = std::min(worst, (1 + s * h[0]) * (1 + s * h[2]) - s * s * h[1] * h[1]);
     return worst;
 }
 
@@ -71,22 +69,26 @@ std::string Explain(const PlanResult& r)
 {
     if (!r.feasible) {
         if (r.seeingMinMm >= r.causticMinMm)
-            return Tr("Aucune défocalisation ne convient : la turbulence demande un rayon de plus de 80 pixels ; "
-                      "augmentez le binning ou utilisez des pixels plus grands.",
-                      "No defocus suits: the seeing asks for a radius beyond 80 pixels; bin the camera or use "
-                      "larger pixels.");
-        return Tr("Aucune défocalisation ne convient : l'aberration attendue demande un rayon de plus de 80 pixels "
-                  "pour rester loin de la caustique ; augmentez le binning.",
-                  "No defocus suits: the expected aberration asks for a radius beyond 80 pixels to stay clear of "
-                  "the caustic; bin the camera.");
+            return Tr(
+                "Aucune défocalisation ne convient : la turbulence demande un rayon de plus de 80 pixels ; "
+                "augmentez le binning ou utilisez des pixels plus grands.",
+                "No defocus suits: the seeing asks for a radius beyond 80 pixels; bin the camera or use "
+                "larger pixels.");
+        return Tr(
+            "Aucune défocalisation ne convient : l'aberration attendue demande un rayon de plus de 80 pixels "
+            "pour rester loin de la caustique ; augmentez le binning.",
+            "No defocus suits: the expected aberration asks for a radius beyond 80 pixels to stay clear of "
+            "the caustic; bin the camera.");
     }
     std::string limit = Tr("le rayon minimal de 30 pixels", "the smallest radius of 30 pixels");
     if (r.minDefocusMm == r.seeingMinMm)
-        limit = Tr("la turbulence (FWHM sous un dixième du rayon)", "the seeing (FWHM under a tenth of the radius)");
+        limit = Tr("la turbulence (FWHM sous un dixième du rayon)",
+                   "the seeing (FWHM under a tenth of the radius)");
     if (r.minDefocusMm == r.causticMinMm)
-        limit = Tr("l'aberration attendue (jacobien au-dessus de 0,5)", "the expected aberration (Jacobian above 0.5)");
-    return Tr("La plus courte défocalisation utilisable (", "The shortest usable defocus (") + Mm(r.minDefocusMm) +
-           Tr(") est fixée par ", ") is set by ") + limit +
+        limit = Tr("l'aberration attendue (jacobien au-dessus de 0,5)",
+                   "the expected aberration (Jacobian above 0.5)");
+    return Tr("La plus courte défocalisation utilisable (", "The shortest usable defocus (") +
+           Mm(r.minDefocusMm) + Tr(") est fixée par ", ") is set by ") + limit +
            Tr(" ; le signal est d'autant plus fort que la défocalisation est courte, d'où la valeur "
               "recommandée avec 20 % de marge.",
               "; the signal grows as the defocus shortens, hence the recommended value with a 20 % margin.");
@@ -129,7 +131,8 @@ std::optional<PlanResult> PlanDefocus(const PlanInput& in, std::string* reason)
     if (!Positive(in.diameterMm) || !Positive(in.focalMm) || !Positive(in.pixelUm))
         return refuse("--diameter, --focal and --pixel must be positive");
     if (in.binning < 1) return refuse("--binning must be at least 1");
-    if (!(in.seeingArcsec >= 0) || !std::isfinite(in.seeingArcsec)) return refuse("--seeing must be 0 or more");
+    if (!(in.seeingArcsec >= 0) || !std::isfinite(in.seeingArcsec))
+        return refuse("--seeing must be 0 or more");
     if (!(in.aberrationNm >= 0) || !std::isfinite(in.aberrationNm))
         return refuse("--aberration must be 0 or more");
     PlanResult r;
@@ -157,7 +160,8 @@ int RunPlan(const PlanInput& input, bool json, std::ostream& out, std::ostream& 
     std::string reason;
     const auto plan = PlanDefocus(input, &reason);
     if (!plan) {
-        err << "frontlys-cli plan: " << Tr("Paramètre invalide", "Invalid parameter") << " (" << reason << ")\n";
+        err << "frontlys-cli plan: " << Tr("Paramètre invalide", "Invalid parameter") << " (" << reason
+            << ")\n";
         return 2;
     }
     const PlanResult& r = *plan;
@@ -180,14 +184,18 @@ int RunPlan(const PlanInput& input, bool json, std::ostream& out, std::ostream& 
         out << what << Mm(mm) << Tr(" (rayon ", " (radius ") << FormatFloat("0.0", px) << " pixels)\n";
     };
     if (r.feasible) {
-        line(Tr("Défocalisation recommandée : ", "Recommended defocus: "), r.recommendedDefocusMm, r.recommendedRadiusPx);
+        line(Tr("Défocalisation recommandée : ", "Recommended defocus: "),
+             r.recommendedDefocusMm,
+             r.recommendedRadiusPx);
         line(Tr("Minimale : ", "Shortest: "), r.minDefocusMm, r.minRadiusPx);
         line(Tr("Maximale : ", "Longest: "), r.maxDefocusMm, r.maxRadiusPx);
     }
-    out << Tr("Limites : rayon de 30 à 80 pixels de ", "Limits: radius of 30 to 80 pixels from ") << Mm(r.radiusMinMm)
-        << Tr(" à ", " to ") << Mm(r.radiusMaxMm) << Tr(", turbulence dès ", ", seeing from ") << Mm(r.seeingMinMm)
+    out << Tr("Limites : rayon de 30 à 80 pixels de ", "Limits: radius of 30 to 80 pixels from ")
+        << Mm(r.radiusMinMm) << Tr(" à ", " to ") << Mm(r.radiusMaxMm)
+        << Tr(", turbulence dès ", ", seeing from ") << Mm(r.seeingMinMm)
         << Tr(", caustique dès ", ", caustic from ")
-        << (std::isfinite(r.causticMinMm) ? Mm(r.causticMinMm) : std::string(Tr("(jamais)", "(never)"))) << "\n"
+        << (std::isfinite(r.causticMinMm) ? Mm(r.causticMinMm) : std::string(Tr("(jamais)", "(never)")))
+        << "\n"
         << r.why << "\n";
     return 0;
 }
@@ -196,7 +204,8 @@ void AddPlanCommand(CLI::App& app, int* exitCode)
 {
     auto input = std::make_shared<PlanInput>();
     auto json = std::make_shared<bool>(false);
-    auto* cmd = app.add_subcommand("plan", "The range of defocus distances that suits a telescope and camera");
+    auto* cmd =
+        app.add_subcommand("plan", "The range of defocus distances that suits a telescope and camera");
     cmd->add_option("--diameter", input->diameterMm, "Aperture diameter, mm")->required();
     cmd->add_option("--focal", input->focalMm, "Focal length, mm")->required();
     cmd->add_option("--pixel", input->pixelUm, "Camera pixel size, micrometres")->required();

@@ -130,17 +130,18 @@ void DescribeAnalysis(Json& j,
     j["inputs"] = {{"intra", o.intra.string()}, {"extra", o.extra.string()}};
     j["parameters"] = Parameters(r, o);
     j["wavelength_nm"] = Number(r.lambdaNm);
-    j["units"] = {{"zernike_nm",
-                   "nm of wavefront, peak-normalised coefficients, term k at index k - 1, 28 "
-                   "values (terms beyond npoly are 0)"},
-                  {"zernike_rms_nm", "nm RMS, the first npoly terms"},
-                  {"zernike_sigma_nm",
-                   "nm RMS, 1-sigma of each zernike_rms_nm from the noise of the pair (photon, read, sky); a lower "
-                   "bound when sigma_lower_bound is true; null for the numeric correction"},
-                  {"ptv_nm", "nm"},
-                  {"rms_nm", "nm"},
-                  {"strehl", "ratio at wavelength_nm"},
-                  {"lengths", "mm, pixel sizes um, pupil positions 1-based pixels (column, row)"}};
+    j["units"] = {
+        {"zernike_nm",
+         "nm of wavefront, peak-normalised coefficients, term k at index k - 1, 28 "
+         "values (terms beyond npoly are 0)"},
+        {"zernike_rms_nm", "nm RMS, the first npoly terms"},
+        {"zernike_sigma_nm",
+         "nm RMS, 1-sigma of each zernike_rms_nm from the noise of the pair (photon, read, sky); a lower "
+         "bound when sigma_lower_bound is true; null for the numeric correction"},
+        {"ptv_nm", "nm"},
+        {"rms_nm", "nm"},
+        {"strehl", "ratio at wavelength_nm"},
+        {"lengths", "mm, pixel sizes um, pupil positions 1-based pixels (column, row)"}};
     j["zernike"] = ZernikeSet(r);
     j["sign_convention"] =
         "A positive coefficient is an optical path difference ahead of the reference sphere (towards the "

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 #include "cli/commands.h"

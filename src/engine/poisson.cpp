@@ -142,7 +142,7 @@ private:
     std::vector<double> m_filter, m_w;
     std::vector<double> m_gx;   // one row
     std::vector<double> m_lap;  // one row
-    std::vector<double> m_gy;  // three rows, row r in slot r % 3
+    std::vector<double> m_gy;   // three rows, row r in slot r % 3
 };
 
 bool TurnedUpwards(const std::vector<double>& e)

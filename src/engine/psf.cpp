@@ -134,8 +134,8 @@ int NaturalIndex(int centred, int n) { return (centred + n / 2) & (n - 1); }
 // spectrum, X(-u, -v) = conj X(u, v): an output column whose mirror column is also an output takes
 // the mirror's transform read at -v, which halves the column pass of the aberration-free PSF.
 struct ColumnPlan {
-    std::vector<int> computed;  // output columns whose transform is computed
-    std::vector<int> source;    // per output column: index into `computed`
+    std::vector<int> computed;   // output columns whose transform is computed
+    std::vector<int> source;     // per output column: index into `computed`
     std::vector<bool> mirrored;  // per output column: read at -v
 };
 

@@ -13,8 +13,8 @@ namespace frontlys {
 
 struct FitsFrame {
     TFitsHeader Header;
-    int Width = 0;  // NAXIS1
-    int Height = 0;  // NAXIS2
+    int Width = 0;               // NAXIS1
+    int Height = 0;              // NAXIS2
     std::vector<double> Pixels;  // Width x Height, row-major, BZERO and BSCALE applied
     double FormatMax = 0;        // the largest value the sample format can hold (+inf for floats)
 };

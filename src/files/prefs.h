@@ -39,9 +39,9 @@ struct Tpreferences {
     // 1: the analytic correction keeps the typed defocus even when the image size disagrees with it
     // (it still warns); 0: it uses the scale measured on the images.
     std::uint8_t DefocusImpose = 0;
-    std::string Aide;          // help home page file
-    std::string Images;        // initial folder of the image dialogs
-    std::string Preferences;   // folder of prefs.txt
+    std::string Aide;         // help home page file
+    std::string Images;       // initial folder of the image dialogs
+    std::string Preferences;  // folder of prefs.txt
 
     bool operator==(const Tpreferences&) const = default;
 };

@@ -1,8 +1,8 @@
 #include "files/result_files.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cassert>
+#include <cmath>
 
 #include "core/atomic_write.h"
 #include "core/numbers.h"
@@ -119,9 +119,13 @@ std::string CoefficientCsvText(std::span<const CoefficientRow> rows)
     std::string text = "index,name,n,m,type,noll,rms_nm,peak_nm,sigma_nm\n";
     for (const CoefficientRow& r : rows) {
         text += std::to_string(r.index) + "," + CsvField(r.name) + "," + std::to_string(r.n) + "," +
-                std::to_string(r.m) + "," + (r.m == 0 ? "" : r.sine ? "sin" : "cos") + "," +
-                std::to_string(NollIndex(r.n, r.m, r.sine)) + "," + FormatGeneral(r.rmsNm) + "," +
-                FormatGeneral(r.peakNm) + "," + (std::isfinite(r.sigmaNm) ? FormatGeneral(r.sigmaNm) : "") + "\n";
+                std::to_string(r.m) + "," +
+                (r.m == 0 ? ""
+                 : r.sine ? "sin"
+                          : "cos") +
+                "," + std::to_string(NollIndex(r.n, r.m, r.sine)) + "," + FormatGeneral(r.rmsNm) + "," +
+                FormatGeneral(r.peakNm) + "," + (std::isfinite(r.sigmaNm) ? FormatGeneral(r.sigmaNm) : "") +
+                "\n";
     }
     return text;
 }

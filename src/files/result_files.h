@@ -45,8 +45,8 @@ struct CoefficientRow {
     int n = 0;  // radial order
     int m = 0;  // azimuthal order, >= 0
     bool sine = false;
-    double rmsNm = 0;   // RMS contribution
-    double peakNm = 0;  // coefficient of the peak-normalised term
+    double rmsNm = 0;                                           // RMS contribution
+    double peakNm = 0;                                          // coefficient of the peak-normalised term
     double sigmaNm = std::numeric_limits<double>::quiet_NaN();  // 1-sigma of rmsNm; NaN: none (empty field)
 };
 

@@ -19,7 +19,8 @@ CropWindow WindowAround(double cx, double cy, int side)
     return {col - side / 2, row - side / 2, side};
 }
 
-ImageSlot CutSquare(std::span<const double> frame, int width, int height, const CropWindow& window, double fill)
+ImageSlot CutSquare(
+    std::span<const double> frame, int width, int height, const CropWindow& window, double fill)
 {
     ImageSlot image = NewImage(window.side, window.side);
     for (int r = 0; r < window.side; ++r) {
@@ -38,12 +39,8 @@ ImageSlot CutSquare(std::span<const double> frame, int width, int height, const 
     return image;
 }
 
-std::vector<double> BinFrame(std::span<const double> frame,
-                             int width,
-                             int height,
-                             int factor,
-                             int* binnedWidth,
-                             int* binnedHeight)
+std::vector<double> BinFrame(
+    std::span<const double> frame, int width, int height, int factor, int* binnedWidth, int* binnedHeight)
 {
     const int bw = (width + factor - 1) / factor, bh = (height + factor - 1) / factor;
     std::vector<double> sum(static_cast<std::size_t>(bw) * bh, 0.0);

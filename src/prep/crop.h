@@ -25,15 +25,12 @@ struct CropWindow {
 CropWindow WindowAround(double cx, double cy, int side);
 
 // A one-plane side x side record holding the window's pixels; outside the frame, fill.
-ImageSlot CutSquare(std::span<const double> frame, int width, int height, const CropWindow& window, double fill);
+ImageSlot CutSquare(
+    std::span<const double> frame, int width, int height, const CropWindow& window, double fill);
 
 // Mean over factor x factor blocks (the last, partial blocks over the pixels they hold; NaN and inf
 // pixels left out); *binnedWidth and *binnedHeight receive the result's size.
-std::vector<double> BinFrame(std::span<const double> frame,
-                             int width,
-                             int height,
-                             int factor,
-                             int* binnedWidth,
-                             int* binnedHeight);
+std::vector<double> BinFrame(
+    std::span<const double> frame, int width, int height, int factor, int* binnedWidth, int* binnedHeight);
 
 }  // namespace frontlys

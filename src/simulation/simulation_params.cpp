@@ -42,8 +42,10 @@ Status CheckCamera(const SimulationParams& p)
         return Refuse("--offset", "the offset must stay within the frame side");
     if (!(p.companionFlux >= 0) || !std::isfinite(p.companionFlux) || std::abs(p.companionXPx) > limit ||
         std::abs(p.companionYPx) > limit || !std::isfinite(p.companionXPx) || !std::isfinite(p.companionYPx))
-        return Refuse("--companion", "the second star needs a flux of 0 or more and a place within the frame side");
-    if (!(p.clipAdu >= 0) || !std::isfinite(p.clipAdu)) return Refuse("--clip", "the clip level must be 0 or more");
+        return Refuse("--companion",
+                      "the second star needs a flux of 0 or more and a place within the frame side");
+    if (!(p.clipAdu >= 0) || !std::isfinite(p.clipAdu))
+        return Refuse("--clip", "the clip level must be 0 or more");
     if (!std::isfinite(p.gainEPerAdu) || p.gainEPerAdu <= 0)
         return Refuse("--gain", "the gain must be positive");
     return Status::Ok();

@@ -3,9 +3,10 @@
 // printing) behind one small interface: the program passes QtPlatform, the tests a scripted one.
 // Handed to every window and dialog through its constructor; no singleton.
 
+#include <optional>
+
 #include <QImage>
 #include <QString>
-#include <optional>
 
 class QDialog;
 

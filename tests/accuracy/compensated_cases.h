@@ -27,9 +27,9 @@ struct CompensatedCase {
 struct CompensatedMeasure {
     bool ok = false;
     std::string failure;
-    double rmsErrorNm = 0;    // over terms 5..22, nm RMS
+    double rmsErrorNm = 0;  // over terms 5..22, nm RMS
     double worstNm = 0;
-    int wrongSigns = 0;       // terms of 5 nm or more found with the wrong sign
+    int wrongSigns = 0;  // terms of 5 nm or more found with the wrong sign
     double obstruction = 0;
     double defocusError = 0;  // relative
     CompensatedResult result;
@@ -51,7 +51,8 @@ inline std::vector<double> Cut(const Planes3D<double>& frame, int size, int w, i
     if (w <= 0 || h <= 0) return full;
     std::vector<double> out(static_cast<std::size_t>(w) * h);
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) out[static_cast<std::size_t>(r) * w + c] = full[static_cast<std::size_t>(r) * size + c];
+        for (int c = 0; c < w; ++c)
+            out[static_cast<std::size_t>(r) * w + c] = full[static_cast<std::size_t>(r) * size + c];
     return out;
 }
 
@@ -78,7 +79,9 @@ inline CompensatedMeasure Measure(const CompensatedResult& r, const SimulationPa
 
 // defocusFactor: the defocus given to the analysis, as a multiple of the true one; 0 leaves it to the
 // analysis to measure.
-inline CompensatedOutcome RunCompensatedCase(const CompensatedCase& c, int refineRounds = 4, double defocusFactor = 0)
+inline CompensatedOutcome RunCompensatedCase(const CompensatedCase& c,
+                                             int refineRounds = 4,
+                                             double defocusFactor = 0)
 {
     CompensatedOutcome out;
     auto pair = SimulatePair(c.params);

@@ -21,9 +21,21 @@ TEST_P(Compensated, GivesBackTheSimulatedTerms)
     ASSERT_TRUE(o.refined.ok) << o.refined.failure;
     const auto line = [&](const char* what, const CompensatedMeasure& m) {
         char text[200];
-        std::snprintf(text, sizeof text, "%s %s: rms %.3f worst %.3f nm, eps %.3f (true %.3f), defocus %+.2f %%, %d passes %s, minJ %.2f, blur %.2f",
-                      b.c.name.c_str(), what, m.rmsErrorNm, m.worstNm, m.obstruction, b.c.params.obstruction,
-                      100 * m.defocusError, m.result.passes, StopCode(m.result.stop), m.result.minJacobian, o.blurPx);
+        std::snprintf(text,
+                      sizeof text,
+                      "%s %s: rms %.3f worst %.3f nm, eps %.3f (true %.3f), defocus %+.2f %%, %d passes %s, "
+                      "minJ %.2f, blur %.2f",
+                      b.c.name.c_str(),
+                      what,
+                      m.rmsErrorNm,
+                      m.worstNm,
+                      m.obstruction,
+                      b.c.params.obstruction,
+                      100 * m.defocusError,
+                      m.result.passes,
+                      StopCode(m.result.stop),
+                      m.result.minJacobian,
+                      o.blurPx);
         return std::string(text);
     };
     std::printf("%s\n%s\n", line("plain", o.plain).c_str(), line("refined", o.refined).c_str());
@@ -31,7 +43,8 @@ TEST_P(Compensated, GivesBackTheSimulatedTerms)
     EXPECT_LE(o.refined.rmsErrorNm, b.refinedNm) << line("refined", o.refined);
     EXPECT_EQ(o.refined.wrongSigns, 0) << line("refined", o.refined);
     EXPECT_EQ(o.plain.wrongSigns, 0) << line("plain", o.plain);
-    EXPECT_NEAR(o.refined.obstruction, b.c.params.obstruction, b.obstructionTolerance) << line("refined", o.refined);
+    EXPECT_NEAR(o.refined.obstruction, b.c.params.obstruction, b.obstructionTolerance)
+        << line("refined", o.refined);
     EXPECT_LT(std::abs(o.refined.defocusError), 0.02) << line("refined", o.refined);
 }
 

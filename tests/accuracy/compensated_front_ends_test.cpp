@@ -68,7 +68,8 @@ TEST(CompensatedFrontEnds, WindowCommandAndCommandLineGiveTheSameCoefficients)
     s.ParamsSaisis = true;
     const CommandOutcome window = ComputeWavefront(s);
     ASSERT_FALSE(window.failed()) << window.status.reason;
-    for (int k = 0; k < kZernikeTerms; ++k) EXPECT_EQ(s.CoefFront[k], cli.value().zernikeNm[k]) << "term " << k + 1;
+    for (int k = 0; k < kZernikeTerms; ++k)
+        EXPECT_EQ(s.CoefFront[k], cli.value().zernikeNm[k]) << "term " << k + 1;
     EXPECT_EQ(s.Notes.front().code, "method");
     EXPECT_TRUE(s.HasWindow(ImageKind::Residual));
     // The coma comes back with its sign and size.

@@ -16,7 +16,8 @@ namespace {
 
 // A noiseless star (the stamp and the large frame then hold the same donut pixel for pixel),
 // written as a pair with the options of its analysis.
-AnalysisOptions WriteStar(const std::filesystem::path& dir, int size, double dx, double dy, double companion = 0)
+AnalysisOptions WriteStar(
+    const std::filesystem::path& dir, int size, double dx, double dy, double companion = 0)
 {
     SimulationParams p;
     p.obstruction = 0.25;
@@ -82,7 +83,8 @@ TEST(Crop, RecadrerCentresBothDonutsAndRefusesImagesWithoutAStar)
     ASSERT_FALSE(OpenIntra(session, o.intra).failed() || OpenExtra(session, o.extra).failed());
     ASSERT_FALSE(CropImages(session).failed());
     for (const ImageSlot* image : {&session.ImageIntra, &session.ImageExtra}) {
-        const DonutLocation found = LocateDonut((*image)->Planes.Plane(0), (*image)->Width, (*image)->Height).take();
+        const DonutLocation found =
+            LocateDonut((*image)->Planes.Plane(0), (*image)->Width, (*image)->Height).take();
         EXPECT_EQ((*image)->Width, 128);
         EXPECT_NEAR(found.main.cx, 64, 1.5);
         EXPECT_NEAR(found.main.cy, 64, 1.5);
@@ -99,7 +101,7 @@ TEST(Crop, OpeningALargePairWithExtractAutoCutsAndChecksItBeforeExtracting)
     ASSERT_FALSE(OpenBoth(session, o.intra, o.extra).failed());
     EXPECT_EQ(session.ImageIntra->Width, 128);
     EXPECT_GT(session.ImageExtra->MaskCount, 0);  // extracted after the cut
-    ASSERT_EQ(session.Warnings.size(), 2u);        // the second star, on each image
+    ASSERT_EQ(session.Warnings.size(), 2u);       // the second star, on each image
     EXPECT_EQ(session.Warnings[0].code, "several_donuts");
 }
 

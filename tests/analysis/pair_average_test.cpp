@@ -1,10 +1,10 @@
 // Averaging several pairs: known spread, and the pair that disagrees set aside.
+#include "analysis/pair_average.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
-
-#include "analysis/pair_average.h"
 
 namespace frontlys {
 namespace {

@@ -148,7 +148,8 @@ TEST_F(AnalyseCommandTest, ResidualPictureWhenTheAnalysisHasOne)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadAll(analytic / "residual.png").substr(1, 3), "PNG");
     const auto files = nlohmann::json::parse(run.out)["files"];
-    EXPECT_NE(std::find(files.begin(), files.end(), (analytic / "residual.png").string()), files.end()) << files;
+    EXPECT_NE(std::find(files.begin(), files.end(), (analytic / "residual.png").string()), files.end())
+        << files;
 
     const auto one = dir.path() / "one";
     ASSERT_EQ(Analyse(Pair() + " --correction numeric --out '" + one.string() + "'").status, 0);
@@ -425,10 +426,12 @@ TEST_F(AnalyseCommandTest, OptionsTheCorrectionDoesNotUseAreSaid)
 {
     CliRun run = Analyse(Pair() + " --defocus 5 --correction numeric --refine 2 --max-passes 3");
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.err.find("--refine est sans effet avec la correction numérique"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--refine est sans effet avec la correction numérique"), std::string::npos)
+        << run.err;
     EXPECT_NE(run.err.find("--max-passes est sans effet"), std::string::npos) << run.err;
     run = Analyse(Pair() + " --defocus 5 --refine 0 --niter 2");
-    EXPECT_NE(run.err.find("--niter est sans effet avec la correction analytique"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--niter est sans effet avec la correction analytique"), std::string::npos)
+        << run.err;
 }
 
 }  // namespace frontlys

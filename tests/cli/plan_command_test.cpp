@@ -1,10 +1,10 @@
 // The defocus planner against examples worked by hand.
+#include "cli/plan_command.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include "cli/plan_command.h"
 
 namespace frontlys::cli {
 namespace {

@@ -92,7 +92,7 @@ TEST(OpticalTransfer, AberrationLowersTheCurvesAndGivesThePsfStrehl)
 {
     ZernikeCoefficients c{};
     c[10] = 50 * ZernikeBasis::ForCount(28).Norm(11);  // 50 nm RMS of spherical aberration
-    ImageSlot w = Wavefront(30, 0.25, c, 64);  // a power of two: the PSF's zero frequency at (32, 32)
+    ImageSlot w = Wavefront(30, 0.25, c, 64);          // a power of two: the PSF's zero frequency at (32, 32)
     const OpticalTransfer t = Transfer(*w);
     for (std::size_t i = 1; i + 1 < t.frequency.size(); ++i) EXPECT_LE(t.mtf[i], t.mtfDiffraction[i] + 1e-3);
     EXPECT_LT(t.mtf[t.mtf.size() / 3], 0.9 * t.mtfDiffraction[t.mtf.size() / 3]);

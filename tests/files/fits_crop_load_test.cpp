@@ -17,7 +17,10 @@ TEST(FitsCropLoad, UnsignedCameraFrameKeepsItsSizeValuesAndTop)
     TempDir dir;
     std::vector<double> stored(15, -32768);  // 5 x 3 around BZERO 32768: 0 .. 65535
     stored[7] = 32767;
-    ASSERT_TRUE(testing::FitsBuilder::Image(16, 5, 3).Real("BZERO", 32768).Pixels(stored).WriteTo(dir.path() / "f.fits"));
+    ASSERT_TRUE(testing::FitsBuilder::Image(16, 5, 3)
+                    .Real("BZERO", 32768)
+                    .Pixels(stored)
+                    .WriteTo(dir.path() / "f.fits"));
     const FitsFrame f = ReadFitsFrame(dir.path() / "f.fits").take();
     EXPECT_EQ(f.Width * 10 + f.Height, 53);
     EXPECT_EQ(f.Pixels.size(), 15u);

@@ -75,7 +75,8 @@ TEST(Prefs, LaterKeysDefaultWhenMissingAndRefuseBadValues)
     EXPECT_EQ(bad.Langue, 0);
     EXPECT_EQ(bad.Threads, 0);
     EXPECT_EQ(rejected,
-              (std::vector<std::string>{"CorrectionAnalytique", "ArretRMSFront", "NPassesMax", "Langue", "Threads"}));
+              (std::vector<std::string>{
+                  "CorrectionAnalytique", "ArretRMSFront", "NPassesMax", "Langue", "Threads"}));
 }
 
 TEST(Prefs, RoundTripKeepsEveryField)

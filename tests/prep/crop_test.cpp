@@ -1,9 +1,9 @@
 // The cut around the donut at the frame's edges, and the block means that locate very large frames.
+#include "prep/crop.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "prep/crop.h"
 
 namespace frontlys {
 namespace {

@@ -17,8 +17,17 @@ struct Frame {
 };
 
 // Annulus of level `light` over a bias with Gaussian noise; a second, fainter disk if asked.
-Frame DonutFrame(int w, int h, double cx, double cy, double outer, double inner, double bias, double light,
-                 double noise, unsigned seed, double star2x = -1)
+Frame DonutFrame(int w,
+                 int h,
+                 double cx,
+                 double cy,
+                 double outer,
+                 double inner,
+                 double bias,
+                 double light,
+                 double noise,
+                 unsigned seed,
+                 double star2x = -1)
 {
     Frame f{w, h, std::vector<double>(static_cast<std::size_t>(w) * h)};
     std::mt19937 rng(seed);

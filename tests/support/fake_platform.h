@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDialog>
 #include <deque>
 #include <functional>
 #include <vector>
+
+#include <QDialog>
 
 #include "ui/platform.h"
 

@@ -37,7 +37,7 @@ struct CompensatedOptions {
     int terms = 22;                     // P
     double stopNm = 0.02;               // RMS of an update over terms 4..P that ends the loop
     int maxPasses = 14;
-    bool noiseCovariance = false;        // also the coefficients' covariance under the pair's noise
+    bool noiseCovariance = false;  // also the coefficients' covariance under the pair's noise
 };
 
 enum class CompensatedStop { Converged, PassLimit, Caustic };
@@ -48,7 +48,8 @@ struct FrameSetup {
     double flux = 0;
     double background = 0;  // subtracted from the frame
     double noise = 0;
-    double photonVariance = 0;  // noise variance per ADU of signal, measured on the donut (with the covariance)
+    double photonVariance =
+        0;  // noise variance per ADU of signal, measured on the donut (with the covariance)
 };
 
 struct CompensatedResult {

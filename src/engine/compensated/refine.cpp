@@ -374,8 +374,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
             frames[side] = Blur(sharp[side], blur);
             for (double& v : frames[side]) v *= flux[side];
         }
-        auto simulated = CompensatedAnalysis({frames[0], sharp[0].side, sharp[0].side},
-                                             {frames[1], sharp[1].side, sharp[1].side}, rendered);
+        auto simulated = CompensatedAnalysis(
+            {frames[0], sharp[0].side, sharp[0].side}, {frames[1], sharp[1].side, sharp[1].side}, rendered);
         if (!simulated.ok()) break;
         const CompensatedResult& s = simulated.value();
         tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms)});
