@@ -3,8 +3,8 @@
 // angle between the star and the coma-free axis, its direction on the image and, for a telescope
 // with a secondary mirror, the tilt of the secondary that gives the same coma.
 //
-// Third-order theory (Seidel coefficients, wavefront W = W131 rho^3 cos(phi - phi0), W131 the value
-// at the edge of the pupil, stop at the primary):
+// Third-order theory (the primary aberration coefficients, wavefront W = W131 rho^3 cos(phi - phi0), W131 the
+// value at the edge of the pupil, stop at the primary):
 //  - Field coma of a paraboloid at field angle theta (focal ratio N = F / D):
 //        W131 = theta D / (32 N^2).
 //    From the transverse aberration eps = -(F / a) grad W (a = D / 2) the tangential coma is
@@ -13,7 +13,7 @@
 //    their field-coma factor (about 1 for the classic all-spherical Schmidt-Cassegrain, 0 for an
 //    aplanat, whose coma then cannot come from a tilt of the whole instrument).
 //  - A secondary of vertex curvature c, conic K, seeing a beam of semi-height h and marginal slope
-//    u = -h / s (s: secondary to primary focus), has the Seidel coma S_II = -A Abar h Delta(u/n),
+//    u = -h / s (s: secondary to primary focus), has the third-order coma sum S_II = -A Abar h Delta(u/n),
 //    A = h (c - 1/s), plus (hbar / h) times the aspheric part -2 K c^3 h^4 of S_I. Tilted by alpha
 //    about its vertex (hbar = 0, ubar = -alpha): S_II = 2 alpha c h^3 (c - 1/s). Decentred by l
 //    (hbar = -l, ubar = 0): S_II = 2 l c^2 h^3 ((1 + K) c - 1/s), zero for a sphere seeing its centre
@@ -52,7 +52,7 @@ struct Collimation {
     bool valid = false;
     double comaRmsNm = 0;         // |(Z7, Z8)|
     double positionAngleDeg = 0;  // towards the coma-free axis and the bright side, 0..360
-    double w131Nm = 0;            // Seidel coma at the pupil edge
+    double w131Nm = 0;            // third-order coma at the pupil edge
     double fieldAngleRad = 0;     // star to coma-free axis; NaN when the design has no field coma
     double offsetUm = 0;          // that angle at the focus
     double secondaryTiltRad = 0;  // secondary tilt about its vertex giving the coma; NaN without one

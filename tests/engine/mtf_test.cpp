@@ -87,7 +87,8 @@ TEST(OpticalTransfer, AnnularPupilFollowsItsClosedForm)
 
 // An aberration lowers the MTF under the diffraction limit and widens the encircled energy; with a
 // symmetric aberration (peak on the reference point) the OTF volume ratio is the ratio of the PSF
-// peaks as the PSF computation gives them, and Marechal's exp(-(2 pi sigma / lambda)^2) near enough.
+// peaks as the PSF computation gives them, and the small-aberration approximation exp(-(2 pi sigma /
+// lambda)^2) near enough.
 TEST(OpticalTransfer, AberrationLowersTheCurvesAndGivesThePsfStrehl)
 {
     ZernikeCoefficients c{};

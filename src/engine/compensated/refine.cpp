@@ -106,7 +106,7 @@ Result<SharpModel> RenderSharp(
     const double half = std::max(rho * (1 + a * MaxSlope(e, o.terms)) + 24, 1.35 * rho + 12);
     const double window = 2 * std::ceil(half);
     // A grid that the wavelength's sampling would make too large is rendered coarser: the pupil is
-    // then sampled under the Nyquist limit of its far field, which blurs the fringes a little but
+    // then sampled under the sampling limit of its far field, which blurs the fringes a little but
     // keeps the geometry, far better than no refinement.
     if (PowerOfTwoAtLeast(q * window) > kMaxFine) {
         q = std::max(1, static_cast<int>(kMaxFine / window));
