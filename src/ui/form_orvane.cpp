@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "core/thread_pool.h"
 #include "ui/apropos.h"
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
@@ -59,6 +60,7 @@ void TFormOrvane::FormCreate(const QString& prefsFolder)
     Tpreferences prefs = DefaultPreferences();
     prefs.Preferences = prefsFolder.toStdString();
     (void)ReadPrefs(prefs);  // a missing or malformed file leaves the defaults
+    SetThreadCount(prefs.Threads);
     m_session = NewSession(prefs);
     m_session.Sim.SimMasque = MasqueAjustement;
 }
