@@ -9,8 +9,7 @@
 
 namespace {
 
-const std::filesystem::path kData =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "tests/data/auxtel";
+const std::filesystem::path kData = std::filesystem::path(FRONTLYS_TEST_DATA) / "auxtel";
 const char* const kPairs[2][2] = {{"1579925613-16Pup_intra-0-1.fits", "1579925662-16Pup_extra-0-1.fits"},
                                   {"1579925833-16Pup_intra-0-1.fits", "1579925882-16Pup_extra-0-1.fits"}};
 

@@ -12,10 +12,7 @@
 namespace frontlys {
 namespace {
 
-std::filesystem::path DataFolder()
-{
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "data/auxtel";
-}
+std::filesystem::path DataFolder() { return std::filesystem::path(FRONTLYS_TEST_DATA) / "auxtel"; }
 
 AnalysisOptions StampOptions()
 {

@@ -15,7 +15,7 @@ namespace {
 
 AnalysisOptions Pup(const char* intra, const char* extra)
 {
-    const auto data = std::filesystem::path(__FILE__).parent_path().parent_path() / "data/auxtel";
+    const auto data = std::filesystem::path(FRONTLYS_TEST_DATA) / "auxtel";
     AnalysisOptions o;
     o.intra = data / intra;
     o.extra = data / extra;
