@@ -3,7 +3,6 @@
 #include "ui/language.h"
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include <QAction>
@@ -47,9 +46,10 @@ TEST(Language, TheEnglishFileHasNoUnfinishedOrEmptyEntry)
     EXPECT_EQ(ts.find("unfinished"), std::string::npos);
     EXPECT_EQ(ts.find("<translation></translation>"), std::string::npos);
     EXPECT_EQ(ts.find("<translation/>"), std::string::npos);
-    const std::regex message("<message>");
-    EXPECT_GT(std::distance(std::sregex_iterator(ts.begin(), ts.end(), message), std::sregex_iterator()),
-              300);
+    int messages = 0;
+    for (auto at = ts.find("<message>"); at != std::string::npos; at = ts.find("<message>", at + 1))
+        ++messages;
+    EXPECT_GT(messages, 300);
 }
 
 TEST_F(EnglishWindows, MainWindowMessagesNotesAndHelpAreInEnglish)
