@@ -280,7 +280,11 @@ TEST_F(MainWindowTest, TheWindowAnswersWhileACommandRunsAndCancelKeepsTheState)
     EXPECT_TRUE(answered);
     EXPECT_TRUE(window.busy());
     EXPECT_TRUE(window.findChild<QAction*>("Annuler1")->isVisible());
-    EXPECT_EQ(child<QLabel>(&window, "LabelEtape")->text(), QStringLiteral("Étape 2"));
+    // The step comes from the worker thread: it shows once the worker has started.
+    QLabel* step = child<QLabel>(&window, "LabelEtape");
+    for (int i = 0; i < 500 && step->text() != QStringLiteral("Étape 2"); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(step->text(), QStringLiteral("Étape 2"));
 
     window.findChild<QAction*>("Annuler1")->trigger();
     release = true;
