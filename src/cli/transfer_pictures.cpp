@@ -16,6 +16,23 @@ namespace {
 const QColor kMeasured(200, 40, 30);
 const QColor kLimit(40, 70, 160);
 
+// The measured curve over the diffraction limit of the same pupil, on one abscissa scaled by `scale`.
+std::vector<PlotCurve> MeasuredBesideLimit(const std::vector<double>& x,
+                                           double scale,
+                                           const std::vector<double>& measuredY,
+                                           const std::vector<double>& limitY)
+{
+    PlotCurve measured = MakeCurve(Tr("mesurée", "measured"), {}, measuredY, kMeasured);
+    PlotCurve limit = MakeCurve(Tr("limite de diffraction (même pupille)", "diffraction limit (same pupil)"),
+                                {},
+                                limitY,
+                                kLimit,
+                                true);
+    for (double v : x) measured.x.push_back(v * scale);
+    limit.x = measured.x;
+    return {limit, measured};
+}
+
 }  // namespace
 
 Result<OpticalTransfer> TransferOf(const AnalysisReport& report)
@@ -44,15 +61,7 @@ QImage MtfPicture(const OpticalTransfer& t, const AnalysisReport& r, const std::
                                    FormatFixed(cutoff, 0)
                              : Tr("fréquence / coupure", "frequency / cutoff");
     spec.yLabel = Tr("FTM", "MTF");
-    PlotCurve measured = MakeCurve(Tr("mesurée", "measured"), {}, t.mtf, kMeasured);
-    PlotCurve limit = MakeCurve(Tr("limite de diffraction (même pupille)", "diffraction limit (same pupil)"),
-                                {},
-                                t.mtfDiffraction,
-                                kLimit,
-                                true);
-    for (double s : t.frequency) measured.x.push_back(s * cutoff);
-    limit.x = measured.x;
-    spec.curves = {limit, measured};
+    spec.curves = MeasuredBesideLimit(t.frequency, cutoff, t.mtf, t.mtfDiffraction);
     spec.xMin = 0, spec.xMax = cutoff, spec.yMin = 0, spec.yMax = 1;
     spec.width = size.width(), spec.height = size.height();
     return DrawLinePlot(spec);
@@ -76,15 +85,7 @@ QImage EncircledEnergyPicture(const OpticalTransfer& t,
     spec.xLabel = micron > 0 ? Tr("rayon au foyer (um)", "radius at focus (um)")
                              : Tr("rayon (lambda/D)", "radius (lambda/D)");
     spec.yLabel = Tr("énergie encerclée", "encircled energy");
-    PlotCurve measured = MakeCurve(Tr("mesurée", "measured"), {}, t.encircled, kMeasured);
-    PlotCurve limit = MakeCurve(Tr("limite de diffraction (même pupille)", "diffraction limit (same pupil)"),
-                                {},
-                                t.encircledDiffraction,
-                                kLimit,
-                                true);
-    for (double v : t.radius) measured.x.push_back(v * scale);
-    limit.x = measured.x;
-    spec.curves = {limit, measured};
+    spec.curves = MeasuredBesideLimit(t.radius, scale, t.encircled, t.encircledDiffraction);
     spec.yMin = 0, spec.yMax = 1;
     spec.width = size.width(), spec.height = size.height();
     spec.legendBelow = true;
