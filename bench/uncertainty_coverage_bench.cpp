@@ -108,7 +108,10 @@ Run Analyse(const SimulationParams& p, int refineRounds)
         r.rounds = refineRounds;
         r.lambdaNm = p.lambdaNm;
         auto refined = RefineCompensated({intra, n, n}, {extra, n, n}, o, first.value(), r);
-        if (refined.ok()) run.coef = refined.value().result.coef;
+        if (refined.ok()) {
+            run.coef = refined.value().result.coef;
+            run.sigma = SigmaRmsNm(refined.value().result.covariance, o.terms);
+        }
     }
     run.ok = !run.sigma.empty();
     return run;
@@ -116,18 +119,19 @@ Run Analyse(const SimulationParams& p, int refineRounds)
 
 struct Tally {
     int terms = 0, in1 = 0, in2 = 0, noise1 = 0, noise2 = 0;
-    double sigmaSum = 0, spreadSum = 0;
+    double sigmaSum = 0, spreadSum = 0, biasSq = 0;
+    int biasTerms = 0;
     void Add(const Tally& t)
     {
         terms += t.terms, in1 += t.in1, in2 += t.in2, noise1 += t.noise1, noise2 += t.noise2;
-        sigmaSum += t.sigmaSum, spreadSum += t.spreadSum;
+        sigmaSum += t.sigmaSum, spreadSum += t.spreadSum, biasSq += t.biasSq, biasTerms += t.biasTerms;
     }
     void Print(const char* label) const
     {
         const double n = std::max(1, terms);
         std::printf(
             "%-24s terms %5d  truth: 1s %5.1f %%  2s %5.1f %%   noise: 1s %5.1f %%  2s %5.1f %%   "
-            "mean sigma %.3f nm, spread over seeds %.3f nm\n",
+            "mean sigma %.3f nm, spread over seeds %.3f nm, bias %.3f nm\n",
             label,
             terms,
             100 * in1 / n,
@@ -135,7 +139,8 @@ struct Tally {
             100 * noise1 / n,
             100 * noise2 / n,
             sigmaSum / n,
-            spreadSum / n);
+            spreadSum / n,
+            std::sqrt(biasSq / std::max(1, biasTerms)));
     }
 };
 
@@ -164,6 +169,8 @@ Tally Measure(const Case& c, bool bright, int seeds, int refine, int threads)
         for (const Run& r : runs)
             if (r.ok) sq += std::pow(r.coef[k - 1] / basis.Norm(k) - mean, 2);
         const double spread = std::sqrt(sq / (count - 1));
+        t.biasSq += std::pow(mean - c.params.zernikeRmsNm[k - 1], 2);
+        ++t.biasTerms;
         for (const Run& r : runs) {
             if (!r.ok) continue;
             const double found = r.coef[k - 1] / basis.Norm(k), sigma = r.sigma[k - 1];
