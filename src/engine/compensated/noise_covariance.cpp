@@ -171,7 +171,7 @@ double EstimatePhotonVariance(const RawFrame& raw, const PreparedFrame& f)
             if (const double v = at(c, r); std::isfinite(v)) lit.push_back(v);
     // The donut's plateau: well above half the level its brightest pixels reach. Pixels whose four
     // neighbours are lit too stay clear of the edges, where the light itself bends sharply.
-    const double threshold = std::max(0.5 * Percentile(lit, 0.99), 5 * f.setup.noise);
+    const double threshold = std::max(0.2 * Percentile(lit, 0.99), 5 * f.setup.noise);
     if (!(threshold > 0)) return 0;
     // The light of a defocused star rings in circles about its centre (diffraction), often more than
     // its photon noise at the pixel scale: each pixel is compared with its two neighbours along the
@@ -191,9 +191,21 @@ double EstimatePhotonVariance(const RawFrame& raw, const PreparedFrame& f)
             static constexpr int kDir[8][2] = {
                 {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
             const int* d = kDir[((nearest % 8) + 8) % 8];
-            const double v[3] = {at(c, r), at(c + d[0], r + d[1]), at(c - d[0], r - d[1])};
-            if (!std::all_of(v, v + 3, [&](double x) { return std::isfinite(x) && x > threshold; })) continue;
-            const double residual = v[0] - 0.5 * (v[1] + v[2]);
+            // The grid step across the ring, outwards.
+            const int sign = d[1] * dx - d[0] * dy >= 0 ? 1 : -1;
+            const int px = sign * d[1], py = -sign * d[0];
+            const double v[5] = {at(c, r),
+                                 at(c + d[0], r + d[1]),
+                                 at(c - d[0], r - d[1]),
+                                 at(c + px, r + py),
+                                 at(c - px, r - py)};
+            if (!std::all_of(v, v + 5, [&](double x) { return std::isfinite(x) && x > threshold; })) continue;
+            // The two neighbours along the tangent sit |d|^2 / 2R further out than the pixel: on bright
+            // frames the rings' radial slope over that offset outweighs the photon noise, so it is
+            // taken out with the slope read across the ring (whose own noise adds |d|^2 / 8R^2).
+            const double step2 = d[0] * d[0] + d[1] * d[1];
+            const double slope = (v[3] - v[4]) / (2 * std::sqrt(step2));
+            const double residual = v[0] - 0.5 * (v[1] + v[2]) + step2 / (2 * R) * slope;
             level.push_back(v[0]);
             square.push_back(residual * residual / kPairGain);
         }
@@ -236,6 +248,11 @@ NoiseCovarianceOutcome NoiseCovariance(const Grid& g,
     const int nt = static_cast<int>(terms.size());
     if (nt == 0 || static_cast<int>(loop.s.size()) != g.n) return out;
     out.photonVariance = {EstimatePhotonVariance(rawIntra, intra), EstimatePhotonVariance(rawExtra, extra)};
+    // One camera took both frames, so one photon variance per ADU holds for both; light structure the
+    // ring test cannot follow only ever adds to an estimate, so the lower one is the camera's.
+    if (out.photonVariance[0] > 0 && out.photonVariance[1] > 0)
+        out.photonVariance[0] = out.photonVariance[1] =
+            std::min(out.photonVariance[0], out.photonVariance[1]);
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
     const Slopes d = SlopesOf(g, loop.c);
     std::vector<double> cf(static_cast<std::size_t>(nt) * nt, 0.0);
