@@ -146,6 +146,11 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
                                " nm RMS.",
                            "Forward-model refinement: " + std::to_string(c.refineRounds) + " rounds" +
                                coarseEn + ", model blur " + blur + " px, residual " + res + " nm RMS."});
+        if (c.refineUnsettled)
+            s.Notes.push_back(
+                {"refine_unsettled",
+                 "L'affinage a oscillé sans converger : la réponse sans affinage est gardée.",
+                 "The refinement oscillated without converging: the unrefined answer is kept."});
     } else if (!c.refineSkipped.empty()) {
         s.Notes.push_back(
             {"refinement",
@@ -226,6 +231,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
         summary.refineResidualNm = outcome.refined->residualNm;
         summary.refineRounds = outcome.refined->rounds;
         summary.refineCoarse = outcome.refined->coarseGrid;
+        summary.refineUnsettled = !outcome.refined->settled;
     } else if (request.refineRounds > 0) {
         summary.refineSkipped = outcome.refineFailure;
     }

@@ -31,7 +31,8 @@ struct CompensatedSummary {
     std::optional<double> refineResidualNm;
     int refineRounds = 0;
     std::string refineSkipped;
-    bool refineCoarse = false;  // rendered on a grid coarser than the wavelength asks
+    bool refineCoarse = false;     // rendered on a grid coarser than the wavelength asks
+    bool refineUnsettled = false;  // the rounds oscillated without converging: the unrefined answer kept
     double obstruction = 0;
     double defocusNm = 0;
     double radiusPx = 0;

@@ -274,6 +274,7 @@ std::string JsonText(const AnalysisReport& r)
         j["refine_rounds"] = c->refineRounds;
         if (!c->refineSkipped.empty()) j["refine_skipped"] = c->refineSkipped;
         j["refine_coarse_grid"] = c->refineCoarse;
+        j["refine_unsettled"] = c->refineUnsettled;
         j["misfit_unrefined"] = c->misfitUnrefined ? Number(*c->misfitUnrefined) : Json();
         j["misfit_refined"] = c->misfitRefined ? Number(*c->misfitRefined) : Json();
         j["kept"] = c->kept;

@@ -20,6 +20,8 @@ using Complex = std::complex<double>;
 constexpr int kMaxFine = 4096;
 constexpr int kGoldenSteps = 19;
 constexpr double kMaxBlurPx = 10;
+constexpr double kConverged =
+    0.5;  // share of the first round's discrepancy an oscillating refinement must reach
 
 int PowerOfTwoAtLeast(double v)
 {
@@ -318,6 +320,22 @@ double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& mo
 
 }  // namespace
 
+std::size_t KeptRefinementRound(const std::vector<double>& residuals)
+{
+    if (residuals.empty()) return 0;
+    // Rounds that keep shrinking (or hold) are trusted to the last update; rounds that oscillate
+    // (near a caustic the analysis is not smooth) give way to the most self-consistent estimate.
+    bool steady = true;
+    for (std::size_t k = 1; k < residuals.size(); ++k)
+        steady = steady && residuals[k] <= 1.2 * residuals[k - 1] + 0.03;
+    if (steady) return residuals.size();
+    const auto best = std::min_element(residuals.begin(), residuals.end());
+    // Rounds that never even halved the first discrepancy did not converge anywhere: their most
+    // self-consistent estimate is one draw of the oscillation, no better than the data's own answer.
+    if (*best > kConverged * residuals.front()) return 0;
+    return static_cast<std::size_t>(best - residuals.begin());
+}
+
 std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma)
 {
     SharpModel m{frame.pixels, frame.side};
@@ -386,20 +404,12 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     }
     if (tried.empty())
         return Status::Fail(StatusCode::NumericalFailure, "Affinage impossible", "no round ran");
-    // Rounds that keep shrinking (or hold) are trusted to the last update; rounds that oscillate
-    // (near a caustic the analysis is not smooth) give way to the most self-consistent estimate.
-    bool steady = true;
-    for (std::size_t k = 1; k < tried.size(); ++k)
-        steady = steady && tried[k].residual <= 1.2 * tried[k - 1].residual + 0.03;
-    ModelEstimate kept = x;
-    double residual = tried.back().residual;
-    if (!steady) {
-        const auto best = std::min_element(tried.begin(), tried.end(), [](const Tried& a, const Tried& b) {
-            return a.residual < b.residual;
-        });
-        kept = best->estimate;
-        residual = best->residual;
-    }
+    std::vector<double> residuals;
+    for (const Tried& t : tried) residuals.push_back(t.residual);
+    const std::size_t pick = KeptRefinementRound(residuals);
+    const ModelEstimate kept = pick < tried.size() ? tried[pick].estimate : x;
+    const double residual = tried[std::min(pick, tried.size() - 1)].residual;
+    const bool settled = pick != 0;
     RefineOutcome out;
     out.result = first;
     for (int k = 4; k <= o.terms; ++k) out.result.coef[k - 1] = kept.coef[k - 1];
@@ -410,6 +420,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     out.residualNm = residual;
     out.rounds = static_cast<int>(tried.size());
     out.coarseGrid = work.coarse;
+    out.settled = settled;
     return out;
 }
 

@@ -20,6 +20,7 @@ struct RefineOutcome {
     double residualNm = 0;     // RMS over terms 5..22 of (data - rendered) analyses of the kept estimate
     int rounds = 0;
     bool coarseGrid = false;  // rendered with fewer samples per pixel than the wavelength asks
+    bool settled = true;      // false: the rounds oscillated without converging, the unrefined answer is kept
 };
 
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
@@ -28,6 +29,11 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const CompensatedOptions& options,
                                         const CompensatedResult& first,
                                         const RefineOptions& refine);
+
+// Which estimate a refinement keeps, from the discrepancy |data - render| of each round's estimate
+// (round 0: the unrefined answer): residuals.size() for the estimate after the last update, else the
+// index of the round whose estimate is kept (0 when oscillating rounds never converged).
+std::size_t KeptRefinementRound(const std::vector<double>& residuals);
 
 // One rendered frame of the model, in the program's orientation, light summing to 1 (the bootstrap
 // draws its noisy pairs from it).
