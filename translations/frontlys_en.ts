@@ -37,6 +37,124 @@
     </message>
 </context>
 <context>
+    <name>TransferPlots</name>
+    <message>
+        <source>mesurée</source>
+        <translation>measured</translation>
+    </message>
+    <message>
+        <source>limite de diffraction (même pupille)</source>
+        <translation>diffraction limit (same pupil)</translation>
+    </message>
+    <message>
+        <source>FTM radiale, Strehl </source>
+        <translation>Radial MTF, Strehl </translation>
+    </message>
+    <message>
+        <source>fréquence au foyer (cycles/mm), coupure </source>
+        <translation>frequency at focus (cycles/mm), cutoff </translation>
+    </message>
+    <message>
+        <source>fréquence / coupure</source>
+        <translation>frequency / cutoff</translation>
+    </message>
+    <message>
+        <source>FTM</source>
+        <translation>MTF</translation>
+    </message>
+    <message>
+        <source>Énergie encerclée, 80 % dans </source>
+        <translation>Encircled energy, 80 % within </translation>
+    </message>
+    <message>
+        <source>rayon au foyer (um)</source>
+        <translation>radius at focus (um)</translation>
+    </message>
+    <message>
+        <source>rayon (lambda/D)</source>
+        <translation>radius (lambda/D)</translation>
+    </message>
+    <message>
+        <source>énergie encerclée</source>
+        <translation>encircled energy</translation>
+    </message>
+</context>
+<context>
+    <name>WindowReport</name>
+    <message>
+        <source>Fichiers</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>Date (DATE-OBS)</source>
+        <translation>Date (DATE-OBS)</translation>
+    </message>
+    <message>
+        <source>Instrument</source>
+        <translation>Telescope</translation>
+    </message>
+    <message>
+        <source>Diamètre, focale</source>
+        <translation>Diameter, focal length</translation>
+    </message>
+    <message>
+        <source>Défocalisation</source>
+        <translation>Defocus</translation>
+    </message>
+    <message>
+        <source>Longueur d&apos;onde</source>
+        <translation>Wavelength</translation>
+    </message>
+    <message>
+        <source>Obstruction</source>
+        <translation>Obstruction</translation>
+    </message>
+    <message>
+        <source>Termes</source>
+        <translation>Terms</translation>
+    </message>
+    <message>
+        <source>front d&apos;onde (nm)</source>
+        <translation>wavefront (nm)</translation>
+    </message>
+    <message>
+        <source>PSF</source>
+        <translation>PSF</translation>
+    </message>
+    <message>
+        <source>interférogramme</source>
+        <translation>interferogram</translation>
+    </message>
+    <message>
+        <source>image intra-focale</source>
+        <translation>intra-focal image</translation>
+    </message>
+    <message>
+        <source>FTM</source>
+        <translation>MTF</translation>
+    </message>
+    <message>
+        <source>énergie encerclée</source>
+        <translation>encircled energy</translation>
+    </message>
+    <message>
+        <source>%1 vers %2° (côté brillant), newtonien supposé</source>
+        <translation>%1 towards %2° (bright side), Newtonian assumed</translation>
+    </message>
+    <message>
+        <source>Coefficients de Zernike (nm RMS)</source>
+        <translation>Zernike coefficients (nm RMS)</translation>
+    </message>
+    <message>
+        <source>Avertissements</source>
+        <translation>Warnings</translation>
+    </message>
+    <message>
+        <source>Rapport de test : </source>
+        <translation>Test report: </translation>
+    </message>
+</context>
+<context>
     <name>frontlys::ui::TFormAide</name>
     <message>
         <source>Aide de Frontlys</source>
@@ -803,6 +921,22 @@
         <source>Annulation...</source>
         <translation>Cancelling...</translation>
     </message>
+    <message>
+        <source>Rapport de test...</source>
+        <translation>Test report...</translation>
+    </message>
+    <message>
+        <source>Rapport de test</source>
+        <translation>Test report</translation>
+    </message>
+    <message>
+        <source>Page HTML (*.html);;Document PDF (*.pdf)</source>
+        <translation>HTML page (*.html);;PDF document (*.pdf)</translation>
+    </message>
+    <message>
+        <source>rapport.html</source>
+        <translation>report.html</translation>
+    </message>
 </context>
 <context>
     <name>frontlys::ui::TFormParam</name>
@@ -1124,6 +1258,29 @@
     <message>
         <source> Sphéricité sec.</source>
         <translation> Sec. spherical</translation>
+    </message>
+</context>
+<context>
+    <name>frontlys::ui::TFormTransfer</name>
+    <message>
+        <source>FTM et énergie encerclée</source>
+        <translation>MTF and encircled energy</translation>
+    </message>
+    <message>
+        <source>FTM radiale et limite de diffraction</source>
+        <translation>Radial MTF and diffraction limit</translation>
+    </message>
+    <message>
+        <source>Énergie encerclée et limite de diffraction</source>
+        <translation>Encircled energy and diffraction limit</translation>
+    </message>
+    <message>
+        <source>Strehl %1</source>
+        <translation>Strehl %1</translation>
+    </message>
+    <message>
+        <source>80 % de l&apos;énergie dans %1 lambda/D</source>
+        <translation>80 % of the energy within %1 lambda/D</translation>
     </message>
 </context>
 <context>

@@ -13,6 +13,7 @@
 #include "cli/analyse_command.h"
 #include "cli/language.h"
 #include "cli/output_set.h"
+#include "cli/pairs_report.h"
 #include "cli/result_json.h"
 #include "core/numbers.h"
 #include "core/thread_pool.h"
@@ -246,9 +247,14 @@ std::string Csv(const std::vector<PairRun>& runs, const PairAverage& a, int term
     return o.str();
 }
 
-Status WriteSet(const std::filesystem::path& folder, const std::string& csv, const std::string& json)
+Status WriteSet(const std::filesystem::path& folder,
+                const std::string& csv,
+                const std::string& json,
+                const ReportContent* report)
 {
-    OutputSet set(folder, {"pairs.csv", "pairs.json"});
+    std::vector<std::string> names{"pairs.csv", "pairs.json"};
+    if (report) names.insert(names.end(), {"report.html", "report.pdf"});
+    OutputSet set(folder, names);
     if (Status s = set.Begin(); !s.ok()) return s;
     for (const auto& [name, text] : {std::pair{"pairs.csv", &csv}, std::pair{"pairs.json", &json}}) {
         std::ofstream f(set.Staged(name), std::ios::binary);
@@ -256,7 +262,31 @@ Status WriteSet(const std::filesystem::path& folder, const std::string& csv, con
         if (!f.flush())
             return Status::Fail(StatusCode::IoError, "Écriture impossible", set.Staged(name).string());
     }
+    if (report) {
+        if (Status s = WriteReportHtml(*report, set.Staged("report.html")); !s.ok()) return s;
+        if (Status s = WriteReportPdf(*report, set.Staged("report.pdf")); !s.ok()) return s;
+    }
     return set.Commit();
+}
+
+// The report of the run, from the numbers each pair kept.
+ReportContent ReportOfPairs(const std::vector<PairRun>& runs,
+                            const PairAverage& a,
+                            const std::vector<Note>& setNotes,
+                            const ReportOptions& options)
+{
+    std::vector<ReportedPair> pairs;
+    for (const PairRun& r : runs) {
+        std::string refusal;
+        if (!r.report) {
+            refusal = Translated(r.refusal.message);
+            if (!r.refusal.reason.empty()) refusal += " (" + TranslatedReason(r.refusal.reason) + ")";
+        }
+        pairs.push_back({r.name, r.report ? &*r.report : nullptr, refusal});
+    }
+    std::vector<std::string> warnings;
+    for (const Note& n : setNotes) warnings.push_back(CurrentLanguage() == Lang::Fr ? n.fr : n.en);
+    return PairsReport(pairs, a, warnings, options);
 }
 
 }  // namespace
@@ -361,7 +391,10 @@ int RunAnalysePairs(const PairsRequest& request, std::ostream& out, std::ostream
     const std::string json =
         PairsJson(runs, a, setNotes).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     if (request.outDir) {
-        if (Status s = WriteSet(*request.outDir, Csv(runs, a, terms), json); !s.ok()) {
+        std::optional<ReportContent> report;
+        if (request.report) report = ReportOfPairs(runs, a, setNotes, *request.report);
+        if (Status s = WriteSet(*request.outDir, Csv(runs, a, terms), json, report ? &*report : nullptr);
+            !s.ok()) {
             PrintRefusal(err, "analyse", s);
             return 2;
         }
@@ -394,7 +427,15 @@ std::optional<int> RunPairOptions(const PairOptions& options, AnalyseRequest& re
                 StatusCode::MissingInput, "Paramètre invalide", "give INTRA EXTRA, --pair or --pairs"));
         return 2;
     }
-    PairsRequest pairs{request.analysis, {}, request.outDir, request.json};
+    if (request.report && !request.outDir) {
+        PrintRefusal(std::cerr,
+                     "analyse",
+                     Status::Fail(StatusCode::MissingInput,
+                                  "Paramètre invalide",
+                                  Tr("--report demande --out", "--report needs --out")));
+        return 2;
+    }
+    PairsRequest pairs{request.analysis, {}, request.outDir, request.json, request.report};
     if (!request.analysis.intra.empty())
         pairs.pairs.emplace_back(request.analysis.intra, request.analysis.extra);
     for (const auto& [intra, extra] : options.pairs) pairs.pairs.emplace_back(intra, extra);

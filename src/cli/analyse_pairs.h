@@ -31,6 +31,7 @@ struct PairsRequest {
     std::vector<FilePair> pairs;
     std::optional<std::filesystem::path> outDir;  // receives pairs.csv and pairs.json
     bool json = false;
+    std::optional<ReportOptions> report;  // report.html and report.pdf into outDir too
 };
 
 // A several-pair run that averaged the pairs it could analyse but refused at least one.

@@ -1,8 +1,6 @@
 #pragma once
-// The one-page test report: the conditions, the pictures, the coefficients (with their error bars
-// when several pairs gave them), the results, the collimation and the warnings. As HTML that needs
-// nothing beside it (the pictures are data URIs) and as a PDF drawn by Qt's text layout, scaled to
-// hold on one A4 page.
+// The one-page test report of the analyse command (see display/test_report.h): its options and its
+// content from an analysed test, in the run's language.
 
 #include <filesystem>
 #include <memory>
@@ -10,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include <QImage>
-
 #include "analysis/run_analysis.h"
 #include "core/status.h"
+#include "display/test_report.h"
 #include "engine/collimation.h"
 
 namespace CLI {
@@ -22,25 +19,9 @@ class App;
 
 namespace frontlys::cli {
 
-struct ReportPicture {
-    std::string name;     // file-like key, such as "mtf.png"
-    std::string caption;  // the run's language
-    QImage image;
-};
-
-struct ReportContent {
-    std::string title;
-    std::vector<std::pair<std::string, std::string>> conditions;  // label, value
-    std::vector<ReportPicture> pictures;
-    int pictureWidth = 230;  // layout pixels of a picture on the page
-    int picturesPerRow = 3;
-    std::vector<std::string> termNames;
-    std::vector<double> rmsNm;                                 // nm RMS, term 1 first
-    std::vector<double> errorNm;                               // standard error per term; empty or NaN: none
-    std::vector<std::pair<std::string, std::string>> results;  // PTV, RMS, Strehl, ...
-    std::string collimation;
-    std::vector<std::string> warnings;
-};
+// An empty report with its headings in the run's language; a QGuiApplication is made for its pictures
+// and its PDF when none runs.
+ReportContent ReportInRunLanguage();
 
 struct ReportOptions {
     DesignOptics design;  // diameter, focal length and obstruction come from the analysis
@@ -61,11 +42,5 @@ std::shared_ptr<ReportFlags> AddReportOptions(CLI::App& command);
 ReportContent ReportOf(const AnalysisReport& report,
                        const AnalysisOptions& options,
                        const ReportOptions& design);
-
-// HTML with the pictures as data URIs (embedded = true) or as names a QTextDocument resolves.
-std::string ReportHtml(const ReportContent& content, bool embedded);
-
-[[nodiscard]] Status WriteReportHtml(const ReportContent& content, const std::filesystem::path& file);
-[[nodiscard]] Status WriteReportPdf(const ReportContent& content, const std::filesystem::path& file);
 
 }  // namespace frontlys::cli

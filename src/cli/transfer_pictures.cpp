@@ -9,28 +9,22 @@
 #include "core/numbers.h"
 #include "display/bitmap_files.h"
 #include "display/line_plot.h"
+#include "display/transfer_plot.h"
 
 namespace frontlys::cli {
 namespace {
 
-const QColor kMeasured(200, 40, 30);
-const QColor kLimit(40, 70, 160);
-
-// The measured curve over the diffraction limit of the same pupil, on one abscissa scaled by `scale`.
-std::vector<PlotCurve> MeasuredBesideLimit(const std::vector<double>& x,
-                                           double scale,
-                                           const std::vector<double>& measuredY,
-                                           const std::vector<double>& limitY)
+std::vector<PlotCurve> Curves(const std::vector<double>& x,
+                              double scale,
+                              const std::vector<double>& measuredY,
+                              const std::vector<double>& limitY)
 {
-    PlotCurve measured = MakeCurve(Tr("mesurée", "measured"), {}, measuredY, kMeasured);
-    PlotCurve limit = MakeCurve(Tr("limite de diffraction (même pupille)", "diffraction limit (same pupil)"),
-                                {},
-                                limitY,
-                                kLimit,
-                                true);
-    for (double v : x) measured.x.push_back(v * scale);
-    limit.x = measured.x;
-    return {limit, measured};
+    return MeasuredBesideLimit(x,
+                               scale,
+                               measuredY,
+                               limitY,
+                               Tr("mesurée", "measured"),
+                               Tr("limite de diffraction (même pupille)", "diffraction limit (same pupil)"));
 }
 
 }  // namespace
@@ -61,7 +55,7 @@ QImage MtfPicture(const OpticalTransfer& t, const AnalysisReport& r, const std::
                                    FormatFixed(cutoff, 0)
                              : Tr("fréquence / coupure", "frequency / cutoff");
     spec.yLabel = Tr("FTM", "MTF");
-    spec.curves = MeasuredBesideLimit(t.frequency, cutoff, t.mtf, t.mtfDiffraction);
+    spec.curves = Curves(t.frequency, cutoff, t.mtf, t.mtfDiffraction);
     spec.xMin = 0, spec.xMax = cutoff, spec.yMin = 0, spec.yMax = 1;
     spec.width = size.width(), spec.height = size.height();
     return DrawLinePlot(spec);
@@ -85,7 +79,7 @@ QImage EncircledEnergyPicture(const OpticalTransfer& t,
     spec.xLabel = micron > 0 ? Tr("rayon au foyer (um)", "radius at focus (um)")
                              : Tr("rayon (lambda/D)", "radius (lambda/D)");
     spec.yLabel = Tr("énergie encerclée", "encircled energy");
-    spec.curves = MeasuredBesideLimit(t.radius, scale, t.encircled, t.encircledDiffraction);
+    spec.curves = Curves(t.radius, scale, t.encircled, t.encircledDiffraction);
     spec.yMin = 0, spec.yMax = 1;
     spec.width = size.width(), spec.height = size.height();
     spec.legendBelow = true;

@@ -287,7 +287,7 @@ ReportContent SessionReport(const std::filesystem::path& folder,
                             const PairAverage& average,
                             TelescopeDesign design)
 {
-    ReportContent c;
+    ReportContent c = ReportInRunLanguage();
     c.title = Tr("Séance : ", "Session: ") + folder.filename().string();
     int analysed = 0;
     for (const LivePair& p : pairs) analysed += p.analysed;

@@ -23,6 +23,7 @@
 #include "display/palettes.h"
 #include "prep/threshold.h"
 #include "ui/form_image.h"
+#include "ui/form_transfer.h"
 #include "ui/language.h"
 #include "ui/window_host.h"
 
@@ -63,6 +64,7 @@ ImageKind KindOf(const TImageRec& image) { return static_cast<ImageKind>(image.K
 
 void TFormInfos::RefreshInfos()
 {
+    UpdateTransfer();
     TFormImage* courante = m_host.formCourante();
     TImageRec* image = courante ? courante->image() : nullptr;
     if (!image) return;
@@ -75,6 +77,30 @@ void TFormInfos::RefreshInfos()
     if (m_listShown) RefreshList(kind);
     FillDisplayControls();
     ShowFamily(kind);
+}
+
+void TFormInfos::UpdateTransfer()
+{
+    const TestSession& s = m_host.session();
+    if (!s.ImagePSF || !s.ImageFront) {
+        if (m_transfer) m_transfer->hide();
+        m_transferSource = {};
+        return;
+    }
+    const TransferSource source{s.ImagePSF.get(),
+                                s.ImageFront.get(),
+                                s.ImagePSF->MaxValue,
+                                s.ImageFront->MinValue,
+                                s.ImageFront->MaxValue,
+                                s.Prefs.LambdaRef};
+    if (source == m_transferSource) return;
+    m_transferSource = source;
+    if (!m_transfer) {
+        m_transfer = new TFormTransfer(this);
+        // Below this window, where the image windows do not go first.
+        m_transfer->move(frameGeometry().bottomLeft() + QPoint(0, 1));
+    }
+    if (m_transfer->ShowFor(s)) m_transfer->show();
 }
 
 void TFormInfos::ShowPageValues(TImageRec& image, ImageKind kind)

@@ -28,6 +28,7 @@ class QTabWidget;
 
 namespace frontlys::ui {
 
+class TFormTransfer;
 class WindowHost;
 
 class TFormInfos final : public QWidget {
@@ -55,6 +56,8 @@ public:
     FringeOptions fringeOptions() const;
     bool listShown() const { return m_listShown; }
     void Button2Click();
+    // The MTF window, shown from the first PSF of a wavefront on; null before.
+    TFormTransfer* transferWindow() const { return m_transfer; }
 
 signals:
     void fringeOptionsChanged(ImageKind kind);  // the fringes of the current window to draw again
@@ -88,6 +91,7 @@ private:
     void SelectThisAberration();
     void ToggleTiltAndFocusClick();
     void FillListStates();
+    void UpdateTransfer();
 
     WindowHost& m_host;
     DisplaySettings m_settings;  // copy of the settings of the image window last activated
@@ -95,6 +99,14 @@ private:
     int m_savedHeight = 0;
     bool m_filling = false;  // the controls are being set from the session, not by the user
     CoefficientListModel m_list;
+    TFormTransfer* m_transfer = nullptr;
+    // What the MTF window was drawn from: a new PSF or wavefront draws it again.
+    struct TransferSource {
+        const void* psf = nullptr;
+        const void* front = nullptr;
+        double psfMax = 0, frontMin = 0, frontMax = 0, lambda = 0;
+        bool operator==(const TransferSource&) const = default;
+    } m_transferSource;
 
     QTabWidget* m_pages = nullptr;
     QWidget* m_valuesPage = nullptr;

@@ -123,6 +123,9 @@ void TFormOrvane::BuildFileMenu()
             "Exporterlefrontversquorvex1",
             tr("Exporter le front vers Quorvex"),
             &TFormOrvane::Exporterlefrontversquorvex1Click);
+    m_reportItem =
+        AddItem(file, "Rapportdetest1", tr("Rapport de test..."), &TFormOrvane::Rapportdetest1Click);
+    m_reportItem->setEnabled(false);
     file->addSeparator();
     AddItem(file, "Prfrences1", tr("Préférences"), &TFormOrvane::Prfrences1Click);
     file->addSeparator();

@@ -151,6 +151,7 @@ private:
     void Imprimerlimageencours1Click();
     void Enregistrerlimage1Click();
     void Exporterlefrontversquorvex1Click();
+    void Rapportdetest1Click();
     void Prfrences1Click();
     void Quitter1Click();
     void Seuilsauto1Click();
@@ -190,6 +191,7 @@ private:
     QPointer<TFormInfos> m_infos;
     QPointer<Tmess> m_mess;
     QComboBox* m_zoom = nullptr;
+    QAction* m_reportItem = nullptr;  // enabled once the test has a wavefront
     QString m_programDir;
     TFormParam* m_formParam = nullptr;  // FormParam
     TPrefs* m_prefs = nullptr;          // Prefs

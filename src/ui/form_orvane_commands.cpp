@@ -25,6 +25,7 @@
 #include "ui/form_saisie_zern.h"
 #include "ui/platform.h"
 #include "ui/prefs_dialog.h"
+#include "ui/window_report.h"
 
 namespace frontlys::ui {
 namespace {
@@ -74,6 +75,7 @@ void TFormOrvane::Apply(const CommandOutcome& outcome, const std::vector<ImageKi
     else if (outcome.failed())
         ShowMessage({outcome.status.message.empty() ? outcome.status.reason : outcome.status.message});
     if (outcome.refreshInfos && m_infos) m_infos->RefreshInfos();
+    m_reportItem->setEnabled(m_session.ImageFront != nullptr);
 }
 
 QString TFormOrvane::CaptionOf(ImageKind kind) const
@@ -409,6 +411,7 @@ void TFormOrvane::Nouveautest1Click()
         m_infos = nullptr;
     }
     m_courante = nullptr;
+    m_reportItem->setEnabled(false);
 }
 
 FileRequest TFormOrvane::IntraRequest() const
@@ -651,6 +654,19 @@ void TFormOrvane::Exporterlefrontversquorvex1Click()
     std::optional<std::string> chosen;
     if (file) chosen = file->toStdString();
     Apply(ExportWavefront(m_session, chosen));
+}
+
+void TFormOrvane::Rapportdetest1Click()
+{
+    if (!m_session.ImageFront) return;
+    const auto file = m_platform.saveFile({tr("Rapport de test"),
+                                           tr("Page HTML (*.html);;Document PDF (*.pdf)"),
+                                           QFileInfo(Q(m_session.FileIntra)).absolutePath(),
+                                           tr("rapport.html")});
+    if (!file) return;
+    // HTML or PDF by the name's extension, written whole or not at all.
+    if (const Status s = WriteReport(WindowReport(*this), file->toStdString()); !s.ok())
+        ShowMessage({s.message + "\n" + s.reason});
 }
 
 void TFormOrvane::Prfrences1Click()

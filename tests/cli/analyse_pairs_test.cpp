@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "core/numbers.h"
 #include "support/donut_pair.h"
 #include "support/temp_dir.h"
 
@@ -116,6 +117,33 @@ TEST_F(AnalysePairsTest, ASetWithARepeatedOrMissingPairIsWarnedAndItsStatusTells
     const auto f = testing::WriteDonutPair(dir.path() / "other", other, 128);
     ASSERT_EQ(Run(zero + "--pair '" + f.intra.string() + "' '" + f.extra.string() + "' --json", &out), 0);
     EXPECT_EQ(nlohmann::json::parse(out)["warnings"].at(0)["code"], "mixed_setups");
+}
+
+// The report of several pairs lists the mean of each term with its error bar, as pairs.json gives
+// them, on one PDF page; without --out it is refused.
+TEST_F(AnalysePairsTest, TheReportOfSeveralPairsGivesTheMeanWithItsErrorBars)
+{
+    const auto folder = dir.path() / "report";
+    std::string out;
+    ASSERT_EQ(Run(pairs + "--json --lang en --report --out '" + folder.string() + "'", &out), 0);
+    const auto j = nlohmann::json::parse(out);
+    std::ifstream in(folder / "report.html");
+    const std::string html((std::istreambuf_iterator<char>(in)), {});
+    for (int k : {5, 7, 11}) {
+        const std::string row = "<td>Z" + std::to_string(k) + " ";
+        const auto at = html.find(row);
+        ASSERT_NE(at, std::string::npos) << row;
+        const std::string cell = FormatFixed(j["mean_rms_nm"][k - 1].get<double>(), 1) + " &plusmn; " +
+                                 FormatFixed(j["mean_sigma_rms_nm"][k - 1].get<double>(), 1) + "</td>";
+        EXPECT_NE(html.find(cell, at), std::string::npos) << cell;
+        EXPECT_LT(html.find(cell, at), html.find("</tr>", at));  // in the term's own row
+    }
+    EXPECT_NE(html.find("alt=\"mean coefficients\""), std::string::npos);  // the plot
+    std::ifstream pdf(folder / "report.pdf", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(pdf)), {});
+    EXPECT_EQ(bytes.substr(0, 5), "%PDF-");
+    EXPECT_NE(bytes.find("/Count 1"), std::string::npos);
+    EXPECT_EQ(Run(pairs + "--report", &out), 2);
 }
 
 }  // namespace
