@@ -96,6 +96,8 @@ public:
     Result<int> Poll();
     // Blocks until the queue is empty and no pair is under way.
     void WaitIdle();
+    // Seconds since the session began, the clock of readyAt and shownAt.
+    double Now() const;
 
     // Copies taken under the lock: the pairs so far (kept or not) and the mean over those kept.
     std::vector<LivePair> Pairs() const;
@@ -125,7 +127,6 @@ private:
     std::optional<bool> SideFromData(const Ready& frame) const;
     // Which of a and b is intra-focal: true for a. Nothing when the user declined to say.
     std::optional<bool> FirstIsIntra(const Ready& a, const Ready& b, PairingRule& rule) const;
-    double Now() const;
 
     std::filesystem::path m_folder;
     LiveOptions m_options;

@@ -152,6 +152,7 @@ private:
     void Enregistrerlimage1Click();
     void Exporterlefrontversquorvex1Click();
     void Prfrences1Click();
+    void Sessionendirect1Click();
     void Quitter1Click();
     void Seuilsauto1Click();
     void Cocentrer1Click();
