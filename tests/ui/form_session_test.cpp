@@ -2,6 +2,8 @@
 // being written is left alone, and what the pairing cannot decide is asked.
 #include "ui/form_session.h"
 
+#include <fstream>
+
 #include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -41,6 +43,10 @@ std::string Frame(const DonutSpec& s, bool intra)
 TEST(FormSession, ShowsAPairDroppedIntoTheFolderOnceItsFilesAreWhole)
 {
     TempDir prefs, folder;
+    {
+        std::ofstream numeric(prefs.path() / "prefs.txt", std::ios::binary);  // the faster correction
+        numeric << "CorrectionAnalytique=0\r\n";
+    }
     FakePlatform platform;
     TFormOrvane main(platform, QString::fromStdString(prefs.path().string()));
     platform.fileAnswers = {QString::fromStdString(folder.path().string())};
