@@ -310,7 +310,7 @@ void TFormSession::FillPairs()
                 rule = tr("ordre d'arrivée");
                 break;
         }
-        const QString state = !p.setAside ? tr("analysée") : tr("écartée : %1").arg(Displayed(p.reason.fr));
+        const QString state = !p.setAside ? tr("analysée") : tr("écartée : %1").arg(NoteText(p.reason));
         const auto& z = p.zernikeRmsNm;
         const bool shown = p.analysed;
         SetRow(m_pairTable,

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <vector>
 
-#include <QPushButton>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 #include "ui/language.h"
 
