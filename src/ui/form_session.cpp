@@ -1,6 +1,7 @@
 #include "ui/form_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 
@@ -18,7 +19,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "display/line_plot.h"
@@ -60,17 +60,20 @@ TFormSession::TFormSession(Platform& platform, const QString& prefsFolder, QWidg
 {
     setObjectName(QStringLiteral("FormSession"));
     setWindowTitle(tr("Session en direct"));
-    m_timer = new QTimer(this);
-    m_timer->setInterval(kLookMs);
-    connect(m_timer, &QTimer::timeout, this, &TFormSession::Look);
     m_watcher = new QFileSystemWatcher(this);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &TFormSession::Look);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        {
+            std::lock_guard lock(m_lookMutex);
+            m_lookNow = true;
+        }
+        m_lookWake.notify_all();
+    });
     BuildLayout();
     resize(900, 760);
 }
 
 // The pair under way is finished before the window goes: its result is then dropped.
-TFormSession::~TFormSession() { m_session.reset(); }
+TFormSession::~TFormSession() { Stop(); }
 
 void TFormSession::BuildLayout()
 {
@@ -205,7 +208,8 @@ bool TFormSession::Start(const QString& folder)
     });
     m_folder->setText(QDir::toNativeSeparators(folder));
     m_watcher->addPath(folder);
-    m_timer->start();
+    m_stopLooking = false;
+    m_looker = std::thread([this] { Looking(); });
     m_stop->setEnabled(true);
     m_design->setEnabled(false);
     m_state->setText(
@@ -214,14 +218,18 @@ bool TFormSession::Start(const QString& folder)
     FillMean();
     FillTrend();
     m_collimation->clear();
-    Look();
     return true;
 }
 
 void TFormSession::Stop()
 {
     if (!m_session) return;
-    m_timer->stop();
+    {
+        std::lock_guard lock(m_lookMutex);
+        m_stopLooking = true;  // a question waiting for its answer gets none: its pair is set aside
+    }
+    m_lookWake.notify_all();
+    m_looker.join();
     if (!m_watcher->directories().isEmpty()) m_watcher->removePaths(m_watcher->directories());
     m_session.reset();  // finishes the pair under way; what it brings is no longer shown
     m_stop->setEnabled(false);
@@ -229,22 +237,37 @@ void TFormSession::Stop()
     m_state->setText(tr("Surveillance arrêtée."));
 }
 
-void TFormSession::Look()
+void TFormSession::Looking()
 {
-    if (!m_session || m_looking) return;
-    m_looking = true;
-    const auto looked = m_session->Poll();
-    m_looking = false;
-    if (!looked.ok()) {
-        const Status s = looked.status();
+    QPointer<TFormSession> self(this);
+    for (;;) {
+        const auto looked = m_session->Poll();
+        QStringList waiting, unpaired;
+        for (const auto& p : m_session->Waiting()) waiting << QString::fromStdString(p.filename().string());
+        for (const auto& p : m_session->Unpaired()) unpaired << QString::fromStdString(p.filename().string());
+        const Status status = looked.ok() ? Status() : looked.status();
+        QMetaObject::invokeMethod(
+            this,
+            [self, status, waiting, unpaired] {
+                if (self) self->Looked(status, waiting, unpaired);
+            },
+            Qt::QueuedConnection);
+        std::unique_lock lock(m_lookMutex);
+        m_lookWake.wait_for(
+            lock, std::chrono::milliseconds(kLookMs), [this] { return m_stopLooking || m_lookNow; });
+        if (m_stopLooking || !looked.ok()) return;
+        m_lookNow = false;
+    }
+}
+
+void TFormSession::Looked(const Status& status, const QStringList& waiting, const QStringList& unpaired)
+{
+    if (!m_session) return;
+    if (!status.ok()) {
         Stop();
-        m_platform.warn(Displayed(s.message) + " : " + QString::fromStdString(s.reason));
+        m_platform.warn(Displayed(status.message) + " : " + QString::fromStdString(status.reason));
         return;
     }
-    QStringList waiting;
-    for (const auto& p : m_session->Waiting()) waiting << QString::fromStdString(p.filename().string());
-    QStringList unpaired;
-    for (const auto& p : m_session->Unpaired()) unpaired << QString::fromStdString(p.filename().string());
     QString state = tr("Surveillance en cours.");
     if (!waiting.isEmpty())
         state += ' ' + tr("En cours d'écriture : %1.").arg(waiting.join(QStringLiteral(", ")));
@@ -253,18 +276,41 @@ void TFormSession::Look()
     m_state->setText(state);
 }
 
+// On the looking thread: the question is put on the window thread and its answer waited for.
 std::optional<bool> TFormSession::AskSides(const std::filesystem::path& first,
                                            const std::filesystem::path& second)
 {
     const QString a = QString::fromStdString(first.filename().string());
     const QString b = QString::fromStdString(second.filename().string());
-    const int answer = m_platform.ask(
-        tr("Ni le focuser, ni les noms des fichiers, ni les images ne disent laquelle de ces deux images est "
-           "intra-focale. Laquelle l'est ?"),
-        {a, b, tr("Aucune : écarter la paire")});
-    if (answer == 0) return true;
-    if (answer == 1) return false;
-    return std::nullopt;
+    QPointer<TFormSession> self(this);
+    {
+        std::lock_guard lock(m_lookMutex);
+        m_answer.reset();
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [self, a, b] {
+            if (!self) return;
+            {
+                std::lock_guard lock(self->m_lookMutex);
+                if (self->m_stopLooking) return;
+            }
+            const int chosen = self->m_platform.ask(
+                tr("Ni le focuser, ni les noms des fichiers, ni les images ne disent laquelle de ces deux "
+                   "images est intra-focale. Laquelle l'est ?"),
+                {a, b, tr("Aucune : écarter la paire")});
+            {
+                std::lock_guard lock(self->m_lookMutex);
+                self->m_answer = chosen == 0   ? std::optional(true)
+                                 : chosen == 1 ? std::optional(false)
+                                               : std::optional<bool>();
+            }
+            self->m_lookWake.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(m_lookMutex);
+    m_lookWake.wait(lock, [this] { return m_stopLooking || m_answer.has_value(); });
+    return m_answer.value_or(std::nullopt);
 }
 
 void TFormSession::PairsDone()

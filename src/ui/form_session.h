@@ -4,13 +4,18 @@
 // the pairs with their status, the running mean with its uncertainty per term, the trend of the RMS,
 // astigmatism, coma and spherical, and the collimation of the latest pair.
 //
-// The folder is looked at on a timer and whenever it changes; a file is taken only once whole (the
-// live session's rule). What the pairing cannot decide is asked through the platform.
+// The folder is looked at on a thread of the window's own, every 200 ms and at once when it changes
+// (reading a new frame whole takes time the window must not wait for); a file is taken only once
+// whole (the live session's rule). What the pairing cannot decide is asked through the platform,
+// on the window thread, the looking thread waiting for the answer.
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include "analysis/live_session.h"
@@ -21,7 +26,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
-class QTimer;
 
 namespace frontlys::ui {
 
@@ -49,7 +53,8 @@ public:
 
 private:
     void BuildLayout();
-    void Look();
+    void Looking();  // the looking thread
+    void Looked(const Status& status, const QStringList& waiting, const QStringList& unpaired);
     void PairsDone();
     void FillPairs();
     void FillMean();
@@ -61,12 +66,15 @@ private:
     Platform& m_platform;
     QString m_prefsFolder;
     std::unique_ptr<LiveSession> m_session;
-    bool m_looking = false;  // a question asked during a look lets the timer fire again
+    std::thread m_looker;
+    std::mutex m_lookMutex;
+    std::condition_variable m_lookWake;
+    bool m_stopLooking = false, m_lookNow = false;  // under m_lookMutex
+    std::optional<std::optional<bool>> m_answer;    // the user's answer, under m_lookMutex
     std::vector<LivePair> m_pairs;
     PairAverage m_average;
     std::vector<double> m_latencies;
 
-    QTimer* m_timer = nullptr;
     QFileSystemWatcher* m_watcher = nullptr;
     QLineEdit* m_folder = nullptr;
     QComboBox* m_design = nullptr;

@@ -2,7 +2,9 @@
 // being written is left alone, and what the pairing cannot decide is asked.
 #include "ui/form_session.h"
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -92,6 +94,25 @@ TEST(FormSession, ShowsAPairDroppedIntoTheFolderOnceItsFilesAreWhole)
     window->findChild<QPushButton*>(QStringLiteral("ButtonArreter"))->click();
     EXPECT_FALSE(window->running());
     EXPECT_EQ(window->pairs().size(), 1u);  // what was shown stays
+}
+
+// The looking thread waits for the user's answer on the window thread: stopping meanwhile must
+// neither hang nor leave a question to be asked afterwards.
+TEST(FormSession, StopsWhileAQuestionWaitsForItsAnswer)
+{
+    TempDir prefs, folder;
+    const DonutSpec spec;
+    ASSERT_TRUE(FitsBuilder::WriteBytes(folder.path() / "1.fits", Frame(spec, true)));
+    ASSERT_TRUE(FitsBuilder::WriteBytes(folder.path() / "2.fits", Frame(spec, false)));
+    FakePlatform platform;  // no answer scripted: a question asked fails the test
+    TFormSession window(platform, QString::fromStdString(prefs.path().string()));
+    ASSERT_TRUE(window.Start(QString::fromStdString(folder.path().string())));
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // two looks: the question is posted
+    window.Stop();
+    QTest::qWait(100);
+    EXPECT_FALSE(window.running());
+    EXPECT_TRUE(platform.questions.empty());
+    EXPECT_TRUE(window.pairs().empty());
 }
 
 }  // namespace
