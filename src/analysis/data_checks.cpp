@@ -249,22 +249,6 @@ void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, 
                                  " per pixel, too low for " + std::to_string(npoly) + " terms."));
 }
 
-// Mean squared difference of the two light patterns over their noise, the extra one as the analysis
-// turns it (180 degrees) or as it was taken: about 1 when they differ by noise alone.
-double PatternDistance(const FrameFacts& a, const FrameFacts& b, bool turned)
-{
-    if (a.cells.empty() || a.cells.size() != b.cells.size()) return -1;
-    double chi2 = 0;
-    for (int ring = 0; ring < kRings; ++ring)
-        for (int sector = 0; sector < kSectors; ++sector) {
-            const int i = ring * kSectors + sector;
-            const int j = ring * kSectors + (turned ? (sector + kSectors / 2) % kSectors : sector);
-            const double var = a.cellVariance[i] + b.cellVariance[j];
-            if (var > 0) chi2 += (a.cells[i] - b.cells[j]) * (a.cells[i] - b.cells[j]) / var;
-        }
-    return chi2 / double(a.cells.size());
-}
-
 // Two images on the same side of focus: the second matches the first as taken, not turned (the
 // pupil is seen the same way up); or, given turned, matches it within the noise, which no pair
 // across focus does (its difference is the whole signal).
@@ -292,6 +276,20 @@ void CheckSides(const FrameFacts& intra, const FrameFacts& extra, int npoly, std
 }
 
 }  // namespace
+
+double PatternDistance(const FrameFacts& a, const FrameFacts& b, bool turned)
+{
+    if (a.cells.empty() || a.cells.size() != b.cells.size()) return -1;
+    double chi2 = 0;
+    for (int ring = 0; ring < kRings; ++ring)
+        for (int sector = 0; sector < kSectors; ++sector) {
+            const int i = ring * kSectors + sector;
+            const int j = ring * kSectors + (turned ? (sector + kSectors / 2) % kSectors : sector);
+            const double var = a.cellVariance[i] + b.cellVariance[j];
+            if (var > 0) chi2 += (a.cells[i] - b.cells[j]) * (a.cells[i] - b.cells[j]) / var;
+        }
+    return chi2 / double(a.cells.size());
+}
 
 FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax)
 {

@@ -38,6 +38,11 @@ struct FrameFacts {
     std::vector<double> cells, cellVariance;
 };
 
+// Mean squared difference of the two light patterns over their noise, b turned by 180 degrees (as
+// the analysis turns the extra-focal frame) or as taken: about 1 when they differ by noise alone; -1
+// when either has no pattern.
+double PatternDistance(const FrameFacts& a, const FrameFacts& b, bool turned);
+
 // Locates the donut (on a block-binned copy first when the frame is very large) and measures it.
 // formatMax: the largest value the file's samples can hold (+inf when unknown).
 FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax);

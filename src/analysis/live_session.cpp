@@ -5,12 +5,15 @@
 #include <fstream>
 
 #include "core/numbers.h"
-#include "files/fits_reader.h"
+#include "files/fits_crop_load.h"
 
 namespace frontlys {
 namespace {
 
 constexpr std::size_t kCard = 80, kBlock = 2880, kMaxHeaderBlocks = 64;
+// A frame is on the side of the earlier frame its pattern is this many times closer to; nearer
+// than that, the seeing and the noise could have made the difference.
+constexpr double kSideRatio = 3;
 
 bool IsFitsName(const std::filesystem::path& p)
 {
@@ -19,16 +22,15 @@ bool IsFitsName(const std::filesystem::path& p)
     return (ext == ".fits" || ext == ".fit" || ext == ".fts") && !p.filename().string().starts_with(".");
 }
 
-bool ReadsWhole(const std::filesystem::path& file)
-{
-    TFitsHeader header;
-    return ReadFitsFile(file, header).ok();
-}
-
 std::string Lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
+}
+
+bool SaysWord(const std::filesystem::path& p, const char* word)
+{
+    return Lower(p.filename().string()).find(word) != std::string::npos;
 }
 
 double Magnitude(const std::vector<double>& rms, int k1, int k2)
@@ -90,7 +92,7 @@ double LiveSession::Now() const
 Result<int> LiveSession::Poll()
 {
     std::error_code ec;
-    std::vector<std::pair<std::filesystem::file_time_type, std::filesystem::path>> whole;
+    std::vector<std::pair<std::filesystem::file_time_type, Ready>> whole;
     std::filesystem::directory_iterator it(m_folder, ec), end;
     if (ec)
         return Status::Fail(
@@ -111,25 +113,30 @@ Result<int> LiveSession::Poll()
             continue;
         }
         if (++seen.stable < m_options.stablePolls - 1 || seen.broken) continue;
-        if (!ReadsWhole(path)) {
+        auto frame = ReadFitsFrame(path);
+        if (!frame.ok()) {
             seen.broken = true;
             continue;
         }
         seen.taken = true;
-        whole.emplace_back(time, path);
+        const FitsFrame& f = frame.value();
+        FrameFacts facts = MeasureFrame(f.Pixels, f.Width, f.Height, f.FormatMax);
+        Ready ready{path, {}};
+        ready.pattern.cells = std::move(facts.cells);
+        ready.pattern.cellVariance = std::move(facts.cellVariance);
+        whole.emplace_back(time, std::move(ready));
     }
-    std::sort(whole.begin(), whole.end());
-    for (auto& [time, path] : whole) m_ready.push_back(path);
+    std::sort(whole.begin(), whole.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.first, a.second.path) < std::tie(b.first, b.second.path);
+    });
+    for (auto& [time, ready] : whole) m_ready.push_back(std::move(ready));
     int queued = 0;
-    while (m_ready.size() >= 2) {
-        LivePair pair;
-        std::tie(pair.intra, pair.extra) = Order(m_ready[0], m_ready[1], pair.pairing);
-        m_ready.erase(m_ready.begin(), m_ready.begin() + 2);
-        pair.readyAt = Now();
+    while (auto pair = TakePair()) {
+        pair->readyAt = Now();
         {
             std::lock_guard lock(m_mutex);
-            pair.number = ++m_count;
-            m_queue.push_back(std::move(pair));
+            pair->number = ++m_count;
+            m_queue.push_back(std::move(*pair));
         }
         ++queued;
     }
@@ -137,25 +144,86 @@ Result<int> LiveSession::Poll()
     return queued;
 }
 
-std::pair<std::filesystem::path, std::filesystem::path> LiveSession::Order(const std::filesystem::path& a,
-                                                                           const std::filesystem::path& b,
-                                                                           PairingRule& rule) const
+std::optional<bool> LiveSession::SideFromData(const Ready& frame) const
 {
-    const auto pa = FocuserPosition(a), pb = FocuserPosition(b);
+    if (!m_lastIntra || !m_lastExtra) return std::nullopt;
+    const double toIntra = PatternDistance(m_lastIntra->pattern, frame.pattern, false);
+    const double toExtra = PatternDistance(m_lastExtra->pattern, frame.pattern, false);
+    if (toIntra < 0 || toExtra < 0) return std::nullopt;
+    if (kSideRatio * toIntra < toExtra) return true;
+    if (kSideRatio * toExtra < toIntra) return false;
+    return std::nullopt;
+}
+
+std::optional<LivePair> LiveSession::TakePair()
+{
+    if (m_ready.size() < 2) return std::nullopt;
+    // Without keywords or names, the first frame's partner is the next frame the data does not put
+    // on its side: a run of frames on one side waits for the other side.
+    std::size_t partner = 1;
+    const Ready& first = m_ready[0];
+    const bool told =
+        FocuserPosition(first.path) || SaysWord(first.path, "intra") || SaysWord(first.path, "extra");
+    if (const auto side = told ? std::nullopt : SideFromData(first)) {
+        while (partner < m_ready.size() && SideFromData(m_ready[partner]) == side) ++partner;
+        if (partner == m_ready.size()) return std::nullopt;
+    }
+    Ready a = std::move(m_ready[0]), b = std::move(m_ready[partner]);
+    m_ready.erase(m_ready.begin() + static_cast<std::ptrdiff_t>(partner));
+    m_ready.erase(m_ready.begin());
+
+    LivePair pair;
+    const std::optional<bool> aIsIntra = FirstIsIntra(a, b, pair.pairing);
+    if (!aIsIntra) {
+        pair.intra = a.path;
+        pair.extra = b.path;
+        pair.setAside = true;
+        pair.reason = {"undecided",
+                       "ni le focuser, ni les noms, ni les images ne disent laquelle est intra-focale",
+                       "neither the focuser, the names nor the images tell which one is intra-focal"};
+        return pair;
+    }
+    if (!*aIsIntra) std::swap(a, b);
+    pair.intra = a.path;
+    pair.extra = b.path;
+    if (pair.pairing == PairingRule::Order)
+        pair.warnings.push_back(
+            {"order_decides",
+             "Rien ne dit laquelle des deux images est intra-focale : l'ordre d'arrivée en décide.",
+             "Nothing tells which of the two images is intra-focal: their arrival order decides."});
+    else if (!a.pattern.cells.empty() && !b.pattern.cells.empty()) {
+        m_lastIntra = std::move(a);
+        m_lastExtra = std::move(b);
+    }
+    return pair;
+}
+
+std::optional<bool> LiveSession::FirstIsIntra(const Ready& a, const Ready& b, PairingRule& rule) const
+{
+    const auto pa = FocuserPosition(a.path), pb = FocuserPosition(b.path);
     if (pa && pb && *pa != *pb) {
         rule = PairingRule::FocuserPosition;
-        return (*pa < *pb) == m_options.lowerPositionIsIntra ? std::pair{a, b} : std::pair{b, a};
+        return (*pa < *pb) == m_options.lowerPositionIsIntra;
     }
-    const std::string na = Lower(a.filename().string()), nb = Lower(b.filename().string());
-    const auto says = [](const std::string& n, const char* word) {
-        return n.find(word) != std::string::npos;
-    };
-    if (says(na, "intra") != says(nb, "intra") && says(na, "extra") != says(nb, "extra")) {
+    const auto says = [](const Ready& r, const char* word) { return SaysWord(r.path, word); };
+    if (says(a, "intra") != says(b, "intra") && says(a, "extra") != says(b, "extra")) {
         rule = PairingRule::FileName;
-        return says(na, "intra") ? std::pair{a, b} : std::pair{b, a};
+        return says(a, "intra");
+    }
+    const auto sa = SideFromData(a), sb = SideFromData(b);
+    if (sa || sb) {
+        const bool aIntra = sa ? *sa : !*sb;
+        if (!(sa && sb && *sa == *sb)) {  // both on one side: the data contradicts the pairing
+            rule = PairingRule::Data;
+            return aIntra;
+        }
+    }
+    if (m_options.askFirstIsIntra) {
+        rule = PairingRule::Asked;
+        return m_options.askFirstIsIntra(a.path, b.path);
     }
     rule = PairingRule::Order;
-    return m_options.firstIsIntra ? std::pair{a, b} : std::pair{b, a};
+    return m_options.firstIsIntra;
 }
 
 void LiveSession::Work()
@@ -170,7 +238,8 @@ void LiveSession::Work()
             m_queue.pop_front();
             m_busy = true;
         }
-        Record(Analyse(std::move(pair)));
+        // A pair set aside before the analysis (no side known) is only recorded.
+        Record(pair.reason.code.empty() ? Analyse(std::move(pair)) : std::move(pair));
     }
 }
 
@@ -196,7 +265,8 @@ LivePair LiveSession::Analyse(LivePair pair) const
     pair.strehl = r.strehl;
     pair.zernikeRmsNm = r.zernikeRmsNm;
     pair.zernikeSigmaNm = r.zernikeSigmaNm;
-    if (r.session) pair.warnings = r.session->Warnings;
+    if (r.session)
+        pair.warnings.insert(pair.warnings.end(), r.session->Warnings.begin(), r.session->Warnings.end());
     DesignOptics design = m_options.design;
     design.diameterMm = r.diameterMm;
     design.focalMm = r.focalMm;
@@ -260,7 +330,12 @@ PairAverage LiveSession::Average() const
     return m_average;
 }
 
-std::vector<std::filesystem::path> LiveSession::Unpaired() const { return m_ready; }
+std::vector<std::filesystem::path> LiveSession::Unpaired() const
+{
+    std::vector<std::filesystem::path> paths;
+    for (const Ready& r : m_ready) paths.push_back(r.path);
+    return paths;
+}
 
 std::vector<std::filesystem::path> LiveSession::Waiting() const
 {

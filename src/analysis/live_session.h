@@ -8,8 +8,16 @@
 // as a whole FITS image: a file still being written is waited for, never read in part. Files are
 // paired in the order they became ready, two by two. Which of a pair is intra-focal comes from, in
 // turn: the focuser position keywords FOCUSPOS or FOCPOS when both files carry different values (the
-// lower position is intra-focal unless told otherwise), "intra" and "extra" in the file names, or the
-// order (the first is intra-focal unless told otherwise); each pair says which rule decided.
+// lower position is intra-focal unless told otherwise), "intra" and "extra" in the file names, the
+// data, the user, or the order (the first is intra-focal unless told otherwise, with a warning);
+// each pair says which rule decided.
+//
+// The data: a frame on the same side of focus as another shows the same light pattern as taken (the
+// pupil seen the same way up, the same bright rim or centre), one across focus does not. Once a pair's
+// sides are known, each new frame is compared with its two frames; a frame closer to the earlier
+// intra-focal one by a clear factor is intra-focal, and a frame waits for a partner of the other side
+// (two intra-focal frames in a row are not paired together). A perfect optic seen through a centred
+// pupil looks the same on both sides: the data then cannot tell and the user is asked.
 //
 // Memory stays flat over a night: a pair keeps only its numbers, never its images.
 
@@ -25,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/data_checks.h"
 #include "analysis/pair_average.h"
 #include "analysis/run_analysis.h"
 #include "analysis/test_session.h"
@@ -32,7 +41,7 @@
 
 namespace frontlys {
 
-enum class PairingRule { FocuserPosition, FileName, Order };
+enum class PairingRule { FocuserPosition, FileName, Data, Asked, Order };
 
 struct LiveOptions {
     AnalysisOptions analysis;  // intra and extra unused
@@ -40,6 +49,11 @@ struct LiveOptions {
     int stablePolls = 2;
     bool lowerPositionIsIntra = true;
     bool firstIsIntra = true;
+    // Asked on the polling thread when no rule before it decides: true when `first` is intra-focal,
+    // false when `second` is, nothing to set the pair aside. Unset: the order decides, with a warning.
+    std::function<std::optional<bool>(const std::filesystem::path& first,
+                                      const std::filesystem::path& second)>
+        askFirstIsIntra;
 };
 
 struct LivePair {
@@ -51,7 +65,7 @@ struct LivePair {
     double analysisSeconds = 0;
     bool analysed = false;  // false: refused, `reason` says why
     bool setAside = false;  // refused, or far from the others (the rejection rule)
-    Note reason;            // why it was set aside: code "refused" or "outlier"
+    Note reason;            // why it was set aside: code "refused", "outlier" or "undecided"
     double rmsNm = 0, strehl = 0;
     std::vector<double> zernikeRmsNm;    // terms 1..npoly
     std::vector<double> zernikeSigmaNm;  // their 1-sigma from the pair's noise; empty: none
@@ -82,6 +96,8 @@ public:
     Result<int> Poll();
     // Blocks until the queue is empty and no pair is under way.
     void WaitIdle();
+    // Seconds since the session began, the clock of readyAt and shownAt.
+    double Now() const;
 
     // Copies taken under the lock: the pairs so far (kept or not) and the mean over those kept.
     std::vector<LivePair> Pairs() const;
@@ -92,6 +108,11 @@ public:
     std::vector<std::filesystem::path> Waiting() const;
 
 private:
+    // A whole frame waiting for a partner, with its light pattern (empty when no star was found).
+    struct Ready {
+        std::filesystem::path path;
+        FrameFacts pattern;  // its cells only
+    };
     struct Seen {
         std::uintmax_t size = 0;
         std::filesystem::file_time_type time;
@@ -102,18 +123,19 @@ private:
     void Work();
     void Record(LivePair pair);
     LivePair Analyse(LivePair pair) const;
-    std::pair<std::filesystem::path, std::filesystem::path> Order(const std::filesystem::path& a,
-                                                                  const std::filesystem::path& b,
-                                                                  PairingRule& rule) const;
-    double Now() const;
+    std::optional<LivePair> TakePair();
+    std::optional<bool> SideFromData(const Ready& frame) const;
+    // Which of a and b is intra-focal: true for a. Nothing when the user declined to say.
+    std::optional<bool> FirstIsIntra(const Ready& a, const Ready& b, PairingRule& rule) const;
 
     std::filesystem::path m_folder;
     LiveOptions m_options;
     PairDone m_done;
     std::chrono::steady_clock::time_point m_start;
 
-    std::map<std::filesystem::path, Seen> m_seen;  // polling thread only
-    std::vector<std::filesystem::path> m_ready;    // whole, waiting for a partner
+    std::map<std::filesystem::path, Seen> m_seen;   // polling thread only
+    std::vector<Ready> m_ready;                     // whole, waiting for a partner
+    std::optional<Ready> m_lastIntra, m_lastExtra;  // the frames of the last pair whose sides are known
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;

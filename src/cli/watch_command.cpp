@@ -166,9 +166,11 @@ void AddWatchCommand(CLI::App& app, int* exitCode)
                     *focuser,
                     "Which FOCUSPOS/FOCPOS reading is intra-focal: lower (default) or higher")
         ->check(CLI::IsMember({"lower", "higher"}));
-    cmd->add_option("--first",
-                    *first,
-                    "Without focuser keywords or names: the first file of a pair is intra (default) or extra")
+    cmd->add_option(
+           "--first",
+           *first,
+           "When neither focuser keywords, names nor the images tell: the first file of a pair is intra "
+           "(default) or extra")
         ->check(CLI::IsMember({"intra", "extra"}));
     cmd->add_option("--diameter", o.diameterMm, "Aperture diameter, mm (overrides the header)");
     cmd->add_option("--focal", o.focalMm, "Focal length, mm (overrides the header)");

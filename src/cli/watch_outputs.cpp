@@ -30,6 +30,10 @@ const char* RuleName(PairingRule rule)
             return "focuser";
         case PairingRule::FileName:
             return "name";
+        case PairingRule::Data:
+            return "data";
+        case PairingRule::Asked:
+            return "asked";
         default:
             return "order";
     }
@@ -42,6 +46,10 @@ std::string RuleText(PairingRule rule)
             return Tr("position du focuser", "focuser position");
         case PairingRule::FileName:
             return Tr("noms des fichiers", "file names");
+        case PairingRule::Data:
+            return Tr("images", "images");
+        case PairingRule::Asked:
+            return Tr("réponse de l'utilisateur", "user's answer");
         default:
             return Tr("ordre d'arrivée", "arrival order");
     }

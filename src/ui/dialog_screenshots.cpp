@@ -22,6 +22,7 @@ public:
     std::optional<QString> saveFile(const FileRequest&) override { return std::nullopt; }
     std::optional<QString> browseFolder(const FileRequest&) override { return std::nullopt; }
     void warn(const QString&) override {}
+    int ask(const QString&, const QStringList&) override { return -1; }
     int runModal(QDialog& dialog) override
     {
         if (onModal) onModal(dialog);

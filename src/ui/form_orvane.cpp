@@ -103,6 +103,7 @@ void TFormOrvane::BuildFileMenu()
             tr("&Ouvrir les images"),
             &TFormOrvane::Ouvririntrapuisextra1Click,
             QKeySequence(tr("Ctrl+O")));
+    AddItem(file, "Sessionendirect1", tr("Session en direct..."), &TFormOrvane::Sessionendirect1Click);
     file->addSeparator();
     AddItem(file,
             "Imprimerlimageencours1",

@@ -153,6 +153,7 @@ private:
     void Exporterlefrontversquorvex1Click();
     void Rapportdetest1Click();
     void Prfrences1Click();
+    void Sessionendirect1Click();
     void Quitter1Click();
     void Seuilsauto1Click();
     void Cocentrer1Click();

@@ -23,6 +23,7 @@
 #include "ui/form_orvane.h"
 #include "ui/form_param.h"
 #include "ui/form_saisie_zern.h"
+#include "ui/form_session.h"
 #include "ui/platform.h"
 #include "ui/prefs_dialog.h"
 #include "ui/window_report.h"
@@ -709,6 +710,16 @@ void TFormOrvane::Quitter1Click()
 {
     Nouveautest1Click();
     close();
+}
+
+// One session window, kept when closed: its pairs are still there when it is shown again.
+void TFormOrvane::Sessionendirect1Click()
+{
+    auto* window = findChild<TFormSession*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!window) window = new TFormSession(m_platform, m_programDir, this);
+    window->show();
+    window->raise();
+    if (!window->running()) window->ChooseFolder();
 }
 
 }  // namespace frontlys::ui

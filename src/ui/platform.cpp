@@ -1,11 +1,15 @@
 #include "ui/platform.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 #include "ui/language.h"
 
@@ -38,6 +42,16 @@ void QtPlatform::warn(const QString& text)
     // The refusals of the lower layers come in French: shown in the windows' language.
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Frontlys"), Displayed(text), QMessageBox::Ok);
     box.exec();
+}
+
+int QtPlatform::ask(const QString& question, const QStringList& answers)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Frontlys"), question);
+    std::vector<QAbstractButton*> buttons;
+    for (const QString& answer : answers) buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
 }
 
 int QtPlatform::runModal(QDialog& dialog) { return dialog.exec(); }

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 
@@ -27,6 +28,8 @@ public:
     virtual std::optional<QString> browseFolder(const FileRequest& request) = 0;
     // Title "Frontlys", exclamation icon, OK.
     virtual void warn(const QString& text) = 0;
+    // A question with one button per answer; the index of the answer chosen, -1 when closed.
+    virtual int ask(const QString& question, const QStringList& answers) = 0;
     virtual int runModal(QDialog& dialog) = 0;  // QDialog::Accepted or Rejected
     // The picture scaled to one page of the default printer; false when cancelled or failed.
     virtual bool print(const QImage& picture) = 0;
@@ -39,6 +42,7 @@ public:
     std::optional<QString> saveFile(const FileRequest& request) override;
     std::optional<QString> browseFolder(const FileRequest& request) override;
     void warn(const QString& text) override;
+    int ask(const QString& question, const QStringList& answers) override;
     int runModal(QDialog& dialog) override;
     bool print(const QImage& picture) override;
 };

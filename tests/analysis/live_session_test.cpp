@@ -53,9 +53,10 @@ void Settle(LiveSession& session, int looks = 2)
 }
 
 // The focuser keyword decides which frame is intra-focal whatever the names and order; names decide
-// without it; else the order, and each pair says which rule it followed. The sign of the spherical
+// without it; else the images, compared with the frames of the pairs before; each pair says which
+// rule it followed. The sign of the spherical
 // term shows the frames were not swapped (a swap reverses the wavefront).
-TEST(LiveSession, PairsByFocuserPositionThenNamesThenOrder)
+TEST(LiveSession, PairsByFocuserPositionThenNamesThenImages)
 {
     TempDir dir;
     const DonutSpec spec;
@@ -65,7 +66,7 @@ TEST(LiveSession, PairsByFocuserPositionThenNamesThenOrder)
     Write(dir.path() / "b_intra.fits", Frame(spec, true));
     LiveSession session(dir.path(), Options());
     Settle(session);
-    // Two more frames, written later: paired by their order.
+    // Two more frames, written later: told apart by the images.
     Write(dir.path() / "c1.fits", Frame(spec, true));
     Write(dir.path() / "c2.fits", Frame(spec, false));
     Settle(session);
@@ -78,7 +79,7 @@ TEST(LiveSession, PairsByFocuserPositionThenNamesThenOrder)
     ASSERT_EQ(byIntra.count("b_intra.fits"), 1u);
     EXPECT_EQ(byIntra["b_intra.fits"].pairing, PairingRule::FileName);
     ASSERT_EQ(byIntra.count("c1.fits"), 1u);
-    EXPECT_EQ(byIntra["c1.fits"].pairing, PairingRule::Order);
+    EXPECT_EQ(byIntra["c1.fits"].pairing, PairingRule::Data);
     for (const LivePair& p : pairs) {
         ASSERT_TRUE(p.analysed) << p.reason.en;
         EXPECT_GT(SphericalNm(p.zernikeRmsNm), 0) << p.intra;
@@ -155,6 +156,65 @@ TEST(LiveSession, SetsAsideOutliersAndRefusedPairsWithTheirReason)
     EXPECT_EQ(a.kept, 4);
     ASSERT_GE(a.semRmsNm.size(), 11u);
     EXPECT_GT(a.semRmsNm[10], 0);
+}
+
+// Without keywords or telling names the user is asked once; the frames of the pair answered for
+// then tell the side of later frames (spherical aberration: a bright rim inside focus, a bright
+// centre outside), and a run of two frames on one side waits for its partners instead of being
+// paired with itself. Declining to answer sets the pair aside; with no one to ask, the order decides
+// and the pair says so.
+TEST(LiveSession, WithoutKeywordsTheUserThenTheImagesTellTheSides)
+{
+    TempDir dir;
+    const DonutSpec spec;
+    int asked = 0;
+    LiveOptions options = Options();
+    options.askFirstIsIntra = [&](const fs::path& first, const fs::path&) {
+        ++asked;
+        EXPECT_EQ(first.filename(), "a1.fits");
+        return std::optional<bool>(false);
+    };
+    LiveSession session(dir.path(), options);
+    Write(dir.path() / "a1.fits", Frame(spec, false));
+    Write(dir.path() / "a2.fits", Frame(spec, true));
+    Settle(session);
+    // Extra first, then intra, intra, extra, extra.
+    Write(dir.path() / "b1.fits", Frame(spec, false));
+    Write(dir.path() / "b2.fits", Frame(spec, true));
+    Settle(session);
+    for (const char* name : {"c1.fits", "c2.fits", "c3.fits", "c4.fits"}) {
+        Write(dir.path() / name, Frame(spec, name[1] <= '2'));
+        ASSERT_TRUE(session.Poll().ok());  // one at a time, in this order
+    }
+    Settle(session);
+    EXPECT_EQ(asked, 1);
+    const auto pairs = session.Pairs();
+    ASSERT_EQ(pairs.size(), 4u);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"a2.fits", "a1.fits"}, {"b2.fits", "b1.fits"}, {"c1.fits", "c3.fits"}, {"c2.fits", "c4.fits"}};
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        EXPECT_EQ(pairs[i].intra.filename(), expected[i].first);
+        EXPECT_EQ(pairs[i].extra.filename(), expected[i].second);
+        EXPECT_EQ(pairs[i].pairing, i == 0 ? PairingRule::Asked : PairingRule::Data);
+        ASSERT_TRUE(pairs[i].analysed) << pairs[i].reason.en;
+        EXPECT_GT(SphericalNm(pairs[i].zernikeRmsNm), 0);
+    }
+
+    TempDir other;
+    Write(other.path() / "1.fits", Frame(spec, true));
+    Write(other.path() / "2.fits", Frame(spec, false));
+    options.askFirstIsIntra = [](const fs::path&, const fs::path&) { return std::optional<bool>(); };
+    LiveSession declined(other.path(), options);
+    Settle(declined);
+    ASSERT_EQ(declined.Pairs().size(), 1u);
+    EXPECT_FALSE(declined.Pairs()[0].analysed);
+    EXPECT_EQ(declined.Pairs()[0].reason.code, "undecided");
+    LiveSession unattended(other.path(), Options());
+    Settle(unattended);
+    ASSERT_EQ(unattended.Pairs().size(), 1u);
+    EXPECT_EQ(unattended.Pairs()[0].pairing, PairingRule::Order);
+    ASSERT_FALSE(unattended.Pairs()[0].warnings.empty());
+    EXPECT_EQ(unattended.Pairs()[0].warnings[0].code, "order_decides");
 }
 
 TEST(LiveSession, ReadsTheFocuserKeywordsAndRefusesAMissingFolder)

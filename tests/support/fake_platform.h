@@ -21,11 +21,24 @@ public:
     std::vector<FileRequest> fileRequests;
     std::vector<QString> warnings;
     std::vector<QImage> printed;
+    std::deque<int> askAnswers;  // index of the answer chosen, -1 = closed
+    std::vector<QString> questions;
 
     std::optional<QString> openFile(const FileRequest& r) override { return next(r); }
     std::optional<QString> saveFile(const FileRequest& r) override { return next(r); }
     std::optional<QString> browseFolder(const FileRequest& r) override { return next(r); }
     void warn(const QString& text) override { warnings.push_back(text); }
+    int ask(const QString& question, const QStringList&) override
+    {
+        questions.push_back(question);
+        if (askAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question " << question.toStdString();
+            return -1;
+        }
+        const int answer = askAnswers.front();
+        askAnswers.pop_front();
+        return answer;
+    }
     int runModal(QDialog& d) override
     {
         if (!dialogScript) {

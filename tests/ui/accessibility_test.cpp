@@ -22,6 +22,7 @@
 #include "ui/form_orvane.h"
 #include "ui/form_param.h"
 #include "ui/form_saisie_zern.h"
+#include "ui/form_session.h"
 #include "ui/prefs_dialog.h"
 
 namespace frontlys::ui {
@@ -186,7 +187,8 @@ TEST_F(AccessibilityTest, EveryInputOfEveryWindowIsNamedByItsLabelInReadingOrder
     TFormSaisieZern simulation(platform, session);
     Tmess message;
     TFormAide help(session, {});
-    windows.insert(windows.end(), {&param, &prefs, &about, &simulation, &message, &help});
+    TFormSession live(platform, QString::fromStdString(dir.path().string()));
+    windows.insert(windows.end(), {&param, &prefs, &about, &simulation, &message, &help, &live});
     for (QWidget* w : windows) walker.WalkWindow(*w);
     for (const QString& fault : walker.faults) ADD_FAILURE() << fault.toStdString();
 }
