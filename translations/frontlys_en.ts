@@ -937,6 +937,10 @@
         <source>rapport.html</source>
         <translation>report.html</translation>
     </message>
+    <message>
+        <source>Session en direct...</source>
+        <translation>Live session...</translation>
+    </message>
 </context>
 <context>
     <name>frontlys::ui::TFormParam</name>
@@ -1258,6 +1262,244 @@
     <message>
         <source> Sphéricité sec.</source>
         <translation> Sec. spherical</translation>
+    </message>
+</context>
+<context>
+    <name>frontlys::ui::TFormSession</name>
+    <message>
+        <source>Session en direct</source>
+        <translation>Live session</translation>
+    </message>
+    <message>
+        <source>Dossier surveillé :</source>
+        <translation>Watched folder:</translation>
+    </message>
+    <message>
+        <source>Dossier surveillé</source>
+        <translation>Watched folder</translation>
+    </message>
+    <message>
+        <source>Choisir le dossier...</source>
+        <translation>Choose the folder...</translation>
+    </message>
+    <message>
+        <source>Arrêter</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Formule optique :</source>
+        <translation>Optical design:</translation>
+    </message>
+    <message>
+        <source>Newton</source>
+        <translation>Newtonian</translation>
+    </message>
+    <message>
+        <source>Cassegrain</source>
+        <translation>Cassegrain</translation>
+    </message>
+    <message>
+        <source>Schmidt-Cassegrain</source>
+        <translation>Schmidt-Cassegrain</translation>
+    </message>
+    <message>
+        <source>Lunette</source>
+        <translation>Refractor</translation>
+    </message>
+    <message>
+        <source>Formule optique</source>
+        <translation>Optical design</translation>
+    </message>
+    <message>
+        <source>Choisissez le dossier où le logiciel d&apos;acquisition écrit les images.</source>
+        <translation>Choose the folder the capture program writes the images into.</translation>
+    </message>
+    <message>
+        <source>Paires</source>
+        <translation>Pairs</translation>
+    </message>
+    <message>
+        <source>N°</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Intra</source>
+        <translation>Intra</translation>
+    </message>
+    <message>
+        <source>Extra</source>
+        <translation>Extra</translation>
+    </message>
+    <message>
+        <source>Appariement</source>
+        <translation>Paired by</translation>
+    </message>
+    <message>
+        <source>RMS</source>
+        <translation>RMS</translation>
+    </message>
+    <message>
+        <source>Astig.</source>
+        <translation>Astig.</translation>
+    </message>
+    <message>
+        <source>Coma</source>
+        <translation>Coma</translation>
+    </message>
+    <message>
+        <source>Sphér.</source>
+        <translation>Spher.</translation>
+    </message>
+    <message>
+        <source>État</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Moyenne</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>Terme</source>
+        <translation>Term</translation>
+    </message>
+    <message>
+        <source>Moyenne (nm RMS)</source>
+        <translation>Mean (nm RMS)</translation>
+    </message>
+    <message>
+        <source>Incertitude (nm)</source>
+        <translation>Uncertainty (nm)</translation>
+    </message>
+    <message>
+        <source>Évolution au fil de la séance</source>
+        <translation>Trend over the session</translation>
+    </message>
+    <message>
+        <source>Moyenne glissante</source>
+        <translation>Running mean</translation>
+    </message>
+    <message>
+        <source>Tendance</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>Collimation (dernière paire)</source>
+        <translation>Collimation (latest pair)</translation>
+    </message>
+    <message>
+        <source>Dossier des images de la séance</source>
+        <translation>Folder of the session&apos;s images</translation>
+    </message>
+    <message>
+        <source>Le dossier est introuvable : %1</source>
+        <translation>Folder not found: %1</translation>
+    </message>
+    <message>
+        <source>Surveillance en cours : chaque paire d&apos;images est analysée dès qu&apos;elle est complète.</source>
+        <translation>Watching: each pair of images is analysed as soon as it is complete.</translation>
+    </message>
+    <message>
+        <source>Surveillance arrêtée.</source>
+        <translation>Watching stopped.</translation>
+    </message>
+    <message>
+        <source>Surveillance en cours.</source>
+        <translation>Watching.</translation>
+    </message>
+    <message>
+        <source>En cours d&apos;écriture : %1.</source>
+        <translation>Being written: %1.</translation>
+    </message>
+    <message>
+        <source>Sans partenaire : %1.</source>
+        <translation>No partner yet: %1.</translation>
+    </message>
+    <message>
+        <source>Ni le focuser, ni les noms des fichiers, ni les images ne disent laquelle de ces deux images est intra-focale. Laquelle l&apos;est ?</source>
+        <translation>Neither the focuser, the file names nor the images tell which of these two images is intra-focal. Which one is?</translation>
+    </message>
+    <message>
+        <source>Aucune : écarter la paire</source>
+        <translation>Neither: set the pair aside</translation>
+    </message>
+    <message>
+        <source>Paire %1 : %2</source>
+        <translation>Pair %1: %2</translation>
+    </message>
+    <message>
+        <source>position du focuser</source>
+        <translation>focuser position</translation>
+    </message>
+    <message>
+        <source>noms des fichiers</source>
+        <translation>file names</translation>
+    </message>
+    <message>
+        <source>images</source>
+        <translation>images</translation>
+    </message>
+    <message>
+        <source>votre réponse</source>
+        <translation>your answer</translation>
+    </message>
+    <message>
+        <source>ordre d&apos;arrivée</source>
+        <translation>arrival order</translation>
+    </message>
+    <message>
+        <source>analysée</source>
+        <translation>analysed</translation>
+    </message>
+    <message>
+        <source>écartée : %1</source>
+        <translation>set aside: %1</translation>
+    </message>
+    <message>
+        <source>Aucune paire gardée.</source>
+        <translation>No pair kept.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Moyenne sur %n paire(s) gardée(s).</source>
+        <translation>
+            <numerusform>Mean over %n pair kept.</numerusform>
+            <numerusform>Mean over %n pairs kept.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>paire</source>
+        <translation>pair</translation>
+    </message>
+    <message>
+        <source>astigmatisme</source>
+        <translation>astigmatism</translation>
+    </message>
+    <message>
+        <source>sphérique</source>
+        <translation>spherical</translation>
+    </message>
+    <message>
+        <source>pas de coma mesurable.</source>
+        <translation>no measurable coma.</translation>
+    </message>
+    <message>
+        <source>l&apos;étoile est à %1&apos; de l&apos;axe optique (%2 µm au foyer)</source>
+        <translation>the star is %1&apos; from the optical axis (%2 µm at the focus)</translation>
+    </message>
+    <message>
+        <source>coma W131 de %1 nm</source>
+        <translation>coma W131 of %1 nm</translation>
+    </message>
+    <message>
+        <source>, vers l&apos;angle de position %1° (côté brillant de la plage)</source>
+        <translation>, towards position angle %1° (the bright side of the donut)</translation>
+    </message>
+    <message>
+        <source> ; ou un basculement du secondaire de %1&apos;</source>
+        <translation>; or a secondary tilt of %1&apos;</translation>
+    </message>
+    <message>
+        <source> ; coma %1 nm RMS.</source>
+        <translation>; coma %1 nm RMS.</translation>
     </message>
 </context>
 <context>
