@@ -5,6 +5,8 @@
 // the pair the estimate predicts (wave optics, one wavelength, a fitted blur), analyse it exactly as
 // the data, and correct the estimate by the difference; the method's own bias cancels.
 
+#include <memory>
+
 #include "engine/compensated/analysis.h"
 
 namespace frontlys {
@@ -43,6 +45,20 @@ struct ModelEstimate {
 };
 // A model frame blurred by a Gaussian of sigma pixels (same side).
 std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma);
+
+// The same for many sigmas on one frame: the padded spectra are kept, only the inverse is redone.
+// The frame must outlive it.
+class ModelBlurrer {
+public:
+    explicit ModelBlurrer(const ModelFrame& frame);
+    ~ModelBlurrer();
+    ModelBlurrer(ModelBlurrer&&) noexcept;
+    std::vector<double> Apply(double sigma);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 Result<ModelFrame> RenderModelFrame(const CompensatedOptions& options,
                                     const ModelEstimate& estimate,
