@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "core/thread_pool.h"
 #include "engine/compensated/bspline_image.h"
@@ -166,8 +167,11 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
                                        const CompensatedResult& frames,
                                        const CompensatedOptions& o,
                                        const ModelEstimate& e,
-                                       double lambdaNm)
+                                       double lambdaNm,
+                                       ModelRenderCache* cache)
 {
+    std::optional<ModelRenderCache> own;
+    if (!cache) cache = &own.emplace();
     ImageMisfit out;
     const double rho = frames.rhoPx;
     // The two images are fitted at once; their chi-squares are added in side order.
@@ -177,7 +181,7 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
     ParallelFor(2, [&](int side) {
         const RawFrame& raw = side == 0 ? intra : extra;
         const FrameSetup& s = frames.frames[side];
-        auto sharp = RenderModelFrame(o, e, lambdaNm, side == 1, 0);
+        auto sharp = RenderModelFrame(o, e, lambdaNm, side == 1, 0, cache);
         if (!sharp.ok()) {
             failed[side] = sharp.status();
             return;

@@ -5,6 +5,7 @@
 #include <complex>
 #include <memory>
 #include <numbers>
+#include <optional>
 
 #include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
@@ -354,11 +355,24 @@ ModelBlurrer::~ModelBlurrer() = default;
 ModelBlurrer::ModelBlurrer(ModelBlurrer&&) noexcept = default;
 std::vector<double> ModelBlurrer::Apply(double sigma) { return m_impl->blurrer.Apply(sigma); }
 
-Result<ModelFrame> RenderModelFrame(
-    const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra, double blurPx)
+struct ModelRenderCache::Impl {
+    std::array<RenderWorkspace, 2> sides;  // intra, extra
+    compensated::Workspace analysis;
+};
+
+ModelRenderCache::ModelRenderCache() : m_impl(std::make_unique<Impl>()) {}
+ModelRenderCache::~ModelRenderCache() = default;
+
+Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o,
+                                    const ModelEstimate& e,
+                                    double lambdaNm,
+                                    bool extra,
+                                    double blurPx,
+                                    ModelRenderCache* cache)
 {
-    RenderWorkspace work;
-    auto sharp = RenderSharp(o, e, lambdaNm, extra, work);
+    std::optional<ModelRenderCache> own;
+    if (!cache) cache = &own.emplace();
+    auto sharp = RenderSharp(o, e, lambdaNm, extra, cache->impl().sides[extra ? 1 : 0]);
     if (!sharp.ok()) return sharp.status();
     Blurrer blurrer(sharp.value());
     return ModelFrame{blurrer.Apply(blurPx), sharp.value().side};
@@ -368,7 +382,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const RawFrame& extra,
                                         const CompensatedOptions& o,
                                         const CompensatedResult& first,
-                                        const RefineOptions& refine)
+                                        const RefineOptions& refine,
+                                        ModelRenderCache* cache)
 {
     auto d1 = compensated::PrepareFrame(intra);
     if (!d1.ok()) return d1.status();
@@ -385,8 +400,11 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     };
     std::vector<Tried> tried;
     // One workspace a side: the two images render at once, each on its own buffers.
-    std::array<RenderWorkspace, 2> work;
-    compensated::Workspace analysis;
+    std::optional<ModelRenderCache> own;
+    if (!cache) cache = &own.emplace();
+    std::array<RenderWorkspace, 2>& work = cache->impl().sides;
+    for (RenderWorkspace& w : work) w.coarse = false;
+    compensated::Workspace& analysis = cache->impl().analysis;
     CompensatedOptions rendered = o;
     rendered.noiseCovariance = false;  // noise-free renders: only their coefficients count
     for (int round = 0; round < refine.rounds; ++round) {

@@ -24,12 +24,31 @@ struct RefineOutcome {
     bool coarseGrid = false;  // rendered with fewer samples per pixel than the wavelength asks
 };
 
+// Plans and buffers of the model renders (one set a side of focus) and of the analyses of the
+// rendered pairs, for a caller that renders many times: a refinement, the misfits of its answers.
+// They are tens of megabytes, whose allocation and first touch cost as much as some transforms.
+// Serves one caller at a time.
+class ModelRenderCache {
+public:
+    ModelRenderCache();
+    ~ModelRenderCache();
+    ModelRenderCache(const ModelRenderCache&) = delete;
+    ModelRenderCache& operator=(const ModelRenderCache&) = delete;
+    struct Impl;
+    Impl& impl() { return *m_impl; }
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
+// Without a cache, one lives for the call.
 Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const RawFrame& extra,
                                         const CompensatedOptions& options,
                                         const CompensatedResult& first,
-                                        const RefineOptions& refine);
+                                        const RefineOptions& refine,
+                                        ModelRenderCache* cache = nullptr);
 
 // One rendered frame of the model, in the program's orientation, light summing to 1 (the bootstrap
 // draws its noisy pairs from it).
@@ -64,6 +83,7 @@ Result<ModelFrame> RenderModelFrame(const CompensatedOptions& options,
                                     const ModelEstimate& estimate,
                                     double lambdaNm,
                                     bool extra,
-                                    double blurPx);
+                                    double blurPx,
+                                    ModelRenderCache* cache = nullptr);
 
 }  // namespace frontlys
