@@ -358,6 +358,10 @@ std::vector<double> ModelBlurrer::Apply(double sigma) { return m_impl->blurrer.A
 struct ModelRenderCache::Impl {
     std::array<RenderWorkspace, 2> sides;  // intra, extra
     compensated::Workspace analysis;
+
+    // The two sides render at once on their own buffers; on one thread they take turns on one set,
+    // which halves the memory first touched.
+    RenderWorkspace& For(bool extra) { return sides[extra && ThreadCount() > 1 ? 1 : 0]; }
 };
 
 ModelRenderCache::ModelRenderCache() : m_impl(std::make_unique<Impl>()) {}
@@ -372,7 +376,7 @@ Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o,
 {
     std::optional<ModelRenderCache> own;
     if (!cache) cache = &own.emplace();
-    auto sharp = RenderSharp(o, e, lambdaNm, extra, cache->impl().sides[extra ? 1 : 0]);
+    auto sharp = RenderSharp(o, e, lambdaNm, extra, cache->impl().For(extra));
     if (!sharp.ok()) return sharp.status();
     Blurrer blurrer(sharp.value());
     return ModelFrame{blurrer.Apply(blurPx), sharp.value().side};
@@ -399,10 +403,11 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         double residual;
     };
     std::vector<Tried> tried;
-    // One workspace a side: the two images render at once, each on its own buffers.
+    // The two images render at once (see ModelRenderCache::Impl::For).
     std::optional<ModelRenderCache> own;
     if (!cache) cache = &own.emplace();
-    std::array<RenderWorkspace, 2>& work = cache->impl().sides;
+    ModelRenderCache::Impl& renders = cache->impl();
+    std::array<RenderWorkspace, 2>& work = renders.sides;
     for (RenderWorkspace& w : work) w.coarse = false;
     compensated::Workspace& analysis = cache->impl().analysis;
     CompensatedOptions rendered = o;
@@ -411,7 +416,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         std::array<SharpModel, 2> sharp;
         std::array<Status, 2> renderStatus;
         ParallelFor(2, [&](int side) {
-            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1, work[side]);
+            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1, renders.For(side == 1));
             if (s.ok())
                 sharp[side] = s.take();
             else
