@@ -12,6 +12,8 @@
 #include <numbers>
 #include <type_traits>
 
+#include "core/thread_pool.h"
+
 namespace frontlys {
 
 namespace {
@@ -361,6 +363,9 @@ FRONTLYS_FFT_CLONES void JoinRows(const cd* ha, const cd* hb, cd* row, int n, in
 }
 
 // Columns per strip: a strip of n rows holds about 256 KiB.
+// Transforms under this size run on the calling thread alone.
+constexpr int kPoolMinSize = 128;
+
 int StripWidth(int n) { return std::min(std::max(16384 / std::max(n, 1), 4), std::max(n, 1)); }
 
 }  // namespace
@@ -497,26 +502,43 @@ void FftPlan::TransformLanes(cd* data, int count, FftDirection direction) const
     RunInPlace(data, Scratch(static_cast<std::size_t>(m_n) * count), count, direction);
 }
 
-void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, FftDirection direction) const
+void FftPlan::ForStrips(int columns, const std::function<void(int, int, cd*, cd*)>& body) const
 {
     const int n = m_n;
-    if (n == 1 || columns <= 0) return;
     const int width = std::min(StripWidth(n), columns);
-    cd* a = Strip(static_cast<std::size_t>(n) * width);
-    cd* b = Scratch(static_cast<std::size_t>(n) * width);
-    for (int c0 = 0; c0 < columns; c0 += width)
-        RunColumns(data + c0, rowStride, std::min(width, columns - c0), a, b, direction);
+    const int strips = (columns + width - 1) / width;
+    // Small transforms stay on the calling thread: the pool's hand-over would cost more.
+    const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, strips);
+    const std::size_t elements = static_cast<std::size_t>(n) * width;
+    if (tasks == 1) {
+        cd* a = Strip(elements);
+        cd* b = Scratch(elements);
+        for (int c0 = 0; c0 < columns; c0 += width) body(c0, std::min(width, columns - c0), a, b);
+        return;
+    }
+    if (m_tasks.size() < 2 * static_cast<std::size_t>(tasks))
+        m_tasks.resize(2 * static_cast<std::size_t>(tasks));
+    for (auto& buffer : m_tasks)
+        if (buffer.size() < elements) buffer.resize(elements);
+    ParallelFor(tasks, [&](int t) {
+        cd* a = m_tasks[2 * static_cast<std::size_t>(t)].data();
+        cd* b = m_tasks[2 * static_cast<std::size_t>(t) + 1].data();
+        for (int s = t; s < strips; s += tasks) body(s * width, std::min(width, columns - s * width), a, b);
+    });
+}
+
+void FftPlan::TransformColumns(cd* data, int columns, std::ptrdiff_t rowStride, FftDirection direction) const
+{
+    if (m_n == 1 || columns <= 0) return;
+    ForStrips(columns,
+              [&](int c0, int w, cd* a, cd* b) { RunColumns(data + c0, rowStride, w, a, b, direction); });
 }
 
 void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
 {
     const int n = m_n;
     if (columns <= 0) return;
-    const int width = std::min(StripWidth(n), columns);
-    cd* a = Strip(static_cast<std::size_t>(n) * width);
-    cd* b = Scratch(static_cast<std::size_t>(n) * width);
-    for (int c0 = 0; c0 < columns; c0 += width) {
-        const int w = std::min(width, columns - c0);
+    ForStrips(columns, [&](int c0, int w, cd* a, cd* b) {
         if (n > 1) RunColumns(data + c0, columns, w, a, b, FftDirection::Forward);
         for (std::ptrdiff_t r = 0; r < n; ++r) {
             const double* f = filter + r * columns + c0;
@@ -524,7 +546,7 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
             for (int c = 0; c < w; ++c) s[c] *= f[c];
         }
         if (n > 1) RunColumns(data + c0, columns, w, a, b, FftDirection::Inverse);
-    }
+    });
 }
 
 void FftPlan::Transform2D(cd* data, FftDirection direction) const
@@ -546,25 +568,47 @@ RealFft2Plan::RealFft2Plan(int n)
 // Rows 2p and 2p+1 travel as the real and imaginary parts of one complex row: with Z its transform,
 // A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i. When n is odd the last row
 // travels alone, with a zero imaginary part.
+void RealFft2Plan::ForRowPairs(const std::function<void(int, int, cd*, cd*)>& body)
+{
+    const int n = m_n, pairs = (n + 1) / 2;
+    const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, pairs);
+    if (tasks == 1) {
+        body(0, n, m_row.data(), m_scratch.data());
+        return;
+    }
+    if (m_taskRows.size() < 2 * static_cast<std::size_t>(tasks))
+        m_taskRows.resize(2 * static_cast<std::size_t>(tasks), std::vector<cd>(static_cast<std::size_t>(n)));
+    // Contiguous runs of row pairs, one a task.
+    ParallelFor(tasks, [&](int t) {
+        const int first = 2 * (pairs * t / tasks), end = std::min(n, 2 * (pairs * (t + 1) / tasks));
+        body(first,
+             end,
+             m_taskRows[2 * static_cast<std::size_t>(t)].data(),
+             m_taskRows[2 * static_cast<std::size_t>(t) + 1].data());
+    });
+}
+
 void RealFft2Plan::ForwardRows(const double* input, cd* half)
 {
     const int n = m_n, hw = halfWidth();
-    for (int r = 0; r < n; r += 2) {
-        const double* a = input + static_cast<std::ptrdiff_t>(r) * n;
-        const bool pair = r + 1 < n;
-        if (pair) {
-            PackRows(a, a + n, m_row.data(), n);
-        } else {
-            for (int c = 0; c < n; ++c) m_row[c] = cd(a[c], 0.0);
+    ForRowPairs([&](int first, int end, cd* row, cd* scratch) {
+        for (int r = first; r < end; r += 2) {
+            const double* a = input + static_cast<std::ptrdiff_t>(r) * n;
+            const bool pair = r + 1 < n;
+            if (pair) {
+                PackRows(a, a + n, row, n);
+            } else {
+                for (int c = 0; c < n; ++c) row[c] = cd(a[c], 0.0);
+            }
+            const cd* z = m_plan.Run(row, scratch, 1, FftDirection::Forward);
+            cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
+            if (pair) {
+                SplitRows(z, ha, ha + hw, n, hw);
+            } else {
+                for (int k = 0; k < hw; ++k) ha[k] = 0.5 * (z[k] + std::conj(z[k == 0 ? 0 : n - k]));
+            }
         }
-        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), 1, FftDirection::Forward);
-        cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
-        if (pair) {
-            SplitRows(z, ha, ha + hw, n, hw);
-        } else {
-            for (int k = 0; k < hw; ++k) ha[k] = 0.5 * (z[k] + std::conj(z[k == 0 ? 0 : n - k]));
-        }
-    }
+    });
 }
 
 // Each pair of rows rebuilt as A + iB over the full row (A and B Hermitian), whose inverse
@@ -572,23 +616,25 @@ void RealFft2Plan::ForwardRows(const double* input, cd* half)
 void RealFft2Plan::InverseRows(const cd* half, double* output)
 {
     const int n = m_n, hw = halfWidth();
-    for (int r = 0; r < n; r += 2) {
-        const cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
-        const bool pair = r + 1 < n;
-        if (pair) {
-            JoinRows(ha, ha + hw, m_row.data(), n, hw);
-        } else {
-            for (int k = 0; k < hw; ++k) m_row[k] = ha[k];
-            for (int k = hw; k < n; ++k) m_row[k] = std::conj(ha[n - k]);
+    ForRowPairs([&](int first, int end, cd* row, cd* scratch) {
+        for (int r = first; r < end; r += 2) {
+            const cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
+            const bool pair = r + 1 < n;
+            if (pair) {
+                JoinRows(ha, ha + hw, row, n, hw);
+            } else {
+                for (int k = 0; k < hw; ++k) row[k] = ha[k];
+                for (int k = hw; k < n; ++k) row[k] = std::conj(ha[n - k]);
+            }
+            const cd* z = m_plan.Run(row, scratch, 1, FftDirection::Inverse);
+            double* a = output + static_cast<std::ptrdiff_t>(r) * n;
+            if (pair) {
+                UnpackRows(z, a, a + n, n);
+            } else {
+                for (int c = 0; c < n; ++c) a[c] = z[c].real();
+            }
         }
-        const cd* z = m_plan.Run(m_row.data(), m_scratch.data(), 1, FftDirection::Inverse);
-        double* a = output + static_cast<std::ptrdiff_t>(r) * n;
-        if (pair) {
-            UnpackRows(z, a, a + n, n);
-        } else {
-            for (int c = 0; c < n; ++c) a[c] = z[c].real();
-        }
-    }
+    });
 }
 
 void RealFft2Plan::Forward(const double* input, cd* half)

@@ -16,6 +16,7 @@
 
 #include <complex>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -76,10 +77,17 @@ private:
     // the butterflies run over contiguous rows and the strip stays in cache. Sized on first use.
     std::complex<double>* Strip(std::size_t elements) const;
     std::complex<double>* Scratch(std::size_t elements) const;
+    // body(first column, width, a, b) for every strip of `columns`, the strips shared among tasks on
+    // the thread pool, each task with work buffers a and b of its own (kept in `m_tasks`). A strip's
+    // values do not depend on the task that runs it.
+    void ForStrips(
+        int columns,
+        const std::function<void(int, int, std::complex<double>*, std::complex<double>*)>& body) const;
 
     int m_n = 1;
     std::vector<Stage> m_stages;
     mutable std::vector<std::complex<double>> m_strip, m_scratch;
+    mutable std::vector<std::vector<std::complex<double>>> m_tasks;
 };
 
 // Real n x n arrays (n >= 2, 2^a 3^b 5^c) and their half spectra: n rows of n/2 + 1 complex
@@ -101,10 +109,14 @@ public:
 private:
     void ForwardRows(const double* input, std::complex<double>* half);
     void InverseRows(const std::complex<double>* half, double* output);
+    // body(first row pair, end, row, scratch) over the row pairs, shared among tasks on the pool,
+    // each with a row and scratch of its own.
+    void ForRowPairs(const std::function<void(int, int, std::complex<double>*, std::complex<double>*)>& body);
 
     int m_n;
     FftPlan m_plan;
     std::vector<std::complex<double>> m_row, m_scratch, m_half;
+    std::vector<std::vector<std::complex<double>>> m_taskRows;
 };
 
 // In place, unnormalised, row-major n x n complex array, n = 2^a 3^b 5^c >= 1 (n = 1: identity).

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <vector>
 
+#include "core/thread_pool.h"
+
 namespace frontlys {
 
 namespace {
@@ -133,13 +135,14 @@ Status TransportImages(const TestGeometry& geometry, TImageRec& a, TImageRec& b,
     }
     const Transporter shape(wavefront);
     Planes3D<double> newA(1, a.Height, a.Width), newB(1, b.Height, b.Width);
-    for (int r = 0; r < wavefront.Height; ++r) {
+    // Each row of the result depends on the inputs only: rows run on the pool.
+    ParallelFor(wavefront.Height, [&](int r) {
         for (int c = 0; c < wavefront.Width; ++c) {
             const LocalShape s = shape.At(r, c);
             newA(0, r, c) = Transporter::Sample(a, k.value().intra, s, r, c);
             newB(0, r, c) = Transporter::Sample(b, k.value().extra, s, r, c);
         }
-    }
+    });
     std::copy_n(newA.data(), newA.size(), a.Row(0));
     std::copy_n(newB.data(), newB.size(), b.Row(0));
     return Status::Ok();

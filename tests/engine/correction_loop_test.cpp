@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "core/thread_pool.h"
 #include "engine/curvature_model.h"
 #include "engine/curvature_signal.h"
 
@@ -69,6 +70,27 @@ TEST(CorrectionLoop, TotalTakesTheObstructionOfTheLastPass)
     EXPECT_GT(im.residual->Obstruction, 0.2);
     EXPECT_DOUBLE_EQ(im.total->Obstruction, im.residual->Obstruction);
     EXPECT_DOUBLE_EQ(im.total->Radius, im.residual->Radius);
+}
+
+// The transport runs its rows on the pool: the same images and wavefront on any number of threads.
+TEST(CorrectionLoop, GivesTheSameBitsOnAnyNumberOfThreads)
+{
+    SetThreadCount(1);
+    LoopImages one = ModelLoopImages(0.3);
+    ASSERT_TRUE(
+        CorrectionLoop(
+            testing::ModelGeometry(), *one.intra, *one.extra, *one.residual, *one.total, *one.signal, 3)
+            .ok());
+    SetThreadCount(3);
+    LoopImages many = ModelLoopImages(0.3);
+    ASSERT_TRUE(
+        CorrectionLoop(
+            testing::ModelGeometry(), *many.intra, *many.extra, *many.residual, *many.total, *many.signal, 3)
+            .ok());
+    SetThreadCount(0);
+    EXPECT_EQ(many.total->Planes, one.total->Planes);
+    EXPECT_EQ(many.intra->Planes, one.intra->Planes);
+    EXPECT_EQ(many.extra->Planes, one.extra->Planes);
 }
 
 TEST(CorrectionLoop, RefusalChangesNothing)

@@ -6,7 +6,10 @@
 #include <complex>
 #include <numbers>
 #include <random>
+#include <tuple>
 #include <vector>
+
+#include "core/thread_pool.h"
 
 namespace frontlys {
 namespace {
@@ -294,6 +297,34 @@ TEST(FftReal, HalfSpectrumMatchesComplexTransformAndInverts)
         plan.Filter(input.data(), filter.data(), filtered.data());
         for (int i = 0; i < n * n; ++i) EXPECT_NEAR(filtered[i], expected[i], 1e-12 * n * n) << n;
     }
+}
+
+// Large transforms share their rows and strips among the pool's threads: the same bits on any count,
+// odd sizes (a lone last row) included.
+TEST(FftReal, LargeTransformsGiveTheSameBitsOnAnyNumberOfThreads)
+{
+    for (int n : {135, 256}) {
+        std::mt19937 rng(n);
+        std::uniform_real_distribution<double> u(-1.0, 1.0);
+        std::vector<double> input(n * n), filter(static_cast<std::size_t>(n) * (n / 2 + 1));
+        for (auto& v : input) v = u(rng);
+        for (auto& v : filter) v = u(rng);
+        const auto run = [&](int threads) {
+            SetThreadCount(threads);
+            RealFft2Plan plan(n);
+            std::vector<cd> half(filter.size());
+            plan.Forward(input.data(), half.data());
+            std::vector<double> out(n * n), filtered(n * n);
+            std::vector<cd> spectrum = half;
+            plan.Inverse(half.data(), out.data());
+            plan.Filter(input.data(), filter.data(), filtered.data());
+            return std::tuple(spectrum, out, filtered);
+        };
+        const auto one = run(1);
+        EXPECT_EQ(run(3), one) << n;
+        EXPECT_EQ(run(2), one) << n;
+    }
+    SetThreadCount(0);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "engine/compensated/analysis.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
+#include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "engine/compensated/noise_covariance.h"
 
@@ -62,15 +64,28 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
                                               const RawFrame& extra,
                                               const CompensatedOptions& o)
 {
+    Workspace work;
+    return Analyse(intra, extra, o, work);
+}
+
+namespace compensated {
+
+Result<CompensatedResult> Analyse(const RawFrame& intra,
+                                  const RawFrame& extra,
+                                  const CompensatedOptions& o,
+                                  Workspace& work)
+{
     if (!Positive(o.focalNm) || !Positive(o.apertureRadiusNm) || !Positive(o.pixelNm))
         return Refuse("focal length, aperture and pixel size must be positive");
     if (o.defocusNm && !(Positive(*o.defocusNm) && *o.defocusNm < o.focalNm))
         return Refuse("the defocus must be positive and shorter than the focal length");
     if (o.obstruction && !(*o.obstruction >= 0 && *o.obstruction < 0.95))
         return Refuse("the obstruction must be in [0, 0.95)");
-    auto f1 = PrepareFrame(intra);
+    std::array<Result<PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
+    ParallelFor(2, [&](int side) { prepared[side] = PrepareFrame(side == 0 ? intra : extra); });
+    auto& f1 = prepared[0];
     if (!f1.ok()) return f1.status();
-    auto f2 = PrepareFrame(extra);
+    auto& f2 = prepared[1];
     if (!f2.ok()) return f2.status();
     const PreparedFrame& p1 = f1.value();
     const PreparedFrame& p2 = f2.value();
@@ -98,7 +113,8 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
         const double l = rho / pixelsPerDefocus;
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
         const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
-        const Grid grid = MakeGrid(rho, eps, o.terms);
+        MakeGrid(rho, eps, o.terms, work.grid);
+        const Grid& grid = work.grid;
         LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::max(1, o.maxPasses));
         c = loop.c;
         r.passes += loop.passes;
@@ -146,5 +162,7 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
     r.coef = c;
     return r;
 }
+
+}  // namespace compensated
 
 }  // namespace frontlys

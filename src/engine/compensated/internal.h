@@ -36,7 +36,20 @@ struct Grid {
     std::vector<double> v, dx, dy, dxx, dyy, dxy;
 };
 
-Grid MakeGrid(double rho, double eps, int terms);
+// Fills `grid` anew, reusing its buffers.
+void MakeGrid(double rho, double eps, int terms, Grid& grid);
+
+// Buffers an analysis keeps across its rounds, and a caller that analyses many pairs (the
+// refinement) across its analyses: the grid's jets are tens of megabytes.
+struct Workspace {
+    Grid grid;
+};
+
+// CompensatedAnalysis on the caller's workspace.
+Result<CompensatedResult> Analyse(const RawFrame& intra,
+                                  const RawFrame& extra,
+                                  const CompensatedOptions& options,
+                                  Workspace& work);
 
 struct LoopOutcome {
     ZernikeCoefficients c{};

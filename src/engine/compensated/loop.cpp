@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "engine/linear_solve.h"
 #include "engine/zernike_derivatives.h"
@@ -23,25 +24,35 @@ struct Derivatives {
     std::vector<double> wx, wy, wxx, wyy, wxy;
 };
 
+// Points are taken in stretches, each its own task: a point's sums run over the terms in order,
+// so the bits do not depend on the thread count.
+constexpr int kStretch = 2048;
+
+int Stretches(int n) { return (n + kStretch - 1) / kStretch; }
+
 void Synthesize(const Grid& g, const ZernikeCoefficients& c, Derivatives& d)
 {
-    d.wx.assign(g.n, 0.0);
-    d.wy.assign(g.n, 0.0);
-    d.wxx.assign(g.n, 0.0);
-    d.wyy.assign(g.n, 0.0);
-    d.wxy.assign(g.n, 0.0);
-    for (int k = 1; k < g.terms; ++k) {
-        const double ck = c[k];
-        if (ck == 0) continue;
-        const std::size_t o = static_cast<std::size_t>(k) * g.n;
-        for (int p = 0; p < g.n; ++p) {
-            d.wx[p] += ck * g.dx[o + p];
-            d.wy[p] += ck * g.dy[o + p];
-            d.wxx[p] += ck * g.dxx[o + p];
-            d.wyy[p] += ck * g.dyy[o + p];
-            d.wxy[p] += ck * g.dxy[o + p];
+    for (auto* v : {&d.wx, &d.wy, &d.wxx, &d.wyy, &d.wxy}) v->resize(g.n);
+    ParallelFor(Stretches(g.n), [&](int t) {
+        const int p0 = t * kStretch, p1 = std::min(g.n, p0 + kStretch);
+        std::fill(d.wx.begin() + p0, d.wx.begin() + p1, 0.0);
+        std::fill(d.wy.begin() + p0, d.wy.begin() + p1, 0.0);
+        std::fill(d.wxx.begin() + p0, d.wxx.begin() + p1, 0.0);
+        std::fill(d.wyy.begin() + p0, d.wyy.begin() + p1, 0.0);
+        std::fill(d.wxy.begin() + p0, d.wxy.begin() + p1, 0.0);
+        for (int k = 1; k < g.terms; ++k) {
+            const double ck = c[k];
+            if (ck == 0) continue;
+            const std::size_t o = static_cast<std::size_t>(k) * g.n;
+            for (int p = p0; p < p1; ++p) {
+                d.wx[p] += ck * g.dx[o + p];
+                d.wy[p] += ck * g.dy[o + p];
+                d.wxx[p] += ck * g.dxx[o + p];
+                d.wyy[p] += ck * g.dyy[o + p];
+                d.wxy[p] += ck * g.dxy[o + p];
+            }
         }
-    }
+    });
 }
 
 double Jacobian(double a, const Derivatives& d, int p)
@@ -87,8 +98,12 @@ void CompensatePair(const Grid& g,
 {
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
     std::vector<double> i1, i2;
-    Compensate(g, intra, m.intra, meanFlux / intra.setup.flux, w, i1);
-    Compensate(g, extra, m.extra, meanFlux / extra.setup.flux, w, i2);
+    ParallelFor(2, [&](int side) {
+        if (side == 0)
+            Compensate(g, intra, m.intra, meanFlux / intra.setup.flux, w, i1);
+        else
+            Compensate(g, extra, m.extra, meanFlux / extra.setup.flux, w, i2);
+    });
     s.resize(g.n);
     d.resize(g.n);
     for (int p = 0; p < g.n; ++p) {
@@ -99,7 +114,9 @@ void CompensatePair(const Grid& g,
 
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
-// and the points are taken in blocks that stay in cache across all the pairs.
+// and the points are taken in blocks that stay in cache across all the pairs. Each block adds one
+// term to every entry: the blocks run at once and their terms are added in block order afterwards,
+// which gives the bits of a serial sweep whatever the thread count.
 void AssembleWeakForm(const Grid& g,
                       const std::vector<int>& terms,
                       const std::vector<double>& s,
@@ -109,6 +126,7 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
+    constexpr int kBlocksPerTask = 8;
     // S times the taper and its gradient.
     std::vector<double> sw(g.n), swx(g.n), swy(g.n);
     for (int p = 0; p < g.n; ++p) {
@@ -117,45 +135,59 @@ void AssembleWeakForm(const Grid& g,
         swy[p] = s[p] * g.wy[p];
     }
     const int nt = static_cast<int>(terms.size());
+    const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
+    const int blocks = (g.n + kBlock - 1) / kBlock;
+    std::vector<double> parts(entries * blocks);
+    ParallelFor((blocks + kBlocksPerTask - 1) / kBlocksPerTask, [&](int task) {
+        // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
+        std::vector<double> ax(static_cast<std::size_t>(nt) * kBlock), ay(ax.size()), gt(ax.size());
+        const int lastBlock = std::min(blocks, (task + 1) * kBlocksPerTask);
+        for (int block = task * kBlocksPerTask; block < lastBlock; ++block) {
+            const int p0 = block * kBlock;
+            const int len = std::min(kBlock, g.n - p0);
+            double* part = &parts[entries * block];
+            double* partRhs = part + static_cast<std::size_t>(nt) * nt;
+            for (int a = 0; a < nt; ++a) {
+                const std::size_t o = static_cast<std::size_t>(terms[a]) * g.n + p0;
+                double* x = &ax[static_cast<std::size_t>(a) * kBlock];
+                double* y = &ay[static_cast<std::size_t>(a) * kBlock];
+                double* t = &gt[static_cast<std::size_t>(a) * kBlock];
+                double f = 0;
+                for (int k = 0; k < len; ++k) {
+                    const int p = p0 + k;
+                    x[k] = sw[p] * g.dx[o + k];
+                    y[k] = sw[p] * g.dy[o + k];
+                    t[k] = swx[p] * g.dx[o + k] + swy[p] * g.dy[o + k];
+                    f += g.v[o + k] * g.w[p] * d[p];
+                }
+                partRhs[a] = f;
+            }
+            for (int a = 0; a < nt; ++a) {
+                const std::size_t oa = static_cast<std::size_t>(terms[a]) * g.n + p0;
+                const double* xa = &ax[static_cast<std::size_t>(a) * kBlock];
+                const double* ya = &ay[static_cast<std::size_t>(a) * kBlock];
+                const double* ta = &gt[static_cast<std::size_t>(a) * kBlock];
+                for (int b = a; b < nt; ++b) {
+                    const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n + p0;
+                    const double* tb = &gt[static_cast<std::size_t>(b) * kBlock];
+                    double sym = 0, ab = 0, ba = 0;
+                    for (int k = 0; k < len; ++k) {
+                        sym += xa[k] * g.dx[ob + k] + ya[k] * g.dy[ob + k];
+                        ab += g.v[oa + k] * tb[k];
+                        ba += g.v[ob + k] * ta[k];
+                    }
+                    part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab);
+                    if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba);
+                }
+            }
+        }
+    });
     mat.assign(static_cast<std::size_t>(nt) * nt, 0.0);
     rhs.assign(nt, 0.0);
-    // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
-    std::vector<double> ax(static_cast<std::size_t>(nt) * kBlock), ay(ax.size()), gt(ax.size());
-    for (int p0 = 0; p0 < g.n; p0 += kBlock) {
-        const int len = std::min(kBlock, g.n - p0);
-        for (int a = 0; a < nt; ++a) {
-            const std::size_t o = static_cast<std::size_t>(terms[a]) * g.n + p0;
-            double* x = &ax[static_cast<std::size_t>(a) * kBlock];
-            double* y = &ay[static_cast<std::size_t>(a) * kBlock];
-            double* t = &gt[static_cast<std::size_t>(a) * kBlock];
-            double f = 0;
-            for (int k = 0; k < len; ++k) {
-                const int p = p0 + k;
-                x[k] = sw[p] * g.dx[o + k];
-                y[k] = sw[p] * g.dy[o + k];
-                t[k] = swx[p] * g.dx[o + k] + swy[p] * g.dy[o + k];
-                f += g.v[o + k] * g.w[p] * d[p];
-            }
-            rhs[a] += f;
-        }
-        for (int a = 0; a < nt; ++a) {
-            const std::size_t oa = static_cast<std::size_t>(terms[a]) * g.n + p0;
-            const double* xa = &ax[static_cast<std::size_t>(a) * kBlock];
-            const double* ya = &ay[static_cast<std::size_t>(a) * kBlock];
-            const double* ta = &gt[static_cast<std::size_t>(a) * kBlock];
-            for (int b = a; b < nt; ++b) {
-                const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n + p0;
-                const double* tb = &gt[static_cast<std::size_t>(b) * kBlock];
-                double sym = 0, ab = 0, ba = 0;
-                for (int k = 0; k < len; ++k) {
-                    sym += xa[k] * g.dx[ob + k] + ya[k] * g.dy[ob + k];
-                    ab += g.v[oa + k] * tb[k];
-                    ba += g.v[ob + k] * ta[k];
-                }
-                mat[static_cast<std::size_t>(a) * nt + b] += scale * (sym + ab);
-                if (b != a) mat[static_cast<std::size_t>(b) * nt + a] += scale * (sym + ba);
-            }
-        }
+    for (int block = 0; block < blocks; ++block) {
+        const double* part = &parts[entries * block];
+        for (std::size_t e = 0; e < mat.size(); ++e) mat[e] += part[e];
+        for (int a = 0; a < nt; ++a) rhs[a] += part[mat.size() + a];
     }
 }
 
@@ -222,12 +254,14 @@ double UpdateRmsNm(const ZernikeBasis& basis,
 
 }  // namespace
 
-Grid MakeGrid(double rho, double eps, int terms)
+void MakeGrid(double rho, double eps, int terms, Grid& g)
 {
-    Grid g;
     g.rho = rho;
     g.eps = eps;
     g.terms = std::clamp(terms, 1, kZernikeTerms);
+    for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy}) v->clear();
+    for (auto* v : {&g.i, &g.j}) v->clear();
+    for (auto* v : {&g.lit, &g.hole, &g.plateau}) v->clear();
     const double reach = 1 + (kMarginPx + 1.5) / rho;
     const double r0 = 1 + kTaperStartPx / rho, r1 = 1 + kTaperEndPx / rho;
     g.half = static_cast<int>(std::ceil(reach * rho));
@@ -255,23 +289,25 @@ Grid MakeGrid(double rho, double eps, int terms)
         }
     }
     g.n = static_cast<int>(g.x.size());
+    // Every jet value is written below: resizing keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
-    for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) v->assign(size, 0.0);
+    for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) v->resize(size);
     const ZernikePolynomials poly(ZernikeBasis::ForCount(g.terms), eps);
-    ZernikeJet jet;
-    for (int p = 0; p < g.n; ++p) {
-        poly.Eval(g.x[p], g.y[p], jet);
-        for (int k = 0; k < g.terms; ++k) {
-            const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
-            g.v[o] = jet.v[k];
-            g.dx[o] = jet.dx[k];
-            g.dy[o] = jet.dy[k];
-            g.dxx[o] = jet.dxx[k];
-            g.dyy[o] = jet.dyy[k];
-            g.dxy[o] = jet.dxy[k];
+    ParallelFor(Stretches(g.n), [&](int t) {
+        ZernikeJet jet;
+        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+            poly.Eval(g.x[p], g.y[p], jet);
+            for (int k = 0; k < g.terms; ++k) {
+                const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
+                g.v[o] = jet.v[k];
+                g.dx[o] = jet.dx[k];
+                g.dy[o] = jet.dy[k];
+                g.dxx[o] = jet.dxx[k];
+                g.dyy[o] = jet.dyy[k];
+                g.dxy[o] = jet.dxy[k];
+            }
         }
-    }
-    return g;
+    });
 }
 
 LoopOutcome RunLoop(const Grid& g,

@@ -1,9 +1,13 @@
 #include "engine/compensated/misfit.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
 
+#include "core/thread_pool.h"
 #include "engine/compensated/bspline_image.h"
+#include "engine/compensated/refine.h"
 #include "prep/donut.h"
 
 namespace frontlys {
@@ -68,12 +72,13 @@ double FitFluxAndSky(const DiscData& data, const std::vector<double>& m)
 struct ImageFit {
     const DiscData* data = nullptr;
     const ModelFrame* sharp = nullptr;
+    ModelBlurrer* blurrer = nullptr;  // of `sharp`: its padded spectra serve every sigma
     double mcx = 0, mcy = 0;
     BSplineImage blurred;
 
     void SetBlur(double sigma)
     {
-        const std::vector<double> b = BlurModelFrame(*sharp, sigma);
+        const std::vector<double> b = blurrer->Apply(sigma);
         blurred = BSplineImage(b, sharp->side, 0, 0, sharp->side, sharp->side);
     }
     double Chi2(double dx, double dy) const
@@ -162,29 +167,48 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
                                        const CompensatedResult& frames,
                                        const CompensatedOptions& o,
                                        const ModelEstimate& e,
-                                       double lambdaNm)
+                                       double lambdaNm,
+                                       ModelRenderCache* cache)
 {
+    std::optional<ModelRenderCache> own;
+    if (!cache) cache = &own.emplace();
     ImageMisfit out;
-    double chi2 = 0;
     const double rho = frames.rhoPx;
-    for (int side = 0; side < 2; ++side) {
+    // The two images are fitted at once; their chi-squares are added in side order.
+    std::array<double, 2> chi2{};
+    std::array<int, 2> pixels{};
+    std::array<Status, 2> failed;
+    ParallelFor(2, [&](int side) {
         const RawFrame& raw = side == 0 ? intra : extra;
         const FrameSetup& s = frames.frames[side];
-        auto sharp = RenderModelFrame(o, e, lambdaNm, side == 1, 0);
-        if (!sharp.ok()) return sharp.status();
+        auto sharp = RenderModelFrame(o, e, lambdaNm, side == 1, 0, cache);
+        if (!sharp.ok()) {
+            failed[side] = sharp.status();
+            return;
+        }
         const FrameNoise noise = EstimateFrameNoise(raw, s, rho);
         const DiscData data = Disc(raw, s, noise, 1.35 * rho + 20);
+        ModelBlurrer blurrer(sharp.value());
         ImageFit fit;
         fit.data = &data;
         fit.sharp = &sharp.value();
+        fit.blurrer = &blurrer;
         const ModelFrame& m = sharp.value();
         fit.mcx = fit.mcy = (m.side - 1) / 2.0;
         for (int round = 0; round < 3; ++round)
             LightCentroid(m.pixels, m.side, m.side, 1.3 * rho + 6, fit.mcx, fit.mcy);
-        chi2 += FitNuisances(fit, out.blurPx[side]);
-        out.pixels += static_cast<int>(data.d.size());
+        chi2[side] = FitNuisances(fit, out.blurPx[side]);
+        pixels[side] = static_cast<int>(data.d.size());
+    });
+    for (const Status& s : failed)
+        if (!s.ok()) return s;
+    double total = 0;
+    for (int side = 0; side < 2; ++side) {
+        total += chi2[side];
+        out.pixels += pixels[side];
     }
-    out.chi2PerPixel = out.pixels > 0 ? chi2 / out.pixels : 0;
+    const double chi2Sum = total;
+    out.chi2PerPixel = out.pixels > 0 ? chi2Sum / out.pixels : 0;
     return out;
 }
 

@@ -29,6 +29,7 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
                                        const CompensatedResult& frames,
                                        const CompensatedOptions& options,
                                        const ModelEstimate& estimate,
-                                       double lambdaNm);
+                                       double lambdaNm,
+                                       ModelRenderCache* cache = nullptr);
 
 }  // namespace frontlys

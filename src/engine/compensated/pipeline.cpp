@@ -8,7 +8,8 @@ namespace {
 Result<PipelineOutcome> AnalyseAndRefine(const RawFrame& intra,
                                          const RawFrame& extra,
                                          const CompensatedOptions& o,
-                                         const PipelineOptions& p)
+                                         const PipelineOptions& p,
+                                         ModelRenderCache& cache)
 {
     auto first = CompensatedAnalysis(intra, extra, o);
     if (!first.ok()) return first.status();
@@ -19,7 +20,7 @@ Result<PipelineOutcome> AnalyseAndRefine(const RawFrame& intra,
     RefineOptions refine;
     refine.rounds = p.refineRounds;
     refine.lambdaNm = p.lambdaNm;
-    auto refined = RefineCompensated(intra, extra, o, out.unrefined, refine);
+    auto refined = RefineCompensated(intra, extra, o, out.unrefined, refine, &cache);
     if (!refined.ok()) {
         out.refineFailure = refined.status().reason;
         return out;
@@ -32,7 +33,7 @@ Result<PipelineOutcome> AnalyseAndRefine(const RawFrame& intra,
     // and both misfits are reported.
     const auto misfit = [&](const CompensatedResult& r) {
         return MeasureImageMisfit(
-            intra, extra, out.unrefined, o, {r.coef, r.obstruction, r.defocusNm}, p.lambdaNm);
+            intra, extra, out.unrefined, o, {r.coef, r.obstruction, r.defocusNm}, p.lambdaNm, &cache);
     };
     auto before = misfit(out.unrefined);
     auto after = misfit(out.result);
@@ -50,11 +51,14 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
                                     const CompensatedOptions& o,
                                     const PipelineOptions& p)
 {
-    if (!o.defocusNm) return AnalyseAndRefine(intra, extra, o, p);
+    // The renders of every analysis below share their buffers.
+    ModelRenderCache cache;
+    if (!o.defocusNm) return AnalyseAndRefine(intra, extra, o, p, cache);
     CompensatedOptions free = o;
     free.defocusNm.reset();
-    auto measured = AnalyseAndRefine(intra, extra, free, p);
-    if (!measured.ok()) return AnalyseAndRefine(intra, extra, o, p);  // the given geometry may still serve
+    auto measured = AnalyseAndRefine(intra, extra, free, p, cache);
+    if (!measured.ok())
+        return AnalyseAndRefine(intra, extra, o, p, cache);  // the given geometry may still serve
     ScaleCheck check;
     check.givenDefocusNm = *o.defocusNm;
     check.measuredDefocusNm = measured.value().result.defocusNm;
@@ -73,7 +77,7 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
         out.scale = check;
         return out;
     }
-    auto given = AnalyseAndRefine(intra, extra, o, p);
+    auto given = AnalyseAndRefine(intra, extra, o, p, cache);
     if (!given.ok()) return given.status();
     PipelineOutcome out = given.take();
     out.scale = check;

@@ -5,7 +5,9 @@
 #include <complex>
 #include <memory>
 #include <numbers>
+#include <optional>
 
+#include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "engine/fft.h"
 #include "engine/transport.h"
@@ -167,33 +169,43 @@ Result<SharpModel> RenderSharp(
 // the same image: the spectrum of each padding size is kept and only the inverse is redone.
 class Blurrer {
 public:
-    explicit Blurrer(const SharpModel& m) : m_model(&m) {}
+    Blurrer(const std::vector<double>& pixels, int side) : m_pixels(&pixels), m_side(side) {}
+    explicit Blurrer(const SharpModel& m) : Blurrer(m.pixels, m.side) {}
 
     std::vector<double> Apply(double sigma)
     {
-        const SharpModel& m = *m_model;
-        if (!(sigma > 0.01)) return m.pixels;
-        const int n = PowerOfTwoAtLeast(m.side + 8 * sigma + 8);
+        std::vector<double> out;
+        Apply(sigma, out);
+        return out;
+    }
+
+    void Apply(double sigma, std::vector<double>& out)
+    {
+        const int side = m_side;
+        if (!(sigma > 0.01)) {
+            out = *m_pixels;
+            return;
+        }
+        const int n = PowerOfTwoAtLeast(side + 8 * sigma + 8);
         Padded& p = ForSize(n);
         const int hw = p.plan.halfWidth();
         const double g = 2 * std::numbers::pi * std::numbers::pi * sigma * sigma;
         const double norm = 1.0 / (double(n) * n);
-        std::vector<double> gu(hw);
-        for (int u = 0; u < hw; ++u) gu[u] = std::exp(-g * (double(u) / n) * (double(u) / n));
+        p.gu.resize(hw);
+        for (int u = 0; u < hw; ++u) p.gu[u] = std::exp(-g * (double(u) / n) * (double(u) / n));
         p.work.resize(p.spectrum.size());
         for (int v = 0; v < n; ++v) {
             const double fv = double(v < n / 2 ? v : v - n) / n;
             const double gv = std::exp(-g * fv * fv) * norm;
             const std::size_t row = static_cast<std::size_t>(v) * hw;
-            for (int u = 0; u < hw; ++u) p.work[row + u] = p.spectrum[row + u] * (gu[u] * gv);
+            for (int u = 0; u < hw; ++u) p.work[row + u] = p.spectrum[row + u] * (p.gu[u] * gv);
         }
         p.plan.Inverse(p.work.data(), p.image.data());
-        std::vector<double> out(m.pixels.size());
-        for (int j = 0; j < m.side; ++j)
-            for (int i = 0; i < m.side; ++i)
-                out[static_cast<std::size_t>(j) * m.side + i] =
+        out.resize(static_cast<std::size_t>(side) * side);
+        for (int j = 0; j < side; ++j)
+            for (int i = 0; i < side; ++i)
+                out[static_cast<std::size_t>(j) * side + i] =
                     std::max(0.0, p.image[static_cast<std::size_t>(j) * n + i]);
-        return out;
     }
 
 private:
@@ -201,18 +213,17 @@ private:
         explicit Padded(int n) : plan(n), image(static_cast<std::size_t>(n) * n, 0.0) {}
         RealFft2Plan plan;
         std::vector<Complex> spectrum, work;
-        std::vector<double> image;
+        std::vector<double> image, gu;
     };
 
     Padded& ForSize(int n)
     {
         for (auto& p : m_padded)
             if (p->plan.size() == n) return *p;
-        const SharpModel& m = *m_model;
         auto p = std::make_unique<Padded>(n);
-        for (int j = 0; j < m.side; ++j)
-            std::copy_n(m.pixels.begin() + static_cast<std::ptrdiff_t>(j) * m.side,
-                        m.side,
+        for (int j = 0; j < m_side; ++j)
+            std::copy_n(m_pixels->begin() + static_cast<std::ptrdiff_t>(j) * m_side,
+                        m_side,
                         p->image.begin() + static_cast<std::ptrdiff_t>(j) * n);
         p->spectrum.resize(static_cast<std::size_t>(n) * p->plan.halfWidth());
         p->plan.Forward(p->image.data(), p->spectrum.data());
@@ -220,7 +231,8 @@ private:
         return *m_padded.back();
     }
 
-    const SharpModel* m_model;
+    const std::vector<double>* m_pixels;
+    int m_side;
     std::vector<std::unique_ptr<Padded>> m_padded;
 };
 
@@ -258,11 +270,16 @@ BlurTarget Target(const compensated::PreparedFrame& data, const SharpModel& m, d
     return t;
 }
 
-double BlurCost(std::array<Blurrer, 2>& sharp, const std::array<BlurTarget, 2>& targets, double sigma)
+// The two sides run at once; their costs are added in side order, whatever the thread count.
+double BlurCost(std::array<Blurrer, 2>& sharp,
+                const std::array<BlurTarget, 2>& targets,
+                std::array<std::vector<double>, 2>& blurred,
+                double sigma)
 {
-    double cost = 0;
-    for (int side = 0; side < 2; ++side) {
-        const std::vector<double> m = sharp[side].Apply(sigma);
+    std::array<double, 2> costs{};
+    ParallelFor(2, [&](int side) {
+        std::vector<double>& m = blurred[side];
+        sharp[side].Apply(sigma, m);
         const BlurTarget& t = targets[side];
         double sd = 0, sm = 0;
         for (std::size_t k = 0; k < t.index.size(); ++k) {
@@ -275,31 +292,34 @@ double BlurCost(std::array<Blurrer, 2>& sharp, const std::array<BlurTarget, 2>& 
             const double r = t.data[k] - gain * m[t.index[k]];
             e += r * r;
         }
-        cost += t.dataSq > 0 ? e / t.dataSq : 0;
-    }
+        costs[side] = t.dataSq > 0 ? e / t.dataSq : 0;
+    });
+    double cost = 0;
+    for (double c : costs) cost += c;
     return cost;
 }
 
 double FitBlur(const std::array<SharpModel, 2>& models, const std::array<BlurTarget, 2>& targets)
 {
     std::array<Blurrer, 2> sharp = {Blurrer(models[0]), Blurrer(models[1])};
+    std::array<std::vector<double>, 2> blurred;
     const double phi = (std::sqrt(5.0) - 1) / 2;
     double a = 0, b = kMaxBlurPx;
     double x1 = b - phi * (b - a), x2 = a + phi * (b - a);
-    double f1 = BlurCost(sharp, targets, x1), f2 = BlurCost(sharp, targets, x2);
+    double f1 = BlurCost(sharp, targets, blurred, x1), f2 = BlurCost(sharp, targets, blurred, x2);
     for (int step = 2; step < kGoldenSteps; ++step) {
         if (f1 < f2) {
             b = x2;
             x2 = x1;
             f2 = f1;
             x1 = b - phi * (b - a);
-            f1 = BlurCost(sharp, targets, x1);
+            f1 = BlurCost(sharp, targets, blurred, x1);
         } else {
             a = x1;
             x1 = x2;
             f1 = f2;
             x2 = a + phi * (b - a);
-            f2 = BlurCost(sharp, targets, x2);
+            f2 = BlurCost(sharp, targets, blurred, x2);
         }
     }
     return 0.5 * (a + b);
@@ -338,15 +358,43 @@ std::size_t KeptRefinementRound(const std::vector<double>& residuals)
 
 std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma)
 {
-    SharpModel m{frame.pixels, frame.side};
-    return Blur(m, sigma);
+    return Blurrer(frame.pixels, frame.side).Apply(sigma);
 }
 
-Result<ModelFrame> RenderModelFrame(
-    const CompensatedOptions& o, const ModelEstimate& e, double lambdaNm, bool extra, double blurPx)
+struct ModelBlurrer::Impl {
+    Blurrer blurrer;
+};
+
+ModelBlurrer::ModelBlurrer(const ModelFrame& frame)
+    : m_impl(std::make_unique<Impl>(Impl{Blurrer(frame.pixels, frame.side)}))
 {
-    RenderWorkspace work;
-    auto sharp = RenderSharp(o, e, lambdaNm, extra, work);
+}
+ModelBlurrer::~ModelBlurrer() = default;
+ModelBlurrer::ModelBlurrer(ModelBlurrer&&) noexcept = default;
+std::vector<double> ModelBlurrer::Apply(double sigma) { return m_impl->blurrer.Apply(sigma); }
+
+struct ModelRenderCache::Impl {
+    std::array<RenderWorkspace, 2> sides;  // intra, extra
+    compensated::Workspace analysis;
+
+    // The two sides render at once on their own buffers; on one thread they take turns on one set,
+    // which halves the memory first touched.
+    RenderWorkspace& For(bool extra) { return sides[extra && ThreadCount() > 1 ? 1 : 0]; }
+};
+
+ModelRenderCache::ModelRenderCache() : m_impl(std::make_unique<Impl>()) {}
+ModelRenderCache::~ModelRenderCache() = default;
+
+Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o,
+                                    const ModelEstimate& e,
+                                    double lambdaNm,
+                                    bool extra,
+                                    double blurPx,
+                                    ModelRenderCache* cache)
+{
+    std::optional<ModelRenderCache> own;
+    if (!cache) cache = &own.emplace();
+    auto sharp = RenderSharp(o, e, lambdaNm, extra, cache->impl().For(extra));
     if (!sharp.ok()) return sharp.status();
     Blurrer blurrer(sharp.value());
     return ModelFrame{blurrer.Apply(blurPx), sharp.value().side};
@@ -356,7 +404,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const RawFrame& extra,
                                         const CompensatedOptions& o,
                                         const CompensatedResult& first,
-                                        const RefineOptions& refine)
+                                        const RefineOptions& refine,
+                                        ModelRenderCache* cache)
 {
     auto d1 = compensated::PrepareFrame(intra);
     if (!d1.ok()) return d1.status();
@@ -372,28 +421,41 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         double residual;
     };
     std::vector<Tried> tried;
-    RenderWorkspace work;
+    // The two images render at once (see ModelRenderCache::Impl::For).
+    std::optional<ModelRenderCache> own;
+    if (!cache) cache = &own.emplace();
+    ModelRenderCache::Impl& renders = cache->impl();
+    std::array<RenderWorkspace, 2>& work = renders.sides;
+    for (RenderWorkspace& w : work) w.coarse = false;
+    compensated::Workspace& analysis = cache->impl().analysis;
     CompensatedOptions rendered = o;
     rendered.noiseCovariance = false;  // noise-free renders: only their coefficients count
     for (int round = 0; round < refine.rounds; ++round) {
         std::array<SharpModel, 2> sharp;
-        for (int side = 0; side < 2; ++side) {
-            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1, work);
-            if (!s.ok()) return s.status();
-            sharp[side] = s.take();
-        }
+        std::array<Status, 2> renderStatus;
+        ParallelFor(2, [&](int side) {
+            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1, renders.For(side == 1));
+            if (s.ok())
+                sharp[side] = s.take();
+            else
+                renderStatus[side] = s.status();
+        });
+        for (const Status& s : renderStatus)
+            if (!s.ok()) return s;
         if (round == 0) {
             const std::array<BlurTarget, 2> targets = {Target(d1.value(), sharp[0], first.rhoPx),
                                                        Target(d2.value(), sharp[1], first.rhoPx)};
             blur = FitBlur(sharp, targets);
         }
         std::array<std::vector<double>, 2> frames;
-        for (int side = 0; side < 2; ++side) {
+        ParallelFor(2, [&](int side) {
             frames[side] = Blur(sharp[side], blur);
             for (double& v : frames[side]) v *= flux[side];
-        }
-        auto simulated = CompensatedAnalysis(
-            {frames[0], sharp[0].side, sharp[0].side}, {frames[1], sharp[1].side, sharp[1].side}, rendered);
+        });
+        auto simulated = compensated::Analyse({frames[0], sharp[0].side, sharp[0].side},
+                                              {frames[1], sharp[1].side, sharp[1].side},
+                                              rendered,
+                                              analysis);
         if (!simulated.ok()) break;
         const CompensatedResult& s = simulated.value();
         tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms)});
@@ -419,7 +481,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     out.blurPx = blur;
     out.residualNm = residual;
     out.rounds = static_cast<int>(tried.size());
-    out.coarseGrid = work.coarse;
+    out.coarseGrid = work[0].coarse || work[1].coarse;
     out.settled = settled;
     return out;
 }

@@ -5,6 +5,8 @@
 // the pair the estimate predicts (wave optics, one wavelength, a fitted blur), analyse it exactly as
 // the data, and correct the estimate by the difference; the method's own bias cancels.
 
+#include <memory>
+
 #include "engine/compensated/analysis.h"
 
 namespace frontlys {
@@ -23,12 +25,31 @@ struct RefineOutcome {
     bool settled = true;      // false: the rounds oscillated without converging, the unrefined answer is kept
 };
 
+// Plans and buffers of the model renders (one set a side of focus) and of the analyses of the
+// rendered pairs, for a caller that renders many times: a refinement, the misfits of its answers.
+// They are tens of megabytes, whose allocation and first touch cost as much as some transforms.
+// Serves one caller at a time.
+class ModelRenderCache {
+public:
+    ModelRenderCache();
+    ~ModelRenderCache();
+    ModelRenderCache(const ModelRenderCache&) = delete;
+    ModelRenderCache& operator=(const ModelRenderCache&) = delete;
+    struct Impl;
+    Impl& impl() { return *m_impl; }
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
+// Without a cache, one lives for the call.
 Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const RawFrame& extra,
                                         const CompensatedOptions& options,
                                         const CompensatedResult& first,
-                                        const RefineOptions& refine);
+                                        const RefineOptions& refine,
+                                        ModelRenderCache* cache = nullptr);
 
 // Which estimate a refinement keeps, from the discrepancy |data - render| of each round's estimate
 // (round 0: the unrefined answer): residuals.size() for the estimate after the last update, else the
@@ -50,10 +71,25 @@ struct ModelEstimate {
 // A model frame blurred by a Gaussian of sigma pixels (same side).
 std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma);
 
+// The same for many sigmas on one frame: the padded spectra are kept, only the inverse is redone.
+// The frame must outlive it.
+class ModelBlurrer {
+public:
+    explicit ModelBlurrer(const ModelFrame& frame);
+    ~ModelBlurrer();
+    ModelBlurrer(ModelBlurrer&&) noexcept;
+    std::vector<double> Apply(double sigma);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
 Result<ModelFrame> RenderModelFrame(const CompensatedOptions& options,
                                     const ModelEstimate& estimate,
                                     double lambdaNm,
                                     bool extra,
-                                    double blurPx);
+                                    double blurPx,
+                                    ModelRenderCache* cache = nullptr);
 
 }  // namespace frontlys

@@ -1,10 +1,95 @@
-// Which estimate the forward-model refinement keeps, from the discrepancy of each round's estimate.
 #include "engine/compensated/refine.h"
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "core/thread_pool.h"
+#include "engine/compensated/misfit.h"
+#include "engine/curvature_model.h"
+
 namespace frontlys {
 namespace {
+
+std::vector<double> Pixels(const TImageRec& image)
+{
+    return {image.Planes.data(), image.Planes.data() + static_cast<std::size_t>(image.Width) * image.Height};
+}
+
+struct Answer {
+    CompensatedResult first;
+    RefineOutcome refined;
+    ImageMisfit misfit;
+};
+
+// The analysis, its refinement and the misfit of the refined answer, on the shared pool.
+Answer AnalyseOnPool(const std::vector<double>& intra,
+                     const std::vector<double>& extra,
+                     int side,
+                     const CompensatedOptions& o)
+{
+    Answer a;
+    auto first = CompensatedAnalysis({intra, side, side}, {extra, side, side}, o);
+    EXPECT_TRUE(first.ok());
+    a.first = first.value();
+    RefineOptions ro;
+    ro.rounds = 2;
+    ModelRenderCache cache;
+    auto refined = RefineCompensated({intra, side, side}, {extra, side, side}, o, a.first, ro, &cache);
+    EXPECT_TRUE(refined.ok());
+    a.refined = refined.value();
+    const CompensatedResult& r = a.refined.result;
+    auto misfit = MeasureImageMisfit({intra, side, side},
+                                     {extra, side, side},
+                                     a.first,
+                                     o,
+                                     {r.coef, r.obstruction, r.defocusNm},
+                                     555,
+                                     &cache);
+    EXPECT_TRUE(misfit.ok());
+    a.misfit = misfit.value();
+    return a;
+}
+
+// The loops run on the pool with their sums in a fixed order: every number, to the last bit, is the
+// same whatever the number of threads.
+TEST(RefineCompensated, GivesTheSameBitsOnAnyNumberOfThreads)
+{
+    testing::KnownWavefront w;
+    w.coefficients[4] = 30;
+    w.coefficients[7] = -20;
+    w.coefficients[10] = 40;
+    testing::ModelPupil pupil;
+    pupil.size = 96;
+    pupil.radiusPx = 24;
+    pupil.obstruction = 0.3;
+    pupil.blurPx = 0.8;
+    const auto pair = testing::MakeModelPair(w, pupil, testing::ModelGeometry());
+    const TestGeometry g = testing::ModelGeometry();
+    CompensatedOptions o;
+    o.focalNm = g.Focal;
+    o.apertureRadiusNm = g.ApertureRadius;
+    o.pixelNm = g.Defocus * g.ApertureRadius / (g.Focal * pupil.radiusPx);
+    const std::vector<double> intra = Pixels(*pair.intra), extra = Pixels(*pair.extra);
+
+    SetThreadCount(1);
+    const Answer one = AnalyseOnPool(intra, extra, pupil.size, o);
+    for (int threads : {2, 3}) {
+        SetThreadCount(threads);
+        const Answer many = AnalyseOnPool(intra, extra, pupil.size, o);
+        EXPECT_EQ(many.first.coef, one.first.coef) << threads;
+        EXPECT_EQ(many.first.meanImage, one.first.meanImage) << threads;
+        EXPECT_EQ(many.first.obstruction, one.first.obstruction) << threads;
+        EXPECT_EQ(many.refined.result.coef, one.refined.result.coef) << threads;
+        EXPECT_EQ(many.refined.result.defocusNm, one.refined.result.defocusNm) << threads;
+        EXPECT_EQ(many.refined.blurPx, one.refined.blurPx) << threads;
+        EXPECT_EQ(many.misfit.chi2PerPixel, one.misfit.chi2PerPixel) << threads;
+        EXPECT_EQ(many.misfit.blurPx, one.misfit.blurPx) << threads;
+    }
+    SetThreadCount(0);
+    EXPECT_EQ(one.refined.rounds, 2);
+    EXPECT_GT(one.misfit.pixels, 0);
+}
 
 TEST(KeptRefinementRound, SettlingOscillatingAndRunawayRounds)
 {
