@@ -386,7 +386,7 @@ void TFormOrvane::OpenFiles(const QStringList& files)
     RunLong(
         tr("Ouverture des images..."),
         true,
-        [paths](TestSession& s, const ProgressFn&) {
+        [paths](TestSession& s, const ProgressFn&, std::stop_token) {
             CommandOutcome outcome;
             if (paths.size() == 2)
                 outcome = OpenPair(s, paths[0], paths[1], CropMode::Auto);
@@ -443,7 +443,7 @@ void TFormOrvane::OpenIntraFile(const QString& file)
     RunLong(
         tr("Ouverture de l'image intrafocale..."),
         true,
-        [path](TestSession& s, const ProgressFn&) { return OpenIntra(s, path); },
+        [path](TestSession& s, const ProgressFn&, std::stop_token) { return OpenIntra(s, path); },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Intra});
             if (!outcome.failed()) ShowInfos(true);
@@ -456,7 +456,7 @@ void TFormOrvane::OpenExtraFile(const QString& file)
     RunLong(
         tr("Ouverture de l'image extrafocale..."),
         true,
-        [path](TestSession& s, const ProgressFn&) { return OpenExtra(s, path); },
+        [path](TestSession& s, const ProgressFn&, std::stop_token) { return OpenExtra(s, path); },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Extra});
             if (!outcome.failed()) ShowInfos(false);
@@ -471,7 +471,7 @@ void TFormOrvane::Ouvririntrapuisextra1Click()
     RunLong(
         tr("Ouverture des images..."),
         true,
-        [intra = PathOf(intra), extra = PathOf(extra)](TestSession& s, const ProgressFn&) {
+        [intra = PathOf(intra), extra = PathOf(extra)](TestSession& s, const ProgressFn&, std::stop_token) {
             return OpenBoth(s, intra, extra);
         },
         [this](const CommandOutcome& outcome) { ApplyOpened(outcome); });
@@ -488,7 +488,7 @@ void TFormOrvane::Recadrerlesplages1Click()
     RunLong(
         tr("Recadrage..."),
         false,
-        [](TestSession& s, const ProgressFn&) { return CropImages(s); },
+        [](TestSession& s, const ProgressFn&, std::stop_token) { return CropImages(s); },
         [this](const CommandOutcome& outcome) {
             Apply(outcome);
             if (!outcome.ran || outcome.failed()) return;
@@ -512,7 +512,9 @@ void TFormOrvane::Front1Click()
     RunLong(
         tr("Front d'onde..."),
         false,
-        [](TestSession& s, const ProgressFn& progress) { return ComputeWavefront(s, progress); },
+        [](TestSession& s, const ProgressFn& progress, std::stop_token stop) {
+            return ComputeWavefront(s, progress, std::move(stop));
+        },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Wavefront, ImageKind::Residual});
             if (!outcome.failed()) ShowWavefrontResults();
@@ -533,7 +535,9 @@ void TFormOrvane::PSF1Click()
     RunLong(
         tr("PSF..."),
         false,
-        [options](TestSession& s, const ProgressFn&) { return ComputePsfCommand(s, options); },
+        [options](TestSession& s, const ProgressFn&, std::stop_token) {
+            return ComputePsfCommand(s, options);
+        },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Psf});
             if (outcome.ran && !outcome.failed() && m_infos) m_infos->ShowOptionsPage(true);
@@ -555,7 +559,9 @@ void TFormOrvane::Interfrogramme1Click()
     RunLong(
         tr("Interférogramme..."),
         false,
-        [options](TestSession& s, const ProgressFn&) { return ComputeInterferogram(s, options); },
+        [options](TestSession& s, const ProgressFn&, std::stop_token) {
+            return ComputeInterferogram(s, options);
+        },
         [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Interferogram); });
 }
 
@@ -565,7 +571,9 @@ void TFormOrvane::Ronchigramme1Click()
     RunLong(
         tr("Ronchigramme..."),
         false,
-        [options](TestSession& s, const ProgressFn&) { return ComputeRonchigram(s, options); },
+        [options](TestSession& s, const ProgressFn&, std::stop_token) {
+            return ComputeRonchigram(s, options);
+        },
         [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Ronchigram); });
 }
 
@@ -574,7 +582,7 @@ void TFormOrvane::Simulerlefrontdonde1Click()
     RunLong(
         tr("Simulation du front d'onde..."),
         false,
-        [](TestSession& s, const ProgressFn&) { return SimulateWavefront(s); },
+        [](TestSession& s, const ProgressFn&, std::stop_token) { return SimulateWavefront(s); },
         [this](const CommandOutcome& outcome) { ShowSimulated(outcome); });
 }
 

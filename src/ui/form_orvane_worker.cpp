@@ -97,7 +97,7 @@ bool TFormOrvane::RunLong(const QString& step,
             Qt::QueuedConnection);
     };
     run.thread = QThread::create([&run, job = std::move(job), progress = std::move(progress)] {
-        run.outcome = job(*run.work, progress);
+        run.outcome = job(*run.work, progress, run.stop.get_token());
     });
     connect(run.thread, &QThread::finished, this, &TFormOrvane::LongEnded);  // queued: another thread
     run.thread->start();
@@ -108,6 +108,7 @@ void TFormOrvane::CancelLong()
 {
     if (!m_job) return;
     m_job->cancelled = true;
+    m_job->stop.request_stop();
     m_cancel->setEnabled(false);
     m_step->setText(tr("Annulation..."));
 }

@@ -16,10 +16,13 @@ Result<PipelineOutcome> AnalyseAndRefine(const RawFrame& intra,
     out.unrefined = first.value();
     out.result = first.take();
     if (p.refineRounds <= 0) return out;
+    if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     RefineOptions refine;
     refine.rounds = p.refineRounds;
     refine.lambdaNm = p.lambdaNm;
+    refine.stop = p.stop;
     auto refined = RefineCompensated(intra, extra, o, out.unrefined, refine);
+    if (!refined.ok() && refined.status().code == StatusCode::Cancelled) return refined.status();
     if (!refined.ok()) {
         out.refineFailure = refined.status().reason;
         return out;
@@ -54,6 +57,7 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
     CompensatedOptions free = o;
     free.defocusNm.reset();
     auto measured = AnalyseAndRefine(intra, extra, free, p);
+    if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     if (!measured.ok()) return AnalyseAndRefine(intra, extra, o, p);  // the given geometry may still serve
     ScaleCheck check;
     check.givenDefocusNm = *o.defocusNm;

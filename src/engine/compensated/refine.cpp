@@ -358,6 +358,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     CompensatedOptions rendered = o;
     rendered.noiseCovariance = false;  // noise-free renders: only their coefficients count
     for (int round = 0; round < refine.rounds; ++round) {
+        if (refine.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
         std::array<SharpModel, 2> sharp;
         for (int side = 0; side < 2; ++side) {
             auto s = RenderSharp(o, x, refine.lambdaNm, side == 1, work);

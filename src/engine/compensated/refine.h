@@ -5,6 +5,8 @@
 // the pair the estimate predicts (wave optics, one wavelength, a fitted blur), analyse it exactly as
 // the data, and correct the estimate by the difference; the method's own bias cancels.
 
+#include <stop_token>
+
 #include "engine/compensated/analysis.h"
 
 namespace frontlys {
@@ -12,6 +14,7 @@ namespace frontlys {
 struct RefineOptions {
     int rounds = 4;
     double lambdaNm = 555;
+    std::stop_token stop;  // checked before each round: a stop request ends the refinement, refused
 };
 
 struct RefineOutcome {
