@@ -150,7 +150,7 @@ CommandOutcome FitWavefront(TestSession& session)
     return outcome;
 }
 
-CommandOutcome SimulateWavefront(TestSession& session)
+CommandOutcome SimulateWavefront(TestSession& session, const ProgressFn& progress)
 {
     const SimParams& sim = session.Sim;
     const int n = sim.SimTaille;
@@ -161,7 +161,9 @@ CommandOutcome SimulateWavefront(TestSession& session)
     front->Obstruction = sim.SimObstruction;
     SetPupilAxes(front.get());
     front->Kind = static_cast<std::uint8_t>(ImageKind::Wavefront);
+    if (progress) progress("Synthèse du front d'onde");
     SynthesiseWavefront(*front, session.Basis, sim.SimCoef, sim.SimMasque);
+    if (progress) progress("Statistiques du front d'onde");
     MeanStdInMask(*front);
     session.ImageFrontBrut = CopyOf(*front);
     session.ImageFront = std::move(front);

@@ -28,8 +28,8 @@ CommandOutcome ComputeWavefront(TestSession& session,
 // "&Ajuster le front d'onde" (a displayed wavefront needed): fits it into CoefFront.
 CommandOutcome FitWavefront(TestSession& session);
 // "Simuler le front d'onde": an N x N wavefront of radius R from SimCoef and SimMasque. Nothing while
-// the simulation size or radius is 0.
-CommandOutcome SimulateWavefront(TestSession& session);
+// the simulation size or radius is 0. `progress` receives the name of each step as it starts.
+CommandOutcome SimulateWavefront(TestSession& session, const ProgressFn& progress = {});
 // The displayed wavefront rebuilt from ImageFrontBrut, CoefFront, MasqueFrontAffiche and OrdresSup.
 CommandOutcome RebuildDisplayedFront(TestSession& session);
 

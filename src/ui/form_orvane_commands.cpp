@@ -386,13 +386,13 @@ void TFormOrvane::OpenFiles(const QStringList& files)
     RunLong(
         tr("Ouverture des images..."),
         true,
-        [paths](TestSession& s, const ProgressFn&, std::stop_token) {
+        [paths](TestSession& s, const ProgressFn& progress, std::stop_token) {
             CommandOutcome outcome;
             if (paths.size() == 2)
-                outcome = OpenPair(s, paths[0], paths[1], CropMode::Auto);
+                outcome = OpenPair(s, paths[0], paths[1], CropMode::Auto, progress);
             else
                 outcome = s.ImageIntra ? OpenExtra(s, paths[0]) : OpenIntra(s, paths[0]);
-            outcome.Merge(PreparePair(s));
+            outcome.Merge(PreparePair(s, progress));
             return outcome;
         },
         [this](const CommandOutcome& outcome) { ApplyOpened(outcome); });
@@ -471,8 +471,9 @@ void TFormOrvane::Ouvririntrapuisextra1Click()
     RunLong(
         tr("Ouverture des images..."),
         true,
-        [intra = PathOf(intra), extra = PathOf(extra)](TestSession& s, const ProgressFn&, std::stop_token) {
-            return OpenBoth(s, intra, extra);
+        [intra = PathOf(intra), extra = PathOf(extra)](
+            TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return OpenBoth(s, intra, extra, CropMode::Auto, progress);
         },
         [this](const CommandOutcome& outcome) { ApplyOpened(outcome); });
 }
@@ -488,7 +489,7 @@ void TFormOrvane::Recadrerlesplages1Click()
     RunLong(
         tr("Recadrage..."),
         false,
-        [](TestSession& s, const ProgressFn&, std::stop_token) { return CropImages(s); },
+        [](TestSession& s, const ProgressFn& progress, std::stop_token) { return CropImages(s, progress); },
         [this](const CommandOutcome& outcome) {
             Apply(outcome);
             if (!outcome.ran || outcome.failed()) return;
@@ -535,8 +536,8 @@ void TFormOrvane::PSF1Click()
     RunLong(
         tr("PSF..."),
         false,
-        [options](TestSession& s, const ProgressFn&, std::stop_token) {
-            return ComputePsfCommand(s, options);
+        [options](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return ComputePsfCommand(s, options, progress);
         },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Psf});
@@ -559,8 +560,8 @@ void TFormOrvane::Interfrogramme1Click()
     RunLong(
         tr("Interférogramme..."),
         false,
-        [options](TestSession& s, const ProgressFn&, std::stop_token) {
-            return ComputeInterferogram(s, options);
+        [options](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return ComputeInterferogram(s, options, progress);
         },
         [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Interferogram); });
 }
@@ -571,8 +572,8 @@ void TFormOrvane::Ronchigramme1Click()
     RunLong(
         tr("Ronchigramme..."),
         false,
-        [options](TestSession& s, const ProgressFn&, std::stop_token) {
-            return ComputeRonchigram(s, options);
+        [options](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return ComputeRonchigram(s, options, progress);
         },
         [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Ronchigram); });
 }
@@ -582,7 +583,9 @@ void TFormOrvane::Simulerlefrontdonde1Click()
     RunLong(
         tr("Simulation du front d'onde..."),
         false,
-        [](TestSession& s, const ProgressFn&, std::stop_token) { return SimulateWavefront(s); },
+        [](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return SimulateWavefront(s, progress);
+        },
         [this](const CommandOutcome& outcome) { ShowSimulated(outcome); });
 }
 

@@ -12,6 +12,7 @@
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
 #include "ui/form_orvane.h"
+#include "ui/language.h"
 #include "ui/session_copy.h"
 
 namespace frontlys::ui {
@@ -88,7 +89,7 @@ bool TFormOrvane::RunLong(const QString& step,
     // The steps the analysis names replace the command's; posted to the window thread.
     QPointer<QLabel> label = m_step;
     ProgressFn progress = [label](std::string_view text) {
-        const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString line = Displayed(std::string(text));
         QMetaObject::invokeMethod(
             label,
             [label, line] {

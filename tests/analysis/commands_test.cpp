@@ -128,6 +128,20 @@ TEST_F(CommandsTest, OpenBothPreparesThePupilsAndComputesTheSignal)
     EXPECT_EQ(session.ImageSignal->Kind, 2);
 }
 
+// The opening names its steps as they start, in the order they run.
+TEST_F(CommandsTest, OpeningReportsItsStepsInOrder)
+{
+    std::vector<std::string> steps;
+    const ProgressFn progress = [&](std::string_view step) { steps.emplace_back(step); };
+    ASSERT_FALSE(OpenBoth(session, files.intra, files.extra, CropMode::Auto, progress).failed());
+    EXPECT_EQ(steps,
+              (std::vector<std::string>{"Lecture et nettoyage des images",
+                                        "Vérification de la paire",
+                                        "Extraction des pupilles",
+                                        "Co-centrage des pupilles",
+                                        "Calcul du signal"}));
+}
+
 TEST_F(CommandsTest, OpenBothWithBothWindowsOpenReadsNothingButPreparesAgain)
 {
     ASSERT_FALSE(OpenBoth(session, files.intra, files.extra).failed());
