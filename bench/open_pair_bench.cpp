@@ -12,6 +12,7 @@
 #include "analysis/data_checks.h"
 #include "analysis/open_commands.h"
 #include "analysis/test_session.h"
+#include "core/thread_pool.h"
 #include "files/fits_crop_load.h"
 #include "prep/frame_cleaning.h"
 
@@ -107,10 +108,12 @@ void CleanAndMeasure(benchmark::State& state)
 }
 BENCHMARK(CleanAndMeasure)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The argument is the thread count of the shared pool: with 1 the CPU column is the whole work.
 void OpenPair(benchmark::State& state)
 {
     const Pair& pair = ThePair();
     if (!pair.ok) return state.SkipWithError("cannot write the frames");
+    frontlys::SetThreadCount(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         frontlys::TestSession session;
         const auto outcome = frontlys::OpenPair(session, pair.intra, pair.extra, frontlys::CropMode::Auto);
@@ -118,7 +121,7 @@ void OpenPair(benchmark::State& state)
         benchmark::DoNotOptimize(session.ImageIntra->Radius);
     }
 }
-BENCHMARK(OpenPair)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(OpenPair)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
 
