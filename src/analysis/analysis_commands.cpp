@@ -32,7 +32,7 @@ struct WavefrontWork {
     ImageSlot intra, extra, signal;  // corrected copies (correction loop only)
 };
 
-Status Reconstruct(TestSession& s, WavefrontWork& w, const ProgressFn& progress)
+Status Reconstruct(TestSession& s, WavefrontWork& w, const ProgressFn& progress, std::stop_token stop)
 {
     const TestGeometry geometry = GeometryOf(s.Params);
     const int nIter = s.Prefs.NIter;
@@ -49,7 +49,8 @@ Status Reconstruct(TestSession& s, WavefrontWork& w, const ProgressFn& progress)
     w.extra = CopyOf(*s.ImageExtra);
     w.signal = CopyOf(*s.ImageSignal);
     // The loop works on these copies directly; the session keeps its images until the commit.
-    auto loop = CorrectionLoopInPlace(geometry, *w.intra, *w.extra, *w.residu, *w.brut, *w.signal, nIter);
+    auto loop = CorrectionLoopInPlace(
+        geometry, *w.intra, *w.extra, *w.residu, *w.brut, *w.signal, nIter, std::move(stop));
     if (!loop.ok()) return loop.status();
     MeasureObstruction(*w.residu);
     if (s.Prefs.AjustAuto) (void)FitZernike(*w.residu, s.Basis, MasqueAjustement, s.CoefResidu);
@@ -110,9 +111,9 @@ CommandOutcome ComputeSignalCommand(TestSession& session)
     return Shown({ImageKind::Signal});
 }
 
-CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress)
+CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress, std::stop_token stop)
 {
-    if (session.Prefs.CorrectionAnalytique) return ComputeCompensatedWavefront(session, progress);
+    if (session.Prefs.CorrectionAnalytique) return ComputeCompensatedWavefront(session, progress, stop);
     if (!session.ImageSignal || !session.ParamsSaisis)
         return Refused(StatusCode::MissingInput,
                        kEnterParamsMessage,
@@ -123,10 +124,11 @@ CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress
     const int w = session.ImageSignal->Width, h = session.ImageSignal->Height;
     WavefrontWork work{NewImage(w, h), NewImage(w, h), NewImage(w, h), {}, {}, {}};
     ClearImage(*work.brut);
-    if (Status s = Reconstruct(session, work, progress); !s.ok()) {
+    if (Status s = Reconstruct(session, work, progress, stop); !s.ok()) {
         CommandOutcome refused = Refused(s.code, s.message, s.reason, MessageStyle::Box);
         return refused;
     }
+    if (stop.stop_requested()) return Refused(StatusCode::Cancelled, {}, kCancelledReason, MessageStyle::Box);
     if (progress) progress("Ajustement des polynômes de Zernike");
     DeriveDisplayedFront(session, work);
     CommandOutcome outcome = CommitWavefront(session, work);
@@ -148,7 +150,7 @@ CommandOutcome FitWavefront(TestSession& session)
     return outcome;
 }
 
-CommandOutcome SimulateWavefront(TestSession& session)
+CommandOutcome SimulateWavefront(TestSession& session, const ProgressFn& progress)
 {
     const SimParams& sim = session.Sim;
     const int n = sim.SimTaille;
@@ -159,7 +161,9 @@ CommandOutcome SimulateWavefront(TestSession& session)
     front->Obstruction = sim.SimObstruction;
     SetPupilAxes(front.get());
     front->Kind = static_cast<std::uint8_t>(ImageKind::Wavefront);
+    if (progress) progress("Synthèse du front d'onde");
     SynthesiseWavefront(*front, session.Basis, sim.SimCoef, sim.SimMasque);
+    if (progress) progress("Statistiques du front d'onde");
     MeanStdInMask(*front);
     session.ImageFrontBrut = CopyOf(*front);
     session.ImageFront = std::move(front);

@@ -3,8 +3,11 @@
 // wavefront, the wavefront simulated from typed coefficients, and the rebuild of the displayed
 // wavefront from the coefficient list's selection.
 //
-// The long command reports progress through an optional callback. A command refused by the engine
-// leaves every slot of the session as it was.
+// The long command reports progress through an optional callback and stops, refused with
+// StatusCode::Cancelled, at its next step once `stop` is asked. A command refused by the engine or
+// stopped leaves every slot of the session as it was.
+
+#include <stop_token>
 
 #include "analysis/commands.h"
 #include "analysis/run_analysis.h"
@@ -19,12 +22,14 @@ CommandOutcome ComputeSignalCommand(TestSession& session);
 // ParamsSaisis. NIter = 1 reconstructs once; more runs the correction loop, which corrects the intra, extra
 // and signal images in place. With AjustAuto the raw wavefront is fitted into CoefFront (otherwise CoefFront
 // keeps its values); the displayed wavefront is the raw one less the terms 1 to 4.
-CommandOutcome ComputeWavefront(TestSession& session, const ProgressFn& progress = {});
+CommandOutcome ComputeWavefront(TestSession& session,
+                                const ProgressFn& progress = {},
+                                std::stop_token stop = {});
 // "&Ajuster le front d'onde" (a displayed wavefront needed): fits it into CoefFront.
 CommandOutcome FitWavefront(TestSession& session);
 // "Simuler le front d'onde": an N x N wavefront of radius R from SimCoef and SimMasque. Nothing while
-// the simulation size or radius is 0.
-CommandOutcome SimulateWavefront(TestSession& session);
+// the simulation size or radius is 0. `progress` receives the name of each step as it starts.
+CommandOutcome SimulateWavefront(TestSession& session, const ProgressFn& progress = {});
 // The displayed wavefront rebuilt from ImageFrontBrut, CoefFront, MasqueFrontAffiche and OrdresSup.
 CommandOutcome RebuildDisplayedFront(TestSession& session);
 

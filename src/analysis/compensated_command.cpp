@@ -105,6 +105,7 @@ Result<PipelineOutcome> RunPipeline(const TestSession& s,
     pipeline.refineRounds = request.refineRounds;
     pipeline.lambdaNm = s.Prefs.LambdaRef;
     pipeline.trustDefocus = request.trustDefocus;
+    pipeline.stop = request.stop;
     return AnalysePair(intra.raw(), extra.raw(), o, pipeline);
 }
 
@@ -267,6 +268,7 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
         warnings.insert(warnings.begin(), CausticWarning(facts));
     }
     FillUncertainty(summary, result, o.terms);
+    if (request.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     if (request.bootstrapSamples > 0) {
         if (progress) progress("Bootstrap paramétrique");
         RunBootstrap(summary, o, result, request, s.Prefs.LambdaRef);
@@ -316,9 +318,10 @@ Result<double> MeasureCompensatedDefocus(const TestSession& s, const TTestParams
     return run.value().result.defocusNm;
 }
 
-CommandOutcome ComputeCompensatedWavefront(TestSession& s, const ProgressFn& progress)
+CommandOutcome ComputeCompensatedWavefront(TestSession& s, const ProgressFn& progress, std::stop_token stop)
 {
     CompensatedRequest request;
+    request.stop = std::move(stop);
     if (!s.Params.DefocusMesure) request.defocusNm = s.Params.Defocus;
     request.trustDefocus = s.Prefs.DefocusImpose != 0;
     auto run = RunCompensatedWavefront(s, request, progress);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <optional>
+#include <stop_token>
 
 #include "analysis/commands.h"
 #include "analysis/compensated_summary.h"
@@ -20,6 +21,7 @@ struct CompensatedRequest {
     int refineRounds = 4;               // forward-model rounds; 0 skips the refinement
     int bootstrapSamples = 0;           // noisy copies for the parametric bootstrap; 0: none
     bool trustDefocus = false;          // keep the given defocus when the image scale disagrees
+    std::stop_token stop;               // asked: refused (StatusCode::Cancelled) at the next step
 };
 
 // Needs ParamsSaisis, parameters that pass CheckTestParams and both frames. On success the session
@@ -36,6 +38,8 @@ Result<double> MeasureCompensatedDefocus(const TestSession& session,
                                          double pixelNm);
 
 // The command form for the main window.
-CommandOutcome ComputeCompensatedWavefront(TestSession& session, const ProgressFn& progress = {});
+CommandOutcome ComputeCompensatedWavefront(TestSession& session,
+                                           const ProgressFn& progress = {},
+                                           std::stop_token stop = {});
 
 }  // namespace frontlys

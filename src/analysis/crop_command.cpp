@@ -32,12 +32,14 @@ constexpr double kCutFrameToRadius = 10;
 CommandOutcome OpenPairChecked(TestSession& session,
                                const std::filesystem::path& intraFile,
                                const std::filesystem::path& extraFile,
-                               CropMode crop)
+                               CropMode crop,
+                               const ProgressFn& progress)
 {
-    auto intra = ReadForTest(intraFile);
+    if (progress) progress("Lecture et nettoyage des images");
+    auto [intra, extra] = ReadPairForTest(intraFile, extraFile);
     if (!intra.ok()) return Unreadable(intra.status());
-    auto extra = ReadForTest(extraFile);
     if (!extra.ok()) return Unreadable(extra.status());
+    if (progress) progress("Vérification de la paire");
     const OpenedFrame &a = intra.value().frame, &b = extra.value().frame;
     PairCheck check =
         CheckPair(a.Facts, intra.value().header, b.Facts, extra.value().header, session.Prefs.NPolyZern);
@@ -54,6 +56,7 @@ CommandOutcome OpenPairChecked(TestSession& session,
         const int padded = std::min(PaddedSide(a.Width, a.Height), PaddedSide(b.Width, b.Height));
         if (side >= padded) side = 0;
     }
+    if (progress && side > 0) progress("Découpe autour des donuts");
     ImageSlot recordA = RecordOf(a, side), recordB = RecordOf(b, side);
     CommandOutcome outcome =
         InstallOpened(session, ImageKind::Intra, std::move(recordA), intra.take(), intraFile);
@@ -62,9 +65,10 @@ CommandOutcome OpenPairChecked(TestSession& session,
     return outcome;
 }
 
-CommandOutcome CropImages(TestSession& session)
+CommandOutcome CropImages(TestSession& session, const ProgressFn& progress)
 {
     if (!session.ImageIntra || !session.ImageExtra) return {};
+    if (progress) progress("Recherche des donuts");
     std::array<DonutLocation, 2> found;
     std::array<TImageRec*, 2> images{session.ImageIntra.get(), session.ImageExtra.get()};
     int side = 0;
@@ -77,6 +81,7 @@ CommandOutcome CropImages(TestSession& session)
         side = std::max(side, CropSide(found[i].main.radius));
     }
     side = std::min({side, images[0]->Width, images[0]->Height, images[1]->Width, images[1]->Height});
+    if (progress) progress("Découpe autour des donuts");
     CommandOutcome outcome;
     outcome.ran = true;
     outcome.refreshInfos = true;

@@ -9,13 +9,14 @@
 #include <filesystem>
 
 #include "analysis/commands.h"
+#include "analysis/run_analysis.h"
 #include "analysis/test_session.h"
 
 namespace frontlys {
 
 // "Recadrer": cuts both images around their donuts. Needs both images; refused, with the session
 // unchanged, when either shows no star.
-CommandOutcome CropImages(TestSession& session);
+CommandOutcome CropImages(TestSession& session, const ProgressFn& progress = {});
 
 enum class CropMode {
     None,  // the images are loaded as the files are, padded to a power of two
@@ -28,6 +29,7 @@ enum class CropMode {
 CommandOutcome OpenPairChecked(TestSession& session,
                                const std::filesystem::path& intra,
                                const std::filesystem::path& extra,
-                               CropMode crop);
+                               CropMode crop,
+                               const ProgressFn& progress = {});
 
 }  // namespace frontlys

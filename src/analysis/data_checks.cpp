@@ -29,17 +29,28 @@ constexpr double kMinTermSnr = 50;  // pixel SNR times sqrt(pupil pixels per ter
 // moved terms 5..22 by about 2 nm).
 constexpr double kSkySlopeShare = 0.005;
 
-// Of the pixel values in storage order, or in reverse order (the frame turned by 180 degrees).
-std::uint64_t Digest(std::span<const double> frame, bool turned = false)
+struct Digests {
+    std::uint64_t straight = 0, turned = 0;
+};
+
+// Of the pixel values in storage order and in reverse order (the frame turned by 180 degrees), in
+// one pass: FNV-1a over whole 64-bit values, the product folded down so that every bit of a value
+// reaches the low bits of the next step.
+Digests DigestsOf(std::span<const double> frame)
 {
-    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (std::size_t k = 0; k < frame.size(); ++k) {
-        const double v = frame[turned ? frame.size() - 1 - k : k];
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &v, sizeof bits);
-        for (int i = 0; i < 8; ++i) h = (h ^ ((bits >> (8 * i)) & 0xff)) * 1099511628211ull;
+    constexpr std::uint64_t kPrime = 1099511628211ull;
+    std::uint64_t a = 1469598103934665603ull, b = a;
+    const std::size_t n = frame.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        std::uint64_t x = 0, y = 0;
+        std::memcpy(&x, &frame[k], sizeof x);
+        std::memcpy(&y, &frame[n - 1 - k], sizeof y);
+        a = (a ^ x) * kPrime;
+        b = (b ^ y) * kPrime;
+        a ^= a >> 32;
+        b ^= b >> 32;
     }
-    return h;
+    return {a, b};
 }
 
 }  // namespace
@@ -291,13 +302,14 @@ double PatternDistance(const FrameFacts& a, const FrameFacts& b, bool turned)
     return chi2 / double(a.cells.size());
 }
 
-FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax)
+namespace {
+
+// What MeasureFrame measures, the digests left to the caller.
+FrameFacts MeasureLocated(std::span<const double> frame, int width, int height, double formatMax)
 {
     FrameFacts f;
     f.width = width;
     f.height = height;
-    f.digest = Digest(frame);
-    f.digestTurned = Digest(frame, true);
     auto located = LocateDonutInFrame(frame, width, height);
     if (!located.ok()) {
         f.noStar = located.status();
@@ -339,13 +351,24 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
     return f;
 }
 
+}  // namespace
+
+FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax)
+{
+    FrameFacts f = MeasureLocated(frame, width, height, formatMax);
+    const Digests d = DigestsOf(frame);
+    f.digest = d.straight;
+    f.digestTurned = d.turned;
+    return f;
+}
+
 FrameFacts CleanAndMeasureFrame(std::span<double> frame, int width, int height, double formatMax)
 {
-    const std::uint64_t digest = Digest(frame), turned = Digest(frame, true);
+    const Digests d = DigestsOf(frame);
     FrameCleaning cleaning = CleanFrame(frame, width, height);
-    FrameFacts f = MeasureFrame(frame, width, height, formatMax);
-    f.digest = digest;
-    f.digestTurned = turned;
+    FrameFacts f = MeasureLocated(frame, width, height, formatMax);
+    f.digest = d.straight;
+    f.digestTurned = d.turned;
     f.cleaning = std::move(cleaning);
     return f;
 }

@@ -60,7 +60,7 @@ int PsfSizeIndexFor(int factMultDiff)
     }
 }
 
-CommandOutcome ComputePsfCommand(TestSession& session, const PsfOptions& options)
+CommandOutcome ComputePsfCommand(TestSession& session, const PsfOptions& options, const ProgressFn& progress)
 {
     if (!session.ImageFront) return {};
     const int t = options.sizeIndex >= 0 && options.sizeIndex <= 3 ? options.sizeIndex : 0;
@@ -70,7 +70,11 @@ CommandOutcome ComputePsfCommand(TestSession& session, const PsfOptions& options
     defocus[3] = NumberOrZero(options.defocusText) * session.Basis.Norm(4);
     TImageRec& front = *session.ImageFront;
     const bool defocused = defocus[3] != 0;
-    if (defocused) AddZernikeTerms(front, session.Basis, defocus, MasqueAjoutDefocus, +1);
+    if (defocused) {
+        if (progress) progress("Défocalisation du front d'onde");
+        AddZernikeTerms(front, session.Basis, defocus, MasqueAjoutDefocus, +1);
+    }
+    if (progress) progress("Calcul de la PSF et de la PSF sans aberration");
     // The aberration-free PSF depends on the pupil alone: the last one is kept, with the pupil, size
     // and factor it was computed for, and reused while they stay (a new defocus, a new wavelength).
     static AberrationFreePsfMemo lastAberrationFree;
@@ -88,9 +92,12 @@ CommandOutcome ComputePsfCommand(TestSession& session, const PsfOptions& options
     return ShownOne(ImageKind::Psf);
 }
 
-CommandOutcome ComputeInterferogram(TestSession& session, const FringeOptions& options)
+CommandOutcome ComputeInterferogram(TestSession& session,
+                                    const FringeOptions& options,
+                                    const ProgressFn& progress)
 {
     if (!session.ImageFront) return {};
+    if (progress) progress("Plan d'inclinaison des franges");
     const TImageRec& front = *session.ImageFront;
     const double g = InterferogramTiltNm(options.fringes, session.Prefs.LambdaRef);
     const double theta = Radians(options.angleDeg);
@@ -102,6 +109,7 @@ CommandOutcome ComputeInterferogram(TestSession& session, const FringeOptions& o
     TakePupilGeometry(front, interfero);
     CopyMask(front, *tilt);
     TiltPlane(*tilt, 1, g * std::sin(theta), g * std::cos(theta));
+    if (progress) progress("Calcul des franges");
     MakeInterferogram(front, *tilt, session.Prefs.LambdaInterfero, interfero);
     CopyMask(front, interfero);
     interfero.Kind = static_cast<std::uint8_t>(ImageKind::Interferogram);
@@ -110,9 +118,12 @@ CommandOutcome ComputeInterferogram(TestSession& session, const FringeOptions& o
     return outcome;
 }
 
-CommandOutcome ComputeRonchigram(TestSession& session, const FringeOptions& options)
+CommandOutcome ComputeRonchigram(TestSession& session,
+                                 const FringeOptions& options,
+                                 const ProgressFn& progress)
 {
     if (!session.ImageFront || !session.ParamsSaisis) return {};
+    if (progress) progress("Tracé du réseau");
     const TImageRec& front = *session.ImageFront;
     CommandOutcome outcome;
     FitToWavefront(session, session.ImageRonchi, ImageKind::Ronchigram, outcome);
@@ -123,6 +134,7 @@ CommandOutcome ComputeRonchigram(TestSession& session, const FringeOptions& opti
     RonchiGrating(ronchi, options.fringes, Radians(options.angleDeg));
     ronchi.Kind = static_cast<std::uint8_t>(ImageKind::Intra);
     CopyMask(front, ronchi);
+    if (progress) progress("Transport du réseau par le front d'onde");
     if (Status s = RonchiTransport(geometry, ronchi, front); !s.ok()) {
         outcome.Merge(EngineRefusal(s));
         return outcome;

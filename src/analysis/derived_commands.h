@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/commands.h"
+#include "analysis/run_analysis.h"
 #include "analysis/test_session.h"
 
 namespace frontlys {
@@ -29,13 +30,20 @@ double InterferogramTiltNm(int fringes, double lambdaRefNm);
 int PsfSizeIndexFor(int factMultDiff);
 
 // "PSF" (a displayed wavefront needed): sets FactMultDiff, adds the PSF defocus to the displayed
-// wavefront, computes both PSFs, and removes the defocus again.
-CommandOutcome ComputePsfCommand(TestSession& session, const PsfOptions& options);
+// wavefront, computes both PSFs, and removes the defocus again. `progress` (here and below) receives
+// the name of each step as it starts.
+CommandOutcome ComputePsfCommand(TestSession& session,
+                                 const PsfOptions& options,
+                                 const ProgressFn& progress = {});
 // "Interférogramme" (a displayed wavefront needed): fringes of a tilt of fringes x LambdaRef / 2 nm
 // along the angle. The record is made anew when the wavefront's width changed.
-CommandOutcome ComputeInterferogram(TestSession& session, const FringeOptions& options);
+CommandOutcome ComputeInterferogram(TestSession& session,
+                                    const FringeOptions& options,
+                                    const ProgressFn& progress = {});
 // "Ronchigramme" (a displayed wavefront and the test parameters needed): a grating of `fringes`
 // lines traced at a defocus of fringes x 0.2 mm, whatever the test's own defocus.
-CommandOutcome ComputeRonchigram(TestSession& session, const FringeOptions& options);
+CommandOutcome ComputeRonchigram(TestSession& session,
+                                 const FringeOptions& options,
+                                 const ProgressFn& progress = {});
 
 }  // namespace frontlys

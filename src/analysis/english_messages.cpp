@@ -66,6 +66,22 @@ constexpr std::pair<std::string_view, std::string_view> kEnglish[] = {
     {"Écriture des résultats", "Writing the results"},
     {"Simulation des images", "Simulating the images"},
     {"Dessin des images", "Drawing the pictures"},
+    {"Lecture et nettoyage des images", "Reading and cleaning the images"},
+    {"Lecture de l'image intrafocale", "Reading the intra-focal image"},
+    {"Lecture de l'image extrafocale", "Reading the extra-focal image"},
+    {"Vérification de la paire", "Checking the pair"},
+    {"Découpe autour des donuts", "Cutting around the donuts"},
+    {"Recherche des donuts", "Locating the donuts"},
+    {"Co-centrage des pupilles", "Co-centring the pupils"},
+    {"Calcul du signal", "Computing the signal"},
+    {"Défocalisation du front d'onde", "Defocusing the wavefront"},
+    {"Calcul de la PSF et de la PSF sans aberration", "Computing the PSF and the aberration-free PSF"},
+    {"Plan d'inclinaison des franges", "Tilt plane of the fringes"},
+    {"Calcul des franges", "Computing the fringes"},
+    {"Tracé du réseau", "Drawing the grating"},
+    {"Transport du réseau par le front d'onde", "Carrying the grating through the wavefront"},
+    {"Synthèse du front d'onde", "Synthesising the wavefront"},
+    {"Statistiques du front d'onde", "Statistics of the wavefront"},
 };
 
 // Messages that carry a name after a fixed French start.

@@ -3,6 +3,7 @@
 #include "analysis/analysis_commands.h"
 #include "analysis/data_checks.h"
 #include "analysis/prep_commands.h"
+#include "core/thread_pool.h"
 #include "files/fits_crop_load.h"
 #include "files/fits_reader.h"
 #include "prep/pupil_alignment.h"
@@ -25,6 +26,17 @@ Result<FileForTest> ReadForTest(const std::filesystem::path& file)
     out.frame.Height = f.Height;
     out.header = std::move(f.Header);
     return out;
+}
+
+std::array<Result<FileForTest>, 2> ReadPairForTest(const std::filesystem::path& intra,
+                                                   const std::filesystem::path& extra)
+{
+    std::array<std::optional<Result<FileForTest>>, 2> read;
+    const std::array<const std::filesystem::path*, 2> files{&intra, &extra};
+    ParallelFor(2, [&](int i) {
+        read[static_cast<std::size_t>(i)] = ReadForTest(*files[static_cast<std::size_t>(i)]);
+    });
+    return {std::move(*read[0]), std::move(*read[1])};
 }
 
 CommandOutcome InstallOpened(TestSession& session,
@@ -86,22 +98,28 @@ CommandOutcome OpenExtra(TestSession& session, const std::filesystem::path& file
 CommandOutcome OpenPair(TestSession& session,
                         const std::filesystem::path& intra,
                         const std::filesystem::path& extra,
-                        CropMode crop)
+                        CropMode crop,
+                        const ProgressFn& progress)
 {
-    CommandOutcome outcome = OpenPairChecked(session, intra, extra, crop);
+    CommandOutcome outcome = OpenPairChecked(session, intra, extra, crop, progress);
     if (!Unreadable(outcome)) return outcome;
+    if (progress) progress("Lecture de l'image intrafocale");
     outcome = OpenIntra(session, intra);
+    if (progress) progress("Lecture de l'image extrafocale");
     outcome.Merge(OpenExtra(session, extra));
     return outcome;
 }
 
-CommandOutcome PreparePair(TestSession& session)
+CommandOutcome PreparePair(TestSession& session, const ProgressFn& progress)
 {
     CommandOutcome outcome;
     if (!session.Prefs.ExtractAuto) return outcome;
     if (!session.HasWindow(ImageKind::Intra) || !session.HasWindow(ImageKind::Extra)) return outcome;
+    if (progress) progress("Extraction des pupilles");
     outcome.Merge(ExtractPupils(session));
+    if (progress) progress("Co-centrage des pupilles");
     outcome.Merge(CoCentrePupils(session));
+    if (progress) progress("Calcul du signal");
     outcome.Merge(ComputeSignalCommand(session));
     return outcome;
 }
@@ -109,17 +127,24 @@ CommandOutcome PreparePair(TestSession& session)
 CommandOutcome OpenBoth(TestSession& session,
                         const std::optional<std::filesystem::path>& intra,
                         const std::optional<std::filesystem::path>& extra,
-                        CropMode crop)
+                        CropMode crop,
+                        const ProgressFn& progress)
 {
     CommandOutcome outcome;
     const bool none = !session.HasWindow(ImageKind::Intra) && !session.HasWindow(ImageKind::Extra);
     if (none && intra && extra) {
-        outcome = OpenPair(session, *intra, *extra, crop);
+        outcome = OpenPair(session, *intra, *extra, crop, progress);
     } else {
-        if (!session.HasWindow(ImageKind::Intra) && intra) outcome.Merge(OpenIntra(session, *intra));
-        if (!session.HasWindow(ImageKind::Extra) && extra) outcome.Merge(OpenExtra(session, *extra));
+        if (!session.HasWindow(ImageKind::Intra) && intra) {
+            if (progress) progress("Lecture de l'image intrafocale");
+            outcome.Merge(OpenIntra(session, *intra));
+        }
+        if (!session.HasWindow(ImageKind::Extra) && extra) {
+            if (progress) progress("Lecture de l'image extrafocale");
+            outcome.Merge(OpenExtra(session, *extra));
+        }
     }
-    outcome.Merge(PreparePair(session));
+    outcome.Merge(PreparePair(session, progress));
     return outcome;
 }
 

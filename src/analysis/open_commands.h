@@ -7,11 +7,13 @@
 // Each file is read once: the session keeps the frame as read with what the checks measured on it
 // (OpenedFrame), and the record of the image slot is made from that frame.
 
+#include <array>
 #include <filesystem>
 #include <optional>
 
 #include "analysis/commands.h"
 #include "analysis/crop_command.h"
+#include "analysis/run_analysis.h"
 #include "analysis/test_session.h"
 
 namespace frontlys {
@@ -25,6 +27,10 @@ struct FileForTest {
 // Reads plane 1 of the file and measures it. Refused as the loader refuses, the file named in the
 // reason.
 Result<FileForTest> ReadForTest(const std::filesystem::path& file);
+// Both files of a pair, each read and measured on its own thread of the shared pool: the same
+// results as two ReadForTest calls.
+std::array<Result<FileForTest>, 2> ReadPairForTest(const std::filesystem::path& intra,
+                                                   const std::filesystem::path& extra);
 
 // Reads the intra-focal image (Kind 0) and takes the focal length (mm x 1 000 000) and the
 // aperture radius (diameter in mm x 500 000) of the test from its header.
@@ -41,20 +47,23 @@ CommandOutcome InstallOpened(TestSession& session,
                              const std::filesystem::path& file);
 // Both images at once: read, checked (session.Warnings receives the findings) and cut by `crop`
 // (crop_command.h). A pair that cannot be measured (no star, the same frame twice) opens nothing;
-// when a file cannot be read, each is opened on its own, which keeps the readable one.
+// when a file cannot be read, each is opened on its own, which keeps the readable one. `progress`
+// (here and below) receives the name of each step as it starts.
 CommandOutcome OpenPair(TestSession& session,
                         const std::filesystem::path& intra,
                         const std::filesystem::path& extra,
-                        CropMode crop);
+                        CropMode crop,
+                        const ProgressFn& progress = {});
 // What opening ends with: with ExtractAuto and both windows open, extracts, co-centres and computes
 // the signal. Nothing otherwise.
-CommandOutcome PreparePair(TestSession& session);
+CommandOutcome PreparePair(TestSession& session, const ProgressFn& progress = {});
 // "&Ouvrir les images": opens each image whose window does not exist yet (a missing file choice is
 // a cancelled dialog; both files with no window open go through OpenPair), then PreparePair.
 CommandOutcome OpenBoth(TestSession& session,
                         const std::optional<std::filesystem::path>& intra,
                         const std::optional<std::filesystem::path>& extra,
-                        CropMode crop = CropMode::Auto);
+                        CropMode crop = CropMode::Auto,
+                        const ProgressFn& progress = {});
 // "Nouveau test": releases every image, frame and window, zeroes the test parameters and clears
 // ParamsSaisis and the intra header's pixel size and binning. Coefficients, preferences and the
 // simulation parameters stay.

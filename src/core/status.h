@@ -8,7 +8,19 @@
 
 namespace frontlys {
 
-enum class StatusCode { Ok, NotFound, BadFormat, IoError, MissingInput, OutOfRange, NumericalFailure };
+enum class StatusCode {
+    Ok,
+    NotFound,
+    BadFormat,
+    IoError,
+    MissingInput,
+    OutOfRange,
+    NumericalFailure,
+    Cancelled
+};
+
+// The status of a long computation stopped at the user's request between two of its steps.
+inline constexpr const char* kCancelledReason = "cancelled";
 
 struct [[nodiscard]] Status {
     StatusCode code = StatusCode::Ok;

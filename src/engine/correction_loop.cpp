@@ -62,12 +62,14 @@ Result<CorrectionSummary> CorrectionLoopInPlace(const TestGeometry& geometry,
                                                 TImageRec& pass,
                                                 TImageRec& sum,
                                                 TImageRec& sig,
-                                                int nIter)
+                                                int nIter,
+                                                std::stop_token stop)
 {
     if (Status s = CheckLoopInput(geometry, a, b, pass, sum, sig, nIter); !s.ok()) return s;
     ClearImage(sum);
     CorrectionSummary summary;
     for (int i = 0; i < nIter; ++i) {
+        if (stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
         if (Status s = ComputeSignal(a, b, sig); !s.ok()) return s;
         ClearImage(pass);
         Result<ReconstructionSummary> rec = ReconstructWavefront(geometry, sig, pass);

@@ -8,6 +8,7 @@
 // are corrected nIter times. All five images must have one square power-of-two size. On refusal
 // nothing is changed.
 
+#include <stop_token>
 #include <vector>
 
 #include "core/image_rec.h"
@@ -34,13 +35,15 @@ Result<CorrectionSummary> CorrectionLoop(const TestGeometry& geometry,
                                          int nIter);
 
 // The same on the caller's images themselves, for a caller that hands over copies of its own: on
-// refusal after the checks they hold whatever the failing pass left.
+// refusal after the checks they hold whatever the failing pass left. A stop request is checked
+// before each pass (refused, StatusCode::Cancelled).
 Result<CorrectionSummary> CorrectionLoopInPlace(const TestGeometry& geometry,
                                                 TImageRec& intra,
                                                 TImageRec& extra,
                                                 TImageRec& residual,
                                                 TImageRec& total,
                                                 TImageRec& signal,
-                                                int nIter);
+                                                int nIter,
+                                                std::stop_token stop = {});
 
 }  // namespace frontlys

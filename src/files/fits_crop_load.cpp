@@ -29,19 +29,12 @@ double FormatMaxOf(const TFitsHeader& h)
 Result<FitsFrame> ReadFitsFrame(const std::filesystem::path& file)
 {
     FitsFrame frame;
-    auto data = ReadFitsFile(file, frame.Header);
-    if (!data.ok()) return data.status();
-    const FitsData& d = data.value();
-    frame.Width = d.Columns;
-    frame.Height = d.Rows;
+    auto plane = ReadFitsFirstPlane(file, frame.Header);
+    if (!plane.ok()) return plane.status();
+    frame.Width = plane.value().Columns;
+    frame.Height = plane.value().Rows;
     frame.FormatMax = FormatMaxOf(frame.Header);
-    if (!d.DoublePlanes.empty()) {
-        const auto plane = d.DoublePlanes.Plane(0);
-        frame.Pixels.assign(plane.begin(), plane.end());
-    } else {
-        const auto plane = d.Int16Planes.Plane(0);
-        frame.Pixels.assign(plane.begin(), plane.end());
-    }
+    frame.Pixels = std::move(plane.value().Pixels);
     return frame;
 }
 

@@ -236,6 +236,26 @@ Result<FitsData> ReadFitsFile(const std::filesystem::path& file, TFitsHeader& he
     return ReadFitsFile(*source.value(), header);
 }
 
+Result<FirstPlane> ReadFitsFirstPlane(const std::filesystem::path& file, TFitsHeader& header)
+{
+    auto source = FileSource::Open(file);
+    if (!source.ok()) return source.status();
+    auto length = ReadFitsHeader(*source.value(), header);
+    if (!length.ok()) return length.status();
+    auto layout = CheckLayout(*source.value(), header, length.value(), kMaxFitsAxis);
+    if (!layout.ok()) return layout.status();
+    const Layout& l = layout.value();
+    FirstPlane plane;
+    plane.Columns = l.cols;
+    plane.Rows = l.rows;
+    plane.Pixels.resize(static_cast<std::size_t>(l.cols) * l.rows);
+    const auto rowOf = [&](int, int r) { return plane.Pixels.data() + static_cast<std::size_t>(r) * l.cols; };
+    if (!DecodeDoubles(*source.value(), l, header.Bitpix, ScalingOf(header), 1, rowOf))
+        return Refused("read error in the data");
+    SpreadColourCuts(header, l.planes);
+    return plane;
+}
+
 // Plane 1 goes straight into the square record: its values are those of the 16-bit or double
 // planes of ReadFitsFile (integral scaling gives integral values), without the intermediate copy.
 Result<LoadedImage> ReadFitsImage(ByteSource& source, int maxAxis)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <vector>
 
 #include "core/image_rec.h"
 #include "core/planes.h"
@@ -34,6 +35,15 @@ struct FitsData {
 // Parses the header into *header (reset first) and reads every plane.
 Result<FitsData> ReadFitsFile(ByteSource& source, TFitsHeader& header, int maxAxis = kMaxFitsAxis);
 Result<FitsData> ReadFitsFile(const std::filesystem::path& file, TFitsHeader& header);
+
+// Plane 1 alone, straight into doubles at its own size (row-major): the values ReadFitsFile gives
+// it, in one pass over the data and without the intermediate planes.
+struct FirstPlane {
+    int Columns = 0;
+    int Rows = 0;
+    std::vector<double> Pixels;
+};
+Result<FirstPlane> ReadFitsFirstPlane(const std::filesystem::path& file, TFitsHeader& header);
 
 struct LoadedImage {
     ImageSlot Image;  // N x N, N the smallest power of two >= 128 holding the image

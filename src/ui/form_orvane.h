@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -67,8 +68,10 @@ public:
     // lent to it unless it is an opening, which reads its own), the step shown in the strip with a
     // cancel button and the conflicting commands disabled; when it ends, its session replaces the
     // window's and `done` shows the outcome, unless it was cancelled: then the previous state stays.
-    // Refused (false) while another runs.
-    using LongJob = std::function<CommandOutcome(TestSession& work, const ProgressFn& progress)>;
+    // Cancel also asks `stop`, which the analysis checks between its steps. Refused (false) while
+    // another runs.
+    using LongJob =
+        std::function<CommandOutcome(TestSession& work, const ProgressFn& progress, std::stop_token stop)>;
     bool RunLong(const QString& step,
                  bool opening,
                  LongJob job,
@@ -206,6 +209,7 @@ private:
         CommandOutcome outcome;
         std::function<void(const CommandOutcome&)> done;
         std::atomic<bool> cancelled = false;
+        std::stop_source stop;
         QThread* thread = nullptr;
     };
     std::unique_ptr<RunningJob> m_job;

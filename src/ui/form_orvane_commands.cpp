@@ -389,13 +389,13 @@ void TFormOrvane::OpenFiles(const QStringList& files)
     RunLong(
         tr("Ouverture des images..."),
         true,
-        [paths](TestSession& s, const ProgressFn&) {
+        [paths](TestSession& s, const ProgressFn& progress, std::stop_token) {
             CommandOutcome outcome;
             if (paths.size() == 2)
-                outcome = OpenPair(s, paths[0], paths[1], CropMode::Auto);
+                outcome = OpenPair(s, paths[0], paths[1], CropMode::Auto, progress);
             else
                 outcome = s.ImageIntra ? OpenExtra(s, paths[0]) : OpenIntra(s, paths[0]);
-            outcome.Merge(PreparePair(s));
+            outcome.Merge(PreparePair(s, progress));
             return outcome;
         },
         [this](const CommandOutcome& outcome) { ApplyOpened(outcome); });
@@ -447,7 +447,7 @@ void TFormOrvane::OpenIntraFile(const QString& file)
     RunLong(
         tr("Ouverture de l'image intrafocale..."),
         true,
-        [path](TestSession& s, const ProgressFn&) { return OpenIntra(s, path); },
+        [path](TestSession& s, const ProgressFn&, std::stop_token) { return OpenIntra(s, path); },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Intra});
             if (!outcome.failed()) ShowInfos(true);
@@ -460,7 +460,7 @@ void TFormOrvane::OpenExtraFile(const QString& file)
     RunLong(
         tr("Ouverture de l'image extrafocale..."),
         true,
-        [path](TestSession& s, const ProgressFn&) { return OpenExtra(s, path); },
+        [path](TestSession& s, const ProgressFn&, std::stop_token) { return OpenExtra(s, path); },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Extra});
             if (!outcome.failed()) ShowInfos(false);
@@ -475,8 +475,9 @@ void TFormOrvane::Ouvririntrapuisextra1Click()
     RunLong(
         tr("Ouverture des images..."),
         true,
-        [intra = PathOf(intra), extra = PathOf(extra)](TestSession& s, const ProgressFn&) {
-            return OpenBoth(s, intra, extra);
+        [intra = PathOf(intra), extra = PathOf(extra)](
+            TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return OpenBoth(s, intra, extra, CropMode::Auto, progress);
         },
         [this](const CommandOutcome& outcome) { ApplyOpened(outcome); });
 }
@@ -492,7 +493,7 @@ void TFormOrvane::Recadrerlesplages1Click()
     RunLong(
         tr("Recadrage..."),
         false,
-        [](TestSession& s, const ProgressFn&) { return CropImages(s); },
+        [](TestSession& s, const ProgressFn& progress, std::stop_token) { return CropImages(s, progress); },
         [this](const CommandOutcome& outcome) {
             Apply(outcome);
             if (!outcome.ran || outcome.failed()) return;
@@ -516,7 +517,9 @@ void TFormOrvane::Front1Click()
     RunLong(
         tr("Front d'onde..."),
         false,
-        [](TestSession& s, const ProgressFn& progress) { return ComputeWavefront(s, progress); },
+        [](TestSession& s, const ProgressFn& progress, std::stop_token stop) {
+            return ComputeWavefront(s, progress, std::move(stop));
+        },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Wavefront, ImageKind::Residual});
             if (!outcome.failed()) ShowWavefrontResults();
@@ -537,7 +540,9 @@ void TFormOrvane::PSF1Click()
     RunLong(
         tr("PSF..."),
         false,
-        [options](TestSession& s, const ProgressFn&) { return ComputePsfCommand(s, options); },
+        [options](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return ComputePsfCommand(s, options, progress);
+        },
         [this](const CommandOutcome& outcome) {
             Apply(outcome, {ImageKind::Psf});
             if (outcome.ran && !outcome.failed() && m_infos) m_infos->ShowOptionsPage(true);
@@ -559,7 +564,9 @@ void TFormOrvane::Interfrogramme1Click()
     RunLong(
         tr("Interférogramme..."),
         false,
-        [options](TestSession& s, const ProgressFn&) { return ComputeInterferogram(s, options); },
+        [options](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return ComputeInterferogram(s, options, progress);
+        },
         [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Interferogram); });
 }
 
@@ -569,7 +576,9 @@ void TFormOrvane::Ronchigramme1Click()
     RunLong(
         tr("Ronchigramme..."),
         false,
-        [options](TestSession& s, const ProgressFn&) { return ComputeRonchigram(s, options); },
+        [options](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return ComputeRonchigram(s, options, progress);
+        },
         [this](const CommandOutcome& outcome) { ApplyFringes(outcome, ImageKind::Ronchigram); });
 }
 
@@ -578,7 +587,9 @@ void TFormOrvane::Simulerlefrontdonde1Click()
     RunLong(
         tr("Simulation du front d'onde..."),
         false,
-        [](TestSession& s, const ProgressFn&) { return SimulateWavefront(s); },
+        [](TestSession& s, const ProgressFn& progress, std::stop_token) {
+            return SimulateWavefront(s, progress);
+        },
         [this](const CommandOutcome& outcome) { ShowSimulated(outcome); });
 }
 

@@ -12,6 +12,7 @@
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
 #include "ui/form_orvane.h"
+#include "ui/language.h"
 #include "ui/session_copy.h"
 
 namespace frontlys::ui {
@@ -88,7 +89,7 @@ bool TFormOrvane::RunLong(const QString& step,
     // The steps the analysis names replace the command's; posted to the window thread.
     QPointer<QLabel> label = m_step;
     ProgressFn progress = [label](std::string_view text) {
-        const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString line = Displayed(std::string(text));
         QMetaObject::invokeMethod(
             label,
             [label, line] {
@@ -97,7 +98,7 @@ bool TFormOrvane::RunLong(const QString& step,
             Qt::QueuedConnection);
     };
     run.thread = QThread::create([&run, job = std::move(job), progress = std::move(progress)] {
-        run.outcome = job(*run.work, progress);
+        run.outcome = job(*run.work, progress, run.stop.get_token());
     });
     connect(run.thread, &QThread::finished, this, &TFormOrvane::LongEnded);  // queued: another thread
     run.thread->start();
@@ -108,6 +109,7 @@ void TFormOrvane::CancelLong()
 {
     if (!m_job) return;
     m_job->cancelled = true;
+    m_job->stop.request_stop();
     m_cancel->setEnabled(false);
     m_step->setText(tr("Annulation..."));
 }

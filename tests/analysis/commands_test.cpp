@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <stop_token>
+#include <string>
+#include <utility>
 
 #include "analysis/analysis_commands.h"
 #include "analysis/open_commands.h"
@@ -123,6 +126,20 @@ TEST_F(CommandsTest, OpenBothPreparesThePupilsAndComputesTheSignal)
         EXPECT_NEAR(pupil->Radius, donut.radiusPx, 0.5);
     }
     EXPECT_EQ(session.ImageSignal->Kind, 2);
+}
+
+// The opening names its steps as they start, in the order they run.
+TEST_F(CommandsTest, OpeningReportsItsStepsInOrder)
+{
+    std::vector<std::string> steps;
+    const ProgressFn progress = [&](std::string_view step) { steps.emplace_back(step); };
+    ASSERT_FALSE(OpenBoth(session, files.intra, files.extra, CropMode::Auto, progress).failed());
+    EXPECT_EQ(steps,
+              (std::vector<std::string>{"Lecture et nettoyage des images",
+                                        "Vérification de la paire",
+                                        "Extraction des pupilles",
+                                        "Co-centrage des pupilles",
+                                        "Calcul du signal"}));
 }
 
 TEST_F(CommandsTest, OpenBothWithBothWindowsOpenReadsNothingButPreparesAgain)
@@ -263,6 +280,35 @@ TEST_F(CommandsTest, ARefusedReconstructionKeepsThePreviousWavefront)
     EXPECT_TRUE(outcome.failed());
     EXPECT_EQ(session.ImageFront.get(), front);
     EXPECT_EQ(session.CoefFront, coefs);
+}
+
+// A stop asked while the wavefront runs (here by the step it reports, as the window's cancel would)
+// ends it at its next step, refused as cancelled, the previous wavefront and images kept; both
+// corrections, the refinement of the analytic one included.
+TEST_F(CommandsTest, AStopAskedDuringTheWavefrontEndsItAndKeepsThePreviousOne)
+{
+    OpenAndEnterParams();
+    session.Prefs.NIter = 3;
+    ASSERT_FALSE(ComputeWavefront(session).failed());
+    for (const auto& [analytic, at] :
+         {std::pair{0, "Reconstruction du front d'onde"}, std::pair{1, "Affinage par modèle direct"}}) {
+        session.Prefs.CorrectionAnalytique = analytic;
+        const TImageRec* front = session.ImageFront.get();
+        const TImageRec* intra = session.ImageIntra.get();
+        const ZernikeCoefficients coefs = session.CoefFront;
+        std::stop_source stop;
+        std::vector<std::string> steps;
+        const ProgressFn progress = [&](std::string_view step) {
+            steps.emplace_back(step);
+            if (step == at) stop.request_stop();
+        };
+        const CommandOutcome outcome = ComputeWavefront(session, progress, stop.get_token());
+        EXPECT_EQ(outcome.status.code, StatusCode::Cancelled) << analytic;
+        EXPECT_EQ(steps.back(), at) << analytic;  // no later step ran
+        EXPECT_EQ(session.ImageFront.get(), front);
+        EXPECT_EQ(session.ImageIntra.get(), intra);
+        EXPECT_EQ(session.CoefFront, coefs);
+    }
 }
 
 // The numeric correction of a negative defocus would give the wavefront turned over: refused, as

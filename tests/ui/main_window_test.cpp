@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <stop_token>
 #include <thread>
 
 #include <QAction>
@@ -252,7 +253,7 @@ TEST_F(MainWindowTest, TheWindowAnswersWhileACommandRunsAndCancelKeepsTheState)
     const TImageRec before = *window.session().ImageIntra;
     std::atomic<bool> release = false;
     bool shown = false;
-    const auto job = [&release](TestSession& s, const ProgressFn& progress) {
+    const auto job = [&release](TestSession& s, const ProgressFn& progress, std::stop_token) {
         progress("Étape 2");
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         s.ImageIntra.reset();
@@ -296,6 +297,32 @@ TEST_F(MainWindowTest, TheWindowAnswersWhileACommandRunsAndCancelKeepsTheState)
     EXPECT_TRUE(window.findChild<QAction*>("Front1")->isEnabled());
     EXPECT_TRUE(window.infos()->isEnabled());
     EXPECT_FALSE(window.findChild<QAction*>("Annuler1")->isVisible());
+}
+
+// Cancel during "Front d'onde" (the analytic correction, in its refinement) stops the analysis: the
+// previous wavefront and coefficients stay, and the window runs the next command.
+TEST_F(MainWindowTest, CancellingARunningWavefrontKeepsThePreviousResults)
+{
+    OpenAndComputeWavefront();
+    TestSession& s = window.session();
+    const ZernikeCoefficients coefs = s.CoefFront;
+    const TImageRec front = *s.ImageFront;
+    ASSERT_EQ(s.Prefs.CorrectionAnalytique, 1);
+    window.findChild<QAction*>("Front1")->trigger();
+    ASSERT_TRUE(window.busy());
+    QLabel* step = child<QLabel>(&window, "LabelEtape");
+    for (int i = 0; i < 1000 && step->text() != QStringLiteral("Affinage par modèle direct"); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    window.findChild<QAction*>("Annuler1")->trigger();
+    window.WaitForIdle();
+    EXPECT_FALSE(window.busy());
+    EXPECT_EQ(s.CoefFront, coefs);
+    ASSERT_NE(s.ImageFront, nullptr);
+    EXPECT_EQ(s.ImageFront->Planes, front.Planes);
+    ASSERT_TRUE(window.findChild<QAction*>("Front1")->isEnabled());
+    s.Prefs.CorrectionAnalytique = 0;
+    trigger("Front1");
+    EXPECT_NE(s.CoefFront, coefs);  // the other correction's answer: the window took the command
 }
 
 // A window opening on a pupil much smaller than its frame fits the pupil; "Ajuster" does it on

@@ -17,10 +17,13 @@ Result<PipelineOutcome> AnalyseAndRefine(const RawFrame& intra,
     out.unrefined = first.value();
     out.result = first.take();
     if (p.refineRounds <= 0) return out;
+    if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     RefineOptions refine;
     refine.rounds = p.refineRounds;
     refine.lambdaNm = p.lambdaNm;
+    refine.stop = p.stop;
     auto refined = RefineCompensated(intra, extra, o, out.unrefined, refine, &cache);
+    if (!refined.ok() && refined.status().code == StatusCode::Cancelled) return refined.status();
     if (!refined.ok()) {
         out.refineFailure = refined.status().reason;
         return out;
@@ -57,6 +60,7 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
     CompensatedOptions free = o;
     free.defocusNm.reset();
     auto measured = AnalyseAndRefine(intra, extra, free, p, cache);
+    if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     if (!measured.ok())
         return AnalyseAndRefine(intra, extra, o, p, cache);  // the given geometry may still serve
     ScaleCheck check;

@@ -6,6 +6,7 @@
 // beyond the measurement's spread, the measured scale is used unless the user chose to trust theirs.
 
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "engine/compensated/analysis.h"
@@ -26,6 +27,7 @@ struct PipelineOptions {
     int refineRounds = 4;  // 0: no refinement
     double lambdaNm = 555;
     bool trustDefocus = false;  // keep the given defocus even when the images disagree with it
+    std::stop_token stop;       // checked between the analyses and refinement rounds: refused when asked
 };
 
 struct ScaleCheck {

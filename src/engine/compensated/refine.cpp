@@ -431,6 +431,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     CompensatedOptions rendered = o;
     rendered.noiseCovariance = false;  // noise-free renders: only their coefficients count
     for (int round = 0; round < refine.rounds; ++round) {
+        if (refine.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
         std::array<SharpModel, 2> sharp;
         std::array<Status, 2> renderStatus;
         ParallelFor(2, [&](int side) {

@@ -6,6 +6,7 @@
 // the data, and correct the estimate by the difference; the method's own bias cancels.
 
 #include <memory>
+#include <stop_token>
 
 #include "engine/compensated/analysis.h"
 
@@ -14,6 +15,7 @@ namespace frontlys {
 struct RefineOptions {
     int rounds = 4;
     double lambdaNm = 555;
+    std::stop_token stop;  // checked before each round: a stop request ends the refinement, refused
 };
 
 struct RefineOutcome {
