@@ -28,6 +28,7 @@ enum class CropMode {
 CommandOutcome OpenPairChecked(TestSession& session,
                                const std::filesystem::path& intra,
                                const std::filesystem::path& extra,
-                               CropMode crop);
+                               CropMode crop,
+                               int softwareBinning = 1);
 
 }  // namespace frontlys

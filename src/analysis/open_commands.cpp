@@ -5,11 +5,42 @@
 #include "analysis/prep_commands.h"
 #include "files/fits_crop_load.h"
 #include "files/fits_reader.h"
+#include "prep/binning.h"
 #include "prep/pupil_alignment.h"
 
 namespace frontlys {
 
-Result<FileForTest> ReadForTest(const std::filesystem::path& file)
+namespace {
+
+// The frame summed in n x n blocks after its cleaning at the camera's own pixels (a hot pixel is
+// found best alone); measured again at the new scale, with what the cleaning found, the digest of
+// the frame as given and the saturation judged on the camera's own pixels.
+Status BinOpened(OpenedFrame& frame, int n, double formatMax)
+{
+    if (frame.Width / n < 16 || frame.Height / n < 16)
+        return Status::Fail(StatusCode::OutOfRange,
+                            "Paramètre invalide",
+                            "--software-binning " + std::to_string(n) + " leaves fewer than 16 pixels of a " +
+                                std::to_string(frame.Width) + " x " + std::to_string(frame.Height) + " frame");
+    BinnedFrame binned = SumBlocks(frame.Pixels, frame.Width, frame.Height, n);
+    FrameFacts facts = MeasureFrame(binned.pixels, binned.width, binned.height, formatMax * n * n);
+    facts.digest = frame.Facts.digest;
+    facts.digestTurned = frame.Facts.digestTurned;
+    facts.saturated = frame.Facts.saturated;
+    facts.cleaning = std::move(frame.Facts.cleaning);
+    facts.cleaning.sky.slopeX *= n;  // per binned pixel, as the radius it is compared with
+    facts.cleaning.sky.slopeY *= n;
+    frame.Facts = std::move(facts);
+    frame.Pixels = std::move(binned.pixels);
+    frame.Width = binned.width;
+    frame.Height = binned.height;
+    frame.Binning = n;
+    return Status::Ok();
+}
+
+}  // namespace
+
+Result<FileForTest> ReadForTest(const std::filesystem::path& file, int softwareBinning)
 {
     auto read = ReadFitsFrame(file);
     if (!read.ok()) {
@@ -24,6 +55,12 @@ Result<FileForTest> ReadForTest(const std::filesystem::path& file)
     out.frame.Width = f.Width;
     out.frame.Height = f.Height;
     out.header = std::move(f.Header);
+    if (softwareBinning > 1) {
+        if (Status s = BinOpened(out.frame, softwareBinning, f.FormatMax); !s.ok()) {
+            s.reason = file.string() + ": " + s.reason;
+            return s;
+        }
+    }
     return out;
 }
 
@@ -86,9 +123,10 @@ CommandOutcome OpenExtra(TestSession& session, const std::filesystem::path& file
 CommandOutcome OpenPair(TestSession& session,
                         const std::filesystem::path& intra,
                         const std::filesystem::path& extra,
-                        CropMode crop)
+                        CropMode crop,
+                        int softwareBinning)
 {
-    CommandOutcome outcome = OpenPairChecked(session, intra, extra, crop);
+    CommandOutcome outcome = OpenPairChecked(session, intra, extra, crop, softwareBinning);
     if (!Unreadable(outcome)) return outcome;
     outcome = OpenIntra(session, intra);
     outcome.Merge(OpenExtra(session, extra));

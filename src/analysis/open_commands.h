@@ -22,9 +22,10 @@ struct FileForTest {
     TFitsHeader header;
 };
 
-// Reads plane 1 of the file and measures it. Refused as the loader refuses, the file named in the
-// reason.
-Result<FileForTest> ReadForTest(const std::filesystem::path& file);
+// Reads plane 1 of the file and measures it; softwareBinning > 1 sums the pixels in blocks of that
+// side (prep/binning.h) once the frame is cleaned. Refused as the loader refuses, or for a binning
+// that leaves too small a frame, the file named in the reason.
+Result<FileForTest> ReadForTest(const std::filesystem::path& file, int softwareBinning = 1);
 
 // Reads the intra-focal image (Kind 0) and takes the focal length (mm x 1 000 000) and the
 // aperture radius (diameter in mm x 500 000) of the test from its header.
@@ -42,10 +43,12 @@ CommandOutcome InstallOpened(TestSession& session,
 // Both images at once: read, checked (session.Warnings receives the findings) and cut by `crop`
 // (crop_command.h). A pair that cannot be measured (no star, the same frame twice) opens nothing;
 // when a file cannot be read, each is opened on its own, which keeps the readable one.
+// softwareBinning: as ReadForTest (the command-line tool's option; the window's dialog only states it).
 CommandOutcome OpenPair(TestSession& session,
                         const std::filesystem::path& intra,
                         const std::filesystem::path& extra,
-                        CropMode crop);
+                        CropMode crop,
+                        int softwareBinning = 1);
 // What opening ends with: with ExtractAuto and both windows open, extracts, co-centres and computes
 // the signal. Nothing otherwise.
 CommandOutcome PreparePair(TestSession& session);

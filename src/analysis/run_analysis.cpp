@@ -8,6 +8,7 @@
 #include "analysis/analysis_commands.h"
 #include "analysis/compensated_command.h"
 #include "analysis/derived_commands.h"
+#include "analysis/frame_coordinates.h"
 #include "analysis/open_commands.h"
 #include "analysis/prep_commands.h"
 #include "analysis/results.h"
@@ -141,18 +142,18 @@ Status OpenAndPrepare(const AnalysisOptions& o, TestSession& s, AnalysisReport& 
 {
     Progress(o, "Ouverture des images");
     const CropMode crop = o.crop ? CropMode::Auto : CropMode::None;
-    if (Status st = Step(OpenPair(s, o.intra, o.extra, crop), "opening"); !st.ok()) return st;
+    if (Status st = Step(OpenPair(s, o.intra, o.extra, crop, o.softwareBinning), "opening"); !st.ok()) return st;
     if (s.ImageIntra->Width != s.ImageExtra->Width || s.ImageIntra->Height != s.ImageExtra->Height)
         return Status::Fail(StatusCode::BadFormat,
                             kSizesDifferMessage,
                             std::to_string(s.ImageIntra->Width) + " and " +
                                 std::to_string(s.ImageExtra->Width) + " pixels after padding");
     Progress(o, "Extraction des pupilles");
-    (void)ExtractPupils(s);
+    (void)ExtractPupilsOnDonutSquare(s);
     if (Status st = CheckPupil(*s.ImageIntra, "intra"); !st.ok()) return st;
     if (Status st = CheckPupil(*s.ImageExtra, "extra"); !st.ok()) return st;
-    r.centreIntra = {s.ImageIntra->CentreX, s.ImageIntra->CentreY};
-    r.centreExtra = {s.ImageExtra->CentreX, s.ImageExtra->CentreY};
+    r.centreIntra = FramePosition(s, ImageKind::Intra, s.ImageIntra->CentreX, s.ImageIntra->CentreY);
+    r.centreExtra = FramePosition(s, ImageKind::Extra, s.ImageExtra->CentreX, s.ImageExtra->CentreY);
     (void)CoCentrePupils(s);
     if (o.resize) (void)ResizePupils(s);
     if (Status st = CheckPupil(*s.ImageIntra, "intra"); !st.ok()) return st;
