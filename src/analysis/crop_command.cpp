@@ -45,6 +45,7 @@ CommandOutcome OpenPairChecked(TestSession& session,
     auto extra = ReadForTest(extraFile, softwareBinning);
     if (!extra.ok()) return Unreadable(extra.status());
     OpenedFrame &a = intra.value().frame, &b = extra.value().frame;
+    MatchStars(a.Pixels, a.Facts, b.Pixels, b.Facts);
     PairCheck check =
         CheckPair(a.Facts, intra.value().header, b.Facts, extra.value().header, session.Prefs.NPolyZern);
     if (!check.refusal.ok())

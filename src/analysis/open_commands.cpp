@@ -21,7 +21,8 @@ Status BinOpened(OpenedFrame& frame, int n, double formatMax)
         return Status::Fail(StatusCode::OutOfRange,
                             "Paramètre invalide",
                             "--software-binning " + std::to_string(n) + " leaves fewer than 16 pixels of a " +
-                                std::to_string(frame.Width) + " x " + std::to_string(frame.Height) + " frame");
+                                std::to_string(frame.Width) + " x " + std::to_string(frame.Height) +
+                                " frame");
     BinnedFrame binned = SumBlocks(frame.Pixels, frame.Width, frame.Height, n);
     FrameFacts facts = MeasureFrame(binned.pixels, binned.width, binned.height, formatMax * n * n);
     facts.digest = frame.Facts.digest;

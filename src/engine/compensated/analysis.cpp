@@ -99,7 +99,9 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
         const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
         const Grid grid = MakeGrid(rho, eps, o.terms);
-        LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::max(1, o.maxPasses));
+        // The cap is on the passes of the whole analysis, over every round of the pupil's size.
+        const int left = std::max(1, o.maxPasses) - r.passes;
+        LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, left);
         c = loop.c;
         r.passes += loop.passes;
         r.stop = loop.stop;
@@ -137,8 +139,9 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
         const bool settled =
             std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
         r.obstruction = newEps;
-        if (settled || round + 1 == kMaxRounds) keepCovariance();
-        if (settled) break;
+        const bool spent = r.passes >= std::max(1, o.maxPasses);
+        if (settled || spent || round + 1 == kMaxRounds) keepCovariance();
+        if (settled || spent) break;
         rho = newRho;
         eps = newEps;
     }
