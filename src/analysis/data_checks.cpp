@@ -487,6 +487,29 @@ double ExplainedRadiusDifference(std::span<const double> coefNm,
     return 2 * std::abs(slope) * focalNm * focalNm / (apertureRadiusNm * apertureRadiusNm * defocusNm);
 }
 
+double DefocusImbalance(std::span<const double> coefNm,
+                        double focalNm,
+                        double apertureRadiusNm,
+                        double defocusNm)
+{
+    if (coefNm.size() < 4 || !(apertureRadiusNm > 0) || !(defocusNm > 0)) return 0;
+    const double ratio = focalNm / apertureRadiusNm;
+    return 8 * std::abs(coefNm[3]) * ratio * ratio / defocusNm;
+}
+
+bool DefocusUnequal(const FrameFacts& intra,
+                    const FrameFacts& extra,
+                    std::span<const double> coefNm,
+                    double focalNm,
+                    double apertureRadiusNm,
+                    double defocusNm)
+{
+    if (!RadiiUnequal(intra, extra, 0)) return false;
+    const double explained = ExplainedRadiusDifference(coefNm, focalNm, apertureRadiusNm, defocusNm);
+    return RadiiUnequal(intra, extra, explained) ||
+           DefocusImbalance(coefNm, focalNm, apertureRadiusNm, defocusNm) > kMaxDifference;
+}
+
 bool RadiiUnequal(const FrameFacts& intra, const FrameFacts& extra, double explained)
 {
     if (!intra.donut || !extra.donut) return false;

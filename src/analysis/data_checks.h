@@ -65,9 +65,24 @@ double ExplainedRadiusDifference(std::span<const double> coefNm,
                                  double apertureRadiusNm,
                                  double defocusNm);
 
+// The relative difference of the two donut radii that the measured focus term (Z4) says: the focus
+// lies off the middle of the two image planes by 4 c4 (f / a)^2, so the planes' distances differ.
+double DefocusImbalance(std::span<const double> coefNm,
+                        double focalNm,
+                        double apertureRadiusNm,
+                        double defocusNm);
+
 // Whether the pair's radii differ by more than the limit plus `explained`: unequal defocus, not
 // the aberrations of the optics (CheckPair judges before they are known, with explained = 0).
 bool RadiiUnequal(const FrameFacts& intra, const FrameFacts& extra, double explained);
+// Unequal defocus once the wavefront is known: the radii differ beyond what the spherical
+// aberration explains, or the focus term itself says the planes' distances differ by over the limit.
+bool DefocusUnequal(const FrameFacts& intra,
+                    const FrameFacts& extra,
+                    std::span<const double> coefNm,
+                    double focalNm,
+                    double apertureRadiusNm,
+                    double defocusNm);
 
 struct PairCheck {
     Status refusal;           // not Ok: the analysis cannot run

@@ -208,9 +208,10 @@ Status Analyse(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
 // donuts differ in size for real, which is no unequal defocus.
 void RecheckRadii(TestSession& s)
 {
-    const double explained =
-        ExplainedRadiusDifference(s.CoefFront, s.Params.Focal, s.Params.ApertureRadius, s.Params.Defocus);
-    if (RadiiUnequal(s.FrameIntra.Facts, s.FrameExtra.Facts, explained)) return;
+    const TTestParams& p = s.Params;
+    if (DefocusUnequal(
+            s.FrameIntra.Facts, s.FrameExtra.Facts, s.CoefFront, p.Focal, p.ApertureRadius, p.Defocus))
+        return;
     std::erase_if(s.Warnings, [](const Note& n) { return n.code == "unequal_radius"; });
 }
 
