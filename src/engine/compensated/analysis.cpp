@@ -99,9 +99,7 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
         const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
         const Grid grid = MakeGrid(rho, eps, o.terms);
-        // The cap is on the passes of the whole analysis, over every round of the pupil's size.
-        const int left = std::max(1, o.maxPasses) - r.passes;
-        LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, left);
+        LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::max(1, o.maxPasses));
         c = loop.c;
         r.passes += loop.passes;
         r.stop = loop.stop;
@@ -139,9 +137,8 @@ Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
         const bool settled =
             std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
         r.obstruction = newEps;
-        const bool spent = r.passes >= std::max(1, o.maxPasses);
-        if (settled || spent || round + 1 == kMaxRounds) keepCovariance();
-        if (settled || spent) break;
+        if (settled || round + 1 == kMaxRounds) keepCovariance();
+        if (settled) break;
         rho = newRho;
         eps = newEps;
     }
