@@ -47,7 +47,8 @@ CommandOutcome ExtractPupilsOnDonutSquare(TestSession& session)
     for (ImageKind kind : {ImageKind::Intra, ImageKind::Extra}) {
         const OpenedFrame& f = FrameOf(session, kind);
         TImageRec* image = (kind == ImageKind::Intra ? session.ImageIntra : session.ImageExtra).get();
-        if (!image || !session.HasWindow(kind)) continue;
+        // A record no larger than the square already sets its own threshold on donut-sized blocks.
+        if (!image || !session.HasWindow(kind) || (image->Width <= side && image->Height <= side)) continue;
         const DonutLocation& d = *f.Facts.donut;
         const ImageSlot square =
             CutSquare(f.Pixels, f.Width, f.Height, WindowAround(d.main.cx, d.main.cy, side), d.background);
