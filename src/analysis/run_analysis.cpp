@@ -150,7 +150,7 @@ Status OpenAndPrepare(const AnalysisOptions& o, TestSession& s, AnalysisReport& 
                             std::to_string(s.ImageIntra->Width) + " and " +
                                 std::to_string(s.ImageExtra->Width) + " pixels after padding");
     Progress(o, "Extraction des pupilles");
-    (void)ExtractPupilsOnDonutSquare(s);
+    (void)ExtractPupils(s);
     if (Status st = CheckPupil(*s.ImageIntra, "intra"); !st.ok()) return st;
     if (Status st = CheckPupil(*s.ImageExtra, "extra"); !st.ok()) return st;
     r.centreIntra = FramePosition(s, ImageKind::Intra, s.ImageIntra->CentreX, s.ImageIntra->CentreY);
