@@ -12,16 +12,21 @@ namespace frontlys {
 namespace {
 
 // The record the analysis works on: the cut square, or the frame as the loader pads it.
-ImageSlot RecordOf(const OpenedFrame& f, int side)
+ImageSlot RecordOf(OpenedFrame& f, int side)
 {
     if (side <= 0) return PaddedRecord(f.Pixels, f.Width, f.Height);
     const DonutLocation& d = *f.Facts.donut;
-    return CutSquare(f.Pixels, f.Width, f.Height, WindowAround(d.main.cx, d.main.cy, side), d.background);
+    const CropWindow window = WindowAround(d.main.cx, d.main.cy, side);
+    f.RecordLeft = window.left;
+    f.RecordTop = window.top;
+    return CutSquare(f.Pixels, f.Width, f.Height, window, d.background);
 }
 
+// A file the loader refuses, or a binning its frame cannot take (its own message, not retried).
 CommandOutcome Unreadable(const Status& s)
 {
-    return Refused(s.code, kImageNotFoundMessage, s.reason, MessageStyle::Window);
+    const bool binning = s.code == StatusCode::OutOfRange;
+    return Refused(s.code, binning ? s.message : kImageNotFoundMessage, s.reason, MessageStyle::Window);
 }
 
 // A frame this many donut radii wide or more is cut at opening.
@@ -33,14 +38,16 @@ CommandOutcome OpenPairChecked(TestSession& session,
                                const std::filesystem::path& intraFile,
                                const std::filesystem::path& extraFile,
                                CropMode crop,
-                               const ProgressFn& progress)
+                               const ProgressFn& progress,
+                               int softwareBinning)
 {
     if (progress) progress("Lecture et nettoyage des images");
-    auto [intra, extra] = ReadPairForTest(intraFile, extraFile);
+    auto [intra, extra] = ReadPairForTest(intraFile, extraFile, softwareBinning);
     if (!intra.ok()) return Unreadable(intra.status());
     if (!extra.ok()) return Unreadable(extra.status());
     if (progress) progress("Vérification de la paire");
-    const OpenedFrame &a = intra.value().frame, &b = extra.value().frame;
+    OpenedFrame &a = intra.value().frame, &b = extra.value().frame;
+    MatchStars(a.Pixels, a.Facts, b.Pixels, b.Facts);
     PairCheck check =
         CheckPair(a.Facts, intra.value().header, b.Facts, extra.value().header, session.Prefs.NPolyZern);
     if (!check.refusal.ok())
@@ -88,11 +95,13 @@ CommandOutcome CropImages(TestSession& session, const ProgressFn& progress)
     for (std::size_t i = 0; i < 2; ++i) {
         const TImageRec& im = *images[i];
         const DonutLocation& d = found[i];
-        ImageSlot cut = CutSquare(im.Planes.Plane(im.CurrentPlane - 1),
-                                  im.Width,
-                                  im.Height,
-                                  WindowAround(d.main.cx, d.main.cy, side),
-                                  d.background);
+        const CropWindow window = WindowAround(d.main.cx, d.main.cy, side);
+        // The new record's origin in the frame; the extra record is turned, so its window is too.
+        OpenedFrame& frame = i == 0 ? session.FrameIntra : session.FrameExtra;
+        frame.RecordLeft += i == 0 ? window.left : im.Width - side - window.left;
+        frame.RecordTop += i == 0 ? window.top : im.Height - side - window.top;
+        ImageSlot cut =
+            CutSquare(im.Planes.Plane(im.CurrentPlane - 1), im.Width, im.Height, window, d.background);
         cut->Kind = im.Kind;
         (i == 0 ? session.ImageIntra : session.ImageExtra) = std::move(cut);
         outcome.shown.push_back(i == 0 ? ImageKind::Intra : ImageKind::Extra);

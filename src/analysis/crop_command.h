@@ -30,6 +30,7 @@ CommandOutcome OpenPairChecked(TestSession& session,
                                const std::filesystem::path& intra,
                                const std::filesystem::path& extra,
                                CropMode crop,
-                               const ProgressFn& progress = {});
+                               const ProgressFn& progress = {},
+                               int softwareBinning = 1);
 
 }  // namespace frontlys

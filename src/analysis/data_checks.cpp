@@ -28,6 +28,9 @@ constexpr double kMinTermSnr = 50;  // pixel SNR times sqrt(pupil pixels per ter
 // A sky slope worth saying: its change across the donut over the donut's level (uncorrected, 1 %
 // moved terms 5..22 by about 2 nm).
 constexpr double kSkySlopeShare = 0.005;
+// Stars with this share of the brightest's flux or more are taken as equally bright: which one is
+// the brightest is then chance (seeing, noise), so each frame takes the one the other frame shows.
+constexpr double kEqualStarShare = 0.8;
 
 struct Digests {
     std::uint64_t straight = 0, turned = 0;
@@ -219,7 +222,16 @@ void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, 
     const DonutLocation& d = *f.donut;
     const std::string sfr(fr), sen(en);
     CheckCleaning(f, sfr, sen, notes);
-    if (!d.others.empty()) {
+    if (f.equalStars > 1) {
+        const std::string at = "(" + Px(d.main.cx + 1) + " ; " + Px(d.main.cy + 1) + ")";
+        notes.push_back(Make("several_stars",
+                             "Image " + sfr + " : " + std::to_string(f.equalStars) +
+                                 " étoiles d'éclat voisin ; celle en " + at +
+                                 ", la plus proche de l'étoile de l'autre image, est analysée.",
+                             "The " + sen + " image shows " + std::to_string(f.equalStars) +
+                                 " stars about as bright; the one at " + at +
+                                 ", nearest the other image's star, is analysed."));
+    } else if (!d.others.empty()) {
         std::string where;
         for (std::size_t i = 0; i < std::min<std::size_t>(3, d.others.size()); ++i)
             where += (i ? ", (" : "(") + Px(d.others[i].cx + 1) + " ; " + Px(d.others[i].cy + 1) + ")";
@@ -286,6 +298,40 @@ void CheckSides(const FrameFacts& intra, const FrameFacts& extra, int npoly, std
                  "the same side of focus. Check the pair."));
 }
 
+// The focuser positions both headers give. Focusers count outwards (away from the objective), so
+// the extra-focal image, taken beyond focus, has the larger position. Only said: a focuser set to
+// count the other way gives the same reading, and the data of a symmetric pupil cannot tell
+// (swapping the images changes the sign of every term).
+void CheckFocuser(const TFitsHeader& intra, const TFitsHeader& extra, std::vector<Note>& notes)
+{
+    if (intra.SetBy[kFocuserGroup].empty() || extra.SetBy[kFocuserGroup].empty()) return;
+    const std::string positions =
+        FormatGeneral(intra.FocuserPosition) + " / " + FormatGeneral(extra.FocuserPosition);
+    if (intra.FocuserPosition > extra.FocuserPosition)
+        notes.push_back(Make("swapped_pair",
+                             "Les en-têtes donnent le porte-oculaire plus sorti pour l'image intra que pour "
+                             "l'extra (" +
+                                 positions +
+                                 ") : la paire semble inversée, et tous les termes changeraient de signe. "
+                                 "Vérifiez l'ordre des images.",
+                             "The headers give the focuser further out for the intra image than for the "
+                             "extra one (" +
+                                 positions +
+                                 "): the pair seems given the wrong way round, which changes the sign of "
+                                 "every term. Check the order of the images."));
+    else if (intra.FocuserPosition == extra.FocuserPosition)
+        notes.push_back(
+            Make("same_side",
+                 "Les en-têtes donnent la même position du porte-oculaire pour les deux images (" +
+                     positions + ") : vérifiez la paire.",
+                 "The headers give the same focuser position for both images (" + positions +
+                     "): check the pair."));
+}
+
+}  // namespace
+
+namespace {
+void MeasureStar(std::span<const double> frame, DonutLocation loc, FrameFacts& f);
 }  // namespace
 
 double PatternDistance(const FrameFacts& a, const FrameFacts& b, bool turned)
@@ -310,12 +356,24 @@ FrameFacts MeasureLocated(std::span<const double> frame, int width, int height, 
     FrameFacts f;
     f.width = width;
     f.height = height;
+    f.formatMax = formatMax;
     auto located = LocateDonutInFrame(frame, width, height);
     if (!located.ok()) {
         f.noStar = located.status();
         return f;
     }
-    DonutLocation loc = located.take();
+    MeasureStar(frame, located.take(), f);
+    return f;
+}
+
+}  // namespace
+
+namespace {
+
+// The star of `loc.main` judged (a star, not noise, a defect or a glow) and measured into f.
+void MeasureStar(std::span<const double> frame, DonutLocation loc, FrameFacts& f)
+{
+    const int width = f.width, height = f.height;
     const double noise = std::max(loc.noise, 1e-12);
     const double significance = loc.main.flux / (noise * std::sqrt(std::max(1, loc.main.pixels)));
     if (!(significance >= kMinSignificance)) {
@@ -323,14 +381,14 @@ FrameFacts MeasureLocated(std::span<const double> frame, int width, int height, 
             StatusCode::NumericalFailure,
             kNoStarMessage,
             "the brightest blob stands " + FormatFloat("0.0", significance) + " sigma above the noise");
-        return f;
+        return;
     }
     if (loc.main.radius < kMinStarRadius) {
         f.noStar = Status::Fail(StatusCode::NumericalFailure,
                                 kNoStarMessage,
                                 "the brightest blob is " + FormatFloat("0.0", loc.main.radius) +
                                     " pixels in radius: a defect or noise, not a defocused star");
-        return f;
+        return;
     }
     // Real donuts put 0 to 12 % of their light just outside (seeing wings, scattered light), a faint
     // glow 12 % and more: a bright blob is judged by the first bound, a faint one by the second.
@@ -341,17 +399,80 @@ FrameFacts MeasureLocated(std::span<const double> frame, int width, int height, 
                                 kNoStarMessage,
                                 "the brightest blob has no rim (" + FormatFloat("0", 100 * share) +
                                     " % of its light just outside it): a glow of the sky, not a star");
-        return f;
+        return;
     }
-    f.saturated = SaturatedPixels(frame, width, height, loc, formatMax);
+    f.saturated = SaturatedPixels(frame, width, height, loc, f.formatMax);
     f.donutLevel = loc.main.flux / std::max(1, loc.main.pixels);
     f.snr = f.donutLevel / noise;
     f.donut = std::move(loc);
     MeasureCells(frame, width, height, f);
-    return f;
 }
 
 }  // namespace
+
+namespace {
+
+// The stars of a frame about as bright as its brightest, that one first, each with its flux taken
+// as the brightest's is (within 1.3 r + 6 of its light centroid, above the background).
+std::vector<DonutBlob> EqualStars(std::span<const double> frame, const FrameFacts& f)
+{
+    const DonutLocation& d = *f.donut;
+    std::vector<DonutBlob> stars{d.main};
+    if (d.others.empty()) return stars;
+    std::vector<double> sub(frame.size());
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        sub[i] = std::isfinite(frame[i]) ? frame[i] - d.background : 0.0;
+    for (DonutBlob b : d.others) {
+        for (int i = 0; i < 3; ++i)
+            b.flux = LightCentroid(sub, f.width, f.height, 1.3 * b.radius + 6, b.cx, b.cy);
+        if (b.flux >= kEqualStarShare * d.main.flux) stars.push_back(b);
+    }
+    return stars;
+}
+
+// The frame measured again on `star` instead of its brightest; unchanged if that one is no star.
+void MeasureOn(std::span<const double> frame, const DonutBlob& star, int equalStars, FrameFacts& f)
+{
+    DonutLocation loc = *f.donut;
+    for (DonutBlob& other : loc.others)
+        if (std::hypot(other.cx - star.cx, other.cy - star.cy) < other.radius) other = loc.main;
+    loc.main = star;
+    FrameFacts g;
+    g.width = f.width;
+    g.height = f.height;
+    g.formatMax = f.formatMax;
+    g.digest = f.digest;
+    g.digestTurned = f.digestTurned;
+    g.cleaning = f.cleaning;
+    MeasureStar(frame, std::move(loc), g);
+    if (g.donut) f = std::move(g);
+    f.equalStars = equalStars;
+}
+
+}  // namespace
+
+void MatchStars(std::span<const double> intra,
+                FrameFacts& intraFacts,
+                std::span<const double> extra,
+                FrameFacts& extraFacts)
+{
+    if (!intraFacts.donut || !extraFacts.donut) return;
+    const std::vector<DonutBlob> a = EqualStars(intra, intraFacts), b = EqualStars(extra, extraFacts);
+    if (a.size() < 2 && b.size() < 2) return;
+    std::size_t bestA = 0, bestB = 0;
+    double best = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            const double distance = std::hypot(a[i].cx - b[j].cx, a[i].cy - b[j].cy);
+            if (distance < best) {
+                best = distance;
+                bestA = i;
+                bestB = j;
+            }
+        }
+    if (a.size() > 1) MeasureOn(intra, a[bestA], int(a.size()), intraFacts);
+    if (b.size() > 1) MeasureOn(extra, b[bestB], int(b.size()), extraFacts);
+}
 
 FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, double formatMax)
 {
@@ -371,6 +492,49 @@ FrameFacts CleanAndMeasureFrame(std::span<double> frame, int width, int height, 
     f.digestTurned = d.turned;
     f.cleaning = std::move(cleaning);
     return f;
+}
+
+double ExplainedRadiusDifference(std::span<const double> coefNm,
+                                 double focalNm,
+                                 double apertureRadiusNm,
+                                 double defocusNm)
+{
+    // Slopes at rho = 1 of the spherical terms Z11 = 6 rho^4 - 6 rho^2 + 1 and
+    // Z22 = 20 rho^6 - 30 rho^4 + 12 rho^2 - 1.
+    const double slope =
+        (coefNm.size() > 10 ? 12 * coefNm[10] : 0) + (coefNm.size() > 21 ? 24 * coefNm[21] : 0);
+    if (!(apertureRadiusNm > 0) || !(defocusNm > 0)) return 0;
+    // Rim shift (f / a) W' against the rim radius a l / f, on both images in opposite senses.
+    return 2 * std::abs(slope) * focalNm * focalNm / (apertureRadiusNm * apertureRadiusNm * defocusNm);
+}
+
+double DefocusImbalance(std::span<const double> coefNm,
+                        double focalNm,
+                        double apertureRadiusNm,
+                        double defocusNm)
+{
+    if (coefNm.size() < 4 || !(apertureRadiusNm > 0) || !(defocusNm > 0)) return 0;
+    const double ratio = focalNm / apertureRadiusNm;
+    return 8 * std::abs(coefNm[3]) * ratio * ratio / defocusNm;
+}
+
+bool DefocusUnequal(const FrameFacts& intra,
+                    const FrameFacts& extra,
+                    std::span<const double> coefNm,
+                    double focalNm,
+                    double apertureRadiusNm,
+                    double defocusNm)
+{
+    if (!RadiiUnequal(intra, extra, 0)) return false;
+    const double explained = ExplainedRadiusDifference(coefNm, focalNm, apertureRadiusNm, defocusNm);
+    return RadiiUnequal(intra, extra, explained) ||
+           DefocusImbalance(coefNm, focalNm, apertureRadiusNm, defocusNm) > kMaxDifference;
+}
+
+bool RadiiUnequal(const FrameFacts& intra, const FrameFacts& extra, double explained)
+{
+    if (!intra.donut || !extra.donut) return false;
+    return Difference(intra.donut->main.radius, extra.donut->main.radius) > kMaxDifference + explained;
 }
 
 PairCheck CheckPair(const FrameFacts& intra,
@@ -404,12 +568,13 @@ PairCheck CheckPair(const FrameFacts& intra,
                                      Percent(Difference(a.flux, b.flux)) + " (nuages, temps de pose ?).",
                                  "The intra and extra fluxes differ by " +
                                      Percent(Difference(a.flux, b.flux)) + " (clouds, exposure?)."));
-    if (Difference(a.radius, b.radius) > kMaxDifference)
+    if (RadiiUnequal(intra, extra, 0))
         out.notes.push_back(Make("unequal_radius",
                                  "Les rayons intra et extra diffèrent de " +
                                      Percent(Difference(a.radius, b.radius)) + " : défocalisations inégales.",
                                  "The intra and extra radii differ by " +
                                      Percent(Difference(a.radius, b.radius)) + ": unequal defocus."));
+    CheckFocuser(headerIntra, headerExtra, out.notes);
     const bool exposure =
         headerIntra.Exposure > 0 && headerExtra.Exposure > 0 && headerIntra.Exposure != headerExtra.Exposure;
     if (exposure || headerIntra.BinX != headerExtra.BinX || headerIntra.BinY != headerExtra.BinY)

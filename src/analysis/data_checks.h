@@ -36,6 +36,8 @@ struct FrameFacts {
     // The donut's light in rings x sectors about its centre, as shares of its flux, and their
     // variances from the pixel noise: the pattern the same-side check compares.
     std::vector<double> cells, cellVariance;
+    double formatMax = 0;  // as given to MeasureFrame
+    int equalStars = 0;    // stars about as bright as the analysed one, itself included (MatchStars)
 };
 
 // Mean squared difference of the two light patterns over their noise, b turned by 180 degrees (as
@@ -50,6 +52,42 @@ FrameFacts MeasureFrame(std::span<const double> frame, int width, int height, do
 // Cleans the frame in place (prep/frame_cleaning) and measures it: the facts then carry what was
 // repaired and the sky's slope, reported by CheckPair. The digest is of the frame as given.
 FrameFacts CleanAndMeasureFrame(std::span<double> frame, int width, int height, double formatMax);
+
+// Frames showing several stars about as bright as their brightest: each is measured again on the
+// one nearest the other frame's star, so both sides analyse the same star (the brightest of each
+// would be chance), and equalStars is set for CheckPair to say so.
+void MatchStars(std::span<const double> intra,
+                FrameFacts& intraFacts,
+                std::span<const double> extra,
+                FrameFacts& extraFacts);
+
+// The relative difference of the two donut radii that the rotationally symmetric aberrations
+// explain: the marginal ray's transverse aberration, (f / a) dW/drho at the rim, moves the rim of
+// one image out and of the other in. coefNm: Zernike coefficients (term 1 first, unnormalised
+// polynomials); the other lengths in nanometres.
+double ExplainedRadiusDifference(std::span<const double> coefNm,
+                                 double focalNm,
+                                 double apertureRadiusNm,
+                                 double defocusNm);
+
+// The relative difference of the two donut radii that the measured focus term (Z4) says: the focus
+// lies off the middle of the two image planes by 4 c4 (f / a)^2, so the planes' distances differ.
+double DefocusImbalance(std::span<const double> coefNm,
+                        double focalNm,
+                        double apertureRadiusNm,
+                        double defocusNm);
+
+// Whether the pair's radii differ by more than the limit plus `explained`: unequal defocus, not
+// the aberrations of the optics (CheckPair judges before they are known, with explained = 0).
+bool RadiiUnequal(const FrameFacts& intra, const FrameFacts& extra, double explained);
+// Unequal defocus once the wavefront is known: the radii differ beyond what the spherical
+// aberration explains, or the focus term itself says the planes' distances differ by over the limit.
+bool DefocusUnequal(const FrameFacts& intra,
+                    const FrameFacts& extra,
+                    std::span<const double> coefNm,
+                    double focalNm,
+                    double apertureRadiusNm,
+                    double defocusNm);
 
 struct PairCheck {
     Status refusal;           // not Ok: the analysis cannot run

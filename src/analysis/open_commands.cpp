@@ -6,11 +6,43 @@
 #include "core/thread_pool.h"
 #include "files/fits_crop_load.h"
 #include "files/fits_reader.h"
+#include "prep/binning.h"
 #include "prep/pupil_alignment.h"
 
 namespace frontlys {
 
-Result<FileForTest> ReadForTest(const std::filesystem::path& file)
+namespace {
+
+// The frame summed in n x n blocks after its cleaning at the camera's own pixels (a hot pixel is
+// found best alone); measured again at the new scale, with what the cleaning found, the digest of
+// the frame as given and the saturation judged on the camera's own pixels.
+Status BinOpened(OpenedFrame& frame, int n, double formatMax)
+{
+    if (frame.Width / n < 16 || frame.Height / n < 16)
+        return Status::Fail(StatusCode::OutOfRange,
+                            "Paramètre invalide",
+                            "--software-binning " + std::to_string(n) + " leaves fewer than 16 pixels of a " +
+                                std::to_string(frame.Width) + " x " + std::to_string(frame.Height) +
+                                " frame");
+    BinnedFrame binned = SumBlocks(frame.Pixels, frame.Width, frame.Height, n);
+    FrameFacts facts = MeasureFrame(binned.pixels, binned.width, binned.height, formatMax * n * n);
+    facts.digest = frame.Facts.digest;
+    facts.digestTurned = frame.Facts.digestTurned;
+    facts.saturated = frame.Facts.saturated;
+    facts.cleaning = std::move(frame.Facts.cleaning);
+    facts.cleaning.sky.slopeX *= n;  // per binned pixel, as the radius it is compared with
+    facts.cleaning.sky.slopeY *= n;
+    frame.Facts = std::move(facts);
+    frame.Pixels = std::move(binned.pixels);
+    frame.Width = binned.width;
+    frame.Height = binned.height;
+    frame.Binning = n;
+    return Status::Ok();
+}
+
+}  // namespace
+
+Result<FileForTest> ReadForTest(const std::filesystem::path& file, int softwareBinning)
 {
     auto read = ReadFitsFrame(file);
     if (!read.ok()) {
@@ -25,16 +57,23 @@ Result<FileForTest> ReadForTest(const std::filesystem::path& file)
     out.frame.Width = f.Width;
     out.frame.Height = f.Height;
     out.header = std::move(f.Header);
+    if (softwareBinning > 1) {
+        if (Status s = BinOpened(out.frame, softwareBinning, f.FormatMax); !s.ok()) {
+            s.reason = file.string() + ": " + s.reason;
+            return s;
+        }
+    }
     return out;
 }
 
 std::array<Result<FileForTest>, 2> ReadPairForTest(const std::filesystem::path& intra,
-                                                   const std::filesystem::path& extra)
+                                                   const std::filesystem::path& extra,
+                                                   int softwareBinning)
 {
     std::array<std::optional<Result<FileForTest>>, 2> read;
     const std::array<const std::filesystem::path*, 2> files{&intra, &extra};
     ParallelFor(2, [&](int i) {
-        read[static_cast<std::size_t>(i)] = ReadForTest(*files[static_cast<std::size_t>(i)]);
+        read[static_cast<std::size_t>(i)] = ReadForTest(*files[static_cast<std::size_t>(i)], softwareBinning);
     });
     return {std::move(*read[0]), std::move(*read[1])};
 }
@@ -99,9 +138,10 @@ CommandOutcome OpenPair(TestSession& session,
                         const std::filesystem::path& intra,
                         const std::filesystem::path& extra,
                         CropMode crop,
-                        const ProgressFn& progress)
+                        const ProgressFn& progress,
+                        int softwareBinning)
 {
-    CommandOutcome outcome = OpenPairChecked(session, intra, extra, crop, progress);
+    CommandOutcome outcome = OpenPairChecked(session, intra, extra, crop, progress, softwareBinning);
     if (!Unreadable(outcome)) return outcome;
     if (progress) progress("Lecture de l'image intrafocale");
     outcome = OpenIntra(session, intra);

@@ -24,13 +24,15 @@ struct FileForTest {
     TFitsHeader header;
 };
 
-// Reads plane 1 of the file and measures it. Refused as the loader refuses, the file named in the
-// reason.
-Result<FileForTest> ReadForTest(const std::filesystem::path& file);
+// Reads plane 1 of the file and measures it; softwareBinning > 1 sums the pixels in blocks of that
+// side (prep/binning.h) once the frame is cleaned. Refused as the loader refuses, or for a binning
+// that leaves too small a frame, the file named in the reason.
+Result<FileForTest> ReadForTest(const std::filesystem::path& file, int softwareBinning = 1);
 // Both files of a pair, each read and measured on its own thread of the shared pool: the same
 // results as two ReadForTest calls.
 std::array<Result<FileForTest>, 2> ReadPairForTest(const std::filesystem::path& intra,
-                                                   const std::filesystem::path& extra);
+                                                   const std::filesystem::path& extra,
+                                                   int softwareBinning = 1);
 
 // Reads the intra-focal image (Kind 0) and takes the focal length (mm x 1 000 000) and the
 // aperture radius (diameter in mm x 500 000) of the test from its header.
@@ -48,12 +50,14 @@ CommandOutcome InstallOpened(TestSession& session,
 // Both images at once: read, checked (session.Warnings receives the findings) and cut by `crop`
 // (crop_command.h). A pair that cannot be measured (no star, the same frame twice) opens nothing;
 // when a file cannot be read, each is opened on its own, which keeps the readable one. `progress`
-// (here and below) receives the name of each step as it starts.
+// (here and below) receives the name of each step as it starts. softwareBinning: as ReadForTest (the
+// command-line tool's option; the window's dialog only states it).
 CommandOutcome OpenPair(TestSession& session,
                         const std::filesystem::path& intra,
                         const std::filesystem::path& extra,
                         CropMode crop,
-                        const ProgressFn& progress = {});
+                        const ProgressFn& progress = {},
+                        int softwareBinning = 1);
 // What opening ends with: with ExtractAuto and both windows open, extracts, co-centres and computes
 // the signal. Nothing otherwise.
 CommandOutcome PreparePair(TestSession& session, const ProgressFn& progress = {});

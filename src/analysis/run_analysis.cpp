@@ -8,6 +8,7 @@
 #include "analysis/analysis_commands.h"
 #include "analysis/compensated_command.h"
 #include "analysis/derived_commands.h"
+#include "analysis/frame_coordinates.h"
 #include "analysis/open_commands.h"
 #include "analysis/prep_commands.h"
 #include "analysis/results.h"
@@ -141,7 +142,8 @@ Status OpenAndPrepare(const AnalysisOptions& o, TestSession& s, AnalysisReport& 
 {
     Progress(o, "Ouverture des images");
     const CropMode crop = o.crop ? CropMode::Auto : CropMode::None;
-    if (Status st = Step(OpenPair(s, o.intra, o.extra, crop), "opening"); !st.ok()) return st;
+    if (Status st = Step(OpenPair(s, o.intra, o.extra, crop, {}, o.softwareBinning), "opening"); !st.ok())
+        return st;
     if (s.ImageIntra->Width != s.ImageExtra->Width || s.ImageIntra->Height != s.ImageExtra->Height)
         return Status::Fail(StatusCode::BadFormat,
                             kSizesDifferMessage,
@@ -151,8 +153,8 @@ Status OpenAndPrepare(const AnalysisOptions& o, TestSession& s, AnalysisReport& 
     (void)ExtractPupils(s);
     if (Status st = CheckPupil(*s.ImageIntra, "intra"); !st.ok()) return st;
     if (Status st = CheckPupil(*s.ImageExtra, "extra"); !st.ok()) return st;
-    r.centreIntra = {s.ImageIntra->CentreX, s.ImageIntra->CentreY};
-    r.centreExtra = {s.ImageExtra->CentreX, s.ImageExtra->CentreY};
+    r.centreIntra = FramePosition(s, ImageKind::Intra, s.ImageIntra->CentreX, s.ImageIntra->CentreY);
+    r.centreExtra = FramePosition(s, ImageKind::Extra, s.ImageExtra->CentreX, s.ImageExtra->CentreY);
     (void)CoCentrePupils(s);
     if (o.resize) (void)ResizePupils(s);
     if (Status st = CheckPupil(*s.ImageIntra, "intra"); !st.ok()) return st;
@@ -202,6 +204,17 @@ Status Analyse(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
     return Step(ComputeRonchigram(s, FringeOptions{}), "Ronchigram");
 }
 
+// The radii's check once the aberrations are known: a strong spherical aberration makes the two
+// donuts differ in size for real, which is no unequal defocus.
+void RecheckRadii(TestSession& s)
+{
+    const TTestParams& p = s.Params;
+    if (DefocusUnequal(
+            s.FrameIntra.Facts, s.FrameExtra.Facts, s.CoefFront, p.Focal, p.ApertureRadius, p.Defocus))
+        return;
+    std::erase_if(s.Warnings, [](const Note& n) { return n.code == "unequal_radius"; });
+}
+
 void Summarise(TestSession& s, AnalysisReport& r)
 {
     r.niter = s.Prefs.NIter;
@@ -249,6 +262,7 @@ Result<AnalysisReport> RunAnalysis(const AnalysisOptions& options)
     if (Status s = OpenAndPrepare(options, session, report); !s.ok()) return s;
     if (Status s = EnterParams(options, session, report); !s.ok()) return s;
     if (Status s = Analyse(options, session, report); !s.ok()) return s;
+    RecheckRadii(session);
     Summarise(session, report);
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return report;

@@ -69,7 +69,8 @@ struct AnalysisReport {
     int npoly = 22;
     double lambdaNm = 555;
 
-    // Pupil geometry measured at extraction (pixels, 1-based positions).
+    // Pupil geometry measured at extraction: radii in pixels of the analysed (binned) frame, centres
+    // as 1-based positions in each file's own frame.
     double radiusIntraPx = 0;
     double radiusExtraPx = 0;
     std::array<double, 2> centreIntra{};  // x (column), y (row)

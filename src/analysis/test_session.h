@@ -64,6 +64,8 @@ struct OpenedFrame {
     std::vector<double> Pixels;
     int Width = 0, Height = 0;
     FrameFacts Facts;
+    int Binning = 1;                    // pixels of the file summed into one of Pixels, each way
+    int RecordLeft = 0, RecordTop = 0;  // where the slot's record starts in Pixels (0 when padded)
 };
 
 struct TestSession {

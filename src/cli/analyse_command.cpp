@@ -455,7 +455,10 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
         "Rounds of the forward-model refinement of the analytic correction, 0 to skip it (default 4)");
     cmd->add_option(
         "--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
-    cmd->add_option("--max-passes", o.maxPasses, "Cap on the passes of the analytic correction (default 14)");
+    cmd->add_option("--max-passes",
+                    o.maxPasses,
+                    "Cap on the passes of each of the rounds (at most 3) that settle the pupil's size in the "
+                    "analytic correction: N = 1 runs one pass a round (default 14)");
     cmd->add_option("--obstruction",
                     o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");

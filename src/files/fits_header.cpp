@@ -155,8 +155,12 @@ constexpr FitsKeyword kTable[] = {
     {"XBINNING", 15, 4, L, [](F& h, V v) { return IntInto(h.BinX, v); }},
     {"YBINNING", 16, 4, L, [](F& h, V v) { return IntInto(h.BinY, v); }},
     {"EXPTIME", 10, 4, L, [](F& h, V v) { return RoundedInto(h.Exposure, v); }},
+    // The focuser's position, which tells which image of a pair is on which side of focus.
+    {"FOCUSPOS", 34, 0, L, [](F& h, V v) { return NumberInto(h.FocuserPosition, v); }},
+    {"FOCPOS", 34, 1, L, [](F& h, V v) { return NumberInto(h.FocuserPosition, v); }},
+    {"FOCUS", 34, 2, L, [](F& h, V v) { return NumberInto(h.FocuserPosition, v); }},
 };
-static_assert(std::size(kTable) == 69);
+static_assert(std::size(kTable) == 72);
 
 void ApplyPixelScale(const FitsKeyword& k, TFitsHeader& header, FitsMarks& marks)
 {

@@ -23,7 +23,7 @@ namespace frontlys {
 
 inline constexpr const char* kFitsNotFoundMessage = "L'image est introuvable";
 
-inline constexpr int kFitsGroups = 34;
+inline constexpr int kFitsGroups = 35;
 
 // Groups of the quantities whose origin the user may want to know (see TFitsHeader::SetBy).
 inline constexpr int kExposureGroup = 10;
@@ -31,6 +31,7 @@ inline constexpr int kPixelXGroup = 13;
 inline constexpr int kBinXGroup = 15;
 inline constexpr int kFocalGroup = 22;
 inline constexpr int kDiameterGroup = 29;
+inline constexpr int kFocuserGroup = 34;
 
 struct TFitsHeader {
     std::int32_t Naxis1 = 0;  // columns
@@ -60,6 +61,7 @@ struct TFitsHeader {
     double Seeing = 0;
     double BZero = 0;
     double BScale = 1;
+    double FocuserPosition = 0;  // focuser steps (FOCUSPOS, FOCPOS or FOCUS); SetBy says if given
     // The keyword that last set each group's value (empty: none); names from the keyword table.
     std::array<std::string_view, kFitsGroups> SetBy{};
 

@@ -30,7 +30,9 @@ double MedianOf(double* first, std::size_t n)
 // sky for s0 and on the lit pixels for k. Rows are sampled on frames of many megapixels.
 struct NoiseModel {
     double sky = 0, s0 = 0.5, k = 0;
-    double At(double level) const { return std::sqrt(s0 * s0 + k * std::max(0.0, level - sky)); }
+    // Never under one electron (k ADU): on a sky without read noise a lone photon would otherwise
+    // stand many sigmas above its dark neighbours.
+    double At(double level) const { return std::max(k, std::sqrt(s0 * s0 + k * std::max(0.0, level - sky))); }
 };
 
 double RobustSigmaOfDifferences(std::vector<double>& d)

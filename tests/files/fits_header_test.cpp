@@ -35,7 +35,7 @@ TEST(FitsKeywordTable, HasDistinctKeywordsInValidGroups)
         names.insert(k.key);
         EXPECT_LT(k.group, kFitsGroups) << k.key;
     }
-    EXPECT_EQ(names.size(), 69u);
+    EXPECT_EQ(names.size(), 72u);
 }
 
 TEST(FitsHeader, MandatoryCardsAndHeaderLength)
@@ -98,6 +98,15 @@ TEST(FitsHeader, LowerLevelWinsInEitherOrder)
     EXPECT_EQ(ParseOk(Base().Int("BINX", 2).Int("BINX", 3)).BinX, 3);
     EXPECT_EQ(ParseOk(Base().Int("MIPS-BIX", 4).Int("BINX", 2)).BinX, 2);
     EXPECT_EQ(ParseOk(Base().Int("BINX", 2).Int("MIPS-BIX", 4)).BinX, 2);
+}
+
+TEST(FitsHeader, FocuserPositionFromAnyOfItsKeywords)
+{
+    EXPECT_TRUE(ParseOk(Base()).SetBy[kFocuserGroup].empty());
+    EXPECT_DOUBLE_EQ(ParseOk(Base().Int("FOCUS", 900)).FocuserPosition, 900);
+    const TFitsHeader h = ParseOk(Base().Int("FOCPOS", 1200).Int("FOCUSPOS", 1500).Int("FOCUS", 900));
+    EXPECT_DOUBLE_EQ(h.FocuserPosition, 1500);
+    EXPECT_EQ(h.SetBy[kFocuserGroup], "FOCUSPOS");
 }
 
 TEST(FitsHeader, FocalLengthSources)
