@@ -1501,6 +1501,22 @@
         <source> ; coma %1 nm RMS.</source>
         <translation>; coma %1 nm RMS.</translation>
     </message>
+    <message>
+        <source>Collimation : angle entre l&apos;étoile et l&apos;axe</source>
+        <translation>Collimation: angle between the star and the axis</translation>
+    </message>
+    <message>
+        <source>temps (min)</source>
+        <translation>time (min)</translation>
+    </message>
+    <message>
+        <source>angle (minutes d&apos;arc)</source>
+        <translation>angle (arc minutes)</translation>
+    </message>
+    <message>
+        <source>angle</source>
+        <translation>angle</translation>
+    </message>
 </context>
 <context>
     <name>frontlys::ui::TFormTransfer</name>

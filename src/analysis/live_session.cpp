@@ -45,6 +45,21 @@ double AstigmatismNm(const std::vector<double>& rms) { return Magnitude(rms, 5, 
 double ComaNm(const std::vector<double>& rms) { return Magnitude(rms, 7, 8); }
 double SphericalNm(const std::vector<double>& rms) { return rms.size() >= 11 ? rms[10] : std::nan(""); }
 
+bool TrendByTime(const std::vector<LivePair>& pairs)
+{
+    if (pairs.size() < 2) return false;
+    return pairs.back().readyAt - pairs.front().readyAt >= 30;
+}
+
+double TrendX(const LivePair& pair, bool byTime) { return byTime ? pair.readyAt / 60 : pair.number; }
+
+double CollimationArcmin(const LivePair& p)
+{
+    if (!p.analysed || p.setAside || !p.collimation.valid || !std::isfinite(p.collimation.fieldAngleRad))
+        return std::nan("");
+    return p.collimation.fieldAngleRad / kArcmin;
+}
+
 std::optional<double> FocuserPosition(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);

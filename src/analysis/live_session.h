@@ -78,6 +78,14 @@ double AstigmatismNm(const std::vector<double>& rms);
 double ComaNm(const std::vector<double>& rms);
 double SphericalNm(const std::vector<double>& rms);
 
+// The trend's axis: minutes since the session began, or the pair's number when the pairs came all at
+// once (a folder taken as it was), where a time axis of a few milliseconds would say nothing.
+bool TrendByTime(const std::vector<LivePair>& pairs);
+double TrendX(const LivePair& pair, bool byTime);
+// The misalignment angle a pair's coma implies, arc minutes; NaN without one (no measurable coma, a
+// design with no field coma, or a pair set aside).
+double CollimationArcmin(const LivePair& pair);
+
 // The FOCUSPOS or FOCPOS value of a FITS header, when either is there and numeric.
 std::optional<double> FocuserPosition(const std::filesystem::path& file);
 

@@ -11,14 +11,13 @@
 #include "core/numbers.h"
 #include "display/bitmap_files.h"
 #include "display/line_plot.h"
+#include "display/session_plots.h"
 #include "engine/zernike.h"
 
 namespace frontlys::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr double kArcmin = std::numbers::pi / (180 * 60);
 
 Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 std::string Fixed(double v, int decimals) { return std::isfinite(v) ? FormatFixed(v, decimals) : "-"; }
@@ -213,59 +212,43 @@ std::string TrendJson(const std::vector<LivePair>& pairs, const PairAverage& a)
 
 namespace {
 
-// Minutes since the session began, or the pair's number when the pairs came all at once (a folder
-// taken as it was): a time axis of a few milliseconds would say nothing.
-bool ByTime(const std::vector<LivePair>& pairs)
+// The pairs kept, as the trend pictures take them.
+std::vector<SessionPoint> Points(const std::vector<LivePair>& pairs, bool byTime)
 {
-    if (pairs.size() < 2) return false;
-    return pairs.back().readyAt - pairs.front().readyAt >= 30;
+    std::vector<SessionPoint> points;
+    for (const LivePair& p : pairs) {
+        if (!p.analysed || p.setAside) continue;
+        const std::vector<double>& z = p.zernikeRmsNm;
+        points.push_back(
+            {TrendX(p, byTime), p.rmsNm, AstigmatismNm(z), ComaNm(z), SphericalNm(z), CollimationArcmin(p)});
+    }
+    return points;
 }
 
-double XOf(const LivePair& p, bool byTime) { return byTime ? p.readyAt / 60 : p.number; }
-
-const char* XLabel(bool byTime) { return byTime ? Tr("temps (min)", "time (min)") : Tr("paire", "pair"); }
+SessionPlotTexts Texts(bool byTime)
+{
+    SessionPlotTexts t;
+    t.trendTitle = Tr("Évolution au fil de la séance", "Trend over the session");
+    t.collimationTitle =
+        Tr("Collimation : angle entre l'étoile et l'axe", "Collimation: angle between the star and the axis");
+    t.xLabel = byTime ? Tr("temps (min)", "time (min)") : Tr("paire", "pair");
+    t.astigmatism = Tr("astigmatisme", "astigmatism");
+    t.spherical = Tr("sphérique", "spherical");
+    t.angleAxis = Tr("angle (minutes d'arc)", "angle (arc minutes)");
+    t.angle = Tr("angle", "angle");
+    return t;
+}
 
 QImage TrendPicture(const std::vector<LivePair>& pairs)
 {
-    const bool byTime = ByTime(pairs);
-    PlotSpec spec;
-    spec.title = Tr("Évolution au fil de la séance", "Trend over the session");
-    spec.xLabel = XLabel(byTime);
-    spec.yLabel = "nm RMS";
-    PlotCurve rms = MakeCurve("RMS", {}, {}, QColor(20, 20, 20), false, true);
-    PlotCurve astig = MakeCurve(Tr("astigmatisme", "astigmatism"), {}, {}, QColor(40, 110, 200), false, true);
-    PlotCurve coma = MakeCurve("coma", {}, {}, QColor(200, 60, 40), false, true);
-    PlotCurve sph = MakeCurve(Tr("sphérique", "spherical"), {}, {}, QColor(40, 150, 70), false, true);
-    for (const LivePair& p : pairs) {
-        if (!p.analysed || p.setAside) continue;
-        const double t = XOf(p, byTime);
-        for (PlotCurve* c : {&rms, &astig, &coma, &sph}) c->x.push_back(t);
-        rms.y.push_back(p.rmsNm);
-        astig.y.push_back(AstigmatismNm(p.zernikeRmsNm));
-        coma.y.push_back(ComaNm(p.zernikeRmsNm));
-        sph.y.push_back(SphericalNm(p.zernikeRmsNm));
-    }
-    spec.curves = {rms, astig, coma, sph};
-    return DrawLinePlot(spec);
+    const bool byTime = TrendByTime(pairs);
+    return SessionTrendPicture(Points(pairs, byTime), Texts(byTime));
 }
 
 QImage CollimationPicture(const std::vector<LivePair>& pairs)
 {
-    const bool byTime = ByTime(pairs);
-    PlotSpec spec;
-    spec.title =
-        Tr("Collimation : angle entre l'étoile et l'axe", "Collimation: angle between the star and the axis");
-    spec.xLabel = XLabel(byTime);
-    spec.yLabel = Tr("angle (minutes d'arc)", "angle (arc minutes)");
-    PlotCurve angle = MakeCurve(Tr("angle", "angle"), {}, {}, QColor(200, 60, 40), false, true);
-    for (const LivePair& p : pairs) {
-        if (!p.analysed || p.setAside || !p.collimation.valid || !std::isfinite(p.collimation.fieldAngleRad))
-            continue;
-        angle.x.push_back(XOf(p, byTime));
-        angle.y.push_back(p.collimation.fieldAngleRad / kArcmin);
-    }
-    spec.curves = {angle};
-    return DrawLinePlot(spec);
+    const bool byTime = TrendByTime(pairs);
+    return CollimationTrendPicture(Points(pairs, byTime), Texts(byTime));
 }
 
 }  // namespace

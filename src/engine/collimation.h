@@ -33,8 +33,11 @@
 // are those of the intra-focal image as shown: x to the right, y up, counter-clockwise from x.
 
 #include <array>
+#include <numbers>
 
 namespace frontlys {
+
+inline constexpr double kArcmin = std::numbers::pi / (180 * 60);  // radians
 
 enum class TelescopeDesign { Newtonian, Cassegrain, Sct, Refractor };
 

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "display/line_plot.h"
+#include "display/session_plots.h"
 #include "engine/zernike.h"
 #include "ui/language.h"
 #include "ui/platform.h"
@@ -32,7 +33,6 @@ namespace {
 // Two looks a file unchanged make it stable: a pair is taken at most two intervals after its second
 // file is complete.
 constexpr int kLookMs = 200;
-constexpr double kArcmin = std::numbers::pi / (180 * 60);
 
 QString Nm(double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : QStringLiteral("-"); }
 
@@ -128,7 +128,11 @@ void TFormSession::BuildLayout()
     m_trend = new QLabel(this);
     m_trend->setObjectName(QStringLiteral("LabelTendance"));
     m_trend->setAccessibleName(tr("Évolution au fil de la séance"));
-    m_trend->setMinimumSize(480, 280);
+    m_trend->setMinimumSize(480, 240);
+    m_collimationTrend = new QLabel(this);
+    m_collimationTrend->setObjectName(QStringLiteral("LabelTendanceCollimation"));
+    m_collimationTrend->setAccessibleName(tr("Collimation : angle entre l'étoile et l'axe"));
+    m_collimationTrend->setMinimumSize(480, 180);
     m_collimation = new QLabel(this);
     m_collimation->setObjectName(QStringLiteral("LabelCollimation"));
     m_collimation->setWordWrap(true);
@@ -141,7 +145,9 @@ void TFormSession::BuildLayout()
     meanLayout->addWidget(m_meanLine);
     meanLayout->addWidget(m_meanTable);
     auto* trendBox = new QGroupBox(tr("Tendance"), this);
-    (new QVBoxLayout(trendBox))->addWidget(m_trend);
+    auto* trendLayout = new QVBoxLayout(trendBox);
+    trendLayout->addWidget(m_trend);
+    trendLayout->addWidget(m_collimationTrend);
     auto* collimationBox = new QGroupBox(tr("Collimation (dernière paire)"), this);
     (new QVBoxLayout(collimationBox))->addWidget(m_collimation);
     auto* middle = new QHBoxLayout;
@@ -400,26 +406,24 @@ void TFormSession::FillMean()
 
 void TFormSession::FillTrend()
 {
-    PlotSpec spec;
-    spec.title = tr("Évolution au fil de la séance").toStdString();
-    spec.xLabel = tr("paire").toStdString();
-    spec.yLabel = "nm RMS";
-    spec.width = 560;
-    spec.height = 320;
-    PlotCurve rms = MakeCurve("RMS", {}, {}, QColor(20, 20, 20), false, true);
-    PlotCurve astig = MakeCurve(tr("astigmatisme").toStdString(), {}, {}, QColor(40, 110, 200), false, true);
-    PlotCurve coma = MakeCurve("coma", {}, {}, QColor(200, 60, 40), false, true);
-    PlotCurve sph = MakeCurve(tr("sphérique").toStdString(), {}, {}, QColor(40, 150, 70), false, true);
+    const bool byTime = TrendByTime(m_pairs);
+    std::vector<SessionPoint> points;
     for (const LivePair& p : m_pairs) {
         if (!p.analysed || p.setAside) continue;
-        for (PlotCurve* c : {&rms, &astig, &coma, &sph}) c->x.push_back(p.number);
-        rms.y.push_back(p.rmsNm);
-        astig.y.push_back(AstigmatismNm(p.zernikeRmsNm));
-        coma.y.push_back(ComaNm(p.zernikeRmsNm));
-        sph.y.push_back(SphericalNm(p.zernikeRmsNm));
+        const std::vector<double>& z = p.zernikeRmsNm;
+        points.push_back(
+            {TrendX(p, byTime), p.rmsNm, AstigmatismNm(z), ComaNm(z), SphericalNm(z), CollimationArcmin(p)});
     }
-    spec.curves = {rms, astig, coma, sph};
-    m_trend->setPixmap(QPixmap::fromImage(DrawLinePlot(spec)));
+    SessionPlotTexts t;
+    t.trendTitle = tr("Évolution au fil de la séance").toStdString();
+    t.collimationTitle = tr("Collimation : angle entre l'étoile et l'axe").toStdString();
+    t.xLabel = (byTime ? tr("temps (min)") : tr("paire")).toStdString();
+    t.astigmatism = tr("astigmatisme").toStdString();
+    t.spherical = tr("sphérique").toStdString();
+    t.angleAxis = tr("angle (minutes d'arc)").toStdString();
+    t.angle = tr("angle").toStdString();
+    m_trend->setPixmap(QPixmap::fromImage(SessionTrendPicture(points, t, 560, 280)));
+    m_collimationTrend->setPixmap(QPixmap::fromImage(CollimationTrendPicture(points, t, 560, 200)));
 }
 
 QString TFormSession::CollimationText(const Collimation& c) const

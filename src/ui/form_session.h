@@ -86,6 +86,7 @@ private:
     QLabel* m_meanLine = nullptr;
     QLabel* m_trend = nullptr;
     QLabel* m_collimation = nullptr;
+    QLabel* m_collimationTrend = nullptr;  // the misalignment angle pair after pair
 };
 
 }  // namespace frontlys::ui

@@ -80,7 +80,6 @@ std::string CollimationText(const ZernikeCoefficients& rms, const TestSession& s
     d.obstruction = s.ImageFrontBrut ? s.ImageFrontBrut->Obstruction : 0;
     const Collimation c = CollimationFromComa(rms[6], rms[7], d);
     if (!c.valid) return "-";
-    constexpr double kArcmin = 3.14159265358979323846 / (180 * 60);
     QString angle = std::isfinite(c.fieldAngleRad) ? QStringLiteral("%1' (%2 um)")
                                                          .arg(c.fieldAngleRad / kArcmin, 0, 'f', 2)
                                                          .arg(c.offsetUm, 0, 'f', 0)

@@ -84,6 +84,7 @@ TEST(FormSession, ShowsAPairDroppedIntoTheFolderOnceItsFilesAreWhole)
     EXPECT_EQ(table->item(0, 8)->text(), QStringLiteral("analysée"));
     EXPECT_GT(window->findChild<QTableWidget*>(QStringLiteral("TableMoyenne"))->rowCount(), 0);
     EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("LabelCollimation"))->text().isEmpty());
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("LabelTendanceCollimation"))->pixmap().isNull());
     // A figure, not a check (timings are for benchmarks): file whole to pair shown, analysis aside.
     ASSERT_EQ(window->showLatencies().size(), 1u);
     std::printf("file whole -> shown %.3f s (analysis %.3f s); queued -> shown %.3f s\n",
