@@ -25,10 +25,12 @@ constexpr double kMaxBlurPx = 10;
 constexpr double kConverged =
     0.5;  // share of the first round's discrepancy an oscillating refinement must reach
 
-int PowerOfTwoAtLeast(double v)
+// The smallest even 2^a 3^b 5^c grid: the transforms' fast sizes, far closer than powers of two
+// (2160 instead of 4096 for a 120-pixel donut).
+int GridSizeAtLeast(double v)
 {
-    int n = 16;
-    while (n < v) n *= 2;
+    int n = FastFftSize(std::max(16, static_cast<int>(std::ceil(v))));
+    while (n % 2 != 0) n = FastFftSize(n + 1);
     return n;
 }
 
@@ -112,11 +114,11 @@ Result<SharpModel> RenderSharp(
     // A grid that the wavelength's sampling would make too large is rendered coarser: the pupil is
     // then sampled under the sampling limit of its far field, which blurs the fringes a little but
     // keeps the geometry, far better than no refinement.
-    if (PowerOfTwoAtLeast(q * window) > kMaxFine) {
+    if (GridSizeAtLeast(q * window) > kMaxFine) {
         q = std::max(1, static_cast<int>(kMaxFine / window));
         work.coarse = true;
     }
-    const int n = PowerOfTwoAtLeast(q * window);
+    const int n = GridSizeAtLeast(q * window);
     if (n > kMaxFine)
         return Status::Fail(StatusCode::OutOfRange,
                             "Modèle trop grand pour l'affinage",
@@ -186,7 +188,7 @@ public:
             out = *m_pixels;
             return;
         }
-        const int n = PowerOfTwoAtLeast(side + 8 * sigma + 8);
+        const int n = GridSizeAtLeast(side + 8 * sigma + 8);
         Padded& p = ForSize(n);
         const int hw = p.plan.halfWidth();
         const double g = 2 * std::numbers::pi * std::numbers::pi * sigma * sigma;
