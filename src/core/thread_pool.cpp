@@ -1,12 +1,20 @@
 #include "core/thread_pool.h"
 
 #include <algorithm>
+#include <atomic>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace frontlys {
 
 namespace {
 
 thread_local bool t_inLoop = false;  // this thread runs a body: nested loops run serially
+std::atomic<bool> g_yield{false};
 
 void RunSerially(int count, const std::function<void(int)>& body)
 {
@@ -17,7 +25,11 @@ void RunSerially(int count, const std::function<void(int)>& body)
 
 ThreadPool::ThreadPool(int threads)
 {
-    for (int i = 1; i < threads; ++i) m_workers.emplace_back([this](std::stop_token stop) { Work(stop); });
+    for (int i = 1; i < threads; ++i)
+        m_workers.emplace_back([this](std::stop_token stop) {
+            if (g_yield) LowerThisThread();
+            Work(stop);
+        });
 }
 
 ThreadPool::~ThreadPool()
@@ -124,6 +136,22 @@ std::shared_ptr<ThreadPool> SharedPool()
 }  // namespace
 
 int CoreCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+void YieldToInteractiveThreads()
+{
+    g_yield = true;
+    std::lock_guard lock(g_poolMutex);
+    g_pool.reset();  // the next loop starts workers that yield
+}
+
+void LowerThisThread()
+{
+#if defined(__linux__)
+    // On Linux the nice value belongs to each thread: 10 gives it about a tenth of a window
+    // thread's share of a busy core.
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
+}
 
 void SetThreadCount(int count)
 {

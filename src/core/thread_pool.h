@@ -56,6 +56,13 @@ int ThreadCount();
 // The number of cores the system reports, at least 1.
 int CoreCount();
 
+// For a program with a window: the computation threads (the shared pool's workers, and any thread
+// that calls LowerThisThread) run at a lower priority than the window's, so that on a machine
+// with as many busy threads as cores the window still answers at once. No effect where the
+// system cannot lower a single thread.
+void YieldToInteractiveThreads();
+void LowerThisThread();
+
 // body(i) for every i in [0, count), on the shared pool.
 void ParallelFor(int count, const std::function<void(int)>& body);
 

@@ -61,6 +61,7 @@ void TFormOrvane::FormCreate(const QString& prefsFolder)
     prefs.Preferences = prefsFolder.toStdString();
     (void)ReadPrefs(prefs);  // a missing or malformed file leaves the defaults
     SetThreadCount(prefs.Threads);
+    YieldToInteractiveThreads();  // the computations never starve this window
     m_session = NewSession(prefs);
     m_session.Sim.SimMasque = MasqueAjustement;
 }

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QToolBar>
 
+#include "core/thread_pool.h"
 #include "ui/form_image.h"
 #include "ui/form_infos.h"
 #include "ui/form_orvane.h"
@@ -98,6 +99,7 @@ bool TFormOrvane::RunLong(const QString& step,
             Qt::QueuedConnection);
     };
     run.thread = QThread::create([&run, job = std::move(job), progress = std::move(progress)] {
+        LowerThisThread();  // the window's thread first, whatever the cores
         run.outcome = job(*run.work, progress, run.stop.get_token());
     });
     connect(run.thread, &QThread::finished, this, &TFormOrvane::LongEnded);  // queued: another thread

@@ -8,6 +8,12 @@
 #include <stdexcept>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace frontlys {
 namespace {
 
@@ -38,6 +44,33 @@ TEST(ThreadPool, BodiesRunAtTheSameTime)
     });
     EXPECT_TRUE(metEachOther.load());
 }
+
+#if defined(__linux__)
+// Once a window asks for it, the shared pool's workers run below the window's thread; the calling
+// thread keeps its own priority.
+TEST(ThreadPool, WorkersYieldToTheWindowOnceAsked)
+{
+    const auto nice = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); };
+    const int callerNice = nice();
+    SetThreadCount(2);
+    YieldToInteractiveThreads();
+    std::atomic<int> others = 0, lowered = 0;
+    const auto caller = std::this_thread::get_id();
+    std::atomic<int> arrived = 0;
+    ParallelFor(2, [&](int) {
+        ++arrived;  // both bodies at once, so the worker takes one
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (arrived.load() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        if (std::this_thread::get_id() == caller) return;
+        ++others;
+        if (nice() >= callerNice + 10 || nice() == 19) ++lowered;
+    });
+    SetThreadCount(0);
+    EXPECT_EQ(nice(), callerNice);
+    ASSERT_EQ(others.load(), 1);
+    EXPECT_EQ(lowered.load(), 1);
+}
+#endif
 
 TEST(ThreadPool, NestedLoopsAndExceptionsLeaveThePoolUsable)
 {
