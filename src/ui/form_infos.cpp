@@ -95,12 +95,15 @@ void TFormInfos::UpdateTransfer()
                                 s.Prefs.LambdaRef};
     if (source == m_transferSource) return;
     m_transferSource = source;
-    if (!m_transfer) {
-        m_transfer = new TFormTransfer(this);
-        // Below this window, where the image windows do not go first.
-        m_transfer->move(frameGeometry().bottomLeft() + QPoint(0, 1));
+    const bool created = !m_transfer;
+    if (created) m_transfer = new TFormTransfer(this);
+    if (!m_transfer->ShowFor(s)) return;
+    if (created) {
+        // Below this window if that is free, else wherever it covers no other window.
+        m_transfer->adjustSize();
+        m_transfer->move(m_host.FreeSpot(*m_transfer, frameGeometry().bottomLeft() + QPoint(0, 1)));
     }
-    if (m_transfer->ShowFor(s)) m_transfer->show();
+    m_transfer->show();
 }
 
 void TFormInfos::ShowPageValues(TImageRec& image, ImageKind kind)

@@ -118,6 +118,10 @@ private:
     void PlaceByTable(TFormImage& form);
     // The first of the preferred places on the screen and free, else the first free place.
     QPoint FreePlace(const QWidget& window, std::vector<QPoint> preferred) const;
+    QPoint FreeSpot(const QWidget& window, QPoint preferred) const override
+    {
+        return FreePlace(window, {preferred});
+    }
     std::vector<QRect> Occupied(const QWidget* except) const;
     int MaxImageSide() const;
     void SizeForScreen(TFormImage& form, bool created);

@@ -4,6 +4,9 @@
 // main window implements it; the windows ask for commands through their signals, so they see
 // neither its menus nor its handlers.
 
+#include <QPoint>
+#include <QWidget>
+
 #include "analysis/commands.h"
 #include "analysis/test_session.h"
 #include "display/render.h"
@@ -24,6 +27,9 @@ public:
     virtual TFormImage* form(ImageKind kind) const = 0;
     virtual TFormImage* formCourante() const = 0;
     virtual void ShowMessage(const Message& message) = 0;
+    // Where a new window of its own size covers none of the others and stays on the screen, the
+    // preferred spot when it is free.
+    virtual QPoint FreeSpot(const QWidget& window, QPoint preferred) const = 0;
 
 protected:
     ~WindowHost() = default;
