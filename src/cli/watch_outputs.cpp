@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
-#include <numbers>
 #include <sstream>
 
 #include "cli/language.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <numbers>
 
 #include <QComboBox>
 #include <QDir>
