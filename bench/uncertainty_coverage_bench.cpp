@@ -3,8 +3,11 @@
 // within 1 and 2 sigma. The error is taken against the truth (what a user meets: noise and the method's
 // bias) and against the mean over the seeds (the noise alone, which is what the bars claim).
 //
-//   uncertainty_coverage_bench [--seeds N] [--refine R] [--threads T] [--case NAME]
+//   uncertainty_coverage_bench [--seeds N] [--refine R] [--threads T] [--case NAME] [--terms]
+//
+// --terms adds, for each term, its mean sigma, spread over the seeds and bias, RMS over the cases.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -110,7 +113,13 @@ Run Analyse(const SimulationParams& p, int refineRounds)
         auto refined = RefineCompensated({intra, n, n}, {extra, n, n}, o, first.value(), r);
         if (refined.ok()) {
             run.coef = refined.value().result.coef;
-            run.sigma = SigmaRmsNm(refined.value().result.covariance, o.terms);
+            auto cov = RefinedCovariance(o, first.value(), refined.value(), p.lambdaNm);
+            if (cov.ok()) {
+                run.sigma = SigmaRmsNm(cov.value().covariance, o.terms);
+                if (std::getenv("XREM"))
+                    for (int k = 1; k <= o.terms; ++k)
+                        run.sigma[k - 1] = std::hypot(run.sigma[k - 1], cov.value().remainingRmsNm[k - 1]);
+            }
         }
     }
     run.ok = !run.sigma.empty();
@@ -121,10 +130,29 @@ struct Tally {
     int terms = 0, in1 = 0, in2 = 0, noise1 = 0, noise2 = 0;
     double sigmaSum = 0, spreadSum = 0, biasSq = 0;
     int biasTerms = 0;
+    // Per term 5..22: sums of the squared sigma, squared spread and squared bias over the cases.
+    std::array<double, 23> termSigmaSq{}, termSpreadSq{}, termBiasSq{};
+    std::array<int, 23> termCases{};
     void Add(const Tally& t)
     {
         terms += t.terms, in1 += t.in1, in2 += t.in2, noise1 += t.noise1, noise2 += t.noise2;
         sigmaSum += t.sigmaSum, spreadSum += t.spreadSum, biasSq += t.biasSq, biasTerms += t.biasTerms;
+        for (int k = 0; k < 23; ++k) {
+            termSigmaSq[k] += t.termSigmaSq[k], termSpreadSq[k] += t.termSpreadSq[k];
+            termBiasSq[k] += t.termBiasSq[k], termCases[k] += t.termCases[k];
+        }
+    }
+    void PrintTerms() const
+    {
+        std::printf("  term  sigma  spread  bias (RMS over the cases, nm)\n");
+        for (int k = 5; k <= 22; ++k) {
+            const double n = std::max(1, termCases[k]);
+            std::printf("  Z%-3d %6.3f %6.3f %6.3f\n",
+                        k,
+                        std::sqrt(termSigmaSq[k] / n),
+                        std::sqrt(termSpreadSq[k] / n),
+                        std::sqrt(termBiasSq[k] / n));
+        }
     }
     void Print(const char* label) const
     {
@@ -171,6 +199,13 @@ Tally Measure(const Case& c, bool bright, int seeds, int refine, int threads)
         const double spread = std::sqrt(sq / (count - 1));
         t.biasSq += std::pow(mean - c.params.zernikeRmsNm[k - 1], 2);
         ++t.biasTerms;
+        double sigmaSq = 0;
+        for (const Run& r : runs)
+            if (r.ok) sigmaSq += r.sigma[k - 1] * r.sigma[k - 1];
+        t.termSigmaSq[k] += sigmaSq / count;
+        t.termSpreadSq[k] += spread * spread;
+        t.termBiasSq[k] += std::pow(mean - c.params.zernikeRmsNm[k - 1], 2);
+        ++t.termCases[k];
         for (const Run& r : runs) {
             if (!r.ok) continue;
             const double found = r.coef[k - 1] / basis.Norm(k), sigma = r.sigma[k - 1];
@@ -197,15 +232,19 @@ int main(int argc, char** argv)
     int seeds = 20, refine = 4;
     int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string only;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--seeds"))
-            seeds = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--refine"))
-            refine = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--threads"))
-            threads = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--case"))
-            only = argv[i + 1];
+    bool perTerm = false;
+    for (int i = 1; i < argc; ++i) {
+        const bool value = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--terms"))
+            perTerm = true;
+        else if (value && !std::strcmp(argv[i], "--seeds"))
+            seeds = std::atoi(argv[++i]);
+        else if (value && !std::strcmp(argv[i], "--refine"))
+            refine = std::atoi(argv[++i]);
+        else if (value && !std::strcmp(argv[i], "--threads"))
+            threads = std::atoi(argv[++i]);
+        else if (value && !std::strcmp(argv[i], "--case"))
+            only = argv[++i];
     }
     std::printf("%d seeds per case, refinement %d rounds; terms 5..22\n", seeds, refine);
     Tally all[2];
@@ -219,7 +258,9 @@ int main(int argc, char** argv)
         }
     }
     all[1].Print("all bright");
+    if (perTerm) all[1].PrintTerms();
     all[0].Print("all faint");
+    if (perTerm) all[0].PrintTerms();
     Tally both = all[0];
     both.Add(all[1]);
     both.Print("all");

@@ -484,6 +484,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     out.blurPx = blur;
     out.residualNm = residual;
     out.rounds = static_cast<int>(tried.size());
+    out.updates = static_cast<int>(pick);
     out.coarseGrid = work[0].coarse || work[1].coarse;
     out.settled = settled;
     return out;

@@ -23,6 +23,7 @@ struct RefineOutcome {
     double blurPx = 0;         // Gaussian sigma of the model, camera pixels
     double residualNm = 0;     // RMS over terms 5..22 of (data - rendered) analyses of the kept estimate
     int rounds = 0;
+    int updates = 0;          // corrections that led to the kept estimate (0: the unrefined answer)
     bool coarseGrid = false;  // rendered with fewer samples per pixel than the wavelength asks
     bool settled = true;      // false: the rounds oscillated without converging, the unrefined answer is kept
 };

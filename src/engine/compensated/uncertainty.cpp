@@ -4,9 +4,12 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <random>
 #include <thread>
+
+#include "engine/linear_solve.h"
 
 namespace frontlys {
 namespace {
@@ -69,7 +72,157 @@ std::vector<double> NoisyCopy(const std::vector<double>& light, const FrameSetup
     return out;
 }
 
+// What the refinement varies, as one vector: the coefficients from defocus on, then the obstruction
+// and the defocus where the refinement moves them.
+struct Variable {
+    enum Kind { Term, Obstruction, Defocus } kind = Term;
+    int k = 0;        // term
+    double step = 0;  // finite-difference step
+};
+
+double Get(const Variable& v, const ZernikeCoefficients& coef, double obstruction, double defocusNm)
+{
+    return v.kind == Variable::Term          ? coef[v.k - 1]
+           : v.kind == Variable::Obstruction ? obstruction
+                                             : defocusNm;
+}
+
+void Shift(const Variable& v, ModelEstimate& e, double by)
+{
+    (v.kind == Variable::Term          ? e.coef[v.k - 1]
+     : v.kind == Variable::Obstruction ? e.obstruction
+                                       : e.defocusNm) += by;
+}
+
 }  // namespace
+
+Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& o,
+                                             const CompensatedResult& first,
+                                             const RefineOutcome& refined,
+                                             double lambdaNm,
+                                             ModelRenderCache* cache)
+{
+    const int terms = o.terms;
+    RefinedUncertainty result{first.covariance, std::vector<double>(std::max(0, terms), 0.0)};
+    if (!Usable(first.covariance, terms) || refined.updates <= 0) return result;
+    const CompensatedResult& x = refined.result;
+    const ZernikeBasis basis = ZernikeBasis::ForCount(terms);
+    // Steps well above rounding and well inside the linear range: 1 nm RMS, 1 % of the pupil radius,
+    // 0.05 % of the defocus.
+    std::vector<Variable> vars;
+    std::map<std::pair<int, bool>, std::vector<int>> families;
+    for (int k = 4; k <= terms; ++k) {
+        if (!basis.Reaches(k)) continue;
+        const ZernikeTerm& t = ZernikeTermInfo(k);
+        families[{t.m, t.sine}].push_back(static_cast<int>(vars.size()));
+        vars.push_back({Variable::Term, k, basis.Norm(k)});
+    }
+    if (!o.obstruction && first.obstruction > 0) {
+        families[{0, false}].push_back(static_cast<int>(vars.size()));
+        vars.push_back({Variable::Obstruction, 0, 0.01});
+    }
+    if (!o.defocusNm) {
+        families[{0, false}].push_back(static_cast<int>(vars.size()));
+        vars.push_back({Variable::Defocus, 0, 5e-4 * x.defocusNm});
+    }
+    const int nv = static_cast<int>(vars.size());
+    std::size_t members = 0;
+    for (const auto& [key, family] : families) members = std::max(members, family.size());
+
+    CompensatedOptions rendered = o;
+    rendered.noiseCovariance = false;
+    std::optional<ModelRenderCache> own;
+    if (!cache) cache = &own.emplace();
+    // The refinement's own step: render the estimate at the data's fluxes, analyse as the data.
+    const auto analyse = [&](const ModelEstimate& e) -> Result<std::vector<double>> {
+        std::array<ModelFrame, 2> f;
+        for (int i = 0; i < 2; ++i) {
+            auto m = RenderModelFrame(o, e, lambdaNm, i == 1, refined.blurPx, cache);
+            if (!m.ok()) return m.status();
+            f[i] = m.take();
+            for (double& v : f[i].pixels) v *= first.frames[i].flux;
+        }
+        auto a = CompensatedAnalysis(
+            {f[0].pixels, f[0].side, f[0].side}, {f[1].pixels, f[1].side, f[1].side}, rendered);
+        if (!a.ok()) return a.status();
+        std::vector<double> out(nv);
+        for (int j = 0; j < nv; ++j)
+            out[j] = Get(vars[j], a.value().coef, a.value().obstruction, a.value().defocusNm);
+        return out;
+    };
+    const ModelEstimate at{x.coef, x.obstruction, x.defocusNm};
+    auto base = analyse(at);
+    if (!base.ok()) return base.status();
+    std::vector<double> jac(static_cast<std::size_t>(nv) * nv, 0.0);
+    for (std::size_t r = 0; r < members; ++r) {
+        ModelEstimate e = at;
+        for (const auto& [key, family] : families)
+            if (r < family.size()) Shift(vars[family[r]], e, vars[family[r]].step);
+        auto moved = analyse(e);
+        if (!moved.ok()) return moved.status();
+        for (const auto& [key, family] : families) {
+            if (r >= family.size()) continue;
+            const int j = family[r];
+            for (int i : family)
+                jac[static_cast<std::size_t>(i) * nv + j] =
+                    (moved.value()[i] - base.value()[i]) / vars[j].step;
+        }
+    }
+    // G = sum over i = 0..n of (I - J)^i, the linear response of the kept estimate to the data's analysis.
+    std::vector<double> power(jac.size(), 0.0), gain(jac.size(), 0.0), next(jac.size());
+    for (int i = 0; i < nv; ++i)
+        power[static_cast<std::size_t>(i) * nv + i] = gain[static_cast<std::size_t>(i) * nv + i] = 1;
+    for (int round = 0; round < refined.updates; ++round) {
+        std::fill(next.begin(), next.end(), 0.0);
+        for (int i = 0; i < nv; ++i)
+            for (int l = 0; l < nv; ++l) {
+                const double p = power[static_cast<std::size_t>(i) * nv + l];
+                if (p == 0) continue;
+                for (int j = 0; j < nv; ++j)
+                    next[static_cast<std::size_t>(i) * nv + j] +=
+                        p * ((l == j ? 1.0 : 0.0) - jac[static_cast<std::size_t>(l) * nv + j]);
+            }
+        power.swap(next);
+        for (std::size_t q = 0; q < gain.size(); ++q) gain[q] += power[q];
+    }
+    // On the P coefficients: G where the refinement moves them, the identity elsewhere (tilts).
+    std::vector<double> g(static_cast<std::size_t>(terms) * terms, 0.0);
+    for (int k = 0; k < terms; ++k) g[static_cast<std::size_t>(k) * terms + k] = 1;
+    for (int i = 0; i < nv; ++i) {
+        if (vars[i].kind != Variable::Term) continue;
+        for (int j = 0; j < nv; ++j)
+            if (vars[j].kind == Variable::Term)
+                g[static_cast<std::size_t>(vars[i].k - 1) * terms + vars[j].k - 1] =
+                    gain[static_cast<std::size_t>(i) * nv + j];
+    }
+    // The distance to the fixed point, J^-1 (a - A(R(x))).
+    std::vector<double> remaining(nv);
+    for (int j = 0; j < nv; ++j)
+        remaining[j] = Get(vars[j], first.coef, first.obstruction, first.defocusNm) - base.value()[j];
+    if (SolveLinear(jac, remaining).ok())
+        for (int j = 0; j < nv; ++j)
+            if (vars[j].kind == Variable::Term)
+                result.remainingRmsNm[vars[j].k - 1] = std::abs(remaining[j]) / basis.Norm(vars[j].k);
+    // G Cov G^T.
+    const std::vector<double>& cov = first.covariance;
+    std::vector<double> gc(cov.size(), 0.0), out(cov.size(), 0.0);
+    for (int i = 0; i < terms; ++i)
+        for (int l = 0; l < terms; ++l)
+            if (const double a = g[static_cast<std::size_t>(i) * terms + l]; a != 0)
+                for (int j = 0; j < terms; ++j)
+                    gc[static_cast<std::size_t>(i) * terms + j] +=
+                        a * cov[static_cast<std::size_t>(l) * terms + j];
+    for (int i = 0; i < terms; ++i)
+        for (int j = 0; j < terms; ++j) {
+            double sum = 0;
+            for (int l = 0; l < terms; ++l)
+                sum +=
+                    gc[static_cast<std::size_t>(i) * terms + l] * g[static_cast<std::size_t>(j) * terms + l];
+            out[static_cast<std::size_t>(i) * terms + j] = sum;
+        }
+    result.covariance = std::move(out);
+    return result;
+}
 
 std::vector<double> SigmaRmsNm(const std::vector<double>& cov, int terms)
 {

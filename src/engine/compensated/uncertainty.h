@@ -4,9 +4,13 @@
 // ratio with theirs, and a parametric bootstrap that checks them: noisy pairs rendered from the
 // answer with the refinement's forward model and the data's own noise, analysed the same way.
 //
-// The refinement moves the answer by a correction of the method's bias, computed on noise-free
-// renders, so the noise of the refined coefficients is that of the first analysis: the bars of the
-// first analysis serve for both. They count the noise of the pixels only, not a model error.
+// The refinement moves the estimate x by the data's analysis a less the analysis of the pair rendered
+// from x, A(R(x)). The renders are noise-free, but the analysis responds to a change of the rendered
+// coefficients with a gain J = d A(R(x)) / dx below 1 where blur and diffraction smooth the images
+// (0.4 for the fifth-order spherical term on a 17-pixel donut): a noise da in the data moves the
+// estimate after n corrections by (I + (I - J) + ... + (I - J)^n) da, which tends to J^-1 da. The bars
+// of the refined answer propagate the first analysis's covariance through that sum
+// (RefinedCovariance). They count the noise of the pixels only, not a model error.
 
 #include <array>
 #include <cstdint>
@@ -36,6 +40,25 @@ double ChiSquarePerTerm(const ZernikeCoefficients& found,
                         const ZernikeCoefficients& reference,
                         const std::vector<double>& covariance,
                         int terms);
+
+// The covariance of the refined coefficients: `first`'s covariance through the refinement's
+// corrections, with J measured by finite differences of render-and-analyse about the kept estimate. A
+// round-symmetric pupil and blur keep the azimuthal order and the cos / sin parity of a term, so J
+// links only the terms of one (m, parity) family (the obstruction and the defocus join m = 0): one
+// render per member of the largest family measures it, every family perturbed at once (four for 22
+// terms with the defocus free, one more for the analysis at the estimate itself). The noise of the
+// measured obstruction and defocus is not counted. Refused when a render or its analysis fails.
+struct RefinedUncertainty {
+    std::vector<double> covariance;  // P x P as CompensatedResult::covariance
+    // Per term (k at k - 1), nm RMS: how far the kept estimate x lies from the refinement's fixed
+    // point, J^-1 (a - A(R(x))) with a the data's analysis; the rounds stopped short of it by this much.
+    std::vector<double> remainingRmsNm;
+};
+Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& options,
+                                             const CompensatedResult& first,
+                                             const RefineOutcome& refined,
+                                             double lambdaNm,
+                                             ModelRenderCache* cache = nullptr);
 
 struct BootstrapRequest {
     CompensatedOptions options;  // those of the data's analysis
