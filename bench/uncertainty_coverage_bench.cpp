@@ -4,8 +4,10 @@
 // bias) and against the mean over the seeds (the noise alone, which is what the bars claim).
 //
 //   uncertainty_coverage_bench [--seeds N] [--refine R] [--threads T] [--case NAME] [--terms]
+//                              [--noise-only]
 //
 // --terms adds, for each term, its mean sigma, spread over the seeds and bias, RMS over the cases.
+// --noise-only leaves out of the refined bars the rounds' remaining distance to their fixed point.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -17,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/coefficient_uncertainty.h"
 #include "engine/compensated/analysis.h"
 #include "engine/compensated/refine.h"
 #include "engine/compensated/uncertainty.h"
@@ -88,7 +91,7 @@ struct Run {
     std::vector<double> sigma;  // nm RMS
 };
 
-Run Analyse(const SimulationParams& p, int refineRounds)
+Run Analyse(const SimulationParams& p, int refineRounds, bool noiseOnly)
 {
     Run run;
     auto pair = SimulatePair(p);
@@ -114,12 +117,13 @@ Run Analyse(const SimulationParams& p, int refineRounds)
         if (refined.ok()) {
             run.coef = refined.value().result.coef;
             auto cov = RefinedCovariance(o, first.value(), refined.value(), p.lambdaNm);
-            if (cov.ok()) {
-                run.sigma = SigmaRmsNm(cov.value().covariance, o.terms);
-                if (std::getenv("XREM"))
-                    for (int k = 1; k <= o.terms; ++k)
-                        run.sigma[k - 1] = std::hypot(run.sigma[k - 1], cov.value().remainingRmsNm[k - 1]);
-            }
+            // As the program reports them: the noise through the refinement, and the rounds' remaining
+            // distance to their fixed point unless asked for the noise alone.
+            if (cov.ok())
+                run.sigma = SigmaRmsNm(
+                    noiseOnly ? cov.value().covariance
+                              : AddRemaining(cov.value().covariance, cov.value().remainingRmsNm, o.terms),
+                    o.terms);
         }
     }
     run.ok = !run.sigma.empty();
@@ -172,13 +176,13 @@ struct Tally {
     }
 };
 
-Tally Measure(const Case& c, bool bright, int seeds, int refine, int threads)
+Tally Measure(const Case& c, bool bright, int seeds, int refine, bool noiseOnly, int threads)
 {
     std::vector<Run> runs(seeds);
     std::atomic<int> next{0};
     const auto work = [&] {
         for (int s = next++; s < seeds; s = next++)
-            runs[s] = Analyse(WithLight(c.params, bright, 1000 + s), refine);
+            runs[s] = Analyse(WithLight(c.params, bright, 1000 + s), refine, noiseOnly);
     };
     {
         std::vector<std::jthread> pool;
@@ -232,11 +236,13 @@ int main(int argc, char** argv)
     int seeds = 20, refine = 4;
     int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::string only;
-    bool perTerm = false;
+    bool perTerm = false, noiseOnly = false;
     for (int i = 1; i < argc; ++i) {
         const bool value = i + 1 < argc;
         if (!std::strcmp(argv[i], "--terms"))
             perTerm = true;
+        else if (!std::strcmp(argv[i], "--noise-only"))
+            noiseOnly = true;
         else if (value && !std::strcmp(argv[i], "--seeds"))
             seeds = std::atoi(argv[++i]);
         else if (value && !std::strcmp(argv[i], "--refine"))
@@ -251,7 +257,7 @@ int main(int argc, char** argv)
     for (const Case& c : Cases()) {
         if (!only.empty() && c.name != only) continue;
         for (int bright = 1; bright >= 0; --bright) {
-            const Tally t = Measure(c, bright, seeds, refine, threads);
+            const Tally t = Measure(c, bright, seeds, refine, noiseOnly, threads);
             t.Print((c.name + (bright ? " bright" : " faint")).c_str());
             std::fflush(stdout);
             all[bright].Add(t);

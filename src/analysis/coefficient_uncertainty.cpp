@@ -17,11 +17,28 @@ bool Has(const std::vector<Note>& notes, const std::string& code)
 
 }  // namespace
 
-void FillUncertainty(CompensatedSummary& c, const CompensatedResult& r, int terms)
+std::vector<double> AddRemaining(std::vector<double> cov, const std::vector<double>& remaining, int terms)
+{
+    if (cov.size() != static_cast<std::size_t>(terms) * terms ||
+        remaining.size() != static_cast<std::size_t>(terms))
+        return cov;
+    const ZernikeBasis basis = ZernikeBasis::ForCount(terms);
+    for (int k = 1; k <= terms; ++k) {
+        const double d = remaining[k - 1] * basis.Norm(k);
+        cov[static_cast<std::size_t>(k - 1) * terms + k - 1] += d * d;
+    }
+    return cov;
+}
+
+void FillUncertainty(CompensatedSummary& c,
+                     const CompensatedResult& r,
+                     const std::vector<double>& covariance,
+                     const std::vector<double>& remaining,
+                     int terms)
 {
     c.terms = terms;
-    c.covariance = r.covariance;
-    c.sigmaRmsNm = SigmaRmsNm(r.covariance, terms);
+    c.covariance = AddRemaining(covariance, remaining, terms);
+    c.sigmaRmsNm = SigmaRmsNm(c.covariance, terms);
     for (int i = 0; i < 2; ++i) {
         c.skyNoiseAdu[i] = r.frames[i].noise;
         c.photonVariance[i] = r.frames[i].photonVariance;

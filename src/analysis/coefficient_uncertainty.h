@@ -15,8 +15,20 @@ inline constexpr double kMisfitSigmas = 3;
 // rounding-level misfits.
 inline constexpr double kMisfitFloorNm = 0.05;
 
-// From the data's analysis (its covariance; the refined coefficients have the same noise).
-void FillUncertainty(CompensatedSummary& summary, const CompensatedResult& analysed, int terms);
+// From the answer kept, the covariance of its coefficients (the analysis's, or propagated through
+// the refinement) and, for a refined answer, each term's remaining distance to the refinement's fixed
+// point (nm RMS, may be empty), which enters the bars in quadrature (see AddRemaining).
+void FillUncertainty(CompensatedSummary& summary,
+                     const CompensatedResult& analysed,
+                     const std::vector<double>& covariance,
+                     const std::vector<double>& remainingRmsNm,
+                     int terms);
+
+// The covariance with each term's remaining distance added to its variance (peak-normalised units):
+// an error of the estimate that the pixels' noise does not make, independent from term to term.
+std::vector<double> AddRemaining(std::vector<double> covariance,
+                                 const std::vector<double>& remainingRmsNm,
+                                 int terms);
 
 // RMS over terms 5..22 of the sigmas, nm.
 double MeanSigmaNm(const std::vector<double>& sigmaRmsNm);

@@ -267,7 +267,17 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
         }
         warnings.insert(warnings.begin(), CausticWarning(facts));
     }
-    FillUncertainty(summary, result, o.terms);
+    std::vector<double> covariance = result.covariance, remaining;
+    if (outcome.refined && outcome.keptRefined && !result.covariance.empty()) {
+        CompensatedOptions used = o;  // those the kept answer was refined with
+        if (outcome.scale && outcome.scale->usedMeasured) used.defocusNm.reset();
+        auto refined = RefinedCovariance(used, outcome.unrefined, *outcome.refined, s.Prefs.LambdaRef);
+        if (refined.ok()) {
+            covariance = std::move(refined.value().covariance);
+            remaining = std::move(refined.value().remainingRmsNm);
+        }
+    }
+    FillUncertainty(summary, result, covariance, remaining, o.terms);
     if (request.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     if (request.bootstrapSamples > 0) {
         if (progress) progress("Bootstrap paramétrique");
