@@ -156,6 +156,36 @@ TEST_F(PairNoise, BootstrapSpreadStandsBesideTheAnalyticOne)
     EXPECT_FALSE(ParametricBootstrap(b).ok());  // no spread from one copy
 }
 
+// The refined answer's bars: the first analysis's covariance through the refinement's corrections. An
+// unrefined answer keeps its own; a refined one has the high spherical term's noise amplified (the
+// render-and-analyse gain of a blurred donut is below 1 there) and a finite distance to the fixed point.
+TEST_F(PairNoise, RefinedBarsCarryTheRefinementsGain)
+{
+    const Noisy n = Draw(11);
+    auto first = Analyse(n);
+    ASSERT_TRUE(first.ok());
+    RefineOptions r;
+    r.rounds = 4;
+    auto refined =
+        RefineCompensated({n.intra, n.side, n.side}, {n.extra, n.side, n.side}, Options(), first.value(), r);
+    ASSERT_TRUE(refined.ok());
+    ASSERT_GT(refined.value().updates, 0);
+    auto bars = RefinedCovariance(Options(), first.value(), refined.value(), r.lambdaNm);
+    ASSERT_TRUE(bars.ok());
+    const std::vector<double> before = SigmaRmsNm(first.value().covariance, 22);
+    const std::vector<double> after = SigmaRmsNm(bars.value().covariance, 22);
+    EXPECT_GT(after[21], 1.1 * before[21]);
+    for (int k = 5; k <= 22; ++k) {
+        EXPECT_GT(after[k - 1], 0.8 * before[k - 1]) << k;
+        EXPECT_TRUE(std::isfinite(bars.value().remainingRmsNm[k - 1])) << k;
+    }
+    RefineOutcome unrefined = refined.value();
+    unrefined.updates = 0;  // the refinement gave way to the unrefined answer
+    auto same = RefinedCovariance(Options(), first.value(), unrefined, r.lambdaNm);
+    ASSERT_TRUE(same.ok());
+    EXPECT_EQ(same.value().covariance, first.value().covariance);
+}
+
 // The RMS and the Strehl ratio carry the coefficients' bars.
 TEST(Uncertainty, RmsAndStrehlPropagateTheCovariance)
 {
