@@ -44,10 +44,10 @@ double ChiSquarePerTerm(const ZernikeCoefficients& found,
 // The covariance of the refined coefficients: `first`'s covariance through the refinement's
 // corrections, with J measured by finite differences of render-and-analyse about the kept estimate. A
 // round-symmetric pupil and blur keep the azimuthal order and the cos / sin parity of a term, so J
-// links only the terms of one (m, parity) family (the obstruction and the defocus join m = 0): one
-// render per member of the largest family measures it, every family perturbed at once (four for 22
-// terms with the defocus free, one more for the analysis at the estimate itself). The noise of the
-// measured obstruction and defocus is not counted. Refused when a render or its analysis fails.
+// links only the terms of one (m, parity) family: one render per member of the largest family
+// measures it, every family perturbed at once (three for 22 terms: defocus and the two sphericals),
+// plus one at the estimate itself. The noise of the measured obstruction and defocus is not counted.
+// Refused when a render or its analysis fails.
 struct RefinedUncertainty {
     std::vector<double> covariance;  // P x P as CompensatedResult::covariance
     // Per term (k at k - 1), nm RMS: how far the kept estimate x lies from the refinement's fixed
