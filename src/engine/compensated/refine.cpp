@@ -421,6 +421,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     struct Tried {
         ModelEstimate estimate;
         double residual;
+        ZernikeCoefficients analysed;
     };
     std::vector<Tried> tried;
     // The two images render at once (see ModelRenderCache::Impl::For).
@@ -461,7 +462,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                               analysis);
         if (!simulated.ok()) break;
         const CompensatedResult& s = simulated.value();
-        tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms)});
+        tried.push_back({x, ResidualNm(first.coef, s.coef, o.terms), s.coef});
         for (int k = 4; k <= o.terms; ++k) x.coef[k - 1] += first.coef[k - 1] - s.coef[k - 1];
         if (!o.obstruction && first.obstruction > 0)
             x.obstruction = std::clamp(x.obstruction + first.obstruction - s.obstruction, 0.0, 0.9);
@@ -485,6 +486,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     out.residualNm = residual;
     out.rounds = static_cast<int>(tried.size());
     out.updates = static_cast<int>(pick);
+    out.nearestCoef = tried[std::min(pick, tried.size() - 1)].estimate.coef;
+    out.nearestAnalysis = tried[std::min(pick, tried.size() - 1)].analysed;
     out.coarseGrid = work[0].coarse || work[1].coarse;
     out.settled = settled;
     return out;

@@ -23,7 +23,10 @@ struct RefineOutcome {
     double blurPx = 0;         // Gaussian sigma of the model, camera pixels
     double residualNm = 0;     // RMS over terms 5..22 of (data - rendered) analyses of the kept estimate
     int rounds = 0;
-    int updates = 0;          // corrections that led to the kept estimate (0: the unrefined answer)
+    int updates = 0;  // corrections that led to the kept estimate (0: the unrefined answer)
+    // The coefficients rendered last up to the kept estimate (the kept ones themselves when they were
+    // rendered) and those its render's analysis gave: where the error bars linearise the refinement.
+    ZernikeCoefficients nearestCoef{}, nearestAnalysis{};
     bool coarseGrid = false;  // rendered with fewer samples per pixel than the wavelength asks
     bool settled = true;      // false: the rounds oscillated without converging, the unrefined answer is kept
 };

@@ -121,21 +121,45 @@ Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& o,
         for (int j = 0; j < nv; ++j) out[j] = a.value().coef[vars[j] - 1] / basis.Norm(vars[j]);
         return out;
     };
+    // The base is the refinement's own last render, at x_b = x - D (D its last correction, or 0): the
+    // render at x + h e_r then gives J (D + h e_r), and within a family J = Y (D 1^T + h I)^-1. The
+    // sign of h follows the sum of D so that the matrix stays far from singular.
+    std::vector<double> base(nv), shift(nv);
+    for (int j = 0; j < nv; ++j) {
+        const int k = vars[j];
+        base[j] = refined.nearestAnalysis[k - 1] / basis.Norm(k);
+        shift[j] = (x.coef[k - 1] - refined.nearestCoef[k - 1]) / basis.Norm(k);
+    }
+    std::map<std::pair<int, bool>, double> steps;
+    for (const auto& [key, family] : families) {
+        double sum = 0;
+        for (int j : family) sum += shift[j];
+        steps[key] = sum >= 0 ? 1.0 : -1.0;
+    }
     const ModelEstimate at{x.coef, x.obstruction, x.defocusNm};
-    auto base = analyse(at);
-    if (!base.ok()) return base.status();
-    std::vector<double> jac(static_cast<std::size_t>(nv) * nv, 0.0);
+    std::vector<double> response(static_cast<std::size_t>(nv) * members, 0.0);  // Y, row j, column r
     for (std::size_t r = 0; r < members; ++r) {
         ModelEstimate e = at;
         for (const auto& [key, family] : families)
-            if (r < family.size()) e.coef[vars[family[r]] - 1] += basis.Norm(vars[family[r]]);
+            if (r < family.size()) e.coef[vars[family[r]] - 1] += steps[key] * basis.Norm(vars[family[r]]);
         auto moved = analyse(e);
         if (!moved.ok()) return moved.status();
-        for (const auto& [key, family] : families) {
-            if (r >= family.size()) continue;
-            const int j = family[r];
-            for (int i : family)
-                jac[static_cast<std::size_t>(i) * nv + j] = moved.value()[i] - base.value()[i];
+        for (int j = 0; j < nv; ++j)
+            response[static_cast<std::size_t>(j) * members + r] = moved.value()[j] - base[j];
+    }
+    std::vector<double> jac(static_cast<std::size_t>(nv) * nv, 0.0);
+    for (const auto& [key, family] : families) {
+        const int m = static_cast<int>(family.size());
+        // Row i of J solves (D 1^T + h I)^T j_i = y_i.
+        std::vector<double> xt(static_cast<std::size_t>(m) * m);
+        for (int r = 0; r < m; ++r)
+            for (int c = 0; c < m; ++c)
+                xt[static_cast<std::size_t>(r) * m + c] = shift[family[c]] + (r == c ? steps[key] : 0.0);
+        for (int i : family) {
+            std::vector<double> row(m);
+            for (int r = 0; r < m; ++r) row[r] = response[static_cast<std::size_t>(i) * members + r];
+            if (Status solved = SolveLinear(xt, row); !solved.ok()) return solved;
+            for (int c = 0; c < m; ++c) jac[static_cast<std::size_t>(i) * nv + family[c]] = row[c];
         }
     }
     // G = sum over i = 0..n of (I - J)^i, the linear response of the kept estimate to the data's analysis.
@@ -163,12 +187,11 @@ Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& o,
         for (int j = 0; j < nv; ++j)
             g[static_cast<std::size_t>(vars[i] - 1) * terms + vars[j] - 1] =
                 gain[static_cast<std::size_t>(i) * nv + j] * basis.Norm(vars[i]) / basis.Norm(vars[j]);
-    // The distance to the fixed point, J^-1 (a - A(R(x))).
+    // The distance to the fixed point, J^-1 (a - A(R(x))) with A(R(x)) = A(R(x_b)) + J D.
     std::vector<double> remaining(nv);
-    for (int j = 0; j < nv; ++j)
-        remaining[j] = first.coef[vars[j] - 1] / basis.Norm(vars[j]) - base.value()[j];
+    for (int j = 0; j < nv; ++j) remaining[j] = first.coef[vars[j] - 1] / basis.Norm(vars[j]) - base[j];
     if (SolveLinear(jac, remaining).ok())
-        for (int j = 0; j < nv; ++j) result.remainingRmsNm[vars[j] - 1] = std::abs(remaining[j]);
+        for (int j = 0; j < nv; ++j) result.remainingRmsNm[vars[j] - 1] = std::abs(remaining[j] - shift[j]);
     // G Cov G^T.
     const std::vector<double>& cov = first.covariance;
     std::vector<double> gc(cov.size(), 0.0), out(cov.size(), 0.0);

@@ -46,8 +46,8 @@ double ChiSquarePerTerm(const ZernikeCoefficients& found,
 // round-symmetric pupil and blur keep the azimuthal order and the cos / sin parity of a term, so J
 // links only the terms of one (m, parity) family: one render per member of the largest family
 // measures it, every family perturbed at once (three for 22 terms: defocus and the two sphericals),
-// plus one at the estimate itself. The noise of the measured obstruction and defocus is not counted.
-// Refused when a render or its analysis fails.
+// about the refinement's own last render. The noise of the measured obstruction and defocus is not
+// counted. Refused when a render or its analysis fails.
 struct RefinedUncertainty {
     std::vector<double> covariance;  // P x P as CompensatedResult::covariance
     // Per term (k at k - 1), nm RMS: how far the kept estimate x lies from the refinement's fixed
