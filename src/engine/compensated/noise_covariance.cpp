@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/thread_pool.h"
 #include "engine/linear_solve.h"
 
 namespace frontlys::compensated {
@@ -247,7 +248,13 @@ NoiseCovarianceOutcome NoiseCovariance(const Grid& g,
         if (basis.Reaches(k)) terms.push_back(k - 1);
     const int nt = static_cast<int>(terms.size());
     if (nt == 0 || static_cast<int>(loop.s.size()) != g.n) return out;
-    out.photonVariance = {EstimatePhotonVariance(rawIntra, intra), EstimatePhotonVariance(rawExtra, extra)};
+    // Each frame's photon variance and share of Cov(F), and the weak-form matrix, are independent: they
+    // run at once.
+    std::array<double, 2> alpha{};
+    ParallelFor(2, [&](int i) {
+        alpha[i] = EstimatePhotonVariance(i == 0 ? rawIntra : rawExtra, i == 0 ? intra : extra);
+    });
+    out.photonVariance = alpha;
     // One camera took both frames, so one photon variance per ADU holds for both; light structure the
     // ring test cannot follow only ever adds to an estimate, so the lower one is the camera's.
     if (out.photonVariance[0] > 0 && out.photonVariance[1] > 0)
@@ -255,16 +262,31 @@ NoiseCovarianceOutcome NoiseCovariance(const Grid& g,
             std::min(out.photonVariance[0], out.photonVariance[1]);
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
     const Slopes d = SlopesOf(g, loop.c);
-    std::vector<double> cf(static_cast<std::size_t>(nt) * nt, 0.0);
-    AddFrameCovariance(
-        g, terms, d, m.intra, meanFlux / intra.setup.flux, intra, rawIntra, out.photonVariance[0], cf);
-    AddFrameCovariance(
-        g, terms, d, m.extra, meanFlux / extra.setup.flux, extra, rawExtra, out.photonVariance[1], cf);
+    std::array<std::vector<double>, 2> share;
+    std::vector<double> mat;
+    ParallelFor(3, [&](int task) {
+        if (task == 2) {
+            mat = WeakFormMatrix(g, terms, loop.s, -(m.extra - m.intra));
+            return;
+        }
+        const PreparedFrame& f = task == 0 ? intra : extra;
+        share[task].assign(static_cast<std::size_t>(nt) * nt, 0.0);
+        AddFrameCovariance(g,
+                           terms,
+                           d,
+                           task == 0 ? m.intra : m.extra,
+                           meanFlux / f.setup.flux,
+                           f,
+                           task == 0 ? rawIntra : rawExtra,
+                           out.photonVariance[task],
+                           share[task]);
+    });
+    std::vector<double> cf(static_cast<std::size_t>(nt) * nt);
+    for (std::size_t q = 0; q < cf.size(); ++q) cf[q] = share[0][q] + share[1][q];
     for (int i = 0; i < nt; ++i)
         for (int j = 0; j < i; ++j)
             cf[static_cast<std::size_t>(i) * nt + j] = cf[static_cast<std::size_t>(j) * nt + i];
     // X = M^-1 Cov(F) column by column, then M^-1 X^T.
-    const std::vector<double> mat = WeakFormMatrix(g, terms, loop.s, -(m.extra - m.intra));
     std::vector<double> x(cf.size()), col(nt);
     for (int pass = 0; pass < 2; ++pass) {
         const std::vector<double>& from = pass == 0 ? cf : x;
