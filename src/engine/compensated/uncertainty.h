@@ -10,7 +10,9 @@
 // (0.4 for the fifth-order spherical term on a 17-pixel donut): a noise da in the data moves the
 // estimate after n corrections by (I + (I - J) + ... + (I - J)^n) da, which tends to J^-1 da. The bars
 // of the refined answer propagate the first analysis's covariance through that sum
-// (RefinedCovariance). They count the noise of the pixels only, not a model error.
+// (RefinedCovariance). They count the noise of the pixels only, not a model error; the outputs add
+// in quadrature the rounds' remaining distance to their fixed point (RefinedUncertainty), an error of
+// the estimate that the finite number of rounds leaves, independent of the noise.
 
 #include <array>
 #include <cstdint>
@@ -46,8 +48,9 @@ double ChiSquarePerTerm(const ZernikeCoefficients& found,
 // round-symmetric pupil and blur keep the azimuthal order and the cos / sin parity of a term, so J
 // links only the terms of one (m, parity) family: one render per member of the largest family
 // measures it, every family perturbed at once (three for 22 terms: defocus and the two sphericals),
-// about the refinement's own last render. The noise of the measured obstruction and defocus is not
-// counted. Refused when a render or its analysis fails.
+// about the refinement's own last render. A pupil without that symmetry (vanes) would link families,
+// which this J leaves out. The noise of the measured obstruction and defocus is not counted. Refused
+// when a render or its analysis fails.
 struct RefinedUncertainty {
     std::vector<double> covariance;  // P x P as CompensatedResult::covariance
     // Per term (k at k - 1), nm RMS: how far the kept estimate x lies from the refinement's fixed
