@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kFirstTerm = 5;
 constexpr int kLastTerm = 22;
+// Largest last correction of the refinement, nm RMS, about which its render serves as the base of the
+// Jacobian's finite differences (steps of 1 nm RMS).
+constexpr double kLargestShift = 0.25;
 
 double At(const std::vector<double>& cov, int terms, int k, int l)
 {
@@ -72,6 +75,27 @@ std::vector<double> NoisyCopy(const std::vector<double>& light, const FrameSetup
     return out;
 }
 
+// Whether (I - J)^16 on the family's block has every element below 1 in size.
+bool Contracts(const std::vector<double>& jac, int nv, const std::vector<int>& family)
+{
+    const int m = static_cast<int>(family.size());
+    std::vector<double> b(static_cast<std::size_t>(m) * m), sq(b.size());
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j)
+            b[static_cast<std::size_t>(i) * m + j] =
+                (i == j ? 1.0 : 0.0) - jac[static_cast<std::size_t>(family[i]) * nv + family[j]];
+    for (int square = 0; square < 4; ++square) {
+        std::fill(sq.begin(), sq.end(), 0.0);
+        for (int i = 0; i < m; ++i)
+            for (int l = 0; l < m; ++l)
+                for (int j = 0; j < m; ++j)
+                    sq[static_cast<std::size_t>(i) * m + j] +=
+                        b[static_cast<std::size_t>(i) * m + l] * b[static_cast<std::size_t>(l) * m + j];
+        b.swap(sq);
+    }
+    return std::all_of(b.begin(), b.end(), [](double v) { return std::abs(v) < 1; });
+}
+
 }  // namespace
 
 Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& o,
@@ -123,12 +147,22 @@ Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& o,
     };
     // The base is the refinement's own last render, at x_b = x - D (D its last correction, or 0): the
     // render at x + h e_r then gives J (D + h e_r), and within a family J = Y (D 1^T + h I)^-1. The
-    // sign of h follows the sum of D so that the matrix stays far from singular.
+    // sign of h follows the sum of D so that the matrix stays far from singular. A last correction
+    // beyond a quarter of the step would make that matrix ill-conditioned and reach past the linear
+    // range (faint frames whose rounds still swing): the estimate itself is rendered instead.
     std::vector<double> base(nv), shift(nv);
+    double largest = 0;
     for (int j = 0; j < nv; ++j) {
         const int k = vars[j];
         base[j] = refined.nearestAnalysis[k - 1] / basis.Norm(k);
         shift[j] = (x.coef[k - 1] - refined.nearestCoef[k - 1]) / basis.Norm(k);
+        largest = std::max(largest, std::abs(shift[j]));
+    }
+    if (largest > kLargestShift) {
+        auto own = analyse({x.coef, x.obstruction, x.defocusNm});
+        if (!own.ok()) return own.status();
+        base = own.take();
+        std::fill(shift.begin(), shift.end(), 0.0);
     }
     std::map<std::pair<int, bool>, double> steps;
     for (const auto& [key, family] : families) {
@@ -160,6 +194,13 @@ Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& o,
             for (int r = 0; r < m; ++r) row[r] = response[static_cast<std::size_t>(i) * members + r];
             if (Status solved = SolveLinear(xt, row); !solved.ok()) return solved;
             for (int c = 0; c < m; ++c) jac[static_cast<std::size_t>(i) * nv + family[c]] = row[c];
+        }
+        // Rounds that settled had I - J shrink every step; a family whose measured I - J does not
+        // (its powers still grow by the 16th) met an analysis that is not smooth about the estimate
+        // (a change of its passes or stop): its gain is unknown, and its bars stay the first analysis's.
+        if (!Contracts(jac, nv, family)) {
+            for (int i : family)
+                for (int c : family) jac[static_cast<std::size_t>(i) * nv + c] = i == c ? 1.0 : 0.0;
         }
     }
     // G = sum over i = 0..n of (I - J)^i, the linear response of the kept estimate to the data's analysis.
