@@ -29,10 +29,13 @@ CommandOutcome Unreadable(const Status& s)
     return Refused(s.code, binning ? s.message : kImageNotFoundMessage, s.reason, MessageStyle::Window);
 }
 
-// A frame this many donut radii wide or more is cut at opening.
-constexpr double kCutFrameToRadius = 10;
-
 }  // namespace
+
+bool ThresholdAsCut(const OpenedFrame& frame)
+{
+    if (!frame.Facts.donut) return false;
+    return std::max(frame.Width, frame.Height) >= kCutFrameRadii * frame.Facts.donut->main.radius;
+}
 
 CommandOutcome OpenPairChecked(TestSession& session,
                                const std::filesystem::path& intraFile,
@@ -58,7 +61,7 @@ CommandOutcome OpenPairChecked(TestSession& session,
     int side = 0;
     const double radius = std::max(a.Facts.donut->main.radius, b.Facts.donut->main.radius);
     const int frame = std::min(std::max(a.Width, a.Height), std::max(b.Width, b.Height));
-    if (crop == CropMode::Auto && frame >= kCutFrameToRadius * radius) {
+    if (crop == CropMode::Auto && frame >= kCutFrameRadii * radius) {
         side = std::max(CropSide(a.Facts.donut->main.radius), CropSide(b.Facts.donut->main.radius));
         const int padded = std::min(PaddedSide(a.Width, a.Height), PaddedSide(b.Width, b.Height));
         if (side >= padded) side = 0;

@@ -18,6 +18,10 @@ namespace frontlys {
 // unchanged, when either shows no star.
 CommandOutcome CropImages(TestSession& session, const ProgressFn& progress = {});
 
+// Whether the pupil threshold of this frame's record takes the cells of a cut record: a frame large
+// enough to be cut at opening, so that cutting or not gives the same pupil.
+bool ThresholdAsCut(const OpenedFrame& frame);
+
 enum class CropMode {
     None,  // the images are loaded as the files are, padded to a power of two
     Auto,  // a frame whose cut square is smaller than its padded record is cut while loading

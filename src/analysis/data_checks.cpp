@@ -274,7 +274,8 @@ void CheckFrame(const FrameFacts& f, const char* fr, const char* en, int npoly, 
 
 // Two images on the same side of focus: the second matches the first as taken, not turned (the
 // pupil is seen the same way up); or, given turned, matches it within the noise, which no pair
-// across focus does (its difference is the whole signal).
+// across focus does unless its optics are perfect: the images of an aberration-free pupil are the
+// same on both sides of focus, so the note names that reading too.
 void CheckSides(const FrameFacts& intra, const FrameFacts& extra, int npoly, std::vector<Note>& notes)
 {
     // A faint pair's patterns differ by little more than their noise whatever the sides; low_snr says so.
@@ -292,10 +293,10 @@ void CheckSides(const FrameFacts& intra, const FrameFacts& extra, int npoly, std
     else if (turned < kSameSideNoise)
         notes.push_back(
             Make("same_side",
-                 "Les deux images ne diffèrent que par le bruit : la même pose deux fois, ou deux poses "
-                 "du même côté du foyer. Vérifiez la paire.",
-                 "The two images differ by noise alone: the same exposure twice, or two exposures on "
-                 "the same side of focus. Check the pair."));
+                 "Les deux images ne diffèrent que par le bruit : la même pose deux fois, deux poses du "
+                 "même côté du foyer, ou une optique sans aberration mesurable. Vérifiez la paire.",
+                 "The two images differ by noise alone: the same exposure twice, two exposures on the "
+                 "same side of focus, or optics without a measurable aberration. Check the pair."));
 }
 
 // The focuser positions both headers give. Focusers count outwards (away from the objective), so

@@ -1,5 +1,7 @@
 #include "analysis/prep_commands.h"
 
+#include "analysis/crop_command.h"
+#include "analysis/window_readout.h"
 #include "engine/transport.h"
 #include "prep/pupil.h"
 #include "prep/pupil_alignment.h"
@@ -7,14 +9,6 @@
 
 namespace frontlys {
 namespace {
-
-void ExtractPupil(TImageRec& image, const Tpreferences& prefs)
-{
-    AutoThreshold(image, prefs.ExtractDim, prefs.ExtractSeuil);
-    ApplyThreshold(&image);
-    FindPupil(&image);
-    SetPupilAxes(&image);
-}
 
 CommandOutcome RedrawPupils(bool refreshInfos)
 {
@@ -34,7 +28,8 @@ CommandOutcome ExtractPupils(TestSession& session)
                                                        {ImageKind::Extra, session.ImageExtra.get()}};
     for (auto [kind, image] : pupils) {
         if (!session.HasWindow(kind) || !image) continue;
-        ExtractPupil(*image, session.Prefs);
+        const OpenedFrame& frame = kind == ImageKind::Intra ? session.FrameIntra : session.FrameExtra;
+        ExtractPupil(*image, session.Prefs, ThresholdAsCut(frame));
         outcome.ran = true;
         outcome.shown.push_back(kind);
         outcome.outlined.push_back(kind);

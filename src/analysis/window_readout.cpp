@@ -92,9 +92,9 @@ void MeasurePupil(TImageRec& image)
     SetPupilAxes(&image);
 }
 
-void ExtractPupil(TImageRec& image, const Tpreferences& prefs)
+void ExtractPupil(TImageRec& image, const Tpreferences& prefs, bool asCut)
 {
-    AutoThreshold(image, prefs.ExtractDim, prefs.ExtractSeuil);
+    AutoThreshold(image, prefs.ExtractDim, prefs.ExtractSeuil, asCut);
     MeasurePupil(image);
 }
 

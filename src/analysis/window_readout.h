@@ -43,8 +43,9 @@ std::string PupilRadiusText(const TImageRec& image, bool obstruction, CoordSyste
 
 // The pupil of an image window from the threshold it holds: mask, centre and radius, pupil axes.
 void MeasurePupil(TImageRec& image);
-// The automatic threshold of the preferences, then MeasurePupil ("Extraire la plage").
-void ExtractPupil(TImageRec& image, const Tpreferences& prefs);
+// The automatic threshold of the preferences, then MeasurePupil ("Extraire la plage"); asCut as
+// AutoThreshold's (ThresholdAsCut of the image's frame).
+void ExtractPupil(TImageRec& image, const Tpreferences& prefs, bool asCut = false);
 // The information window's slider at pos (0 = maximum, kSliderMax = minimum): the threshold, the
 // mask and the pupil; the axes stay as they were until the next extraction.
 void ThresholdFromSlider(TImageRec& image, int pos);

@@ -457,8 +457,8 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
         "--stop", o.stopNm, "Stop value of the analytic correction, nm RMS of an update (default 0.02)");
     cmd->add_option("--max-passes",
                     o.maxPasses,
-                    "Cap on the passes of each of the rounds (at most 3) that settle the pupil's size in the "
-                    "analytic correction: N = 1 runs one pass a round (default 14)");
+                    "Cap on the passes of the analytic correction, counted over all the rounds that settle "
+                    "the pupil's size (default 42)");
     cmd->add_option("--obstruction",
                     o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");

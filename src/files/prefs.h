@@ -32,7 +32,7 @@ struct Tpreferences {
     // NIter passes ("Numérique"). Its stop value (nm RMS of an update) and cap on passes.
     std::uint8_t CorrectionAnalytique = 1;
     double ArretRMSFront = 0.02;
-    std::uint8_t NPassesMax = 14;
+    std::uint8_t NPassesMax = 42;  // over all the rounds of the analytic correction (3 of 14 at most)
     // The language of the windows: 0 the locale's (French for fr_*, else English), 1 French, 2 English.
     std::uint8_t Langue = 0;
     std::uint8_t Threads = 0;  // threads of the computations, 0 = one per core

@@ -17,6 +17,9 @@ namespace frontlys {
 // and co-centring need, and a few pixels of sky beyond).
 int CropSide(double radiusPx);
 
+// A frame this many donut radii wide or more is cut around its donut at opening.
+inline constexpr double kCutFrameRadii = 10;
+
 struct CropWindow {
     int left = 0, top = 0, side = 0;  // 0-based first column and row of the square in the frame
 };

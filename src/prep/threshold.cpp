@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "core/numbers.h"
+#include "prep/crop.h"
+#include "prep/donut.h"
 
 namespace frontlys {
 namespace {
@@ -51,10 +53,40 @@ std::optional<ReducedRange> ReducedMinMax(const TImageRec* image, int extractDim
     return range;
 }
 
-void AutoThreshold(TImageRec& image, int extractDim, double extractSeuil)
+std::optional<ReducedRange> WindowReducedMinMax(const TImageRec& image,
+                                                int extractDim,
+                                                const CropWindow& window)
+{
+    const int n = std::max(extractDim, 0);
+    const int b = n > 0 ? window.side / n : 0;
+    if (b < 1) return std::nullopt;
+    std::optional<ReducedRange> range;
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            const int row0 = window.top + r * b, col0 = window.left + c * b;
+            if (row0 < 0 || col0 < 0 || row0 + b > image.Height || col0 + b > image.Width) continue;
+            const double cell = BlockMean(image, row0, col0, b, b);
+            if (std::isnan(cell)) continue;
+            if (!range) range = ReducedRange{cell, cell};
+            range->min = std::min(range->min, cell);
+            range->max = std::max(range->max, cell);
+        }
+    }
+    return range;
+}
+
+void AutoThreshold(TImageRec& image, int extractDim, double extractSeuil, bool asCut)
 {
     MinMaxAll(&image);
-    const ReducedRange range = ReducedMinMax(&image, extractDim).value_or(ReducedRange{});
+    std::optional<ReducedRange> cutRange;
+    if (asCut) {
+        if (auto donut = LocateDonutInFrame(image.Planes.Plane(0), image.Width, image.Height); donut.ok()) {
+            const DonutBlob& m = donut.value().main;
+            cutRange = WindowReducedMinMax(image, extractDim, WindowAround(m.cx, m.cy, CropSide(m.radius)));
+        }
+    }
+    const ReducedRange range =
+        cutRange ? *cutRange : ReducedMinMax(&image, extractDim).value_or(ReducedRange{});
     const double p = extractSeuil;
     image.Threshold = ((100 - p) * range.min + p * range.max) / 100;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/image_rec.h"
+#include "prep/crop.h"
 
 namespace frontlys {
 
@@ -23,9 +24,17 @@ struct ReducedRange {
 // than n (or n < 1) gives zero-sized blocks and cells of 0. Nothing for a null image.
 std::optional<ReducedRange> ReducedMinMax(const TImageRec* image, int extractDim);
 
+// The same over n x n square cells of side / n pixels from the window's corner; cells not wholly on
+// the record take no part. Nothing when no cell does.
+std::optional<ReducedRange> WindowReducedMinMax(const TImageRec& image,
+                                                int extractDim,
+                                                const CropWindow& window);
+
 // Refreshes the all-pixel statistics of the image and sets Threshold at extractSeuil percent of the
-// way from the lowest to the highest reduced cell.
-void AutoThreshold(TImageRec& image, int extractDim, double extractSeuil);
+// way from the lowest to the highest reduced cell. asCut: the record is (or holds) a frame that
+// opening cuts around its donut; the cells are those of the cut square around the donut found on the
+// record, so that the pupil does not depend on the cut.
+void AutoThreshold(TImageRec& image, int extractDim, double extractSeuil, bool asCut = false);
 
 // Mask from Threshold over the current plane, and MaskCount.
 void ApplyThreshold(TImageRec* image);

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "analysis/crop_command.h"
 #include "analysis/window_readout.h"
 #include "core/numbers.h"
 #include "display/bitmap_files.h"
@@ -186,7 +187,9 @@ void TFormImage::ExtractPupil()
 {
     TImageRec* record = image();
     if (!record || !m_commandsEnabled) return;
-    frontlys::ExtractPupil(*record, m_host.session().Prefs);
+    const TestSession& session = m_host.session();
+    const OpenedFrame& frame = record->Kind == 0 ? session.FrameIntra : session.FrameExtra;
+    frontlys::ExtractPupil(*record, session.Prefs, ThresholdAsCut(frame));
     ShowPupil();
 }
 

@@ -39,7 +39,7 @@ TEST(Prefs, FirstRunWritesTheDefaultsInOrder)
         "MemOptim=0\r\nNIter=1\r\nExtractDim=16\r\nExtractSeuil=50\r\nExtractAuto=1\r\nLambdaRef=555\r\n"
         "LambdaInterfero=555\r\nAjustAuto=1\r\nNPolyZern=22\r\nCorrectionAnalytique=1\r\nArretRMSFront=0,"
         "02\r\n"
-        "NPassesMax=14\r\nLangue=0\r\nThreads=0\r\nDefocusImpose=0\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
+        "NPassesMax=42\r\nLangue=0\r\nThreads=0\r\nDefocusImpose=0\r\n[Aide]\r\n\r\n[Images]\r\n\r\n"
         "[Preferences]\r\n" +
             p.Preferences + "\r\n");
 }
@@ -53,17 +53,17 @@ TEST(Prefs, LaterKeysDefaultWhenMissingAndRefuseBadValues)
     EXPECT_EQ(older.NIter, 3);
     EXPECT_EQ(older.CorrectionAnalytique, 1);
     EXPECT_EQ(older.ArretRMSFront, 0.02);
-    EXPECT_EQ(older.NPassesMax, 14);
+    EXPECT_EQ(older.NPassesMax, 42);
     EXPECT_EQ(older.Langue, 0);
     EXPECT_EQ(older.Threads, 0);
     const Tpreferences numeric =
-        Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=30\r\nLangue=2\r\nThreads=6\r\n");
+        Parsed("CorrectionAnalytique=0\r\nArretRMSFront=0.5\r\nNPassesMax=45\r\nLangue=2\r\nThreads=6\r\n");
     EXPECT_EQ(numeric.Threads, 6);
     EXPECT_EQ(older.DefocusImpose, 0);
     EXPECT_EQ(Parsed("DefocusImpose=1\r\n").DefocusImpose, 1);
     EXPECT_EQ(numeric.CorrectionAnalytique, 0);
     EXPECT_EQ(numeric.ArretRMSFront, 0.5);
-    EXPECT_EQ(numeric.NPassesMax, 30);
+    EXPECT_EQ(numeric.NPassesMax, 45);
     EXPECT_EQ(numeric.Langue, 2);
     std::vector<std::string> rejected;
     const Tpreferences bad =
@@ -71,7 +71,7 @@ TEST(Prefs, LaterKeysDefaultWhenMissingAndRefuseBadValues)
                &rejected);
     EXPECT_EQ(bad.CorrectionAnalytique, 1);
     EXPECT_EQ(bad.ArretRMSFront, 0.02);
-    EXPECT_EQ(bad.NPassesMax, 14);
+    EXPECT_EQ(bad.NPassesMax, 42);
     EXPECT_EQ(bad.Langue, 0);
     EXPECT_EQ(bad.Threads, 0);
     EXPECT_EQ(rejected,

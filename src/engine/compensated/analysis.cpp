@@ -15,6 +15,7 @@ namespace {
 using namespace compensated;
 
 constexpr int kMaxRounds = 3;
+constexpr int kRoundPasses = 14;  // a round's loop still moving after this many passes is drifting
 constexpr double kRhoTolerance = 0.002;
 constexpr double kEpsTolerance = 0.003;
 constexpr double kMinRadiusPx = 4;
@@ -109,13 +110,16 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
     r.frames = {p1.setup, p2.setup};
     ZernikeCoefficients c{};
     const double meanFlux = 0.5 * (p1.setup.flux + p2.setup.flux);
+    // The pass cap counts every pass of every round: a user who asks for N passes gets N at most.
+    // Each round also stops at kRoundPasses, where a loop that has not settled is drifting.
+    const int passCap = std::max(1, o.maxPasses);
     for (int round = 0; round < kMaxRounds; ++round) {
         const double l = rho / pixelsPerDefocus;
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
         const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
         MakeGrid(rho, eps, o.terms, work.grid);
         const Grid& grid = work.grid;
-        LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::max(1, o.maxPasses));
+        LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::min(kRoundPasses, passCap - r.passes));
         c = loop.c;
         r.passes += loop.passes;
         r.stop = loop.stop;
@@ -153,8 +157,10 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
         const bool settled =
             std::abs(newRho - rho) < kRhoTolerance * rho && std::abs(newEps - eps) < kEpsTolerance;
         r.obstruction = newEps;
-        if (settled || round + 1 == kMaxRounds) keepCovariance();
-        if (settled) break;
+        const bool last = settled || round + 1 == kMaxRounds || r.passes >= passCap;
+        if (!settled && r.passes >= passCap) r.stop = CompensatedStop::PassLimit;
+        if (last) keepCovariance();
+        if (last) break;
         rho = newRho;
         eps = newEps;
     }

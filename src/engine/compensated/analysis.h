@@ -36,7 +36,7 @@ struct CompensatedOptions {
     std::optional<double> obstruction;  // nullopt: measured from the compensated pupil
     int terms = 22;                     // P
     double stopNm = 0.02;               // RMS of an update over terms 4..P that ends the loop
-    int maxPasses = 14;
+    int maxPasses = 42;  // over all the rounds (each stops at 14)
     bool noiseCovariance = false;  // also the coefficients' covariance under the pair's noise
 };
 

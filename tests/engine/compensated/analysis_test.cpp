@@ -61,6 +61,28 @@ TEST(CompensatedAnalysis, RecoversTheTermsOfAGeometricPair)
     EXPECT_NEAR(r.value().frames[0].background, 0, 1e-6);
 }
 
+// The pass cap counts the passes of every round that settles the pupil's size (the defocus and the
+// obstruction left free run several), and a loop cut short says so.
+TEST(CompensatedAnalysis, PassCapCountsEveryRound)
+{
+    ZernikeCoefficients c{};
+    c[4] = 40;
+    c[10] = 50;
+    const Pair p = GeometricPair(c);
+    CompensatedOptions o = Options();
+    o.defocusNm.reset();
+    const auto free = CompensatedAnalysis({p.intra, p.side, p.side}, {p.extra, p.side, p.side}, o);
+    ASSERT_TRUE(free.ok());
+    ASSERT_GT(free.value().passes, 3);
+    for (int cap : {1, 3}) {
+        o.maxPasses = cap;
+        const auto r = CompensatedAnalysis({p.intra, p.side, p.side}, {p.extra, p.side, p.side}, o);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.value().passes, cap);
+        EXPECT_EQ(r.value().stop, CompensatedStop::PassLimit);
+    }
+}
+
 // Rays that cross before the image plane: the guard stops the loop, keeps a finite answer and says so.
 TEST(CompensatedAnalysis, StopsAtTheCausticAndRefusesAnEmptyFrame)
 {
