@@ -12,6 +12,7 @@
 #include <numbers>
 #include <type_traits>
 
+#include "core/large_buffer.h"
 #include "core/thread_pool.h"
 
 namespace frontlys {
@@ -653,6 +654,7 @@ void RealFft2Plan::Inverse(cd* half, double* output)
 void RealFft2Plan::Filter(const double* input, const double* filter, double* output)
 {
     const int n = m_n, hw = halfWidth();
+    ReserveLarge(m_half, static_cast<std::size_t>(n) * hw);
     m_half.resize(static_cast<std::size_t>(n) * hw);
     ForwardRows(input, m_half.data());
     m_plan.FilterColumns(m_half.data(), hw, filter);

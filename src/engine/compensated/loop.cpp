@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/large_buffer.h"
 #include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "engine/linear_solve.h"
@@ -313,7 +314,10 @@ void MakeGrid(double rho, double eps, int terms, Grid& g)
     g.n = static_cast<int>(g.x.size());
     // Every jet value is written below: resizing keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
-    for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) v->resize(size);
+    for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
+        ReserveLarge(*v, size);
+        v->resize(size);
+    }
     const ZernikePolynomials poly(ZernikeBasis::ForCount(g.terms), eps);
     ParallelFor(Stretches(g.n), [&](int t) {
         ZernikeJet jet;

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <optional>
 
+#include "core/large_buffer.h"
 #include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "engine/fft.h"
@@ -83,12 +84,16 @@ struct RenderWorkspace {
             plan = std::make_unique<FftPlan>(n);
             realPlan = std::make_unique<RealFft2Plan>(n);
         }
-        fine.assign(static_cast<std::size_t>(n) * n, 0.0);
+        const std::size_t cells = static_cast<std::size_t>(n) * n;
+        ReserveLarge(field, cells);
+        ReserveLarge(fine, cells);
+        fine.assign(cells, 0.0);
         if (oversampling == q) return;
         // Integration over a camera pixel of q samples: sinc in the spectrum.
         q = oversampling;
         const int hw = realPlan->halfWidth();
         std::vector<double> sincU(hw);
+        ReserveLarge(pixelFilter, static_cast<std::size_t>(n) * hw);
         pixelFilter.resize(static_cast<std::size_t>(n) * hw);
         for (int u = 0; u < hw; ++u) sincU[u] = Sinc(q * double(u) / n);
         for (int v = 0; v < n; ++v) {
