@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -319,9 +320,25 @@ void MakeGrid(double rho, double eps, int terms, Grid& g)
         v->resize(size);
     }
     const ZernikePolynomials poly(ZernikeBasis::ForCount(g.terms), eps);
+    // The grid is symmetric about both axes, and each term is even or odd in x and in y: the jets
+    // are evaluated over one quadrant and copied to the mirrored points with their signs. The
+    // arithmetic of a mirrored point only flips signs, so the copies hold the bits of an evaluation.
+    const int width = 2 * g.half + 1;
+    std::vector<int> pointAt(static_cast<std::size_t>(width) * width, -1);
+    for (int p = 0; p < g.n; ++p)
+        pointAt[static_cast<std::size_t>(g.j[p] + g.half) * width + g.i[p] + g.half] = p;
+    // Per term, the sign of the value under x -> -x and under y -> -y: (x + iy)^m turns into
+    // (-1)^m conj((x + iy)^m) and conj((x + iy)^m).
+    std::array<double, kZernikeTerms> mirrorX{}, mirrorY{};
+    for (int k = 0; k < g.terms; ++k) {
+        const ZernikeTerm& t = ZernikeTermInfo(k + 1);
+        mirrorY[k] = t.sine ? -1 : 1;
+        mirrorX[k] = (t.m % 2 ? -1 : 1) * mirrorY[k];
+    }
     ParallelFor(Stretches(g.n), [&](int t) {
         ZernikeJet jet;
         for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+            if (g.i[p] < 0 || g.j[p] < 0) continue;
             poly.Eval(g.x[p], g.y[p], jet);
             for (int k = 0; k < g.terms; ++k) {
                 const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
@@ -331,6 +348,24 @@ void MakeGrid(double rho, double eps, int terms, Grid& g)
                 g.dxx[o] = jet.dxx[k];
                 g.dyy[o] = jet.dyy[k];
                 g.dxy[o] = jet.dxy[k];
+            }
+        }
+    });
+    ParallelFor(Stretches(g.n), [&](int t) {
+        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+            const bool flipX = g.i[p] < 0, flipY = g.j[p] < 0;
+            if (!flipX && !flipY) continue;
+            const int q = pointAt[static_cast<std::size_t>(std::abs(g.j[p]) + g.half) * width +
+                                  std::abs(g.i[p]) + g.half];
+            for (int k = 0; k < g.terms; ++k) {
+                const double sx = flipX ? mirrorX[k] : 1, sy = flipY ? mirrorY[k] : 1, s = sx * sy;
+                const std::size_t base = static_cast<std::size_t>(k) * g.n;
+                g.v[base + p] = s * g.v[base + q];
+                g.dx[base + p] = (flipX ? -s : s) * g.dx[base + q];
+                g.dy[base + p] = (flipY ? -s : s) * g.dy[base + q];
+                g.dxx[base + p] = s * g.dxx[base + q];
+                g.dyy[base + p] = s * g.dyy[base + q];
+                g.dxy[base + p] = (flipX != flipY ? -s : s) * g.dxy[base + q];
             }
         }
     });
