@@ -151,7 +151,7 @@ Result<SharpModel> RenderSharp(
     work.Prepare(n, q);
     FillPupilField(work.field, plane, transmission, opd);
     // The intensity needs no scale: the pixels are normalised below.
-    TransformField(work.field, *work.plan);
+    TransformFieldOnly(work.field, *work.plan);
     const std::size_t cells = static_cast<std::size_t>(n) * n;
     work.fine.resize(cells);
     ParallelFor(n, [&](int r) {
