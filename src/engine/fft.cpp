@@ -12,6 +12,7 @@
 #include <numbers>
 #include <type_traits>
 
+#include "core/large_buffer.h"
 #include "core/thread_pool.h"
 
 namespace frontlys {
@@ -568,19 +569,19 @@ RealFft2Plan::RealFft2Plan(int n)
 // Rows 2p and 2p+1 travel as the real and imaginary parts of one complex row: with Z its transform,
 // A[k] = (Z[k] + conj Z[n-k]) / 2 and B[k] = (Z[k] - conj Z[n-k]) / 2i. When n is odd the last row
 // travels alone, with a zero imaginary part.
-void RealFft2Plan::ForRowPairs(const std::function<void(int, int, cd*, cd*)>& body)
+void RealFft2Plan::ForRowPairs(int rows, const std::function<void(int, int, cd*, cd*)>& body)
 {
-    const int n = m_n, pairs = (n + 1) / 2;
-    const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, pairs);
+    const int n = m_n, pairs = (rows + 1) / 2;
+    const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, std::max(1, pairs));
     if (tasks == 1) {
-        body(0, n, m_row.data(), m_scratch.data());
+        body(0, rows, m_row.data(), m_scratch.data());
         return;
     }
     if (m_taskRows.size() < 2 * static_cast<std::size_t>(tasks))
         m_taskRows.resize(2 * static_cast<std::size_t>(tasks), std::vector<cd>(static_cast<std::size_t>(n)));
     // Contiguous runs of row pairs, one a task.
     ParallelFor(tasks, [&](int t) {
-        const int first = 2 * (pairs * t / tasks), end = std::min(n, 2 * (pairs * (t + 1) / tasks));
+        const int first = 2 * (pairs * t / tasks), end = std::min(rows, 2 * (pairs * (t + 1) / tasks));
         body(first,
              end,
              m_taskRows[2 * static_cast<std::size_t>(t)].data(),
@@ -591,7 +592,7 @@ void RealFft2Plan::ForRowPairs(const std::function<void(int, int, cd*, cd*)>& bo
 void RealFft2Plan::ForwardRows(const double* input, cd* half)
 {
     const int n = m_n, hw = halfWidth();
-    ForRowPairs([&](int first, int end, cd* row, cd* scratch) {
+    ForRowPairs(n, [&](int first, int end, cd* row, cd* scratch) {
         for (int r = first; r < end; r += 2) {
             const double* a = input + static_cast<std::ptrdiff_t>(r) * n;
             const bool pair = r + 1 < n;
@@ -616,7 +617,7 @@ void RealFft2Plan::ForwardRows(const double* input, cd* half)
 void RealFft2Plan::InverseRows(const cd* half, double* output)
 {
     const int n = m_n, hw = halfWidth();
-    ForRowPairs([&](int first, int end, cd* row, cd* scratch) {
+    ForRowPairs(n, [&](int first, int end, cd* row, cd* scratch) {
         for (int r = first; r < end; r += 2) {
             const cd* ha = half + static_cast<std::ptrdiff_t>(r) * hw;
             const bool pair = r + 1 < n;
@@ -653,10 +654,39 @@ void RealFft2Plan::Inverse(cd* half, double* output)
 void RealFft2Plan::Filter(const double* input, const double* filter, double* output)
 {
     const int n = m_n, hw = halfWidth();
+    ReserveLarge(m_half, static_cast<std::size_t>(n) * hw);
     m_half.resize(static_cast<std::size_t>(n) * hw);
     ForwardRows(input, m_half.data());
     m_plan.FilterColumns(m_half.data(), hw, filter);
     InverseRows(m_half.data(), output);
+}
+
+void RealFft2Plan::FilterSampled(
+    const double* input, const double* filter, int start, int step, int count, double* output)
+{
+    const int n = m_n, hw = halfWidth();
+    ReserveLarge(m_half, static_cast<std::size_t>(n) * hw);
+    m_half.resize(static_cast<std::size_t>(n) * hw);
+    ForwardRows(input, m_half.data());
+    m_plan.FilterColumns(m_half.data(), hw, filter);
+    // Only the sampled rows go back, two at a time as in InverseRows.
+    ForRowPairs(count, [&](int first, int end, cd* row, cd* scratch) {
+        for (int j = first; j < end; j += 2) {
+            const cd* ha = m_half.data() + static_cast<std::ptrdiff_t>(start + j * step) * hw;
+            const bool pair = j + 1 < end;
+            if (pair) {
+                JoinRows(ha, ha + static_cast<std::ptrdiff_t>(step) * hw, row, n, hw);
+            } else {
+                for (int k = 0; k < hw; ++k) row[k] = ha[k];
+                for (int k = hw; k < n; ++k) row[k] = std::conj(ha[n - k]);
+            }
+            const cd* z = m_plan.Run(row, scratch, 1, FftDirection::Inverse);
+            double* a = output + static_cast<std::ptrdiff_t>(j) * count;
+            for (int i = 0; i < count; ++i) a[i] = z[start + i * step].real();
+            if (pair)
+                for (int i = 0; i < count; ++i) a[count + i] = z[start + i * step].imag();
+        }
+    });
 }
 
 void Fft1DInPlace(cd* data, int n, FftDirection direction) { FftPlan(n).Transform1D(data, direction); }

@@ -105,13 +105,18 @@ public:
     // values, with each strip of columns going forward, through the filter and back while in cache.
     // `output` may be `input`.
     void Filter(const double* input, const double* filter, double* output);
+    // The samples (start + j step, start + i step), 0 <= i, j < count, of Filter's output, to
+    // output[j * count + i]; the rows between the samples are not transformed back.
+    void FilterSampled(
+        const double* input, const double* filter, int start, int step, int count, double* output);
 
 private:
     void ForwardRows(const double* input, std::complex<double>* half);
     void InverseRows(const std::complex<double>* half, double* output);
-    // body(first row pair, end, row, scratch) over the row pairs, shared among tasks on the pool,
+    // body(first row, end, row, scratch) over the pairs of rows 0..rows, shared among tasks on the pool,
     // each with a row and scratch of its own.
-    void ForRowPairs(const std::function<void(int, int, std::complex<double>*, std::complex<double>*)>& body);
+    void ForRowPairs(int rows,
+                     const std::function<void(int, int, std::complex<double>*, std::complex<double>*)>& body);
 
     int m_n;
     FftPlan m_plan;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <numbers>
 
+#include "core/thread_pool.h"
 #include "engine/fft.h"
 
 namespace frontlys {
@@ -36,9 +37,7 @@ public:
           m_plan(n),
           m_filter(static_cast<std::size_t>(n) * m_plan.halfWidth()),
           m_w(static_cast<std::size_t>(n) * n),
-          m_gx(n),
-          m_lap(n),
-          m_gy(3 * static_cast<std::size_t>(n))
+          m_squares(m_w.size())
     {
         // -(N/2pi)^2 h^2 / (u^2 + v^2): the inverse of the Laplacian in reduced units, divided by
         // N^2 for the unnormalised transform pair. The zero frequency (the mean) is dropped.
@@ -63,61 +62,79 @@ public:
     // In one pass over the rows: L' = div(grad W) with the gradient forced to 0 on the ring
     // (ringMask 2), by centred differences over 2h that leave the first and last column and row 0;
     // the residual sqrt(sum over the pupil (pupilMask 1) of (L0 - L')^2); and the next working
-    // Laplacian, L0 on the ring record's pupil and L' elsewhere, written over `work`.
+    // Laplacian, L0 on the ring record's pupil and L' elsewhere, written over `work`. Bands of rows
+    // run at once, each on rows of its own; the squares are summed afterwards in index order, as
+    // the residual has always been, so the bits do not depend on the thread count.
     double RingLaplacianStep(const std::int16_t* ringMask,
                              const std::int16_t* pupilMask,
                              const double* measured,
                              double* work)
     {
         const int n = m_n;
-        YGradientRow(0, ringMask);
+        const int tasks = n < 64 ? 1 : std::clamp(ThreadCount(), 1, n);
+        if (m_rows.size() < static_cast<std::size_t>(tasks)) m_rows.resize(tasks, Rows(n));
+        ParallelFor(tasks, [&](int t) {
+            Rows& rows = m_rows[t];
+            const int first = n * t / tasks, end = n * (t + 1) / tasks;
+            if (first > 0) YGradientRow(rows, first - 1, ringMask);
+            YGradientRow(rows, first, ringMask);
+            for (int r = first; r < end; ++r) {
+                if (r + 1 < n) YGradientRow(rows, r + 1, ringMask);
+                const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(r) * n;
+                XGradientRow(rows, m_w.data() + at, ringMask + at);
+                LaplacianRow(rows, r);
+                const double* lap = rows.lap.data();
+                const double* l0 = measured + at;
+                double* sq = m_squares.data() + at;
+                for (int c = 0; c < n; ++c) sq[c] = (l0[c] - lap[c]) * (l0[c] - lap[c]);
+                const std::int16_t* ring = ringMask + at;
+                double* next = work + at;
+                for (int c = 0; c < n; ++c) next[c] = ring[c] == 1 ? l0[c] : lap[c];
+            }
+        });
         double sum = 0;
-        for (int r = 0; r < n; ++r) {
-            if (r + 1 < n) YGradientRow(r + 1, ringMask);
-            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(r) * n;
-            XGradientRow(m_w.data() + at, ringMask + at);
-            LaplacianRow(r);
-            const double* lap = m_lap.data();
-            const double* l0 = measured + at;
-            const std::int16_t* pupil = pupilMask + at;
-            for (int c = 0; c < n; ++c)  // in index order, as the residual has always been summed
-                if (pupil[c] == 1) sum += (l0[c] - lap[c]) * (l0[c] - lap[c]);
-            const std::int16_t* ring = ringMask + at;
-            double* next = work + at;
-            for (int c = 0; c < n; ++c) next[c] = ring[c] == 1 ? l0[c] : lap[c];
-        }
+        const std::size_t cells = static_cast<std::size_t>(n) * n;
+        for (std::size_t i = 0; i < cells; ++i)
+            if (pupilMask[i] == 1) sum += m_squares[i];
         return std::sqrt(sum);
     }
 
 private:
-    // Row r of div(grad W): the x part from m_gx, the y part from the gradient rows r - 1 and r + 1.
-    void LaplacianRow(int r)
+    // The rows one band works on: the x gradient and L' of its current row, and the y gradient of
+    // three rows, row r in slot r % 3.
+    struct Rows {
+        explicit Rows(int n) : gx(n), lap(n), gy(3 * static_cast<std::size_t>(n)) {}
+        std::vector<double> gx, lap, gy;
+    };
+
+    // Row r of div(grad W): the x part from gx, the y part from the gradient rows r - 1 and r + 1.
+    void LaplacianRow(Rows& rows, int r) const
     {
         const int n = m_n;
-        double* lap = m_lap.data();
-        const double* gx = m_gx.data();
+        double* lap = rows.lap.data();
+        const double* gx = rows.gx.data();
         if (r == 0 || r == n - 1) {
             lap[0] = lap[n - 1] = 0.0 + 0.0;
             for (int c = 1; c < n - 1; ++c) lap[c] = (gx[c + 1] - gx[c - 1]) * m_inv2h + 0.0;
             return;
         }
-        const double* above = GyRow(r - 1);
-        const double* below = GyRow(r + 1);
+        const double* above = GyRow(rows, r - 1);
+        const double* below = GyRow(rows, r + 1);
         lap[0] = 0.0 + (below[0] - above[0]) * m_inv2h;
         lap[n - 1] = 0.0 + (below[n - 1] - above[n - 1]) * m_inv2h;
         for (int c = 1; c < n - 1; ++c)
             lap[c] = (gx[c + 1] - gx[c - 1]) * m_inv2h + (below[c] - above[c]) * m_inv2h;
     }
 
-    const double* GyRow(int row) const
+    const double* GyRow(const Rows& rows, int row) const
     {
-        return m_gy.data() + static_cast<std::ptrdiff_t>((row + 3) % 3) * m_n;
+        return rows.gy.data() + static_cast<std::ptrdiff_t>((row + 3) % 3) * m_n;
     }
 
-    void YGradientRow(int row, const std::int16_t* ringMask)
+    void YGradientRow(Rows& rows, int row, const std::int16_t* ringMask) const
     {
         const int n = m_n;
-        double* d = m_gy.data() + static_cast<std::ptrdiff_t>(row % 3) * n;
+        double* d = rows.gy.data() + static_cast<std::ptrdiff_t>(row % 3) * n;
         if (row == 0 || row == n - 1) {
             std::fill_n(d, n, 0.0);
             return;
@@ -128,10 +145,10 @@ private:
         for (int c = 0; c < n; ++c) d[c] = mask[c] == 2 ? 0.0 : (next[c] - prev[c]) * m_inv2h;
     }
 
-    void XGradientRow(const double* w, const std::int16_t* mask)
+    void XGradientRow(Rows& rows, const double* w, const std::int16_t* mask) const
     {
         const int n = m_n;
-        double* d = m_gx.data();
+        double* d = rows.gx.data();
         d[0] = d[n - 1] = 0.0;
         for (int c = 1; c < n - 1; ++c) d[c] = mask[c] == 2 ? 0.0 : (w[c + 1] - w[c - 1]) * m_inv2h;
     }
@@ -140,9 +157,8 @@ private:
     double m_inv2h;
     RealFft2Plan m_plan;
     std::vector<double> m_filter, m_w;
-    std::vector<double> m_gx;   // one row
-    std::vector<double> m_lap;  // one row
-    std::vector<double> m_gy;   // three rows, row r in slot r % 3
+    std::vector<double> m_squares;  // (L0 - L')^2 at every cell
+    std::vector<Rows> m_rows;       // one set a band
 };
 
 bool TurnedUpwards(const std::vector<double>& e)

@@ -40,6 +40,14 @@ void FillPupilField(std::vector<std::complex<double>>& field,
 
 double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan)
 {
+    TransformFieldOnly(field, plan);
+    double total = 0;
+    for (const auto& v : field) total += std::norm(v);
+    return total;
+}
+
+void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan)
+{
     // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
     // strided column pass runs over the lit columns only, the contiguous row pass over all rows.
     const int n = plan.size();
@@ -55,9 +63,6 @@ double TransformField(std::vector<std::complex<double>>& field, const FftPlan& p
         plan.TransformColumns(field.data() + first, last - first + 1, n, FftDirection::Forward);
     for (int r = 0; r < n; ++r)
         plan.Transform1D(field.data() + static_cast<std::ptrdiff_t>(r) * n, FftDirection::Forward);
-    double total = 0;
-    for (const auto& v : field) total += std::norm(v);
-    return total;
 }
 
 void AccumulateIntensity(std::span<const std::complex<double>> field,

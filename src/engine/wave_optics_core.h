@@ -45,6 +45,8 @@ void AddIntensity(std::vector<std::complex<double>>& field,
 // returning the total intensity, then sum[i] += weight |field[i]|^2 / total over a stretch (the same
 // stretch of both spans), with the same arithmetic.
 double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan);
+// The transform alone, for callers that normalise the intensity their own way.
+void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan);
 void AccumulateIntensity(std::span<const std::complex<double>> field,
                          double total,
                          std::span<double> sum,

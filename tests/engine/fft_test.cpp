@@ -299,6 +299,37 @@ TEST(FftReal, HalfSpectrumMatchesComplexTransformAndInverts)
     }
 }
 
+// Sampled filtering gives Filter's values at the samples, for a filter of a real kernel (even in
+// the column frequency) and any start, step and count that fit, odd counts (a lone last row) too.
+TEST(FftReal, SampledFilterGivesTheFilteredSamples)
+{
+    for (int n : {9, 30, 64, 96}) {
+        std::mt19937 rng(n);
+        std::uniform_real_distribution<double> u(-1.0, 1.0);
+        RealFft2Plan plan(n);
+        const int hw = plan.halfWidth();
+        std::vector<double> input(n * n), filter(static_cast<std::size_t>(n) * hw), gu(hw), gv(n);
+        for (auto& v : input) v = u(rng);
+        for (auto& v : gu) v = u(rng);
+        for (int v = 0; v <= n / 2; ++v) gv[v] = gv[(n - v) % n] = u(rng);
+        for (int v = 0; v < n; ++v)
+            for (int k = 0; k < hw; ++k) filter[v * hw + k] = gv[v] * gu[k];
+        std::vector<double> filtered(n * n);
+        plan.Filter(input.data(), filter.data(), filtered.data());
+        for (int step : {1, 2, 3, 5}) {
+            const int start = (n / 2) % step, count = (n - start + step - 1) / step;
+            std::vector<double> sampled(static_cast<std::size_t>(count) * count);
+            plan.FilterSampled(input.data(), filter.data(), start, step, count, sampled.data());
+            for (int j = 0; j < count; ++j)
+                for (int i = 0; i < count; ++i)
+                    EXPECT_NEAR(sampled[j * count + i],
+                                filtered[(start + j * step) * n + start + i * step],
+                                1e-12 * n * n)
+                        << n << " " << step;
+        }
+    }
+}
+
 // Large transforms share their rows and strips among the pool's threads: the same bits on any count,
 // odd sizes (a lone last row) included.
 TEST(FftReal, LargeTransformsGiveTheSameBitsOnAnyNumberOfThreads)
@@ -318,7 +349,9 @@ TEST(FftReal, LargeTransformsGiveTheSameBitsOnAnyNumberOfThreads)
             std::vector<cd> spectrum = half;
             plan.Inverse(half.data(), out.data());
             plan.Filter(input.data(), filter.data(), filtered.data());
-            return std::tuple(spectrum, out, filtered);
+            std::vector<double> sampled(45 * 45);
+            plan.FilterSampled(input.data(), filter.data(), 1, 3, 45, sampled.data());
+            return std::tuple(spectrum, out, filtered, sampled);
         };
         const auto one = run(1);
         EXPECT_EQ(run(3), one) << n;

@@ -55,7 +55,8 @@ BSplineImage::BSplineImage(
     }
     for (int r = 0; r < height; ++r)
         BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
-    for (int c = 0; c < width; ++c) BSplinePrefilter(m_coef.data() + c, height, width);
+    // All the columns at once, row after row: each column's arithmetic as alone, in memory order.
+    BSplinePrefilter(m_coef.data(), height, width, width);
 }
 
 double BSplineImage::Sample(double x, double y) const

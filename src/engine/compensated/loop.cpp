@@ -1,9 +1,12 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <optional>
 #include <vector>
 
+#include "core/large_buffer.h"
 #include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "engine/linear_solve.h"
@@ -112,6 +115,34 @@ void CompensatePair(const Grid& g,
     }
 }
 
+// sum xa dxb + ya dyb over a block, in four interleaved partial sums (a fixed order): the adds
+// then overlap, and the four run in one vector. Compiled with and without AVX2, the loader picking
+// one; no multiply is fused with its add, so both give the same bits.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_SUM_CLONES \
+    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
+#else
+#define FRONTLYS_SUM_CLONES
+#endif
+FRONTLYS_SUM_CLONES double SymmetricSum(
+    const double* xa, const double* ya, const double* dxb, const double* dyb, int len)
+{
+    using V4 = double __attribute__((vector_size(32)));
+    V4 sum = {0, 0, 0, 0};
+    int k = 0;
+    for (; k + 4 <= len; k += 4) {
+        V4 x, y, dx, dy;
+        std::memcpy(&x, xa + k, sizeof x);
+        std::memcpy(&y, ya + k, sizeof y);
+        std::memcpy(&dx, dxb + k, sizeof dx);
+        std::memcpy(&dy, dyb + k, sizeof dy);
+        sum += x * dx + y * dy;
+    }
+    double s0 = sum[0];
+    for (; k < len; ++k) s0 += xa[k] * dxb[k] + ya[k] * dyb[k];
+    return (s0 + sum[1]) + (sum[2] + sum[3]);
+}
+
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
 // and the points are taken in blocks that stay in cache across all the pairs. Each block adds one
@@ -141,12 +172,17 @@ void AssembleWeakForm(const Grid& g,
     ParallelFor((blocks + kBlocksPerTask - 1) / kBlocksPerTask, [&](int task) {
         // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
         std::vector<double> ax(static_cast<std::size_t>(nt) * kBlock), ay(ax.size()), gt(ax.size());
+        std::vector<int> ring;  // block points where the taper has a gradient
+        ring.reserve(kBlock);
         const int lastBlock = std::min(blocks, (task + 1) * kBlocksPerTask);
         for (int block = task * kBlocksPerTask; block < lastBlock; ++block) {
             const int p0 = block * kBlock;
             const int len = std::min(kBlock, g.n - p0);
             double* part = &parts[entries * block];
             double* partRhs = part + static_cast<std::size_t>(nt) * nt;
+            ring.clear();
+            for (int k = 0; k < len; ++k)
+                if (swx[p0 + k] != 0 || swy[p0 + k] != 0) ring.push_back(k);
             for (int a = 0; a < nt; ++a) {
                 const std::size_t o = static_cast<std::size_t>(terms[a]) * g.n + p0;
                 double* x = &ax[static_cast<std::size_t>(a) * kBlock];
@@ -157,9 +193,9 @@ void AssembleWeakForm(const Grid& g,
                     const int p = p0 + k;
                     x[k] = sw[p] * g.dx[o + k];
                     y[k] = sw[p] * g.dy[o + k];
-                    t[k] = swx[p] * g.dx[o + k] + swy[p] * g.dy[o + k];
                     f += g.v[o + k] * g.w[p] * d[p];
                 }
+                for (int k : ring) t[k] = swx[p0 + k] * g.dx[o + k] + swy[p0 + k] * g.dy[o + k];
                 partRhs[a] = f;
             }
             for (int a = 0; a < nt; ++a) {
@@ -170,9 +206,10 @@ void AssembleWeakForm(const Grid& g,
                 for (int b = a; b < nt; ++b) {
                     const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n + p0;
                     const double* tb = &gt[static_cast<std::size_t>(b) * kBlock];
-                    double sym = 0, ab = 0, ba = 0;
-                    for (int k = 0; k < len; ++k) {
-                        sym += xa[k] * g.dx[ob + k] + ya[k] * g.dy[ob + k];
+                    const double sym = SymmetricSum(xa, ya, &g.dx[ob], &g.dy[ob], len);
+                    // The taper terms vanish off the ring: only its points are summed.
+                    double ab = 0, ba = 0;
+                    for (int k : ring) {
                         ab += g.v[oa + k] * tb[k];
                         ba += g.v[ob + k] * ta[k];
                     }
@@ -291,11 +328,30 @@ void MakeGrid(double rho, double eps, int terms, Grid& g)
     g.n = static_cast<int>(g.x.size());
     // Every jet value is written below: resizing keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
-    for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) v->resize(size);
+    for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
+        ReserveLarge(*v, size);
+        v->resize(size);
+    }
     const ZernikePolynomials poly(ZernikeBasis::ForCount(g.terms), eps);
+    // The grid is symmetric about both axes, and each term is even or odd in x and in y: the jets
+    // are evaluated over one quadrant and copied to the mirrored points with their signs. The
+    // arithmetic of a mirrored point only flips signs, so the copies hold the bits of an evaluation.
+    const int width = 2 * g.half + 1;
+    std::vector<int> pointAt(static_cast<std::size_t>(width) * width, -1);
+    for (int p = 0; p < g.n; ++p)
+        pointAt[static_cast<std::size_t>(g.j[p] + g.half) * width + g.i[p] + g.half] = p;
+    // Per term, the sign of the value under x -> -x and under y -> -y: (x + iy)^m turns into
+    // (-1)^m conj((x + iy)^m) and conj((x + iy)^m).
+    std::array<double, kZernikeTerms> mirrorX{}, mirrorY{};
+    for (int k = 0; k < g.terms; ++k) {
+        const ZernikeTerm& t = ZernikeTermInfo(k + 1);
+        mirrorY[k] = t.sine ? -1 : 1;
+        mirrorX[k] = (t.m % 2 ? -1 : 1) * mirrorY[k];
+    }
     ParallelFor(Stretches(g.n), [&](int t) {
         ZernikeJet jet;
         for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+            if (g.i[p] < 0 || g.j[p] < 0) continue;
             poly.Eval(g.x[p], g.y[p], jet);
             for (int k = 0; k < g.terms; ++k) {
                 const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
@@ -305,6 +361,24 @@ void MakeGrid(double rho, double eps, int terms, Grid& g)
                 g.dxx[o] = jet.dxx[k];
                 g.dyy[o] = jet.dyy[k];
                 g.dxy[o] = jet.dxy[k];
+            }
+        }
+    });
+    ParallelFor(Stretches(g.n), [&](int t) {
+        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+            const bool flipX = g.i[p] < 0, flipY = g.j[p] < 0;
+            if (!flipX && !flipY) continue;
+            const int q = pointAt[static_cast<std::size_t>(std::abs(g.j[p]) + g.half) * width +
+                                  std::abs(g.i[p]) + g.half];
+            for (int k = 0; k < g.terms; ++k) {
+                const double sx = flipX ? mirrorX[k] : 1, sy = flipY ? mirrorY[k] : 1, s = sx * sy;
+                const std::size_t base = static_cast<std::size_t>(k) * g.n;
+                g.v[base + p] = s * g.v[base + q];
+                g.dx[base + p] = (flipX ? -s : s) * g.dx[base + q];
+                g.dy[base + p] = (flipY ? -s : s) * g.dy[base + q];
+                g.dxx[base + p] = s * g.dxx[base + q];
+                g.dyy[base + p] = s * g.dyy[base + q];
+                g.dxy[base + p] = (flipX != flipY ? -s : s) * g.dxy[base + q];
             }
         }
     });

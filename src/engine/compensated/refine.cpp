@@ -7,6 +7,7 @@
 #include <numbers>
 #include <optional>
 
+#include "core/large_buffer.h"
 #include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "engine/fft.h"
@@ -83,12 +84,15 @@ struct RenderWorkspace {
             plan = std::make_unique<FftPlan>(n);
             realPlan = std::make_unique<RealFft2Plan>(n);
         }
-        fine.assign(static_cast<std::size_t>(n) * n, 0.0);
+        const std::size_t cells = static_cast<std::size_t>(n) * n;
+        ReserveLarge(field, cells);
+        ReserveLarge(fine, cells);
         if (oversampling == q) return;
         // Integration over a camera pixel of q samples: sinc in the spectrum.
         q = oversampling;
         const int hw = realPlan->halfWidth();
         std::vector<double> sincU(hw);
+        ReserveLarge(pixelFilter, static_cast<std::size_t>(n) * hw);
         pixelFilter.resize(static_cast<std::size_t>(n) * hw);
         for (int u = 0; u < hw; ++u) sincU[u] = Sinc(q * double(u) / n);
         for (int v = 0; v < n; ++v) {
@@ -146,20 +150,23 @@ Result<SharpModel> RenderSharp(
     };
     work.Prepare(n, q);
     FillPupilField(work.field, plane, transmission, opd);
-    AddIntensity(work.field, *work.plan, work.fine, 1.0);
-    work.realPlan->Filter(work.fine.data(), work.pixelFilter.data(), work.fine.data());
-    const std::vector<double>& fine = work.fine;
+    // The intensity needs no scale: the pixels are normalised below.
+    TransformFieldOnly(work.field, *work.plan);
+    const std::size_t cells = static_cast<std::size_t>(n) * n;
+    work.fine.resize(cells);
+    ParallelFor(n, [&](int r) {
+        const std::size_t row = static_cast<std::size_t>(r) * n;
+        for (std::size_t i = row; i < row + n; ++i) work.fine[i] = std::norm(work.field[i]);
+    });
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
-    const int start = (n / 2) % q;
+    work.realPlan->FilterSampled(
+        work.fine.data(), work.pixelFilter.data(), (n / 2) % q, q, side, m.pixels.data());
     double total = 0;
-    for (int j = 0; j < side; ++j) {
-        for (int i = 0; i < side; ++i) {
-            const double v = std::max(0.0, fine[static_cast<std::size_t>(start + j * q) * n + start + i * q]);
-            m.pixels[static_cast<std::size_t>(j) * side + i] = v;
-            total += v;
-        }
+    for (double& v : m.pixels) {
+        v = std::max(0.0, v);
+        total += v;
     }
     if (!(total > 0)) return Status::Fail(StatusCode::NumericalFailure, "Modèle vide", "rendered no light");
     for (double& v : m.pixels) v /= total;

@@ -4,7 +4,9 @@
 
 #include <vector>
 
+#include "engine/compensated/internal.h"
 #include "engine/curvature_model.h"
+#include "engine/zernike_derivatives.h"
 
 namespace frontlys {
 namespace {
@@ -98,6 +100,28 @@ TEST(CompensatedAnalysis, StopsAtTheCausticAndRefusesAnEmptyFrame)
     const auto refused = CompensatedAnalysis({flat, p.side, p.side}, {p.extra, p.side, p.side}, Options());
     ASSERT_FALSE(refused.ok());
     EXPECT_FALSE(refused.status().message.empty());
+}
+
+// The grid's jets are taken over one quadrant and mirrored: every point holds the bits of its own
+// evaluation, with and without an obstruction.
+TEST(CompensatedAnalysis, GridJetsMatchTheirEvaluationAtEveryPoint)
+{
+    for (double eps : {0.0, 0.3}) {
+        compensated::Grid g;
+        compensated::MakeGrid(17.5, eps, kZernikeTerms, g);
+        const ZernikePolynomials poly(ZernikeBasis::ForCount(kZernikeTerms), eps);
+        ZernikeJet jet;
+        int mismatches = 0;
+        for (int p = 0; p < g.n; ++p) {
+            poly.Eval(g.x[p], g.y[p], jet);
+            for (int k = 0; k < g.terms; ++k) {
+                const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
+                mismatches += g.v[o] != jet.v[k] || g.dx[o] != jet.dx[k] || g.dy[o] != jet.dy[k] ||
+                              g.dxx[o] != jet.dxx[k] || g.dyy[o] != jet.dyy[k] || g.dxy[o] != jet.dxy[k];
+            }
+        }
+        EXPECT_EQ(mismatches, 0) << eps;
+    }
 }
 
 }  // namespace
