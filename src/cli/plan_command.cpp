@@ -11,6 +11,7 @@
 
 #include "cli/language.h"
 #include "core/numbers.h"
+#include "engine/beam_geometry.h"
 #include "engine/transport.h"
 
 namespace frontlys::cli {
@@ -98,7 +99,7 @@ std::string Explain(const PlanResult& r)
 
 double DonutRadiusAt(const PlanInput& in, double defocusMm)
 {
-    return defocusMm * (in.diameterMm / 2) / in.focalMm / BinnedPixelMm(in);
+    return DonutRadius(in.focalMm, in.diameterMm / 2, defocusMm) / BinnedPixelMm(in);
 }
 
 // A ray from reduced pupil point rho lands, in units of the donut radius, at +-rho - c grad W, c the

@@ -8,6 +8,8 @@
 #include <random>
 #include <thread>
 
+#include "engine/beam_geometry.h"
+
 namespace frontlys {
 namespace {
 
@@ -41,7 +43,7 @@ Result<RenderedPair> RenderPair(const BootstrapRequest& q)
         model[i] = m.take();
     }
     const double rho =
-        q.answer.defocusNm * q.options.apertureRadiusNm / (q.options.focalNm * q.options.pixelNm);
+        DonutRadius(q.options.focalNm, q.options.apertureRadiusNm, q.answer.defocusNm) / q.options.pixelNm;
     const int pad = static_cast<int>(std::ceil(0.8 * rho + 24));
     out.side = std::max(model[0].side, model[1].side) + 2 * pad;
     for (int i = 0; i < 2; ++i) {
