@@ -75,9 +75,10 @@ inline std::vector<Bound> CompensatedSuite()
         {{"low light over bias", dim, 0, 0, false}, 2.55, 1.75},
         {{"off-centre 200 x 150", offCentre, 200, 150}, 1.91, 0.36},
         // The refinement's renders of this pair stop at the caustic guard in most rounds and its
-        // residuals oscillate: the round kept gives 0.2 or 1.7 nm, and a 0.2 % change of the beam
-        // geometry (paraxial to exact at f/8) moved it from the first to the second.
-        {{"near caustic", caustic}, 2.37, 1.75},
+        // residuals oscillate: the round kept gives 0.2 or 1.7 nm (obstruction 0.26 or 0.20), and a
+        // 0.2 % change of the beam geometry (paraxial to exact at f/8) moved it from the first to the
+        // second.
+        {{"near caustic", caustic}, 2.37, 1.75, 0.06},
     };
 }
 
