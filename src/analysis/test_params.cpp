@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/numbers.h"
+#include "engine/beam_geometry.h"
 
 namespace frontlys {
 namespace {
@@ -74,8 +75,9 @@ double RadiusNm(std::int64_t softwareBinning,
 
 std::optional<double> DefocusPerPixel(double binnedPixelNm, double focalNm, double apertureRadiusNm)
 {
-    if (apertureRadiusNm == 0) return std::nullopt;
-    return binnedPixelNm * focalNm / apertureRadiusNm;
+    const double radiusPerDefocus = DonutRadiusPerDefocus(focalNm, apertureRadiusNm);
+    if (!(radiusPerDefocus > 0)) return std::nullopt;
+    return binnedPixelNm / radiusPerDefocus;
 }
 
 Result<TTestParams> ComputeDefocus(const TTestParams& current,

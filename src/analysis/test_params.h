@@ -83,12 +83,13 @@ double RadiusNm(std::int64_t softwareBinning,
                 double radiusPx,
                 double pixelSizeUm);
 
-// Nanometres of defocus per pixel of pupil-image radius, k = b x p x F / R with p the binned pixel
-// size in nm. No factor when the aperture radius is 0.
+// Nanometres of defocus per pixel of pupil-image radius, k = b x p / tan u_max with p the binned
+// pixel size in nm and sin u_max = R / F (b x p x F / R for a slow beam). No factor when the aperture
+// radius is 0.
 std::optional<double> DefocusPerPixel(double binnedPixelNm, double focalNm, double apertureRadiusNm);
 
 // The distance button: stores the focal length and aperture radius of the entry and, when both
-// images exist and the diameter is not 0, the defocus from the mean of their radii (l = r x F / R).
+// images exist and the diameter is not 0, the defocus from the mean of their radii (l = r k).
 // Otherwise the defocus stays as it was. Refused, with nothing changed, when the pixel size is not
 // a number.
 [[nodiscard]] Result<TTestParams> ComputeDefocus(const TTestParams& current,

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/numbers.h"
+#include "engine/beam_geometry.h"
 #include "prep/pupil.h"
 #include "prep/threshold.h"
 
@@ -26,7 +27,7 @@ double AxisAt(const std::vector<double>& axis, int index1)
 double LengthScale(const TImageRec& image, const TTestParams& p)
 {
     if (image.Kind == static_cast<std::uint8_t>(ImageKind::Wavefront)) return p.ApertureRadius;
-    return p.Focal == 0 ? 0.0 : p.Defocus * p.ApertureRadius / p.Focal;
+    return DonutRadius(p.Focal, p.ApertureRadius, p.Defocus);
 }
 
 const char* PatternOf(CoordSystem coord)

@@ -11,6 +11,7 @@
 
 #include "cli/language.h"
 #include "core/numbers.h"
+#include "engine/beam_geometry.h"
 #include "engine/transport.h"
 
 namespace frontlys::cli {
@@ -98,7 +99,7 @@ std::string Explain(const PlanResult& r)
 
 double DonutRadiusAt(const PlanInput& in, double defocusMm)
 {
-    return defocusMm * (in.diameterMm / 2) / in.focalMm / BinnedPixelMm(in);
+    return DonutRadius(in.focalMm, in.diameterMm / 2, defocusMm) / BinnedPixelMm(in);
 }
 
 // A ray from reduced pupil point rho lands, in units of the donut radius, at +-rho - c grad W, c the
@@ -136,11 +137,12 @@ std::optional<PlanResult> PlanDefocus(const PlanInput& in, std::string* reason)
     if (!(in.aberrationNm >= 0) || !std::isfinite(in.aberrationNm))
         return refuse("--aberration must be 0 or more");
     PlanResult r;
-    const double mmPerPx = BinnedPixelMm(in) * in.focalMm / (in.diameterMm / 2);  // defocus per radius pixel
+    const double mmPerPx =
+        DefocusForDonutRadius(in.focalMm, in.diameterMm / 2, BinnedPixelMm(in));  // per radius px
     r.radiusMinMm = kMinRadiusPx * mmPerPx;
     r.radiusMaxMm = kMaxRadiusPx * mmPerPx;
     const double fwhmMm = in.seeingArcsec * kArcsecRad * in.focalMm;
-    r.seeingMinMm = fwhmMm / kSeeingShare * in.focalMm / (in.diameterMm / 2);
+    r.seeingMinMm = DefocusForDonutRadius(in.focalMm, in.diameterMm / 2, fwhmMm / kSeeingShare);
     r.causticMinMm = CausticLimitMm(in);
     r.minDefocusMm = std::max({r.radiusMinMm, r.seeingMinMm, r.causticMinMm});
     r.maxDefocusMm = r.radiusMaxMm;

@@ -1,5 +1,6 @@
 #include "engine/reconstruct.h"
 
+#include "engine/transport.h"
 #include "prep/pupil.h"
 
 namespace frontlys {
@@ -51,7 +52,7 @@ Result<ReconstructionSummary> ReconstructWavefront(const TestGeometry& geometry,
         return Status::Fail(StatusCode::OutOfRange,
                             "La défocalisation doit être positive et plus courte que la distance focale.",
                             "defocus outside [0, F]: the wavefront would be turned over");
-    const double k = l != 0 ? f * (f - l) / l : 0.0;
+    const double k = l != 0 ? -TransportFor(f, radius, l).intra * radius * radius : 0.0;
     ReconstructionSummary summary;
     if (k != 0) {
         ScaleImage(laplacian, radius * radius / k);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/thread_pool.h"
+#include "engine/beam_geometry.h"
 
 namespace frontlys {
 
@@ -113,8 +114,11 @@ void DiffY(const TImageRec& in, TImageRec& out) { Diff(in, out, false); }
 
 TransportCoefficients TransportFor(double focal, double apertureRadius, double defocus)
 {
+    // A slope moves the light by (F +- l) / R times itself, on a donut of radius l tan u_max
+    // (engine/beam_geometry.h): the paraxial coefficients times cos u_max.
     const double f = focal, r = apertureRadius, l = defocus;
-    return {-f * (f - l) / (l * r * r), f * (f + l) / (l * r * r), 2 * f * f / (l * r * r)};
+    const double s = EdgeSine(f, r), c = std::sqrt(1 - s * s);
+    return {-c * f * (f - l) / (l * r * r), c * f * (f + l) / (l * r * r), c * 2 * f * f / (l * r * r)};
 }
 
 Result<TransportCoefficients> TransportCoefficientsFor(const TestGeometry& geometry)

@@ -3,7 +3,8 @@
 //
 // A wavefront slope (nm per unit reduced radius) moves the light by a * slope in reduced units of
 // the defocused plane, with a1 = -F (F - l) / (l R^2) for the intra-focal image and
-// a2 = F (F + l) / (l R^2) for the extra-focal one; the intensity is multiplied by the Jacobian
+// a2 = F (F + l) / (l R^2) for the extra-focal one, both times cos u_max for the exact donut radius
+// l tan u_max of a fast beam (engine/beam_geometry.h); the intensity is multiplied by the Jacobian
 // 1 + a lap W + a^2 det(Hessian W). Slopes use the wavefront's grid steps, positions the image's own
 // axes. Pixels whose source lands outside the image (and the last row and column) become 0.
 
@@ -21,9 +22,9 @@ void DiffX(const TImageRec& in, TImageRec& out);
 void DiffY(const TImageRec& in, TImageRec& out);
 
 struct TransportCoefficients {
-    double intra = 0;       // a1 = -F (F - l) / (l R^2)
-    double extra = 0;       // a2 = F (F + l) / (l R^2)
-    double difference = 0;  // a2 - a1 = 2 F^2 / (l R^2), without the cancellation of the subtraction
+    double intra = 0;       // a1 = -F (F - l) / (l R^2) cos u_max
+    double extra = 0;       // a2 = F (F + l) / (l R^2) cos u_max
+    double difference = 0;  // a2 - a1 = 2 F^2 / (l R^2) cos u_max, without the cancellation
 };
 // The coefficients for focal length F, aperture radius R and defocus l, all in one length unit (the
 // coefficients then per that unit); unchecked: infinite for l = 0 or R = 0.

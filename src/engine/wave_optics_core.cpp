@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/beam_geometry.h"
+
 namespace frontlys {
 
 void FillPupilField(std::vector<std::complex<double>>& field,
@@ -14,7 +16,6 @@ void FillPupilField(std::vector<std::complex<double>>& field,
     const int n = p.n;
     field.assign(static_cast<std::size_t>(n) * n, 0.0);
     const double radius = p.apertureRadiusNm;
-    const double defocusCurvature = 0.5 * (1.0 / p.focalNm - 1.0 / p.planeNm);
     const double k = 2.0 * std::numbers::pi / p.lambdaNm;
     const double step = p.dxNm / radius;
     // Only the square around the pupil can pass the test below; the rest of the grid stays zero.
@@ -28,7 +29,8 @@ void FillPupilField(std::vector<std::complex<double>>& field,
             if (x * x + y * y > 1.0 + 4 * step) continue;
             const double t = transmission(x, y);
             if (t <= 0) continue;
-            const double opd = opdNm(x, y) + defocusCurvature * (x * x + y * y) * radius * radius;
+            const double opd =
+                opdNm(x, y) + DefocusPath((x * x + y * y) * radius * radius, p.focalNm, p.planeNm);
             const double sign = ((r + c) & 1) ? -1.0 : 1.0;
             // The linear phase moves the image by the given fractions of a sample.
             const double shift =

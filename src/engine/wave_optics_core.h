@@ -3,11 +3,13 @@
 // analysis: the pupil field of a telescope seen from a plane at distance z, and the intensity of its
 // Fresnel transform.
 //
-// The field is transmission x exp(-i 2 pi / lambda (OPD + D(r))) with D(r) = r^2 (1/F - 1/z) / 2 (r
-// in nm), on an n x n grid of pupil step dx centred on index n/2 (x right, y up), times (-1)^(row +
-// col) so that the forward transform centres the image on index n/2. A positive OPD is a wavefront
-// ahead of the reference sphere. The intra-focal image (z < F) comes out upright, the extra-focal
-// one turned by 180 degrees.
+// The field is transmission x exp(-i 2 pi / lambda (OPD + D(r))) with D(r) the exact path of the
+// focus shift of an aplanatic beam, (1/F - 1/z) F^2 (1 - cos u) with sin u = r / F (r in nm; its
+// paraxial limit r^2 (1/F - 1/z) / 2): each ray then meets the plane at l tan u, as the corrected
+// fast systems have it (engine/beam_geometry.h). On an n x n grid of pupil step dx centred on index n/2 (x
+// right, y up), times (-1)^(row + col) so that the forward transform centres the image on index n/2. A
+// positive OPD is a wavefront ahead of the reference sphere. The intra-focal image (z < F) comes out upright,
+// the extra-focal one turned by 180 degrees.
 
 #include <complex>
 #include <functional>

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "engine/beam_geometry.h"
+
 namespace frontlys {
 namespace {
 
@@ -19,6 +21,7 @@ Status CheckOptics(const SimulationParams& p)
 {
     if (!Positive(p.diameterMm)) return Refuse("--diameter", "the diameter must be positive");
     if (!Positive(p.focalMm)) return Refuse("--focal", "the focal length must be positive");
+    if (p.focalMm < p.diameterMm) return Refuse("--focal", "the beam must be f/1 or slower");
     if (!std::isfinite(p.obstruction) || p.obstruction < 0 || p.obstruction >= 0.9)
         return Refuse("--obstruction", "the obstruction ratio must lie in [0, 0.9)");
     if (!Positive(p.defocusMm) || p.defocusMm >= 0.5 * p.focalMm)
@@ -92,7 +95,7 @@ double BinnedPixelNm(const SimulationParams& params) { return params.pixelUm * 1
 
 double DonutRadiusPx(const SimulationParams& params)
 {
-    const double radiusNm = params.defocusMm * 1e6 * (params.diameterMm / 2) / params.focalMm;
+    const double radiusNm = DonutRadius(params.focalMm, params.diameterMm / 2, params.defocusMm * 1e6);
     return radiusNm / BinnedPixelNm(params);
 }
 

@@ -59,7 +59,8 @@ Status ValidateSimulationParams(const SimulationParams& params);
 // (each at the centre of its slice).
 std::vector<double> SimulatedWavelengthsNm(const SimulationParams& params);
 
-// Geometric radius of the defocused pupil image, l R / F, in (binned) camera pixels.
+// Geometric radius of the defocused pupil image, l tan u_max (l R / F for a slow beam), in (binned)
+// camera pixels.
 double DonutRadiusPx(const SimulationParams& params);
 double BinnedPixelNm(const SimulationParams& params);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/thread_pool.h"
+#include "engine/beam_geometry.h"
 #include "engine/fft.h"
 #include "engine/wave_optics_core.h"
 
@@ -54,7 +55,7 @@ Result<FineGrid> ChooseFineGrid(const SimulationParams& params, double maxSlopeN
     FineGrid grid;
     grid.oversample = std::max(2, static_cast<int>(std::ceil(pixel / duMax - 1e-9)));
     grid.stepNm = pixel / grid.oversample;
-    const double donut = DefocusNm(params) * ApertureRadiusNm(params) / FocalNm(params);
+    const double donut = DonutRadius(FocalNm(params), ApertureRadiusNm(params), DefocusNm(params));
     const double spread = zExtra * maxSlopeNm / ApertureRadiusNm(params) + 4 * SeeingSigmaNm(params);
     const double halfField = kFieldMargin * (donut + spread) + 4 * grid.stepNm;
     grid.n = NextPowerOfTwo(2 * halfField / grid.stepNm);

@@ -30,16 +30,17 @@ TEST(ComputeDefocus, MeanRadiusTimesFocalRatio)
 {
     ScopedDecimalSeparator sep('.');
     auto intra = PupilImage(40), extra = PupilImage(44);
-    // k = 9000 nm x 2 000 000 000 / 100 000 000 = 180 000 nm per pixel of radius.
-    EXPECT_DOUBLE_EQ(*DefocusPerPixel(9000, 2e9, 1e8), 180000.0);
+    // k = 9000 nm / tan u_max with sin u_max = 0.05: 179 775 nm per pixel of radius (paraxial
+    // F / R = 20: 180 000).
+    EXPECT_NEAR(*DefocusPerPixel(9000, 2e9, 1e8), 179774.86, 0.01);
     auto result = ComputeDefocus({}, Entry200mm(), intra.get(), extra.get());
     ASSERT_TRUE(result.ok());
     EXPECT_DOUBLE_EQ(result.value().Focal, 2e9);
     EXPECT_DOUBLE_EQ(result.value().ApertureRadius, 1e8);
-    EXPECT_DOUBLE_EQ(result.value().Defocus, 7560000.0);
-    EXPECT_EQ(DefocusText(result.value()), "7.560");
+    EXPECT_NEAR(result.value().Defocus, 42 * 179774.86, 1);
+    EXPECT_EQ(DefocusText(result.value()), "7.551");
     ScopedDecimalSeparator comma(',');
-    EXPECT_EQ(DefocusText(result.value()), "7,560");
+    EXPECT_EQ(DefocusText(result.value()), "7,551");
 }
 
 TEST(ComputeDefocus, StoresInstrumentButKeepsDefocusWithoutBothImagesOrDiameter)
@@ -76,7 +77,7 @@ TEST(ComputeDefocus, PixelSizeMustBeANumberAndBinningsAreNotBytes)
     e.AcquisitionBinning = 2;
     auto result = ComputeDefocus({}, e, intra.get(), extra.get());
     ASSERT_TRUE(result.ok());
-    EXPECT_DOUBLE_EQ(result.value().Defocus, 7560000.0 * 256);
+    EXPECT_NEAR(result.value().Defocus, 42 * 179774.86 * 256, 256);
 }
 
 TEST(AcceptParams, AllThreeValuesRequired)

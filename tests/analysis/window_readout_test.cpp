@@ -54,11 +54,11 @@ TEST(ReadPixel, PolarReducedMillimetreFormsAndWaves)
     r = ReadPixel(image, {}, 104, 24, o);  // column 105, row 25: x = 1.025, y = 0.975 (up)
     EXPECT_EQ(r.xText, "1.025");
     EXPECT_EQ(r.yText, "0.975");
-    // Detector scale l R / F: 5 mm x 100 mm / 1000 mm = 0.5 mm per reduced unit.
+    // Detector scale l tan u_max, sin u_max = R / F = 0.1: 0.5025 mm per reduced unit (paraxial 0.5).
     o.coord = CoordSystem::Millimetres;
     const TTestParams params{1e9, 1e8, 5e6, 0};
     r = ReadPixel(image, params, 104, 24, o);
-    EXPECT_EQ(r.xText, "0.51");
+    EXPECT_EQ(r.xText, "0.52");
     o.waves = true;
     o.lambdaRefNm = 500;
     EXPECT_DOUBLE_EQ(ReadPixel(image, params, 0, 0, o).value, 1001.0 / 500);

@@ -11,17 +11,18 @@ namespace {
 
 TEST(PlanDefocus, RadiusOrSeeingSetTheRange)
 {
-    // 200 mm f/6, 9 um: 0.108 mm of defocus per pixel of radius; 2" of seeing asks for 1.40 mm only.
+    // 200 mm f/6, 9 um: 9 um / tan u_max (sin u_max = 1/12) = 0.10762 mm of defocus per pixel of
+    // radius (paraxial 0.108); 2" of seeing asks for 1.40 mm only.
     auto r = PlanDefocus({200, 1200, 9, 1, 2, 0});
     ASSERT_TRUE(r && r->feasible);
-    EXPECT_NEAR(r->minDefocusMm, 3.24, 1e-9);
-    EXPECT_NEAR(r->maxDefocusMm, 8.64, 1e-9);
-    EXPECT_NEAR(r->recommendedDefocusMm, 3.888, 1e-9);
+    EXPECT_NEAR(r->minDefocusMm, 30 * 0.107624, 1e-4);
+    EXPECT_NEAR(r->maxDefocusMm, 80 * 0.107624, 1e-4);
+    EXPECT_NEAR(r->recommendedDefocusMm, 36 * 0.107624, 1e-4);
     EXPECT_NEAR(r->recommendedRadiusPx, 36, 1e-9);
-    // 100 mm f/10, 3.76 um, 3": a FWHM of 14.5 um needs a radius of 145 um, 2.909 mm of defocus.
+    // 100 mm f/10, 3.76 um, 3": a FWHM of 14.5 um needs a radius of 145 um, 2.905 mm of defocus.
     r = PlanDefocus({100, 1000, 3.76, 1, 3, 0});
     ASSERT_TRUE(r && r->feasible);
-    EXPECT_NEAR(r->minDefocusMm, 2.909, 1e-3);
+    EXPECT_NEAR(r->minDefocusMm, 2.905, 1e-3);
     EXPECT_NEAR(r->minRadiusPx, 38.68, 0.01);
 }
 

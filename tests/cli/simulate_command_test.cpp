@@ -41,7 +41,8 @@ TEST(SimulateCommand, WritesBothImagesAndTheTruth)
     const auto folder = dir.path() / "new" / "pair";
     std::ostringstream out, err;
     ASSERT_EQ(cli::RunSimulate(Small(), folder, kStamp, out, err), 0) << err.str();
-    EXPECT_NE(out.str().find("donut radius: 13.89 px"), std::string::npos) << out.str();
+    // l tan u_max: 2 mm x 0.06262 / 9 um (paraxial l R / F: 13.89 px).
+    EXPECT_NE(out.str().find("donut radius: 13.92 px"), std::string::npos) << out.str();
     const std::string truth = ReadText(folder / "truth.txt");
     EXPECT_EQ(truth.rfind("Fichier =" + (folder / "truth.txt").string() + "\r\nZernike,Nom,RMS nm\r\n", 0),
               0u);

@@ -46,7 +46,7 @@ TEST(CurvatureModel, ImagesHoldTheLightOfTheAnnulus)
             pupil.level * std::numbers::pi * pupil.radiusPx * pupil.radiusPx * (1 - eps * eps);
         for (double a : {k.intra, k.extra}) {
             const ImageSlot image = testing::ModelImage(w, pupil, a, ImageKind::Intra);
-            EXPECT_NEAR(Flux(*image) / ideal, 1.0, 2e-3) << "Z" << term << " eps " << eps << " a " << a;
+            EXPECT_NEAR(Flux(*image) / ideal, 1.0, 2.5e-3) << "Z" << term << " eps " << eps << " a " << a;
         }
     }
 }

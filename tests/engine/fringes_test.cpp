@@ -137,8 +137,10 @@ TEST(Ronchigram, TiltShiftsTheGratingByTheRayAberration)
     TestGeometry atGrating = test;
     atGrating.Defocus = RonchiGratingDistance(8);
     EXPECT_EQ(atGrating.Defocus, 1.6e6);
+    // On the exact pupil image, radius l tan u_max: the paraxial coefficient times cos u_max.
     const double a = -test.Focal * (test.Focal - atGrating.Defocus) /
-                     (atGrating.Defocus * test.ApertureRadius * test.ApertureRadius);
+                     (atGrating.Defocus * test.ApertureRadius * test.ApertureRadius) *
+                     std::cos(std::asin(test.ApertureRadius / test.Focal));
     ImageSlot w = Wavefront(128, 60);
     const double step = w->XAxis[1] - w->XAxis[0];
     TiltPlane(*w, 1, 0, 3 * step / a);  // a three-pixel displacement

@@ -123,6 +123,29 @@ double ShareWithin(const Planes3D<double>& f, double r)
     return in / m.total;
 }
 
+// An f/1.5 beam obeys the sine condition: the donut reaches l tan u_max, 6 % past the paraxial l R / F,
+// and the pupil within reduced radius x lands within tan u / tan u_max of it, brighter at the centre.
+TEST(WaveOptics, AFastBeamDrawsTheExactDonut)
+{
+    SimulationParams p;
+    p.diameterMm = 200;
+    p.focalMm = 300;
+    p.defocusMm = 0.5;  // paraxial radius 37.0 px, exact 39.3
+    p.pixelUm = 4.5;
+    p.size = 128;
+    const double s = 1.0 / 3, rho = DonutRadiusPx(p);
+    EXPECT_NEAR(rho, 500 * std::tan(std::asin(s)) / 4.5, 1e-9);
+    for (auto side : {FocalSide::Intra, FocalSide::Extra}) {
+        const auto f = Flux(p, ClearAperture(0), side);
+        EXPECT_GT(ShareWithin(f, rho + 1), 0.985);
+        // x^2 of the light within m rho, where RayRadius(x) = m: not the paraxial m^2.
+        for (double m : {0.5, 0.8}) {
+            const double x2 = m * m / (1 - s * s + m * m * s * s);  // RayRadius(x) = m
+            EXPECT_NEAR(ShareWithin(f, m * rho), x2, 0.006) << m;
+        }
+    }
+}
+
 TEST(WaveOptics, LargeDefocusIsNotAliased)
 {
     // An aliased defocus phase folds light back into the field far from the donut; what lies just

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "core/thread_pool.h"
+#include "engine/beam_geometry.h"
 #include "engine/compensated/internal.h"
 #include "engine/compensated/noise_covariance.h"
 
@@ -91,7 +92,7 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
     const PreparedFrame& p1 = f1.value();
     const PreparedFrame& p2 = f2.value();
 
-    const double pixelsPerDefocus = o.apertureRadiusNm / (o.focalNm * o.pixelNm);
+    const double pixelsPerDefocus = DonutRadiusPerDefocus(o.focalNm, o.apertureRadiusNm) / o.pixelNm;
     double rho = o.defocusNm ? *o.defocusNm * pixelsPerDefocus : 0.5 * (p1.outerPx + p2.outerPx);
     double eps = 0;
     // An aberration can fill the hole of one image (spherical does on one side of focus): one inner
@@ -117,7 +118,7 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
         const double l = rho / pixelsPerDefocus;
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
         const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
-        MakeGrid(rho, eps, o.terms, work.grid);
+        MakeGrid(rho, eps, o.terms, EdgeSine(o.focalNm, o.apertureRadiusNm), work.grid);
         const Grid& grid = work.grid;
         LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::min(kRoundPasses, passCap - r.passes));
         c = loop.c;

@@ -34,10 +34,27 @@ struct Grid {
     std::vector<char> hole;     // r < (1 + eps) / 2, for the obstruction estimate
     std::vector<char> plateau;  // eps + 0.12 < r < 0.88
     std::vector<double> v, dx, dy, dxx, dyy, dxy;
+    // The defocus part of the ray mapping, exact for the beam (engine/beam_geometry.h): where the
+    // ray of each point meets a defocused plane without aberration, in donut radii, and the
+    // derivatives of that position (symmetric). The identity for a paraxial beam.
+    std::vector<double> mx, my, mxx, mxy, myy;
 };
 
-// Fills `grid` anew, reusing its buffers.
-void MakeGrid(double rho, double eps, int terms, Grid& grid);
+// Fills `grid` anew, reusing its buffers; `edgeSine` is R / F.
+void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& grid);
+
+// Where the ray of point p meets the plane of coefficient a, wavefront slopes (wx, wy): the exact
+// defocus mapping plus a times the slopes. Its Jacobian determinant, with the wavefront's Hessian.
+inline void RayPoint(const Grid& g, int p, double a, double wx, double wy, double& X, double& Y)
+{
+    X = g.mx[p] + a * wx;
+    Y = g.my[p] + a * wy;
+}
+inline double RayJacobian(const Grid& g, int p, double a, double wxx, double wyy, double wxy)
+{
+    const double j11 = g.mxx[p] + a * wxx, j22 = g.myy[p] + a * wyy, j12 = g.mxy[p] + a * wxy;
+    return j11 * j22 - j12 * j12;
+}
 
 // Buffers an analysis keeps across its rounds, and a caller that analyses many pairs (the
 // refinement) across its analyses: the grid's jets are tens of megabytes.

@@ -8,6 +8,7 @@
 
 #include "core/large_buffer.h"
 #include "core/thread_pool.h"
+#include "engine/beam_geometry.h"
 #include "engine/compensated/internal.h"
 #include "engine/linear_solve.h"
 #include "engine/zernike_derivatives.h"
@@ -58,9 +59,9 @@ void Synthesize(const Grid& g, const ZernikeCoefficients& c, Derivatives& d)
     });
 }
 
-double Jacobian(double a, const Derivatives& d, int p)
+double Jacobian(const Grid& g, double a, const Derivatives& d, int p)
 {
-    return 1 + a * (d.wxx[p] + d.wyy[p]) + a * a * (d.wxx[p] * d.wyy[p] - d.wxy[p] * d.wxy[p]);
+    return RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
 }
 
 double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivatives& d)
@@ -68,7 +69,7 @@ double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivati
     double least = 1;
     for (int p = 0; p < g.n; ++p) {
         if (!g.lit[p]) continue;
-        least = std::min({least, Jacobian(m.intra, d, p), Jacobian(m.extra, d, p)});
+        least = std::min({least, Jacobian(g, m.intra, d, p), Jacobian(g, m.extra, d, p)});
     }
     return least;
 }
@@ -84,9 +85,10 @@ void Compensate(const Grid& g,
 {
     out.resize(g.n);
     for (int p = 0; p < g.n; ++p) {
-        const double X = g.x[p] + a * d.wx[p], Y = g.y[p] + a * d.wy[p];
+        double X = 0, Y = 0;
+        RayPoint(g, p, a, d.wx[p], d.wy[p], X, Y);
         const double value = f.spline.Sample(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho);
-        out[p] = value * Jacobian(a, d, p) * scale;
+        out[p] = value * Jacobian(g, a, d, p) * scale;
     }
 }
 
@@ -289,14 +291,28 @@ double UpdateRmsNm(const ZernikeBasis& basis,
     return std::sqrt(sq);
 }
 
+// The exact defocus mapping of a point: radius RayRadius(r) along the same azimuth. Its derivative
+// is RayRadiusSlope radially and RayRadius(r) / r across.
+void AddDefocusMapping(double x, double y, double r, double edgeSine, Grid& g)
+{
+    const double along = RayRadiusSlope(r, edgeSine);
+    const double across = r > 0 ? RayRadius(r, edgeSine) / r : along;
+    const double cx = r > 0 ? x / r : 1, cy = r > 0 ? y / r : 0;
+    g.mx.push_back(across * x);
+    g.my.push_back(across * y);
+    g.mxx.push_back(along * cx * cx + across * cy * cy);
+    g.mxy.push_back((along - across) * cx * cy);
+    g.myy.push_back(along * cy * cy + across * cx * cx);
+}
+
 }  // namespace
 
-void MakeGrid(double rho, double eps, int terms, Grid& g)
+void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
 {
     g.rho = rho;
     g.eps = eps;
     g.terms = std::clamp(terms, 1, kZernikeTerms);
-    for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy}) v->clear();
+    for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy, &g.mx, &g.my, &g.mxx, &g.mxy, &g.myy}) v->clear();
     for (auto* v : {&g.i, &g.j}) v->clear();
     for (auto* v : {&g.lit, &g.hole, &g.plateau}) v->clear();
     const double reach = 1 + (kMarginPx + 1.5) / rho;
@@ -315,6 +331,7 @@ void MakeGrid(double rho, double eps, int terms, Grid& g)
             }
             g.x.push_back(x);
             g.y.push_back(y);
+            AddDefocusMapping(x, y, r, edgeSine, g);
             g.i.push_back(i);
             g.j.push_back(j);
             g.w.push_back(w);

@@ -97,7 +97,8 @@ void AddFrameCovariance(const Grid& g,
     int r0 = sp.height(), r1 = -1, c0 = sp.width(), c1 = -1;
     for (int p = 0; p < g.n; ++p) {
         if (g.w[p] == 0) continue;
-        const double X = g.x[p] + a * d.wx[p], Y = g.y[p] + a * d.wy[p];
+        double X = 0, Y = 0;
+        RayPoint(g, p, a, d.wx[p], d.wy[p], X, Y);
         Sample s{p, {}};
         if (!sp.StencilAt(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho, s.st)) continue;
         r0 = std::min(r0, *std::min_element(s.st.rows, s.st.rows + 4));
@@ -118,8 +119,7 @@ void AddFrameCovariance(const Grid& g,
     std::vector<double> amp(nt);
     for (const Sample& s : samples) {
         const int p = s.p;
-        const double jac =
-            1 + a * (d.wxx[p] + d.wyy[p]) + a * a * (d.wxx[p] * d.wyy[p] - d.wxy[p] * d.wxy[p]);
+        const double jac = RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
         const double common = fluxScale * jac * g.w[p];
         for (int t = 0; t < nt; ++t) amp[t] = common * g.v[static_cast<std::size_t>(terms[t]) * g.n + p];
         for (int r = 0; r < 4; ++r) {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/beam_geometry.h"
+
 namespace frontlys {
 namespace {
 
@@ -66,7 +68,7 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
     ScaleCheck check;
     check.givenDefocusNm = *o.defocusNm;
     check.measuredDefocusNm = measured.value().result.defocusNm;
-    const double perDefocus = o.apertureRadiusNm / (o.focalNm * o.pixelNm);
+    const double perDefocus = DonutRadiusPerDefocus(o.focalNm, o.apertureRadiusNm) / o.pixelNm;
     check.givenRhoPx = check.givenDefocusNm * perDefocus;
     check.measuredRhoPx = check.measuredDefocusNm * perDefocus;
     check.mismatch = check.givenDefocusNm / check.measuredDefocusNm - 1;

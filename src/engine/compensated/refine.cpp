@@ -9,6 +9,7 @@
 
 #include "core/large_buffer.h"
 #include "core/thread_pool.h"
+#include "engine/beam_geometry.h"
 #include "engine/compensated/internal.h"
 #include "engine/fft.h"
 #include "engine/transport.h"
@@ -112,7 +113,7 @@ Result<SharpModel> RenderSharp(
     const double sMax = lambda * z / (2 * 2 * R * 1.03);
     int q = std::max(2, static_cast<int>(std::ceil(p / sMax - 1e-9)));
     // The rays spread by the mean size of the two transport coefficients.
-    const double rho = l * R / (F * p), a = 0.5 * TransportFor(F, R, l).difference;
+    const double rho = DonutRadius(F, R, l) / p, a = 0.5 * TransportFor(F, R, l).difference;
     const double half = std::max(rho * (1 + a * MaxSlope(e, o.terms)) + 24, 1.35 * rho + 12);
     const double window = 2 * std::ceil(half);
     // A grid that the wavelength's sampling would make too large is rendered coarser: the pupil is
@@ -488,7 +489,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     for (int k = 4; k <= o.terms; ++k) out.result.coef[k - 1] = kept.coef[k - 1];
     out.result.obstruction = kept.obstruction;
     out.result.defocusNm = kept.defocusNm;
-    out.result.rhoPx = kept.defocusNm * o.apertureRadiusNm / (o.focalNm * o.pixelNm);
+    out.result.rhoPx = DonutRadius(o.focalNm, o.apertureRadiusNm, kept.defocusNm) / o.pixelNm;
     out.blurPx = blur;
     out.residualNm = residual;
     out.rounds = static_cast<int>(tried.size());

@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "engine/beam_geometry.h"
 #include "engine/linear_solve.h"
 
 namespace frontlys {
@@ -47,7 +48,7 @@ Result<RenderedPair> RenderPair(const BootstrapRequest& q)
         model[i] = m.take();
     }
     const double rho =
-        q.answer.defocusNm * q.options.apertureRadiusNm / (q.options.focalNm * q.options.pixelNm);
+        DonutRadius(q.options.focalNm, q.options.apertureRadiusNm, q.answer.defocusNm) / q.options.pixelNm;
     const int pad = static_cast<int>(std::ceil(0.8 * rho + 24));
     out.side = std::max(model[0].side, model[1].side) + 2 * pad;
     for (int i = 0; i < 2; ++i) {

@@ -1,0 +1,57 @@
+#include "engine/beam_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace frontlys {
+
+namespace {
+constexpr double kMaxEdgeSine = 0.95;
+}
+
+double EdgeSine(double focal, double apertureRadius)
+{
+    if (!(focal > 0) || !(apertureRadius > 0)) return 0;
+    return std::min(apertureRadius / focal, kMaxEdgeSine);
+}
+
+double DonutRadiusPerDefocus(double focal, double apertureRadius)
+{
+    const double s = EdgeSine(focal, apertureRadius);
+    return s / std::sqrt(1 - s * s);
+}
+
+double DonutRadius(double focal, double apertureRadius, double defocus)
+{
+    return defocus * DonutRadiusPerDefocus(focal, apertureRadius);
+}
+
+double DefocusForDonutRadius(double focal, double apertureRadius, double radius)
+{
+    const double k = DonutRadiusPerDefocus(focal, apertureRadius);
+    return k > 0 ? radius / k : 0;
+}
+
+// Past the pupil edge (the halo the analysis samples) the mapping goes on along its edge tangent:
+// a fast beam's sine would otherwise pass 1 there.
+double RayRadius(double x, double edgeSine)
+{
+    const double s2 = edgeSine * edgeSine;
+    if (x > 1) return 1 + RayRadiusSlope(1, edgeSine) * (x - 1);
+    return x * std::sqrt((1 - s2) / (1 - s2 * x * x));
+}
+
+double RayRadiusSlope(double x, double edgeSine)
+{
+    const double s2 = edgeSine * edgeSine, q = 1 - s2 * std::min(x * x, 1.0);
+    return std::sqrt(1 - s2) / (q * std::sqrt(q));
+}
+
+double DefocusPath(double h2, double focal, double plane)
+{
+    // F^2 (1 - cos u) = h^2 / (1 + cos u), without the cancellation of the difference.
+    const double q = std::min(h2 / (focal * focal), kMaxEdgeSine * kMaxEdgeSine);
+    return (1.0 / focal - 1.0 / plane) * h2 / (1 + std::sqrt(1 - q));
+}
+
+}  // namespace frontlys
