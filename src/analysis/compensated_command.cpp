@@ -267,6 +267,8 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
             f.misfitStart = fit->misfitStart;
             f.misfit = fit->misfit;
             f.distanceNm = fit->distanceNm;
+            const ZernikeBasis basis = ZernikeBasis::ForCount(o.terms);
+            for (int k = 1; k <= o.terms; ++k) f.startRmsNm.push_back(fit->startCoef[k - 1] / basis.Norm(k));
             f.kept = outcome.keptImageFit;
         }
         if (f.kept) summary.kept = "image_fit";

@@ -61,6 +61,7 @@ struct CompensatedSummary {
         std::string failure;
         double misfitStart = 0, misfit = 0;
         std::array<double, 2> distanceNm{};
+        std::vector<double> startRmsNm;  // the answer it started from, nm RMS of each term
         bool kept = false;
     };
     std::optional<ImageFit> imageFit;

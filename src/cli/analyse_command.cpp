@@ -286,6 +286,9 @@ std::string JsonText(const AnalysisReport& r)
                 fit["intra_distance_mm"] = Number(f->distanceNm[0] / 1e6);
                 fit["extra_distance_mm"] = Number(f->distanceNm[1] / 1e6);
                 fit["kept"] = f->kept;
+                Json start = Json::array();
+                for (double v : f->startRmsNm) start.push_back(Number(v));
+                fit["start_zernike_rms_nm"] = start;
             } else {
                 fit["failure"] = f->failure;
             }

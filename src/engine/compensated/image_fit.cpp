@@ -127,8 +127,9 @@ struct Problem {
 
     ZernikeCoefficients Coefficients(const Params& p) const
     {
+        // Piston and tilts are nuisances; the defocus term is replaced by each image's own distance.
         ZernikeCoefficients c = start->coef;
-        c[0] = c[1] = c[2] = 0;
+        c[0] = c[1] = c[2] = c[3] = 0;
         for (int k = kFirstTerm; k <= kLastTerm; ++k) c[k - 1] = p[k - kFirstTerm] * basis.Norm(k);
         return c;
     }
@@ -474,8 +475,9 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
     const Point& end = fitted.value();
     out.misfit = end.cost / rows;
     out.estimate = start;
+    out.startCoef = start.coef;
     out.estimate.coef = pr.Coefficients(end.p);
-    for (int k = 1; k <= 3; ++k) out.estimate.coef[k - 1] = start.coef[k - 1];
+    for (int k = 1; k <= 4; ++k) out.estimate.coef[k - 1] = start.coef[k - 1];
     for (int side = 0; side < 2; ++side) {
         out.distanceNm[side] = end.p[At(side, 4)];
         out.blurPx[side] = end.p[At(side, 2)];

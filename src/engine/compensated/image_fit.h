@@ -25,7 +25,10 @@ struct ImageFitOptions {
 };
 
 struct ImageFitOutcome {
-    ModelEstimate estimate;  // terms 5..22 fitted; the others, obstruction and defocus the start's
+    // Terms 5..22 fitted; the others, obstruction and defocus the start's. The defocus term does not
+    // enter the fit: each image's distance from focus takes its place.
+    ModelEstimate estimate;
+    ZernikeCoefficients startCoef{};     // the answer it started from
     std::array<double, 2> distanceNm{};  // each image's fitted distance from focus (intra, extra)
     std::array<double, 2> blurPx{}, haloPx{};
     std::array<double, 2> haloShare{};   // halo flux over the total
