@@ -356,7 +356,7 @@ Result<Point> Minimise(const Problem& pr,
         }
         ++iterations;
         bool improved = false;
-        for (int attempt = 0; attempt < 6 && !improved; ++attempt) {
+        for (int attempt = 0; attempt < 10 && !improved; ++attempt) {
             std::vector<double> damped = a, step = g;
             for (int r = 0; r < cols; ++r) damped[r * cols + r] += lambda * std::max(a[r * cols + r], 1e-12);
             if (!SolveLinear(damped, step).ok()) {
