@@ -167,6 +167,24 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
                            "Misfit to the images (chi-square per pixel): " + before + " unrefined, " + after +
                                " refined; answer kept: " + (refined ? "refined." : "unrefined.")});
     }
+    if (const auto& f = c.imageFit) {
+        if (!f->failure.empty()) {
+            s.Notes.push_back({"image_fit",
+                               "Ajustement direct des images impossible : " + f->failure + ".",
+                               "Direct fit of the images not possible: " + f->failure + "."});
+        } else {
+            const std::string before = Fixed(f->misfitStart, 3), after = Fixed(f->misfit, 3);
+            const std::string li = Fixed(f->distanceNm[0] / 1e6, 3), le = Fixed(f->distanceNm[1] / 1e6, 3);
+            s.Notes.push_back(
+                {"image_fit",
+                 "Ajustement direct des images (" + f->reason + ") : écart " + before + " -> " + after +
+                     " (chi² par pixel), distances au foyer " + li + " / " + le + " mm ; " +
+                     (f->kept ? "sa réponse est gardée." : "la réponse précédente est gardée."),
+                 "Direct fit of the images (" + f->reason + "): misfit " + before + " -> " + after +
+                     " (chi-square per pixel), distances from focus " + li + " / " + le + " mm; " +
+                     (f->kept ? "its answer is kept." : "the previous answer is kept.")});
+        }
+    }
     s.Notes.push_back({"geometry",
                        "Obstruction mesurée " + Fixed(c.obstruction, 3) + ", défocalisation " +
                            Fixed(c.defocusNm / 1e6, 3) + " mm, fond " + Fixed(c.backgroundAdu[0], 1) + " / " +
@@ -241,6 +259,21 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
         summary.misfitRefined = outcome.misfitRefined->chi2PerPixel;
     }
     summary.kept = outcome.refined && outcome.keptRefined ? "refined" : "unrefined";
+    if (!outcome.imageFitReason.empty()) {
+        CompensatedSummary::ImageFit f;
+        f.reason = outcome.imageFitReason;
+        f.failure = outcome.imageFitFailure;
+        if (const auto& fit = outcome.imageFit) {
+            f.misfitStart = fit->misfitStart;
+            f.misfit = fit->misfit;
+            f.distanceNm = fit->distanceNm;
+            const ZernikeBasis basis = ZernikeBasis::ForCount(o.terms);
+            for (int k = 1; k <= o.terms; ++k) f.startRmsNm.push_back(fit->startCoef[k - 1] / basis.Norm(k));
+            f.kept = outcome.keptImageFit;
+        }
+        if (f.kept) summary.kept = "image_fit";
+        summary.imageFit = f;
+    }
     std::vector<Note> warnings;
     if (const auto& k = outcome.scale) {
         summary.scale = ScaleSummary{k->givenDefocusNm,

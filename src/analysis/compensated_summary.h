@@ -52,7 +52,19 @@ struct CompensatedSummary {
     std::optional<ScaleSummary> scale;
     // Image-space misfits (chi-square per pixel) of the unrefined and refined answers, and which was kept.
     std::optional<double> misfitUnrefined, misfitRefined;
-    std::string kept = "unrefined";
+    std::string kept = "unrefined";  // "unrefined", "refined" or "image_fit"
+    // The direct fit of the images, where the loop stopped short: why it ran (empty: it did not), its
+    // misfits (its start with the nuisances fitted, its end), each image's fitted distance from focus,
+    // or why it failed.
+    struct ImageFit {
+        std::string reason;
+        std::string failure;
+        double misfitStart = 0, misfit = 0;
+        std::array<double, 2> distanceNm{};
+        std::vector<double> startRmsNm;  // the answer it started from, nm RMS of each term
+        bool kept = false;
+    };
+    std::optional<ImageFit> imageFit;
 };
 
 }  // namespace frontlys

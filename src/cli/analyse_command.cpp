@@ -278,6 +278,24 @@ std::string JsonText(const AnalysisReport& r)
         j["misfit_unrefined"] = c->misfitUnrefined ? Number(*c->misfitUnrefined) : Json();
         j["misfit_refined"] = c->misfitRefined ? Number(*c->misfitRefined) : Json();
         j["kept"] = c->kept;
+        if (const auto& f = c->imageFit) {
+            Json fit = {{"ran", f->failure.empty()}, {"why", f->reason}};
+            if (f->failure.empty()) {
+                fit["misfit_start"] = Number(f->misfitStart);
+                fit["misfit"] = Number(f->misfit);
+                fit["intra_distance_mm"] = Number(f->distanceNm[0] / 1e6);
+                fit["extra_distance_mm"] = Number(f->distanceNm[1] / 1e6);
+                fit["kept"] = f->kept;
+                Json start = Json::array();
+                for (double v : f->startRmsNm) start.push_back(Number(v));
+                fit["start_zernike_rms_nm"] = start;
+            } else {
+                fit["failure"] = f->failure;
+            }
+            j["image_fit"] = fit;
+        } else {
+            j["image_fit"] = {{"ran", false}};
+        }
         if (const auto& k = c->scale)
             j["scale"] = {{"given_defocus_mm", Number(k->givenDefocusNm / 1e6)},
                           {"measured_defocus_mm", Number(k->measuredDefocusNm / 1e6)},

@@ -126,6 +126,10 @@ struct PipelineCaseOutcome {
     CompensatedMeasure measure;
     std::optional<ScaleCheck> scale;
     bool caustic = false;
+    // The two candidates the judge chose between (refined: not ok when the refinement did not run).
+    CompensatedMeasure unrefined, refined;
+    double misfitUnrefined = 0, misfitRefined = 0;
+    bool keptRefined = true;
 };
 
 inline PipelineCaseOutcome RunPipelineCase(const CompensatedCase& c, double defocusFactor, bool trust = false)
@@ -156,6 +160,11 @@ inline PipelineCaseOutcome RunPipelineCase(const CompensatedCase& c, double defo
     out.measure = detail::Measure(run.value().result, c.params);
     out.scale = run.value().scale;
     out.caustic = run.value().result.stop == CompensatedStop::Caustic;
+    out.unrefined = detail::Measure(run.value().unrefined, c.params);
+    if (run.value().refined) out.refined = detail::Measure(run.value().refined->result, c.params);
+    if (run.value().misfitUnrefined) out.misfitUnrefined = run.value().misfitUnrefined->chi2PerPixel;
+    if (run.value().misfitRefined) out.misfitRefined = run.value().misfitRefined->chi2PerPixel;
+    out.keptRefined = run.value().keptRefined;
     return out;
 }
 

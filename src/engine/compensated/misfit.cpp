@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <numbers>
 #include <optional>
 
 #include "core/thread_pool.h"
@@ -15,38 +17,78 @@ namespace {
 
 constexpr double kMaxBlurPx = 10;
 constexpr int kGoldenSteps = 16;
+// The share of the donut's mean level under which the model's own limits keep the noise model.
+constexpr double kModelFloorShare = 1e-3;
 
 // The data of one image inside the disc, with its weights.
 struct DiscData {
     std::vector<int> x, y;
     std::vector<double> d, w;
     double cx = 0, cy = 0;
+    int x0 = 0, y0 = 0, width = 0, height = 0;  // the box around the disc
 };
 
-DiscData Disc(const RawFrame& f, const FrameSetup& s, const FrameNoise& noise, double radius)
+void Weigh(DiscData& data, const FrameNoise& noise)
+{
+    data.w.resize(data.d.size());
+    for (std::size_t i = 0; i < data.d.size(); ++i)
+        data.w[i] = 1 / std::max(noise.skyVariance + noise.alpha * std::max(0.0, data.d[i]), 1e-12);
+}
+
+DiscData Disc(const RawFrame& f, const FrameSetup& s, double radius)
 {
     DiscData out;
     out.cx = s.cx;
     out.cy = s.cy;
     const int x0 = std::max(0, int(s.cx - radius)), x1 = std::min(f.width - 1, int(s.cx + radius) + 1);
     const int y0 = std::max(0, int(s.cy - radius)), y1 = std::min(f.height - 1, int(s.cy + radius) + 1);
+    out.x0 = x0, out.y0 = y0, out.width = x1 - x0 + 1, out.height = y1 - y0 + 1;
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
             if ((x - s.cx) * (x - s.cx) + (y - s.cy) * (y - s.cy) > radius * radius) continue;
             const double v = f.pixels[static_cast<std::size_t>(y) * f.width + x];
             if (!std::isfinite(v)) continue;
-            const double d = v - s.background;
             out.x.push_back(x);
             out.y.push_back(y);
-            out.d.push_back(d);
-            out.w.push_back(1 / std::max(noise.skyVariance + noise.alpha * std::max(0.0, d), 1e-12));
+            out.d.push_back(v - s.background);
         }
     }
     return out;
 }
 
+// The variance per ADU of signal from horizontal neighbours (a, b) of `values` (NaN: none) over
+// the signal `signal`: half their squared difference is the pixel variance plus whatever structure
+// the values keep; the median of its excess over the sky's, per ADU of signal, is robust to
+// that structure where it is sparse. 0.455 is the median of a chi-square of one degree of freedom.
+double MedianAlpha(const std::vector<double>& values,
+                   const std::vector<double>& signal,
+                   int width,
+                   int height,
+                   double skyVariance)
+{
+    const double threshold = 3 * std::sqrt(skyVariance);
+    std::vector<double> ratios;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x + 1 < width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * width + x;
+            const double a = values[i], b = values[i + 1];
+            if (!std::isfinite(a) || !std::isfinite(b)) continue;
+            const double lit = 0.5 * (signal[i] + signal[i + 1]);
+            if (!(lit >= threshold)) continue;
+            ratios.push_back((0.5 * (a - b) * (a - b) / 0.455 - skyVariance) / lit);
+        }
+    }
+    if (ratios.empty()) return 0;
+    auto mid = ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2);
+    std::nth_element(ratios.begin(), mid, ratios.end());
+    return std::max(0.0, *mid);
+}
+
 // Weighted least squares of d = k m + b; the chi-square left.
-double FitFluxAndSky(const DiscData& data, const std::vector<double>& m)
+double FitFluxAndSky(const DiscData& data,
+                     const std::vector<double>& m,
+                     double* kOut = nullptr,
+                     double* bOut = nullptr)
 {
     double sw = 0, sm = 0, sd = 0, smm = 0, smd = 0;
     for (std::size_t i = 0; i < m.size(); ++i) {
@@ -65,6 +107,8 @@ double FitFluxAndSky(const DiscData& data, const std::vector<double>& m)
         const double r = data.d[i] - k * m[i] - b;
         chi2 += data.w[i] * r * r;
     }
+    if (kOut) *kOut = k;
+    if (bOut) *bOut = b;
     return chi2;
 }
 
@@ -74,6 +118,7 @@ struct ImageFit {
     const ModelFrame* sharp = nullptr;
     ModelBlurrer* blurrer = nullptr;  // of `sharp`: its padded spectra serve every sigma
     double mcx = 0, mcy = 0;
+    double dx = 0, dy = 0;  // the fitted offset
     BSplineImage blurred;
 
     void SetBlur(double sigma)
@@ -81,12 +126,30 @@ struct ImageFit {
         const std::vector<double> b = blurrer->Apply(sigma);
         blurred = BSplineImage(b, sharp->side, 0, 0, sharp->side, sharp->side);
     }
-    double Chi2(double dx, double dy) const
+    std::vector<double> Model(double ox, double oy) const
     {
         std::vector<double> m(data->d.size());
         for (std::size_t i = 0; i < m.size(); ++i)
-            m[i] = blurred.Sample(mcx + data->x[i] - data->cx + dx, mcy + data->y[i] - data->cy + dy);
-        return FitFluxAndSky(*data, m);
+            m[i] = blurred.Sample(mcx + data->x[i] - data->cx + ox, mcy + data->y[i] - data->cy + oy);
+        return m;
+    }
+    double Chi2(double ox, double oy) const { return FitFluxAndSky(*data, Model(ox, oy)); }
+
+    // alpha from the residuals of the fitted model, on the data's own sky variance.
+    double ResidualAlpha(double skyVariance) const
+    {
+        double k = 0, b = 0;
+        const std::vector<double> m = Model(dx, dy);
+        FitFluxAndSky(*data, m, &k, &b);
+        const std::size_t n = static_cast<std::size_t>(data->width) * data->height;
+        std::vector<double> residual(n, std::numeric_limits<double>::quiet_NaN()), signal(n, 0.0);
+        for (std::size_t i = 0; i < m.size(); ++i) {
+            const std::size_t at =
+                static_cast<std::size_t>(data->y[i] - data->y0) * data->width + data->x[i] - data->x0;
+            residual[at] = data->d[i] - k * m[i] - b;
+            signal[at] = data->d[i] - b;
+        }
+        return MedianAlpha(residual, signal, data->width, data->height, skyVariance);
     }
 };
 
@@ -130,6 +193,7 @@ double FitNuisances(ImageFit& fit, double& blurOut)
         }
     }
     blurSearch();
+    fit.dx = dx, fit.dy = dy;
     return best;
 }
 
@@ -138,27 +202,26 @@ double FitNuisances(ImageFit& fit, double& blurOut)
 FrameNoise EstimateFrameNoise(const RawFrame& f, const FrameSetup& s, double rhoPx)
 {
     FrameNoise n;
-    n.skyVariance = std::max(s.noise * s.noise, 1e-12);
-    // Neighbour differences inside the donut: half their square is the pixel variance plus the
-    // image's own structure (fringes, edges). The median of its ratio to the signal is robust to that
-    // structure; 0.455 is the median of a chi-square of one degree of freedom.
+    // Noise-free frames (simulations) and frames of tiny sky noise still carry the model's own limits
+    // (the render's sampling and pupil edge): a floor of a share of the donut's mean level keeps
+    // the dark pixels from outweighing the lit ones a billion times over.
+    const double meanLevel = s.flux / (std::numbers::pi * rhoPx * rhoPx);
+    const double floor = std::pow(kModelFloorShare * meanLevel, 2);
+    n.skyVariance = std::max({s.noise * s.noise, floor, 1.0 / 12});
     const double radius = 1.1 * rhoPx + 2;
-    std::vector<double> ratios;
-    for (int y = std::max(0, int(s.cy - radius)); y <= std::min(f.height - 1, int(s.cy + radius)); ++y) {
-        for (int x = std::max(0, int(s.cx - radius)); x < std::min(f.width - 1, int(s.cx + radius)); ++x) {
-            const double a = f.pixels[static_cast<std::size_t>(y) * f.width + x];
-            const double b = f.pixels[static_cast<std::size_t>(y) * f.width + x + 1];
-            if (!std::isfinite(a) || !std::isfinite(b)) continue;
-            const double signal = 0.5 * (a + b) - s.background;
-            if (signal < 3 * s.noise) continue;
-            ratios.push_back((0.5 * (a - b) * (a - b) / 0.455 - n.skyVariance) / signal);
+    const int x0 = std::max(0, int(s.cx - radius)), x1 = std::min(f.width - 1, int(s.cx + radius));
+    const int y0 = std::max(0, int(s.cy - radius)), y1 = std::min(f.height - 1, int(s.cy + radius));
+    if (x1 < x0 || y1 < y0) return n;
+    const int w = x1 - x0 + 1, h = y1 - y0 + 1;
+    std::vector<double> values(static_cast<std::size_t>(w) * h), signal(values.size());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const double v = f.pixels[static_cast<std::size_t>(y0 + y) * f.width + x0 + x];
+            values[static_cast<std::size_t>(y) * w + x] = v;
+            signal[static_cast<std::size_t>(y) * w + x] = v - s.background;
         }
     }
-    if (!ratios.empty()) {
-        auto mid = ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2);
-        std::nth_element(ratios.begin(), mid, ratios.end());
-        n.alpha = std::max(0.0, *mid);
-    }
+    n.alpha = MedianAlpha(values, signal, w, h, n.skyVariance);
     return n;
 }
 
@@ -168,7 +231,8 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
                                        const CompensatedOptions& o,
                                        const ModelEstimate& e,
                                        double lambdaNm,
-                                       ModelRenderCache* cache)
+                                       ModelRenderCache* cache,
+                                       const PairNoise* given)
 {
     std::optional<ModelRenderCache> own;
     if (!cache) cache = &own.emplace();
@@ -186,8 +250,10 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
             failed[side] = sharp.status();
             return;
         }
-        const FrameNoise noise = EstimateFrameNoise(raw, s, rho);
-        const DiscData data = Disc(raw, s, noise, 1.35 * rho + 20);
+        DiscData data = Disc(raw, s, 1.35 * rho + 20);
+        FrameNoise& noise = out.noise[side];
+        noise = given ? (*given)[side] : EstimateFrameNoise(raw, s, rho);
+        Weigh(data, noise);
         ModelBlurrer blurrer(sharp.value());
         ImageFit fit;
         fit.data = &data;
@@ -198,6 +264,11 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
         for (int round = 0; round < 3; ++round)
             LightCentroid(m.pixels, m.side, m.side, 1.3 * rho + 6, fit.mcx, fit.mcy);
         chi2[side] = FitNuisances(fit, out.blurPx[side]);
+        if (!given) {
+            noise.alpha = std::min(noise.alpha, fit.ResidualAlpha(noise.skyVariance));
+            Weigh(data, noise);
+            chi2[side] = FitNuisances(fit, out.blurPx[side]);
+        }
         pixels[side] = static_cast<int>(data.d.size());
     });
     for (const Status& s : failed)
@@ -207,8 +278,7 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
         total += chi2[side];
         out.pixels += pixels[side];
     }
-    const double chi2Sum = total;
-    out.chi2PerPixel = out.pixels > 0 ? chi2Sum / out.pixels : 0;
+    out.chi2PerPixel = out.pixels > 0 ? total / out.pixels : 0;
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/compensated/analysis.h"
+#include "engine/compensated/image_fit.h"
 #include "engine/compensated/misfit.h"
 #include "engine/compensated/refine.h"
 
@@ -28,6 +29,7 @@ struct PipelineOptions {
     double lambdaNm = 555;
     bool trustDefocus = false;  // keep the given defocus even when the images disagree with it
     std::stop_token stop;       // checked between the analyses and refinement rounds: refused when asked
+    bool imageFit = true;       // the direct fit of the images where the loop stops short
 };
 
 struct ScaleCheck {
@@ -51,7 +53,17 @@ struct PipelineOutcome {
     // image-space misfit of each, chi-square per pixel; the lower one is kept.
     std::optional<ImageMisfit> misfitUnrefined, misfitRefined;
     bool keptRefined = true;
+    // The direct fit of the images (image_fit.h), run where the loop stops short: why it ran
+    // ("caustic", "refine_residual", "geometry_mismatch" with the given distance kept; empty: it did not),
+    // its outcome or why it failed, and whether its answer was kept (its misfit lower than the start's).
+    std::string imageFitReason;
+    std::optional<ImageFitOutcome> imageFit;
+    std::string imageFitFailure;
+    bool keptImageFit = false;
 };
+
+// The refinement's discrepancy above which the direct image fit runs, nm RMS over terms 5..22.
+inline constexpr double kImageFitResidualNm = 2;
 
 Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
                                     const RawFrame& extra,

@@ -1,0 +1,49 @@
+#pragma once
+// A final stage for hard pairs: fit the observed pixels directly. Each image is modelled by the
+// wave-optics intensity of the candidate wavefront at its own distance from focus, integrated over
+// the pixels, moved to a sub-pixel centre and blurred by a Gaussian, plus a wide halo (a broad
+// Gaussian of the same image with a flux of its own) and a flat background. Terms 5..22 and every
+// nuisance (per image: centre, blur, halo width, distance within 5 % of the nominal one) are fitted
+// together by Levenberg-Marquardt from the analysis's answer; fluxes and background are solved
+// linearly at each step. The fine intensity is rendered once per wavefront and distance: a centre
+// or blur change only multiplies its spectrum.
+//
+// The misfit is a chi-square with the judge's noise weights (misfit.h), over a disc of 1.35 rho +
+// 30 pixels around each donut.
+
+#include <array>
+#include <stop_token>
+
+#include "engine/compensated/misfit.h"
+
+namespace frontlys {
+
+struct ImageFitOptions {
+    double lambdaNm = 555;
+    int maxIterations = 8;
+    std::stop_token stop;  // checked between iterations: a stop request refuses the fit
+};
+
+struct ImageFitOutcome {
+    // Terms 5..22 fitted; the others, obstruction and defocus the start's. The defocus term does not
+    // enter the fit: each image's distance from focus takes its place.
+    ModelEstimate estimate;
+    ZernikeCoefficients startCoef{};     // the answer it started from
+    std::array<double, 2> distanceNm{};  // each image's fitted distance from focus (intra, extra)
+    std::array<double, 2> blurPx{}, haloPx{};
+    std::array<double, 2> haloShare{};   // halo flux over the total
+    double misfitStart = 0, misfit = 0;  // chi-square per pixel: the start with its nuisances fitted, the end
+    int iterations = 0;
+    int evaluations = 0;  // renders of one image
+};
+
+// `frames` gives the donuts' centres and backgrounds; `noise` the weights (as the judge's).
+Result<ImageFitOutcome> FitImages(const RawFrame& intra,
+                                  const RawFrame& extra,
+                                  const CompensatedResult& frames,
+                                  const CompensatedOptions& options,
+                                  const ModelEstimate& start,
+                                  const PairNoise& noise,
+                                  const ImageFitOptions& fit);
+
+}  // namespace frontlys

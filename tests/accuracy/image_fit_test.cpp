@@ -1,0 +1,74 @@
+// The direct fit of the images: from a start 12 nm off in coma and astigmatism and 2 % off in
+// distance, on a simulated pair with photon and read noise, it lands on the truth over terms
+// 5..22 and lowers the misfit by a tenth at least (measured: 1.18 to 0.97 per pixel).
+#include "engine/compensated/image_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "compensated_suite.h"
+
+namespace frontlys {
+namespace {
+
+TEST(ImageFit, RecoversTheTruthFromAPerturbedStart)
+{
+    SimulationParams p = Reflector(0.25, {{11, 30}, {7, 10}, {5, -8}});
+    p.photons = 1e6;
+    p.poisson = true;
+    p.readNoiseE = 5;
+    p.backgroundAdu = 200;
+    p.seeingArcsec = 2;
+    auto pair = SimulatePair(p);
+    ASSERT_TRUE(pair.ok());
+    const auto intra = detail::Cut(pair.value().intra.adu, p.size, 0, 0, false, false);
+    const auto extra = detail::Cut(pair.value().extra.adu, p.size, 0, 0, true, false);
+    CompensatedOptions o;
+    o.focalNm = p.focalMm * 1e6;
+    o.apertureRadiusNm = p.diameterMm * 5e5;
+    o.pixelNm = BinnedPixelNm(p);
+    o.defocusNm = p.defocusMm * 1e6;
+    const RawFrame a{intra, p.size, p.size}, b{extra, p.size, p.size};
+    auto analysed = CompensatedAnalysis(a, b, o);
+    ASSERT_TRUE(analysed.ok());
+    const ZernikeBasis basis = ZernikeBasis::ForCount(22);
+    ModelEstimate truth{{}, p.obstruction, p.defocusMm * 1e6};
+    for (int k = 1; k <= 22; ++k) truth.coef[k - 1] = p.zernikeRmsNm[k - 1] * basis.Norm(k);
+    ModelEstimate start = truth;
+    start.coef[6] += 12 * basis.Norm(7);
+    start.coef[4] -= 12 * basis.Norm(5);
+    start.defocusNm *= 1.02;
+    auto judged = MeasureImageMisfit(a, b, analysed.value(), o, truth, p.lambdaNm);
+    ASSERT_TRUE(judged.ok());
+    ImageFitOptions fo;
+    fo.lambdaNm = p.lambdaNm;
+    auto fitted = FitImages(a, b, analysed.value(), o, start, judged.value().noise, fo);
+    ASSERT_TRUE(fitted.ok()) << fitted.status().reason;
+    const ImageFitOutcome& f = fitted.value();
+    double sq = 0;
+    for (int k = 5; k <= 22; ++k) {
+        const double e = (f.estimate.coef[k - 1] - truth.coef[k - 1]) / basis.Norm(k);
+        sq += e * e;
+    }
+    const double rms = std::sqrt(sq / 18);
+    std::printf(
+        "image fit: %.3f nm RMS from the truth, misfit %.3f -> %.3f, distances %.4f %.4f mm, "
+        "blur %.2f %.2f px, %d iterations, %d renders\n",
+        rms,
+        f.misfitStart,
+        f.misfit,
+        f.distanceNm[0] * 1e-6,
+        f.distanceNm[1] * 1e-6,
+        f.blurPx[0],
+        f.blurPx[1],
+        f.iterations,
+        f.evaluations);
+    EXPECT_LT(rms, 1.0);
+    EXPECT_LT(f.misfit, 0.9 * f.misfitStart);
+    for (double l : f.distanceNm) EXPECT_NEAR(l * 1e-6, p.defocusMm, 0.01 * p.defocusMm);
+}
+
+}  // namespace
+}  // namespace frontlys
