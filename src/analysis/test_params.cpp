@@ -142,6 +142,23 @@ SpiderVanes VanesOf(const TTestParams& p)
     return {p.VaneCount, p.VaneWidth / p.ApertureRadius, p.VaneAngle};
 }
 
+Status ReadVanes(const ParamsEntry& entry, TTestParams& params)
+{
+    // The vanes' boxes may stay empty: no vanes, or vanes along +x.
+    const auto optionalNumber = [](const std::string& text) -> std::optional<double> {
+        if (text.find_first_not_of(" \t") == std::string::npos) return 0.0;
+        return ParseNumber(text);
+    };
+    const std::optional<double> widthMm = optionalNumber(entry.VaneWidthMm);
+    if (!widthMm) return NotANumber(entry.VaneWidthMm);
+    const std::optional<double> angle = optionalNumber(entry.VaneAngleDeg);
+    if (!angle) return NotANumber(entry.VaneAngleDeg);
+    params.VaneCount = static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, -1, kMaxVanes + 1));
+    params.VaneWidth = *widthMm * kNmPerMm;
+    params.VaneAngle = *angle;
+    return Status::Ok();
+}
+
 Result<TTestParams> AcceptParams(const ParamsEntry& entry)
 {
     const std::optional<double> defocusMm = ParseNumber(entry.DefocusMm);
@@ -150,22 +167,11 @@ Result<TTestParams> AcceptParams(const ParamsEntry& entry)
     if (entry.ObstructionPercent.find_first_not_of(" \t") != std::string::npos)
         percent = ParseNumber(entry.ObstructionPercent);
     if (!percent) return NotANumber(entry.ObstructionPercent);
-    // The vanes' boxes may stay empty: no vanes, or vanes along +x.
-    const auto optionalNumber = [](const std::string& text) -> std::optional<double> {
-        if (text.find_first_not_of(" \t") == std::string::npos) return 0.0;
-        return ParseNumber(text);
-    };
-    const std::optional<double> vaneWidthMm = optionalNumber(entry.VaneWidthMm);
-    if (!vaneWidthMm) return NotANumber(entry.VaneWidthMm);
-    const std::optional<double> vaneAngle = optionalNumber(entry.VaneAngleDeg);
-    if (!vaneAngle) return NotANumber(entry.VaneAngleDeg);
     TTestParams params;
+    if (Status s = ReadVanes(entry, params); !s.ok()) return s;
     StoreInstrument(params, entry);
     params.Defocus = *defocusMm * kNmPerMm;
     params.Obstruction = *percent / 100.0;
-    params.VaneCount = static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, -1, kMaxVanes + 1));
-    params.VaneWidth = *vaneWidthMm * kNmPerMm;
-    params.VaneAngle = *vaneAngle;
     if (Status s = CheckTestParams(params); !s.ok()) return s;
     return params;
 }

@@ -119,6 +119,10 @@ std::optional<double> DefocusPerPixel(double binnedPixelNm, double focalNm, doub
 // set exactly when this succeeds.
 [[nodiscard]] Result<TTestParams> AcceptParams(const ParamsEntry& entry);
 
+// The vanes of the entry into `params` (empty boxes: 0); refused (BadFormat) with `params`
+// unchanged when the width or the angle is not a number. Their limits are CheckVanes's.
+[[nodiscard]] Status ReadVanes(const ParamsEntry& entry, TTestParams& params);
+
 // "OK" also stores the physical radius of each pupil image that exists, whether or not the values
 // are then accepted; a pixel size that is not a number counts as 0.
 void StoreRadiiNm(const ParamsEntry& entry, TImageRec* intra, TImageRec* extra);

@@ -292,6 +292,8 @@ void TFormParam::SpeedButton1Click()
         return;
     }
     TTestParams params = computed.take();
+    // The measurement renders the vanes as typed, when they read (OK checks them).
+    (void)ReadVanes(Entry(), params);
     // With the analytic correction the analysis measures the image scale itself: the button gives
     // the same measurement, so the dialog and the analysis agree on the defocus.
     const ParamsEntry entry = Entry();
