@@ -1112,6 +1112,30 @@
         <source>Commentaire 4 :</source>
         <translation>Comment 4:</translation>
     </message>
+    <message>
+        <source>Branches de l&apos;araignée du secondaire, prises dans le modèle de la pupille ; 0 : aucune</source>
+        <translation>Vanes of the secondary's spider, taken into the pupil model; 0: none</translation>
+    </message>
+    <message>
+        <source>Largeur de chaque branche en millimètres</source>
+        <translation>Width of each vane in millimetres</translation>
+    </message>
+    <message>
+        <source>Direction de la première branche, en degrés depuis la droite vers le haut de l&apos;image intra</source>
+        <translation>Direction of the first vane, in degrees from the right towards the top of the intra image</translation>
+    </message>
+    <message>
+        <source>Branches de l&apos;araignée :</source>
+        <translation>Spider vanes:</translation>
+    </message>
+    <message>
+        <source>Largeur des branches (mm) :</source>
+        <translation>Vane width (mm):</translation>
+    </message>
+    <message>
+        <source>Angle de la première branche (°) :</source>
+        <translation>Angle of the first vane (°):</translation>
+    </message>
 </context>
 <context>
     <name>frontlys::ui::TFormSaisieZern</name>

@@ -87,6 +87,7 @@ CompensatedOptions OptionsFor(const TestSession& s,
     o.defocusNm = request.defocusNm;
     o.obstruction = request.obstruction;
     if (!o.obstruction && params.Obstruction > 0) o.obstruction = params.Obstruction;
+    o.vanes = VanesOf(params);
     o.terms = s.Basis.Count();
     o.stopNm = s.Prefs.ArretRMSFront;
     o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
@@ -322,6 +323,13 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
     summary.minJacobian = result.minJacobian;
     summary.obstruction = result.obstruction;
     summary.defocusNm = result.defocusNm;
+    {
+        // The defocus term read as the two images' own distances from focus.
+        const ModelEstimate sides =
+            DistancesForDefocusTerm(o, {result.coef, result.obstruction, result.defocusNm});
+        summary.defocusIntraNm = SideDefocusNm(sides, false);
+        summary.defocusExtraNm = SideDefocusNm(sides, true);
+    }
     summary.radiusPx = result.rhoPx;
 
     if (progress) progress("Ajustement des polynômes de Zernike");

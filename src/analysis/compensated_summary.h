@@ -35,6 +35,8 @@ struct CompensatedSummary {
     bool refineUnsettled = false;  // the rounds oscillated without converging: the unrefined answer kept
     double obstruction = 0;
     double defocusNm = 0;
+    // Each image's own distance from focus: the defocus term read as an unequal focuser travel.
+    double defocusIntraNm = 0, defocusExtraNm = 0;
     double radiusPx = 0;
 
     // Error bars from the noise of the pair (see engine/compensated/uncertainty.h).

@@ -118,6 +118,12 @@ Status EnterParams(const AnalysisOptions& o, TestSession& s, AnalysisReport& r)
     if (!Positive(r.diameterMm)) return MissingParams("no diameter (header or --diameter)");
     s.Params.Focal = r.focalMm * 1'000'000;
     s.Params.ApertureRadius = r.diameterMm * 500'000;
+    s.Params.VaneCount = o.vanes;
+    s.Params.VaneWidth = o.vaneWidthMm * 1'000'000;
+    s.Params.VaneAngle = o.vaneAngleDeg;
+    r.vanes = o.vanes;
+    r.vaneWidthMm = o.vaneWidthMm;
+    r.vaneAngleDeg = o.vaneAngleDeg;
     const TImageRec& intra = *s.ImageIntra;
     const TImageRec& extra = *s.ImageExtra;
     if (o.defocusMm) {

@@ -51,6 +51,9 @@ struct AnalysisOptions {
     std::optional<double> stopNm;                    // default: preference ArretRMSFront
     std::optional<int> maxPasses;                    // default: preference NPassesMax
     std::optional<double> obstruction;               // known central obstruction; default: measured
+    int vanes = 0;                                   // spider vanes (none by default)
+    double vaneWidthMm = 0;                          // full width of one vane
+    double vaneAngleDeg = 0;                         // direction of the first, from +x towards +y
     int bootstrap = 0;  // noisy copies of the parametric bootstrap (analytic correction); 0: none
     std::optional<bool> trustDefocus;  // default: preference DefocusImpose
     ProgressFn progress;
@@ -76,6 +79,8 @@ struct AnalysisReport {
     std::array<double, 2> centreIntra{};  // x (column), y (row)
     std::array<double, 2> centreExtra{};
     double obstruction = 0;  // of the wavefront, fraction of the radius
+    int vanes = 0;           // the spider vanes of the pupil model
+    double vaneWidthMm = 0, vaneAngleDeg = 0;
 
     // Results.
     double ptvNm = 0;

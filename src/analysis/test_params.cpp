@@ -1,5 +1,6 @@
 #include "analysis/test_params.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -57,6 +58,9 @@ ParamsEntry EntryFromParams(const TTestParams& params, double headerPixelSizeUm,
     entry.AcquisitionBinning = headerBinX != 0 ? headerBinX : 1;
     entry.SoftwareBinning = 1;
     entry.DefocusMm = DefocusText(params);
+    entry.VaneCount = params.VaneCount;
+    if (params.VaneWidth > 0) entry.VaneWidthMm = FormatGeneral(params.VaneWidth / kNmPerMm);
+    if (params.VaneAngle != 0) entry.VaneAngleDeg = FormatGeneral(params.VaneAngle);
     return entry;
 }
 
@@ -119,7 +123,42 @@ Status CheckTestParams(const TTestParams& p)
         return Status::Fail(StatusCode::OutOfRange,
                             std::string(kDefocusTooLongMessage),
                             "the defocus must be shorter than the focal length");
-    return CheckObstruction(p.Obstruction);
+    if (Status s = CheckObstruction(p.Obstruction); !s.ok()) return s;
+    return CheckVanes(p);
+}
+
+Status CheckVanes(const TTestParams& p)
+{
+    const bool ok = p.VaneCount >= 0 && p.VaneCount <= kMaxVanes && std::isfinite(p.VaneWidth) &&
+                    p.VaneWidth >= 0 && std::isfinite(p.VaneAngle) &&
+                    (p.VaneWidth == 0 || p.VaneWidth < p.ApertureRadius);
+    if (ok) return Status::Ok();
+    return Status::Fail(StatusCode::OutOfRange,
+                        std::string(kVanesMessage),
+                        "0 to 16 vanes, each narrower than the aperture radius");
+}
+
+SpiderVanes VanesOf(const TTestParams& p)
+{
+    if (p.VaneCount <= 0 || !(p.VaneWidth > 0) || !(p.ApertureRadius > 0)) return {};
+    return {p.VaneCount, p.VaneWidth / p.ApertureRadius, p.VaneAngle};
+}
+
+Status ReadVanes(const ParamsEntry& entry, TTestParams& params)
+{
+    // The vanes' boxes may stay empty: no vanes, or vanes along +x.
+    const auto optionalNumber = [](const std::string& text) -> std::optional<double> {
+        if (text.find_first_not_of(" \t") == std::string::npos) return 0.0;
+        return ParseNumber(text);
+    };
+    const std::optional<double> widthMm = optionalNumber(entry.VaneWidthMm);
+    if (!widthMm) return NotANumber(entry.VaneWidthMm);
+    const std::optional<double> angle = optionalNumber(entry.VaneAngleDeg);
+    if (!angle) return NotANumber(entry.VaneAngleDeg);
+    params.VaneCount = static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, -1, kMaxVanes + 1));
+    params.VaneWidth = *widthMm * kNmPerMm;
+    params.VaneAngle = *angle;
+    return Status::Ok();
 }
 
 Result<TTestParams> AcceptParams(const ParamsEntry& entry)
@@ -131,6 +170,7 @@ Result<TTestParams> AcceptParams(const ParamsEntry& entry)
         percent = ParseNumber(entry.ObstructionPercent);
     if (!percent) return NotANumber(entry.ObstructionPercent);
     TTestParams params;
+    if (Status s = ReadVanes(entry, params); !s.ok()) return s;
     StoreInstrument(params, entry);
     params.Defocus = *defocusMm * kNmPerMm;
     params.Obstruction = *percent / 100.0;

@@ -15,6 +15,7 @@
 
 #include "core/image_rec.h"
 #include "core/status.h"
+#include "engine/pupil_transmission.h"
 
 namespace frontlys {
 
@@ -23,6 +24,12 @@ struct TTestParams {
     double ApertureRadius = 0;  // half the aperture diameter R, nm
     double Defocus = 0;         // defocus distance l of the star images, nm
     double Obstruction = 0;     // known central obstruction, fraction of the radius; 0: measured
+    // Spider vanes holding the secondary mirror (none by default): how many, the full width of one
+    // (nm) and the direction of the first (degrees from +x towards +y, the pupil as the intra-focal
+    // image shows it).
+    int VaneCount = 0;
+    double VaneWidth = 0;
+    double VaneAngle = 0;
     // The defocus came from the pupil radii (the distance button), not from the user: the
     // compensated analysis measures it again from the compensated pupil, as frontlys-cli does
     // without --defocus, so both give the same coefficients.
@@ -43,6 +50,9 @@ struct ParamsEntry {
     std::int64_t SoftwareBinning = 1;     // "Binning logiciel :"
     std::string DefocusMm;                // "Défocalisation (mm) :"
     std::string ObstructionPercent;       // "Obstruction centrale (%) :", empty: measured
+    std::int64_t VaneCount = 0;           // "Branches de l'araignée :"
+    std::string VaneWidthMm;              // "Largeur des branches (mm) :", empty: 0
+    std::string VaneAngleDeg;             // "Angle de la première branche (°) :", empty: 0
 };
 
 inline constexpr std::string_view kParamsMissingMessage = "Tous les paramètres n'ont pas été saisis.";
@@ -53,6 +63,8 @@ inline constexpr std::string_view kDefocusTooLongMessage =
     "La défocalisation doit être plus courte que la distance focale.";
 inline constexpr std::string_view kObstructionMessage =
     "L'obstruction centrale doit être comprise entre 0 et 95 % du diamètre.";
+inline constexpr std::string_view kVanesMessage =
+    "L'araignée compte de 0 à 16 branches, chacune plus étroite que le rayon de l'ouverture.";
 
 // The largest known central obstruction the analyses accept (fraction of the radius, excluded).
 inline constexpr double kMaxObstruction = 0.95;
@@ -66,6 +78,11 @@ inline constexpr double kMaxObstruction = 0.95;
 [[nodiscard]] Status CheckTestParams(const TTestParams& params);
 // The obstruction rule alone, for an obstruction given apart from the parameters.
 [[nodiscard]] Status CheckObstruction(double obstruction);
+// The vanes: 0 to 16, each of a width from 0 to under the aperture radius, a finite angle
+// (OutOfRange, kVanesMessage).
+[[nodiscard]] Status CheckVanes(const TTestParams& params);
+// The vanes of the record in pupil units (width over the aperture radius), for the analyses.
+SpiderVanes VanesOf(const TTestParams& params);
 
 // The entry the dialog starts from when it is shown: the record's values (rounded to whole
 // millimetres), the pixel size and acquisition binning of the intra-focal header (binning 0 reads
@@ -102,6 +119,10 @@ std::optional<double> DefocusPerPixel(double binnedPixelNm, double focalNm, doub
 // CheckTestParams (the caller then clears ParamsSaisis and keeps the dialog open). ParamsSaisis is
 // set exactly when this succeeds.
 [[nodiscard]] Result<TTestParams> AcceptParams(const ParamsEntry& entry);
+
+// The vanes of the entry into `params` (empty boxes: 0); refused (BadFormat) with `params`
+// unchanged when the width or the angle is not a number. Their limits are CheckVanes's.
+[[nodiscard]] Status ReadVanes(const ParamsEntry& entry, TTestParams& params);
 
 // "OK" also stores the physical radius of each pupil image that exists, whether or not the values
 // are then accepted; a pixel size that is not a number counts as 0.

@@ -256,6 +256,8 @@ std::string JsonText(const AnalysisReport& r)
         {"strehl", Number(r.strehl)},
         {"strehl_sigma", bars ? Number(r.strehlSigma) : Json(nullptr)},
         {"defocus_mm", Number(r.defocusMm)},
+        {"defocus_intra_mm", r.compensated ? Number(r.compensated->defocusIntraNm / 1e6) : Json()},
+        {"defocus_extra_mm", r.compensated ? Number(r.compensated->defocusExtraNm / 1e6) : Json()},
         {"radius_intra_px", Number(r.radiusIntraPx)},
         {"radius_extra_px", Number(r.radiusExtraPx)},
         {"centre_intra", {Number(r.centreIntra[0]), Number(r.centreIntra[1])}},
@@ -388,6 +390,7 @@ void NoteIdleOptions(const AnalyseRequest& request, AnalysisReport& report)
         if (o.stopNm) idle.push_back("--stop");
         if (o.maxPasses) idle.push_back("--max-passes");
         if (o.obstruction) idle.push_back("--obstruction");
+        if (o.vanes > 0) idle.push_back("--vanes");
         for (const auto& name : idle)
             report.warnings.push_back(name + " has no effect with the numeric correction");
     }
@@ -480,6 +483,11 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--obstruction",
                     o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
+    cmd->add_option("--vanes", o.vanes, "Spider vanes across the pupil, 0 to 16 (default 0: none)");
+    cmd->add_option("--vane-width", o.vaneWidthMm, "Full width of each spider vane, mm");
+    cmd->add_option("--vane-angle",
+                    o.vaneAngleDeg,
+                    "Direction of the first vane, degrees from +x towards +y (intra image)");
     cmd->add_option(
         "--bootstrap",
         o.bootstrap,

@@ -118,6 +118,16 @@ void AddOptions(CLI::App* cmd, SimulateOptions& o)
     cmd->add_option("--binning", p.binning, "Camera binning")->capture_default_str();
     cmd->add_option("--defocus", p.defocusMm, "Distance of each image plane from focus, mm")
         ->capture_default_str();
+    cmd->add_option(
+           "--defocus-asymmetry",
+           p.defocusAsymmetryMm,
+           "Extra-focal plane this much farther from focus and the intra-focal one this much nearer, "
+           "mm (an unequal focuser travel)")
+        ->capture_default_str();
+    cmd->add_option("--vanes", p.vaneCount, "Spider vanes across the pupil, 0 to 16")->capture_default_str();
+    cmd->add_option("--vane-width", p.vaneWidthMm, "Full width of each vane, mm")->capture_default_str();
+    cmd->add_option("--vane-angle", p.vaneAngleDeg, "Direction of the first vane, degrees from +x towards +y")
+        ->capture_default_str();
     cmd->add_option("--size", p.size, "Frame side, pixels (any value)")->capture_default_str();
     cmd->add_option("--offset", o.offset, "DX,DY: donut centre from the frame centre, pixels (DY down)");
     cmd->add_option("--zernike", o.zernike, "K=NM,...: term K (1-28) at NM nm RMS, e.g. 11=40,5=15");

@@ -26,6 +26,11 @@ Status CheckOptics(const SimulationParams& p)
         return Refuse("--obstruction", "the obstruction ratio must lie in [0, 0.9)");
     if (!Positive(p.defocusMm) || p.defocusMm >= 0.5 * p.focalMm)
         return Refuse("--defocus", "the defocus must be positive and well below the focal length");
+    if (!std::isfinite(p.defocusAsymmetryMm) || std::abs(p.defocusAsymmetryMm) >= 0.5 * p.defocusMm)
+        return Refuse("--defocus-asymmetry", "the asymmetry must stay under half the defocus");
+    if (p.vaneCount < 0 || p.vaneCount > 16 || !std::isfinite(p.vaneWidthMm) || p.vaneWidthMm < 0 ||
+        p.vaneWidthMm >= 0.5 * p.diameterMm || !std::isfinite(p.vaneAngleDeg))
+        return Refuse("--vanes", "0 to 16 vanes, each narrower than the aperture radius");
     for (double v : p.zernikeRmsNm) {
         if (!std::isfinite(v) || std::abs(v) > 1e5) return Refuse("--zernike", "a term beyond 100000 nm RMS");
     }
@@ -97,6 +102,12 @@ double DonutRadiusPx(const SimulationParams& params)
 {
     const double radiusNm = DonutRadius(params.focalMm, params.diameterMm / 2, params.defocusMm * 1e6);
     return radiusNm / BinnedPixelNm(params);
+}
+
+double SideDefocusMm(const SimulationParams& params, bool extra)
+{
+    return extra ? params.defocusMm + params.defocusAsymmetryMm
+                 : params.defocusMm - params.defocusAsymmetryMm;
 }
 
 }  // namespace frontlys

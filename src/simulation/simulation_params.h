@@ -29,9 +29,17 @@ struct SimulationParams {
     double pixelUm = 9;      // unbinned camera pixel
     int binning = 1;         // camera binning; the frame is in binned pixels
     double defocusMm = 3;    // distance of each image plane from the focus
-    int size = 256;          // frame side in (binned) pixels
-    double offsetXPx = 0;    // donut centre from the frame centre, columns
-    double offsetYPx = 0;    // rows (down)
+    // Real focusers are not symmetric: the extra-focal plane at defocus + asymmetry, the intra-focal
+    // one at defocus - asymmetry (mm).
+    double defocusAsymmetryMm = 0;
+    // Spider vanes across the pupil (none by default): count, full width (mm), direction of the first
+    // one (degrees from +x towards +y, the pupil as the intra-focal image shows it).
+    int vaneCount = 0;
+    double vaneWidthMm = 0;
+    double vaneAngleDeg = 0;
+    int size = 256;        // frame side in (binned) pixels
+    double offsetXPx = 0;  // donut centre from the frame centre, columns
+    double offsetYPx = 0;  // rows (down)
     // A second star of the same telescope, for the checks on real fields: its light over the main
     // star's (0: none) and its centre from the frame centre, like the offset.
     double companionFlux = 0;
@@ -63,5 +71,7 @@ std::vector<double> SimulatedWavelengthsNm(const SimulationParams& params);
 // camera pixels.
 double DonutRadiusPx(const SimulationParams& params);
 double BinnedPixelNm(const SimulationParams& params);
+// Distance of one image plane from the focus, mm (the asymmetry included).
+double SideDefocusMm(const SimulationParams& params, bool extra);
 
 }  // namespace frontlys

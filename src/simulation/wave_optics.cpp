@@ -21,12 +21,15 @@ constexpr double kFieldMargin = 1.25;
 constexpr long long kFieldBudgetBytes = 1LL << 30;  // fields of the wavelengths transformed together
 
 double FocalNm(const SimulationParams& p) { return p.focalMm * 1e6; }
-double DefocusNm(const SimulationParams& p) { return p.defocusMm * 1e6; }
+// The farther plane's distance from focus: it sets the size of the field.
+double DefocusNm(const SimulationParams& p) { return (p.defocusMm + std::abs(p.defocusAsymmetryMm)) * 1e6; }
 double ApertureRadiusNm(const SimulationParams& p) { return p.diameterMm * 5e5; }
 
 double PlaneDistanceNm(const SimulationParams& p, FocalSide side)
 {
-    return side == FocalSide::Intra ? FocalNm(p) - DefocusNm(p) : FocalNm(p) + DefocusNm(p);
+    const bool extra = side == FocalSide::Extra;
+    const double l = SideDefocusMm(p, extra) * 1e6;
+    return extra ? FocalNm(p) + l : FocalNm(p) - l;
 }
 
 int NextPowerOfTwo(double value)

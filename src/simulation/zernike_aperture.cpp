@@ -2,6 +2,7 @@
 #include <cmath>
 #include <memory>
 
+#include "engine/pupil_transmission.h"
 #include "simulation/opd_map.h"
 #include "simulation/star_simulator.h"
 
@@ -57,10 +58,9 @@ Aperture ZernikeAperture(const SimulationParams& params)
 {
     const double eps = params.obstruction;
     Aperture aperture;
-    aperture.transmission = [eps](double x, double y) {
-        const double rr = x * x + y * y;
-        return (rr <= 1 && rr >= eps * eps) ? 1.0 : 0.0;
-    };
+    const SpiderVanes vanes{
+        params.vaneCount, params.vaneWidthMm / (0.5 * params.diameterMm), params.vaneAngleDeg};
+    aperture.transmission = MakePupilTransmission(eps, vanes, 0);
     const ZernikeCoefficients coefficients = PeakCoefficients(params);
     if (!HasAberration(coefficients)) {
         aperture.opdNm = [](double, double) { return 0.0; };

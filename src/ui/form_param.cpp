@@ -109,6 +109,14 @@ QWidget* TFormParam::BuildMainPage()
     EditObstruction = LineEdit("EditObstruction");
     EditObstruction->setToolTip(tr(
         "Diamètre de l'obstruction en % du diamètre de l'instrument ; vide ou 0 : mesurée sur les images"));
+    SpinEditVanes = SpinBox("SpinEditVanes", 0, kMaxVanes, 1);
+    SpinEditVanes->setToolTip(
+        tr("Branches de l'araignée du secondaire, prises dans le modèle de la pupille ; 0 : aucune"));
+    EditVaneWidth = LineEdit("EditVaneWidth");
+    EditVaneWidth->setToolTip(tr("Largeur de chaque branche en millimètres"));
+    EditVaneAngle = LineEdit("EditVaneAngle");
+    EditVaneAngle->setToolTip(
+        tr("Direction de la première branche, en degrés depuis la droite vers le haut de l'image intra"));
     auto* distance = new QToolButton;
     distance->setObjectName(QStringLiteral("SpeedButton1"));
     distance->setText(tr("Calculer"));
@@ -119,6 +127,9 @@ QWidget* TFormParam::BuildMainPage()
     instrument->addRow(tr("Diamètre (mm) : "), SpinEdit2);
     instrument->addRow(tr("Distance focale (mm) :"), SpinEdit3);
     instrument->addRow(tr("Obstruction centrale (%) :"), EditObstruction);
+    instrument->addRow(tr("Branches de l'araignée :"), SpinEditVanes);
+    instrument->addRow(tr("Largeur des branches (mm) :"), EditVaneWidth);
+    instrument->addRow(tr("Angle de la première branche (°) :"), EditVaneAngle);
     auto* acquisition = new QFormLayout;
     acquisition->addRow(tr("Taille pixels CCD (um):"), Edit3);
     acquisition->addRow(tr("Binning acquisition :"), SpinEdit4);
@@ -204,6 +215,9 @@ void TFormParam::FillMainPage()
     Edit4->setText(Q(entry.DefocusMm));
     const double obstruction = m_session.Params.Obstruction;
     EditObstruction->setText(obstruction > 0 ? Q(FormatGeneral(obstruction * kPercent)) : QString());
+    SpinEditVanes->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, 0, kMaxVanes)));
+    EditVaneWidth->setText(Q(entry.VaneWidthMm));
+    EditVaneAngle->setText(Q(entry.VaneAngleDeg));
     Edit9->clear();
     Edit10->clear();
     RefreshRadii();
@@ -262,6 +276,9 @@ ParamsEntry TFormParam::Entry() const
     entry.SoftwareBinning = SpinEdit1->value();
     entry.DefocusMm = Edit4->text().toStdString();
     entry.ObstructionPercent = EditObstruction->text().toStdString();
+    entry.VaneCount = SpinEditVanes->value();
+    entry.VaneWidthMm = EditVaneWidth->text().toStdString();
+    entry.VaneAngleDeg = EditVaneAngle->text().toStdString();
     return entry;
 }
 
@@ -275,6 +292,8 @@ void TFormParam::SpeedButton1Click()
         return;
     }
     TTestParams params = computed.take();
+    // The measurement renders the vanes as typed, when they read (OK checks them).
+    (void)ReadVanes(Entry(), params);
     // With the analytic correction the analysis measures the image scale itself: the button gives
     // the same measurement, so the dialog and the analysis agree on the defocus.
     const ParamsEntry entry = Entry();
@@ -294,7 +313,7 @@ void TFormParam::BitBtn1Click()
     const ParamsEntry entry = Entry();
     Result<TTestParams> accepted = AcceptParams(entry);
     if (!accepted.ok() && accepted.status().code == StatusCode::BadFormat) {
-        m_platform.warn(Q(accepted.status().message));  // the defocus or the obstruction is not a number
+        m_platform.warn(Q(accepted.status().message));  // a typed value is not a number
         return;
     }
     // A pixel size that is not a number would give the pupils a physical radius of 0 unnoticed.

@@ -52,6 +52,9 @@ private:
     QLineEdit* Edit4 = nullptr;            // defocus, mm
     QString m_computedDefocusText;         // what the distance button wrote in Edit4
     QLineEdit* EditObstruction = nullptr;  // known central obstruction, % of the diameter
+    QSpinBox* SpinEditVanes = nullptr;     // spider vanes, 0: none
+    QLineEdit* EditVaneWidth = nullptr;    // full width of one vane, mm
+    QLineEdit* EditVaneAngle = nullptr;    // direction of the first vane, degrees
     QListWidget* ListBox2 = nullptr;       // header labels
     QListWidget* ListBox1 = nullptr;       // header texts
 };

@@ -56,6 +56,12 @@ inline std::vector<double> Cut(const Planes3D<double>& frame, int size, int w, i
     return out;
 }
 
+// The simulated vanes, known to the analysis as the test parameters give them.
+inline SpiderVanes VanesOf(const SimulationParams& p)
+{
+    return {p.vaneCount, p.vaneWidthMm / (0.5 * p.diameterMm), p.vaneAngleDeg};
+}
+
 inline CompensatedMeasure Measure(const CompensatedResult& r, const SimulationParams& p)
 {
     CompensatedMeasure m;
@@ -100,6 +106,7 @@ inline CompensatedOutcome RunCompensatedCase(const CompensatedCase& c,
     o.apertureRadiusNm = c.params.diameterMm * 5e5;
     o.pixelNm = BinnedPixelNm(c.params);
     if (defocusFactor > 0) o.defocusNm = defocusFactor * c.params.defocusMm * 1e6;
+    o.vanes = detail::VanesOf(c.params);
     auto first = CompensatedAnalysis({intra, w, h}, {extra, w, h}, o);
     if (!first.ok()) {
         out.plain.failure = "analysis: " + first.status().reason;
@@ -149,6 +156,7 @@ inline PipelineCaseOutcome RunPipelineCase(const CompensatedCase& c, double defo
     o.apertureRadiusNm = c.params.diameterMm * 5e5;
     o.pixelNm = BinnedPixelNm(c.params);
     if (defocusFactor > 0) o.defocusNm = defocusFactor * c.params.defocusMm * 1e6;
+    o.vanes = detail::VanesOf(c.params);
     PipelineOptions p;
     p.lambdaNm = c.params.lambdaNm;
     p.trustDefocus = trust;

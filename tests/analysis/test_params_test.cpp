@@ -136,6 +136,35 @@ TEST(AcceptParams, NegativeOrTooLongDefocusAndLargeObstructionBreakTheRules)
     EXPECT_TRUE(CheckTestParams({2e9, 1e8, 7.56e6, 0.5}).ok());
 }
 
+// Spider vanes are optional: empty boxes mean none; typed, they are stored in nm and degrees,
+// shown again as typed, and held to their limits.
+TEST(AcceptParams, SpiderVanesAreOptionalAndChecked)
+{
+    ParamsEntry e = Entry200mm();
+    e.VaneWidthMm = " ";
+    EXPECT_EQ(AcceptParams(e).value().VaneCount, 0);
+    EXPECT_EQ(VanesOf(AcceptParams(e).value()), SpiderVanes{});
+    e.VaneCount = 4;
+    e.VaneWidthMm = "2,5";
+    e.VaneAngleDeg = "45";
+    const TTestParams p = AcceptParams(e).value();
+    EXPECT_EQ(p.VaneCount, 4);
+    EXPECT_DOUBLE_EQ(p.VaneWidth, 2.5e6);
+    EXPECT_DOUBLE_EQ(p.VaneAngle, 45);
+    EXPECT_EQ(VanesOf(p), (SpiderVanes{4, 0.025, 45}));
+    const ParamsEntry shown = EntryFromParams(p, 9, 1);
+    EXPECT_EQ(shown.VaneCount, 4);
+    EXPECT_EQ(ParseNumber(shown.VaneWidthMm), 2.5);
+    EXPECT_EQ(ParseNumber(shown.VaneAngleDeg), 45);
+    e.VaneWidthMm = "wide";
+    EXPECT_EQ(AcceptParams(e).status().code, StatusCode::BadFormat);
+    e.VaneWidthMm = "100";  // the aperture radius
+    EXPECT_EQ(AcceptParams(e).status().message, kVanesMessage);
+    e.VaneWidthMm = "2";
+    e.VaneCount = 17;
+    EXPECT_EQ(AcceptParams(e).status().message, kVanesMessage);
+}
+
 TEST(RadiusNm, BinningsRadiusAndPixelSize)
 {
     EXPECT_DOUBLE_EQ(RadiusNm(2, 2, 50, 9), 1800000.0);

@@ -203,6 +203,23 @@ TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
     EXPECT_NE(run.err.find("Aucune étoile défocalisée"), std::string::npos) << run.err;
 }
 
+// The spider vanes reach the analysis as parameters of the test; each image's own distance from
+// focus comes beside the defocus; vanes beyond the limits are refused.
+TEST_F(AnalyseCommandTest, SpiderVanesAndPerSideDistances)
+{
+    const CliRun run =
+        Analyse(Pair() + " --json --refine 0 --vanes 4 --vane-width 3 --vane-angle 45 --out '" +
+                (dir.path() / "vanes").string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(run.out);
+    EXPECT_EQ(j["parameters"]["vanes"]["value"], 4);
+    EXPECT_EQ(j["parameters"]["vanes"]["source"], "option");
+    EXPECT_EQ(j["parameters"]["vane_width_mm"]["value"], 3.0);
+    const double intra = j["defocus_intra_mm"].get<double>(), extra = j["defocus_extra_mm"].get<double>();
+    EXPECT_NEAR(0.5 * (intra + extra), j["defocus_mm"].get<double>(), 1e-3 * j["defocus_mm"].get<double>());
+    EXPECT_EQ(Analyse(Pair() + " --vanes 17 --vane-width 3").status, 2);
+}
+
 TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)
 {
     DonutSpec bare = donut;

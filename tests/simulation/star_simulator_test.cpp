@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <numeric>
 
 #include "core/thread_pool.h"
@@ -102,6 +103,51 @@ TEST(StarSimulator, OddFrameAndDonutAtTheEdgeLoseOnlyTheLightOutside)
     const double share = Sum(pair.value().intra.adu) / p.photons;
     EXPECT_GT(share, 0.15);
     EXPECT_LT(share, 0.35);  // a quarter of the donut, centred on the frame's corner
+}
+
+// Second moment of a frame's light about its centroid, pixels^2.
+double Spread(const Planes3D<double>& f)
+{
+    double s = 0, sx = 0, sy = 0, sr = 0;
+    for (int r = 0; r < f.rows(); ++r)
+        for (int c = 0; c < f.cols(); ++c) {
+            const double v = f.Row(0, r)[c];
+            s += v;
+            sx += v * c;
+            sy += v * r;
+            sr += v * (double(c) * c + double(r) * r);
+        }
+    return sr / s - (sx * sx + sy * sy) / (s * s);
+}
+
+// An unequal focuser travel: each image at its own distance, its donut's size in proportion. Spider
+// vanes take their share of the light.
+TEST(StarSimulator, UnequalDistancesAndSpiderVanes)
+{
+    auto p = Small();
+    p.size = 64;
+    p.zernikeRmsNm = {};
+    const auto even = SimulatePair(p);
+    p.defocusAsymmetryMm = 0.1;  // 1.9 and 2.1 mm
+    const auto uneven = SimulatePair(p);
+    ASSERT_TRUE(even.ok() && uneven.ok());
+    const double intra = Spread(uneven.value().intra.adu) / Spread(even.value().intra.adu);
+    const double extra = Spread(uneven.value().extra.adu) / Spread(even.value().extra.adu);
+    EXPECT_NEAR(std::sqrt(intra), 1.9 / 2, 0.01);
+    EXPECT_NEAR(std::sqrt(extra), 2.1 / 2, 0.01);
+
+    // Vanes along the axes, 2 pixels wide on the 14-pixel donut: their shadows along x and y.
+    p.defocusAsymmetryMm = 0;
+    p.vaneCount = 4;
+    p.vaneWidthMm = 7;
+    const auto vaned = SimulatePair(p);
+    ASSERT_TRUE(vaned.ok());
+    const auto& f = vaned.value().intra.adu;
+    const auto at = [&](int dx, int dy) { return f.Row(0, 32 + dy)[32 + dx] + f.Row(0, 31 + dy)[31 + dx]; };
+    EXPECT_LT(at(9, 0) + at(0, 9) + at(-9, 0) + at(0, -9),
+              0.5 * (at(6, 6) + at(-6, 6) + at(6, -6) + at(-6, -6)));
+    p.defocusAsymmetryMm = 1;
+    EXPECT_FALSE(ValidateSimulationParams(p).ok());
 }
 
 TEST(StarSimulator, CoefficientsAreTheRmsTimesTheNorms)

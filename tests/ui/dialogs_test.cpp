@@ -167,6 +167,32 @@ TEST_F(FormParamTest, ANegativeDefocusOrAnObstructionOf96PercentIsRefusedAtOk)
     EXPECT_DOUBLE_EQ(session.Params.Obstruction, 0.35);
 }
 
+// The vanes typed in the dialog reach the parameters, and the next showing fills them back in.
+TEST_F(FormParamTest, SpiderVanesAreEnteredAndShownAgain)
+{
+    platform.dialogScript = [&](QDialog& d) {
+        TypeInstrument(d);
+        Child<QLineEdit>(d, "Edit4")->setText(QStringLiteral("7.5"));
+        Child<QSpinBox>(d, "SpinEditVanes")->setValue(4);
+        Child<QLineEdit>(d, "EditVaneWidth")->setText(QStringLiteral("3"));
+        Child<QLineEdit>(d, "EditVaneAngle")->setText(QStringLiteral("45"));
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    ASSERT_TRUE(dialog.FormShow());
+    EXPECT_EQ(session.Params.VaneCount, 4);
+    EXPECT_DOUBLE_EQ(session.Params.VaneWidth, 3e6);
+    EXPECT_DOUBLE_EQ(session.Params.VaneAngle, 45);
+    platform.dialogScript = [&](QDialog& d) {
+        EXPECT_EQ(Child<QSpinBox>(d, "SpinEditVanes")->value(), 4);
+        EXPECT_EQ(Child<QLineEdit>(d, "EditVaneWidth")->text(), QStringLiteral("3"));
+        EXPECT_EQ(Child<QLineEdit>(d, "EditVaneAngle")->text(), QStringLiteral("45"));
+        Click(d, "BitBtn2");
+        return d.result();
+    };
+    EXPECT_FALSE(dialog.FormShow());
+}
+
 TEST_F(FormParamTest, CancelAfterTheDistanceButtonRestoresTheParameters)
 {
     session.ImageIntra = Pupil(40);

@@ -83,6 +83,7 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
         return Refuse("the defocus must be positive and shorter than the focal length");
     if (o.obstruction && !(*o.obstruction >= 0 && *o.obstruction < 0.95))
         return Refuse("the obstruction must be in [0, 0.95)");
+    if (!VanesValid(o.vanes)) return Refuse("0 to 16 spider vanes, each narrower than the aperture radius");
     std::array<Result<PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
     ParallelFor(2, [&](int side) { prepared[side] = PrepareFrame(side == 0 ? intra : extra); });
     auto& f1 = prepared[0];

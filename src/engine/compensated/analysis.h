@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/status.h"
+#include "engine/pupil_transmission.h"
 #include "engine/test_geometry.h"
 #include "engine/zernike.h"
 
@@ -34,9 +35,13 @@ struct CompensatedOptions {
     double pixelNm = 0;                 // pixel size times binning
     std::optional<double> defocusNm;    // nullopt: from the compensated pupil radius
     std::optional<double> obstruction;  // nullopt: measured from the compensated pupil
-    int terms = 22;                     // P
-    double stopNm = 0.02;               // RMS of an update over terms 4..P that ends the loop
-    int maxPasses = 42;  // over all the rounds (each stops at 14)
+    // Known spider vanes (none by default). The loop needs no mask for them: their shadows are dark
+    // in S as the central hole is, and the weak form integrates across them. The refinement's renders
+    // include them, which corrects what they do to the scale and the obstruction.
+    SpiderVanes vanes;
+    int terms = 22;        // P
+    double stopNm = 0.02;  // RMS of an update over terms 4..P that ends the loop
+    int maxPasses = 42;    // over all the rounds (each stops at 14)
     bool noiseCovariance = false;  // also the coefficients' covariance under the pair's noise
 };
 

@@ -1,3 +1,4 @@
+#include "engine/pupil_transmission.h"
 #include "engine/compensated/image_fit.h"
 
 #include <algorithm>
@@ -33,18 +34,6 @@ int GridSize(double v)
 }
 
 double Sinc(double x) { return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x); }
-
-// The pupil's transmission: the soft annulus, its edges h wide (reduced units). The one place the
-// pupil's shape enters this stage.
-PupilFunction Transmission(double eps, double h)
-{
-    return [eps, h](double x, double y) {
-        const double r = std::hypot(x, y);
-        double t = std::clamp((1 - r) / h + 0.5, 0.0, 1.0);
-        if (eps > 0) t *= std::clamp((r - eps) / h + 0.5, 0.0, 1.0);
-        return t;
-    };
-}
 
 // One image's sampling, fixed for the fit: q fine samples a pixel, side x side pixels.
 struct Sampling {
@@ -151,7 +140,7 @@ struct Problem {
             const double k = r > 0 ? target / r : 1;
             return surface.Value(r > 0 ? x * k : target, y * k);
         };
-        FillPupilField(w.field, plane, Transmission(eps, plane.dxNm / R), opd);
+        FillPupilField(w.field, plane, MakePupilTransmission(eps, o->vanes, plane.dxNm / R), opd);
         std::fill(w.fine.begin(), w.fine.end(), 0.0);
         AddIntensity(w.field, w.plan, w.fine, 1.0);
         spectrum.resize(w.work.size());

@@ -12,6 +12,7 @@
 #include "engine/beam_geometry.h"
 #include "engine/compensated/internal.h"
 #include "engine/fft.h"
+#include "engine/pupil_transmission.h"
 #include "engine/transport.h"
 #include "engine/wave_optics_core.h"
 #include "engine/zernike_derivatives.h"
@@ -108,7 +109,7 @@ struct RenderWorkspace {
 Result<SharpModel> RenderSharp(
     const CompensatedOptions& o, const ModelEstimate& e, double lambda, bool extra, RenderWorkspace& work)
 {
-    const double F = o.focalNm, R = o.apertureRadiusNm, l = e.defocusNm, p = o.pixelNm;
+    const double F = o.focalNm, R = o.apertureRadiusNm, l = SideDefocusNm(e, extra), p = o.pixelNm;
     const double z = extra ? F + l : F - l;
     const double sMax = lambda * z / (2 * 2 * R * 1.03);
     int q = std::max(2, static_cast<int>(std::ceil(p / sMax - 1e-9)));
@@ -135,12 +136,7 @@ Result<SharpModel> RenderSharp(
     ZernikeCoefficients c = e.coef;
     c[0] = c[1] = c[2] = 0;
     const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(o.terms), eps), c);
-    const auto transmission = [&](double x, double y) {
-        const double r = std::hypot(x, y);
-        double t = std::clamp((1 - r) / h + 0.5, 0.0, 1.0);
-        if (eps > 0) t *= std::clamp((r - eps) / h + 0.5, 0.0, 1.0);
-        return t;
-    };
+    const PupilFunction transmission = MakePupilTransmission(eps, o.vanes, h);
     const auto opd = [&](double x, double y) {
         // The soft edge reaches a little past the annulus: the edge value serves there.
         const double r = std::hypot(x, y);
@@ -348,7 +344,38 @@ double ResidualNm(const ZernikeCoefficients& data, const ZernikeCoefficients& mo
     return count > 0 ? std::sqrt(sq / count) : 0;
 }
 
+// The r^2 coefficient of the defocus term (term 4) in the annular basis of obstruction eps.
+double DefocusTermCurvature(double eps)
+{
+    const ZernikePolynomials poly(ZernikeBasis::ForCount(4), eps);
+    ZernikeJet jet;
+    poly.Eval(0.5 * (1 + eps), 0, jet);
+    return 0.5 * jet.dxx[3];
+}
+
 }  // namespace
+
+// A wavefront k r^2 (r in aperture radii) moves the image planes as seen from the pupil by 2 k F z /
+// R^2, z = F -+ l: the intra-focal plane nearer by 2 k F (F - l) / R^2, the extra one farther by
+// 2 k F (F + l) / R^2. Their mean, 2 k F^2 / R^2, is the asymmetry; the rest (a share l / F of it)
+// is far below what the images can tell.
+ModelEstimate DistancesForDefocusTerm(const CompensatedOptions& o, const ModelEstimate& e)
+{
+    ModelEstimate out = e;
+    const double k = e.coef[3] * DefocusTermCurvature(e.obstruction);
+    out.asymmetryNm += 2 * k * o.focalNm * o.focalNm / (o.apertureRadiusNm * o.apertureRadiusNm);
+    out.coef[3] = 0;
+    return out;
+}
+
+ModelEstimate DefocusTermForDistances(const CompensatedOptions& o, const ModelEstimate& e)
+{
+    ModelEstimate out = e;
+    const double k = e.asymmetryNm * o.apertureRadiusNm * o.apertureRadiusNm / (2 * o.focalNm * o.focalNm);
+    out.coef[3] += k / DefocusTermCurvature(e.obstruction);
+    out.asymmetryNm = 0;
+    return out;
+}
 
 std::size_t KeptRefinementRound(const std::vector<double>& residuals)
 {
@@ -423,8 +450,9 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     if (!d2.ok()) return d2.status();
     const double flux[2] = {first.frames[0].flux, first.frames[1].flux};
 
+    // The renders carry the defocus term as the two images' own distances from focus.
     const ModelEstimate start{first.coef, first.obstruction, first.defocusNm};
-    ModelEstimate x = start;
+    ModelEstimate x = DistancesForDefocusTerm(o, start);
     double blur = 0;
     struct Tried {
         ModelEstimate estimate;
@@ -474,6 +502,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         for (int k = 4; k <= o.terms; ++k) x.coef[k - 1] += first.coef[k - 1] - s.coef[k - 1];
         if (!o.obstruction && first.obstruction > 0)
             x.obstruction = std::clamp(x.obstruction + first.obstruction - s.obstruction, 0.0, 0.9);
+        x = DistancesForDefocusTerm(o, x);
         if (!o.defocusNm) x.defocusNm += first.defocusNm - s.defocusNm;
     }
     if (tried.empty())
@@ -481,7 +510,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     std::vector<double> residuals;
     for (const Tried& t : tried) residuals.push_back(t.residual);
     const std::size_t pick = KeptRefinementRound(residuals);
-    const ModelEstimate kept = pick < tried.size() ? tried[pick].estimate : x;
+    const ModelEstimate kept = DefocusTermForDistances(o, pick < tried.size() ? tried[pick].estimate : x);
     const double residual = tried[std::min(pick, tried.size() - 1)].residual;
     const bool settled = pick != 0;
     RefineOutcome out;

@@ -72,8 +72,21 @@ struct ModelFrame {
 struct ModelEstimate {
     ZernikeCoefficients coef{};  // tilts ignored
     double obstruction = 0;
-    double defocusNm = 0;
+    double defocusNm = 0;  // mean distance of the two images from focus
+    // The extra-focal image this much farther from focus, the intra-focal one this much nearer (real
+    // focusers are not symmetric). The defocus term is the same shape: see DistancesForDefocusTerm.
+    double asymmetryNm = 0;
 };
+// Distance of one image from focus.
+inline double SideDefocusNm(const ModelEstimate& e, bool extra)
+{
+    return extra ? e.defocusNm + e.asymmetryNm : e.defocusNm - e.asymmetryNm;
+}
+// The same estimate with its defocus term moved into the two distances (the term then 0), or back
+// (the asymmetry then 0). A quadratic wavefront and a change of the image planes' distances shape
+// the images alike, so both estimates render the same pair.
+ModelEstimate DistancesForDefocusTerm(const CompensatedOptions& options, const ModelEstimate& estimate);
+ModelEstimate DefocusTermForDistances(const CompensatedOptions& options, const ModelEstimate& estimate);
 // A model frame blurred by a Gaussian of sigma pixels (same side).
 std::vector<double> BlurModelFrame(const ModelFrame& frame, double sigma);
 

@@ -108,7 +108,7 @@ TEST(CompensatedAnalysis, GridJetsMatchTheirEvaluationAtEveryPoint)
 {
     for (double eps : {0.0, 0.3}) {
         compensated::Grid g;
-        compensated::MakeGrid(17.5, eps, kZernikeTerms, g);
+        compensated::MakeGrid(17.5, eps, kZernikeTerms, 0.3, g);
         const ZernikePolynomials poly(ZernikeBasis::ForCount(kZernikeTerms), eps);
         ZernikeJet jet;
         int mismatches = 0;

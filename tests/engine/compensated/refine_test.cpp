@@ -104,5 +104,54 @@ TEST(KeptRefinementRound, SettlingOscillatingAndRunawayRounds)
     EXPECT_EQ(KeptRefinementRound({4.03, 5.09, 3.28, 5.12}), 0u);
 }
 
+// Second moment of a rendered frame about its light centroid, pixels^2.
+double SpreadPx2(const ModelFrame& f)
+{
+    double s = 0, sx = 0, sy = 0, sr = 0;
+    for (int j = 0; j < f.side; ++j)
+        for (int i = 0; i < f.side; ++i) {
+            const double v = f.pixels[static_cast<std::size_t>(j) * f.side + i];
+            s += v;
+            sx += v * i;
+            sy += v * j;
+            sr += v * (double(i) * i + double(j) * j);
+        }
+    return sr / s - (sx * sx + sy * sy) / (s * s);
+}
+
+// The defocus term and an unequal focuser travel shape the images alike: an estimate rendered with
+// its defocus term, and the same estimate with the term moved into the two distances, give donuts
+// of the same size on each side; a positive term puts the extra-focal plane farther. The two forms
+// convert into each other without loss.
+TEST(ModelEstimate, DefocusTermAndUnequalDistancesRenderTheSameDonuts)
+{
+    CompensatedOptions o;
+    o.focalNm = 1000e6;
+    o.apertureRadiusNm = 100e6;
+    o.pixelNm = 9000;
+    ModelEstimate term{{}, 0.3, 2e6};
+    term.coef[3] = 40;
+    term.coef[10] = -20;
+    const ModelEstimate sides = DistancesForDefocusTerm(o, term);
+    EXPECT_EQ(sides.coef[3], 0);
+    EXPECT_GT(sides.asymmetryNm, 0);
+    EXPECT_GT(SideDefocusNm(sides, true), SideDefocusNm(sides, false));
+    const ModelEstimate back = DefocusTermForDistances(o, sides);
+    EXPECT_NEAR(back.coef[3], 40, 1e-9);
+    EXPECT_EQ(back.asymmetryNm, 0);
+    for (bool extra : {false, true}) {
+        auto a = RenderModelFrame(o, term, 555, extra, 0.5);
+        auto b = RenderModelFrame(o, sides, 555, extra, 0.5);
+        ASSERT_TRUE(a.ok() && b.ok());
+        EXPECT_NEAR(SpreadPx2(b.value()) / SpreadPx2(a.value()), 1, 2e-4) << extra;
+    }
+    // The same distances without the term: a donut of another size.
+    ModelEstimate symmetric = sides;
+    symmetric.asymmetryNm = 0;
+    auto c = RenderModelFrame(o, symmetric, 555, true, 0.5);
+    auto d = RenderModelFrame(o, sides, 555, true, 0.5);
+    EXPECT_LT(SpreadPx2(c.value()) / SpreadPx2(d.value()), 0.99);
+}
+
 }  // namespace
 }  // namespace frontlys

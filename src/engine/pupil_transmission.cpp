@@ -1,0 +1,57 @@
+#include "engine/pupil_transmission.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace frontlys {
+namespace {
+
+// 1 inside an edge at signed distance `inside` (positive in the light), a ramp `soft` wide across it.
+double Edge(double inside, double soft)
+{
+    if (soft <= 0) return inside >= 0 ? 1.0 : 0.0;
+    return std::clamp(inside / soft + 0.5, 0.0, 1.0);
+}
+
+}  // namespace
+
+bool VanesValid(const SpiderVanes& v)
+{
+    return v.count >= 0 && v.count <= kMaxVanes && std::isfinite(v.width) && v.width >= 0 && v.width < 1 &&
+           std::isfinite(v.angleDeg);
+}
+
+double VaneDistance(const SpiderVanes& v, double x, double y)
+{
+    if (!v.Present()) return std::numeric_limits<double>::infinity();
+    const double step = 2 * std::numbers::pi / v.count;
+    const double first = v.angleDeg * std::numbers::pi / 180;
+    // Only the vane nearest in angle can be nearest in distance, unless the point lies behind its
+    // root (within a vane width of the centre): then the centre is as near as any.
+    const double phi = std::atan2(y, x) - first;
+    const double k = std::round(phi / step);
+    const double theta = first + k * step;
+    const double along = x * std::cos(theta) + y * std::sin(theta);
+    const double across = std::abs(-x * std::sin(theta) + y * std::cos(theta));
+    return along > 0 ? across : std::hypot(x, y);
+}
+
+double PupilTransmission(double x, double y, double eps, const SpiderVanes& vanes, double soft)
+{
+    const double r = std::hypot(x, y);
+    double t = Edge(1 - r, soft);
+    if (eps > 0) t *= Edge(r - eps, soft);
+    if (t > 0 && vanes.Present()) t *= Edge(VaneDistance(vanes, x, y) - 0.5 * vanes.width, soft);
+    return t;
+}
+
+PupilFunction MakePupilTransmission(double obstruction, const SpiderVanes& vanes, double soft)
+{
+    return [obstruction, vanes, soft](double x, double y) {
+        return PupilTransmission(x, y, obstruction, vanes, soft);
+    };
+}
+
+}  // namespace frontlys

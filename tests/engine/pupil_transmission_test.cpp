@@ -1,0 +1,55 @@
+// The pupil every model renders: the annulus less the spider vanes.
+#include "engine/pupil_transmission.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace frontlys {
+namespace {
+
+// Four vanes at 30 degrees make a cross turned by 30 degrees; light passes beside a vane, not on it,
+// and the annulus keeps its edges. Soft edges pass half the light on the edge itself.
+TEST(PupilTransmission, FourVanesCrossTheAnnulus)
+{
+    const SpiderVanes cross{4, 0.06, 30};
+    const double a = 30 * std::numbers::pi / 180;
+    for (int k = 0; k < 4; ++k) {
+        const double t = a + k * std::numbers::pi / 2;
+        EXPECT_EQ(PupilTransmission(0.7 * std::cos(t), 0.7 * std::sin(t), 0.3, cross, 0), 0.0) << k;
+        // 0.05 across the vane's line: outside its half width of 0.03.
+        const double x = 0.7 * std::cos(t) - 0.05 * std::sin(t), y = 0.7 * std::sin(t) + 0.05 * std::cos(t);
+        EXPECT_EQ(PupilTransmission(x, y, 0.3, cross, 0), 1.0) << k;
+        EXPECT_NEAR(VaneDistance(cross, x, y), 0.05, 1e-12);
+    }
+    // Half-way between two vanes: open; inside the hole and beyond the rim: dark.
+    const double mid = a + std::numbers::pi / 4;
+    EXPECT_EQ(PupilTransmission(0.7 * std::cos(mid), 0.7 * std::sin(mid), 0.3, cross, 0), 1.0);
+    EXPECT_EQ(PupilTransmission(0.1, 0.2, 0.3, cross, 0), 0.0);
+    EXPECT_EQ(PupilTransmission(0.9, 0.5, 0.3, cross, 0), 0.0);
+    // The soft edge of a vane and of the rim.
+    const double edge = 0.03;
+    EXPECT_NEAR(
+        PupilTransmission(
+            0.7 * std::cos(a) - edge * std::sin(a), 0.7 * std::sin(a) + edge * std::cos(a), 0.3, cross, 0.02),
+        0.5,
+        1e-9);
+    EXPECT_NEAR(PupilTransmission(1, 0, 0.3, {}, 0.02), 0.5, 1e-12);
+    // Three vanes are not a cross: the direction opposite the first is open.
+    const SpiderVanes three{3, 0.06, 0};
+    EXPECT_EQ(PupilTransmission(0.7, 0, 0.3, three, 0), 0.0);
+    EXPECT_EQ(PupilTransmission(-0.7, 0, 0.3, three, 0), 1.0);
+}
+
+TEST(PupilTransmission, VanesOutsideTheirLimitsAreRefused)
+{
+    EXPECT_TRUE(VanesValid({}));
+    EXPECT_TRUE(VanesValid({4, 0.05, -45}));
+    EXPECT_FALSE(VanesValid({17, 0.05, 0}));
+    EXPECT_FALSE(VanesValid({4, 1.0, 0}));
+    EXPECT_FALSE(VanesValid({4, 0.05, std::nan("")}));
+}
+
+}  // namespace
+}  // namespace frontlys
