@@ -78,11 +78,12 @@ TEST(KnownLosses, ComaFadesUnderACentralObstructionAtOnePass)
 TEST(KnownLosses, DiffractionSwampsTheSignalAtSmallDefocus)
 {
     // At 1 mm (donut radius 7 px, Fresnel edge about sqrt(lambda l) = 23 um = 2.6 px) 40 nm of
-    // spherical is lost entirely (measured -3 nm); at 2.5 mm it comes back within 3 nm.
+    // spherical is mostly lost (measured -3 nm with the frame's own threshold cells, 10 nm with
+    // those of the cut square); at 2.5 mm it comes back within 3 nm.
     auto small = Base({{11, 40}, {5, 15}});
     small.params.size = 160;
     small.params.defocusMm = 1;
-    EXPECT_LT(std::abs(Found(small, 11)), 10);
+    EXPECT_LT(std::abs(Found(small, 11)), 15);
     auto usual = small;
     usual.params.defocusMm = 2.5;
     EXPECT_NEAR(Found(usual, 11), 40, 3);

@@ -75,13 +75,14 @@ TEST_F(FormParamTest, DistanceButtonGivesTheWorkedDefocusAndOkEntersIt)
         TypeInstrument(d);
         Child<QLineEdit>(d, "EditObstruction")->setText(QStringLiteral("25,5"));
         Child<QToolButton>(d, "SpeedButton1")->click();
-        EXPECT_EQ(Child<QLineEdit>(d, "Edit4")->text(), QStringLiteral("7.560"));
+        // 42 px x 9 um / tan u with sin u = 1 / 20: 7.560 mm paraxial, 7.551 on the exact beam.
+        EXPECT_EQ(Child<QLineEdit>(d, "Edit4")->text(), QStringLiteral("7.551"));
         Click(d, "BitBtn1");
         return d.result();
     };
     EXPECT_TRUE(dialog.FormShow());
     EXPECT_TRUE(session.ParamsSaisis);
-    EXPECT_EQ(session.Params.Defocus, 7'560'000);
+    EXPECT_EQ(session.Params.Defocus, 7'551'000);
     EXPECT_EQ(session.Params.Focal, 2e9);
     EXPECT_EQ(session.Params.ApertureRadius, 1e8);
     EXPECT_DOUBLE_EQ(session.Params.Obstruction, 0.255);

@@ -1,4 +1,3 @@
-#include "engine/pupil_transmission.h"
 #include "engine/compensated/image_fit.h"
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include "core/thread_pool.h"
 #include "engine/fft.h"
 #include "engine/linear_solve.h"
+#include "engine/pupil_transmission.h"
 #include "engine/wave_optics_core.h"
 #include "engine/zernike_derivatives.h"
 #include "prep/donut.h"
