@@ -137,6 +137,7 @@ struct PipelineCaseOutcome {
     CompensatedMeasure unrefined, refined;
     double misfitUnrefined = 0, misfitRefined = 0;
     bool keptRefined = true;
+    std::string imageFitReason;  // empty: the direct image fit did not run
 };
 
 inline PipelineCaseOutcome RunPipelineCase(const CompensatedCase& c, double defocusFactor, bool trust = false)
@@ -173,6 +174,7 @@ inline PipelineCaseOutcome RunPipelineCase(const CompensatedCase& c, double defo
     if (run.value().misfitUnrefined) out.misfitUnrefined = run.value().misfitUnrefined->chi2PerPixel;
     if (run.value().misfitRefined) out.misfitRefined = run.value().misfitRefined->chi2PerPixel;
     out.keptRefined = run.value().keptRefined;
+    out.imageFitReason = run.value().imageFitReason;
     return out;
 }
 

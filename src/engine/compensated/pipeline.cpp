@@ -60,6 +60,9 @@ std::string ImageFitReason(const PipelineOutcome& out)
 {
     if (out.unrefined.stop == CompensatedStop::Caustic) return "caustic";
     if (out.refined && out.refined->residualNm > kImageFitResidualNm) return "refine_residual";
+    // Rounds whose discrepancy grew again before the last (the renders near their own caustic) kept
+    // an earlier estimate: the loop stopped short of its fixed point.
+    if (out.refined && out.refined->updates < out.refined->rounds) return "refine_unsteady";
     // A mismatch answered by the measured scale leaves a consistent geometry: only a given distance
     // kept against the images leaves the loop short (on simulated pairs 5 % off, the fit after the
     // measured scale moved coma x from 0.15 to 0.41 nm).

@@ -54,8 +54,9 @@ struct PipelineOutcome {
     std::optional<ImageMisfit> misfitUnrefined, misfitRefined;
     bool keptRefined = true;
     // The direct fit of the images (image_fit.h), run where the loop stops short: why it ran
-    // ("caustic", "refine_residual", "geometry_mismatch" with the given distance kept; empty: it did not),
-    // its outcome or why it failed, and whether its answer was kept (its misfit lower than the start's).
+    // ("caustic", "refine_residual", "refine_unsteady", "geometry_mismatch" with the given distance kept;
+    // empty: it did not), its outcome or why it failed, and whether its answer was kept (its misfit lower
+    // than the start's).
     std::string imageFitReason;
     std::optional<ImageFitOutcome> imageFit;
     std::string imageFitFailure;
