@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "compensated_suite.h"
+#include "judged_pair.h"
 
 namespace frontlys {
 namespace {
@@ -21,30 +21,21 @@ TEST(ImageFit, RecoversTheTruthFromAPerturbedStart)
     p.readNoiseE = 5;
     p.backgroundAdu = 200;
     p.seeingArcsec = 2;
-    auto pair = SimulatePair(p);
-    ASSERT_TRUE(pair.ok());
-    const auto intra = detail::Cut(pair.value().intra.adu, p.size, 0, 0, false, false);
-    const auto extra = detail::Cut(pair.value().extra.adu, p.size, 0, 0, true, false);
-    CompensatedOptions o;
-    o.focalNm = p.focalMm * 1e6;
-    o.apertureRadiusNm = p.diameterMm * 5e5;
-    o.pixelNm = BinnedPixelNm(p);
-    o.defocusNm = p.defocusMm * 1e6;
-    const RawFrame a{intra, p.size, p.size}, b{extra, p.size, p.size};
-    auto analysed = CompensatedAnalysis(a, b, o);
-    ASSERT_TRUE(analysed.ok());
+    const std::optional<JudgedPair> j = MakeJudgedPair(p);
+    ASSERT_TRUE(j);
+    const RawFrame a = j->Intra(), b = j->Extra();
+    const CompensatedOptions& o = j->o;
+    const ModelEstimate& truth = j->truth;
     const ZernikeBasis basis = ZernikeBasis::ForCount(22);
-    ModelEstimate truth{{}, p.obstruction, p.defocusMm * 1e6};
-    for (int k = 1; k <= 22; ++k) truth.coef[k - 1] = p.zernikeRmsNm[k - 1] * basis.Norm(k);
     ModelEstimate start = truth;
     start.coef[6] += 12 * basis.Norm(7);
     start.coef[4] -= 12 * basis.Norm(5);
     start.defocusNm *= 1.02;
-    auto judged = MeasureImageMisfit(a, b, analysed.value(), o, truth, p.lambdaNm);
+    auto judged = MeasureImageMisfit(a, b, j->analysed, o, truth, p.lambdaNm);
     ASSERT_TRUE(judged.ok());
     ImageFitOptions fo;
     fo.lambdaNm = p.lambdaNm;
-    auto fitted = FitImages(a, b, analysed.value(), o, start, judged.value().noise, fo);
+    auto fitted = FitImages(a, b, j->analysed, o, start, judged.value().noise, fo);
     ASSERT_TRUE(fitted.ok()) << fitted.status().reason;
     const ImageFitOutcome& f = fitted.value();
     double sq = 0;

@@ -3,9 +3,9 @@
 // analysis keeps whichever of its two answers has the lower misfit.
 #include <gtest/gtest.h>
 
-#include "compensated_suite.h"
 #include "engine/compensated/misfit.h"
 #include "engine/compensated/pipeline.h"
+#include "judged_pair.h"
 
 namespace frontlys {
 namespace {
@@ -17,25 +17,16 @@ TEST(ImageMisfit, TheTruthExplainsTheImagesBetterThanAWrongAnswer)
     p.poisson = true;
     p.readNoiseE = 5;
     p.backgroundAdu = 200;
-    auto pair = SimulatePair(p);
-    ASSERT_TRUE(pair.ok());
-    const auto intra = detail::Cut(pair.value().intra.adu, p.size, 0, 0, false, false);
-    const auto extra = detail::Cut(pair.value().extra.adu, p.size, 0, 0, true, false);
-    CompensatedOptions o;
-    o.focalNm = p.focalMm * 1e6;
-    o.apertureRadiusNm = p.diameterMm * 5e5;
-    o.pixelNm = BinnedPixelNm(p);
-    o.defocusNm = p.defocusMm * 1e6;
-    const RawFrame a{intra, p.size, p.size}, b{extra, p.size, p.size};
-    auto analysed = CompensatedAnalysis(a, b, o);
-    ASSERT_TRUE(analysed.ok());
+    const std::optional<JudgedPair> j = MakeJudgedPair(p);
+    ASSERT_TRUE(j);
+    const RawFrame a = j->Intra(), b = j->Extra();
+    const CompensatedOptions& o = j->o;
+    const ModelEstimate& truth = j->truth;
     const ZernikeBasis basis = ZernikeBasis::ForCount(22);
-    ModelEstimate truth{{}, p.obstruction, p.defocusMm * 1e6};
-    for (int k = 1; k <= 22; ++k) truth.coef[k - 1] = p.zernikeRmsNm[k - 1] * basis.Norm(k);
     ModelEstimate wrong = truth;
     wrong.coef[6] += 15 * basis.Norm(7);
-    auto good = MeasureImageMisfit(a, b, analysed.value(), o, truth, p.lambdaNm);
-    auto bad = MeasureImageMisfit(a, b, analysed.value(), o, wrong, p.lambdaNm);
+    auto good = MeasureImageMisfit(a, b, j->analysed, o, truth, p.lambdaNm);
+    auto bad = MeasureImageMisfit(a, b, j->analysed, o, wrong, p.lambdaNm);
     ASSERT_TRUE(good.ok() && bad.ok());
     std::printf("chi2 per pixel: truth %.3f, coma 15 nm off %.3f\n",
                 good.value().chi2PerPixel,
