@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/numbers.h"
+#include "engine/beam_geometry.h"
 #include "prep/crop.h"
 
 namespace frontlys {
@@ -506,9 +507,11 @@ double ExplainedRadiusDifference(std::span<const double> coefNm,
     // Z22 = 20 rho^6 - 30 rho^4 + 12 rho^2 - 1.
     const double slope =
         (coefNm.size() > 10 ? 12 * coefNm[10] : 0) + (coefNm.size() > 21 ? 24 * coefNm[21] : 0);
-    if (!(apertureRadiusNm > 0) || !(defocusNm > 0)) return 0;
-    // Rim shift (f / a) W' against the rim radius a l / f, on both images in opposite senses.
-    return 2 * std::abs(slope) * focalNm * focalNm / (apertureRadiusNm * apertureRadiusNm * defocusNm);
+    if (!(apertureRadiusNm > 0) || !(defocusNm > 0) || !(focalNm > 0)) return 0;
+    // The rim ray crosses the focal plane (f / a) W' off the axis, on both images in opposite
+    // senses, against a rim radius l tan u_max.
+    return 2 * std::abs(slope) * focalNm /
+           (apertureRadiusNm * DonutRadius(focalNm, apertureRadiusNm, defocusNm));
 }
 
 double DefocusImbalance(std::span<const double> coefNm,
@@ -516,9 +519,23 @@ double DefocusImbalance(std::span<const double> coefNm,
                         double apertureRadiusNm,
                         double defocusNm)
 {
-    if (coefNm.size() < 4 || !(apertureRadiusNm > 0) || !(defocusNm > 0)) return 0;
-    const double ratio = focalNm / apertureRadiusNm;
-    return 8 * std::abs(coefNm[3]) * ratio * ratio / defocusNm;
+    if (coefNm.size() < 4 || !(apertureRadiusNm > 0) || !(defocusNm > 0) || !(focalNm > 0)) return 0;
+    // A focus shift dz adds the path dz (1 - cos u), sin u = s rho: its Z4 coefficient per unit of dz
+    // is 6 Int (1 - cos u) (2 rho^2 - 1) rho drho = 3 Int_0^1 (1 - sqrt(1 - s^2 t)) (2 t - 1) dt, s^2 / 4
+    // in the paraxial limit (Simpson's rule; the integrand is smooth as s stays under 0.95).
+    const double s = EdgeSine(focalNm, apertureRadiusNm);
+    const double s2 = s * s;
+    constexpr int kIntervals = 64;
+    double sum = 0;
+    for (int i = 0; i <= kIntervals; ++i) {
+        const double t = double(i) / kIntervals;
+        const double weight = (i == 0 || i == kIntervals) ? 1 : (i % 2 ? 4 : 2);
+        sum += weight * (1 - std::sqrt(1 - s2 * t)) * (2 * t - 1);
+    }
+    const double perShift = sum / kIntervals;  // 3 times Simpson's h / 3
+    if (!(perShift > 0)) return 0;
+    // The focus lies dz off the middle of the two planes: their distances differ by 2 dz over l.
+    return 2 * std::abs(coefNm[3]) / (perShift * defocusNm);
 }
 
 bool DefocusUnequal(const FrameFacts& intra,

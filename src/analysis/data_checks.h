@@ -63,15 +63,16 @@ void MatchStars(std::span<const double> intra,
 
 // The relative difference of the two donut radii that the rotationally symmetric aberrations
 // explain: the marginal ray's transverse aberration, (f / a) dW/drho at the rim, moves the rim of
-// one image out and of the other in. coefNm: Zernike coefficients (term 1 first, unnormalised
-// polynomials); the other lengths in nanometres.
+// one image out and of the other in, against the rim radius l tan u_max of the exact beam. coefNm: Zernike
+// coefficients (term 1 first, unnormalised polynomials); the other lengths in nanometres.
 double ExplainedRadiusDifference(std::span<const double> coefNm,
                                  double focalNm,
                                  double apertureRadiusNm,
                                  double defocusNm);
 
 // The relative difference of the two donut radii that the measured focus term (Z4) says: the focus
-// lies off the middle of the two image planes by 4 c4 (f / a)^2, so the planes' distances differ.
+// lies off the middle of the two image planes by the shift whose path dz (1 - cos u) has that Z4
+// (4 c4 (f / a)^2 in the paraxial limit), so the planes' distances differ.
 double DefocusImbalance(std::span<const double> coefNm,
                         double focalNm,
                         double apertureRadiusNm,
