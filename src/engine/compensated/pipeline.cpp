@@ -104,7 +104,10 @@ Status FitImagesWhereShort(const RawFrame& intra,
     }
     out.imageFit = fitted.take();
     out.keptImageFit = out.imageFit->misfit < out.imageFit->misfitStart;
-    if (out.keptImageFit) out.result.coef = out.imageFit->estimate.coef;
+    if (out.keptImageFit) {
+        out.result.coef = out.imageFit->estimate.coef;
+        out.result.obstruction = out.imageFit->estimate.obstruction;
+    }
     return Status::Ok();
 }
 
