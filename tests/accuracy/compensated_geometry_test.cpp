@@ -44,7 +44,8 @@ TEST(CompensatedGeometry, ADefocusFivePercentOffIsFlaggedAndTheMeasuredScaleUsed
 
 // Near the caustic with the measured scale, the refinement's renders reach their own caustic and its
 // discrepancy grows again before the last round: the loop stopped short, so the images are fitted
-// directly, which lands closer to the truth (measured 1.37 nm against the refined 1.71).
+// directly, which lands closer to the truth (measured 0.04 nm against the refined 1.71; 1.37 before
+// the fit freed the obstruction, which the measured scale's analysis put at 0.20 for 0.25).
 TEST(CompensatedGeometry, UnsteadyRefinementHandsOverToTheImageFit)
 {
     const Bound& b = SuiteCase("near caustic");
@@ -54,6 +55,7 @@ TEST(CompensatedGeometry, UnsteadyRefinementHandsOverToTheImageFit)
     ASSERT_TRUE(o.refined.ok);
     EXPECT_EQ(o.imageFitReason, "refine_unsteady");
     EXPECT_LT(o.measure.rmsErrorNm, o.refined.rmsErrorNm);
+    EXPECT_LT(o.measure.rmsErrorNm, 1.0);
 }
 
 }  // namespace

@@ -21,9 +21,12 @@ namespace {
 using Complex = std::complex<double>;
 constexpr int kFirstTerm = 5, kLastTerm = 22, kTerms = kLastTerm - kFirstTerm + 1;
 constexpr int kPerImage = 5;  // centre x, y, blur, halo width, distance
-constexpr int kParams = kTerms + 2 * kPerImage;
+// Then the obstruction, shared by the two images.
+constexpr int kObstruction = kTerms + 2 * kPerImage;
+constexpr int kParams = kObstruction + 1;
 constexpr double kDistanceRange = 0.05;
 constexpr double kMaxBlurPx = 10, kMinHaloPx = 2, kMaxHaloPx = 20;
+constexpr double kMaxObstruction = 0.9;
 constexpr int kMaxFine = 4096;
 
 int GridSize(double v)
@@ -92,7 +95,7 @@ struct Workspaces {
 struct Problem;
 
 // The candidate: terms 5..22 (nm RMS), then per image centre offset x, y (pixels), blur, halo
-// width (pixels), distance from focus (nm).
+// width (pixels), distance from focus (nm), then the obstruction.
 using Params = std::array<double, kParams>;
 int At(int side, int what) { return kTerms + side * kPerImage + what; }
 
@@ -130,7 +133,7 @@ struct Problem {
         const double F = o->focalNm, R = o->apertureRadiusNm, l = p[At(side, 4)];
         const double z = g.extra ? F + l : F - l;
         const PupilPlane plane{F, R, z, lambda, g.n, lambda * z / (g.n * g.fineNm), 0, 0};
-        const double eps = start->obstruction;
+        const double eps = p[kObstruction];
         const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(o->terms), eps),
                                      Coefficients(p));
         const auto opd = [&](double x, double y) {
@@ -230,12 +233,14 @@ Params Clamp(Params p, const Problem& pr)
         const double l0 = pr.images[side].nominalNm;
         p[At(side, 4)] = std::clamp(p[At(side, 4)], l0 * (1 - kDistanceRange), l0 * (1 + kDistanceRange));
     }
+    p[kObstruction] = std::clamp(p[kObstruction], 0.0, kMaxObstruction);
     return p;
 }
 
 double Step(int j, const Problem& pr)
 {
     if (j < kTerms) return 0.5;
+    if (j == kObstruction) return 0.005;
     const int what = (j - kTerms) % kPerImage;
     const int side = (j - kTerms) / kPerImage;
     return what <= 2 ? 0.02 : what == 3 ? 0.1 : 5e-4 * pr.images[side].nominalNm;
@@ -295,7 +300,7 @@ std::vector<double> Jacobian(const Problem& pr,
                 h = p[j] - at.p[j];
             }
             if (h == 0) continue;
-            const bool wavefront = j < kTerms;
+            const bool wavefront = j < kTerms || j == kObstruction;
             const int onlySide = wavefront ? -1 : (j - kTerms) / kPerImage;
             const bool distance = !wavefront && (j - kTerms) % kPerImage == 4;
             for (int side = 0; side < 2; ++side) {
@@ -423,15 +428,19 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
     pr.lambda = fit.lambdaNm;
     Params p{};
     for (int k = kFirstTerm; k <= kLastTerm; ++k) p[k - kFirstTerm] = start.coef[k - 1] / pr.basis.Norm(k);
+    // The start's defocus term, as the two distances it amounts to: the fit starts from its answer.
+    const ModelEstimate split = DistancesForDefocusTerm(o, start);
     for (int side = 0; side < 2; ++side) {
         p[At(side, 2)] = 1;
         p[At(side, 3)] = 6;
-        p[At(side, 4)] = start.defocusNm;
+        p[At(side, 4)] = SideDefocusNm(split, side == 1);
+        pr.images[side].nominalNm = start.defocusNm;
     }
+    p[kObstruction] = start.obstruction;
+    p = Clamp(p, pr);
     for (int side = 0; side < 2; ++side) {
         const Sampling g = PlanSampling(o, start.defocusNm, fit.lambdaNm, side == 1, frames.rhoPx);
         pr.images[side].sampling = g;
-        pr.images[side].nominalNm = start.defocusNm;
         Workspace w(g.n);
         std::vector<Complex> spectrum;
         std::vector<double> sharp;
@@ -448,11 +457,14 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
     }
     ImageFitOutcome out;
     Point at = Evaluate(pr, p, out.evaluations);
-    // The start's misfit, with its nuisances fitted; then everything together.
+    // The start's misfit, with its nuisances fitted; then everything together, the obstruction too
+    // unless it was given or the pupil is open (a wrong measured one holds the fit away from the
+    // images: 0.20 for 0.25 near the caustic left twice the misfit).
     std::vector<int> nuisances, all;
     for (int j = 0; j < kParams; ++j) {
+        if (j == kObstruction && (o.obstruction || !(start.obstruction > 0))) continue;
         all.push_back(j);
-        if (j >= kTerms) nuisances.push_back(j);
+        if (j >= kTerms && j != kObstruction) nuisances.push_back(j);
     }
     auto settled = Minimise(pr, at, nuisances, fit.maxIterations, fit.stop, out.iterations, out.evaluations);
     if (!settled.ok()) return settled.status();
@@ -466,7 +478,11 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
     out.estimate = start;
     out.startCoef = start.coef;
     out.estimate.coef = pr.Coefficients(end.p);
-    for (int k = 1; k <= 4; ++k) out.estimate.coef[k - 1] = start.coef[k - 1];
+    for (int k = 1; k <= 3; ++k) out.estimate.coef[k - 1] = start.coef[k - 1];
+    out.estimate.obstruction = end.p[kObstruction];
+    // The fitted distances' difference back into the defocus term.
+    out.estimate.asymmetryNm = 0.5 * (end.p[At(1, 4)] - end.p[At(0, 4)]);
+    out.estimate = DefocusTermForDistances(o, out.estimate);
     for (int side = 0; side < 2; ++side) {
         out.distanceNm[side] = end.p[At(side, 4)];
         out.blurPx[side] = end.p[At(side, 2)];

@@ -3,8 +3,9 @@
 // wave-optics intensity of the candidate wavefront at its own distance from focus, integrated over
 // the pixels, moved to a sub-pixel centre and blurred by a Gaussian, plus a wide halo (a broad
 // Gaussian of the same image with a flux of its own) and a flat background. Terms 5..22 and every
-// nuisance (per image: centre, blur, halo width, distance within 5 % of the nominal one) are fitted
-// together by Levenberg-Marquardt from the analysis's answer; fluxes and background are solved
+// nuisance (per image: centre, blur, halo width, distance within 5 % of the nominal one; the
+// obstruction unless it was given) are fitted together by Levenberg-Marquardt from the analysis's
+// answer, its defocus term as the two distances it amounts to; fluxes and background are solved
 // linearly at each step. The fine intensity is rendered once per wavefront and distance: a centre
 // or blur change only multiplies its spectrum.
 //
@@ -25,8 +26,9 @@ struct ImageFitOptions {
 };
 
 struct ImageFitOutcome {
-    // Terms 5..22 fitted; the others, obstruction and defocus the start's. The defocus term does not
-    // enter the fit: each image's distance from focus takes its place.
+    // Terms 5..22 and the obstruction fitted; the other terms and the defocus the start's, but the
+    // defocus term, which comes from the difference of the two fitted distances (each image's
+    // distance from focus takes its place in the fit).
     ModelEstimate estimate;
     ZernikeCoefficients startCoef{};     // the answer it started from
     std::array<double, 2> distanceNm{};  // each image's fitted distance from focus (intra, extra)
