@@ -139,7 +139,9 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
              "Smallest Jacobian near 0.2: the result is approximate; more defocus would make it safe."});
     }
     if (c.refineResidualNm) {
-        const std::string blur = Fixed(c.blurPx, 2), res = Fixed(*c.refineResidualNm, 2);
+        const std::string blur = Fixed(c.blurPx, 2);
+        // A settled refinement leaves thousandths: "0.00" would read as no refinement at all.
+        const std::string res = *c.refineResidualNm < 0.005 ? "< 0.01" : Fixed(*c.refineResidualNm, 2);
         const std::string coarseFr = c.refineCoarse ? " (grille de rendu réduite)" : "";
         const std::string coarseEn = c.refineCoarse ? " (coarser render grid)" : "";
         s.Notes.push_back({"refinement",
