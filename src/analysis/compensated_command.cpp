@@ -311,6 +311,26 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
             remaining = std::move(refined.value().remainingRmsNm);
         }
     }
+    // The error the model leaves, from the judge's misfits of the kept answer and the other.
+    if (!covariance.empty()) {
+        if (outcome.keptImageFit && outcome.imageFit) {
+            const ImageFitOutcome& f = *outcome.imageFit;
+            covariance =
+                AddRemaining(covariance,
+                             ModelErrorRmsNm(result.coef, f.startCoef, f.misfit, f.misfitStart, o.terms),
+                             o.terms);
+        } else if (outcome.refined && outcome.misfitRefined && outcome.misfitUnrefined) {
+            const bool refined = outcome.keptRefined;
+            const ImageMisfit& kept = refined ? *outcome.misfitRefined : *outcome.misfitUnrefined;
+            const ImageMisfit& other = refined ? *outcome.misfitUnrefined : *outcome.misfitRefined;
+            const ZernikeCoefficients& otherCoef =
+                refined ? outcome.unrefined.coef : outcome.refined->result.coef;
+            covariance = AddRemaining(
+                covariance,
+                ModelErrorRmsNm(result.coef, otherCoef, kept.chi2PerPixel, other.chi2PerPixel, o.terms),
+                o.terms);
+        }
+    }
     FillUncertainty(summary, result, covariance, remaining, o.terms);
     if (request.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     if (request.bootstrapSamples > 0) {
