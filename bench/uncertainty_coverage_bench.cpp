@@ -119,15 +119,11 @@ Run Analyse(const SimulationParams& p, int refineRounds, bool noiseOnly)
     const PipelineOutcome& out = analysed.value();
     run.coef = out.result.coef;
     std::vector<double> covariance = out.result.covariance;
-    if (out.refined && out.keptRefined) {
-        auto cov = RefinedCovariance(o, out.unrefined, *out.refined, p.lambdaNm);
-        // The noise through the refinement, and the rounds' remaining distance to their fixed point
-        // unless asked for the noise alone.
-        if (cov.ok())
-            covariance = noiseOnly
-                             ? cov.value().covariance
-                             : AddRemaining(cov.value().covariance, cov.value().remainingRmsNm, o.terms);
-    }
+    // The noise through the refinement, and the rounds' remaining distance to their fixed point unless
+    // asked for the noise alone.
+    if (const auto& bars = out.refinedBars)
+        covariance =
+            noiseOnly ? bars->covariance : AddRemaining(bars->covariance, bars->remainingRmsNm, o.terms);
     double misfitOther = 0;
     const ZernikeCoefficients* other = nullptr;
     if (out.keptImageFit && out.imageFit) {

@@ -302,14 +302,9 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
         warnings.insert(warnings.begin(), CausticWarning(facts));
     }
     std::vector<double> covariance = result.covariance, remaining;
-    if (outcome.refined && outcome.keptRefined && !result.covariance.empty()) {
-        CompensatedOptions used = o;  // those the kept answer was refined with
-        if (outcome.scale && outcome.scale->usedMeasured) used.defocusNm.reset();
-        auto refined = RefinedCovariance(used, outcome.unrefined, *outcome.refined, s.Prefs.LambdaRef);
-        if (refined.ok()) {
-            covariance = std::move(refined.value().covariance);
-            remaining = std::move(refined.value().remainingRmsNm);
-        }
+    if (outcome.refinedBars) {
+        covariance = outcome.refinedBars->covariance;
+        remaining = outcome.refinedBars->remainingRmsNm;
     }
     // The error the model leaves, from the judge's misfits of the kept answer and the other.
     if (!covariance.empty()) {
