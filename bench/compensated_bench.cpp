@@ -94,10 +94,12 @@ void BM_Compensated(benchmark::State& state)
         if (refine) {
             RefineOptions ro;
             ro.lambdaNm = f.params.lambdaNm;
-            auto refined = RefineCompensated({f.intra, n, n}, {f.extra, n, n}, o, r.value(), ro);
+            // One set of render buffers for the refinement and the bars, as the program's pipeline has.
+            ModelRenderCache cache;
+            auto refined = RefineCompensated({f.intra, n, n}, {f.extra, n, n}, o, r.value(), ro, &cache);
             // The refined answer's bars, as the program computes them.
             if (covariance && refined.ok()) {
-                auto bars = RefinedCovariance(o, r.value(), refined.value(), ro.lambdaNm);
+                auto bars = RefinedCovariance(o, r.value(), refined.value(), ro.lambdaNm, &cache);
                 benchmark::DoNotOptimize(bars);
             }
             benchmark::DoNotOptimize(refined);

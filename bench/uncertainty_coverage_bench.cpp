@@ -8,6 +8,8 @@
 //
 // --terms adds, for each term, its mean sigma, spread over the seeds and bias, RMS over the cases.
 // --noise-only leaves out of the refined bars the rounds' remaining distance to their fixed point.
+// Each line comes twice: the bars as reported (the noise's and the model error the judge's misfits
+// show, ModelErrorRmsNm) and "noise" (the noise's alone).
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -21,7 +23,7 @@
 
 #include "analysis/coefficient_uncertainty.h"
 #include "engine/compensated/analysis.h"
-#include "engine/compensated/refine.h"
+#include "engine/compensated/pipeline.h"
 #include "engine/compensated/uncertainty.h"
 #include "simulation/star_simulator.h"
 
@@ -88,9 +90,13 @@ SimulationParams WithLight(SimulationParams p, bool bright, std::uint64_t seed)
 struct Run {
     bool ok = false;
     ZernikeCoefficients coef{};
-    std::vector<double> sigma;  // nm RMS
+    std::array<std::vector<double>, 2> bars;  // nm RMS: the noise's alone, then with the model error
+    std::vector<double> sigma;
+    double misfit = 0;  // the kept answer's chi-square per pixel (0: not judged)
 };
 
+// As the program runs a pair: the analysis, its refinement and the judge between the answers, then the
+// bars of the answer kept.
 Run Analyse(const SimulationParams& p, int refineRounds, bool noiseOnly)
 {
     Run run;
@@ -105,35 +111,47 @@ Run Analyse(const SimulationParams& p, int refineRounds, bool noiseOnly)
     o.apertureRadiusNm = p.diameterMm * 5e5;
     o.pixelNm = BinnedPixelNm(p);
     o.noiseCovariance = true;
-    auto first = CompensatedAnalysis({intra, n, n}, {extra, n, n}, o);
-    if (!first.ok()) return run;
-    run.coef = first.value().coef;
-    run.sigma = SigmaRmsNm(first.value().covariance, o.terms);
-    if (refineRounds > 0) {
-        RefineOptions r;
-        r.rounds = refineRounds;
-        r.lambdaNm = p.lambdaNm;
-        auto refined = RefineCompensated({intra, n, n}, {extra, n, n}, o, first.value(), r);
-        if (refined.ok()) {
-            run.coef = refined.value().result.coef;
-            auto cov = RefinedCovariance(o, first.value(), refined.value(), p.lambdaNm);
-            // As the program reports them: the noise through the refinement, and the rounds' remaining
-            // distance to their fixed point unless asked for the noise alone.
-            if (cov.ok())
-                run.sigma = SigmaRmsNm(
-                    noiseOnly ? cov.value().covariance
-                              : AddRemaining(cov.value().covariance, cov.value().remainingRmsNm, o.terms),
-                    o.terms);
-        }
+    PipelineOptions pipeline;
+    pipeline.refineRounds = refineRounds;
+    pipeline.lambdaNm = p.lambdaNm;
+    auto analysed = AnalysePair({intra, n, n}, {extra, n, n}, o, pipeline);
+    if (!analysed.ok()) return run;
+    const PipelineOutcome& out = analysed.value();
+    run.coef = out.result.coef;
+    std::vector<double> covariance = out.result.covariance;
+    // The noise through the refinement, and the rounds' remaining distance to their fixed point unless
+    // asked for the noise alone.
+    if (const auto& bars = out.refinedBars)
+        covariance =
+            noiseOnly ? bars->covariance : AddRemaining(bars->covariance, bars->remainingRmsNm, o.terms);
+    double misfitOther = 0;
+    const ZernikeCoefficients* other = nullptr;
+    if (out.keptImageFit && out.imageFit) {
+        run.misfit = out.imageFit->misfit;
+        misfitOther = out.imageFit->misfitStart;
+        other = &out.imageFit->startCoef;
+    } else if (out.misfitRefined && out.misfitUnrefined) {
+        const bool refined = out.refined && out.keptRefined;
+        run.misfit = (refined ? out.misfitRefined : out.misfitUnrefined)->chi2PerPixel;
+        misfitOther = (refined ? out.misfitUnrefined : out.misfitRefined)->chi2PerPixel;
+        other = refined ? &out.unrefined.coef : &out.refined->result.coef;
     }
+    run.bars[0] = SigmaRmsNm(covariance, o.terms);
+    run.bars[1] =
+        other ? SigmaRmsNm(AddRemaining(covariance,
+                                        ModelErrorRmsNm(run.coef, *other, run.misfit, misfitOther, o.terms),
+                                        o.terms),
+                           o.terms)
+              : run.bars[0];
+    run.sigma = run.bars[1];
     run.ok = !run.sigma.empty();
     return run;
 }
 
 struct Tally {
     int terms = 0, in1 = 0, in2 = 0, noise1 = 0, noise2 = 0;
-    double sigmaSum = 0, spreadSum = 0, biasSq = 0;
-    int biasTerms = 0;
+    double sigmaSum = 0, spreadSum = 0, biasSq = 0, misfitSum = 0;
+    int biasTerms = 0, misfitRuns = 0;
     // Per term 5..22: sums of the squared sigma, squared spread and squared bias over the cases.
     std::array<double, 23> termSigmaSq{}, termSpreadSq{}, termBiasSq{};
     std::array<int, 23> termCases{};
@@ -141,6 +159,7 @@ struct Tally {
     {
         terms += t.terms, in1 += t.in1, in2 += t.in2, noise1 += t.noise1, noise2 += t.noise2;
         sigmaSum += t.sigmaSum, spreadSum += t.spreadSum, biasSq += t.biasSq, biasTerms += t.biasTerms;
+        misfitSum += t.misfitSum, misfitRuns += t.misfitRuns;
         for (int k = 0; k < 23; ++k) {
             termSigmaSq[k] += t.termSigmaSq[k], termSpreadSq[k] += t.termSpreadSq[k];
             termBiasSq[k] += t.termBiasSq[k], termCases[k] += t.termCases[k];
@@ -163,7 +182,7 @@ struct Tally {
         const double n = std::max(1, terms);
         std::printf(
             "%-24s terms %5d  truth: 1s %5.1f %%  2s %5.1f %%   noise: 1s %5.1f %%  2s %5.1f %%   "
-            "mean sigma %.3f nm, spread over seeds %.3f nm, bias %.3f nm\n",
+            "mean sigma %.3f nm, spread over seeds %.3f nm, bias %.3f nm, misfit %.2f\n",
             label,
             terms,
             100 * in1 / n,
@@ -172,11 +191,12 @@ struct Tally {
             100 * noise2 / n,
             sigmaSum / n,
             spreadSum / n,
-            std::sqrt(biasSq / std::max(1, biasTerms)));
+            std::sqrt(biasSq / std::max(1, biasTerms)),
+            misfitSum / std::max(1, misfitRuns));
     }
 };
 
-Tally Measure(const Case& c, bool bright, int seeds, int refine, bool noiseOnly, int threads)
+std::vector<Run> RunSeeds(const Case& c, bool bright, int seeds, int refine, bool noiseOnly, int threads)
 {
     std::vector<Run> runs(seeds);
     std::atomic<int> next{0};
@@ -189,8 +209,16 @@ Tally Measure(const Case& c, bool bright, int seeds, int refine, bool noiseOnly,
         for (int t = 1; t < threads; ++t) pool.emplace_back(work);
         work();
     }
+    return runs;
+}
+
+Tally Measure(const Case& c, std::vector<Run> runs, int bars)
+{
+    for (Run& r : runs) r.sigma = r.bars[bars];
     const ZernikeBasis basis = ZernikeBasis::ForCount(22);
     Tally t;
+    for (const Run& r : runs)
+        if (r.ok && r.misfit > 0) t.misfitSum += r.misfit, ++t.misfitRuns;
     for (int k = 5; k <= 22; ++k) {
         double mean = 0, sq = 0;
         int count = 0;
@@ -253,22 +281,30 @@ int main(int argc, char** argv)
             only = argv[++i];
     }
     std::printf("%d seeds per case, refinement %d rounds; terms 5..22\n", seeds, refine);
-    Tally all[2];
+    // The bars as reported (with the model error) and the noise's alone.
+    const char* labels[2] = {"", " noise"};
+    const int order[2] = {1, 0};
+    Tally all[2][2];
     for (const Case& c : Cases()) {
         if (!only.empty() && c.name != only) continue;
         for (int bright = 1; bright >= 0; --bright) {
-            const Tally t = Measure(c, bright, seeds, refine, noiseOnly, threads);
-            t.Print((c.name + (bright ? " bright" : " faint")).c_str());
+            const std::vector<Run> runs = RunSeeds(c, bright, seeds, refine, noiseOnly, threads);
+            for (int v = 0; v < 2; ++v) {
+                const Tally t = Measure(c, runs, order[v]);
+                t.Print((c.name + (bright ? " bright" : " faint") + labels[v]).c_str());
+                all[v][bright].Add(t);
+            }
             std::fflush(stdout);
-            all[bright].Add(t);
         }
     }
-    all[1].Print("all bright");
-    if (perTerm) all[1].PrintTerms();
-    all[0].Print("all faint");
-    if (perTerm) all[0].PrintTerms();
-    Tally both = all[0];
-    both.Add(all[1]);
-    both.Print("all");
+    for (int v = 0; v < 2; ++v) {
+        for (int bright = 1; bright >= 0; --bright) {
+            all[v][bright].Print((std::string(bright ? "all bright" : "all faint") + labels[v]).c_str());
+            if (perTerm && v == 0) all[v][bright].PrintTerms();
+        }
+        Tally both = all[v][0];
+        both.Add(all[v][1]);
+        both.Print((std::string("all") + labels[v]).c_str());
+    }
     return 0;
 }

@@ -304,13 +304,28 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
         warnings.insert(warnings.begin(), CausticWarning(facts));
     }
     std::vector<double> covariance = result.covariance, remaining;
-    if (outcome.refined && outcome.keptRefined && !result.covariance.empty()) {
-        CompensatedOptions used = o;  // those the kept answer was refined with
-        if (outcome.scale && outcome.scale->usedMeasured) used.defocusNm.reset();
-        auto refined = RefinedCovariance(used, outcome.unrefined, *outcome.refined, s.Prefs.LambdaRef);
-        if (refined.ok()) {
-            covariance = std::move(refined.value().covariance);
-            remaining = std::move(refined.value().remainingRmsNm);
+    if (outcome.refinedBars) {
+        covariance = outcome.refinedBars->covariance;
+        remaining = outcome.refinedBars->remainingRmsNm;
+    }
+    // The error the model leaves, from the judge's misfits of the kept answer and the other.
+    if (!covariance.empty()) {
+        if (outcome.keptImageFit && outcome.imageFit) {
+            const ImageFitOutcome& f = *outcome.imageFit;
+            covariance =
+                AddRemaining(covariance,
+                             ModelErrorRmsNm(result.coef, f.startCoef, f.misfit, f.misfitStart, o.terms),
+                             o.terms);
+        } else if (outcome.refined && outcome.misfitRefined && outcome.misfitUnrefined) {
+            const bool refined = outcome.keptRefined;
+            const ImageMisfit& kept = refined ? *outcome.misfitRefined : *outcome.misfitUnrefined;
+            const ImageMisfit& other = refined ? *outcome.misfitUnrefined : *outcome.misfitRefined;
+            const ZernikeCoefficients& otherCoef =
+                refined ? outcome.unrefined.coef : outcome.refined->result.coef;
+            covariance = AddRemaining(
+                covariance,
+                ModelErrorRmsNm(result.coef, otherCoef, kept.chi2PerPixel, other.chi2PerPixel, o.terms),
+                o.terms);
         }
     }
     FillUncertainty(summary, result, covariance, remaining, o.terms);

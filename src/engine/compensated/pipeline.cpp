@@ -168,6 +168,12 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
     if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     const Status fitted = FitImagesWhereShort(intra, extra, o, p, cache, out);
     if (!fitted.ok()) return fitted;
+    if (o.noiseCovariance && out.refined && out.keptRefined && !out.unrefined.covariance.empty()) {
+        CompensatedOptions used = o;  // those the kept answer was refined with
+        if (out.scale && out.scale->usedMeasured) used.defocusNm.reset();
+        auto bars = RefinedCovariance(used, out.unrefined, *out.refined, p.lambdaNm, &cache);
+        if (bars.ok()) out.refinedBars = bars.take();
+    }
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include "engine/compensated/image_fit.h"
 #include "engine/compensated/misfit.h"
 #include "engine/compensated/refine.h"
+#include "engine/compensated/uncertainty.h"
 
 namespace frontlys {
 
@@ -61,6 +62,9 @@ struct PipelineOutcome {
     std::optional<ImageFitOutcome> imageFit;
     std::string imageFitFailure;
     bool keptImageFit = false;
+    // With options.noiseCovariance, the bars of the refined answer when it is kept (uncertainty.h); empty
+    // when they could not be measured (the unrefined analysis's covariance then stands).
+    std::optional<RefinedUncertainty> refinedBars;
 };
 
 // The refinement's discrepancy above which the direct image fit runs, nm RMS over terms 5..22.

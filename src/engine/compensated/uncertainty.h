@@ -63,6 +63,19 @@ Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& options,
                                              double lambdaNm,
                                              ModelRenderCache* cache = nullptr);
 
+// The error the model leaves, per term (k at k - 1, nm RMS), from the judge between two answers: the
+// kept one and the other (the unrefined answer beside the refined one, or the reverse). Each misfit's
+// excess over the noise, chi-square per pixel less 1, grows as the square of the answer's error where
+// the images hold what the model can render; the kept answer's error is then sqrt(excess kept / excess
+// other) of the other's, and the difference between the two answers stands for the other's error, term
+// by term. Where the kept answer explains the images down to the noise, nothing; where the judge cannot
+// tell them apart, their whole difference.
+std::vector<double> ModelErrorRmsNm(const ZernikeCoefficients& kept,
+                                    const ZernikeCoefficients& other,
+                                    double misfitKept,
+                                    double misfitOther,
+                                    int terms);
+
 struct BootstrapRequest {
     CompensatedOptions options;  // those of the data's analysis
     int refineRounds = 0;        // the copies are refined as the data was (0: not at all)

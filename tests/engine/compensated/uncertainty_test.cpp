@@ -186,6 +186,26 @@ TEST_F(PairNoise, RefinedBarsCarryTheRefinementsGain)
     EXPECT_EQ(same.value().covariance, first.value().covariance);
 }
 
+// The model's error from the judge: none where the kept answer explains the images down to the noise,
+// the share sqrt(excess kept / excess other) of the answers' difference, the whole of it where the judge
+// cannot tell them apart.
+TEST(Uncertainty, ModelErrorFollowsTheJudgesMisfits)
+{
+    constexpr int n = 22;
+    const ZernikeBasis basis = ZernikeBasis::ForCount(n);
+    ZernikeCoefficients kept{}, other{};
+    kept[10] = 30 * basis.Norm(11);
+    other[10] = 26 * basis.Norm(11);  // 4 nm RMS of spherical apart
+    other[4] = -2 * basis.Norm(5);    // 2 nm RMS of astigmatism
+    EXPECT_EQ(ModelErrorRmsNm(kept, other, 0.97, 4.0, n), std::vector<double>(n, 0.0));
+    const std::vector<double> half = ModelErrorRmsNm(kept, other, 1.25, 2.0, n);  // sqrt(0.25 / 1)
+    EXPECT_NEAR(half[10], 2, 1e-9);
+    EXPECT_NEAR(half[4], 1, 1e-9);
+    EXPECT_EQ(half[5], 0);
+    EXPECT_NEAR(ModelErrorRmsNm(kept, other, 1.5, 1.5, n)[10], 4, 1e-9);
+    EXPECT_EQ(ModelErrorRmsNm(kept, other, 1.5, std::nan(""), n), std::vector<double>(n, 0.0));
+}
+
 // The RMS and the Strehl ratio carry the coefficients' bars.
 TEST(Uncertainty, RmsAndStrehlPropagateTheCovariance)
 {
