@@ -13,6 +13,7 @@
 #include "engine/compensated/image_fit.h"
 #include "engine/compensated/misfit.h"
 #include "engine/compensated/refine.h"
+#include "engine/compensated/vane_measure.h"
 
 namespace frontlys {
 
@@ -61,6 +62,10 @@ struct PipelineOutcome {
     std::optional<ImageFitOutcome> imageFit;
     std::string imageFitFailure;
     bool keptImageFit = false;
+    // With options.measureVanes: the vanes measured from the images (none found: count 0, with the
+    // reason) and used by every model above, or why they could not be measured (then none were used).
+    std::optional<VaneMeasurement> vanes;
+    std::string vanesFailure;
 };
 
 // The refinement's discrepancy above which the direct image fit runs, nm RMS over terms 5..22.
