@@ -8,6 +8,7 @@
 #include <cmath>
 #include <tuple>
 
+#include "engine/compensated/pipeline.h"
 #include "simulation/star_simulator.h"
 
 namespace frontlys {
@@ -42,19 +43,35 @@ std::vector<double> Pixels(const SimulatedFrame& f, bool turn)
     return v;
 }
 
-Result<VaneMeasurement> Measure(const SimulationParams& p)
+CompensatedOptions OptionsFor(const SimulationParams& p)
 {
-    auto pair = SimulatePair(p);
-    EXPECT_TRUE(pair.ok());
-    const std::vector<double> intra = Pixels(pair.value().intra, false),
-                              extra = Pixels(pair.value().extra, true);
-    const RawFrame i{intra, p.size, p.size}, e{extra, p.size, p.size};
     CompensatedOptions o;
     o.focalNm = p.focalMm * 1e6;
     o.apertureRadiusNm = 0.5 * p.diameterMm * 1e6;
     o.pixelNm = p.pixelUm * 1e3;
     o.defocusNm = p.defocusMm * 1e6;
     o.obstruction = p.obstruction;
+    return o;
+}
+
+struct Frames {
+    std::vector<double> intra, extra;
+    RawFrame Intra(int side) const { return {intra, side, side}; }
+    RawFrame Extra(int side) const { return {extra, side, side}; }
+};
+
+Frames Simulate(const SimulationParams& p)
+{
+    auto pair = SimulatePair(p);
+    EXPECT_TRUE(pair.ok());
+    return {Pixels(pair.value().intra, false), Pixels(pair.value().extra, true)};
+}
+
+Result<VaneMeasurement> Measure(const SimulationParams& p)
+{
+    const Frames f = Simulate(p);
+    const RawFrame i = f.Intra(p.size), e = f.Extra(p.size);
+    const CompensatedOptions o = OptionsFor(p);
     auto analysed = CompensatedAnalysis(i, e, o);
     EXPECT_TRUE(analysed.ok());
     return MeasureVanes(i, e, analysed.value(), o.pixelNm, p.lambdaNm);
@@ -81,6 +98,27 @@ TEST(MeasureVanes, FindsNoneWithoutVanesAndTheCountAngleAndWidthWithThem)
         EXPECT_NEAR(v.angleDeg, angle, 1.0);
         EXPECT_NEAR(v.width * 0.5 * p.diameterMm, widthMm, 0.12 * widthMm);
     }
+}
+
+// Asked for, the analysis measures the vanes first and says what it found.
+TEST(MeasureVanes, TheAnalysisMeasuresThemWhenAsked)
+{
+    SimulationParams p = Telescope();
+    p.vaneCount = 4;
+    p.vaneWidthMm = 6;
+    p.vaneAngleDeg = 30;
+    const Frames f = Simulate(p);
+    CompensatedOptions o = OptionsFor(p);
+    PipelineOptions pipeline;
+    pipeline.refineRounds = 0;
+    auto plain = AnalysePair(f.Intra(p.size), f.Extra(p.size), o, pipeline);
+    ASSERT_TRUE(plain.ok());
+    EXPECT_FALSE(plain.value().vanes);
+    o.measureVanes = true;
+    auto measured = AnalysePair(f.Intra(p.size), f.Extra(p.size), o, pipeline);
+    ASSERT_TRUE(measured.ok());
+    ASSERT_TRUE(measured.value().vanes);
+    EXPECT_EQ(measured.value().vanes->vanes.count, 4);
 }
 
 }  // namespace
