@@ -127,6 +127,50 @@ void BM_KeptAgainstBestMisfit(benchmark::State& state)
         state.counters["vane_sig"] = out.vanes ? out.vanes->significance : 0;
     }
 }
+// The best misfit the image fit reaches from the kept answer of the pair (range(0)) when given four
+// vanes at each of a few angles and widths (pupil units): what vanes could gain where none are measured.
+void BM_GivenVanesMisfit(benchmark::State& state)
+{
+    using namespace frontlys;
+    TestSession s;
+    const auto opened = OpenPair(
+        s, kData / kAllPairs[state.range(0)][0], kData / kAllPairs[state.range(0)][1], CropMode::None);
+    if (!opened.ran) {
+        state.SkipWithError("the pair did not open");
+        return;
+    }
+    std::vector<double> extraPixels = s.FrameExtra.Pixels;
+    std::reverse(extraPixels.begin(), extraPixels.end());
+    const RawFrame intra{s.FrameIntra.Pixels, s.FrameIntra.Width, s.FrameIntra.Height};
+    const RawFrame extra{extraPixels, s.FrameExtra.Width, s.FrameExtra.Height};
+    CompensatedOptions o;
+    o.focalNm = 21600e6;
+    o.apertureRadiusNm = 600e6;
+    o.pixelNm = 14400;
+    o.defocusNm = 20.5e6;
+    o.obstruction = 0.3525;
+    for (auto _ : state) {
+        auto analysed = AnalysePair(intra, extra, o, PipelineOptions{});
+        if (!analysed.ok() || !analysed.value().misfitRefined) {
+            state.SkipWithError("no judged analysis");
+            return;
+        }
+        const PipelineOutcome& out = analysed.value();
+        ImageFitOptions f;
+        f.maxIterations = 40;
+        const ModelEstimate start{out.result.coef, out.result.obstruction, out.result.defocusNm};
+        for (double angle : {0.0, 21.25, 45.0})
+            for (double width : {0.02, 0.04}) {
+                CompensatedOptions given = o;
+                given.vanes = {4, width, angle};
+                auto fit = FitImages(intra, extra, out.unrefined, given, start, out.misfitRefined->noise, f);
+                state.counters["a" + std::to_string(int(angle)) + "_w" + std::to_string(int(width * 1000))] =
+                    fit.ok() ? fit.value().misfit : 0;
+            }
+    }
+}
+BENCHMARK(BM_GivenVanesMisfit)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+
 BENCHMARK(BM_KeptAgainstBestMisfit)
     ->ArgsProduct({{0, 1, 2}, {0, 1}})
     ->ArgNames({"pair", "measured_vanes"})
