@@ -1,11 +1,23 @@
 // The whole analysis of the two real 1164 x 880 full-frame pairs (16 Pup, 1.2 m f/18, 14.4 um
 // pixels, 20.5 mm of defocus), as `frontlys-cli analyse` runs it without pictures: each method,
 // with the frames cut around their donut (the default) and as they are.
+//
+// BM_KeptAgainstBestMisfit: on the three real pairs (the stamp pair and both full frames), the
+// misfit of the answer the analysis keeps against the best that the direct image fit (separate
+// distances, the vanes of the analysis) reaches when run to convergence from each answer the
+// analysis had: the kept, the refined and the unrefined one. Counters: the judge's misfits of the
+// unrefined and refined answers; in the image fit's measure (chi-square per pixel, halo included),
+// the unrefined answer's and the fit's start with their nuisances fitted, the kept answer's, the best
+// and kept / best; the best fit's distances (mm) and the vanes measured.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "analysis/open_commands.h"
 #include "analysis/run_analysis.h"
+#include "analysis/test_session.h"
+#include "engine/compensated/pipeline.h"
 
 namespace {
 
@@ -39,6 +51,134 @@ BENCHMARK(BM_Analyse16Pup)
     ->ArgsProduct({{0, 1}, {0, 1}, {1, 0}})
     ->ArgNames({"pair", "analytic", "cut"})
     ->Unit(benchmark::kMillisecond);
+
+const char* const kAllPairs[3][2] = {
+    {"I1_intra_20190912_HD21161_z05.fits", "I2_extra_20190912_HD21161_z05.fits"},
+    {"1579925613-16Pup_intra-0-1.fits", "1579925662-16Pup_extra-0-1.fits"},
+    {"1579925833-16Pup_intra-0-1.fits", "1579925882-16Pup_extra-0-1.fits"}};
+
+// range(0): pair; range(1): 1 vanes measured, 0 none, 2 given.
+void BM_KeptAgainstBestMisfit(benchmark::State& state)
+{
+    using namespace frontlys;
+    TestSession s;
+    const auto opened = OpenPair(
+        s, kData / kAllPairs[state.range(0)][0], kData / kAllPairs[state.range(0)][1], CropMode::None);
+    if (!opened.ran) {
+        state.SkipWithError("the pair did not open");
+        return;
+    }
+    // The frames whole (none reaches the size the analysis cuts), the extra-focal one turned.
+    std::vector<double> extraPixels = s.FrameExtra.Pixels;
+    std::reverse(extraPixels.begin(), extraPixels.end());
+    const RawFrame intra{s.FrameIntra.Pixels, s.FrameIntra.Width, s.FrameIntra.Height};
+    const RawFrame extra{extraPixels, s.FrameExtra.Width, s.FrameExtra.Height};
+    CompensatedOptions o;
+    o.focalNm = 21600e6;
+    o.apertureRadiusNm = 600e6;
+    o.pixelNm = 14400;
+    o.defocusNm = 20.5e6;
+    o.obstruction = 0.3525;
+    o.measureVanes = state.range(1) == 1;
+    // 2: four vanes 12 mm wide at 21.25 degrees, where the stamp pair's image fit finds its lowest misfit
+    // among a few given vanes (BM_GivenVanesMisfit).
+    if (state.range(1) == 2) o.vanes = {4, 0.02, 21.25};
+    PipelineOptions p;
+    for (auto _ : state) {
+        auto analysed = AnalysePair(intra, extra, o, p);
+        if (!analysed.ok() || !analysed.value().misfitRefined) {
+            state.SkipWithError("no judged analysis");
+            return;
+        }
+        const PipelineOutcome& out = analysed.value();
+        CompensatedOptions used = o;
+        if (out.vanes) used.vanes = out.vanes->vanes;
+        const bool fitted = out.imageFit.has_value();
+        const double kept = !fitted
+                                ? std::min(out.misfitRefined->chi2PerPixel, out.misfitUnrefined->chi2PerPixel)
+                            : out.keptImageFit ? out.imageFit->misfit
+                                               : out.imageFit->misfitStart;
+        ImageFitOptions f;
+        f.maxIterations = 40;
+        double best = kept, unrefinedStart = 0;
+        std::array<double, 2> distances{};
+        for (const CompensatedResult* start : {&out.result, &out.refined->result, &out.unrefined}) {
+            auto fit = FitImages(intra,
+                                 extra,
+                                 out.unrefined,
+                                 used,
+                                 {start->coef, start->obstruction, start->defocusNm},
+                                 out.misfitRefined->noise,
+                                 f);
+            // The unrefined answer with only its nuisances fitted: the kept one must not do worse.
+            if (fit.ok() && start == &out.unrefined) unrefinedStart = fit.value().misfitStart;
+            if (fit.ok() && fit.value().misfit < best) {
+                best = fit.value().misfit;
+                distances = fit.value().distanceNm;
+            }
+        }
+        state.counters["unrefined"] = out.misfitUnrefined->chi2PerPixel;
+        state.counters["refined"] = out.misfitRefined->chi2PerPixel;
+        state.counters["fit_start"] = fitted ? out.imageFit->misfitStart : 0;
+        state.counters["unrefined_fit_start"] = unrefinedStart;
+        state.counters["kept"] = kept;
+        state.counters["best"] = best;
+        state.counters["kept_over_best"] = kept / best;
+        state.counters["intra_mm"] = distances[0] / 1e6;
+        state.counters["extra_mm"] = distances[1] / 1e6;
+        state.counters["vanes"] = out.vanes ? out.vanes->vanes.count : 0;
+        state.counters["vane_sig"] = out.vanes ? out.vanes->significance : 0;
+    }
+}
+// The best misfit the image fit reaches from the kept answer of the pair (range(0)) when given four
+// vanes at each of a few angles and widths (pupil units): what vanes could gain where none are measured.
+void BM_GivenVanesMisfit(benchmark::State& state)
+{
+    using namespace frontlys;
+    TestSession s;
+    const auto opened = OpenPair(
+        s, kData / kAllPairs[state.range(0)][0], kData / kAllPairs[state.range(0)][1], CropMode::None);
+    if (!opened.ran) {
+        state.SkipWithError("the pair did not open");
+        return;
+    }
+    std::vector<double> extraPixels = s.FrameExtra.Pixels;
+    std::reverse(extraPixels.begin(), extraPixels.end());
+    const RawFrame intra{s.FrameIntra.Pixels, s.FrameIntra.Width, s.FrameIntra.Height};
+    const RawFrame extra{extraPixels, s.FrameExtra.Width, s.FrameExtra.Height};
+    CompensatedOptions o;
+    o.focalNm = 21600e6;
+    o.apertureRadiusNm = 600e6;
+    o.pixelNm = 14400;
+    o.defocusNm = 20.5e6;
+    o.obstruction = 0.3525;
+    for (auto _ : state) {
+        auto analysed = AnalysePair(intra, extra, o, PipelineOptions{});
+        if (!analysed.ok() || !analysed.value().misfitRefined) {
+            state.SkipWithError("no judged analysis");
+            return;
+        }
+        const PipelineOutcome& out = analysed.value();
+        ImageFitOptions f;
+        f.maxIterations = 40;
+        const ModelEstimate start{out.result.coef, out.result.obstruction, out.result.defocusNm};
+        for (double angle : {0.0, 21.25, 45.0})
+            for (double width : {0.02, 0.04}) {
+                CompensatedOptions given = o;
+                given.vanes = {4, width, angle};
+                auto fit = FitImages(intra, extra, out.unrefined, given, start, out.misfitRefined->noise, f);
+                state.counters["a" + std::to_string(int(angle)) + "_w" + std::to_string(int(width * 1000))] =
+                    fit.ok() ? fit.value().misfit : 0;
+            }
+    }
+}
+BENCHMARK(BM_GivenVanesMisfit)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+
+BENCHMARK(BM_KeptAgainstBestMisfit)
+    ->ArgsProduct({{0, 1, 2}, {0, 1, 2}})
+    ->ArgNames({"pair", "vanes"})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 

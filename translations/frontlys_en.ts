@@ -1113,10 +1113,6 @@
         <translation>Comment 4:</translation>
     </message>
     <message>
-        <source>Branches de l&apos;araignée du secondaire, prises dans le modèle de la pupille ; 0 : aucune</source>
-        <translation>Vanes of the secondary's spider, taken into the pupil model; 0: none</translation>
-    </message>
-    <message>
         <source>Largeur de chaque branche en millimètres</source>
         <translation>Width of each vane in millimetres</translation>
     </message>
@@ -1135,6 +1131,14 @@
     <message>
         <source>Angle de la première branche (°) :</source>
         <translation>Angle of the first vane (°):</translation>
+    </message>
+    <message>
+        <source>mesurées</source>
+        <translation>measured</translation>
+    </message>
+    <message>
+        <source>Branches de l&apos;araignée du secondaire, prises dans le modèle de la pupille ; 0 : aucune ; « mesurées » : comptées et mesurées sur les images</source>
+        <translation>Vanes of the secondary's spider, taken into the pupil model; 0: none; "measured": counted and measured on the images</translation>
     </message>
 </context>
 <context>

@@ -88,6 +88,7 @@ CompensatedOptions OptionsFor(const TestSession& s,
     o.obstruction = request.obstruction;
     if (!o.obstruction && params.Obstruction > 0) o.obstruction = params.Obstruction;
     o.vanes = VanesOf(params);
+    o.measureVanes = params.VaneCount == kVanesMeasured;
     o.terms = s.Basis.Count();
     o.stopNm = s.Prefs.ArretRMSFront;
     o.maxPasses = std::max<int>(1, s.Prefs.NPassesMax);
@@ -188,6 +189,25 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
                      (f->kept ? "its answer is kept." : "the previous answer is kept.")});
         }
     }
+    if (const auto& v = c.vanesMeasured) {
+        if (v->count > 0) {
+            const std::string count = std::to_string(v->count), width = Fixed(v->widthMm, 2),
+                              angle = Fixed(v->angleDeg, 1), sig = Fixed(v->significance, 1);
+            s.Notes.push_back({"vanes",
+                               "Araignée mesurée sur les images : " + count + " branches de " + width +
+                                   " mm, la première à " + angle + "° (la plus faible à " + sig +
+                                   " fois le bruit) ; le modèle en tient compte.",
+                               "Spider measured on the images: " + count + " vanes " + width +
+                                   " mm wide, the first at " + angle + " deg (the weakest at " + sig +
+                                   " times the noise); the model includes them."});
+        } else {
+            s.Notes.push_back(
+                {"vanes",
+                 "Aucune branche d'araignée mesurée sur les images (" + v->reason +
+                     ") : le modèle n'en a pas.",
+                 "No spider vane measured on the images (" + v->reason + "): the model has none."});
+        }
+    }
     s.Notes.push_back({"geometry",
                        "Obstruction mesurée " + Fixed(c.obstruction, 3) + ", défocalisation " +
                            Fixed(c.defocusNm / 1e6, 3) + " mm, fond " + Fixed(c.backgroundAdu[0], 1) + " / " +
@@ -276,6 +296,17 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
         }
         if (f.kept) summary.kept = "image_fit";
         summary.imageFit = f;
+    }
+    if (outcome.vanes) {
+        const SpiderVanes& v = outcome.vanes->vanes;
+        summary.vanesMeasured = CompensatedSummary::VanesMeasured{v.count,
+                                                                  v.width * o.apertureRadiusNm / 1e6,
+                                                                  v.angleDeg,
+                                                                  outcome.vanes->significance,
+                                                                  outcome.vanes->reason};
+    } else if (o.measureVanes) {
+        summary.vanesMeasured = CompensatedSummary::VanesMeasured{};
+        summary.vanesMeasured->reason = outcome.vanesFailure;
     }
     std::vector<Note> warnings;
     if (const auto& k = outcome.scale) {

@@ -67,6 +67,15 @@ struct CompensatedSummary {
         bool kept = false;
     };
     std::optional<ImageFit> imageFit;
+    // The spider vanes measured from the images when asked (count 0: none found, with why; the
+    // reason also says why they could not be measured).
+    struct VanesMeasured {
+        int count = 0;
+        double widthMm = 0, angleDeg = 0;
+        double significance = 0;  // the weakest vane's shadow over the noise of the measurement
+        std::string reason;
+    };
+    std::optional<VanesMeasured> vanesMeasured;
 };
 
 }  // namespace frontlys

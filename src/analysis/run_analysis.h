@@ -51,10 +51,10 @@ struct AnalysisOptions {
     std::optional<double> stopNm;                    // default: preference ArretRMSFront
     std::optional<int> maxPasses;                    // default: preference NPassesMax
     std::optional<double> obstruction;               // known central obstruction; default: measured
-    int vanes = 0;                                   // spider vanes (none by default)
-    double vaneWidthMm = 0;                          // full width of one vane
-    double vaneAngleDeg = 0;                         // direction of the first, from +x towards +y
-    int bootstrap = 0;  // noisy copies of the parametric bootstrap (analytic correction); 0: none
+    int vanes = 0;            // spider vanes (none by default; kVanesMeasured: measured from the images)
+    double vaneWidthMm = 0;   // full width of one vane
+    double vaneAngleDeg = 0;  // direction of the first, from +x towards +y
+    int bootstrap = 0;        // noisy copies of the parametric bootstrap (analytic correction); 0: none
     std::optional<bool> trustDefocus;  // default: preference DefocusImpose
     ProgressFn progress;
 };

@@ -129,13 +129,13 @@ Status CheckTestParams(const TTestParams& p)
 
 Status CheckVanes(const TTestParams& p)
 {
-    const bool ok = p.VaneCount >= 0 && p.VaneCount <= kMaxVanes && std::isfinite(p.VaneWidth) &&
+    const bool ok = p.VaneCount >= kVanesMeasured && p.VaneCount <= kMaxVanes && std::isfinite(p.VaneWidth) &&
                     p.VaneWidth >= 0 && std::isfinite(p.VaneAngle) &&
                     (p.VaneWidth == 0 || p.VaneWidth < p.ApertureRadius);
     if (ok) return Status::Ok();
     return Status::Fail(StatusCode::OutOfRange,
                         std::string(kVanesMessage),
-                        "0 to 16 vanes, each narrower than the aperture radius");
+                        "measured, or 0 to 16 vanes, each narrower than the aperture radius");
 }
 
 SpiderVanes VanesOf(const TTestParams& p)
@@ -155,7 +155,7 @@ Status ReadVanes(const ParamsEntry& entry, TTestParams& params)
     if (!widthMm) return NotANumber(entry.VaneWidthMm);
     const std::optional<double> angle = optionalNumber(entry.VaneAngleDeg);
     if (!angle) return NotANumber(entry.VaneAngleDeg);
-    params.VaneCount = static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, -1, kMaxVanes + 1));
+    params.VaneCount = static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, -2, kMaxVanes + 1));
     params.VaneWidth = *widthMm * kNmPerMm;
     params.VaneAngle = *angle;
     return Status::Ok();

@@ -27,6 +27,7 @@ struct TTestParams {
     // Spider vanes holding the secondary mirror (none by default): how many, the full width of one
     // (nm) and the direction of the first (degrees from +x towards +y, the pupil as the intra-focal
     // image shows it).
+    // kVanesMeasured: measured from the images (the width and the angle are then not used).
     int VaneCount = 0;
     double VaneWidth = 0;
     double VaneAngle = 0;
@@ -78,7 +79,9 @@ inline constexpr double kMaxObstruction = 0.95;
 [[nodiscard]] Status CheckTestParams(const TTestParams& params);
 // The obstruction rule alone, for an obstruction given apart from the parameters.
 [[nodiscard]] Status CheckObstruction(double obstruction);
-// The vanes: 0 to 16, each of a width from 0 to under the aperture radius, a finite angle
+inline constexpr int kVanesMeasured = -1;
+
+// The vanes: kVanesMeasured or 0 to 16, each of a width from 0 to under the aperture radius, a finite angle
 // (OutOfRange, kVanesMessage).
 [[nodiscard]] Status CheckVanes(const TTestParams& params);
 // The vanes of the record in pupil units (width over the aperture radius), for the analyses.

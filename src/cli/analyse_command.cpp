@@ -298,6 +298,14 @@ std::string JsonText(const AnalysisReport& r)
         } else {
             j["image_fit"] = {{"ran", false}};
         }
+        if (const auto& v = c->vanesMeasured) {
+            // Asked for with --vanes auto: what the images showed (count 0: none, with why).
+            j["vanes_measured"] = {{"count", v->count},
+                                   {"width_mm", v->count > 0 ? Number(v->widthMm) : Json()},
+                                   {"angle_deg", v->count > 0 ? Number(v->angleDeg) : Json()},
+                                   {"significance", Number(v->significance)}};
+            if (v->count == 0) j["vanes_measured"]["reason"] = v->reason;
+        }
         if (const auto& k = c->scale)
             j["scale"] = {{"given_defocus_mm", Number(k->givenDefocusNm / 1e6)},
                           {"measured_defocus_mm", Number(k->measuredDefocusNm / 1e6)},
@@ -390,7 +398,7 @@ void NoteIdleOptions(const AnalyseRequest& request, AnalysisReport& report)
         if (o.stopNm) idle.push_back("--stop");
         if (o.maxPasses) idle.push_back("--max-passes");
         if (o.obstruction) idle.push_back("--obstruction");
-        if (o.vanes > 0) idle.push_back("--vanes");
+        if (o.vanes != 0) idle.push_back("--vanes");
         for (const auto& name : idle)
             report.warnings.push_back(name + " has no effect with the numeric correction");
     }
@@ -433,6 +441,14 @@ std::string CheckDefocus(const std::string& text)
 {
     if (text == "auto" || ParseNumber(text)) return {};
     return "--defocus takes a number of millimetres or auto";
+}
+
+std::string CheckVanesOption(const std::string& text)
+{
+    if (text == "auto") return {};
+    const std::optional<double> n = ParseNumber(text);
+    if (n && *n == std::floor(*n) && *n >= 0 && *n <= kMaxVanes) return {};
+    return "--vanes takes a count of 0 to 16 or auto";
 }
 
 }  // namespace
@@ -483,7 +499,13 @@ void AddAnalyseCommand(CLI::App& app, int* exitCode)
     cmd->add_option("--obstruction",
                     o.obstruction,
                     "Known central obstruction, fraction of the radius (default: measured)");
-    cmd->add_option("--vanes", o.vanes, "Spider vanes across the pupil, 0 to 16 (default 0: none)");
+    cmd->add_option_function<std::string>(
+           "--vanes",
+           [request](const std::string& v) {
+               request->analysis.vanes = v == "auto" ? kVanesMeasured : static_cast<int>(*ParseNumber(v));
+           },
+           "Spider vanes across the pupil, 0 to 16, or auto: measured from the images (default 0: none)")
+        ->check(CheckVanesOption);
     cmd->add_option("--vane-width", o.vaneWidthMm, "Full width of each spider vane, mm");
     cmd->add_option("--vane-angle",
                     o.vaneAngleDeg,

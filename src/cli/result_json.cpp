@@ -44,7 +44,9 @@ Json Parameters(const AnalysisReport& r, const AnalysisOptions& o)
         {"npoly", Param(r.npoly, o.npoly ? "option" : prefs)},
         {"lambda_nm", Param(r.lambdaNm, o.lambdaNm ? "option" : prefs)},
         {"obstruction", Param(Number(r.obstruction), o.obstruction ? "option" : "measured on the wavefront")},
-        {"vanes", Param(r.vanes, o.vanes > 0 ? "option" : "default")},
+        {"vanes",
+         r.vanes == kVanesMeasured ? Param("auto", "option: measured from the images")
+                                   : Param(r.vanes, o.vanes > 0 ? "option" : "default")},
         {"vane_width_mm", Param(Number(r.vaneWidthMm), o.vaneWidthMm > 0 ? "option" : "default")},
         {"vane_angle_deg", Param(Number(r.vaneAngleDeg), o.vaneAngleDeg != 0 ? "option" : "default")},
         {"correction", Param(r.correction, o.analytic ? "option" : prefs)},

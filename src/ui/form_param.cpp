@@ -109,9 +109,12 @@ QWidget* TFormParam::BuildMainPage()
     EditObstruction = LineEdit("EditObstruction");
     EditObstruction->setToolTip(tr(
         "Diamètre de l'obstruction en % du diamètre de l'instrument ; vide ou 0 : mesurée sur les images"));
-    SpinEditVanes = SpinBox("SpinEditVanes", 0, kMaxVanes, 1);
+    // One step below 0 asks for the vanes to be measured on the images.
+    SpinEditVanes = SpinBox("SpinEditVanes", kVanesMeasured, kMaxVanes, 1);
+    SpinEditVanes->setSpecialValueText(tr("mesurées"));
     SpinEditVanes->setToolTip(
-        tr("Branches de l'araignée du secondaire, prises dans le modèle de la pupille ; 0 : aucune"));
+        tr("Branches de l'araignée du secondaire, prises dans le modèle de la pupille ; 0 : aucune ; "
+           "« mesurées » : comptées et mesurées sur les images"));
     EditVaneWidth = LineEdit("EditVaneWidth");
     EditVaneWidth->setToolTip(tr("Largeur de chaque branche en millimètres"));
     EditVaneAngle = LineEdit("EditVaneAngle");
@@ -215,7 +218,8 @@ void TFormParam::FillMainPage()
     Edit4->setText(Q(entry.DefocusMm));
     const double obstruction = m_session.Params.Obstruction;
     EditObstruction->setText(obstruction > 0 ? Q(FormatGeneral(obstruction * kPercent)) : QString());
-    SpinEditVanes->setValue(static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, 0, kMaxVanes)));
+    SpinEditVanes->setValue(
+        static_cast<int>(std::clamp<std::int64_t>(entry.VaneCount, kVanesMeasured, kMaxVanes)));
     EditVaneWidth->setText(Q(entry.VaneWidthMm));
     EditVaneAngle->setText(Q(entry.VaneAngleDeg));
     Edit9->clear();

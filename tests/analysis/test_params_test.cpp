@@ -163,6 +163,14 @@ TEST(AcceptParams, SpiderVanesAreOptionalAndChecked)
     e.VaneWidthMm = "2";
     e.VaneCount = 17;
     EXPECT_EQ(AcceptParams(e).status().message, kVanesMessage);
+    // Vanes to measure on the images: accepted, none given to the model, kept when shown again.
+    e.VaneCount = kVanesMeasured;
+    const TTestParams measured = AcceptParams(e).value();
+    EXPECT_EQ(measured.VaneCount, kVanesMeasured);
+    EXPECT_EQ(VanesOf(measured), SpiderVanes{});
+    EXPECT_EQ(EntryFromParams(measured, 9, 1).VaneCount, kVanesMeasured);
+    e.VaneCount = -2;
+    EXPECT_EQ(AcceptParams(e).status().message, kVanesMessage);
 }
 
 TEST(RadiusNm, BinningsRadiusAndPixelSize)

@@ -204,8 +204,8 @@ TEST_F(AnalyseCommandTest, BadInputIsRefusedWithStatusTwo)
     EXPECT_NE(run.err.find("Aucune étoile défocalisée"), std::string::npos) << run.err;
 }
 
-// The spider vanes reach the analysis as parameters of the test; each image's own distance from
-// focus comes beside the defocus; vanes beyond the limits are refused.
+// The spider vanes reach the analysis as parameters of the test, or are measured when asked; each
+// image's own distance from focus comes beside the defocus; vanes beyond the limits are refused.
 TEST_F(AnalyseCommandTest, SpiderVanesAndPerSideDistances)
 {
     const CliRun run =
@@ -219,6 +219,16 @@ TEST_F(AnalyseCommandTest, SpiderVanesAndPerSideDistances)
     const double intra = j["defocus_intra_mm"].get<double>(), extra = j["defocus_extra_mm"].get<double>();
     EXPECT_NEAR(0.5 * (intra + extra), j["defocus_mm"].get<double>(), 1e-3 * j["defocus_mm"].get<double>());
     EXPECT_EQ(Analyse(Pair() + " --vanes 17 --vane-width 3").status, 2);
+    EXPECT_EQ(Analyse(Pair() + " --vanes four").status, 2);
+
+    // Asked to measure them, the analysis says what the images showed: this pair has none.
+    const CliRun measured = Analyse(Pair() + " --json --refine 0 --vanes auto");
+    ASSERT_EQ(measured.status, 0) << measured.err;
+    const auto m = nlohmann::json::parse(measured.out);
+    EXPECT_EQ(m["parameters"]["vanes"]["value"], "auto");
+    EXPECT_EQ(m["vanes_measured"]["count"], 0);
+    EXPECT_TRUE(m["vanes_measured"]["width_mm"].is_null());
+    EXPECT_FALSE(m["vanes_measured"]["reason"].get<std::string>().empty());
 }
 
 TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)

@@ -168,7 +168,8 @@ TEST_F(FormParamTest, ANegativeDefocusOrAnObstructionOf96PercentIsRefusedAtOk)
     EXPECT_DOUBLE_EQ(session.Params.Obstruction, 0.35);
 }
 
-// The vanes typed in the dialog reach the parameters, and the next showing fills them back in.
+// The vanes typed in the dialog reach the parameters, and the next showing fills them back in; or
+// they are left to be measured.
 TEST_F(FormParamTest, SpiderVanesAreEnteredAndShownAgain)
 {
     platform.dialogScript = [&](QDialog& d) {
@@ -192,6 +193,16 @@ TEST_F(FormParamTest, SpiderVanesAreEnteredAndShownAgain)
         return d.result();
     };
     EXPECT_FALSE(dialog.FormShow());
+    // One step below none asks for them to be measured on the images, and reads so.
+    platform.dialogScript = [&](QDialog& d) {
+        auto* vanes = Child<QSpinBox>(d, "SpinEditVanes");
+        vanes->setValue(vanes->minimum());
+        EXPECT_EQ(vanes->text(), QStringLiteral("mesurées"));
+        Click(d, "BitBtn1");
+        return d.result();
+    };
+    ASSERT_TRUE(dialog.FormShow());
+    EXPECT_EQ(session.Params.VaneCount, kVanesMeasured);
 }
 
 TEST_F(FormParamTest, CancelAfterTheDistanceButtonRestoresTheParameters)

@@ -39,6 +39,8 @@ struct CompensatedOptions {
     // in S as the central hole is, and the weak form integrates across them. The refinement's renders
     // include them, which corrects what they do to the scale and the obstruction.
     SpiderVanes vanes;
+    // The vanes measured from the images instead (pipeline.h): `vanes` is then ignored.
+    bool measureVanes = false;
     int terms = 22;                // P
     double stopNm = 0.02;          // RMS of an update over terms 4..P that ends the loop
     int maxPasses = 42;            // over all the rounds (each stops at 14)

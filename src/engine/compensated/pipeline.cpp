@@ -160,13 +160,33 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
                                     const CompensatedOptions& o,
                                     const PipelineOptions& p)
 {
+    // The vanes measured first, on the donuts a first analysis locates: every model below renders them.
+    CompensatedOptions used = o;
+    std::optional<VaneMeasurement> vanes;
+    std::string vanesFailure;
+    if (o.measureVanes) {
+        used.vanes = {};
+        CompensatedOptions locate = used;
+        locate.noiseCovariance = false;
+        auto located = CompensatedAnalysis(intra, extra, locate);
+        if (!located.ok()) return located.status();
+        auto measured = MeasureVanes(intra, extra, located.value(), o.pixelNm, p.lambdaNm);
+        if (measured.ok()) {
+            vanes = measured.take();
+            used.vanes = vanes->vanes;
+        } else {
+            vanesFailure = measured.status().reason;
+        }
+    }
     // The renders of every analysis below share their buffers.
     ModelRenderCache cache;
-    auto analysed = AnalyseWithScale(intra, extra, o, p, cache);
+    auto analysed = AnalyseWithScale(intra, extra, used, p, cache);
     if (!analysed.ok()) return analysed;
     PipelineOutcome out = analysed.take();
+    out.vanes = vanes;
+    out.vanesFailure = vanesFailure;
     if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
-    const Status fitted = FitImagesWhereShort(intra, extra, o, p, cache, out);
+    const Status fitted = FitImagesWhereShort(intra, extra, used, p, cache, out);
     if (!fitted.ok()) return fitted;
     if (o.noiseCovariance && out.refined && out.keptRefined && !out.unrefined.covariance.empty()) {
         CompensatedOptions used = o;  // those the kept answer was refined with

@@ -14,6 +14,7 @@
 #include "engine/compensated/misfit.h"
 #include "engine/compensated/refine.h"
 #include "engine/compensated/uncertainty.h"
+#include "engine/compensated/vane_measure.h"
 
 namespace frontlys {
 
@@ -65,6 +66,10 @@ struct PipelineOutcome {
     // With options.noiseCovariance, the bars of the refined answer when it is kept (uncertainty.h); empty
     // when they could not be measured (the unrefined analysis's covariance then stands).
     std::optional<RefinedUncertainty> refinedBars;
+    // With options.measureVanes: the vanes measured from the images (none found: count 0, with the
+    // reason) and used by every model above, or why they could not be measured (then none were used).
+    std::optional<VaneMeasurement> vanes;
+    std::string vanesFailure;
 };
 
 // The refinement's discrepancy above which the direct image fit runs, nm RMS over terms 5..22.
