@@ -560,6 +560,8 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
     TransformColumns(data, n, n, direction);
 }
 
+RealFft2Plan::~RealFft2Plan() { ReleaseLarge(m_half); }
+
 RealFft2Plan::RealFft2Plan(int n)
     : m_n(n), m_plan(n), m_row(static_cast<std::size_t>(n)), m_scratch(m_row.size())
 {

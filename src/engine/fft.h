@@ -96,6 +96,11 @@ private:
 class RealFft2Plan {
 public:
     explicit RealFft2Plan(int n);
+    RealFft2Plan(const RealFft2Plan&) = default;
+    RealFft2Plan(RealFft2Plan&&) = default;
+    RealFft2Plan& operator=(const RealFft2Plan&) = default;
+    RealFft2Plan& operator=(RealFft2Plan&&) = default;
+    ~RealFft2Plan();  // gives its half spectrum back (core/large_buffer.h)
     int size() const { return m_n; }
     int halfWidth() const { return m_n / 2 + 1; }
     void Forward(const double* input, std::complex<double>* half);

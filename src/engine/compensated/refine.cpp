@@ -78,6 +78,15 @@ struct RenderWorkspace {
     std::vector<Complex> field;
     std::vector<double> fine, pixelFilter;
 
+    RenderWorkspace() = default;
+    RenderWorkspace(const RenderWorkspace&) = delete;
+    RenderWorkspace& operator=(const RenderWorkspace&) = delete;
+    ~RenderWorkspace()
+    {
+        ReleaseLarge(field);
+        ReleaseLarge(fine);
+    }
+
     void Prepare(int size, int oversampling)
     {
         if (size != n) {
