@@ -69,6 +69,16 @@ double BSplineImage::Sample(double x, double y) const
     Weights(u - iu, wu);
     Weights(v - iv, wv);
     double sum = 0;
+    if (iu >= 1 && iv >= 1 && iu + 2 < m_w && iv + 2 < m_h) {
+        // Inside: the same sums without the mirror tests.
+        const double* line = m_coef.data() + static_cast<std::size_t>(iv - 1) * m_w + (iu - 1);
+        for (int j = 0; j < 4; ++j, line += m_w) {
+            double s = 0;
+            for (int i = 0; i < 4; ++i) s += wu[i] * line[i];
+            sum += wv[j] * s;
+        }
+        return sum;
+    }
     for (int j = 0; j < 4; ++j) {
         int row = iv - 1 + j;
         row = row < 0 ? -row : (row >= m_h ? 2 * m_h - 2 - row : row);
