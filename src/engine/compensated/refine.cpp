@@ -99,17 +99,10 @@ struct RenderWorkspace {
         ReserveLarge(field, cells);
         ReserveLarge(fine, cells);
         if (oversampling == q) return;
-        // Integration over a camera pixel of q samples: sinc in the spectrum.
+        // Integration over a camera pixel of q samples: sinc in the spectrum, along each axis.
         q = oversampling;
-        const int hw = realPlan->halfWidth();
-        std::vector<double> sincU(hw);
-        ReserveLarge(pixelFilter, static_cast<std::size_t>(n) * hw);
-        pixelFilter.resize(static_cast<std::size_t>(n) * hw);
-        for (int u = 0; u < hw; ++u) sincU[u] = Sinc(q * double(u) / n);
-        for (int v = 0; v < n; ++v) {
-            const double fv = Sinc(q * double(v < n / 2 ? v : v - n) / n);
-            for (int u = 0; u < hw; ++u) pixelFilter[static_cast<std::size_t>(v) * hw + u] = fv * sincU[u];
-        }
+        pixelFilter.resize(n);
+        for (int u = 0; u < n; ++u) pixelFilter[u] = Sinc(q * double(u < n / 2 ? u : u - n) / n);
     }
 };
 
@@ -167,7 +160,7 @@ Result<SharpModel> RenderSharp(
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
-    work.realPlan->FilterSampled(
+    work.realPlan->FilterSampledSeparable(
         work.fine.data(), work.pixelFilter.data(), (n / 2) % q, q, side, m.pixels.data());
     double total = 0;
     for (double& v : m.pixels) {
