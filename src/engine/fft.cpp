@@ -694,6 +694,23 @@ void RealFft2Plan::FilterSampled(
 void RealFft2Plan::FilterSampledSeparable(
     const double* input, const double* filter, int start, int step, int count, double* output)
 {
+    SampleSeparable(input, nullptr, filter, start, step, count, output);
+}
+
+void RealFft2Plan::FilterIntensitySampled(
+    const cd* field, const double* filter, int start, int step, int count, double* output)
+{
+    SampleSeparable(nullptr, field, filter, start, step, count, output);
+}
+
+void RealFft2Plan::SampleSeparable(const double* input,
+                                   const cd* field,
+                                   const double* filter,
+                                   int start,
+                                   int step,
+                                   int count,
+                                   double* output)
+{
     const int n = m_n;
     // Samples start + j step of the inverse of a length-n spectrum X are those of the length-m
     // inverse of Y[k] = sum_l X[k + l m] w^(k + l m) start, w = exp(2 pi i / n), when m = n / step.
@@ -753,9 +770,14 @@ void RealFft2Plan::FilterSampledSeparable(
     pairs(
         n,
         [&](int r, cd* z) {
+            const bool two = r + 1 < n;
+            if (field) {
+                const cd* x = field + static_cast<std::ptrdiff_t>(r) * n;
+                for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x[c]), two ? std::norm(x[c + n]) : 0.0);
+                return;
+            }
             const double* x = input + static_cast<std::ptrdiff_t>(r) * n;
-            const double* y = r + 1 < n ? x + n : nullptr;
-            for (int c = 0; c < n; ++c) z[c] = cd(x[c], y ? y[c] : 0.0);
+            for (int c = 0; c < n; ++c) z[c] = cd(x[c], two ? x[c + n] : 0.0);
         },
         [&](int r, const double* a, const double* b) {
             std::copy_n(a, count, m_lines.data() + static_cast<std::ptrdiff_t>(r) * count);

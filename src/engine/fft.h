@@ -121,8 +121,23 @@ public:
     // and a transform of that length, so the work is about a third of FilterSampled's.
     void FilterSampledSeparable(
         const double* input, const double* filter, int start, int step, int count, double* output);
+    // The same with |field|^2 as the input, n x n complex values, read as the rows are filtered.
+    void FilterIntensitySampled(const std::complex<double>* field,
+                                const double* filter,
+                                int start,
+                                int step,
+                                int count,
+                                double* output);
 
 private:
+    // FilterSampledSeparable of either input (the other null).
+    void SampleSeparable(const double* input,
+                         const std::complex<double>* field,
+                         const double* filter,
+                         int start,
+                         int step,
+                         int count,
+                         double* output);
     void ForwardRows(const double* input, std::complex<double>* half);
     void InverseRows(const std::complex<double>* half, double* output);
     // body(first row, end, row, scratch) over the pairs of rows 0..rows, shared among tasks on the pool,

@@ -331,7 +331,8 @@ TEST(FftReal, SampledFilterGivesTheFilteredSamples)
 }
 
 // The separable form gives Filter's values at the samples for the product filter, with the steps
-// that divide the size (folded spectra) and those that do not, odd counts (a lone last line) too.
+// that divide the size (folded spectra) and those that do not, odd counts (a lone last line) too;
+// from a complex field, those of its intensity.
 TEST(FftReal, SeparableSampledFilterGivesTheFilteredSamples)
 {
     for (int n : {9, 30, 60, 96}) {
@@ -340,7 +341,11 @@ TEST(FftReal, SeparableSampledFilterGivesTheFilteredSamples)
         RealFft2Plan plan(n);
         const int hw = plan.halfWidth();
         std::vector<double> input(n * n), filter(static_cast<std::size_t>(n) * hw), g(n);
-        for (auto& v : input) v = u(rng);
+        std::vector<cd> field(n * n);
+        for (int i = 0; i < n * n; ++i) {
+            field[i] = cd(u(rng), u(rng));
+            input[i] = std::norm(field[i]);
+        }
         for (int v = 0; v <= n / 2; ++v) g[v] = g[(n - v) % n] = u(rng);
         for (int v = 0; v < n; ++v)
             for (int k = 0; k < hw; ++k) filter[v * hw + k] = g[v] * g[k];
@@ -351,6 +356,10 @@ TEST(FftReal, SeparableSampledFilterGivesTheFilteredSamples)
                 const int count = (n - start + step - 1) / step;
                 std::vector<double> sampled(static_cast<std::size_t>(count) * count);
                 plan.FilterSampledSeparable(input.data(), g.data(), start, step, count, sampled.data());
+                // From a field whose intensity is the input: the same bits.
+                std::vector<double> fromField(sampled.size());
+                plan.FilterIntensitySampled(field.data(), g.data(), start, step, count, fromField.data());
+                EXPECT_EQ(fromField, sampled) << n << " " << step << " " << start;
                 for (int j = 0; j < count; ++j)
                     for (int i = 0; i < count; ++i)
                         EXPECT_NEAR(sampled[j * count + i],
