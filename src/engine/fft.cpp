@@ -560,6 +560,8 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
     TransformColumns(data, n, n, direction);
 }
 
+RealFft2Plan::~RealFft2Plan() { ReleaseLarge(m_half); }
+
 RealFft2Plan::RealFft2Plan(int n)
     : m_n(n), m_plan(n), m_row(static_cast<std::size_t>(n)), m_scratch(m_row.size())
 {
@@ -687,6 +689,116 @@ void RealFft2Plan::FilterSampled(
                 for (int i = 0; i < count; ++i) a[count + i] = z[start + i * step].imag();
         }
     });
+}
+
+void RealFft2Plan::FilterSampledSeparable(
+    const double* input, const double* filter, int start, int step, int count, double* output)
+{
+    SampleSeparable(input, nullptr, filter, start, step, count, output);
+}
+
+void RealFft2Plan::FilterIntensitySampled(
+    const cd* field, const double* filter, int start, int step, int count, double* output)
+{
+    SampleSeparable(nullptr, field, filter, start, step, count, output);
+}
+
+void RealFft2Plan::SampleSeparable(const double* input,
+                                   const cd* field,
+                                   const double* filter,
+                                   int start,
+                                   int step,
+                                   int count,
+                                   double* output)
+{
+    const int n = m_n;
+    // Samples start + j step of the inverse of a length-n spectrum X are those of the length-m
+    // inverse of Y[k] = sum_l X[k + l m] w^(k + l m) start, w = exp(2 pi i / n), when m = n / step.
+    const bool folded = step > 0 && n % step == 0 && count <= n / step;
+    const int m = folded ? n / step : n;
+    const FftPlan small(folded ? m : 1);
+    std::vector<cd> turn(folded ? n : 0);
+    for (std::size_t u = 0; u < turn.size(); ++u) {
+        const double a = 2 * std::numbers::pi * double((u * start) % n) / n;
+        turn[u] = cd(std::cos(a), std::sin(a)) * filter[u];
+    }
+    // Two real lines at once as one complex line (the filter is real and even, so they stay apart):
+    // z holds the lines, a and b are the samples of each.
+    const auto line = [&](cd* z, cd* scratch, cd* y, cd* yScratch, double* a, double* b) {
+        cd* f = m_plan.Run(z, scratch, 1, FftDirection::Forward);
+        const cd* out = nullptr;
+        if (folded) {
+            for (int k = 0; k < m; ++k) {
+                cd sum = 0;
+                for (int u = k; u < n; u += m) sum += f[u] * turn[u];
+                y[k] = sum;
+            }
+            out = m > 1 ? small.Run(y, yScratch, 1, FftDirection::Inverse) : y;
+            for (int j = 0; j < count; ++j) {
+                a[j] = out[j].real();
+                b[j] = out[j].imag();
+            }
+        } else {
+            for (int u = 0; u < n; ++u) f[u] *= filter[u];
+            out = m_plan.Run(f, f == z ? scratch : z, 1, FftDirection::Inverse);
+            for (int j = 0; j < count; ++j) {
+                a[j] = out[start + j * step].real();
+                b[j] = out[start + j * step].imag();
+            }
+        }
+    };
+    // Pairs of lines shared among tasks; each pair's arithmetic is its own whatever the task.
+    // load(first line, z) packs a pair, store(first line, a, b) keeps its samples.
+    using Load = std::function<void(int, cd*)>;
+    using Store = std::function<void(int, const double*, const double*)>;
+    const auto pairs = [&](int lines, const Load& load, const Store& store) {
+        const int count2 = (lines + 1) / 2;
+        const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, std::max(1, count2));
+        ParallelFor(tasks, [&](int t) {
+            std::vector<cd> buffers(2 * static_cast<std::size_t>(n) + 2 * static_cast<std::size_t>(m));
+            std::vector<double> a(count), b(count);
+            cd* z = buffers.data();
+            for (int p = count2 * t / tasks; p < count2 * (t + 1) / tasks; ++p) {
+                load(2 * p, z);
+                line(z, z + n, z + 2 * n, z + 2 * n + m, a.data(), b.data());
+                store(2 * p, a.data(), b.data());
+            }
+        });
+    };
+    m_lines.resize(static_cast<std::size_t>(n) * count);
+    // Rows: row r of the input to row r of m_lines (count samples).
+    pairs(
+        n,
+        [&](int r, cd* z) {
+            const bool two = r + 1 < n;
+            if (field) {
+                const cd* x = field + static_cast<std::ptrdiff_t>(r) * n;
+                for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x[c]), two ? std::norm(x[c + n]) : 0.0);
+                return;
+            }
+            const double* x = input + static_cast<std::ptrdiff_t>(r) * n;
+            for (int c = 0; c < n; ++c) z[c] = cd(x[c], two ? x[c + n] : 0.0);
+        },
+        [&](int r, const double* a, const double* b) {
+            std::copy_n(a, count, m_lines.data() + static_cast<std::ptrdiff_t>(r) * count);
+            if (r + 1 < n) std::copy_n(b, count, m_lines.data() + static_cast<std::ptrdiff_t>(r + 1) * count);
+        });
+    // Columns: column i of m_lines to column i of the output.
+    pairs(
+        count,
+        [&](int i, cd* z) {
+            const bool two = i + 1 < count;
+            for (int r = 0; r < n; ++r) {
+                const double* row = m_lines.data() + static_cast<std::ptrdiff_t>(r) * count;
+                z[r] = cd(row[i], two ? row[i + 1] : 0.0);
+            }
+        },
+        [&](int i, const double* a, const double* b) {
+            for (int j = 0; j < count; ++j) {
+                output[static_cast<std::ptrdiff_t>(j) * count + i] = a[j];
+                if (i + 1 < count) output[static_cast<std::ptrdiff_t>(j) * count + i + 1] = b[j];
+            }
+        });
 }
 
 void Fft1DInPlace(cd* data, int n, FftDirection direction) { FftPlan(n).Transform1D(data, direction); }

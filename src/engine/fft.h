@@ -96,6 +96,11 @@ private:
 class RealFft2Plan {
 public:
     explicit RealFft2Plan(int n);
+    RealFft2Plan(const RealFft2Plan&) = default;
+    RealFft2Plan(RealFft2Plan&&) = default;
+    RealFft2Plan& operator=(const RealFft2Plan&) = default;
+    RealFft2Plan& operator=(RealFft2Plan&&) = default;
+    ~RealFft2Plan();  // gives its half spectrum back (core/large_buffer.h)
     int size() const { return m_n; }
     int halfWidth() const { return m_n / 2 + 1; }
     void Forward(const double* input, std::complex<double>* half);
@@ -110,7 +115,29 @@ public:
     void FilterSampled(
         const double* input, const double* filter, int start, int step, int count, double* output);
 
+    // The same samples for a separable filter: `filter` (n values in transform order, even:
+    // filter[k] == filter[n - k]) along the rows and then along the columns. Each line is filtered
+    // alone, and when `step` divides n its samples come from the spectrum folded to n / step values
+    // and a transform of that length, so the work is about a third of FilterSampled's.
+    void FilterSampledSeparable(
+        const double* input, const double* filter, int start, int step, int count, double* output);
+    // The same with |field|^2 as the input, n x n complex values, read as the rows are filtered.
+    void FilterIntensitySampled(const std::complex<double>* field,
+                                const double* filter,
+                                int start,
+                                int step,
+                                int count,
+                                double* output);
+
 private:
+    // FilterSampledSeparable of either input (the other null).
+    void SampleSeparable(const double* input,
+                         const std::complex<double>* field,
+                         const double* filter,
+                         int start,
+                         int step,
+                         int count,
+                         double* output);
     void ForwardRows(const double* input, std::complex<double>* half);
     void InverseRows(const std::complex<double>* half, double* output);
     // body(first row, end, row, scratch) over the pairs of rows 0..rows, shared among tasks on the pool,
@@ -121,6 +148,7 @@ private:
     int m_n;
     FftPlan m_plan;
     std::vector<std::complex<double>> m_row, m_scratch, m_half;
+    std::vector<double> m_lines;  // the row-filtered samples of FilterSampledSeparable
     std::vector<std::vector<std::complex<double>>> m_taskRows;
 };
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/sincos.h"
+#include "core/thread_pool.h"
 #include "engine/beam_geometry.h"
 
 namespace frontlys {
@@ -14,7 +16,7 @@ void FillPupilField(std::vector<std::complex<double>>& field,
                     const PupilFunction& opdNm)
 {
     const int n = p.n;
-    field.assign(static_cast<std::size_t>(n) * n, 0.0);
+    field.resize(static_cast<std::size_t>(n) * n);
     const double radius = p.apertureRadiusNm;
     const double k = 2.0 * std::numbers::pi / p.lambdaNm;
     const double step = p.dxNm / radius;
@@ -22,9 +24,24 @@ void FillPupilField(std::vector<std::complex<double>>& field,
     const double reachSamples = std::ceil(std::sqrt(1.0 + 4 * step) / step) + 1;
     const int reach = reachSamples < n ? static_cast<int>(reachSamples) : n;
     const int lo = std::max(0, n / 2 - reach), hi = std::min(n, n / 2 + reach + 1);
-    for (int r = lo; r < hi; ++r) {
+    // Rows are independent: each clears its own span (no serial pass over the whole grid) and takes
+    // the sines and cosines of its phases in one batch.
+    ParallelFor(n, [&](int r) {
+        std::complex<double>* row = field.data() + static_cast<std::ptrdiff_t>(r) * n;
+        if (r < lo || r >= hi) {
+            std::fill(row, row + n, 0.0);
+            return;
+        }
+        std::fill(row, row + lo, 0.0);
+        std::fill(row + hi, row + n, 0.0);
+        const int width = hi - lo;
+        thread_local std::vector<double> amplitude, phase, sine, cosine;
+        for (auto* v : {&amplitude, &phase, &sine, &cosine}) v->resize(width);
         const double y = -(r - n / 2) * step;
         for (int c = lo; c < hi; ++c) {
+            const int i = c - lo;
+            amplitude[i] = 0;
+            phase[i] = 0;
             const double x = (c - n / 2) * step;
             if (x * x + y * y > 1.0 + 4 * step) continue;
             const double t = transmission(x, y);
@@ -35,9 +52,12 @@ void FillPupilField(std::vector<std::complex<double>>& field,
             // The linear phase moves the image by the given fractions of a sample.
             const double shift =
                 2.0 * std::numbers::pi * (p.shiftCols * (c - n / 2) + p.shiftRows * (r - n / 2)) / n;
-            field[static_cast<std::size_t>(r) * n + c] = std::polar(sign * t, -k * opd + shift);
+            amplitude[i] = sign * t;
+            phase[i] = -k * opd + shift;
         }
-    }
+        SinCos(phase.data(), sine.data(), cosine.data(), width);
+        for (int i = 0; i < width; ++i) row[lo + i] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
+    });
 }
 
 double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan)

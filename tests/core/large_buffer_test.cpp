@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace frontlys {
@@ -24,6 +25,45 @@ TEST(LargeBuffer, ReservesRoomAndKeepsABufferThatHasIt)
         EXPECT_EQ(v[count - 1], 2.0);
     }
     AdviseLargePages(nullptr, 1 << 24);  // nothing to advise: no effect, no failure
+}
+
+// A buffer given back serves the next reservation it can hold, the smallest that fits first; one
+// too small for it, or a small buffer, does not; the shelf drops its oldest past its bound.
+TEST(LargeBuffer, GivenBackBuffersServeLaterReservations)
+{
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    std::vector<float> big, small, tiny;
+    ReserveLarge(big, 16 * kMiB / sizeof(float));
+    ReserveLarge(small, 8 * kMiB / sizeof(float));
+    tiny.resize(10);
+    const float* bigData = big.data();
+    const float* smallData = small.data();
+    ReleaseLarge(big);
+    ReleaseLarge(small);
+    ReleaseLarge(tiny);
+    EXPECT_TRUE(big.empty() && small.empty() && tiny.empty());
+    std::vector<float> a, b, c;
+    ReserveLarge(a, 6 * kMiB / sizeof(float));
+    EXPECT_EQ(a.data(), smallData);
+    ReserveLarge(b, 20 * kMiB / sizeof(float));  // larger than any: fresh
+    EXPECT_NE(b.data(), bigData);
+    ReserveLarge(c, 12 * kMiB / sizeof(float));
+    EXPECT_EQ(c.data(), bigData);
+    // Thirty buffers of 16 MiB at once: the shelf keeps some, not all.
+    std::vector<std::vector<float>> held(30);
+    std::vector<const float*> given;
+    for (auto& v : held) {
+        ReserveLarge(v, 16 * kMiB / sizeof(float));
+        given.push_back(v.data());
+    }
+    for (auto& v : held) ReleaseLarge(v);
+    int back = 0;
+    for (auto& v : held) {
+        ReserveLarge(v, 16 * kMiB / sizeof(float));
+        back += std::count(given.begin(), given.end(), v.data()) > 0;
+    }
+    EXPECT_GT(back, 0);
+    EXPECT_LT(back, 30);
 }
 
 }  // namespace

@@ -330,6 +330,47 @@ TEST(FftReal, SampledFilterGivesTheFilteredSamples)
     }
 }
 
+// The separable form gives Filter's values at the samples for the product filter, with the steps
+// that divide the size (folded spectra) and those that do not, odd counts (a lone last line) too;
+// from a complex field, those of its intensity.
+TEST(FftReal, SeparableSampledFilterGivesTheFilteredSamples)
+{
+    for (int n : {9, 30, 60, 96}) {
+        std::mt19937 rng(n + 1);
+        std::uniform_real_distribution<double> u(-1.0, 1.0);
+        RealFft2Plan plan(n);
+        const int hw = plan.halfWidth();
+        std::vector<double> input(n * n), filter(static_cast<std::size_t>(n) * hw), g(n);
+        std::vector<cd> field(n * n);
+        for (int i = 0; i < n * n; ++i) {
+            field[i] = cd(u(rng), u(rng));
+            input[i] = std::norm(field[i]);
+        }
+        for (int v = 0; v <= n / 2; ++v) g[v] = g[(n - v) % n] = u(rng);
+        for (int v = 0; v < n; ++v)
+            for (int k = 0; k < hw; ++k) filter[v * hw + k] = g[v] * g[k];
+        std::vector<double> filtered(n * n);
+        plan.Filter(input.data(), filter.data(), filtered.data());
+        for (int step : {1, 2, 3, 5, 6}) {
+            for (int start : {0, (n / 2) % step, step - 1}) {
+                const int count = (n - start + step - 1) / step;
+                std::vector<double> sampled(static_cast<std::size_t>(count) * count);
+                plan.FilterSampledSeparable(input.data(), g.data(), start, step, count, sampled.data());
+                // From a field whose intensity is the input: the same bits.
+                std::vector<double> fromField(sampled.size());
+                plan.FilterIntensitySampled(field.data(), g.data(), start, step, count, fromField.data());
+                EXPECT_EQ(fromField, sampled) << n << " " << step << " " << start;
+                for (int j = 0; j < count; ++j)
+                    for (int i = 0; i < count; ++i)
+                        EXPECT_NEAR(sampled[j * count + i],
+                                    filtered[(start + j * step) * n + start + i * step],
+                                    1e-12 * n * n)
+                            << n << " " << step << " " << start;
+            }
+        }
+    }
+}
+
 // Large transforms share their rows and strips among the pool's threads: the same bits on any count,
 // odd sizes (a lone last row) included.
 TEST(FftReal, LargeTransformsGiveTheSameBitsOnAnyNumberOfThreads)
@@ -349,9 +390,10 @@ TEST(FftReal, LargeTransformsGiveTheSameBitsOnAnyNumberOfThreads)
             std::vector<cd> spectrum = half;
             plan.Inverse(half.data(), out.data());
             plan.Filter(input.data(), filter.data(), filtered.data());
-            std::vector<double> sampled(45 * 45);
+            std::vector<double> sampled(45 * 45), separable(45 * 45);
             plan.FilterSampled(input.data(), filter.data(), 1, 3, 45, sampled.data());
-            return std::tuple(spectrum, out, filtered, sampled);
+            plan.FilterSampledSeparable(input.data(), input.data(), 1, 3, 45, separable.data());
+            return std::tuple(spectrum, out, filtered, sampled, separable);
         };
         const auto one = run(1);
         EXPECT_EQ(run(3), one) << n;

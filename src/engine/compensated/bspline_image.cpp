@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 namespace frontlys {
 
@@ -53,9 +54,16 @@ BSplineImage::BSplineImage(
             m_coef[static_cast<std::size_t>(r) * width + c] = std::isfinite(v) ? v - level : 0.0;
         }
     }
+    // All the lines of one direction at once, each line's arithmetic as alone, in memory order: a
+    // line by itself waits on its own recursion at every sample. The rows go through a transposed copy.
+    std::vector<double> rows(m_coef.size());
     for (int r = 0; r < height; ++r)
-        BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width, width, 1);
-    // All the columns at once, row after row: each column's arithmetic as alone, in memory order.
+        for (int c = 0; c < width; ++c)
+            rows[static_cast<std::size_t>(c) * height + r] = m_coef[static_cast<std::size_t>(r) * width + c];
+    BSplinePrefilter(rows.data(), width, height, height);
+    for (int c = 0; c < width; ++c)
+        for (int r = 0; r < height; ++r)
+            m_coef[static_cast<std::size_t>(r) * width + c] = rows[static_cast<std::size_t>(c) * height + r];
     BSplinePrefilter(m_coef.data(), height, width, width);
 }
 
@@ -69,6 +77,16 @@ double BSplineImage::Sample(double x, double y) const
     Weights(u - iu, wu);
     Weights(v - iv, wv);
     double sum = 0;
+    if (iu >= 1 && iv >= 1 && iu + 2 < m_w && iv + 2 < m_h) {
+        // Inside: the same sums without the mirror tests.
+        const double* line = m_coef.data() + static_cast<std::size_t>(iv - 1) * m_w + (iu - 1);
+        for (int j = 0; j < 4; ++j, line += m_w) {
+            double s = 0;
+            for (int i = 0; i < 4; ++i) s += wu[i] * line[i];
+            sum += wv[j] * s;
+        }
+        return sum;
+    }
     for (int j = 0; j < 4; ++j) {
         int row = iv - 1 + j;
         row = row < 0 ? -row : (row >= m_h ? 2 * m_h - 2 - row : row);

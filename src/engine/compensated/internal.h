@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/large_buffer.h"
 #include "engine/compensated/analysis.h"
 #include "engine/compensated/bspline_image.h"
 #include "engine/transport.h"
@@ -59,6 +60,13 @@ inline double RayJacobian(const Grid& g, int p, double a, double wxx, double wyy
 // Buffers an analysis keeps across its rounds, and a caller that analyses many pairs (the
 // refinement) across its analyses: the grid's jets are tens of megabytes.
 struct Workspace {
+    Workspace() = default;
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+    ~Workspace()
+    {
+        for (auto* v : {&grid.v, &grid.dx, &grid.dy, &grid.dxx, &grid.dyy, &grid.dxy}) ReleaseLarge(*v);
+    }
     Grid grid;
 };
 

@@ -365,31 +365,49 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
         mirrorY[k] = t.sine ? -1 : 1;
         mirrorX[k] = (t.m % 2 ? -1 : 1) * mirrorY[k];
     }
+    // Both passes write term by term over a run of points: a point at a time would touch a line of
+    // every jet array (a hundred and more) for each point.
     ParallelFor(Stretches(g.n), [&](int t) {
-        ZernikeJet jet;
-        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
-            if (g.i[p] < 0 || g.j[p] < 0) continue;
-            poly.Eval(g.x[p], g.y[p], jet);
+        constexpr int kBlock = 128;
+        std::vector<ZernikeJet> jets(kBlock);
+        std::vector<int> points;
+        points.reserve(kBlock);
+        const int end = std::min(g.n, (t + 1) * kStretch);
+        for (int p0 = t * kStretch; p0 < end; p0 += kBlock) {
+            points.clear();
+            for (int p = p0; p < std::min(end, p0 + kBlock); ++p)
+                if (g.i[p] >= 0 && g.j[p] >= 0) points.push_back(p);
+            for (std::size_t b = 0; b < points.size(); ++b)
+                poly.Eval(g.x[points[b]], g.y[points[b]], jets[b]);
             for (int k = 0; k < g.terms; ++k) {
-                const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
-                g.v[o] = jet.v[k];
-                g.dx[o] = jet.dx[k];
-                g.dy[o] = jet.dy[k];
-                g.dxx[o] = jet.dxx[k];
-                g.dyy[o] = jet.dyy[k];
-                g.dxy[o] = jet.dxy[k];
+                const std::size_t base = static_cast<std::size_t>(k) * g.n;
+                for (std::size_t b = 0; b < points.size(); ++b) {
+                    const std::size_t o = base + points[b];
+                    g.v[o] = jets[b].v[k];
+                    g.dx[o] = jets[b].dx[k];
+                    g.dy[o] = jets[b].dy[k];
+                    g.dxx[o] = jets[b].dxx[k];
+                    g.dyy[o] = jets[b].dyy[k];
+                    g.dxy[o] = jets[b].dxy[k];
+                }
             }
         }
     });
     ParallelFor(Stretches(g.n), [&](int t) {
-        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
-            const bool flipX = g.i[p] < 0, flipY = g.j[p] < 0;
-            if (!flipX && !flipY) continue;
-            const int q = pointAt[static_cast<std::size_t>(std::abs(g.j[p]) + g.half) * width +
-                                  std::abs(g.i[p]) + g.half];
-            for (int k = 0; k < g.terms; ++k) {
+        const int p0 = t * kStretch, p1 = std::min(g.n, (t + 1) * kStretch);
+        std::vector<int> source(p1 - p0, -1);  // the evaluated point of each mirrored one
+        for (int p = p0; p < p1; ++p) {
+            if (g.i[p] >= 0 && g.j[p] >= 0) continue;
+            source[p - p0] = pointAt[static_cast<std::size_t>(std::abs(g.j[p]) + g.half) * width +
+                                     std::abs(g.i[p]) + g.half];
+        }
+        for (int k = 0; k < g.terms; ++k) {
+            const std::size_t base = static_cast<std::size_t>(k) * g.n;
+            for (int p = p0; p < p1; ++p) {
+                const int q = source[p - p0];
+                if (q < 0) continue;
+                const bool flipX = g.i[p] < 0, flipY = g.j[p] < 0;
                 const double sx = flipX ? mirrorX[k] : 1, sy = flipY ? mirrorY[k] : 1, s = sx * sy;
-                const std::size_t base = static_cast<std::size_t>(k) * g.n;
                 g.v[base + p] = s * g.v[base + q];
                 g.dx[base + p] = (flipX ? -s : s) * g.dx[base + q];
                 g.dy[base + p] = (flipY ? -s : s) * g.dy[base + q];

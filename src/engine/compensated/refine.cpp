@@ -76,7 +76,12 @@ struct RenderWorkspace {
     std::unique_ptr<FftPlan> plan;
     std::unique_ptr<RealFft2Plan> realPlan;
     std::vector<Complex> field;
-    std::vector<double> fine, pixelFilter;
+    std::vector<double> pixelFilter;
+
+    RenderWorkspace() = default;
+    RenderWorkspace(const RenderWorkspace&) = delete;
+    RenderWorkspace& operator=(const RenderWorkspace&) = delete;
+    ~RenderWorkspace() { ReleaseLarge(field); }
 
     void Prepare(int size, int oversampling)
     {
@@ -88,19 +93,11 @@ struct RenderWorkspace {
         }
         const std::size_t cells = static_cast<std::size_t>(n) * n;
         ReserveLarge(field, cells);
-        ReserveLarge(fine, cells);
         if (oversampling == q) return;
-        // Integration over a camera pixel of q samples: sinc in the spectrum.
+        // Integration over a camera pixel of q samples: sinc in the spectrum, along each axis.
         q = oversampling;
-        const int hw = realPlan->halfWidth();
-        std::vector<double> sincU(hw);
-        ReserveLarge(pixelFilter, static_cast<std::size_t>(n) * hw);
-        pixelFilter.resize(static_cast<std::size_t>(n) * hw);
-        for (int u = 0; u < hw; ++u) sincU[u] = Sinc(q * double(u) / n);
-        for (int v = 0; v < n; ++v) {
-            const double fv = Sinc(q * double(v < n / 2 ? v : v - n) / n);
-            for (int u = 0; u < hw; ++u) pixelFilter[static_cast<std::size_t>(v) * hw + u] = fv * sincU[u];
-        }
+        pixelFilter.resize(n);
+        for (int u = 0; u < n; ++u) pixelFilter[u] = Sinc(q * double(u < n / 2 ? u : u - n) / n);
     }
 };
 
@@ -149,17 +146,11 @@ Result<SharpModel> RenderSharp(
     FillPupilField(work.field, plane, transmission, opd);
     // The intensity needs no scale: the pixels are normalised below.
     TransformFieldOnly(work.field, *work.plan);
-    const std::size_t cells = static_cast<std::size_t>(n) * n;
-    work.fine.resize(cells);
-    ParallelFor(n, [&](int r) {
-        const std::size_t row = static_cast<std::size_t>(r) * n;
-        for (std::size_t i = row; i < row + n; ++i) work.fine[i] = std::norm(work.field[i]);
-    });
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
-    work.realPlan->FilterSampled(
-        work.fine.data(), work.pixelFilter.data(), (n / 2) % q, q, side, m.pixels.data());
+    work.realPlan->FilterIntensitySampled(
+        work.field.data(), work.pixelFilter.data(), (n / 2) % q, q, side, m.pixels.data());
     double total = 0;
     for (double& v : m.pixels) {
         v = std::max(0.0, v);
@@ -461,8 +452,11 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     };
     std::vector<Tried> tried;
     // The two images render at once (see ModelRenderCache::Impl::For).
-    std::optional<ModelRenderCache> own;
-    if (!cache) cache = &own.emplace();
+    std::unique_ptr<ModelRenderCache> own;
+    if (!cache) {
+        own = std::make_unique<ModelRenderCache>();
+        cache = own.get();
+    }
     ModelRenderCache::Impl& renders = cache->impl();
     std::array<RenderWorkspace, 2>& work = renders.sides;
     for (RenderWorkspace& w : work) w.coarse = false;
