@@ -5,6 +5,7 @@
 #include <complex>
 #include <memory>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "core/thread_pool.h"
@@ -576,13 +577,15 @@ Result<VaneFitOutcome> FitVanes(const RawFrame& intra,
     const double middle = 0.5 * (1 + start.obstruction) * frames.rhoPx;
     const double shadowDeg = (kScanVaneWidth * frames.rhoPx + 2 * blur) / middle * 180 / std::numbers::pi;
     const double stepDeg = std::clamp(0.5 * shadowDeg, 0.5, 5.0);
-    double bestCost = settled.cost;
-    Params best = base;
-    int bestCount = 0;
+    // Each count's best angle, when it lowers the misfit, is fitted; the count whose fit ends lowest
+    // is kept (the same parameters for every count).
+    std::vector<std::pair<int, Params>> starts;
     for (int count : kScanVaneCounts) {
         pr.vaneCount = count;
         const double period = 360.0 / count;
         const int steps = static_cast<int>(std::ceil(period / stepDeg));
+        double bestCost = settled.cost;
+        Params best = base;
         for (int i = 0; i < steps; ++i) {
             if (fit.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
             Params q = base;
@@ -590,18 +593,23 @@ Result<VaneFitOutcome> FitVanes(const RawFrame& intra,
             q[kVaneWidth] = kScanVaneWidth;
             const double cost = Evaluate(pr, q, evaluations).cost;
             ++out.scanned;
-            if (cost < bestCost) bestCost = cost, best = q, bestCount = count;
+            if (cost < bestCost) bestCost = cost, best = q;
         }
+        if (bestCost < settled.cost) starts.emplace_back(count, best);
     }
-    if (bestCount == 0) {
+    if (starts.empty()) {
         out.reason = "no vane angle lowers the misfit";
         out.withoutVanes.evaluations += evaluations;
         return out;
     }
-    pr.vaneCount = bestCount;
-    auto with = Run(pr, Evaluate(pr, best, evaluations), fit, evaluations);
-    if (!with.ok()) return with.status();
-    out.withVanes = with.take();
+    for (const auto& [count, q] : starts) {
+        pr.vaneCount = count;
+        auto with = Run(pr, Evaluate(pr, q, evaluations), fit, 0);
+        if (!with.ok()) return with.status();
+        evaluations += with.value().evaluations;
+        if (!out.withVanes || with.value().misfit < out.withVanes->misfit) out.withVanes = with.take();
+    }
+    out.withVanes->evaluations = evaluations;
     // An information criterion on the chi-square scaled by the fit's own misfit per pixel (the
     // model's error counted as noise): the drop must pay ln N for each added parameter (the angle,
     // the width and the count).

@@ -52,9 +52,9 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
                                   const ImageFitOptions& fit);
 
 // Spider vanes measured by the fit: the open pupil's fit, then a scan of the vanes' angle over one
-// period for each count (a plausible width, the open pupil's nuisances held), then the best angle's
-// fit with the angle and width free. Vanes are kept only when they lower the chi-square by more than
-// an information criterion asks for their parameters.
+// period for each count (a plausible width, the open pupil's nuisances held), then each count's best
+// angle fitted with the angle and width free, the lowest fit kept. Vanes are kept only when they lower the
+// chi-square by more than an information criterion asks for their parameters.
 inline constexpr int kScanVaneCounts[] = {2, 3, 4};
 inline constexpr double kScanVaneWidth = 0.02;  // pupil units
 

@@ -167,8 +167,8 @@ Result<PipelineOutcome> AnalyseWithScale(const RawFrame& intra,
 }
 
 // Where the ring profiles found no vanes, the direct fit of the images looks for them from the kept
-// answer. Returns the fit the kept answer's own image fit would be (with the vanes found, else the
-// open pupil's); empty when it could not run.
+// answer (as the direct fit itself, only with the refinement). Returns the fit the kept answer's own image
+// fit would be (with the vanes found, else the open pupil's); empty when it could not run.
 Result<std::optional<ImageFitOutcome>> MeasureVanesByImageFit(const RawFrame& intra,
                                                               const RawFrame& extra,
                                                               const CompensatedOptions& o,
@@ -237,7 +237,7 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
     out.vanesFailure = vanesFailure;
     if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
     std::optional<ImageFitOutcome> ready;
-    if (o.measureVanes && !used.vanes.Present()) {
+    if (o.measureVanes && !used.vanes.Present() && p.imageFit && p.refineRounds > 0) {
         auto fitted = MeasureVanesByImageFit(intra, extra, used, p, cache, out);
         if (!fitted.ok()) return fitted.status();
         ready = fitted.take();
