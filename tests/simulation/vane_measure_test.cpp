@@ -157,8 +157,8 @@ TEST(FitVanes, FindsBlurredVanesTheRingsMissAndNoneWithout)
             EXPECT_FALSE(v.value().reason.empty());
             continue;
         }
-        EXPECT_NEAR(found.angleDeg, p.vaneAngleDeg, 2.0) << v.value().significance;
-        EXPECT_NEAR(found.width * 0.5 * p.diameterMm, p.vaneWidthMm, 0.3 * p.vaneWidthMm);
+        EXPECT_NEAR(found.angleDeg, p.vaneAngleDeg, 1.0) << v.value().significance;
+        EXPECT_NEAR(found.width * 0.5 * p.diameterMm, p.vaneWidthMm, 0.12 * p.vaneWidthMm);
     }
 }
 
