@@ -193,13 +193,18 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
         if (v->count > 0) {
             const std::string count = std::to_string(v->count), width = Fixed(v->widthMm, 2),
                               angle = Fixed(v->angleDeg, 1), sig = Fixed(v->significance, 1);
+            const bool fit = v->method == "image_fit";
             s.Notes.push_back({"vanes",
                                "Araignée mesurée sur les images : " + count + " branches de " + width +
-                                   " mm, la première à " + angle + "° (la plus faible à " + sig +
-                                   " fois le bruit) ; le modèle en tient compte.",
+                                   " mm, la première à " + angle + "° (" +
+                                   (fit ? "ajustement des images, baisse de l'écart " + sig + " fois le seuil"
+                                        : "la plus faible à " + sig + " fois le bruit") +
+                                   ") ; le modèle en tient compte.",
                                "Spider measured on the images: " + count + " vanes " + width +
-                                   " mm wide, the first at " + angle + " deg (the weakest at " + sig +
-                                   " times the noise); the model includes them."});
+                                   " mm wide, the first at " + angle + " deg (" +
+                                   (fit ? "image fit, misfit drop " + sig + " times the threshold"
+                                        : "the weakest at " + sig + " times the noise") +
+                                   "); the model includes them."});
         } else {
             s.Notes.push_back(
                 {"vanes",
@@ -303,7 +308,8 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
                                                                   v.width * o.apertureRadiusNm / 1e6,
                                                                   v.angleDeg,
                                                                   outcome.vanes->significance,
-                                                                  outcome.vanes->reason};
+                                                                  outcome.vanes->reason,
+                                                                  outcome.vanes->method};
     } else if (o.measureVanes) {
         summary.vanesMeasured = CompensatedSummary::VanesMeasured{};
         summary.vanesMeasured->reason = outcome.vanesFailure;

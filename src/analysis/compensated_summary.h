@@ -72,8 +72,10 @@ struct CompensatedSummary {
     struct VanesMeasured {
         int count = 0;
         double widthMm = 0, angleDeg = 0;
-        double significance = 0;  // the weakest vane's shadow over the noise of the measurement
+        double significance = 0;  // rings: the weakest shadow over the noise; image fit: the misfit drop
+                                  // over its penalty
         std::string reason;
+        std::string method;  // "rings" or "image_fit"
     };
     std::optional<VanesMeasured> vanesMeasured;
 };

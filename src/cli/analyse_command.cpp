@@ -303,7 +303,8 @@ std::string JsonText(const AnalysisReport& r)
             j["vanes_measured"] = {{"count", v->count},
                                    {"width_mm", v->count > 0 ? Number(v->widthMm) : Json()},
                                    {"angle_deg", v->count > 0 ? Number(v->angleDeg) : Json()},
-                                   {"significance", Number(v->significance)}};
+                                   {"significance", Number(v->significance)},
+                                   {"method", v->method}};
             if (v->count == 0) j["vanes_measured"]["reason"] = v->reason;
         }
         if (const auto& k = c->scale)

@@ -227,6 +227,7 @@ TEST_F(AnalyseCommandTest, SpiderVanesAndPerSideDistances)
     const auto m = nlohmann::json::parse(measured.out);
     EXPECT_EQ(m["parameters"]["vanes"]["value"], "auto");
     EXPECT_EQ(m["vanes_measured"]["count"], 0);
+    EXPECT_EQ(m["vanes_measured"]["method"], "rings");  // without the refinement, no image fit
     EXPECT_TRUE(m["vanes_measured"]["width_mm"].is_null());
     EXPECT_FALSE(m["vanes_measured"]["reason"].get<std::string>().empty());
 }

@@ -5,6 +5,7 @@
 #include <complex>
 #include <memory>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "core/thread_pool.h"
@@ -21,9 +22,12 @@ namespace {
 using Complex = std::complex<double>;
 constexpr int kFirstTerm = 5, kLastTerm = 22, kTerms = kLastTerm - kFirstTerm + 1;
 constexpr int kPerImage = 5;  // centre x, y, blur, halo width, distance
-// Then the obstruction, shared by the two images.
+// Then, shared by the two images, the obstruction and, when the vanes are measured, their angle
+// (degrees) and width (pupil units).
 constexpr int kObstruction = kTerms + 2 * kPerImage;
-constexpr int kParams = kObstruction + 1;
+constexpr int kVaneAngle = kObstruction + 1, kVaneWidth = kObstruction + 2;
+constexpr int kParams = kObstruction + 3;
+constexpr double kMaxVaneWidth = 0.1;
 constexpr double kDistanceRange = 0.05;
 constexpr double kMaxBlurPx = 10, kMinHaloPx = 2, kMaxHaloPx = 20;
 constexpr double kMaxObstruction = 0.9;
@@ -113,6 +117,12 @@ struct Problem {
     double lambda = 0;
     std::array<ImageData, 2> images;
     ZernikeBasis basis = ZernikeBasis::ForCount(22);
+    int vaneCount = 0;  // > 0: the vanes' angle and width are parameters, else the options' vanes
+
+    SpiderVanes Vanes(const Params& p) const
+    {
+        return vaneCount > 0 ? SpiderVanes{vaneCount, p[kVaneWidth], p[kVaneAngle]} : o->vanes;
+    }
 
     std::size_t Rows() const { return images[0].d.size() + images[1].d.size(); }
     std::size_t First(int side) const { return side == 0 ? 0 : images[0].d.size(); }
@@ -143,7 +153,7 @@ struct Problem {
             const double k = r > 0 ? target / r : 1;
             return surface.Value(r > 0 ? x * k : target, y * k);
         };
-        FillPupilField(w.field, plane, MakePupilTransmission(eps, o->vanes, plane.dxNm / R), opd);
+        FillPupilField(w.field, plane, MakePupilTransmission(eps, Vanes(p), plane.dxNm / R), opd);
         std::fill(w.fine.begin(), w.fine.end(), 0.0);
         AddIntensity(w.field, w.plan, w.fine, 1.0);
         spectrum.resize(w.work.size());
@@ -234,6 +244,7 @@ Params Clamp(Params p, const Problem& pr)
         p[At(side, 4)] = std::clamp(p[At(side, 4)], l0 * (1 - kDistanceRange), l0 * (1 + kDistanceRange));
     }
     p[kObstruction] = std::clamp(p[kObstruction], 0.0, kMaxObstruction);
+    p[kVaneWidth] = std::clamp(p[kVaneWidth], 0.0, kMaxVaneWidth);
     return p;
 }
 
@@ -241,6 +252,8 @@ double Step(int j, const Problem& pr)
 {
     if (j < kTerms) return 0.5;
     if (j == kObstruction) return 0.005;
+    if (j == kVaneAngle) return 0.5;
+    if (j == kVaneWidth) return 0.002;
     const int what = (j - kTerms) % kPerImage;
     const int side = (j - kTerms) / kPerImage;
     return what <= 2 ? 0.02 : what == 3 ? 0.1 : 5e-4 * pr.images[side].nominalNm;
@@ -300,7 +313,7 @@ std::vector<double> Jacobian(const Problem& pr,
                 h = p[j] - at.p[j];
             }
             if (h == 0) continue;
-            const bool wavefront = j < kTerms || j == kObstruction;
+            const bool wavefront = j < kTerms || j >= kObstruction;
             const int onlySide = wavefront ? -1 : (j - kTerms) / kPerImage;
             const bool distance = !wavefront && (j - kTerms) % kPerImage == 4;
             for (int side = 0; side < 2; ++side) {
@@ -410,6 +423,107 @@ ImageData Prepare(const RawFrame& f,
     return data;
 }
 
+// The problem of a fit from `start`, its data and its first parameters (each model centred on its
+// donut's light).
+Params Setup(const RawFrame& intra,
+             const RawFrame& extra,
+             const CompensatedResult& frames,
+             const PairNoise& noise,
+             Problem& pr)
+{
+    const CompensatedOptions& o = *pr.o;
+    const ModelEstimate& start = *pr.start;
+    Params p{};
+    for (int k = kFirstTerm; k <= kLastTerm; ++k) p[k - kFirstTerm] = start.coef[k - 1] / pr.basis.Norm(k);
+    // The start's defocus term, as the two distances it amounts to: the fit starts from its answer.
+    const ModelEstimate split = DistancesForDefocusTerm(o, start);
+    for (int side = 0; side < 2; ++side) {
+        p[At(side, 2)] = 1;
+        p[At(side, 3)] = 6;
+        p[At(side, 4)] = SideDefocusNm(split, side == 1);
+        pr.images[side].nominalNm = start.defocusNm;
+    }
+    p[kObstruction] = start.obstruction;
+    p = Clamp(p, pr);
+    for (int side = 0; side < 2; ++side) {
+        const Sampling g = PlanSampling(o, start.defocusNm, pr.lambda, side == 1, frames.rhoPx);
+        pr.images[side].sampling = g;
+        Workspace w(g.n);
+        std::vector<Complex> spectrum;
+        std::vector<double> sharp;
+        pr.Render(p, side, w, spectrum);
+        pr.Pixels(spectrum, side, 0, 0, 0, w, sharp);
+        double dx = 0, dy = 0;
+        const ImageData data = Prepare(
+            side == 0 ? intra : extra, frames.frames[side], noise[side], frames.rhoPx, sharp, g, dx, dy);
+        pr.images[side].model = data.model;
+        pr.images[side].d = data.d;
+        pr.images[side].sw = data.sw;
+        p[At(side, 0)] = dx;
+        p[At(side, 1)] = dy;
+    }
+    return p;
+}
+
+// The parameters each stage frees: the nuisances (the vanes' too when measured), then everything,
+// the obstruction too unless it was given or the pupil is open (a wrong measured one holds the fit
+// away from the images: 0.20 for 0.25 near the caustic left twice the misfit).
+void FreeParameters(const Problem& pr, std::vector<int>& nuisances, std::vector<int>& all)
+{
+    nuisances.clear();
+    all.clear();
+    for (int j = 0; j < kParams; ++j) {
+        const bool vane = j == kVaneAngle || j == kVaneWidth;
+        if (vane && pr.vaneCount == 0) continue;
+        if (j == kObstruction && (pr.o->obstruction || !(pr.start->obstruction > 0))) continue;
+        all.push_back(j);
+        if (j >= kTerms && j != kObstruction) nuisances.push_back(j);
+    }
+}
+
+// The start's misfit with its nuisances fitted, then everything together.
+// `settledAt`: where the nuisances settled.
+Result<ImageFitOutcome> Run(
+    const Problem& pr, Point at, const ImageFitOptions& fit, int evaluations, Point* settledAt = nullptr)
+{
+    ImageFitOutcome out;
+    out.evaluations = evaluations;
+    std::vector<int> nuisances, all;
+    FreeParameters(pr, nuisances, all);
+    auto settled =
+        Minimise(pr, std::move(at), nuisances, fit.maxIterations, fit.stop, out.iterations, out.evaluations);
+    if (!settled.ok()) return settled.status();
+    const double rows = static_cast<double>(pr.Rows());
+    out.misfitStart = settled.value().cost / rows;
+    if (settledAt) *settledAt = settled.value();
+    auto fitted =
+        Minimise(pr, settled.take(), all, fit.maxIterations, fit.stop, out.iterations, out.evaluations);
+    if (!fitted.ok()) return fitted.status();
+    const Point& end = fitted.value();
+    const ModelEstimate& start = *pr.start;
+    out.misfit = end.cost / rows;
+    out.estimate = start;
+    out.startCoef = start.coef;
+    out.estimate.coef = pr.Coefficients(end.p);
+    for (int k = 1; k <= 3; ++k) out.estimate.coef[k - 1] = start.coef[k - 1];
+    out.estimate.obstruction = end.p[kObstruction];
+    // The fitted distances' difference back into the defocus term.
+    out.estimate.asymmetryNm = 0.5 * (end.p[At(1, 4)] - end.p[At(0, 4)]);
+    out.estimate = DefocusTermForDistances(*pr.o, out.estimate);
+    for (int side = 0; side < 2; ++side) {
+        out.distanceNm[side] = end.p[At(side, 4)];
+        out.blurPx[side] = end.p[At(side, 2)];
+        out.haloPx[side] = end.p[At(side, 3)];
+        out.haloShare[side] = end.haloShare[side];
+    }
+    if (pr.vaneCount > 0) {
+        const double period = 360.0 / pr.vaneCount;
+        out.vanes = pr.Vanes(end.p);
+        out.vanes.angleDeg = std::fmod(std::fmod(out.vanes.angleDeg, period) + period, period);
+    }
+    return out;
+}
+
 }  // namespace
 
 Result<ImageFitOutcome> FitImages(const RawFrame& intra,
@@ -426,68 +540,87 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
     pr.o = &o;
     pr.start = &start;
     pr.lambda = fit.lambdaNm;
-    Params p{};
-    for (int k = kFirstTerm; k <= kLastTerm; ++k) p[k - kFirstTerm] = start.coef[k - 1] / pr.basis.Norm(k);
-    // The start's defocus term, as the two distances it amounts to: the fit starts from its answer.
-    const ModelEstimate split = DistancesForDefocusTerm(o, start);
-    for (int side = 0; side < 2; ++side) {
-        p[At(side, 2)] = 1;
-        p[At(side, 3)] = 6;
-        p[At(side, 4)] = SideDefocusNm(split, side == 1);
-        pr.images[side].nominalNm = start.defocusNm;
+    const Params p = Setup(intra, extra, frames, noise, pr);
+    int evaluations = 0;
+    Point at = Evaluate(pr, p, evaluations);
+    return Run(pr, std::move(at), fit, evaluations);
+}
+
+Result<VaneFitOutcome> FitVanes(const RawFrame& intra,
+                                const RawFrame& extra,
+                                const CompensatedResult& frames,
+                                const CompensatedOptions& o,
+                                const ModelEstimate& start,
+                                const PairNoise& noise,
+                                const ImageFitOptions& fit)
+{
+    if (!(start.defocusNm > 0) || !(frames.rhoPx > 0))
+        return Status::Fail(StatusCode::MissingInput, {}, "no geometry to fit the images with");
+    CompensatedOptions open = o;
+    open.vanes = {};
+    Problem pr;
+    pr.o = &open;
+    pr.start = &start;
+    pr.lambda = fit.lambdaNm;
+    const Params p = Setup(intra, extra, frames, noise, pr);
+    VaneFitOutcome out;
+    int evaluations = 0;
+    Point settled;
+    auto none = Run(pr, Evaluate(pr, p, evaluations), fit, 0, &settled);
+    if (!none.ok()) return none.status();
+    out.withoutVanes = none.take();
+    // The scan holds the open pupil's settled nuisances: its step samples the narrowest shadow (a
+    // vane of the scan's width blurred on both sides, at the annulus's middle radius) twice.
+    evaluations = 0;
+    const Params base = settled.p;
+    const double blur = std::max(base[At(0, 2)], base[At(1, 2)]);
+    const double middle = 0.5 * (1 + start.obstruction) * frames.rhoPx;
+    const double shadowDeg = (kScanVaneWidth * frames.rhoPx + 2 * blur) / middle * 180 / std::numbers::pi;
+    const double stepDeg = std::clamp(0.5 * shadowDeg, 0.5, 5.0);
+    // Each count's best angle, when it lowers the misfit, is fitted; the count whose fit ends lowest
+    // is kept (the same parameters for every count).
+    std::vector<std::pair<int, Params>> starts;
+    for (int count : kScanVaneCounts) {
+        pr.vaneCount = count;
+        const double period = 360.0 / count;
+        const int steps = static_cast<int>(std::ceil(period / stepDeg));
+        double bestCost = settled.cost;
+        Params best = base;
+        for (int i = 0; i < steps; ++i) {
+            if (fit.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
+            Params q = base;
+            q[kVaneAngle] = period * i / steps;
+            q[kVaneWidth] = kScanVaneWidth;
+            const double cost = Evaluate(pr, q, evaluations).cost;
+            ++out.scanned;
+            if (cost < bestCost) bestCost = cost, best = q;
+        }
+        if (bestCost < settled.cost) starts.emplace_back(count, best);
     }
-    p[kObstruction] = start.obstruction;
-    p = Clamp(p, pr);
-    for (int side = 0; side < 2; ++side) {
-        const Sampling g = PlanSampling(o, start.defocusNm, fit.lambdaNm, side == 1, frames.rhoPx);
-        pr.images[side].sampling = g;
-        Workspace w(g.n);
-        std::vector<Complex> spectrum;
-        std::vector<double> sharp;
-        pr.Render(p, side, w, spectrum);
-        pr.Pixels(spectrum, side, 0, 0, 0, w, sharp);
-        double dx = 0, dy = 0;
-        const ImageData data = Prepare(
-            side == 0 ? intra : extra, frames.frames[side], noise[side], frames.rhoPx, sharp, g, dx, dy);
-        pr.images[side].model = data.model;
-        pr.images[side].d = data.d;
-        pr.images[side].sw = data.sw;
-        p[At(side, 0)] = dx;
-        p[At(side, 1)] = dy;
+    if (starts.empty()) {
+        out.reason = "no vane angle lowers the misfit";
+        out.withoutVanes.evaluations += evaluations;
+        return out;
     }
-    ImageFitOutcome out;
-    Point at = Evaluate(pr, p, out.evaluations);
-    // The start's misfit, with its nuisances fitted; then everything together, the obstruction too
-    // unless it was given or the pupil is open (a wrong measured one holds the fit away from the
-    // images: 0.20 for 0.25 near the caustic left twice the misfit).
-    std::vector<int> nuisances, all;
-    for (int j = 0; j < kParams; ++j) {
-        if (j == kObstruction && (o.obstruction || !(start.obstruction > 0))) continue;
-        all.push_back(j);
-        if (j >= kTerms && j != kObstruction) nuisances.push_back(j);
+    for (const auto& [count, q] : starts) {
+        pr.vaneCount = count;
+        auto with = Run(pr, Evaluate(pr, q, evaluations), fit, 0);
+        if (!with.ok()) return with.status();
+        evaluations += with.value().evaluations;
+        if (!out.withVanes || with.value().misfit < out.withVanes->misfit) out.withVanes = with.take();
     }
-    auto settled = Minimise(pr, at, nuisances, fit.maxIterations, fit.stop, out.iterations, out.evaluations);
-    if (!settled.ok()) return settled.status();
+    out.withVanes->evaluations = evaluations;
+    // An information criterion on the chi-square scaled by the fit's own misfit per pixel (the
+    // model's error counted as noise): the drop must pay ln N for each added parameter (the angle,
+    // the width and the count).
     const double rows = static_cast<double>(pr.Rows());
-    out.misfitStart = settled.value().cost / rows;
-    auto fitted =
-        Minimise(pr, settled.take(), all, fit.maxIterations, fit.stop, out.iterations, out.evaluations);
-    if (!fitted.ok()) return fitted.status();
-    const Point& end = fitted.value();
-    out.misfit = end.cost / rows;
-    out.estimate = start;
-    out.startCoef = start.coef;
-    out.estimate.coef = pr.Coefficients(end.p);
-    for (int k = 1; k <= 3; ++k) out.estimate.coef[k - 1] = start.coef[k - 1];
-    out.estimate.obstruction = end.p[kObstruction];
-    // The fitted distances' difference back into the defocus term.
-    out.estimate.asymmetryNm = 0.5 * (end.p[At(1, 4)] - end.p[At(0, 4)]);
-    out.estimate = DefocusTermForDistances(o, out.estimate);
-    for (int side = 0; side < 2; ++side) {
-        out.distanceNm[side] = end.p[At(side, 4)];
-        out.blurPx[side] = end.p[At(side, 2)];
-        out.haloPx[side] = end.p[At(side, 3)];
-        out.haloShare[side] = end.haloShare[side];
+    const double drop = (out.withoutVanes.misfit - out.withVanes->misfit) * rows;
+    const double scaled = drop / std::max(out.withVanes->misfit, 1e-12);
+    out.significance = scaled / (3 * std::log(rows));
+    if (out.significance > 1 && out.withVanes->vanes.Present()) {
+        out.vanes = out.withVanes->vanes;
+    } else {
+        out.reason = "the best vanes do not lower the misfit enough";
     }
     return out;
 }

@@ -13,7 +13,9 @@
 // 30 pixels around each donut.
 
 #include <array>
+#include <optional>
 #include <stop_token>
+#include <string>
 
 #include "engine/compensated/misfit.h"
 
@@ -37,6 +39,7 @@ struct ImageFitOutcome {
     double misfitStart = 0, misfit = 0;  // chi-square per pixel: the start with its nuisances fitted, the end
     int iterations = 0;
     int evaluations = 0;  // renders of one image
+    SpiderVanes vanes;    // the vanes fitted (FitVanes), the first one's angle within one period
 };
 
 // `frames` gives the donuts' centres and backgrounds; `noise` the weights (as the judge's).
@@ -47,5 +50,29 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
                                   const ModelEstimate& start,
                                   const PairNoise& noise,
                                   const ImageFitOptions& fit);
+
+// Spider vanes measured by the fit: the open pupil's fit, then a scan of the vanes' angle over one
+// period for each count (a plausible width, the open pupil's nuisances held), then each count's best
+// angle fitted with the angle and width free, the lowest fit kept. Vanes are kept only when they lower the
+// chi-square by more than an information criterion asks for their parameters.
+inline constexpr int kScanVaneCounts[] = {2, 3, 4};
+inline constexpr double kScanVaneWidth = 0.02;  // pupil units
+
+struct VaneFitOutcome {
+    SpiderVanes vanes;        // count 0: none kept (reason)
+    double significance = 0;  // the scaled chi-square drop over its penalty; above 1 kept
+    std::string reason;
+    ImageFitOutcome withoutVanes;              // the open pupil's fit
+    std::optional<ImageFitOutcome> withVanes;  // the best vanes' fit, when any angle lowered the misfit
+    int scanned = 0;                           // angles tried
+};
+
+Result<VaneFitOutcome> FitVanes(const RawFrame& intra,
+                                const RawFrame& extra,
+                                const CompensatedResult& frames,
+                                const CompensatedOptions& options,
+                                const ModelEstimate& start,
+                                const PairNoise& noise,
+                                const ImageFitOptions& fit);
 
 }  // namespace frontlys

@@ -72,39 +72,52 @@ std::string ImageFitReason(const PipelineOutcome& out)
     return {};
 }
 
+// The image fit's weights: the judge's, else measured on the kept answer.
+Result<PairNoise> FitNoise(const RawFrame& intra,
+                           const RawFrame& extra,
+                           const CompensatedOptions& o,
+                           const PipelineOptions& p,
+                           ModelRenderCache& cache,
+                           const PipelineOutcome& out)
+{
+    if (out.misfitRefined) return out.misfitRefined->noise;
+    const ModelEstimate start{out.result.coef, out.result.obstruction, out.result.defocusNm};
+    auto judged = MeasureImageMisfit(intra, extra, out.unrefined, o, start, p.lambdaNm, &cache);
+    if (!judged.ok()) return judged.status();
+    return judged.value().noise;
+}
+
 // The direct fit of the images from the kept answer, where the loop stopped short; its answer
-// replaces the kept one only when it explains the images better.
+// replaces the kept one only when it explains the images better. `ready`: that fit, already run.
 Status FitImagesWhereShort(const RawFrame& intra,
                            const RawFrame& extra,
                            const CompensatedOptions& o,
                            const PipelineOptions& p,
                            ModelRenderCache& cache,
-                           PipelineOutcome& out)
+                           PipelineOutcome& out,
+                           std::optional<ImageFitOutcome> ready)
 {
     out.imageFitReason = p.imageFit && p.refineRounds > 0 ? ImageFitReason(out) : std::string();
     if (out.imageFitReason.empty()) return Status::Ok();
-    const ModelEstimate start{out.result.coef, out.result.obstruction, out.result.defocusNm};
-    PairNoise noise;
-    if (out.misfitRefined) {
-        noise = out.misfitRefined->noise;
-    } else {
-        auto judged = MeasureImageMisfit(intra, extra, out.unrefined, o, start, p.lambdaNm, &cache);
-        if (!judged.ok()) {
-            out.imageFitFailure = judged.status().reason;
+    if (!ready) {
+        const ModelEstimate start{out.result.coef, out.result.obstruction, out.result.defocusNm};
+        auto noise = FitNoise(intra, extra, o, p, cache, out);
+        if (!noise.ok()) {
+            out.imageFitFailure = noise.status().reason;
             return Status::Ok();
         }
-        noise = judged.value().noise;
+        ImageFitOptions f;
+        f.lambdaNm = p.lambdaNm;
+        f.stop = p.stop;
+        auto fitted = FitImages(intra, extra, out.unrefined, o, start, noise.value(), f);
+        if (!fitted.ok() && fitted.status().code == StatusCode::Cancelled) return fitted.status();
+        if (!fitted.ok()) {
+            out.imageFitFailure = fitted.status().reason;
+            return Status::Ok();
+        }
+        ready = fitted.take();
     }
-    ImageFitOptions f;
-    f.lambdaNm = p.lambdaNm;
-    f.stop = p.stop;
-    auto fitted = FitImages(intra, extra, out.unrefined, o, start, noise, f);
-    if (!fitted.ok() && fitted.status().code == StatusCode::Cancelled) return fitted.status();
-    if (!fitted.ok()) {
-        out.imageFitFailure = fitted.status().reason;
-        return Status::Ok();
-    }
-    out.imageFit = fitted.take();
+    out.imageFit = std::move(ready);
     out.keptImageFit = out.imageFit->misfit < out.imageFit->misfitStart;
     if (out.keptImageFit) {
         out.result.coef = out.imageFit->estimate.coef;
@@ -153,6 +166,43 @@ Result<PipelineOutcome> AnalyseWithScale(const RawFrame& intra,
     return out;
 }
 
+// Where the ring profiles found no vanes, the direct fit of the images looks for them from the kept
+// answer (as the direct fit itself, only with the refinement). Returns the fit the kept answer's own image
+// fit would be (with the vanes found, else the open pupil's); empty when it could not run.
+Result<std::optional<ImageFitOutcome>> MeasureVanesByImageFit(const RawFrame& intra,
+                                                              const RawFrame& extra,
+                                                              const CompensatedOptions& o,
+                                                              const PipelineOptions& p,
+                                                              ModelRenderCache& cache,
+                                                              PipelineOutcome& out)
+{
+    const std::string rings = out.vanes ? out.vanes->reason : out.vanesFailure;
+    auto noise = FitNoise(intra, extra, o, p, cache, out);
+    if (!noise.ok()) return std::optional<ImageFitOutcome>();
+    ImageFitOptions f;
+    f.lambdaNm = p.lambdaNm;
+    f.stop = p.stop;
+    const ModelEstimate start{out.result.coef, out.result.obstruction, out.result.defocusNm};
+    auto fitted = FitVanes(intra, extra, out.unrefined, o, start, noise.value(), f);
+    if (!fitted.ok() && fitted.status().code == StatusCode::Cancelled) return fitted.status();
+    if (!fitted.ok()) return std::optional<ImageFitOutcome>();
+    VaneFitOutcome& v = fitted.value();
+    VaneMeasurement m;
+    m.method = "image_fit";
+    m.significance = v.significance;
+    if (v.vanes.Present()) {
+        m.vanes = v.vanes;
+        m.shadowWidth = v.vanes.width;
+        out.vanes = m;
+        out.vanesFailure.clear();
+        return std::optional<ImageFitOutcome>(std::move(*v.withVanes));
+    }
+    m.reason = (rings.empty() ? std::string() : "rings: " + rings + "; ") + "image fit: " + v.reason;
+    out.vanes = m;
+    out.vanesFailure.clear();
+    return std::optional<ImageFitOutcome>(std::move(v.withoutVanes));
+}
+
 }  // namespace
 
 Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
@@ -186,7 +236,14 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
     out.vanes = vanes;
     out.vanesFailure = vanesFailure;
     if (p.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
-    const Status fitted = FitImagesWhereShort(intra, extra, used, p, cache, out);
+    std::optional<ImageFitOutcome> ready;
+    if (o.measureVanes && !used.vanes.Present() && p.imageFit && p.refineRounds > 0) {
+        auto fitted = MeasureVanesByImageFit(intra, extra, used, p, cache, out);
+        if (!fitted.ok()) return fitted.status();
+        ready = fitted.take();
+        if (out.vanes && out.vanes->method == "image_fit") used.vanes = out.vanes->vanes;
+    }
+    const Status fitted = FitImagesWhereShort(intra, extra, used, p, cache, out, std::move(ready));
     if (!fitted.ok()) return fitted;
     if (o.noiseCovariance && out.refined && out.keptRefined && !out.unrefined.covariance.empty()) {
         CompensatedOptions used = o;  // those the kept answer was refined with

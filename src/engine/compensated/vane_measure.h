@@ -20,11 +20,12 @@
 namespace frontlys {
 
 struct VaneMeasurement {
-    SpiderVanes vanes;        // count 0: none found
-    double significance = 0;  // the weakest dip's area over the spread of the statistic elsewhere
-    double shadowWidth = 0;   // the shadows' width read from their area, pupil units
-    double spreadPx = 0;      // the dips' Gaussian spread across a ring, pixels (vane and blur)
-    std::string reason;       // why none were reported (empty when vanes were found)
+    SpiderVanes vanes;             // count 0: none found
+    double significance = 0;       // the weakest dip's area over the spread of the statistic elsewhere
+    double shadowWidth = 0;        // the shadows' width read from their area, pupil units
+    double spreadPx = 0;           // the dips' Gaussian spread across a ring, pixels (vane and blur)
+    std::string reason;            // why none were reported (empty when vanes were found)
+    std::string method = "rings";  // or "image_fit" (image_fit.h, FitVanes)
 };
 
 // Dips weaker than this many times the statistic's spread at other angles are not counted as vanes.
