@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 
 #include "analysis/open_commands.h"
 #include "analysis/run_analysis.h"
@@ -59,28 +60,56 @@ const char* const kAllPairs[3][2] = {
     {"1579925613-16Pup_intra-0-1.fits", "1579925662-16Pup_extra-0-1.fits"},
     {"1579925833-16Pup_intra-0-1.fits", "1579925882-16Pup_extra-0-1.fits"}};
 
-// range(0): pair; range(1): 1 vanes measured, 0 none, 2 given.
-void BM_KeptAgainstBestMisfit(benchmark::State& state)
+// A real pair opened whole (none reaches the size the analysis cuts), the extra-focal frame turned.
+struct RealPair {
+    frontlys::TestSession session;
+    std::vector<double> extraPixels;
+    frontlys::RawFrame Intra() const
+    {
+        const auto& f = session.FrameIntra;
+        return {f.Pixels, f.Width, f.Height};
+    }
+    frontlys::RawFrame Extra() const
+    {
+        return {extraPixels, session.FrameExtra.Width, session.FrameExtra.Height};
+    }
+};
+
+std::unique_ptr<RealPair> OpenRealPair(int index)
 {
     using namespace frontlys;
-    TestSession s;
-    const auto opened = OpenPair(
-        s, kData / kAllPairs[state.range(0)][0], kData / kAllPairs[state.range(0)][1], CropMode::None);
-    if (!opened.ran) {
-        state.SkipWithError("the pair did not open");
-        return;
-    }
-    // The frames whole (none reaches the size the analysis cuts), the extra-focal one turned.
-    std::vector<double> extraPixels = s.FrameExtra.Pixels;
-    std::reverse(extraPixels.begin(), extraPixels.end());
-    const RawFrame intra{s.FrameIntra.Pixels, s.FrameIntra.Width, s.FrameIntra.Height};
-    const RawFrame extra{extraPixels, s.FrameExtra.Width, s.FrameExtra.Height};
-    CompensatedOptions o;
+    auto pair = std::make_unique<RealPair>();
+    if (!OpenPair(pair->session, kData / kAllPairs[index][0], kData / kAllPairs[index][1], CropMode::None)
+             .ran)
+        return nullptr;
+    pair->extraPixels = pair->session.FrameExtra.Pixels;
+    std::reverse(pair->extraPixels.begin(), pair->extraPixels.end());
+    return pair;
+}
+
+// The telescope of the real pairs, with its known obstruction.
+frontlys::CompensatedOptions RealPairOptions()
+{
+    frontlys::CompensatedOptions o;
     o.focalNm = 21600e6;
     o.apertureRadiusNm = 600e6;
     o.pixelNm = 14400;
     o.defocusNm = 20.5e6;
     o.obstruction = 0.3525;
+    return o;
+}
+
+// range(0): pair; range(1): 1 vanes measured, 0 none, 2 given.
+void BM_KeptAgainstBestMisfit(benchmark::State& state)
+{
+    using namespace frontlys;
+    const auto pair = OpenRealPair(int(state.range(0)));
+    if (!pair) {
+        state.SkipWithError("the pair did not open");
+        return;
+    }
+    const RawFrame intra = pair->Intra(), extra = pair->Extra();
+    CompensatedOptions o = RealPairOptions();
     o.measureVanes = state.range(1) == 1;
     // 2: four vanes 12 mm wide at 21.25 degrees, where the stamp pair's image fit finds its lowest misfit
     // among a few given vanes (BM_GivenVanesMisfit).
@@ -143,23 +172,13 @@ void BM_KeptAgainstBestMisfit(benchmark::State& state)
 void BM_GivenVanesMisfit(benchmark::State& state)
 {
     using namespace frontlys;
-    TestSession s;
-    const auto opened = OpenPair(
-        s, kData / kAllPairs[state.range(0)][0], kData / kAllPairs[state.range(0)][1], CropMode::None);
-    if (!opened.ran) {
+    const auto pair = OpenRealPair(int(state.range(0)));
+    if (!pair) {
         state.SkipWithError("the pair did not open");
         return;
     }
-    std::vector<double> extraPixels = s.FrameExtra.Pixels;
-    std::reverse(extraPixels.begin(), extraPixels.end());
-    const RawFrame intra{s.FrameIntra.Pixels, s.FrameIntra.Width, s.FrameIntra.Height};
-    const RawFrame extra{extraPixels, s.FrameExtra.Width, s.FrameExtra.Height};
-    CompensatedOptions o;
-    o.focalNm = 21600e6;
-    o.apertureRadiusNm = 600e6;
-    o.pixelNm = 14400;
-    o.defocusNm = 20.5e6;
-    o.obstruction = 0.3525;
+    const RawFrame intra = pair->Intra(), extra = pair->Extra();
+    CompensatedOptions o = RealPairOptions();
     for (auto _ : state) {
         auto analysed = AnalysePair(intra, extra, o, PipelineOptions{});
         if (!analysed.ok() || !analysed.value().misfitRefined) {
