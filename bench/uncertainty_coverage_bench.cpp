@@ -93,6 +93,7 @@ struct Run {
     std::array<std::vector<double>, 2> bars;  // nm RMS: the noise's alone, then with the model error
     std::vector<double> sigma;
     double misfit = 0;  // the kept answer's chi-square per pixel (0: not judged)
+    int judged = 0;     // the judge's pixels
 };
 
 // As the program runs a pair: the analysis, its refinement and the judge between the answers, then the
@@ -126,6 +127,7 @@ Run Analyse(const SimulationParams& p, int refineRounds, bool noiseOnly)
             noiseOnly ? bars->covariance : AddRemaining(bars->covariance, bars->remainingRmsNm, o.terms);
     double misfitOther = 0;
     const ZernikeCoefficients* other = nullptr;
+    if (out.misfitRefined) run.judged = out.misfitRefined->pixels;
     if (out.keptImageFit && out.imageFit) {
         run.misfit = out.imageFit->misfit;
         misfitOther = out.imageFit->misfitStart;
@@ -139,7 +141,8 @@ Run Analyse(const SimulationParams& p, int refineRounds, bool noiseOnly)
     run.bars[0] = SigmaRmsNm(covariance, o.terms);
     run.bars[1] =
         other ? SigmaRmsNm(AddRemaining(covariance,
-                                        ModelErrorRmsNm(run.coef, *other, run.misfit, misfitOther, o.terms),
+                                        ModelErrorRmsNm(
+                                            run.coef, *other, run.misfit, misfitOther, run.judged, o.terms),
                                         o.terms),
                            o.terms)
               : run.bars[0];

@@ -347,12 +347,16 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
     }
     // The error the model leaves, from the judge's misfits of the kept answer and the other.
     if (!covariance.empty()) {
+        // The judge's pixels (the direct fit weighs the same disc).
+        const int judged = outcome.misfitRefined     ? outcome.misfitRefined->pixels
+                           : outcome.misfitUnrefined ? outcome.misfitUnrefined->pixels
+                                                     : 0;
         if (outcome.keptImageFit && outcome.imageFit) {
             const ImageFitOutcome& f = *outcome.imageFit;
-            covariance =
-                AddRemaining(covariance,
-                             ModelErrorRmsNm(result.coef, f.startCoef, f.misfit, f.misfitStart, o.terms),
-                             o.terms);
+            covariance = AddRemaining(
+                covariance,
+                ModelErrorRmsNm(result.coef, f.startCoef, f.misfit, f.misfitStart, judged, o.terms),
+                o.terms);
         } else if (outcome.refined && outcome.misfitRefined && outcome.misfitUnrefined) {
             const bool refined = outcome.keptRefined;
             const ImageMisfit& kept = refined ? *outcome.misfitRefined : *outcome.misfitUnrefined;
@@ -361,7 +365,8 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
                 refined ? outcome.unrefined.coef : outcome.refined->result.coef;
             covariance = AddRemaining(
                 covariance,
-                ModelErrorRmsNm(result.coef, otherCoef, kept.chi2PerPixel, other.chi2PerPixel, o.terms),
+                ModelErrorRmsNm(
+                    result.coef, otherCoef, kept.chi2PerPixel, other.chi2PerPixel, kept.pixels, o.terms),
                 o.terms);
         }
     }

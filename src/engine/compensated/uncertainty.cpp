@@ -349,11 +349,15 @@ std::vector<double> ModelErrorRmsNm(const ZernikeCoefficients& kept,
                                     const ZernikeCoefficients& other,
                                     double misfitKept,
                                     double misfitOther,
+                                    int pixels,
                                     int terms)
 {
     std::vector<double> out(std::max(0, terms), 0.0);
-    const double excess = misfitKept - 1, otherExcess = misfitOther - 1;
-    if (!(excess > 0) || !std::isfinite(excess) || !std::isfinite(otherExcess)) return out;
+    if (!std::isfinite(misfitKept) || !std::isfinite(misfitOther)) return out;
+    const double resolution = pixels > 0 ? std::sqrt(2.0 / pixels) : 0.0;
+    const double excess = std::max(misfitKept - 1, resolution);
+    const double otherExcess = std::max(misfitOther - 1, resolution);
+    if (!(excess > 0)) return out;
     const double share = otherExcess > excess ? std::sqrt(excess / otherExcess) : 1.0;
     const ZernikeBasis basis = ZernikeBasis::ForCount(terms);
     for (int k = 4; k <= terms; ++k)

@@ -69,11 +69,14 @@ Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& options,
 // the images hold what the model can render; the kept answer's error is then sqrt(excess kept / excess
 // other) of the other's, and the difference between the two answers stands for the other's error, term
 // by term. Where the kept answer explains the images down to the noise, nothing; where the judge cannot
-// tell them apart, their whole difference.
+// tell them apart, their whole difference. The judge reads an excess no finer than the spread of a
+// chi-square per pixel over its `pixels` (sqrt(2 / pixels)): on faint frames the model's error hides
+// under it, and an excess below it counts as that spread, not as none (0 pixels: no such limit).
 std::vector<double> ModelErrorRmsNm(const ZernikeCoefficients& kept,
                                     const ZernikeCoefficients& other,
                                     double misfitKept,
                                     double misfitOther,
+                                    int pixels,
                                     int terms);
 
 struct BootstrapRequest {

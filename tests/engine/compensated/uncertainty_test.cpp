@@ -197,13 +197,28 @@ TEST(Uncertainty, ModelErrorFollowsTheJudgesMisfits)
     kept[10] = 30 * basis.Norm(11);
     other[10] = 26 * basis.Norm(11);  // 4 nm RMS of spherical apart
     other[4] = -2 * basis.Norm(5);    // 2 nm RMS of astigmatism
-    EXPECT_EQ(ModelErrorRmsNm(kept, other, 0.97, 4.0, n), std::vector<double>(n, 0.0));
-    const std::vector<double> half = ModelErrorRmsNm(kept, other, 1.25, 2.0, n);  // sqrt(0.25 / 1)
+    EXPECT_EQ(ModelErrorRmsNm(kept, other, 0.97, 4.0, 0, n), std::vector<double>(n, 0.0));
+    const std::vector<double> half = ModelErrorRmsNm(kept, other, 1.25, 2.0, 0, n);  // sqrt(0.25 / 1)
     EXPECT_NEAR(half[10], 2, 1e-9);
     EXPECT_NEAR(half[4], 1, 1e-9);
     EXPECT_EQ(half[5], 0);
-    EXPECT_NEAR(ModelErrorRmsNm(kept, other, 1.5, 1.5, n)[10], 4, 1e-9);
-    EXPECT_EQ(ModelErrorRmsNm(kept, other, 1.5, std::nan(""), n), std::vector<double>(n, 0.0));
+    EXPECT_NEAR(ModelErrorRmsNm(kept, other, 1.5, 1.5, 0, n)[10], 4, 1e-9);
+    EXPECT_EQ(ModelErrorRmsNm(kept, other, 1.5, std::nan(""), 0, n), std::vector<double>(n, 0.0));
+}
+
+// The judge cannot read an excess finer than its chi-square's spread, sqrt(2 / pixels) (0.05 over 800
+// pixels): a kept answer below it is bounded by that spread, not declared free of model error, and two
+// answers both below it cannot be told apart. Far above it nothing changes.
+TEST(Uncertainty, ModelErrorStopsAtTheJudgesResolution)
+{
+    constexpr int n = 22;
+    const ZernikeBasis basis = ZernikeBasis::ForCount(n);
+    ZernikeCoefficients kept{}, other{};
+    kept[10] = 30 * basis.Norm(11);
+    other[10] = 26 * basis.Norm(11);  // 4 nm RMS apart
+    EXPECT_NEAR(ModelErrorRmsNm(kept, other, 0.97, 1.2, 800, n)[10], 4 * std::sqrt(0.05 / 0.2), 1e-9);
+    EXPECT_NEAR(ModelErrorRmsNm(kept, other, 0.95, 0.98, 800, n)[10], 4, 1e-9);
+    EXPECT_NEAR(ModelErrorRmsNm(kept, other, 1.25, 2.0, 800, n)[10], 2, 1e-9);
 }
 
 // The RMS and the Strehl ratio carry the coefficients' bars.
