@@ -46,29 +46,72 @@ Slopes SlopesOf(const Grid& g, const ZernikeCoefficients& c)
     return d;
 }
 
-// The weak-form matrix of the loop at its last pass (see AssembleWeakForm in loop.cpp).
+// The weak-form matrix of the loop at its last pass (see AssembleWeakForm in loop.cpp). The lit points
+// run in blocks that stay in the first-level cache while every pair of terms reads them (the whole
+// grid, once per pair, is read from memory hundreds of times over); each sum still adds its points in
+// order, so the result is the same.
 std::vector<double> WeakFormMatrix(const Grid& g,
                                    const std::vector<int>& terms,
                                    const std::vector<double>& s,
                                    double scale)
 {
     const int nt = static_cast<int>(terms.size());
-    std::vector<double> mat(static_cast<std::size_t>(nt) * nt, 0.0);
-    for (int a = 0; a < nt; ++a) {
-        const std::size_t oa = static_cast<std::size_t>(terms[a]) * g.n;
-        for (int b = a; b < nt; ++b) {
-            const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n;
-            double sym = 0, ab = 0, ba = 0;
-            for (int p = 0; p < g.n; ++p) {
-                if (s[p] == 0) continue;
-                sym += s[p] * g.w[p] * (g.dx[oa + p] * g.dx[ob + p] + g.dy[oa + p] * g.dy[ob + p]);
-                ab += s[p] * g.v[oa + p] * (g.wx[p] * g.dx[ob + p] + g.wy[p] * g.dy[ob + p]);
-                ba += s[p] * g.v[ob + p] * (g.wx[p] * g.dx[oa + p] + g.wy[p] * g.dy[oa + p]);
+    const std::size_t pairs = static_cast<std::size_t>(nt) * nt;
+    std::vector<double> sym(pairs, 0.0), ab(pairs, 0.0);  // ab[a * nt + b]: v_a against the flow of b
+    constexpr int kBlock = 128;
+    std::vector<int> lit;
+    for (int p = 0; p < g.n; ++p)
+        if (s[p] != 0) lit.push_back(p);
+    // Per block: s w, and for each term its slopes, s v and the flow's derivative along it.
+    std::vector<double> sw(kBlock), dx(static_cast<std::size_t>(nt) * kBlock), dy(dx.size()), sv(dx.size()),
+        flow(dx.size());
+    for (std::size_t from = 0; from < lit.size(); from += kBlock) {
+        const int m = static_cast<int>(std::min<std::size_t>(kBlock, lit.size() - from));
+        for (int q = 0; q < m; ++q) sw[q] = s[lit[from + q]] * g.w[lit[from + q]];
+        for (int t = 0; t < nt; ++t) {
+            const std::size_t o = static_cast<std::size_t>(terms[t]) * g.n,
+                              to = static_cast<std::size_t>(t) * kBlock;
+            for (int q = 0; q < m; ++q) {
+                const int p = lit[from + q];
+                dx[to + q] = g.dx[o + p];
+                dy[to + q] = g.dy[o + p];
+                sv[to + q] = s[p] * g.v[o + p];
+                flow[to + q] = g.wx[p] * g.dx[o + p] + g.wy[p] * g.dy[o + p];
             }
-            mat[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab);
-            mat[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba);
+        }
+        for (int a = 0; a < nt; ++a) {
+            const double *dxa = &dx[static_cast<std::size_t>(a) * kBlock],
+                         *dya = &dy[static_cast<std::size_t>(a) * kBlock];
+            const double *sva = &sv[static_cast<std::size_t>(a) * kBlock],
+                         *fa = &flow[static_cast<std::size_t>(a) * kBlock];
+            for (int b = a; b < nt; ++b) {
+                const double *dxb = &dx[static_cast<std::size_t>(b) * kBlock],
+                             *dyb = &dy[static_cast<std::size_t>(b) * kBlock];
+                const double *svb = &sv[static_cast<std::size_t>(b) * kBlock],
+                             *fb = &flow[static_cast<std::size_t>(b) * kBlock];
+                double sy = sym[static_cast<std::size_t>(a) * nt + b],
+                       x = ab[static_cast<std::size_t>(a) * nt + b],
+                       y = ab[static_cast<std::size_t>(b) * nt + a];
+                for (int q = 0; q < m; ++q) {
+                    sy += sw[q] * (dxa[q] * dxb[q] + dya[q] * dyb[q]);
+                    x += sva[q] * fb[q];
+                    y += svb[q] * fa[q];
+                }
+                sym[static_cast<std::size_t>(a) * nt + b] = sy;
+                ab[static_cast<std::size_t>(a) * nt + b] = x;
+                ab[static_cast<std::size_t>(b) * nt + a] = y;
+            }
         }
     }
+    std::vector<double> mat(pairs, 0.0);
+    for (int a = 0; a < nt; ++a)
+        for (int b = a; b < nt; ++b) {
+            const double sy = sym[static_cast<std::size_t>(a) * nt + b];
+            mat[static_cast<std::size_t>(a) * nt + b] =
+                scale * (sy + ab[static_cast<std::size_t>(a) * nt + b]);
+            mat[static_cast<std::size_t>(b) * nt + a] =
+                scale * (sy + ab[static_cast<std::size_t>(b) * nt + a]);
+        }
     return mat;
 }
 
@@ -125,9 +168,10 @@ void AddFrameCovariance(const Grid& g,
         for (int r = 0; r < 4; ++r) {
             for (int c = 0; c < 4; ++c) {
                 const double k = s.st.wy[r] * s.st.wx[c];
-                double* to =
+                double* __restrict to =
                     &weight[(static_cast<std::size_t>(s.st.rows[r] - r0) * w + s.st.cols[c] - c0) * nt];
-                for (int t = 0; t < nt; ++t) to[t] += k * amp[t];
+                const double* __restrict from = amp.data();
+                for (int t = 0; t < nt; ++t) to[t] += k * from[t];
             }
         }
     }
@@ -145,11 +189,11 @@ void AddFrameCovariance(const Grid& g,
                 raw.pixels[static_cast<std::size_t>(sp.y0() + r0 + r) * raw.width + sp.x0() + c0 + c];
             if (!std::isfinite(v)) continue;
             const double var = sky + alpha * std::max(0.0, v - f.setup.background);
-            const double* gq = &weight[(static_cast<std::size_t>(r) * w + c) * nt];
+            const double* __restrict gq = &weight[(static_cast<std::size_t>(r) * w + c) * nt];
             for (int i = 0; i < nt; ++i) {
                 const double vi = var * gq[i];
                 if (vi == 0) continue;
-                double* row = &cf[static_cast<std::size_t>(i) * nt];
+                double* __restrict row = &cf[static_cast<std::size_t>(i) * nt];
                 for (int j = i; j < nt; ++j) row[j] += vi * gq[j];
             }
         }
