@@ -6,7 +6,8 @@
 //   uncertainty_coverage_bench [--seeds N] [--refine R] [--threads T] [--case NAME] [--terms]
 //                              [--noise-only]
 //
-// --terms adds, for each term, its mean sigma, spread over the seeds and bias, RMS over the cases.
+// --terms adds, for each term, its mean sigma, spread over the seeds and bias, RMS over the cases, and
+// the share of its errors within 1 and 2 sigma.
 // --noise-only leaves out of the refined bars the rounds' remaining distance to their fixed point.
 // Each line comes twice: the bars as reported (the noise's and the model error the judge's misfits
 // show, ModelErrorRmsNm) and "noise" (the noise's alone).
@@ -157,7 +158,7 @@ struct Tally {
     int biasTerms = 0, misfitRuns = 0;
     // Per term 5..22: sums of the squared sigma, squared spread and squared bias over the cases.
     std::array<double, 23> termSigmaSq{}, termSpreadSq{}, termBiasSq{};
-    std::array<int, 23> termCases{};
+    std::array<int, 23> termCases{}, termRuns{}, termIn1{}, termIn2{};  // coverage against the truth
     void Add(const Tally& t)
     {
         terms += t.terms, in1 += t.in1, in2 += t.in2, noise1 += t.noise1, noise2 += t.noise2;
@@ -166,18 +167,21 @@ struct Tally {
         for (int k = 0; k < 23; ++k) {
             termSigmaSq[k] += t.termSigmaSq[k], termSpreadSq[k] += t.termSpreadSq[k];
             termBiasSq[k] += t.termBiasSq[k], termCases[k] += t.termCases[k];
+            termRuns[k] += t.termRuns[k], termIn1[k] += t.termIn1[k], termIn2[k] += t.termIn2[k];
         }
     }
     void PrintTerms() const
     {
-        std::printf("  term  sigma  spread  bias (RMS over the cases, nm)\n");
+        std::printf("  term  sigma  spread  bias (RMS over the cases, nm)  truth within 1s, 2s\n");
         for (int k = 5; k <= 22; ++k) {
-            const double n = std::max(1, termCases[k]);
-            std::printf("  Z%-3d %6.3f %6.3f %6.3f\n",
+            const double n = std::max(1, termCases[k]), runs = std::max(1, termRuns[k]);
+            std::printf("  Z%-3d %6.3f %6.3f %6.3f  %5.1f %% %5.1f %%\n",
                         k,
                         std::sqrt(termSigmaSq[k] / n),
                         std::sqrt(termSpreadSq[k] / n),
-                        std::sqrt(termBiasSq[k] / n));
+                        std::sqrt(termBiasSq[k] / n),
+                        100 * termIn1[k] / runs,
+                        100 * termIn2[k] / runs);
         }
     }
     void Print(const char* label) const
@@ -245,9 +249,11 @@ Tally Measure(const Case& c, std::vector<Run> runs, int bars)
             if (!r.ok) continue;
             const double found = r.coef[k - 1] / basis.Norm(k), sigma = r.sigma[k - 1];
             const double truth = c.params.zernikeRmsNm[k - 1];
-            ++t.terms;
+            ++t.terms, ++t.termRuns[k];
             t.in1 += std::abs(found - truth) <= sigma;
             t.in2 += std::abs(found - truth) <= 2 * sigma;
+            t.termIn1[k] += std::abs(found - truth) <= sigma;
+            t.termIn2[k] += std::abs(found - truth) <= 2 * sigma;
             // Against the mean of the others, so the seed's own noise does not shrink its distance.
             const double others = (mean * count - found) / (count - 1);
             const double scale = std::sqrt(1 + 1.0 / (count - 1));
