@@ -21,6 +21,9 @@
 namespace frontlys {
 
 using PupilFunction = std::function<double(double x, double y)>;  // reduced pupil coordinates
+// A function of the points (x[i], y) of one row at once, out[i] for each: one call a row instead of
+// one a point, for functions that share work along a row.
+using PupilRowFunction = std::function<void(double y, std::span<const double> x, std::span<double> out)>;
 
 struct PupilPlane {
     double focalNm = 0;
@@ -36,6 +39,11 @@ void FillPupilField(std::vector<std::complex<double>>& field,
                     const PupilPlane& plane,
                     const PupilFunction& transmission,
                     const PupilFunction& opdNm);
+// The same with the OPD taken a row at a time, at the points that pass light.
+void FillPupilField(std::vector<std::complex<double>>& field,
+                    const PupilPlane& plane,
+                    const PupilFunction& transmission,
+                    const PupilRowFunction& opdNm);
 
 // Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
 // added to `sum` (n x n).
