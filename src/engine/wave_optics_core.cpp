@@ -10,10 +10,10 @@
 
 namespace frontlys {
 
-void FillPupilField(std::vector<std::complex<double>>& field,
-                    const PupilPlane& p,
-                    const PupilFunction& transmission,
-                    const PupilRowFunction& opdNm)
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& p,
+                          const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm)
 {
     const int n = p.n;
     field.resize(static_cast<std::size_t>(n) * n);
@@ -65,14 +65,15 @@ void FillPupilField(std::vector<std::complex<double>>& field,
         SinCos(phase.data(), sine.data(), cosine.data(), lit);
         for (int i = 0; i < lit; ++i) row[columns[i]] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
     });
+    return {lo, hi};
 }
 
-void FillPupilField(std::vector<std::complex<double>>& field,
-                    const PupilPlane& plane,
-                    const PupilFunction& transmission,
-                    const PupilFunction& opdNm)
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilFunction& opdNm)
 {
-    FillPupilField(
+    return FillPupilField(
         field, plane, transmission, [&](double y, std::span<const double> x, std::span<double> out) {
             for (std::size_t i = 0; i < x.size(); ++i) out[i] = opdNm(x[i], y);
         });
@@ -88,8 +89,6 @@ double TransformField(std::vector<std::complex<double>>& field, const FftPlan& p
 
 void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan)
 {
-    // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
-    // strided column pass runs over the lit columns only, the contiguous row pass over all rows.
     const int n = plan.size();
     int first = n, last = -1;
     for (int r = 0; r < n; ++r) {
@@ -99,8 +98,16 @@ void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan&
         for (int c = n - 1; c > last; --c)
             if (row[c] != 0.0) last = c;
     }
-    if (last >= first)
-        plan.TransformColumns(field.data() + first, last - first + 1, n, FftDirection::Forward);
+    TransformFieldOnly(field, plan, {first, last + 1});
+}
+
+void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan, ColumnSpan lit)
+{
+    // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
+    // strided column pass runs over the lit columns only, the contiguous row pass over all rows.
+    const int n = plan.size();
+    const int first = std::max(0, lit.first), end = std::min(n, lit.end);
+    if (end > first) plan.TransformColumns(field.data() + first, end - first, n, FftDirection::Forward);
     for (int r = 0; r < n; ++r)
         plan.Transform1D(field.data() + static_cast<std::ptrdiff_t>(r) * n, FftDirection::Forward);
 }

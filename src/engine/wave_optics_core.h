@@ -35,15 +35,20 @@ struct PupilPlane {
     double shiftRows = 0, shiftCols = 0;  // image shift in fine samples (rows down)
 };
 
-void FillPupilField(std::vector<std::complex<double>>& field,
-                    const PupilPlane& plane,
-                    const PupilFunction& transmission,
-                    const PupilFunction& opdNm);
+// Columns [first, end) of the grid; the pupil field is zero in the others.
+struct ColumnSpan {
+    int first = 0, end = 0;
+};
+
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilFunction& opdNm);
 // The same with the OPD taken a row at a time, at the points that pass light.
-void FillPupilField(std::vector<std::complex<double>>& field,
-                    const PupilPlane& plane,
-                    const PupilFunction& transmission,
-                    const PupilRowFunction& opdNm);
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm);
 
 // Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
 // added to `sum` (n x n).
@@ -57,6 +62,8 @@ void AddIntensity(std::vector<std::complex<double>>& field,
 double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan);
 // The transform alone, for callers that normalise the intensity their own way.
 void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan);
+// The same for a field known to be zero outside `lit` (what FillPupilField returned): no search.
+void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan, ColumnSpan lit);
 void AccumulateIntensity(std::span<const std::complex<double>> field,
                          double total,
                          std::span<double> sum,

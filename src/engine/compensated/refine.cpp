@@ -148,9 +148,9 @@ Result<SharpModel> RenderSharp(
         }
     };
     work.Prepare(n, q);
-    FillPupilField(work.field, plane, transmission, opd);
+    const ColumnSpan lit = FillPupilField(work.field, plane, transmission, opd);
     // The intensity needs no scale: the pixels are normalised below.
-    TransformFieldOnly(work.field, *work.plan);
+    TransformFieldOnly(work.field, *work.plan, lit);
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
