@@ -44,8 +44,10 @@ struct Grid {
     std::vector<double> mx, my, mxx, mxy, myy;
 };
 
-// Fills `grid` anew, reusing its buffers; `edgeSine` is R / F.
-void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& grid);
+// Fills `grid` anew, reusing its buffers; `edgeSine` is R / F. The jets' second derivatives (dxx,
+// dyy, dxy), which only the noise covariance reads, are left empty unless asked for: they are half
+// of the grid's memory traffic.
+void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& grid, bool secondDerivatives = true);
 
 // Where the ray of point p meets the plane of coefficient a, wavefront slopes (wx, wy): the exact
 // defocus mapping plus a times the slopes. Its Jacobian determinant, with the wavefront's Hessian.

@@ -306,7 +306,7 @@ void AddDefocusMapping(double x, double y, double r, double edgeSine, Grid& g)
 
 }  // namespace
 
-void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
+void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool secondDerivatives)
 {
     g.rho = rho;
     g.eps = eps;
@@ -345,6 +345,10 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
     // Every jet value is written below: resizing keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
+        if (!secondDerivatives && v != &g.v && v != &g.dx && v != &g.dy) {
+            v->clear();
+            continue;
+        }
         ReserveLarge(*v, size);
         v->resize(size);
     }
@@ -386,6 +390,10 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
                     g.v[o] = jets[b].v[k];
                     g.dx[o] = jets[b].dx[k];
                     g.dy[o] = jets[b].dy[k];
+                }
+                if (!secondDerivatives) continue;
+                for (std::size_t b = 0; b < points.size(); ++b) {
+                    const std::size_t o = base + points[b];
                     g.dxx[o] = jets[b].dxx[k];
                     g.dyy[o] = jets[b].dyy[k];
                     g.dxy[o] = jets[b].dxy[k];
@@ -411,6 +419,7 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
                 g.v[base + p] = s * g.v[base + q];
                 g.dx[base + p] = (flipX ? -s : s) * g.dx[base + q];
                 g.dy[base + p] = (flipY ? -s : s) * g.dy[base + q];
+                if (!secondDerivatives) continue;
                 g.dxx[base + p] = s * g.dxx[base + q];
                 g.dyy[base + p] = s * g.dyy[base + q];
                 g.dxy[base + p] = (flipX != flipY ? -s : s) * g.dxy[base + q];
