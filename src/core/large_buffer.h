@@ -37,14 +37,24 @@ struct Shelf {
 
 }  // namespace large_buffer_detail
 
+template <class T>
+void ReleaseLarge(std::vector<T>& v);
+
 // Makes room for `count` elements in `v`, fresh and advised when the current capacity is short, or
 // a given-back buffer with the room (the smallest). The elements are kept only when the capacity
-// suffices: callers fill the buffer anew.
+// suffices: callers fill the buffer anew. A short buffer is given back; a fresh one has an eighth
+// more room, so that a grid a little larger in the next round keeps the pages already written
+// (room never written costs no memory).
 template <class T>
 void ReserveLarge(std::vector<T>& v, std::size_t count)
 {
     if (v.capacity() >= count) return;
-    std::vector<T>().swap(v);
+    std::vector<T> shortOne;
+    shortOne.swap(v);
+    struct GiveBack {
+        std::vector<T>& buffer;
+        ~GiveBack() { ReleaseLarge(buffer); }
+    } giveBack{shortOne};  // after the search: it cannot serve this request
     if (count * sizeof(T) >= large_buffer_detail::kMinShelvedBytes) {
         auto& shelf = large_buffer_detail::Shelf<T>::Get();
         std::lock_guard lock(shelf.mutex);
@@ -59,8 +69,10 @@ void ReserveLarge(std::vector<T>& v, std::size_t count)
             return;
         }
     }
-    v.reserve(count);
-    AdviseLargePages(v.data(), count * sizeof(T));
+    const std::size_t room =
+        count * sizeof(T) >= large_buffer_detail::kMinShelvedBytes ? count + count / 8 : count;
+    v.reserve(room);
+    AdviseLargePages(v.data(), room * sizeof(T));
 }
 
 // Gives the storage of `v` back for a later ReserveLarge (small buffers are simply freed); `v` is

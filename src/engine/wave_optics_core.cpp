@@ -10,10 +10,10 @@
 
 namespace frontlys {
 
-void FillPupilField(std::vector<std::complex<double>>& field,
-                    const PupilPlane& p,
-                    const PupilFunction& transmission,
-                    const PupilFunction& opdNm)
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& p,
+                          const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm)
 {
     const int n = p.n;
     field.resize(static_cast<std::size_t>(n) * n);
@@ -25,39 +25,58 @@ void FillPupilField(std::vector<std::complex<double>>& field,
     const int reach = reachSamples < n ? static_cast<int>(reachSamples) : n;
     const int lo = std::max(0, n / 2 - reach), hi = std::min(n, n / 2 + reach + 1);
     // Rows are independent: each clears its own span (no serial pass over the whole grid) and takes
-    // the sines and cosines of its phases in one batch.
+    // the OPD of its lit points, then the sines and cosines of their phases, in one batch each.
     ParallelFor(n, [&](int r) {
         std::complex<double>* row = field.data() + static_cast<std::ptrdiff_t>(r) * n;
         if (r < lo || r >= hi) {
             std::fill(row, row + n, 0.0);
             return;
         }
-        std::fill(row, row + lo, 0.0);
-        std::fill(row + hi, row + n, 0.0);
+        std::fill(row, row + n, 0.0);
         const int width = hi - lo;
-        thread_local std::vector<double> amplitude, phase, sine, cosine;
-        for (auto* v : {&amplitude, &phase, &sine, &cosine}) v->resize(width);
+        thread_local std::vector<double> amplitude, xs, opd, phase, sine, cosine;
+        thread_local std::vector<int> columns;
+        for (auto* v : {&amplitude, &xs, &opd, &phase, &sine, &cosine}) v->resize(width);
+        columns.resize(width);
         const double y = -(r - n / 2) * step;
+        int lit = 0;
         for (int c = lo; c < hi; ++c) {
-            const int i = c - lo;
-            amplitude[i] = 0;
-            phase[i] = 0;
             const double x = (c - n / 2) * step;
             if (x * x + y * y > 1.0 + 4 * step) continue;
             const double t = transmission(x, y);
             if (t <= 0) continue;
-            const double opd =
-                opdNm(x, y) + DefocusPath((x * x + y * y) * radius * radius, p.focalNm, p.planeNm);
             const double sign = ((r + c) & 1) ? -1.0 : 1.0;
+            amplitude[lit] = sign * t;
+            xs[lit] = x;
+            columns[lit] = c;
+            ++lit;
+        }
+        if (lit == 0) return;
+        opdNm(y, std::span<const double>(xs.data(), lit), std::span<double>(opd.data(), lit));
+        for (int i = 0; i < lit; ++i) {
+            const int c = columns[i];
+            const double x = xs[i];
+            const double path = opd[i] + DefocusPath((x * x + y * y) * radius * radius, p.focalNm, p.planeNm);
             // The linear phase moves the image by the given fractions of a sample.
             const double shift =
                 2.0 * std::numbers::pi * (p.shiftCols * (c - n / 2) + p.shiftRows * (r - n / 2)) / n;
-            amplitude[i] = sign * t;
-            phase[i] = -k * opd + shift;
+            phase[i] = -k * path + shift;
         }
-        SinCos(phase.data(), sine.data(), cosine.data(), width);
-        for (int i = 0; i < width; ++i) row[lo + i] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
+        SinCos(phase.data(), sine.data(), cosine.data(), lit);
+        for (int i = 0; i < lit; ++i) row[columns[i]] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
     });
+    return {lo, hi};
+}
+
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilFunction& opdNm)
+{
+    return FillPupilField(
+        field, plane, transmission, [&](double y, std::span<const double> x, std::span<double> out) {
+            for (std::size_t i = 0; i < x.size(); ++i) out[i] = opdNm(x[i], y);
+        });
 }
 
 double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan)
@@ -70,8 +89,6 @@ double TransformField(std::vector<std::complex<double>>& field, const FftPlan& p
 
 void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan)
 {
-    // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
-    // strided column pass runs over the lit columns only, the contiguous row pass over all rows.
     const int n = plan.size();
     int first = n, last = -1;
     for (int r = 0; r < n; ++r) {
@@ -81,8 +98,16 @@ void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan&
         for (int c = n - 1; c > last; --c)
             if (row[c] != 0.0) last = c;
     }
-    if (last >= first)
-        plan.TransformColumns(field.data() + first, last - first + 1, n, FftDirection::Forward);
+    TransformFieldOnly(field, plan, {first, last + 1});
+}
+
+void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan, ColumnSpan lit)
+{
+    // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
+    // strided column pass runs over the lit columns only, the contiguous row pass over all rows.
+    const int n = plan.size();
+    const int first = std::max(0, lit.first), end = std::min(n, lit.end);
+    if (end > first) plan.TransformColumns(field.data() + first, end - first, n, FftDirection::Forward);
     for (int r = 0; r < n; ++r)
         plan.Transform1D(field.data() + static_cast<std::ptrdiff_t>(r) * n, FftDirection::Forward);
 }

@@ -21,6 +21,9 @@
 namespace frontlys {
 
 using PupilFunction = std::function<double(double x, double y)>;  // reduced pupil coordinates
+// A function of the points (x[i], y) of one row at once, out[i] for each: one call a row instead of
+// one a point, for functions that share work along a row.
+using PupilRowFunction = std::function<void(double y, std::span<const double> x, std::span<double> out)>;
 
 struct PupilPlane {
     double focalNm = 0;
@@ -32,10 +35,20 @@ struct PupilPlane {
     double shiftRows = 0, shiftCols = 0;  // image shift in fine samples (rows down)
 };
 
-void FillPupilField(std::vector<std::complex<double>>& field,
-                    const PupilPlane& plane,
-                    const PupilFunction& transmission,
-                    const PupilFunction& opdNm);
+// Columns [first, end) of the grid; the pupil field is zero in the others.
+struct ColumnSpan {
+    int first = 0, end = 0;
+};
+
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilFunction& opdNm);
+// The same with the OPD taken a row at a time, at the points that pass light.
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm);
 
 // Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
 // added to `sum` (n x n).
@@ -49,6 +62,8 @@ void AddIntensity(std::vector<std::complex<double>>& field,
 double TransformField(std::vector<std::complex<double>>& field, const FftPlan& plan);
 // The transform alone, for callers that normalise the intensity their own way.
 void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan);
+// The same for a field known to be zero outside `lit` (what FillPupilField returned): no search.
+void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan, ColumnSpan lit);
 void AccumulateIntensity(std::span<const std::complex<double>> field,
                          double total,
                          std::span<double> sum,

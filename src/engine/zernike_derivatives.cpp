@@ -117,6 +117,58 @@ ZernikeSurface::ZernikeSurface(const ZernikePolynomials& polynomials, const Zern
             target[d] += c[k - 1] * polynomials.m_q[k - 1][d];
         m_orders = std::max(m_orders, t.m + 1);
     }
+    // u^d = sum_s C(d, s) x^2s y^2(d-s), and (x + iy)^m = sum_t C(m, t) x^(m-t) (iy)^t, whose even t
+    // make the real part and odd t the imaginary one, with the sign of i^t.
+    const auto choose = [](int n, int k) {
+        double v = 1;
+        for (int i = 1; i <= k; ++i) v = v * (n - k + i) / i;
+        return v;
+    };
+    for (int m = 0; m < m_orders; ++m) {
+        for (int d = 0; d < ZernikePolynomials::kMaxDegree; ++d) {
+            for (int t = 0; t <= m; ++t) {
+                const double part = t % 2 == 0 ? m_cos[m][d] : m_sin[m][d];
+                if (part == 0) continue;
+                const double sign = (t % 4 == 0 || t % 4 == 1) ? 1.0 : -1.0;
+                for (int s = 0; s <= d; ++s) {
+                    const int px = 2 * s + m - t, py = 2 * (d - s) + t;
+                    m_power[px][py] += sign * part * choose(d, s) * choose(m, t);
+                    m_degree = std::max({m_degree, px, py});
+                }
+            }
+        }
+    }
+}
+
+void ZernikeSurface::RowValues(double y, std::span<const double> x, std::span<double> out) const
+{
+    std::array<double, kMaxPower + 1> row{};  // the coefficient of each power of x on this row
+    for (int i = 0; i <= m_degree; ++i) {
+        double v = 0;
+        for (int j = m_degree; j >= 0; --j) v = v * y + m_power[i][j];
+        row[i] = v;
+    }
+    // Four points at a time: their nested multiplications overlap instead of waiting on each other.
+    const std::size_t count = std::min(x.size(), out.size());
+    std::size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        double v0 = row[m_degree], v1 = v0, v2 = v0, v3 = v0;
+        for (int i = m_degree - 1; i >= 0; --i) {
+            v0 = v0 * x[k] + row[i];
+            v1 = v1 * x[k + 1] + row[i];
+            v2 = v2 * x[k + 2] + row[i];
+            v3 = v3 * x[k + 3] + row[i];
+        }
+        out[k] = v0;
+        out[k + 1] = v1;
+        out[k + 2] = v2;
+        out[k + 3] = v3;
+    }
+    for (; k < count; ++k) {
+        double v = row[m_degree];
+        for (int i = m_degree - 1; i >= 0; --i) v = v * x[k] + row[i];
+        out[k] = v;
+    }
 }
 
 double ZernikeSurface::Value(double x, double y) const
@@ -137,6 +189,41 @@ double ZernikeSurface::Value(double x, double y) const
         re = nextRe;
     }
     return w;
+}
+
+void ZernikeSurface::RowDerivatives(
+    double y, std::span<const double> x, double* dx, double* dy, double* dxx, double* dyy, double* dxy) const
+{
+    // Per power of x: its coefficient and the coefficient's first and second derivatives in y.
+    std::array<double, kMaxPower + 1> a{}, b{}, c{};
+    for (int i = 0; i <= m_degree; ++i) {
+        double v = 0, vy = 0, vyy = 0;
+        for (int j = m_degree; j >= 0; --j) {
+            vyy = vyy * y + 2 * vy;
+            vy = vy * y + v;
+            v = v * y + m_power[i][j];
+        }
+        a[i] = v;
+        b[i] = vy;
+        c[i] = vyy;
+    }
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        const double t = x[k];
+        double w = 0, wx = 0, wxx = 0, wy = 0, wxy = 0, wyy = 0;
+        for (int i = m_degree; i >= 0; --i) {
+            wxx = wxx * t + 2 * wx;
+            wx = wx * t + w;
+            w = w * t + a[i];
+            wxy = wxy * t + wy;
+            wy = wy * t + b[i];
+            wyy = wyy * t + c[i];
+        }
+        dx[k] = wx;
+        dy[k] = wy;
+        dxx[k] = wxx;
+        dyy[k] = wyy;
+        dxy[k] = wxy;
+    }
 }
 
 }  // namespace frontlys

@@ -8,6 +8,7 @@
 // (the compensated analysis samples a margin around the pupil).
 
 #include <array>
+#include <span>
 
 #include "engine/zernike.h"
 
@@ -42,11 +43,26 @@ class ZernikeSurface {
 public:
     ZernikeSurface(const ZernikePolynomials& polynomials, const ZernikeCoefficients& c);
     double Value(double x, double y) const;
+    // out[i] = Value(x[i], y) to rounding, for the points of one row: the sum is one polynomial in x
+    // whose coefficients are taken once per row, a multiplication and an addition per power a point.
+    void RowValues(double y, std::span<const double> x, std::span<double> out) const;
+    // The first and second derivatives at the same points, x.size() of each.
+    void RowDerivatives(double y,
+                        std::span<const double> x,
+                        double* dx,
+                        double* dy,
+                        double* dxx,
+                        double* dyy,
+                        double* dxy) const;
 
 private:
     static constexpr int kOrders = 9;
+    static constexpr int kMaxPower = 2 * (ZernikePolynomials::kMaxDegree - 1) + kOrders - 1;
     std::array<std::array<double, ZernikePolynomials::kMaxDegree>, kOrders> m_cos{}, m_sin{};
     int m_orders = 0;  // highest order used + 1
+    // The same sum in powers of x and y: m_power[i][j] multiplies x^i y^j.
+    std::array<std::array<double, kMaxPower + 1>, kMaxPower + 1> m_power{};
+    int m_degree = 0;  // highest power of x or y with a coefficient
 };
 
 }  // namespace frontlys

@@ -66,5 +66,22 @@ TEST(LargeBuffer, GivenBackBuffersServeLaterReservations)
     EXPECT_LT(back, 30);
 }
 
+// A fresh buffer grows a little in place (the next round's grid a few per cent larger); one that
+// must grow further is given back and serves a later, smaller reservation.
+TEST(LargeBuffer, AGrowingBufferKeepsItsStorageOrGivesItBack)
+{
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    std::vector<double> v;
+    ReserveLarge(v, 9 * kMiB / sizeof(double));
+    const double* first = v.data();
+    ReserveLarge(v, 10 * kMiB / sizeof(double));
+    EXPECT_EQ(v.data(), first);
+    ReserveLarge(v, 40 * kMiB / sizeof(double));
+    EXPECT_NE(v.data(), first);
+    std::vector<double> later;
+    ReserveLarge(later, 9 * kMiB / sizeof(double));
+    EXPECT_EQ(later.data(), first);
+}
+
 }  // namespace
 }  // namespace frontlys

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 namespace frontlys {
 namespace {
@@ -74,6 +75,43 @@ TEST(ZernikeDerivatives, SurfaceIsTheSumOfItsTerms)
         ++checked;
     }
     EXPECT_GT(checked, 100);
+}
+
+// A row's values and derivatives from its polynomial in x are those of the point evaluations, for
+// every row, order and part, in the hole and past the edge too, on rows whose length is no multiple
+// of the batch.
+TEST(ZernikeDerivatives, RowValuesAndDerivativesMatchPointEvaluations)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> coef(-80, 80);
+    ZernikeCoefficients c{};
+    for (double& v : c) v = coef(rng);
+    const ZernikePolynomials poly(ZernikeBasis::ForCount(28), 0.4);
+    const ZernikeSurface surface(poly, c);
+    const std::size_t n = 37;
+    std::vector<double> x(n), row(n), dx(n), dy(n), dxx(n), dyy(n), dxy(n);
+    for (std::size_t i = 0; i < n; ++i) x[i] = -1.1 + 2.2 * i / (n - 1.0);
+    for (double y : {-1.1, -0.5, 0.0, 0.23, 0.9}) {
+        surface.RowValues(y, x, row);
+        surface.RowDerivatives(y, x, dx.data(), dy.data(), dxx.data(), dyy.data(), dxy.data());
+        for (std::size_t i = 0; i < n; ++i) {
+            EXPECT_NEAR(row[i], surface.Value(x[i], y), 1e-9) << "x " << x[i] << " y " << y;
+            ZernikeJet jet;
+            poly.Eval(x[i], y, jet);
+            double sum[5] = {};
+            for (int k = 0; k < kZernikeTerms; ++k) {
+                sum[0] += c[k] * jet.dx[k];
+                sum[1] += c[k] * jet.dy[k];
+                sum[2] += c[k] * jet.dxx[k];
+                sum[3] += c[k] * jet.dyy[k];
+                sum[4] += c[k] * jet.dxy[k];
+            }
+            const double got[5] = {dx[i], dy[i], dxx[i], dyy[i], dxy[i]};
+            for (int d = 0; d < 5; ++d)
+                EXPECT_NEAR(got[d], sum[d], 1e-8 * (1 + std::abs(sum[d])))
+                    << "derivative " << d << " x " << x[i] << " y " << y;
+        }
+    }
 }
 
 }  // namespace

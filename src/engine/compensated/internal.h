@@ -2,12 +2,14 @@
 // The parts of the compensated analysis: frame preparation, the sampling grid with its Zernike
 // jets, and the compensation loop. Shared by the analysis and its refinement.
 
+#include <optional>
 #include <vector>
 
 #include "core/large_buffer.h"
 #include "engine/compensated/analysis.h"
 #include "engine/compensated/bspline_image.h"
 #include "engine/transport.h"
+#include "engine/zernike_derivatives.h"
 
 namespace frontlys::compensated {
 
@@ -35,14 +37,17 @@ struct Grid {
     std::vector<char> hole;     // r < (1 + eps) / 2, for the obstruction estimate
     std::vector<char> plateau;  // eps + 0.12 < r < 0.88
     std::vector<double> v, dx, dy, dxx, dyy, dxy;
+    std::optional<ZernikePolynomials> poly;  // the terms the jets hold
     // The defocus part of the ray mapping, exact for the beam (engine/beam_geometry.h): where the
     // ray of each point meets a defocused plane without aberration, in donut radii, and the
     // derivatives of that position (symmetric). The identity for a paraxial beam.
     std::vector<double> mx, my, mxx, mxy, myy;
 };
 
-// Fills `grid` anew, reusing its buffers; `edgeSine` is R / F.
-void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& grid);
+// Fills `grid` anew, reusing its buffers; `edgeSine` is R / F. The jets' second derivatives (dxx,
+// dyy, dxy), which only the noise covariance reads, are left empty unless asked for: they are half
+// of the grid's memory traffic.
+void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& grid, bool secondDerivatives = true);
 
 // Where the ray of point p meets the plane of coefficient a, wavefront slopes (wx, wy): the exact
 // defocus mapping plus a times the slopes. Its Jacobian determinant, with the wavefront's Hessian.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <numbers>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "core/large_buffer.h"
@@ -34,27 +35,25 @@ constexpr int kStretch = 2048;
 
 int Stretches(int n) { return (n + kStretch - 1) / kStretch; }
 
+// The wavefront's derivatives from its polynomial in x along each row of the grid: a few
+// multiplications a point instead of a pass over every term's jets.
 void Synthesize(const Grid& g, const ZernikeCoefficients& c, Derivatives& d)
 {
     for (auto* v : {&d.wx, &d.wy, &d.wxx, &d.wyy, &d.wxy}) v->resize(g.n);
+    const ZernikeSurface surface(*g.poly, c);
     ParallelFor(Stretches(g.n), [&](int t) {
         const int p0 = t * kStretch, p1 = std::min(g.n, p0 + kStretch);
-        std::fill(d.wx.begin() + p0, d.wx.begin() + p1, 0.0);
-        std::fill(d.wy.begin() + p0, d.wy.begin() + p1, 0.0);
-        std::fill(d.wxx.begin() + p0, d.wxx.begin() + p1, 0.0);
-        std::fill(d.wyy.begin() + p0, d.wyy.begin() + p1, 0.0);
-        std::fill(d.wxy.begin() + p0, d.wxy.begin() + p1, 0.0);
-        for (int k = 1; k < g.terms; ++k) {
-            const double ck = c[k];
-            if (ck == 0) continue;
-            const std::size_t o = static_cast<std::size_t>(k) * g.n;
-            for (int p = p0; p < p1; ++p) {
-                d.wx[p] += ck * g.dx[o + p];
-                d.wy[p] += ck * g.dy[o + p];
-                d.wxx[p] += ck * g.dxx[o + p];
-                d.wyy[p] += ck * g.dyy[o + p];
-                d.wxy[p] += ck * g.dxy[o + p];
-            }
+        for (int p = p0; p < p1;) {
+            int end = p + 1;
+            while (end < p1 && g.j[end] == g.j[p]) ++end;
+            surface.RowDerivatives(g.y[p],
+                                   std::span<const double>(&g.x[p], end - p),
+                                   &d.wx[p],
+                                   &d.wy[p],
+                                   &d.wxx[p],
+                                   &d.wyy[p],
+                                   &d.wxy[p]);
+            p = end;
         }
     });
 }
@@ -307,7 +306,7 @@ void AddDefocusMapping(double x, double y, double r, double edgeSine, Grid& g)
 
 }  // namespace
 
-void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
+void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool secondDerivatives)
 {
     g.rho = rho;
     g.eps = eps;
@@ -346,10 +345,15 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
     // Every jet value is written below: resizing keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
+        if (!secondDerivatives && v != &g.v && v != &g.dx && v != &g.dy) {
+            v->clear();
+            continue;
+        }
         ReserveLarge(*v, size);
         v->resize(size);
     }
-    const ZernikePolynomials poly(ZernikeBasis::ForCount(g.terms), eps);
+    g.poly.emplace(ZernikeBasis::ForCount(g.terms), eps);
+    const ZernikePolynomials& poly = *g.poly;
     // The grid is symmetric about both axes, and each term is even or odd in x and in y: the jets
     // are evaluated over one quadrant and copied to the mirrored points with their signs. The
     // arithmetic of a mirrored point only flips signs, so the copies hold the bits of an evaluation.
@@ -386,6 +390,10 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
                     g.v[o] = jets[b].v[k];
                     g.dx[o] = jets[b].dx[k];
                     g.dy[o] = jets[b].dy[k];
+                }
+                if (!secondDerivatives) continue;
+                for (std::size_t b = 0; b < points.size(); ++b) {
+                    const std::size_t o = base + points[b];
                     g.dxx[o] = jets[b].dxx[k];
                     g.dyy[o] = jets[b].dyy[k];
                     g.dxy[o] = jets[b].dxy[k];
@@ -411,6 +419,7 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g)
                 g.v[base + p] = s * g.v[base + q];
                 g.dx[base + p] = (flipX ? -s : s) * g.dx[base + q];
                 g.dy[base + p] = (flipY ? -s : s) * g.dy[base + q];
+                if (!secondDerivatives) continue;
                 g.dxx[base + p] = s * g.dxx[base + q];
                 g.dyy[base + p] = s * g.dyy[base + q];
                 g.dxy[base + p] = (flipX != flipY ? -s : s) * g.dxy[base + q];

@@ -6,6 +6,7 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <span>
 
 #include "core/large_buffer.h"
 #include "core/thread_pool.h"
@@ -134,18 +135,22 @@ Result<SharpModel> RenderSharp(
     c[0] = c[1] = c[2] = 0;
     const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(o.terms), eps), c);
     const PupilFunction transmission = MakePupilTransmission(eps, o.vanes, h);
-    const auto opd = [&](double x, double y) {
+    const double inner = eps * (1 + 1e-9), outer = 1 - 1e-12;
+    const auto opd = [&](double y, std::span<const double> x, std::span<double> out) {
+        surface.RowValues(y, x, out);
         // The soft edge reaches a little past the annulus: the edge value serves there.
-        const double r = std::hypot(x, y);
-        const double target = std::clamp(r, eps * (1 + 1e-9), 1 - 1e-12);
-        const double k = r > 0 ? target / r : 1;
-        const double px = r > 0 ? x * k : target, py = y * k;
-        return surface.Value(px, py);
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const double u = x[i] * x[i] + y * y;
+            if (u >= inner * inner && u <= outer * outer) continue;
+            const double r = std::sqrt(u), target = std::clamp(r, inner, outer);
+            const double k = r > 0 ? target / r : 1;
+            out[i] = surface.Value(r > 0 ? x[i] * k : target, y * k);
+        }
     };
     work.Prepare(n, q);
-    FillPupilField(work.field, plane, transmission, opd);
+    const ColumnSpan lit = FillPupilField(work.field, plane, transmission, opd);
     // The intensity needs no scale: the pixels are normalised below.
-    TransformFieldOnly(work.field, *work.plan);
+    TransformFieldOnly(work.field, *work.plan, lit);
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
