@@ -7,6 +7,7 @@
 #endif
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -38,17 +39,30 @@ double GridStep(const TImageRec& image)
 #define FRONTLYS_ROW_CLONES
 #endif
 
-// d[c] = (plus[c] - minus[c]) k, or 0 on the ring (mask 2).
-FRONTLYS_ROW_CLONES void GradientRow(
-    const double* plus, const double* minus, const std::int16_t* mask, double k, double* d, int count)
+// d[c] = (plus[c] - minus[c]) k, or 0 on the ring (mask 2): the bits of the difference cleared
+// there, a select the compiler vectorises.
+FRONTLYS_ROW_CLONES void GradientRow(const double* __restrict plus,
+                                     const double* __restrict minus,
+                                     const std::int16_t* __restrict mask,
+                                     double k,
+                                     double* __restrict d,
+                                     int count)
 {
-    for (int c = 0; c < count; ++c) d[c] = mask[c] == 2 ? 0.0 : (plus[c] - minus[c]) * k;
+    for (int c = 0; c < count; ++c) {
+        const double g = (plus[c] - minus[c]) * k;
+        const std::uint64_t keep = mask[c] == 2 ? 0 : ~std::uint64_t{0};
+        d[c] = std::bit_cast<double>(std::bit_cast<std::uint64_t>(g) & keep);
+    }
 }
 
 // Row of div(grad W): the x part from the x gradient gx (none at the first and last column), the y
 // part from the y gradients of the rows above and below.
-FRONTLYS_ROW_CLONES void LaplacianRow(
-    const double* gx, const double* above, const double* below, double k, double* lap, int n)
+FRONTLYS_ROW_CLONES void LaplacianRow(const double* __restrict gx,
+                                      const double* __restrict above,
+                                      const double* __restrict below,
+                                      double k,
+                                      double* __restrict lap,
+                                      int n)
 {
     lap[0] = 0.0 + (below[0] - above[0]) * k;
     lap[n - 1] = 0.0 + (below[n - 1] - above[n - 1]) * k;
