@@ -11,6 +11,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <memory>
 #include <numbers>
 #include <utility>
 
@@ -69,11 +70,13 @@ FRONTLYS_ROW_CLONES void LaplacianRow(const double* __restrict gx,
     for (int c = 1; c < n - 1; ++c) lap[c] = (gx[c + 1] - gx[c - 1]) * k + (below[c] - above[c]) * k;
 }
 
-// The work arrays of one solution, allocated once and reused by every iteration.
+// The work arrays of one solution, allocated once and reused by every iteration (and by the next
+// solution of the same size and step on the same thread, see WorkFor).
 class PoissonWork {
 public:
     PoissonWork(int n, double h)
         : m_n(n),
+          m_h(h),
           m_inv2h(1.0 / (2.0 * h)),
           m_plan(n),
           m_filter(static_cast<std::size_t>(n) * m_plan.halfWidth()),
@@ -91,6 +94,11 @@ public:
             }
         }
     }
+
+    bool Fits(int n, double h) const { return n == m_n && h == m_h; }
+    // The working Laplacian, and the record whose mask carries the ring.
+    std::vector<double>& Working() { return m_working; }
+    TImageRec& Ring() { return m_ring; }
 
     // W = lap^-1 L.
     const std::vector<double>& Invert(const std::vector<double>& laplacian)
@@ -202,14 +210,28 @@ private:
     }
 
     int m_n;
-    double m_inv2h;
+    double m_h, m_inv2h;
     RealFft2Plan m_plan;
+    std::vector<double> m_working;
+    TImageRec m_ring;
     std::vector<double> m_filter, m_w;
     std::vector<std::pair<int, int>> m_spans;  // the pupil's first and end column on each row
     std::vector<int> m_before;                 // pupil cells on the rows above each row
     std::vector<double> m_squares;             // (L0 - L')^2 at the pupil's cells, in index order
     std::vector<Rows> m_rows;                  // one set a band
 };
+
+// The correction passes solve at one size after another: arrays of megabytes allocated afresh each
+// time cost their page faults again. Each thread keeps the work of its last size and step.
+PoissonWork& WorkFor(int n, double h)
+{
+    thread_local std::unique_ptr<PoissonWork> work;
+    if (!work || !work->Fits(n, h)) {
+        work.reset();  // the old arrays go before the new ones come
+        work = std::make_unique<PoissonWork>(n, h);
+    }
+    return *work;
+}
 
 bool TurnedUpwards(const std::vector<double>& e)
 {
@@ -295,10 +317,11 @@ Result<PoissonSummary> SolvePoisson(const TImageRec& laplacian, TImageRec& wavef
     if (wavefront.Width != n || wavefront.Height != n) {
         return Status::Fail(StatusCode::OutOfRange, kBadShapeMessage, "wavefront of another size");
     }
-    std::vector<double> work;
+    PoissonWork& solver = WorkFor(n, GridStep(laplacian));
+    std::vector<double>& work = solver.Working();
     if (Status s = StartingLaplacian(laplacian, work); !s.ok()) return s;
 
-    TImageRec ring;  // the working record: the input's mask with the ring applied again
+    TImageRec& ring = solver.Ring();  // the input's mask with the ring applied again
     ring.Width = ring.Height = n;
     ring.XAxis = laplacian.XAxis;
     ring.YAxis = laplacian.YAxis;
@@ -307,8 +330,6 @@ Result<PoissonSummary> SolvePoisson(const TImageRec& laplacian, TImageRec& wavef
     const std::int16_t* ringMask = ring.Mask.data();
     const std::int16_t* inputMask = laplacian.Mask.data();
     const double* measured = laplacian.Planes.Row(0, 0);
-
-    PoissonWork solver(n, GridStep(laplacian));
     solver.SetPupil(inputMask);
     PoissonSummary summary;
     summary.stop = PoissonStop::IterationLimit;

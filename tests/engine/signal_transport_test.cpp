@@ -285,5 +285,27 @@ TEST(Solver, NonFiniteValuesInACentralHoleChangeNothing)
     EXPECT_EQ(a->Planes, b->Planes);
 }
 
+// Solutions one after another on one thread share their work arrays: no trace of one reaches the next.
+TEST(Solver, AnEarlierSolutionLeavesNoTraceOnTheNext)
+{
+    ImageSlot first = Disc(64, 20, 0.01), other = Disc(64, 12, -0.02), small = Disc(32, 10, 0.01);
+    for (TImageRec* s : {first.get(), other.get(), small.get()}) {
+        for (int r = 0; r < s->Height; ++r)
+            for (int c = 0; c < s->Width; ++c) s->At(r, c) *= 1.0 + 0.5 * s->YAxis[r];
+        MarkBoundaryRing(*s);
+    }
+    ImageSlot out = NewImage(64, 64), again = NewImage(64, 64), smallOut = NewImage(32, 32);
+    auto before = SolvePoisson(*first, *out);
+    ASSERT_TRUE(before.ok());
+    ASSERT_TRUE(SolvePoisson(*other, *again).ok());
+    ASSERT_TRUE(SolvePoisson(*small, *smallOut).ok());
+    ASSERT_TRUE(SolvePoisson(*other, *again).ok());
+    auto after = SolvePoisson(*first, *again);
+    ASSERT_TRUE(after.ok());
+    EXPECT_EQ(after.value().residuals, before.value().residuals);
+    EXPECT_EQ(again->Planes, out->Planes);
+    EXPECT_EQ(again->Mask, out->Mask);
+}
+
 }  // namespace
 }  // namespace frontlys
