@@ -129,8 +129,10 @@ public:
         return s;
     }
 
-    // The new value of (r, c) (0-based) of `image` for coefficient a.
-    static double Sample(const TImageRec& image, double a, const LocalShape& s, int r, int c)
+    // The new value of (r, c) (0-based) of `image`, whose current plane's values are `values`, for
+    // coefficient a.
+    static double Sample(
+        const TImageRec& image, const double* values, double a, const LocalShape& s, int r, int c)
     {
         const double gx = Step(image.XAxis), gy = Step(image.YAxis);
         const double x = a * s.p + image.XAxis[c], y = a * s.q + image.YAxis[r];
@@ -140,8 +142,8 @@ public:
         const int bc = static_cast<int>(colF), br = static_cast<int>(rowF);
         if (bc <= 0 || bc >= image.Width || br <= 0 || br >= image.Height) return 0.0;
         const double u = (x - image.XAxis[bc - 1]) / gx, t = (y - image.YAxis[br - 1]) / gy;
-        const double* top = image.Row(br - 1);
-        const double* bottom = image.Row(br);
+        const double* top = values + static_cast<std::ptrdiff_t>(br - 1) * image.Width;
+        const double* bottom = top + image.Width;
         const double v = (1 - u) * (1 - t) * top[bc - 1] + t * (1 - u) * bottom[bc - 1] + u * t * bottom[bc] +
                          u * (1 - t) * top[bc];
         return (1 + a * s.laplacian + a * a * s.hessianDet) * v;
@@ -204,22 +206,29 @@ Status TransportImages(const TestGeometry& geometry, TImageRec& a, TImageRec& b,
         return Status::Fail(StatusCode::OutOfRange, kSizeMessage, "transport of images of another size");
     }
     const Transporter shape(wavefront);
-    Planes3D<double> newA(1, a.Height, a.Width), newB(1, b.Height, b.Width);
+    // The images' values before the transport, read while the new ones are written in their place;
+    // kept by the thread for the next pass (no fresh pages each time).
+    thread_local std::vector<double> oldA, oldB;
+    const std::size_t cells = static_cast<std::size_t>(a.Width) * a.Height;
+    oldA.assign(a.Row(0), a.Row(0) + cells);
+    oldB.assign(b.Row(0), b.Row(0) + cells);
+    const double* sourceA = oldA.data();  // the calling thread's, for every band
+    const double* sourceB = oldB.data();
     // Each row of the result depends on the inputs only: bands of rows run on the pool.
     const int h = wavefront.Height, tasks = std::clamp(ThreadCount(), 1, h);
     ParallelFor(tasks, [&](int t) {
         Transporter::Rows rows(wavefront.Width);
         for (int r = h * t / tasks; r < h * (t + 1) / tasks; ++r) {
             shape.Prepare(rows, r);
+            double* rowA = a.Row(r);
+            double* rowB = b.Row(r);
             for (int c = 0; c < wavefront.Width; ++c) {
                 const LocalShape s = shape.At(rows, c);
-                newA(0, r, c) = Transporter::Sample(a, k.value().intra, s, r, c);
-                newB(0, r, c) = Transporter::Sample(b, k.value().extra, s, r, c);
+                rowA[c] = Transporter::Sample(a, sourceA, k.value().intra, s, r, c);
+                rowB[c] = Transporter::Sample(b, sourceB, k.value().extra, s, r, c);
             }
         }
     });
-    std::copy_n(newA.data(), newA.size(), a.Row(0));
-    std::copy_n(newB.data(), newB.size(), b.Row(0));
     return Status::Ok();
 }
 
