@@ -476,8 +476,26 @@ void FftPlan::RunColumns(
             {x + g * lanes, data + g * rowStride, 1, inStride, groups * rowStride, lanes, nullptr, inverse});
 }
 
-void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection direction) const
+void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection direction, cd* spare) const
 {
+    const std::size_t stages = m_stages.size();
+    if (spare && stages >= 3 && stages % 2 == 1) {
+        // An odd number of stages would end in scratch: data -> scratch -> spare ... -> data instead,
+        // the last stage writing the result where it belongs, with no copy.
+        const bool inverse = direction == FftDirection::Inverse;
+        const cd* x = data;
+        cd* y = scratch;
+        std::ptrdiff_t stride = lanes;
+        for (std::size_t i = 0; i < stages; ++i) {
+            const Stage& stage = m_stages[i];
+            const cd* tw = (inverse ? stage.inverse : stage.forward).data();
+            RunStage(stage.radix, {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse});
+            x = y;
+            y = i + 2 == stages ? data : (y == scratch ? spare : scratch);
+            stride *= stage.radix;
+        }
+        return;
+    }
     const cd* result = Run(data, scratch, lanes, direction);
     if (result != data) std::memcpy(data, result, sizeof(cd) * static_cast<std::size_t>(m_n) * lanes);
 }
@@ -496,7 +514,9 @@ cd* FftPlan::Scratch(std::size_t elements) const
 
 void FftPlan::Transform1D(cd* data, FftDirection direction) const
 {
-    if (m_n > 1) RunInPlace(data, Scratch(m_n), 1, direction);
+    if (m_n <= 1) return;
+    cd* scratch = Scratch(2 * static_cast<std::size_t>(m_n));
+    RunInPlace(data, scratch, 1, direction, scratch + m_n);
 }
 
 void FftPlan::Transform1D(cd* data, cd* scratch, FftDirection direction) const
@@ -562,8 +582,9 @@ void FftPlan::Transform2D(cd* data, FftDirection direction) const
     const int n = m_n;
     if (n == 1) return;
     // Each row stays in the first-level cache through all its stages.
-    cd* scratch = Scratch(n);
-    for (int r = 0; r < n; ++r) RunInPlace(data + static_cast<std::ptrdiff_t>(r) * n, scratch, 1, direction);
+    cd* scratch = Scratch(2 * static_cast<std::size_t>(n));
+    for (int r = 0; r < n; ++r)
+        RunInPlace(data + static_cast<std::ptrdiff_t>(r) * n, scratch, 1, direction, scratch + n);
     TransformColumns(data, n, n, direction);
 }
 
