@@ -68,10 +68,12 @@ private:
                     std::complex<double>* a,
                     std::complex<double>* b,
                     FftDirection direction) const;
+    // The same, the result in data; with `spare` (n * lanes elements more) it needs no final copy.
     void RunInPlace(std::complex<double>* data,
                     std::complex<double>* scratch,
                     int lanes,
-                    FftDirection direction) const;
+                    FftDirection direction,
+                    std::complex<double>* spare = nullptr) const;
 
     // Columns are transformed in strips whose inner stages run in `m_strip` and `m_scratch`, so that
     // the butterflies run over contiguous rows and the strip stays in cache. Sized on first use.

@@ -7,10 +7,13 @@
 #endif
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <memory>
 #include <numbers>
+#include <utility>
 
 #include "core/thread_pool.h"
 #include "engine/fft.h"
@@ -28,16 +31,56 @@ double GridStep(const TImageRec& image)
     return image.XAxis.size() >= 2 ? image.XAxis[1] - image.XAxis[0] : 0.0;
 }
 
-// The work arrays of one solution, allocated once and reused by every iteration.
+// The element-wise row loops, compiled twice (with and without AVX2) and picked by the loader;
+// no contraction into fused multiply-adds, so both give the same bits.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_ROW_CLONES \
+    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
+#else
+#define FRONTLYS_ROW_CLONES
+#endif
+
+// d[c] = (plus[c] - minus[c]) k, or 0 on the ring (mask 2): the bits of the difference cleared
+// there, a select the compiler vectorises.
+FRONTLYS_ROW_CLONES void GradientRow(const double* __restrict plus,
+                                     const double* __restrict minus,
+                                     const std::int16_t* __restrict mask,
+                                     double k,
+                                     double* __restrict d,
+                                     int count)
+{
+    for (int c = 0; c < count; ++c) {
+        const double g = (plus[c] - minus[c]) * k;
+        const std::uint64_t keep = mask[c] == 2 ? 0 : ~std::uint64_t{0};
+        d[c] = std::bit_cast<double>(std::bit_cast<std::uint64_t>(g) & keep);
+    }
+}
+
+// Row of div(grad W): the x part from the x gradient gx (none at the first and last column), the y
+// part from the y gradients of the rows above and below.
+FRONTLYS_ROW_CLONES void LaplacianRow(const double* __restrict gx,
+                                      const double* __restrict above,
+                                      const double* __restrict below,
+                                      double k,
+                                      double* __restrict lap,
+                                      int n)
+{
+    lap[0] = 0.0 + (below[0] - above[0]) * k;
+    lap[n - 1] = 0.0 + (below[n - 1] - above[n - 1]) * k;
+    for (int c = 1; c < n - 1; ++c) lap[c] = (gx[c + 1] - gx[c - 1]) * k + (below[c] - above[c]) * k;
+}
+
+// The work arrays of one solution, allocated once and reused by every iteration (and by the next
+// solution of the same size and step on the same thread, see WorkFor).
 class PoissonWork {
 public:
     PoissonWork(int n, double h)
         : m_n(n),
+          m_h(h),
           m_inv2h(1.0 / (2.0 * h)),
           m_plan(n),
           m_filter(static_cast<std::size_t>(n) * m_plan.halfWidth()),
-          m_w(static_cast<std::size_t>(n) * n),
-          m_squares(m_w.size())
+          m_w(static_cast<std::size_t>(n) * n)
     {
         // -(N/2pi)^2 h^2 / (u^2 + v^2): the inverse of the Laplacian in reduced units, divided by
         // N^2 for the unnormalised transform pair. The zero frequency (the mean) is dropped.
@@ -52,6 +95,11 @@ public:
         }
     }
 
+    bool Fits(int n, double h) const { return n == m_n && h == m_h; }
+    // The working Laplacian, and the record whose mask carries the ring.
+    std::vector<double>& Working() { return m_working; }
+    TImageRec& Ring() { return m_ring; }
+
     // W = lap^-1 L.
     const std::vector<double>& Invert(const std::vector<double>& laplacian)
     {
@@ -59,12 +107,34 @@ public:
         return m_w;
     }
 
+    // The pupil cells (mask 1) row by row: where each row's run of them starts and ends, and how
+    // many come before it, so that each band files its squares at their place in index order.
+    void SetPupil(const std::int16_t* pupilMask)
+    {
+        const int n = m_n;
+        m_spans.assign(static_cast<std::size_t>(n), {0, 0});
+        m_before.assign(static_cast<std::size_t>(n) + 1, 0);
+        for (int r = 0; r < n; ++r) {
+            const std::int16_t* mask = pupilMask + static_cast<std::ptrdiff_t>(r) * n;
+            int first = n, end = 0, count = 0;
+            for (int c = 0; c < n; ++c) {
+                if (mask[c] != 1) continue;
+                first = std::min(first, c);
+                end = c + 1;
+                ++count;
+            }
+            if (count > 0) m_spans[r] = {first, end};
+            m_before[r + 1] = m_before[r] + count;
+        }
+        m_squares.resize(static_cast<std::size_t>(m_before[n]));
+    }
+
     // In one pass over the rows: L' = div(grad W) with the gradient forced to 0 on the ring
     // (ringMask 2), by centred differences over 2h that leave the first and last column and row 0;
-    // the residual sqrt(sum over the pupil (pupilMask 1) of (L0 - L')^2); and the next working
-    // Laplacian, L0 on the ring record's pupil and L' elsewhere, written over `work`. Bands of rows
-    // run at once, each on rows of its own; the squares are summed afterwards in index order, as
-    // the residual has always been, so the bits do not depend on the thread count.
+    // the residual sqrt(sum over the pupil (pupilMask 1, as given to SetPupil) of (L0 - L')^2); and
+    // the next working Laplacian, L0 on the ring record's pupil and L' elsewhere, written over
+    // `work`. Bands of rows run at once, each on rows of its own; the squares are summed afterwards
+    // in index order, so the bits do not depend on the thread count.
     double RingLaplacianStep(const std::int16_t* ringMask,
                              const std::int16_t* pupilMask,
                              const double* measured,
@@ -73,6 +143,7 @@ public:
         const int n = m_n;
         const int tasks = n < 64 ? 1 : std::clamp(ThreadCount(), 1, n);
         if (m_rows.size() < static_cast<std::size_t>(tasks)) m_rows.resize(tasks, Rows(n));
+        const double* w = m_w.data();
         ParallelFor(tasks, [&](int t) {
             Rows& rows = m_rows[t];
             const int first = n * t / tasks, end = n * (t + 1) / tasks;
@@ -81,50 +152,44 @@ public:
             for (int r = first; r < end; ++r) {
                 if (r + 1 < n) YGradientRow(rows, r + 1, ringMask);
                 const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(r) * n;
-                XGradientRow(rows, m_w.data() + at, ringMask + at);
-                LaplacianRow(rows, r);
-                const double* lap = rows.lap.data();
+                double* lap = work + at;
+                GradientRow(w + at + 2, w + at, ringMask + at + 1, m_inv2h, rows.gx.data() + 1, n - 2);
+                rows.gx[0] = rows.gx[n - 1] = 0.0;
+                // The first and last rows have no y part: 0 - 0 there, as a zero row gives.
+                const bool edge = r == 0 || r == n - 1;
+                LaplacianRow(rows.gx.data(),
+                             edge ? rows.zero.data() : GyRow(rows, r - 1),
+                             edge ? rows.zero.data() : GyRow(rows, r + 1),
+                             m_inv2h,
+                             lap,
+                             n);
+                // Only the pupil's cells take the measured values and count in the residual.
+                const auto [from, to] = m_spans[r];
                 const double* l0 = measured + at;
-                double* sq = m_squares.data() + at;
-                for (int c = 0; c < n; ++c) sq[c] = (l0[c] - lap[c]) * (l0[c] - lap[c]);
                 const std::int16_t* ring = ringMask + at;
-                double* next = work + at;
-                for (int c = 0; c < n; ++c) next[c] = ring[c] == 1 ? l0[c] : lap[c];
+                const std::int16_t* pupil = pupilMask + at;
+                double* sq = m_squares.data() + m_before[r];
+                for (int c = from; c < to; ++c) {
+                    const double d = l0[c] - lap[c];
+                    if (pupil[c] == 1) *sq++ = d * d;
+                    if (ring[c] == 1) lap[c] = l0[c];
+                }
             }
         });
+        // The ring record's pupil lies within the input's (the ring only clears cells), so the
+        // loop above reaches all of it.
         double sum = 0;
-        const std::size_t cells = static_cast<std::size_t>(n) * n;
-        for (std::size_t i = 0; i < cells; ++i)
-            if (pupilMask[i] == 1) sum += m_squares[i];
+        for (const double q : m_squares) sum += q;
         return std::sqrt(sum);
     }
 
 private:
-    // The rows one band works on: the x gradient and L' of its current row, and the y gradient of
-    // three rows, row r in slot r % 3.
+    // The rows one band works on: the x gradient of its current row, the y gradient of three
+    // rows (row r in slot r % 3), and a row of zeros.
     struct Rows {
-        explicit Rows(int n) : gx(n), lap(n), gy(3 * static_cast<std::size_t>(n)) {}
-        std::vector<double> gx, lap, gy;
+        explicit Rows(int n) : gx(n), gy(3 * static_cast<std::size_t>(n)), zero(n) {}
+        std::vector<double> gx, gy, zero;
     };
-
-    // Row r of div(grad W): the x part from gx, the y part from the gradient rows r - 1 and r + 1.
-    void LaplacianRow(Rows& rows, int r) const
-    {
-        const int n = m_n;
-        double* lap = rows.lap.data();
-        const double* gx = rows.gx.data();
-        if (r == 0 || r == n - 1) {
-            lap[0] = lap[n - 1] = 0.0 + 0.0;
-            for (int c = 1; c < n - 1; ++c) lap[c] = (gx[c + 1] - gx[c - 1]) * m_inv2h + 0.0;
-            return;
-        }
-        const double* above = GyRow(rows, r - 1);
-        const double* below = GyRow(rows, r + 1);
-        lap[0] = 0.0 + (below[0] - above[0]) * m_inv2h;
-        lap[n - 1] = 0.0 + (below[n - 1] - above[n - 1]) * m_inv2h;
-        for (int c = 1; c < n - 1; ++c)
-            lap[c] = (gx[c + 1] - gx[c - 1]) * m_inv2h + (below[c] - above[c]) * m_inv2h;
-    }
 
     const double* GyRow(const Rows& rows, int row) const
     {
@@ -141,25 +206,32 @@ private:
         }
         const double* next = m_w.data() + static_cast<std::ptrdiff_t>(row + 1) * n;
         const double* prev = m_w.data() + static_cast<std::ptrdiff_t>(row - 1) * n;
-        const std::int16_t* mask = ringMask + static_cast<std::ptrdiff_t>(row) * n;
-        for (int c = 0; c < n; ++c) d[c] = mask[c] == 2 ? 0.0 : (next[c] - prev[c]) * m_inv2h;
-    }
-
-    void XGradientRow(Rows& rows, const double* w, const std::int16_t* mask) const
-    {
-        const int n = m_n;
-        double* d = rows.gx.data();
-        d[0] = d[n - 1] = 0.0;
-        for (int c = 1; c < n - 1; ++c) d[c] = mask[c] == 2 ? 0.0 : (w[c + 1] - w[c - 1]) * m_inv2h;
+        GradientRow(next, prev, ringMask + static_cast<std::ptrdiff_t>(row) * n, m_inv2h, d, n);
     }
 
     int m_n;
-    double m_inv2h;
+    double m_h, m_inv2h;
     RealFft2Plan m_plan;
+    std::vector<double> m_working;
+    TImageRec m_ring;
     std::vector<double> m_filter, m_w;
-    std::vector<double> m_squares;  // (L0 - L')^2 at every cell
-    std::vector<Rows> m_rows;       // one set a band
+    std::vector<std::pair<int, int>> m_spans;  // the pupil's first and end column on each row
+    std::vector<int> m_before;                 // pupil cells on the rows above each row
+    std::vector<double> m_squares;             // (L0 - L')^2 at the pupil's cells, in index order
+    std::vector<Rows> m_rows;                  // one set a band
 };
+
+// The correction passes solve at one size after another: arrays of megabytes allocated afresh each
+// time cost their page faults again. Each thread keeps the work of its last size and step.
+PoissonWork& WorkFor(int n, double h)
+{
+    thread_local std::unique_ptr<PoissonWork> work;
+    if (!work || !work->Fits(n, h)) {
+        work.reset();  // the old arrays go before the new ones come
+        work = std::make_unique<PoissonWork>(n, h);
+    }
+    return *work;
+}
 
 bool TurnedUpwards(const std::vector<double>& e)
 {
@@ -245,10 +317,11 @@ Result<PoissonSummary> SolvePoisson(const TImageRec& laplacian, TImageRec& wavef
     if (wavefront.Width != n || wavefront.Height != n) {
         return Status::Fail(StatusCode::OutOfRange, kBadShapeMessage, "wavefront of another size");
     }
-    std::vector<double> work;
+    PoissonWork& solver = WorkFor(n, GridStep(laplacian));
+    std::vector<double>& work = solver.Working();
     if (Status s = StartingLaplacian(laplacian, work); !s.ok()) return s;
 
-    TImageRec ring;  // the working record: the input's mask with the ring applied again
+    TImageRec& ring = solver.Ring();  // the input's mask with the ring applied again
     ring.Width = ring.Height = n;
     ring.XAxis = laplacian.XAxis;
     ring.YAxis = laplacian.YAxis;
@@ -257,8 +330,7 @@ Result<PoissonSummary> SolvePoisson(const TImageRec& laplacian, TImageRec& wavef
     const std::int16_t* ringMask = ring.Mask.data();
     const std::int16_t* inputMask = laplacian.Mask.data();
     const double* measured = laplacian.Planes.Row(0, 0);
-
-    PoissonWork solver(n, GridStep(laplacian));
+    solver.SetPupil(inputMask);
     PoissonSummary summary;
     summary.stop = PoissonStop::IterationLimit;
     const std::vector<double>* w = nullptr;

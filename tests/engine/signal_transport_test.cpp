@@ -259,5 +259,53 @@ TEST(Solver, NonFiniteValuesInThePupilAreRefusedOutsideIgnored)
     EXPECT_EQ(out->Planes, before.Planes);
 }
 
+// A central hole lies between pupil cells of the same rows: values there that are not finite carry
+// no measurement and reach neither the solution nor the residual.
+TEST(Solver, NonFiniteValuesInACentralHoleChangeNothing)
+{
+    ImageSlot clear = Disc(64, 20, 0.01);
+    for (int r = 0; r < 64; ++r)
+        for (int c = 0; c < 64; ++c) clear->At(r, c) *= 1.0 + 0.3 * clear->XAxis[c];
+    for (int r = 28; r < 36; ++r) {
+        for (int c = 28; c < 36; ++c) {
+            clear->At(r, c) = 0.0;
+            clear->MaskAt(r, c) = 0;
+        }
+    }
+    MarkBoundaryRing(*clear);
+    ImageSlot filled = NewImage(64, 64);
+    *filled = *clear;
+    filled->At(30, 30) = std::nan("");
+    filled->At(31, 33) = -std::numeric_limits<double>::infinity();
+    ImageSlot a = NewImage(64, 64), b = NewImage(64, 64);
+    auto first = SolvePoisson(*clear, *a);
+    auto second = SolvePoisson(*filled, *b);
+    ASSERT_TRUE(first.ok() && second.ok());
+    EXPECT_EQ(first.value().residuals, second.value().residuals);
+    EXPECT_EQ(a->Planes, b->Planes);
+}
+
+// Solutions one after another on one thread share their work arrays: no trace of one reaches the next.
+TEST(Solver, AnEarlierSolutionLeavesNoTraceOnTheNext)
+{
+    ImageSlot first = Disc(64, 20, 0.01), other = Disc(64, 12, -0.02), small = Disc(32, 10, 0.01);
+    for (TImageRec* s : {first.get(), other.get(), small.get()}) {
+        for (int r = 0; r < s->Height; ++r)
+            for (int c = 0; c < s->Width; ++c) s->At(r, c) *= 1.0 + 0.5 * s->YAxis[r];
+        MarkBoundaryRing(*s);
+    }
+    ImageSlot out = NewImage(64, 64), again = NewImage(64, 64), smallOut = NewImage(32, 32);
+    auto before = SolvePoisson(*first, *out);
+    ASSERT_TRUE(before.ok());
+    ASSERT_TRUE(SolvePoisson(*other, *again).ok());
+    ASSERT_TRUE(SolvePoisson(*small, *smallOut).ok());
+    ASSERT_TRUE(SolvePoisson(*other, *again).ok());
+    auto after = SolvePoisson(*first, *again);
+    ASSERT_TRUE(after.ok());
+    EXPECT_EQ(after.value().residuals, before.value().residuals);
+    EXPECT_EQ(again->Planes, out->Planes);
+    EXPECT_EQ(again->Mask, out->Mask);
+}
+
 }  // namespace
 }  // namespace frontlys
