@@ -162,5 +162,41 @@ TEST(FitVanes, FindsBlurredVanesTheRingsMissAndNoneWithout)
     }
 }
 
+// Vanes the direct fit finds are used as given ones would be: the kept answer and the judge's misfits
+// are those of the analysis handed the same vanes.
+TEST(FitVanes, TheKeptAnswerAndTheJudgeUseTheVanesFound)
+{
+    SimulationParams p = Telescope();
+    p.seeingArcsec = 6;
+    p.defocusMm = 1.2;
+    p.zernikeRmsNm[8] = 150;
+    p.zernikeRmsNm[6] = 150;
+    p.vaneCount = 4;
+    p.vaneWidthMm = 5;
+    p.vaneAngleDeg = 30;
+    const Frames f = Simulate(p);
+    const RawFrame i = f.Intra(p.size), e = f.Extra(p.size);
+    CompensatedOptions o = OptionsFor(p);
+    o.measureVanes = true;
+    PipelineOptions pipeline;
+    pipeline.lambdaNm = p.lambdaNm;
+    auto measured = AnalysePair(i, e, o, pipeline);
+    ASSERT_TRUE(measured.ok()) << measured.status().reason;
+    const PipelineOutcome& m = measured.value();
+    ASSERT_TRUE(m.vanes);
+    ASSERT_EQ(m.vanes->method, "image_fit");
+    ASSERT_EQ(m.vanes->vanes.count, 4);
+    o.measureVanes = false;
+    o.vanes = m.vanes->vanes;
+    auto given = AnalysePair(i, e, o, pipeline);
+    ASSERT_TRUE(given.ok());
+    const PipelineOutcome& g = given.value();
+    ASSERT_TRUE(m.misfitRefined && g.misfitRefined);
+    EXPECT_DOUBLE_EQ(m.misfitRefined->chi2PerPixel, g.misfitRefined->chi2PerPixel);
+    EXPECT_DOUBLE_EQ(m.misfitUnrefined->chi2PerPixel, g.misfitUnrefined->chi2PerPixel);
+    EXPECT_EQ(m.keptImageFit, g.keptImageFit);
+    for (int k = 5; k <= 22; ++k) EXPECT_DOUBLE_EQ(m.result.coef[k - 1], g.result.coef[k - 1]) << k;
+}
+
 }  // namespace
 }  // namespace frontlys
