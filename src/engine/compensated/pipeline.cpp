@@ -263,10 +263,10 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
             used.vanes = out.vanes->vanes;
             auto again = AnalyseWithFoundVanes(intra, extra, used, p, cache, out);
             if (!again.ok() && again.status().code == StatusCode::Cancelled) return again.status();
-            if (again.ok()) {
-                out = again.take();
-                ready.reset();  // that fit started from the open pupil's answer
-            }
+            // Where the loop stops short again, the direct fit with the vanes already run stands: started
+            // from the open pupil's answer it ended lower on the stamp pair (22.8 against 25.6 from the
+            // answer refined with the vanes).
+            if (again.ok()) out = again.take();
         }
     }
     const Status fitted = FitImagesWhereShort(intra, extra, used, p, cache, out, std::move(ready));
