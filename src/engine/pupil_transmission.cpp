@@ -19,8 +19,11 @@ double Edge(double inside, double soft)
 
 bool VanesValid(const SpiderVanes& v)
 {
+    const bool even = v.otherWidth == 0 && v.otherTurnDeg == 0;
     return v.count >= 0 && v.count <= kMaxVanes && std::isfinite(v.width) && v.width >= 0 && v.width < 1 &&
-           std::isfinite(v.angleDeg);
+           std::isfinite(v.angleDeg) && std::isfinite(v.otherWidth) && v.otherWidth >= 0 &&
+           v.otherWidth < 1 && std::isfinite(v.otherTurnDeg) &&
+           (even || (v.count % 2 == 0 && v.count > 0 && std::abs(v.otherTurnDeg) < 180.0 / v.count));
 }
 
 double VaneDistance(const SpiderVanes& v, double x, double y)
@@ -38,12 +41,31 @@ double VaneDistance(const SpiderVanes& v, double x, double y)
     return along > 0 ? across : std::hypot(x, y);
 }
 
+double VaneClearance(const SpiderVanes& v, double x, double y)
+{
+    if (v.otherWidth == 0 && v.otherTurnDeg == 0) return VaneDistance(v, x, y) - 0.5 * v.width;
+    if (!v.Present()) return std::numeric_limits<double>::infinity();
+    // Two families: each vane tried (a turned one may be the nearest away from its even place).
+    const double step = 2 * std::numbers::pi / v.count;
+    const double first = v.angleDeg * std::numbers::pi / 180, turn = v.otherTurnDeg * std::numbers::pi / 180;
+    double nearest = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < v.count; ++i) {
+        const bool other = i % 2 == 1;
+        const double theta = first + i * step + (other ? turn : 0);
+        const double along = x * std::cos(theta) + y * std::sin(theta);
+        const double across = std::abs(-x * std::sin(theta) + y * std::cos(theta));
+        const double half = 0.5 * (other && v.otherWidth > 0 ? v.otherWidth : v.width);
+        nearest = std::min(nearest, (along > 0 ? across : std::hypot(x, y)) - half);
+    }
+    return nearest;
+}
+
 double PupilTransmission(double x, double y, double eps, const SpiderVanes& vanes, double soft)
 {
     const double r = std::hypot(x, y);
     double t = Edge(1 - r, soft);
     if (eps > 0) t *= Edge(r - eps, soft);
-    if (t > 0 && vanes.Present()) t *= Edge(VaneDistance(vanes, x, y) - 0.5 * vanes.width, soft);
+    if (t > 0 && vanes.Present()) t *= Edge(VaneClearance(vanes, x, y), soft);
     return t;
 }
 

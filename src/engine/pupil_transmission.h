@@ -11,22 +11,31 @@
 namespace frontlys {
 
 // Straight radial vanes from the centre to the rim, evenly spread: four at 90 degrees make a cross.
+// A spider of an even count may hold every other vane (the second bar of a cross) at a width and a turn
+// of its own: vanes at different heights in the tube shade different widths of the converging beam,
+// and two bars need not cross square.
 struct SpiderVanes {
-    int count = 0;        // 0: none
-    double width = 0;     // full width of one vane, in aperture radii
-    double angleDeg = 0;  // direction of the first vane, from +x towards +y
+    int count = 0;            // 0: none
+    double width = 0;         // full width of one vane, in aperture radii
+    double angleDeg = 0;      // direction of the first vane, from +x towards +y
+    double otherWidth = 0;    // full width of every other vane; 0: `width`
+    double otherTurnDeg = 0;  // every other vane turned from its even place by this
 
     bool Present() const { return count > 0 && width > 0; }
     bool operator==(const SpiderVanes&) const = default;
 };
 
-// Limits the analyses accept: at most 16 vanes, each narrower than the aperture radius.
+// Limits the analyses accept: at most 16 vanes, each narrower than the aperture radius; a second bar
+// only with an even count, turned by less than half the spacing.
 inline constexpr int kMaxVanes = 16;
 bool VanesValid(const SpiderVanes& vanes);
 
 // Distance (pupil units) from (x, y) to the centre line of the nearest vane; a large value without
 // vanes. Behind a vane's root the distance is the one to the centre.
 double VaneDistance(const SpiderVanes& vanes, double x, double y);
+
+// Signed distance (pupil units) from (x, y) to the nearest vane's edge, positive in the light.
+double VaneClearance(const SpiderVanes& vanes, double x, double y);
 
 // Transmission 0..1 at (x, y): eps <= r <= 1 outside the vanes. Each edge is a linear ramp `soft`
 // wide (pupil units; the anti-aliasing of a sampled pupil), hard with soft = 0.

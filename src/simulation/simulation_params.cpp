@@ -31,6 +31,12 @@ Status CheckOptics(const SimulationParams& p)
     if (p.vaneCount < 0 || p.vaneCount > 16 || !std::isfinite(p.vaneWidthMm) || p.vaneWidthMm < 0 ||
         p.vaneWidthMm >= 0.5 * p.diameterMm || !std::isfinite(p.vaneAngleDeg))
         return Refuse("--vanes", "0 to 16 vanes, each narrower than the aperture radius");
+    const bool even = p.vaneOtherWidthMm == 0 && p.vaneOtherTurnDeg == 0;
+    if (!std::isfinite(p.vaneOtherWidthMm) || p.vaneOtherWidthMm < 0 ||
+        p.vaneOtherWidthMm >= 0.5 * p.diameterMm || !std::isfinite(p.vaneOtherTurnDeg) ||
+        (!even &&
+         (p.vaneCount % 2 != 0 || p.vaneCount == 0 || std::abs(p.vaneOtherTurnDeg) >= 180.0 / p.vaneCount)))
+        return Refuse("--vanes", "a second bar needs an even count and a turn under half the spacing");
     for (double v : p.zernikeRmsNm) {
         if (!std::isfinite(v) || std::abs(v) > 1e5) return Refuse("--zernike", "a term beyond 100000 nm RMS");
     }

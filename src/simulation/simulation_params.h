@@ -37,6 +37,10 @@ struct SimulationParams {
     int vaneCount = 0;
     double vaneWidthMm = 0;
     double vaneAngleDeg = 0;
+    // With an even count, every other vane (a cross's second bar) at a width of its own (0: the same)
+    // and turned from its even place (degrees).
+    double vaneOtherWidthMm = 0;
+    double vaneOtherTurnDeg = 0;
     int size = 256;        // frame side in (binned) pixels
     double offsetXPx = 0;  // donut centre from the frame centre, columns
     double offsetYPx = 0;  // rows (down)

@@ -58,8 +58,12 @@ Aperture ZernikeAperture(const SimulationParams& params)
 {
     const double eps = params.obstruction;
     Aperture aperture;
-    const SpiderVanes vanes{
-        params.vaneCount, params.vaneWidthMm / (0.5 * params.diameterMm), params.vaneAngleDeg};
+    const double radiusMm = 0.5 * params.diameterMm;
+    const SpiderVanes vanes{params.vaneCount,
+                            params.vaneWidthMm / radiusMm,
+                            params.vaneAngleDeg,
+                            params.vaneOtherWidthMm / radiusMm,
+                            params.vaneOtherTurnDeg};
     aperture.transmission = MakePupilTransmission(eps, vanes, 0);
     const ZernikeCoefficients coefficients = PeakCoefficients(params);
     if (!HasAberration(coefficients)) {

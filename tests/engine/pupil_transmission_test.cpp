@@ -42,6 +42,29 @@ TEST(PupilTransmission, FourVanesCrossTheAnnulus)
     EXPECT_EQ(PupilTransmission(-0.7, 0, 0.3, three, 0), 1.0);
 }
 
+// Two bars: the second (every other vane) narrower and turned from square; each bar shades its own
+// width along its own direction.
+TEST(PupilTransmission, TwoBarsKeepTheirOwnWidthsAndDirections)
+{
+    const SpiderVanes bars{4, 0.06, 0, 0.02, 10};
+    const double t = 100 * std::numbers::pi / 180;
+    const auto across = [&](double along, double off) {
+        return PupilTransmission(
+            along * std::cos(t) - off * std::sin(t), along * std::sin(t) + off * std::cos(t), 0.3, bars, 0);
+    };
+    for (double along : {0.7, -0.7}) {
+        EXPECT_EQ(across(along, 0.0), 0.0);
+        EXPECT_EQ(across(along, 0.015), 1.0);  // beside the narrow bar, inside the wide one's half width
+    }
+    EXPECT_EQ(PupilTransmission(0.7, 0.025, 0.3, bars, 0), 0.0);
+    EXPECT_EQ(PupilTransmission(-0.7, 0.035, 0.3, bars, 0), 1.0);
+    EXPECT_EQ(PupilTransmission(0, 0.7, 0.3, bars, 0), 1.0);  // where a square cross's second bar would be
+    EXPECT_NEAR(VaneClearance(bars, 0.7, 0.05), 0.02, 1e-12);
+    // Without a second bar of its own, the clearance is the distance less the half width.
+    const SpiderVanes cross{4, 0.06, 30};
+    EXPECT_DOUBLE_EQ(VaneClearance(cross, 0.5, 0.4), VaneDistance(cross, 0.5, 0.4) - 0.03);
+}
+
 TEST(PupilTransmission, VanesOutsideTheirLimitsAreRefused)
 {
     EXPECT_TRUE(VanesValid({}));
@@ -49,6 +72,9 @@ TEST(PupilTransmission, VanesOutsideTheirLimitsAreRefused)
     EXPECT_FALSE(VanesValid({17, 0.05, 0}));
     EXPECT_FALSE(VanesValid({4, 1.0, 0}));
     EXPECT_FALSE(VanesValid({4, 0.05, std::nan("")}));
+    EXPECT_TRUE(VanesValid({4, 0.05, 0, 0.02, 10}));
+    EXPECT_FALSE(VanesValid({3, 0.05, 0, 0.02, 0}));
+    EXPECT_FALSE(VanesValid({4, 0.05, 0, 0.02, 50}));
 }
 
 }  // namespace

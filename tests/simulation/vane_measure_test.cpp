@@ -162,5 +162,84 @@ TEST(FitVanes, FindsBlurredVanesTheRingsMissAndNoneWithout)
     }
 }
 
+// A cross whose second bar is much thinner than the first: a cross of one width cannot show it, two bars
+// of their own widths do.
+TEST(FitVanes, FindsASecondBarThinnerThanTheFirst)
+{
+    SimulationParams p = Telescope();
+    p.seeingArcsec = 6;
+    p.defocusMm = 1.2;
+    p.zernikeRmsNm[8] = 150;
+    p.zernikeRmsNm[6] = 150;
+    p.vaneCount = 4;
+    p.vaneWidthMm = 8;
+    p.vaneAngleDeg = 30;
+    p.vaneOtherWidthMm = 2.5;
+    p.vaneOtherTurnDeg = -6;
+    const Frames f = Simulate(p);
+    const RawFrame i = f.Intra(p.size), e = f.Extra(p.size);
+    const CompensatedOptions o = OptionsFor(p);
+    auto analysed = CompensatedAnalysis(i, e, o);
+    ASSERT_TRUE(analysed.ok());
+    const CompensatedResult& a = analysed.value();
+    const ModelEstimate start{a.coef, a.obstruction, a.defocusNm};
+    auto judged = MeasureImageMisfit(i, e, a, o, start, p.lambdaNm);
+    ASSERT_TRUE(judged.ok());
+    ImageFitOptions fit;
+    fit.lambdaNm = p.lambdaNm;
+    auto v = FitVanes(i, e, a, o, start, judged.value().noise, fit);
+    ASSERT_TRUE(v.ok()) << v.status().reason;
+    const SpiderVanes& found = v.value().vanes;
+    const double radiusMm = 0.5 * p.diameterMm;
+    ASSERT_EQ(found.count, 4) << v.value().significance << " " << v.value().reason;
+    EXPECT_NEAR(found.angleDeg, p.vaneAngleDeg, 1.0);
+    EXPECT_NEAR(found.width * radiusMm, p.vaneWidthMm, 0.12 * p.vaneWidthMm);
+    EXPECT_NEAR(found.otherWidth * radiusMm, p.vaneOtherWidthMm, 0.25 * p.vaneOtherWidthMm);
+    EXPECT_NEAR(found.otherTurnDeg, p.vaneOtherTurnDeg, 2.0);
+}
+
+// Vanes the direct fit finds are used as given ones would be: the judge's misfits are those of the
+// analysis handed the same vanes, and so is the kept answer, or the direct fit run with them.
+TEST(FitVanes, TheKeptAnswerAndTheJudgeUseTheVanesFound)
+{
+    SimulationParams p = Telescope();
+    p.seeingArcsec = 6;
+    p.defocusMm = 1.2;
+    p.zernikeRmsNm[8] = 150;
+    p.zernikeRmsNm[6] = 150;
+    p.vaneCount = 4;
+    p.vaneWidthMm = 5;
+    p.vaneAngleDeg = 30;
+    const Frames f = Simulate(p);
+    const RawFrame i = f.Intra(p.size), e = f.Extra(p.size);
+    CompensatedOptions o = OptionsFor(p);
+    o.measureVanes = true;
+    PipelineOptions pipeline;
+    pipeline.lambdaNm = p.lambdaNm;
+    auto measured = AnalysePair(i, e, o, pipeline);
+    ASSERT_TRUE(measured.ok()) << measured.status().reason;
+    const PipelineOutcome& m = measured.value();
+    ASSERT_TRUE(m.vanes);
+    ASSERT_EQ(m.vanes->method, "image_fit");
+    ASSERT_EQ(m.vanes->vanes.count, 4);
+    o.measureVanes = false;
+    o.vanes = m.vanes->vanes;
+    auto given = AnalysePair(i, e, o, pipeline);
+    ASSERT_TRUE(given.ok());
+    const PipelineOutcome& g = given.value();
+    ASSERT_TRUE(m.misfitRefined && g.misfitRefined);
+    EXPECT_DOUBLE_EQ(m.misfitRefined->chi2PerPixel, g.misfitRefined->chi2PerPixel);
+    EXPECT_DOUBLE_EQ(m.misfitUnrefined->chi2PerPixel, g.misfitUnrefined->chi2PerPixel);
+    // Kept, the direct fit is the one run with the vanes found.
+    if (m.keptImageFit) {
+        ASSERT_TRUE(m.imageFit);
+        EXPECT_EQ(m.imageFit->vanes, m.vanes->vanes);
+        for (int k = 5; k <= 22; ++k)
+            EXPECT_DOUBLE_EQ(m.result.coef[k - 1], m.imageFit->estimate.coef[k - 1]);
+        return;
+    }
+    for (int k = 5; k <= 22; ++k) EXPECT_DOUBLE_EQ(m.result.coef[k - 1], g.result.coef[k - 1]) << k;
+}
+
 }  // namespace
 }  // namespace frontlys

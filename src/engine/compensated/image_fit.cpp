@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <utility>
@@ -23,10 +24,12 @@ using Complex = std::complex<double>;
 constexpr int kFirstTerm = 5, kLastTerm = 22, kTerms = kLastTerm - kFirstTerm + 1;
 constexpr int kPerImage = 5;  // centre x, y, blur, halo width, distance
 // Then, shared by the two images, the obstruction and, when the vanes are measured, their angle
-// (degrees) and width (pupil units).
+// (degrees) and width (pupil units), with two bars the second one's turn (degrees) and width.
 constexpr int kObstruction = kTerms + 2 * kPerImage;
 constexpr int kVaneAngle = kObstruction + 1, kVaneWidth = kObstruction + 2;
-constexpr int kParams = kObstruction + 3;
+constexpr int kOtherTurn = kObstruction + 3, kOtherWidth = kObstruction + 4;
+constexpr int kParams = kObstruction + 5;
+constexpr double kMaxOtherTurnDeg = 40;
 constexpr double kMaxVaneWidth = 0.1;
 constexpr double kDistanceRange = 0.05;
 constexpr double kMaxBlurPx = 10, kMinHaloPx = 2, kMaxHaloPx = 20;
@@ -117,11 +120,15 @@ struct Problem {
     double lambda = 0;
     std::array<ImageData, 2> images;
     ZernikeBasis basis = ZernikeBasis::ForCount(22);
-    int vaneCount = 0;  // > 0: the vanes' angle and width are parameters, else the options' vanes
+    int vaneCount = 0;     // > 0: the vanes' angle and width are parameters, else the options' vanes
+    bool twoBars = false;  // four vanes as two bars, each with its own width and direction
 
     SpiderVanes Vanes(const Params& p) const
     {
-        return vaneCount > 0 ? SpiderVanes{vaneCount, p[kVaneWidth], p[kVaneAngle]} : o->vanes;
+        if (vaneCount == 0) return o->vanes;
+        SpiderVanes v{vaneCount, p[kVaneWidth], p[kVaneAngle]};
+        if (twoBars) v.otherWidth = p[kOtherWidth], v.otherTurnDeg = p[kOtherTurn];
+        return v;
     }
 
     std::size_t Rows() const { return images[0].d.size() + images[1].d.size(); }
@@ -245,6 +252,8 @@ Params Clamp(Params p, const Problem& pr)
     }
     p[kObstruction] = std::clamp(p[kObstruction], 0.0, kMaxObstruction);
     p[kVaneWidth] = std::clamp(p[kVaneWidth], 0.0, kMaxVaneWidth);
+    p[kOtherWidth] = std::clamp(p[kOtherWidth], 0.0, kMaxVaneWidth);
+    p[kOtherTurn] = std::clamp(p[kOtherTurn], -kMaxOtherTurnDeg, kMaxOtherTurnDeg);
     return p;
 }
 
@@ -252,8 +261,8 @@ double Step(int j, const Problem& pr)
 {
     if (j < kTerms) return 0.5;
     if (j == kObstruction) return 0.005;
-    if (j == kVaneAngle) return 0.5;
-    if (j == kVaneWidth) return 0.002;
+    if (j == kVaneAngle || j == kOtherTurn) return 0.5;
+    if (j == kVaneWidth || j == kOtherWidth) return 0.002;
     const int what = (j - kTerms) % kPerImage;
     const int side = (j - kTerms) / kPerImage;
     return what <= 2 ? 0.02 : what == 3 ? 0.1 : 5e-4 * pr.images[side].nominalNm;
@@ -475,6 +484,7 @@ void FreeParameters(const Problem& pr, std::vector<int>& nuisances, std::vector<
     for (int j = 0; j < kParams; ++j) {
         const bool vane = j == kVaneAngle || j == kVaneWidth;
         if (vane && pr.vaneCount == 0) continue;
+        if ((j == kOtherTurn || j == kOtherWidth) && !pr.twoBars) continue;
         if (j == kObstruction && (pr.o->obstruction || !(pr.start->obstruction > 0))) continue;
         all.push_back(j);
         if (j >= kTerms && j != kObstruction) nuisances.push_back(j);
@@ -483,8 +493,12 @@ void FreeParameters(const Problem& pr, std::vector<int>& nuisances, std::vector<
 
 // The start's misfit with its nuisances fitted, then everything together.
 // `settledAt`: where the nuisances settled.
-Result<ImageFitOutcome> Run(
-    const Problem& pr, Point at, const ImageFitOptions& fit, int evaluations, Point* settledAt = nullptr)
+Result<ImageFitOutcome> Run(const Problem& pr,
+                            Point at,
+                            const ImageFitOptions& fit,
+                            int evaluations,
+                            Point* settledAt = nullptr,
+                            Params* endAt = nullptr)
 {
     ImageFitOutcome out;
     out.evaluations = evaluations;
@@ -500,6 +514,7 @@ Result<ImageFitOutcome> Run(
         Minimise(pr, settled.take(), all, fit.maxIterations, fit.stop, out.iterations, out.evaluations);
     if (!fitted.ok()) return fitted.status();
     const Point& end = fitted.value();
+    if (endAt) *endAt = end.p;
     const ModelEstimate& start = *pr.start;
     out.misfit = end.cost / rows;
     out.estimate = start;
@@ -517,7 +532,7 @@ Result<ImageFitOutcome> Run(
         out.haloShare[side] = end.haloShare[side];
     }
     if (pr.vaneCount > 0) {
-        const double period = 360.0 / pr.vaneCount;
+        const double period = (pr.twoBars ? 2 : 1) * 360.0 / pr.vaneCount;
         out.vanes = pr.Vanes(end.p);
         out.vanes.angleDeg = std::fmod(std::fmod(out.vanes.angleDeg, period) + period, period);
     }
@@ -602,21 +617,60 @@ Result<VaneFitOutcome> FitVanes(const RawFrame& intra,
         out.withoutVanes.evaluations += evaluations;
         return out;
     }
+    // Each candidate with its parameters: the count, the angle, the width; two bars add a turn and a width.
+    std::vector<std::pair<ImageFitOutcome, int>> candidates;
+    std::optional<Params> bar;  // where one bar (two vanes) ended
     for (const auto& [count, q] : starts) {
         pr.vaneCount = count;
-        auto with = Run(pr, Evaluate(pr, q, evaluations), fit, 0);
+        Params end{};
+        auto with = Run(pr, Evaluate(pr, q, evaluations), fit, 0, nullptr, &end);
         if (!with.ok()) return with.status();
         evaluations += with.value().evaluations;
-        if (!out.withVanes || with.value().misfit < out.withVanes->misfit) out.withVanes = with.take();
+        if (count == 2) bar = end;
+        candidates.emplace_back(with.take(), 3);
     }
-    out.withVanes->evaluations = evaluations;
-    // An information criterion on the chi-square scaled by the fit's own misfit per pixel (the
-    // model's error counted as noise): the drop must pay ln N for each added parameter (the angle,
-    // the width and the count).
+    // Two bars of their own widths: from the one bar found, a second one scanned across it (its turn
+    // from square), then all fitted. A cross of one width cannot show a thin second bar beside a wide
+    // first one: its common width lands between them and the fit ends above the one bar's.
+    if (bar) {
+        pr.vaneCount = 4;
+        pr.twoBars = true;
+        const int steps = static_cast<int>(std::ceil(kMaxOtherTurnDeg / stepDeg));
+        double bestCost = std::numeric_limits<double>::infinity();
+        Params best = *bar;
+        for (int i = -steps; i <= steps; ++i) {
+            if (fit.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
+            Params q = *bar;
+            q[kOtherTurn] = kMaxOtherTurnDeg * i / steps;
+            q[kOtherWidth] = kScanVaneWidth;
+            const double cost = Evaluate(pr, q, evaluations).cost;
+            ++out.scanned;
+            if (cost < bestCost) bestCost = cost, best = q;
+        }
+        auto with = Run(pr, Evaluate(pr, best, evaluations), fit, 0);
+        if (!with.ok()) return with.status();
+        evaluations += with.value().evaluations;
+        candidates.emplace_back(with.take(), 5);
+        pr.twoBars = false;
+    }
+    // An information criterion on the chi-square scaled by the best fit's misfit per pixel (the
+    // model's error counted as noise): each parameter costs ln N, against the open pupil as among the
+    // candidates.
     const double rows = static_cast<double>(pr.Rows());
+    double scale = std::numeric_limits<double>::infinity();
+    for (const auto& c : candidates) scale = std::min(scale, c.first.misfit);
+    scale = std::max(scale, 1e-12);
+    const auto penalised = [&](const std::pair<ImageFitOutcome, int>& c) {
+        return c.first.misfit * rows / scale + c.second * std::log(rows);
+    };
+    std::size_t chosen = 0;
+    for (std::size_t i = 1; i < candidates.size(); ++i)
+        if (penalised(candidates[i]) < penalised(candidates[chosen])) chosen = i;
+    const int parameters = candidates[chosen].second;
+    out.withVanes = std::move(candidates[chosen].first);
+    out.withVanes->evaluations = evaluations;
     const double drop = (out.withoutVanes.misfit - out.withVanes->misfit) * rows;
-    const double scaled = drop / std::max(out.withVanes->misfit, 1e-12);
-    out.significance = scaled / (3 * std::log(rows));
+    out.significance = drop / scale / (parameters * std::log(rows));
     if (out.significance > 1 && out.withVanes->vanes.Present()) {
         out.vanes = out.withVanes->vanes;
     } else {

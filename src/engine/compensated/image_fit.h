@@ -53,8 +53,10 @@ Result<ImageFitOutcome> FitImages(const RawFrame& intra,
 
 // Spider vanes measured by the fit: the open pupil's fit, then a scan of the vanes' angle over one
 // period for each count (a plausible width, the open pupil's nuisances held), then each count's best
-// angle fitted with the angle and width free, the lowest fit kept. Vanes are kept only when they lower the
-// chi-square by more than an information criterion asks for their parameters.
+// angle fitted with the angle and width free; from the two vanes' fit, a second bar of its own width and
+// turn scanned and fitted. The candidate kept is the lowest by an information criterion (ln N a
+// parameter), and vanes are kept only when they lower the chi-square by more than it asks for their
+// parameters.
 inline constexpr int kScanVaneCounts[] = {2, 3, 4};
 inline constexpr double kScanVaneWidth = 0.02;  // pupil units
 
