@@ -194,14 +194,20 @@ void WriteNotes(TestSession& s, const CompensatedSummary& c)
             const std::string count = std::to_string(v->count), width = Fixed(v->widthMm, 2),
                               angle = Fixed(v->angleDeg, 1), sig = Fixed(v->significance, 1);
             const bool fit = v->method == "image_fit";
+            std::string barFr, barEn;  // a second bar of its own width and direction
+            if (v->otherWidthMm > 0) {
+                const std::string w = Fixed(v->otherWidthMm, 2), t = Fixed(v->otherTurnDeg, 1);
+                barFr = ", la seconde barre de " + w + " mm, tournée de " + t + "° par rapport à l'équerre";
+                barEn = ", the second bar " + w + " mm wide, turned " + t + " deg from square";
+            }
             s.Notes.push_back({"vanes",
                                "Araignée mesurée sur les images : " + count + " branches de " + width +
-                                   " mm, la première à " + angle + "° (" +
+                                   " mm, la première à " + angle + "°" + barFr + " (" +
                                    (fit ? "ajustement des images, baisse de l'écart " + sig + " fois le seuil"
                                         : "la plus faible à " + sig + " fois le bruit") +
                                    ") ; le modèle en tient compte.",
                                "Spider measured on the images: " + count + " vanes " + width +
-                                   " mm wide, the first at " + angle + " deg (" +
+                                   " mm wide, the first at " + angle + " deg" + barEn + " (" +
                                    (fit ? "image fit, misfit drop " + sig + " times the threshold"
                                         : "the weakest at " + sig + " times the noise") +
                                    "); the model includes them."});
@@ -310,6 +316,10 @@ Result<CompensatedSummary> RunCompensatedWavefront(TestSession& s,
                                                                   outcome.vanes->significance,
                                                                   outcome.vanes->reason,
                                                                   outcome.vanes->method};
+        if (v.otherWidth > 0 && (v.otherWidth != v.width || v.otherTurnDeg != 0)) {
+            summary.vanesMeasured->otherWidthMm = v.otherWidth * o.apertureRadiusNm / 1e6;
+            summary.vanesMeasured->otherTurnDeg = v.otherTurnDeg;
+        }
     } else if (o.measureVanes) {
         summary.vanesMeasured = CompensatedSummary::VanesMeasured{};
         summary.vanesMeasured->reason = outcome.vanesFailure;

@@ -76,6 +76,9 @@ struct CompensatedSummary {
                                   // over its penalty
         std::string reason;
         std::string method;  // "rings" or "image_fit"
+        // A cross whose second bar has a width and direction of its own: that bar's width, and its
+        // turn from square to the first (0 and 0 where every vane is alike).
+        double otherWidthMm = 0, otherTurnDeg = 0;
     };
     std::optional<VanesMeasured> vanesMeasured;
 };

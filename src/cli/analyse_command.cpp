@@ -306,6 +306,9 @@ std::string JsonText(const AnalysisReport& r)
                                    {"significance", Number(v->significance)},
                                    {"method", v->method}};
             if (v->count == 0) j["vanes_measured"]["reason"] = v->reason;
+            if (v->count > 0 && v->otherWidthMm > 0)
+                j["vanes_measured"]["second_bar"] = {{"width_mm", Number(v->otherWidthMm)},
+                                                     {"turn_deg", Number(v->otherTurnDeg)}};
         }
         if (const auto& k = c->scale)
             j["scale"] = {{"given_defocus_mm", Number(k->givenDefocusNm / 1e6)},

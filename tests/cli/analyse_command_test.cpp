@@ -230,6 +230,7 @@ TEST_F(AnalyseCommandTest, SpiderVanesAndPerSideDistances)
     EXPECT_EQ(m["vanes_measured"]["method"], "rings");  // without the refinement, no image fit
     EXPECT_TRUE(m["vanes_measured"]["width_mm"].is_null());
     EXPECT_FALSE(m["vanes_measured"]["reason"].get<std::string>().empty());
+    EXPECT_FALSE(m["vanes_measured"].contains("second_bar"));
 }
 
 TEST_F(AnalyseCommandTest, MissingOpticsAreRefusedUnlessGiven)
