@@ -36,6 +36,21 @@ SimulationParams Telescope()
     return p;
 }
 
+// Seeing four times wider, nearer the caustic, strong trefoil and coma: shadows of 4 vanes at 30 deg
+// (or of `count`) that the ring profiles keep only in part.
+SimulationParams BlurredVanes(int count, double widthMm)
+{
+    SimulationParams p = Telescope();
+    p.seeingArcsec = 6;
+    p.defocusMm = 1.2;
+    p.zernikeRmsNm[8] = 150;
+    p.zernikeRmsNm[6] = 150;
+    p.vaneCount = count;
+    p.vaneWidthMm = widthMm;
+    p.vaneAngleDeg = 30;
+    return p;
+}
+
 std::vector<double> Pixels(const SimulatedFrame& f, bool turn)
 {
     const auto plane = f.adu.Plane(0);
@@ -127,14 +142,7 @@ TEST(MeasureVanes, TheAnalysisMeasuresThemWhenAsked)
 TEST(FitVanes, FindsBlurredVanesTheRingsMissAndNoneWithout)
 {
     for (int count : {4, 0}) {
-        SimulationParams p = Telescope();
-        p.seeingArcsec = 6;
-        p.defocusMm = 1.2;
-        p.zernikeRmsNm[8] = 150;  // trefoil and coma near the caustic: the ring profiles keep them in part
-        p.zernikeRmsNm[6] = 150;
-        p.vaneCount = count;
-        p.vaneWidthMm = 5;
-        p.vaneAngleDeg = 30;
+        const SimulationParams p = BlurredVanes(count, 5);
         const Frames f = Simulate(p);
         const RawFrame i = f.Intra(p.size), e = f.Extra(p.size);
         const CompensatedOptions o = OptionsFor(p);
@@ -166,14 +174,7 @@ TEST(FitVanes, FindsBlurredVanesTheRingsMissAndNoneWithout)
 // of their own widths do.
 TEST(FitVanes, FindsASecondBarThinnerThanTheFirst)
 {
-    SimulationParams p = Telescope();
-    p.seeingArcsec = 6;
-    p.defocusMm = 1.2;
-    p.zernikeRmsNm[8] = 150;
-    p.zernikeRmsNm[6] = 150;
-    p.vaneCount = 4;
-    p.vaneWidthMm = 8;
-    p.vaneAngleDeg = 30;
+    SimulationParams p = BlurredVanes(4, 8);
     p.vaneOtherWidthMm = 2.5;
     p.vaneOtherTurnDeg = -6;
     const Frames f = Simulate(p);
@@ -202,14 +203,7 @@ TEST(FitVanes, FindsASecondBarThinnerThanTheFirst)
 // analysis handed the same vanes, and so is the kept answer, or the direct fit run with them.
 TEST(FitVanes, TheKeptAnswerAndTheJudgeUseTheVanesFound)
 {
-    SimulationParams p = Telescope();
-    p.seeingArcsec = 6;
-    p.defocusMm = 1.2;
-    p.zernikeRmsNm[8] = 150;
-    p.zernikeRmsNm[6] = 150;
-    p.vaneCount = 4;
-    p.vaneWidthMm = 5;
-    p.vaneAngleDeg = 30;
+    const SimulationParams p = BlurredVanes(4, 5);
     const Frames f = Simulate(p);
     const RawFrame i = f.Intra(p.size), e = f.Extra(p.size);
     CompensatedOptions o = OptionsFor(p);

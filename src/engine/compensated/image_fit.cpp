@@ -594,22 +594,34 @@ Result<VaneFitOutcome> FitVanes(const RawFrame& intra,
     const double stepDeg = std::clamp(0.5 * shadowDeg, 0.5, 5.0);
     // Each count's best angle, when it lowers the misfit, is fitted; the count whose fit ends lowest
     // is kept (the same parameters for every count).
+    // The cheapest of `from` with parameter `angle` at each of `points` and `width` at the scan's.
+    const auto scan = [&](Params from,
+                          int angle,
+                          const std::vector<double>& points,
+                          int width,
+                          double& bestCost,
+                          Params& best) -> Status {
+        for (double value : points) {
+            if (fit.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
+            Params q = from;
+            q[angle] = value;
+            q[width] = kScanVaneWidth;
+            const double cost = Evaluate(pr, q, evaluations).cost;
+            ++out.scanned;
+            if (cost < bestCost) bestCost = cost, best = q;
+        }
+        return Status::Ok();
+    };
     std::vector<std::pair<int, Params>> starts;
     for (int count : kScanVaneCounts) {
         pr.vaneCount = count;
         const double period = 360.0 / count;
         const int steps = static_cast<int>(std::ceil(period / stepDeg));
+        std::vector<double> angles;
+        for (int i = 0; i < steps; ++i) angles.push_back(period * i / steps);
         double bestCost = settled.cost;
         Params best = base;
-        for (int i = 0; i < steps; ++i) {
-            if (fit.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
-            Params q = base;
-            q[kVaneAngle] = period * i / steps;
-            q[kVaneWidth] = kScanVaneWidth;
-            const double cost = Evaluate(pr, q, evaluations).cost;
-            ++out.scanned;
-            if (cost < bestCost) bestCost = cost, best = q;
-        }
+        if (Status s = scan(base, kVaneAngle, angles, kVaneWidth, bestCost, best); !s.ok()) return s;
         if (bestCost < settled.cost) starts.emplace_back(count, best);
     }
     if (starts.empty()) {
@@ -636,17 +648,11 @@ Result<VaneFitOutcome> FitVanes(const RawFrame& intra,
         pr.vaneCount = 4;
         pr.twoBars = true;
         const int steps = static_cast<int>(std::ceil(kMaxOtherTurnDeg / stepDeg));
+        std::vector<double> turns;
+        for (int i = -steps; i <= steps; ++i) turns.push_back(kMaxOtherTurnDeg * i / steps);
         double bestCost = std::numeric_limits<double>::infinity();
         Params best = *bar;
-        for (int i = -steps; i <= steps; ++i) {
-            if (fit.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
-            Params q = *bar;
-            q[kOtherTurn] = kMaxOtherTurnDeg * i / steps;
-            q[kOtherWidth] = kScanVaneWidth;
-            const double cost = Evaluate(pr, q, evaluations).cost;
-            ++out.scanned;
-            if (cost < bestCost) bestCost = cost, best = q;
-        }
+        if (Status s = scan(*bar, kOtherTurn, turns, kOtherWidth, bestCost, best); !s.ok()) return s;
         auto with = Run(pr, Evaluate(pr, best, evaluations), fit, 0);
         if (!with.ok()) return with.status();
         evaluations += with.value().evaluations;
