@@ -46,11 +46,12 @@ double ChiSquarePerTerm(const ZernikeCoefficients& found,
 // The covariance of the refined coefficients: `first`'s covariance through the refinement's
 // corrections, with J measured by finite differences of render-and-analyse about the kept estimate. A
 // round-symmetric pupil and blur keep the azimuthal order and the cos / sin parity of a term, so J
-// links only the terms of one (m, parity) family: one render per member of the largest family
-// measures it, every family perturbed at once (three for 22 terms: defocus and the two sphericals),
-// about the refinement's own last render. A pupil without that symmetry (vanes) would link families,
-// which this J leaves out. The noise of the measured obstruction and defocus is not counted. Refused
-// when a render or its analysis fails.
+// links only the terms of one (m, parity) family: one render per measured member of the largest family
+// measures it, every family perturbed at once (two for 22 terms: the defocus column is known, the two
+// sphericals are not), about the refinement's own last render. The renders are analysed at the data's
+// defocus and obstruction. A pupil without that symmetry (vanes) would link families, which this J
+// leaves out. The noise of the measured obstruction and defocus is not counted. Refused when a render
+// or its analysis fails.
 struct RefinedUncertainty {
     std::vector<double> covariance;  // P x P as CompensatedResult::covariance
     // Per term (k at k - 1), nm RMS: how far the kept estimate x lies from the refinement's fixed
