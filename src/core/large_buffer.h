@@ -16,6 +16,12 @@ namespace frontlys {
 // written are left as they are. Nothing happens for small ranges or where not supported.
 void AdviseLargePages(void* data, std::size_t bytes);
 
+// Keeps blocks of up to tens of megabytes in the process once freed, where the allocator allows it:
+// by default each such block goes back to the system when freed, and the next one of the same size
+// costs a page fault and a cleared page per 4 KiB again. Idempotent; the computation threads call it
+// when they start.
+void KeepFreedBlocks();
+
 namespace large_buffer_detail {
 
 constexpr std::size_t kMinShelvedBytes = std::size_t{4} << 20;
