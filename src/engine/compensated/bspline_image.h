@@ -9,9 +9,9 @@
 namespace frontlys {
 
 // In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries), each sample
-// `lanes` adjacent values filtered alike. Symmetric away from the ends, so it also serves as its own
-// transpose there.
-void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes = 1);
+// `lanes` values laneStride apart filtered alike (adjacent by default). Symmetric away from the
+// ends, so it also serves as its own transpose there.
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes = 1, std::ptrdiff_t laneStride = 1);
 
 class BSplineImage {
 public:
