@@ -342,7 +342,7 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
         }
     }
     g.n = static_cast<int>(g.x.size());
-    // Every jet value is written below: resizing keeps the pages of the grid before.
+    // Every jet value is written below: resizing writes nothing, and keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
         if (!secondDerivatives && v != &g.v && v != &g.dx && v != &g.dy) {

@@ -76,7 +76,7 @@ struct RenderWorkspace {
     bool coarse = false;  // some render sampled the far field under the wavelength's limit
     std::unique_ptr<FftPlan> plan;
     std::unique_ptr<RealFft2Plan> realPlan;
-    std::vector<Complex> field;
+    Buffer<Complex> field;  // written whole by each fill: grows without clearing
     std::vector<double> pixelFilter;
 
     RenderWorkspace() = default;
