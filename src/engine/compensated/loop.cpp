@@ -30,8 +30,9 @@ struct Derivatives {
 };
 
 // Points are taken in stretches, each its own task: a point's sums run over the terms in order,
-// so the bits do not depend on the thread count.
-constexpr int kStretch = 2048;
+// so the bits do not depend on the thread count. Enough of them to share a small grid among the
+// threads evenly.
+constexpr int kStretch = 1024;
 
 int Stretches(int n) { return (n + kStretch - 1) / kStretch; }
 
@@ -157,7 +158,7 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
-    constexpr int kBlocksPerTask = 8;
+    constexpr int kBlocksPerTask = 4;
     const int nt = static_cast<int>(terms.size());
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
     const int blocks = (g.n + kBlock - 1) / kBlock;
