@@ -386,7 +386,7 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
         const int first = run * kRun, count = std::min(kRun, static_cast<int>(quadrant.size()) - first);
         for (int b = 0; b < count; ++b) {
             const int p = quadrant[first + b];
-            poly.Eval(g.x[p], g.y[p], jets[b]);
+            poly.Eval(g.x[p], g.y[p], jets[b], secondDerivatives);
             const int i = g.i[p], j = g.j[p];
             const auto at = [&](int mi, int mj) {
                 return pointAt[static_cast<std::size_t>(mj + g.half) * width + mi + g.half];
