@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "core/large_buffer.h"
+
 namespace frontlys {
 
 // In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries), each sample
@@ -43,7 +45,7 @@ public:
 
 private:
     int m_x0 = 0, m_y0 = 0, m_w = 0, m_h = 0;
-    std::vector<double> m_coef;  // B-spline coefficients, row-major
+    Buffer<double> m_coef;  // B-spline coefficients, row-major, each written by the constructor
 };
 
 }  // namespace frontlys
