@@ -1,6 +1,11 @@
 #include "core/large_buffer.h"
 
 #include <cstdint>
+#include <mutex>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -20,6 +25,19 @@ void AdviseLargePages(void* data, std::size_t bytes)
 #else
     (void)data;
     (void)bytes;
+#endif
+}
+
+void KeepFreedBlocks()
+{
+#if defined(__GLIBC__)
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Blocks under 32 MiB (the largest this allocator takes) come from the heap, and up to
+        // 128 MiB free at its top stay there: an analysis frees and asks again for the same sizes.
+        (void)mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        (void)mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    });
 #endif
 }
 

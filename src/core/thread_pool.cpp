@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "core/large_buffer.h"
+
 #if defined(__linux__)
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -129,7 +131,10 @@ int Resolve(int requested) { return requested > 0 ? requested : CoreCount(); }
 std::shared_ptr<ThreadPool> SharedPool()
 {
     std::lock_guard lock(g_poolMutex);
-    if (!g_pool) g_pool = std::make_shared<ThreadPool>(Resolve(g_requested));
+    if (!g_pool) {
+        KeepFreedBlocks();
+        g_pool = std::make_shared<ThreadPool>(Resolve(g_requested));
+    }
     return g_pool;
 }
 

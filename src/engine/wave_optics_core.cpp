@@ -10,13 +10,15 @@
 
 namespace frontlys {
 
-ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
-                          const PupilPlane& p,
-                          const PupilFunction& transmission,
-                          const PupilRowFunction& opdNm)
+namespace {
+
+// The field of the n x n grid at `field`, every element written.
+ColumnSpan FillField(std::complex<double>* field,
+                     const PupilPlane& p,
+                     const PupilFunction& transmission,
+                     const PupilRowFunction& opdNm)
 {
     const int n = p.n;
-    field.resize(static_cast<std::size_t>(n) * n);
     const double radius = p.apertureRadiusNm;
     const double k = 2.0 * std::numbers::pi / p.lambdaNm;
     const double step = p.dxNm / radius;
@@ -27,7 +29,7 @@ ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
     // Rows are independent: each clears its own span (no serial pass over the whole grid) and takes
     // the OPD of its lit points, then the sines and cosines of their phases, in one batch each.
     ParallelFor(n, [&](int r) {
-        std::complex<double>* row = field.data() + static_cast<std::ptrdiff_t>(r) * n;
+        std::complex<double>* row = field + static_cast<std::ptrdiff_t>(r) * n;
         if (r < lo || r >= hi) {
             std::fill(row, row + n, 0.0);
             return;
@@ -68,6 +70,26 @@ ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
     return {lo, hi};
 }
 
+}  // namespace
+
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm)
+{
+    field.resize(static_cast<std::size_t>(plane.n) * plane.n);
+    return FillField(field.data(), plane, transmission, opdNm);
+}
+
+ColumnSpan FillPupilField(Buffer<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm)
+{
+    field.resize(static_cast<std::size_t>(plane.n) * plane.n);
+    return FillField(field.data(), plane, transmission, opdNm);
+}
+
 ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
                           const PupilPlane& plane,
                           const PupilFunction& transmission,
@@ -102,6 +124,11 @@ void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan&
 }
 
 void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan, ColumnSpan lit)
+{
+    TransformFieldOnly(std::span<std::complex<double>>(field), plan, lit);
+}
+
+void TransformFieldOnly(std::span<std::complex<double>> field, const FftPlan& plan, ColumnSpan lit)
 {
     // The pupil fills under half of the columns, and a column of zeros transforms to zeros: the
     // strided column pass runs over the lit columns only, the contiguous row pass over all rows.

@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "core/large_buffer.h"
 #include "engine/fft.h"
 
 namespace frontlys {
@@ -49,6 +50,12 @@ ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
                           const PupilPlane& plane,
                           const PupilFunction& transmission,
                           const PupilRowFunction& opdNm);
+// The same in a buffer that grows without clearing: the rows, filled at once, are the first to
+// touch its new pages.
+ColumnSpan FillPupilField(Buffer<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm);
 
 // Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
 // added to `sum` (n x n).
@@ -64,6 +71,7 @@ double TransformField(std::vector<std::complex<double>>& field, const FftPlan& p
 void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan);
 // The same for a field known to be zero outside `lit` (what FillPupilField returned): no search.
 void TransformFieldOnly(std::vector<std::complex<double>>& field, const FftPlan& plan, ColumnSpan lit);
+void TransformFieldOnly(std::span<std::complex<double>> field, const FftPlan& plan, ColumnSpan lit);
 void AccumulateIntensity(std::span<const std::complex<double>> field,
                          double total,
                          std::span<double> sum,

@@ -56,7 +56,7 @@ ZernikePolynomials::ZernikePolynomials(const ZernikeBasis& basis, double obstruc
 
 // Written out in real arithmetic: each term needs one part (real or imaginary) of the complex
 // products only, and this runs at every point of the analysis grid.
-void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
+void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out, bool secondDerivatives) const
 {
     const double u = x * x + y * y;
     // (x + iy)^m for m = 0..8.
@@ -74,6 +74,23 @@ void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
         }
         const ZernikeTerm& t = ZernikeTermInfo(k);
         const auto& q = m_q[i];
+        const int m = t.m;
+        // z^m and m z^(m-1).
+        const double ar = pr[m], ai = pi[m];
+        const double br = m >= 1 ? m * pr[m - 1] : 0, bi = m >= 1 ? m * pi[m - 1] : 0;
+        if (!secondDerivatives) {
+            // Q and Q' alone, by the same nested multiplication as below.
+            double q0 = 0, q1 = 0;
+            for (int c = kMaxDegree - 1; c >= 0; --c) {
+                q1 = q1 * u + q0;
+                q0 = q0 * u + q[c];
+            }
+            const double qx = 2 * x * q1, qy = 2 * y * q1;
+            out.v[i] = q0 * (t.sine ? ai : ar);
+            out.dx[i] = t.sine ? qx * ai + q0 * bi : qx * ar + q0 * br;
+            out.dy[i] = t.sine ? qy * ai + q0 * br : qy * ar - q0 * bi;
+            continue;
+        }
         // Q, Q' and Q'' in u by nested multiplication from the highest power.
         double q0 = 0, q1 = 0, q2 = 0;
         for (int c = kMaxDegree - 1; c >= 0; --c) {
@@ -83,10 +100,7 @@ void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out) const
         }
         const double qx = 2 * x * q1, qy = 2 * y * q1;
         const double qxx = 4 * x * x * q2 + 2 * q1, qyy = 4 * y * y * q2 + 2 * q1, qxy = 4 * x * y * q2;
-        const int m = t.m;
-        // z^m, m z^(m-1) and m (m-1) z^(m-2).
-        const double ar = pr[m], ai = pi[m];
-        const double br = m >= 1 ? m * pr[m - 1] : 0, bi = m >= 1 ? m * pi[m - 1] : 0;
+        // m (m-1) z^(m-2).
         const double cr = m >= 2 ? m * (m - 1.0) * pr[m - 2] : 0, ci = m >= 2 ? m * (m - 1.0) * pi[m - 2] : 0;
         if (t.sine) {
             out.v[i] = q0 * ai;

@@ -22,8 +22,9 @@ class ZernikePolynomials {
 public:
     ZernikePolynomials(const ZernikeBasis& basis, double obstruction);
 
-    // Terms the basis does not reach are 0.
-    void Eval(double x, double y, ZernikeJet& out) const;
+    // Terms the basis does not reach are 0. Without second derivatives, dxx, dyy and dxy are left
+    // as they were for the terms the basis reaches (the values and slopes are the same bits).
+    void Eval(double x, double y, ZernikeJet& out, bool secondDerivatives = true) const;
 
     const ZernikeBasis& Basis() const { return m_basis; }
     double Obstruction() const { return m_eps; }

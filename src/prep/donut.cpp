@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <numbers>
 
 #include "prep/crop.h"
@@ -25,6 +26,21 @@ double Median(std::vector<double>& v)
         m = 0.5 * (m + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid)));
     }
     return m;
+}
+
+// The m-th largest of `values` (m >= 1), the value at index size - m once sorted: the m largest
+// kept in a heap, a single pass over the rest when m is a small share of them.
+double LargestAt(const std::vector<double>& values, std::size_t m)
+{
+    std::vector<double> top(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(m));
+    std::make_heap(top.begin(), top.end(), std::greater<>());  // the least of them first
+    for (std::size_t i = m; i < values.size(); ++i) {
+        if (!(values[i] > top.front())) continue;
+        std::pop_heap(top.begin(), top.end(), std::greater<>());
+        top.back() = values[i];
+        std::push_heap(top.begin(), top.end(), std::greater<>());
+    }
+    return top.front();
 }
 
 // Box mean over kSmooth x kSmooth (clipped at the edges) through a summed-area table.
@@ -183,10 +199,8 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
     for (std::size_t i = 0; i < frame.size(); ++i)
         sub[i] = std::isfinite(frame[i]) ? frame[i] - b0.median : 0.0;
     const std::vector<double> smooth = BoxSmooth(sub, width, height);
-    std::vector<double> sorted = smooth;
-    const auto rank = static_cast<std::ptrdiff_t>(0.999 * static_cast<double>(sorted.size() - 1));
-    std::nth_element(sorted.begin(), sorted.begin() + rank, sorted.end());
-    const double p999 = sorted[static_cast<std::size_t>(rank)];
+    const auto rank = static_cast<std::size_t>(0.999 * static_cast<double>(smooth.size() - 1));
+    const double p999 = LargestAt(smooth, smooth.size() - rank);
     const double peak = *std::max_element(smooth.begin(), smooth.end());
     const double sigmaSmooth = b0.sigma / kSmooth;
     if (!(peak > 5 * sigmaSmooth) || !(peak > 0)) return refuse("no component stands out of the noise");

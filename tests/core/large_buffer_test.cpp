@@ -66,6 +66,27 @@ TEST(LargeBuffer, GivenBackBuffersServeLaterReservations)
     EXPECT_LT(back, 30);
 }
 
+// A buffer that grows without clearing keeps the values it holds and those given, and its storage
+// goes to the shelf of its own kind and comes back from it.
+TEST(LargeBuffer, ABufferGrowingWithoutClearingKeepsWhatItHolds)
+{
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    Buffer<double> b(3, 1.5);
+    b.resize(5);
+    b[3] = b[4] = 2;
+    b.resize(8, 4.0);
+    b.push_back(5);
+    EXPECT_EQ(std::vector<double>(b.begin(), b.end()),
+              (std::vector<double>{1.5, 1.5, 1.5, 2, 2, 4, 4, 4, 5}));
+    Buffer<double> large;
+    ReserveLarge(large, 6 * kMiB / sizeof(double));
+    const double* data = large.data();
+    ReleaseLarge(large);
+    Buffer<double> again;
+    ReserveLarge(again, 5 * kMiB / sizeof(double));
+    EXPECT_EQ(again.data(), data);
+}
+
 // A fresh buffer grows a little in place (the next round's grid a few per cent larger); one that
 // must grow further is given back and serves a later, smaller reservation.
 TEST(LargeBuffer, AGrowingBufferKeepsItsStorageOrGivesItBack)

@@ -38,6 +38,14 @@ TEST(WaveOpticsCore, RowOpdFillsThePointFillsField)
     }
     EXPECT_GT(lit, 1000u);
     EXPECT_EQ(asked, lit);
+    // A buffer that grows without clearing, holding another field before: every sample is written.
+    Buffer<std::complex<double>> reused(2 * byRow.size(), {7, -7});
+    FillPupilField(
+        reused, plane, transmission, [&](double y, std::span<const double> x, std::span<double> out) {
+            for (std::size_t i = 0; i < x.size(); ++i) out[i] = opd(x[i], y);
+        });
+    ASSERT_EQ(reused.size(), byRow.size());
+    EXPECT_TRUE(std::equal(reused.begin(), reused.end(), byRow.begin()));
     // The span holds every lit column, and the transform told of it gives the searching one's values
     // (to rounding: the columns go through the strips of the transform in other groups).
     for (std::size_t i = 0; i < byPoint.size(); ++i) {

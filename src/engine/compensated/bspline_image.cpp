@@ -7,28 +7,42 @@
 
 namespace frontlys {
 
-// Causal and anticausal passes of the z = sqrt(3) - 2 recursion, on `lanes` adjacent values at once.
-void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes)
+namespace {
+
+// Causal and anticausal passes of the z = sqrt(3) - 2 recursion, on `lanes` lines at once, the
+// first sample of line l at c + l * laneStride (1 where kAdjacent: then the lanes vectorise).
+template <bool kAdjacent>
+void Prefilter(double* c, int n, std::ptrdiff_t stride, int lanes, std::ptrdiff_t laneStride)
 {
-    if (n < 2) return;
     const double z = std::sqrt(3.0) - 2;
     const double lambda = (1 - z) * (1 - 1 / z);
+    const auto at = [&](int i, int l) -> double& { return c[i * stride + l * (kAdjacent ? 1 : laneStride)]; };
     for (int i = 0; i < n; ++i)
-        for (int l = 0; l < lanes; ++l) c[i * stride + l] *= lambda;
+        for (int l = 0; l < lanes; ++l) at(i, l) *= lambda;
     // Causal initialisation, truncated where z^k is negligible.
     const int horizon = std::min(n, 30);
     for (int l = 0; l < lanes; ++l) {
-        double sum = c[l];
+        double sum = at(0, l);
         double zk = z;
-        for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * c[k * stride + l];
-        c[l] = sum;
+        for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * at(k, l);
+        at(0, l) = sum;
     }
     for (int i = 1; i < n; ++i)
-        for (int l = 0; l < lanes; ++l) c[i * stride + l] += z * c[(i - 1) * stride + l];
-    for (int l = 0; l < lanes; ++l)
-        c[(n - 1) * stride + l] = (z / (z * z - 1)) * (z * c[(n - 2) * stride + l] + c[(n - 1) * stride + l]);
+        for (int l = 0; l < lanes; ++l) at(i, l) += z * at(i - 1, l);
+    for (int l = 0; l < lanes; ++l) at(n - 1, l) = (z / (z * z - 1)) * (z * at(n - 2, l) + at(n - 1, l));
     for (int i = n - 2; i >= 0; --i)
-        for (int l = 0; l < lanes; ++l) c[i * stride + l] = z * (c[(i + 1) * stride + l] - c[i * stride + l]);
+        for (int l = 0; l < lanes; ++l) at(i, l) = z * (at(i + 1, l) - at(i, l));
+}
+
+}  // namespace
+
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes, std::ptrdiff_t laneStride)
+{
+    if (n < 2) return;
+    if (laneStride == 1)
+        Prefilter<true>(c, n, stride, lanes, 1);
+    else
+        Prefilter<false>(c, n, stride, lanes, laneStride);
 }
 
 namespace {
@@ -54,16 +68,16 @@ BSplineImage::BSplineImage(
             m_coef[static_cast<std::size_t>(r) * width + c] = std::isfinite(v) ? v - level : 0.0;
         }
     }
-    // All the lines of one direction at once, each line's arithmetic as alone, in memory order: a
-    // line by itself waits on its own recursion at every sample. The rows go through a transposed copy.
-    std::vector<double> rows(m_coef.size());
-    for (int r = 0; r < height; ++r)
-        for (int c = 0; c < width; ++c)
-            rows[static_cast<std::size_t>(c) * height + r] = m_coef[static_cast<std::size_t>(r) * width + c];
-    BSplinePrefilter(rows.data(), width, height, height);
-    for (int c = 0; c < width; ++c)
-        for (int r = 0; r < height; ++r)
-            m_coef[static_cast<std::size_t>(r) * width + c] = rows[static_cast<std::size_t>(c) * height + r];
+    // Several lines of one direction at once, each line's arithmetic as alone: a line by itself
+    // waits on its own recursion at every sample. The rows go in bands of a few, each row read in
+    // memory order; the columns all at once.
+    constexpr int kBand = 8;
+    for (int r = 0; r < height; r += kBand)
+        BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width,
+                         width,
+                         1,
+                         std::min(kBand, height - r),
+                         width);
     BSplinePrefilter(m_coef.data(), height, width, width);
 }
 

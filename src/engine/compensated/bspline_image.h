@@ -6,12 +6,14 @@
 #include <span>
 #include <vector>
 
+#include "core/large_buffer.h"
+
 namespace frontlys {
 
 // In-place cubic B-spline prefilter of n samples spaced by `stride` (mirror boundaries), each sample
-// `lanes` adjacent values filtered alike. Symmetric away from the ends, so it also serves as its own
-// transpose there.
-void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes = 1);
+// `lanes` values laneStride apart filtered alike (adjacent by default). Symmetric away from the
+// ends, so it also serves as its own transpose there.
+void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes = 1, std::ptrdiff_t laneStride = 1);
 
 class BSplineImage {
 public:
@@ -43,7 +45,7 @@ public:
 
 private:
     int m_x0 = 0, m_y0 = 0, m_w = 0, m_h = 0;
-    std::vector<double> m_coef;  // B-spline coefficients, row-major
+    Buffer<double> m_coef;  // B-spline coefficients, row-major, each written by the constructor
 };
 
 }  // namespace frontlys

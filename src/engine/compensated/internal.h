@@ -32,12 +32,12 @@ struct Grid {
     int half = 0;
     int n = 0;
     std::vector<double> x, y, w, wx, wy;
-    std::vector<int> i, j;      // pixel offsets from the centre (j up)
-    std::vector<char> lit;      // eps <= r <= 1
-    std::vector<char> hole;     // r < (1 + eps) / 2, for the obstruction estimate
-    std::vector<char> plateau;  // eps + 0.12 < r < 0.88
-    std::vector<double> v, dx, dy, dxx, dyy, dxy;
-    std::optional<ZernikePolynomials> poly;  // the terms the jets hold
+    std::vector<int> i, j;                    // pixel offsets from the centre (j up)
+    std::vector<char> lit;                    // eps <= r <= 1
+    std::vector<char> hole;                   // r < (1 + eps) / 2, for the obstruction estimate
+    std::vector<char> plateau;                // eps + 0.12 < r < 0.88
+    Buffer<double> v, dx, dy, dxx, dyy, dxy;  // every value written by MakeGrid: no clearing first
+    std::optional<ZernikePolynomials> poly;   // the terms the jets hold
     // The defocus part of the ray mapping, exact for the beam (engine/beam_geometry.h): where the
     // ray of each point meets a defocused plane without aberration, in donut radii, and the
     // derivatives of that position (symmetric). The identity for a paraxial beam.

@@ -26,12 +26,13 @@ constexpr double kFoldLimit = 0.1;
 constexpr int kFirstPassTerms = 11;
 
 struct Derivatives {
-    std::vector<double> wx, wy, wxx, wyy, wxy;
+    Buffer<double> wx, wy, wxx, wyy, wxy;  // every value written by Synthesize
 };
 
 // Points are taken in stretches, each its own task: a point's sums run over the terms in order,
-// so the bits do not depend on the thread count.
-constexpr int kStretch = 2048;
+// so the bits do not depend on the thread count. Enough of them to share a small grid among the
+// threads evenly.
+constexpr int kStretch = 1024;
 
 int Stretches(int n) { return (n + kStretch - 1) / kStretch; }
 
@@ -63,35 +64,36 @@ double Jacobian(const Grid& g, double a, const Derivatives& d, int p)
     return RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
 }
 
+// The least is the same whatever the grouping: the stretches run at once.
 double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivatives& d)
 {
-    double least = 1;
-    for (int p = 0; p < g.n; ++p) {
-        if (!g.lit[p]) continue;
-        least = std::min({least, Jacobian(g, m.intra, d, p), Jacobian(g, m.extra, d, p)});
-    }
-    return least;
+    return ParallelReduce(
+        Stretches(g.n),
+        1,
+        1.0,
+        [&](int t) {
+            double least = 1;
+            for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+                if (!g.lit[p]) continue;
+                least = std::min({least, Jacobian(g, m.intra, d, p), Jacobian(g, m.extra, d, p)});
+            }
+            return least;
+        },
+        [](double a, double b) { return std::min(a, b); });
 }
 
-// The frame sampled along the rays of the current wavefront, times the Jacobian and the flux scale.
-// Both frames are in the program's orientation, so one formula serves both.
-void Compensate(const Grid& g,
-                const PreparedFrame& f,
-                double a,
-                double scale,
-                const Derivatives& d,
-                std::vector<double>& out)
+// The frame sampled along the ray of point p for the current wavefront, times the Jacobian and the
+// flux scale. Both frames are in the program's orientation, so one formula serves both.
+double Compensated(const Grid& g, const PreparedFrame& f, double a, double scale, const Derivatives& d, int p)
 {
-    out.resize(g.n);
-    for (int p = 0; p < g.n; ++p) {
-        double X = 0, Y = 0;
-        RayPoint(g, p, a, d.wx[p], d.wy[p], X, Y);
-        const double value = f.spline.Sample(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho);
-        out[p] = value * Jacobian(g, a, d, p) * scale;
-    }
+    double X = 0, Y = 0;
+    RayPoint(g, p, a, d.wx[p], d.wy[p], X, Y);
+    const double value = f.spline.Sample(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho);
+    return value * Jacobian(g, a, d, p) * scale;
 }
 
-// The mean S and the difference D of the two frames compensated by the current wavefront.
+// The mean S and the difference D of the two frames compensated by the current wavefront, the
+// points in stretches at once.
 void CompensatePair(const Grid& g,
                     const PreparedFrame& intra,
                     const PreparedFrame& extra,
@@ -101,19 +103,17 @@ void CompensatePair(const Grid& g,
                     std::vector<double>& d)
 {
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
-    std::vector<double> i1, i2;
-    ParallelFor(2, [&](int side) {
-        if (side == 0)
-            Compensate(g, intra, m.intra, meanFlux / intra.setup.flux, w, i1);
-        else
-            Compensate(g, extra, m.extra, meanFlux / extra.setup.flux, w, i2);
-    });
+    const double scale1 = meanFlux / intra.setup.flux, scale2 = meanFlux / extra.setup.flux;
     s.resize(g.n);
     d.resize(g.n);
-    for (int p = 0; p < g.n; ++p) {
-        s[p] = 0.5 * (i1[p] + i2[p]);
-        d[p] = i1[p] - i2[p];
-    }
+    ParallelFor(Stretches(g.n), [&](int t) {
+        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+            const double i1 = Compensated(g, intra, m.intra, scale1, w, p);
+            const double i2 = Compensated(g, extra, m.extra, scale2, w, p);
+            s[p] = 0.5 * (i1 + i2);
+            d[p] = i1 - i2;
+        }
+    });
 }
 
 // sum xa dxb + ya dyb over a block, in four interleaved partial sums (a fixed order): the adds
@@ -158,21 +158,15 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
-    constexpr int kBlocksPerTask = 8;
-    // S times the taper and its gradient.
-    std::vector<double> sw(g.n), swx(g.n), swy(g.n);
-    for (int p = 0; p < g.n; ++p) {
-        sw[p] = s[p] * g.w[p];
-        swx[p] = s[p] * g.wx[p];
-        swy[p] = s[p] * g.wy[p];
-    }
+    constexpr int kBlocksPerTask = 4;
     const int nt = static_cast<int>(terms.size());
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
     const int blocks = (g.n + kBlock - 1) / kBlock;
-    std::vector<double> parts(entries * blocks);
+    Buffer<double> parts(entries * blocks);  // each block writes all its entries
     ParallelFor((blocks + kBlocksPerTask - 1) / kBlocksPerTask, [&](int task) {
         // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
         std::vector<double> ax(static_cast<std::size_t>(nt) * kBlock), ay(ax.size()), gt(ax.size());
+        std::vector<double> sw(kBlock), swx(kBlock), swy(kBlock);  // S times the taper and its gradient
         std::vector<int> ring;  // block points where the taper has a gradient
         ring.reserve(kBlock);
         const int lastBlock = std::min(blocks, (task + 1) * kBlocksPerTask);
@@ -182,8 +176,13 @@ void AssembleWeakForm(const Grid& g,
             double* part = &parts[entries * block];
             double* partRhs = part + static_cast<std::size_t>(nt) * nt;
             ring.clear();
-            for (int k = 0; k < len; ++k)
-                if (swx[p0 + k] != 0 || swy[p0 + k] != 0) ring.push_back(k);
+            for (int k = 0; k < len; ++k) {
+                const int p = p0 + k;
+                sw[k] = s[p] * g.w[p];
+                swx[k] = s[p] * g.wx[p];
+                swy[k] = s[p] * g.wy[p];
+                if (swx[k] != 0 || swy[k] != 0) ring.push_back(k);
+            }
             for (int a = 0; a < nt; ++a) {
                 const std::size_t o = static_cast<std::size_t>(terms[a]) * g.n + p0;
                 double* x = &ax[static_cast<std::size_t>(a) * kBlock];
@@ -192,11 +191,11 @@ void AssembleWeakForm(const Grid& g,
                 double f = 0;
                 for (int k = 0; k < len; ++k) {
                     const int p = p0 + k;
-                    x[k] = sw[p] * g.dx[o + k];
-                    y[k] = sw[p] * g.dy[o + k];
+                    x[k] = sw[k] * g.dx[o + k];
+                    y[k] = sw[k] * g.dy[o + k];
                     f += g.v[o + k] * g.w[p] * d[p];
                 }
-                for (int k : ring) t[k] = swx[p0 + k] * g.dx[o + k] + swy[p0 + k] * g.dy[o + k];
+                for (int k : ring) t[k] = swx[k] * g.dx[o + k] + swy[k] * g.dy[o + k];
                 partRhs[a] = f;
             }
             for (int a = 0; a < nt; ++a) {
@@ -342,7 +341,7 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
         }
     }
     g.n = static_cast<int>(g.x.size());
-    // Every jet value is written below: resizing keeps the pages of the grid before.
+    // Every jet value is written below: resizing writes nothing, and keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
         if (!secondDerivatives && v != &g.v && v != &g.dx && v != &g.dy) {
@@ -369,60 +368,56 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
         mirrorY[k] = t.sine ? -1 : 1;
         mirrorX[k] = (t.m % 2 ? -1 : 1) * mirrorY[k];
     }
-    // Both passes write term by term over a run of points: a point at a time would touch a line of
-    // every jet array (a hundred and more) for each point.
-    ParallelFor(Stretches(g.n), [&](int t) {
-        constexpr int kBlock = 128;
-        std::vector<ZernikeJet> jets(kBlock);
-        std::vector<int> points;
-        points.reserve(kBlock);
-        const int end = std::min(g.n, (t + 1) * kStretch);
-        for (int p0 = t * kStretch; p0 < end; p0 += kBlock) {
-            points.clear();
-            for (int p = p0; p < std::min(end, p0 + kBlock); ++p)
-                if (g.i[p] >= 0 && g.j[p] >= 0) points.push_back(p);
-            for (std::size_t b = 0; b < points.size(); ++b)
-                poly.Eval(g.x[points[b]], g.y[points[b]], jets[b]);
-            for (int k = 0; k < g.terms; ++k) {
-                const std::size_t base = static_cast<std::size_t>(k) * g.n;
-                for (std::size_t b = 0; b < points.size(); ++b) {
-                    const std::size_t o = base + points[b];
-                    g.v[o] = jets[b].v[k];
-                    g.dx[o] = jets[b].dx[k];
-                    g.dy[o] = jets[b].dy[k];
-                }
-                if (!secondDerivatives) continue;
-                for (std::size_t b = 0; b < points.size(); ++b) {
-                    const std::size_t o = base + points[b];
-                    g.dxx[o] = jets[b].dxx[k];
-                    g.dyy[o] = jets[b].dyy[k];
-                    g.dxy[o] = jets[b].dxy[k];
-                }
-            }
-        }
-    });
-    ParallelFor(Stretches(g.n), [&](int t) {
-        const int p0 = t * kStretch, p1 = std::min(g.n, (t + 1) * kStretch);
-        std::vector<int> source(p1 - p0, -1);  // the evaluated point of each mirrored one
-        for (int p = p0; p < p1; ++p) {
-            if (g.i[p] >= 0 && g.j[p] >= 0) continue;
-            source[p - p0] = pointAt[static_cast<std::size_t>(std::abs(g.j[p]) + g.half) * width +
-                                     std::abs(g.i[p]) + g.half];
+    // The quadrant's points in runs, each run its own task: the jets of a run are evaluated, then
+    // written term by term with the mirrored points' (a point at a time would touch a line of every
+    // jet array, a hundred and more, for each point).
+    std::vector<int> quadrant;
+    for (int p = 0; p < g.n; ++p)
+        if (g.i[p] >= 0 && g.j[p] >= 0) quadrant.push_back(p);
+    constexpr int kRun = 128;
+    const int runs = (static_cast<int>(quadrant.size()) + kRun - 1) / kRun;
+    ParallelFor(runs, [&](int run) {
+        struct Mirror {
+            int p, from;  // the mirrored point, its run index
+            bool flipX, flipY;
+        };
+        std::vector<ZernikeJet> jets(kRun);
+        std::vector<Mirror> mirrors;
+        const int first = run * kRun, count = std::min(kRun, static_cast<int>(quadrant.size()) - first);
+        for (int b = 0; b < count; ++b) {
+            const int p = quadrant[first + b];
+            poly.Eval(g.x[p], g.y[p], jets[b], secondDerivatives);
+            const int i = g.i[p], j = g.j[p];
+            const auto at = [&](int mi, int mj) {
+                return pointAt[static_cast<std::size_t>(mj + g.half) * width + mi + g.half];
+            };
+            if (i > 0) mirrors.push_back({at(-i, j), b, true, false});
+            if (j > 0) mirrors.push_back({at(i, -j), b, false, true});
+            if (i > 0 && j > 0) mirrors.push_back({at(-i, -j), b, true, true});
         }
         for (int k = 0; k < g.terms; ++k) {
             const std::size_t base = static_cast<std::size_t>(k) * g.n;
-            for (int p = p0; p < p1; ++p) {
-                const int q = source[p - p0];
-                if (q < 0) continue;
-                const bool flipX = g.i[p] < 0, flipY = g.j[p] < 0;
-                const double sx = flipX ? mirrorX[k] : 1, sy = flipY ? mirrorY[k] : 1, s = sx * sy;
-                g.v[base + p] = s * g.v[base + q];
-                g.dx[base + p] = (flipX ? -s : s) * g.dx[base + q];
-                g.dy[base + p] = (flipY ? -s : s) * g.dy[base + q];
+            for (int b = 0; b < count; ++b) {
+                const std::size_t o = base + quadrant[first + b];
+                g.v[o] = jets[b].v[k];
+                g.dx[o] = jets[b].dx[k];
+                g.dy[o] = jets[b].dy[k];
                 if (!secondDerivatives) continue;
-                g.dxx[base + p] = s * g.dxx[base + q];
-                g.dyy[base + p] = s * g.dyy[base + q];
-                g.dxy[base + p] = (flipX != flipY ? -s : s) * g.dxy[base + q];
+                g.dxx[o] = jets[b].dxx[k];
+                g.dyy[o] = jets[b].dyy[k];
+                g.dxy[o] = jets[b].dxy[k];
+            }
+            for (const Mirror& m : mirrors) {
+                const ZernikeJet& jet = jets[m.from];
+                const double sx = m.flipX ? mirrorX[k] : 1, sy = m.flipY ? mirrorY[k] : 1, s = sx * sy;
+                const std::size_t o = base + m.p;
+                g.v[o] = s * jet.v[k];
+                g.dx[o] = (m.flipX ? -s : s) * jet.dx[k];
+                g.dy[o] = (m.flipY ? -s : s) * jet.dy[k];
+                if (!secondDerivatives) continue;
+                g.dxx[o] = s * jet.dxx[k];
+                g.dyy[o] = s * jet.dyy[k];
+                g.dxy[o] = (m.flipX != m.flipY ? -s : s) * jet.dxy[k];
             }
         }
     });

@@ -76,7 +76,7 @@ struct RenderWorkspace {
     bool coarse = false;  // some render sampled the far field under the wavelength's limit
     std::unique_ptr<FftPlan> plan;
     std::unique_ptr<RealFft2Plan> realPlan;
-    std::vector<Complex> field;
+    Buffer<Complex> field;  // written whole by each fill: grows without clearing
     std::vector<double> pixelFilter;
 
     RenderWorkspace() = default;
@@ -440,9 +440,11 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const RefineOptions& refine,
                                         ModelRenderCache* cache)
 {
-    auto d1 = compensated::PrepareFrame(intra);
+    std::array<Result<compensated::PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
+    ParallelFor(2, [&](int side) { prepared[side] = compensated::PrepareFrame(side == 0 ? intra : extra); });
+    auto& d1 = prepared[0];
     if (!d1.ok()) return d1.status();
-    auto d2 = compensated::PrepareFrame(extra);
+    auto& d2 = prepared[1];
     if (!d2.ok()) return d2.status();
     const double flux[2] = {first.frames[0].flux, first.frames[1].flux};
 

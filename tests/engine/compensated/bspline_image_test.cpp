@@ -50,5 +50,26 @@ TEST(BSplineImage, AWindowUnderThreePixelsASideReadsDark)
     EXPECT_GT(three.Sample(2, 2), 10);
 }
 
+// Lines filtered together, adjacent or a stride apart, get the bits of each line filtered alone.
+TEST(BSplineImage, LinesFilteredTogetherMatchEachAlone)
+{
+    const int n = 37, lines = 5;
+    const std::vector<double> f = Frame(n, lines);
+    std::vector<double> alone = f;
+    for (int l = 0; l < lines; ++l) BSplinePrefilter(&alone[l * n], n, 1);
+    std::vector<double> strided = f;  // line l at l * n, its samples adjacent
+    BSplinePrefilter(strided.data(), n, 1, lines, n);
+    std::vector<double> adjacent(f.size());  // sample i of line l at i * lines + l
+    for (int l = 0; l < lines; ++l)
+        for (int i = 0; i < n; ++i) adjacent[i * lines + l] = f[l * n + i];
+    BSplinePrefilter(adjacent.data(), n, lines, lines);
+    for (int l = 0; l < lines; ++l) {
+        for (int i = 0; i < n; ++i) {
+            EXPECT_EQ(strided[l * n + i], alone[l * n + i]) << l << ", " << i;
+            EXPECT_EQ(adjacent[i * lines + l], alone[l * n + i]) << l << ", " << i;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace frontlys
