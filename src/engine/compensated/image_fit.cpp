@@ -5,6 +5,7 @@
 #include <complex>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <numbers>
 #include <span>
 #include <utility>
@@ -100,6 +101,44 @@ struct Workspaces {
     }
 };
 
+// Workspaces lent to the tasks of one fit and given back: the vane scan and every Jacobian ask for
+// the same grids hundreds of times, and fresh ones cost their allocation, clearing and transform plans
+// each time. Every use writes what it reads, so a lent set gives the same bits as a fresh one.
+class WorkspacePool {
+public:
+    std::unique_ptr<Workspaces> Take()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_free.empty()) return std::make_unique<Workspaces>();
+        std::unique_ptr<Workspaces> w = std::move(m_free.back());
+        m_free.pop_back();
+        return w;
+    }
+    void Give(std::unique_ptr<Workspaces> w)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_free.push_back(std::move(w));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<Workspaces>> m_free;
+};
+
+// A set taken from the pool for one task's lifetime.
+class LentWorkspaces {
+public:
+    explicit LentWorkspaces(WorkspacePool& pool) : m_pool(pool), m_set(pool.Take()) {}
+    ~LentWorkspaces() { m_pool.Give(std::move(m_set)); }
+    LentWorkspaces(const LentWorkspaces&) = delete;
+    LentWorkspaces& operator=(const LentWorkspaces&) = delete;
+    Workspace& For(int n) { return m_set->For(n); }
+
+private:
+    WorkspacePool& m_pool;
+    std::unique_ptr<Workspaces> m_set;
+};
+
 struct Problem;
 
 // The candidate: terms 5..22 (nm RMS), then per image centre offset x, y (pixels), blur, halo
@@ -123,6 +162,7 @@ struct Problem {
     ZernikeBasis basis = ZernikeBasis::ForCount(22);
     int vaneCount = 0;     // > 0: the vanes' angle and width are parameters, else the options' vanes
     bool twoBars = false;  // four vanes as two bars, each with its own width and direction
+    std::unique_ptr<WorkspacePool> workspaces = std::make_unique<WorkspacePool>();
 
     SpiderVanes Vanes(const Params& p) const
     {
@@ -290,7 +330,7 @@ Point Evaluate(const Problem& pr, const Params& p, int& evaluations)
     at.p = p;
     at.r.assign(pr.Rows(), 0.0);
     ParallelFor(2, [&](int side) {
-        Workspaces local;
+        LentWorkspaces local(*pr.workspaces);
         Workspace& ws = local.For(pr.images[side].sampling.n);
         pr.Render(p, side, ws, at.spectra[side]);
         at.haloShare[side] = pr.Residuals(at.spectra[side], p, side, ws, at.r.data() + pr.First(side));
@@ -313,7 +353,7 @@ std::vector<double> Jacobian(const Problem& pr,
     const int tasks = std::min(ThreadCount(), cols);
     std::vector<int> renders(tasks, 0);
     ParallelFor(tasks, [&](int t) {
-        Workspaces local;
+        LentWorkspaces local(*pr.workspaces);
         std::vector<Complex> spectrum;
         std::vector<double> r(rows);
         for (int c = t; c < cols; c += tasks) {
