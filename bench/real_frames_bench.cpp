@@ -201,6 +201,65 @@ void BM_GivenVanesMisfit(benchmark::State& state)
 }
 BENCHMARK(BM_GivenVanesMisfit)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
 
+// The judge's ranking of the open pupil's kept answer against the one kept with the vanes measured,
+// on the pair range(0): each answer judged with its own run's weights (as each analysis reports it),
+// then both with one run's weights; beside them the image fit's misfit of each with its nuisances
+// fitted (one set of weights). range(1): 1 the obstruction given, 0 measured. Counters:
+// j_<answer>_<weights>, fit_<answer> (open, vanes).
+void BM_JudgeAcrossVanes(benchmark::State& state)
+{
+    using namespace frontlys;
+    const auto pair = OpenRealPair(int(state.range(0)));
+    if (!pair) {
+        state.SkipWithError("the pair did not open");
+        return;
+    }
+    const RawFrame intra = pair->Intra(), extra = pair->Extra();
+    for (auto _ : state) {
+        std::array<PipelineOutcome, 2> runs;
+        std::array<CompensatedOptions, 2> used;
+        for (int v = 0; v < 2; ++v) {
+            used[v] = RealPairOptions();
+            if (state.range(1) == 0) used[v].obstruction.reset();
+            used[v].measureVanes = v == 1;
+            auto analysed = AnalysePair(intra, extra, used[v], PipelineOptions{});
+            if (!analysed.ok() || !analysed.value().misfitRefined) {
+                state.SkipWithError("no judged analysis");
+                return;
+            }
+            runs[v] = analysed.take();
+            if (runs[v].vanes) used[v].vanes = runs[v].vanes->vanes;
+            used[v].measureVanes = false;
+        }
+        const char* names[2] = {"open", "vanes"};
+        for (int a = 0; a < 2; ++a) {
+            const CompensatedResult& r = runs[a].result;
+            const ModelEstimate answer{r.coef, r.obstruction, r.defocusNm};
+            for (int w = 0; w < 2; ++w) {
+                auto judged = MeasureImageMisfit(intra,
+                                                 extra,
+                                                 runs[a].unrefined,
+                                                 used[a],
+                                                 answer,
+                                                 555,
+                                                 nullptr,
+                                                 &runs[w].misfitRefined->noise);
+                state.counters[std::string("j_") + names[a] + "_" + names[w]] =
+                    judged.ok() ? judged.value().chi2PerPixel : 0;
+            }
+            ImageFitOptions f;
+            auto fit =
+                FitImages(intra, extra, runs[a].unrefined, used[a], answer, runs[0].misfitRefined->noise, f);
+            state.counters[std::string("fit_") + names[a]] = fit.ok() ? fit.value().misfitStart : 0;
+        }
+    }
+}
+BENCHMARK(BM_JudgeAcrossVanes)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->ArgNames({"pair", "obstruction"})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
 BENCHMARK(BM_KeptAgainstBestMisfit)
     ->ArgsProduct({{0, 1, 2}, {0, 1, 2}})
     ->ArgNames({"pair", "vanes"})

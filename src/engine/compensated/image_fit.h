@@ -9,8 +9,8 @@
 // linearly at each step. The fine intensity is rendered once per wavefront and distance: a centre
 // or blur change only multiplies its spectrum.
 //
-// The misfit is a chi-square with the judge's noise weights (misfit.h), over a disc of 1.35 rho +
-// 30 pixels around each donut.
+// The misfit is a chi-square with the judge's noise weights (misfit.h), their variance per ADU shared
+// by the two images (the mean of the two), over a disc of 1.35 rho + 30 pixels around each donut.
 
 #include <array>
 #include <optional>
