@@ -392,14 +392,16 @@ FRONTLYS_FFT_CLONES void JoinRows(const cd* ha, const cd* hb, cd* row, int n, in
 // costs about what the second thread saves.
 constexpr int kPoolMinSize = 256;
 
-// Strips of 256 KiB where that gives 16 columns or more. Narrower strips of long columns measured
-// fastest at one cache line per row (4 columns), except where the row stride is a multiple of 4 KiB:
-// there every row falls in the same cache sets, and 32 columns (8 lines a row) measured fastest.
+// Strips of 256 KiB where that gives 16 columns or more (columns of up to kLongColumn rows). Narrower strips
+// of long columns measured fastest at one cache line per row (4 columns), except where the row stride is a
+// multiple of 4 KiB: there every row falls in the same cache sets, and 32 columns (8 lines a row) measured
+// fastest.
+constexpr int kLongColumn = 1024;
+
 int StripWidth(int n, std::ptrdiff_t rowStride)
 {
     n = std::max(n, 1);
-    const int lanes = 16384 / n;
-    if (lanes >= 16) return std::min(lanes, n);
+    if (n <= kLongColumn) return std::min(16384 / n, n);
     return rowStride * static_cast<std::ptrdiff_t>(sizeof(cd)) % 4096 == 0 ? 32 : 4;
 }
 
@@ -479,6 +481,7 @@ namespace {
 // The rows of a strip of columns lie a page or more apart, where the hardware prefetcher does not
 // follow: all of them are asked for at once, so that their misses overlap rather than stall the
 // first stage one after another. They are written back by the last stage, hence the write hint.
+// Shorter columns are mostly in cache already: there the hints measured no gain.
 void PrefetchStrip(const cd* data, std::ptrdiff_t rowStride, int rows, int lanes)
 {
     for (int r = 0; r < rows; ++r) {
@@ -496,7 +499,7 @@ void PrefetchStrip(const cd* data, std::ptrdiff_t rowStride, int rows, int lanes
 void FftPlan::RunColumns(
     cd* data, std::ptrdiff_t rowStride, int lanes, cd* a, cd* b, FftDirection direction) const
 {
-    PrefetchStrip(data, rowStride, m_n, lanes);
+    if (m_n > kLongColumn) PrefetchStrip(data, rowStride, m_n, lanes);
     const bool inverse = direction == FftDirection::Inverse;
     const int last = static_cast<int>(m_stages.size()) - 1;
     const cd* x = data;
