@@ -59,9 +59,15 @@ double TimePair(F&& pair, int repeats)
 }
 
 // The sizes of 2^a 3^b 5^c the grids take, odd ones included: the refinement's even fine grids run
-// from about 700 (a 40-pixel donut) to 2160 (120 pixels), the other grids are powers of two.
+// from about 700 (a 40-pixel donut) to 2160 (120 pixels), the other grids are powers of two. With
+// FRONTLYS_FFT_SWEEP set, every 2^a 3^b 5^c from 64 to 4096 instead (111 sizes; a long run).
 void Sizes(benchmark::internal::Benchmark* b)
 {
+    if (std::getenv("FRONTLYS_FFT_SWEEP")) {
+        for (int n = 64; n <= 4096; ++n)
+            if (frontlys::IsFastFftSize(n)) b->Arg(n);
+        return;
+    }
     for (int n : {64,   96,   120,  128,  160,  192,  225,  240,  256,  320,  360,  384,  480,
                   500,  512,  640,  675,  720,  768,  960,  1000, 1024, 1080, 1200, 1280, 1440,
                   1536, 1800, 2000, 2025, 2048, 2160, 2400, 2880, 3000, 3072, 4096})

@@ -79,11 +79,12 @@ private:
     // the butterflies run over contiguous rows and the strip stays in cache. Sized on first use.
     std::complex<double>* Strip(std::size_t elements) const;
     std::complex<double>* Scratch(std::size_t elements) const;
-    // body(first column, width, a, b) for every strip of `columns`, the strips shared among tasks on
-    // the thread pool, each task with work buffers a and b of its own (kept in `m_tasks`). A strip's
-    // values do not depend on the task that runs it.
+    // body(first column, width, a, b) for every strip of `columns` (rows `rowStride` apart), the
+    // strips shared among tasks on the thread pool, each task with work buffers a and b of its own
+    // (kept in `m_tasks`). A strip's values do not depend on the task that runs it.
     void ForStrips(
         int columns,
+        std::ptrdiff_t rowStride,
         const std::function<void(int, int, std::complex<double>*, std::complex<double>*)>& body) const;
 
     int m_n = 1;

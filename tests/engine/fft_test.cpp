@@ -122,6 +122,26 @@ TEST(FftLowLevel, LanesAreIndependentTransforms)
     }
 }
 
+// Long columns go in strips of 4 columns, or of 32 where the row stride is a multiple of 4 KiB
+// (1280 complex values); 37 columns leave a part strip either way, and the 38th stays as it was.
+TEST(FftLowLevel, LongColumnsMatchOneDimensionalTransforms)
+{
+    for (const auto& [n, stride] : {std::pair{1280, 1280}, std::pair{1200, 1210}}) {
+        const int columns = 37;
+        auto data = RandomComplex(n * stride, 17u + n);
+        const auto original = data;
+        FftPlan(n).TransformColumns(data.data(), columns, stride, FftDirection::Inverse);
+        for (int c = 0; c <= columns; ++c) {
+            std::vector<cd> one(n);
+            for (int e = 0; e < n; ++e) one[e] = original[e * stride + c];
+            if (c < columns) Fft1DInPlace(one.data(), n, FftDirection::Inverse);
+            double worst = 0;
+            for (int e = 0; e < n; ++e) worst = std::max(worst, std::abs(one[e] - data[e * stride + c]));
+            EXPECT_LT(worst, 1e-11) << n << " column " << c;
+        }
+    }
+}
+
 TEST(FftLowLevel, LargeMixedSizesRoundTrip)
 {
     for (int n : {360, 1000, 1080}) {
