@@ -281,10 +281,14 @@ TEST_F(MainWindowTest, TheWindowAnswersWhileACommandRunsAndCancelKeepsTheState)
     EXPECT_TRUE(answered);
     EXPECT_TRUE(window.busy());
     EXPECT_TRUE(window.findChild<QAction*>("Annuler1")->isVisible());
-    // The step comes from the worker thread: it shows once the worker has started.
+    // The step comes from the worker thread: it shows once the worker has started, which on a loaded
+    // machine takes longer than a few hundred idle passes of the event loop.
     QLabel* step = child<QLabel>(&window, "LabelEtape");
-    for (int i = 0; i < 500 && step->text() != QStringLiteral("Étape 2"); ++i)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (step->text() != QStringLiteral("Étape 2") && std::chrono::steady_clock::now() < deadline) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     EXPECT_EQ(step->text(), QStringLiteral("Étape 2"));
 
     window.findChild<QAction*>("Annuler1")->trigger();
