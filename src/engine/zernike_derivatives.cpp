@@ -185,6 +185,22 @@ void ZernikeSurface::RowValues(double y, std::span<const double> x, std::span<do
     }
 }
 
+void ZernikeSurface::AnnulusRowValues(double y,
+                                      std::span<const double> x,
+                                      std::span<double> out,
+                                      double eps) const
+{
+    RowValues(y, x, out);
+    const double inner = eps * (1 + 1e-9), outer = 1 - 1e-12;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double u = x[i] * x[i] + y * y;
+        if (u >= inner * inner && u <= outer * outer) continue;
+        const double r = std::sqrt(u), target = std::clamp(r, inner, outer);
+        const double k = r > 0 ? target / r : 1;
+        out[i] = Value(r > 0 ? x[i] * k : target, y * k);
+    }
+}
+
 double ZernikeSurface::Value(double x, double y) const
 {
     const double u = x * x + y * y;

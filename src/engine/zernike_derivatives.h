@@ -47,6 +47,9 @@ public:
     // out[i] = Value(x[i], y) to rounding, for the points of one row: the sum is one polynomial in x
     // whose coefficients are taken once per row, a multiplication and an addition per power a point.
     void RowValues(double y, std::span<const double> x, std::span<double> out) const;
+    // RowValues on the annulus eps..1; outside it, the value on the nearest edge along the radius. The
+    // renders' soft pupil edge reaches a little past the annulus, where the polynomial must not run away.
+    void AnnulusRowValues(double y, std::span<const double> x, std::span<double> out, double eps) const;
     // The first and second derivatives at the same points, x.size() of each.
     void RowDerivatives(double y,
                         std::span<const double> x,

@@ -119,5 +119,32 @@ TEST(ZernikeDerivatives, RowValuesAndDerivativesMatchPointEvaluations)
     }
 }
 
+// Inside the annulus a row's clamped values are its plain values; in the hole and past the rim they
+// are the value on the nearest edge along the same radius, so they stay bounded however far out.
+TEST(ZernikeDerivatives, AnnulusRowValuesTakeTheEdgeValueOutsideTheAnnulus)
+{
+    ZernikeCoefficients c{};
+    c[10] = 60;  // spherical: steep past the rim
+    c[7] = -25;
+    const double eps = 0.35;
+    const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(28), eps), c);
+    const std::vector<double> x{-1.4, -1.0, -0.6, -0.2, 0.0, 0.1, 0.5, 0.99, 1.3};
+    std::vector<double> plain(x.size()), clamped(x.size());
+    for (double y : {0.0, 0.2, -0.7}) {
+        surface.RowValues(y, x, plain);
+        surface.AnnulusRowValues(y, x, clamped, eps);
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const double r = std::hypot(x[i], y);
+            if (r > eps * 1.001 && r < 0.999) {
+                EXPECT_DOUBLE_EQ(clamped[i], plain[i]);
+                continue;
+            }
+            const double edge = r > 0.5 ? 1.0 : eps, k = r > 0 ? edge / r : 1;
+            const double want = r > 0 ? surface.Value(x[i] * k, y * k) : surface.Value(edge, 0);
+            EXPECT_NEAR(clamped[i], want, 1e-6) << "x " << x[i] << " y " << y;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace frontlys

@@ -194,18 +194,8 @@ struct Problem {
         const double eps = p[kObstruction];
         const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(o->terms), eps),
                                      Coefficients(p));
-        // A row's values as one polynomial in x; the soft edge reaches a little past the annulus, where
-        // the edge value serves.
-        const double inner = eps * (1 + 1e-9), outer = 1 - 1e-12;
         const auto opd = [&](double y, std::span<const double> x, std::span<double> out) {
-            surface.RowValues(y, x, out);
-            for (std::size_t i = 0; i < x.size(); ++i) {
-                const double u = x[i] * x[i] + y * y;
-                if (u >= inner * inner && u <= outer * outer) continue;
-                const double r = std::sqrt(u), target = std::clamp(r, inner, outer);
-                const double k = r > 0 ? target / r : 1;
-                out[i] = surface.Value(r > 0 ? x[i] * k : target, y * k);
-            }
+            surface.AnnulusRowValues(y, x, out, eps);
         };
         FillPupilField(w.field, plane, MakePupilTransmission(eps, Vanes(p), plane.dxNm / R), opd);
         std::fill(w.fine.begin(), w.fine.end(), 0.0);

@@ -135,17 +135,8 @@ Result<SharpModel> RenderSharp(
     c[0] = c[1] = c[2] = 0;
     const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(o.terms), eps), c);
     const PupilFunction transmission = MakePupilTransmission(eps, o.vanes, h);
-    const double inner = eps * (1 + 1e-9), outer = 1 - 1e-12;
     const auto opd = [&](double y, std::span<const double> x, std::span<double> out) {
-        surface.RowValues(y, x, out);
-        // The soft edge reaches a little past the annulus: the edge value serves there.
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            const double u = x[i] * x[i] + y * y;
-            if (u >= inner * inner && u <= outer * outer) continue;
-            const double r = std::sqrt(u), target = std::clamp(r, inner, outer);
-            const double k = r > 0 ? target / r : 1;
-            out[i] = surface.Value(r > 0 ? x[i] * k : target, y * k);
-        }
+        surface.AnnulusRowValues(y, x, out, eps);
     };
     work.Prepare(n, q);
     const ColumnSpan lit = FillPupilField(work.field, plane, transmission, opd);
