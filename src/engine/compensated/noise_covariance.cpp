@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
+#include "core/large_buffer.h"
 #include "core/thread_pool.h"
 #include "engine/linear_solve.h"
 
@@ -46,10 +48,81 @@ Slopes SlopesOf(const Grid& g, const ZernikeCoefficients& c)
     return d;
 }
 
+// Four doubles at once. Its arithmetic is the same with and without AVX2: the functions below are
+// compiled both ways, the loader picking one, and no multiply is fused with its add.
+using V4 = double __attribute__((vector_size(32)));
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_COV_CLONES \
+    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
+#else
+#define FRONTLYS_COV_CLONES
+#endif
+
+// to[0, n) += k from[0, n), n a multiple of 4.
+FRONTLYS_COV_CLONES void AddScaled(double* to, const double* from, double k, int n)
+{
+    const V4 kv = {k, k, k, k};
+    for (int i = 0; i < n; i += 4) {
+        V4 x, y;
+        std::memcpy(&x, to + i, sizeof x);
+        std::memcpy(&y, from + i, sizeof y);
+        x += kv * y;
+        std::memcpy(to + i, &x, sizeof x);
+    }
+}
+
+// sum over [0, n) of a b, n a multiple of 4, in four interleaved partial sums.
+FRONTLYS_COV_CLONES double Dot(const double* a, const double* b, int n)
+{
+    V4 sum = {0, 0, 0, 0};
+    for (int i = 0; i < n; i += 4) {
+        V4 x, y;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        sum += x * y;
+    }
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
+}
+
+// The three sums of one pair of terms over a block (n a multiple of 4): sum sdx_a dx_b + sdy_a dy_b,
+// sum sv_a flow_b and sum sv_b flow_a.
+FRONTLYS_COV_CLONES void PairSums(const double* sdxa,
+                                  const double* sdya,
+                                  const double* sva,
+                                  const double* fa,
+                                  const double* dxb,
+                                  const double* dyb,
+                                  const double* svb,
+                                  const double* fb,
+                                  int n,
+                                  double out[3])
+{
+    V4 sy = {0, 0, 0, 0}, x = sy, y = sy;
+    for (int q = 0; q < n; q += 4) {
+        V4 v[8];
+        std::memcpy(&v[0], sdxa + q, sizeof v[0]);
+        std::memcpy(&v[1], dxb + q, sizeof v[1]);
+        std::memcpy(&v[2], sdya + q, sizeof v[2]);
+        std::memcpy(&v[3], dyb + q, sizeof v[3]);
+        std::memcpy(&v[4], sva + q, sizeof v[4]);
+        std::memcpy(&v[5], fb + q, sizeof v[5]);
+        std::memcpy(&v[6], svb + q, sizeof v[6]);
+        std::memcpy(&v[7], fa + q, sizeof v[7]);
+        sy += v[0] * v[1] + v[2] * v[3];
+        x += v[4] * v[5];
+        y += v[6] * v[7];
+    }
+    out[0] = (sy[0] + sy[1]) + (sy[2] + sy[3]);
+    out[1] = (x[0] + x[1]) + (x[2] + x[3]);
+    out[2] = (y[0] + y[1]) + (y[2] + y[3]);
+}
+
+int RoundUp4(int n) { return (n + 3) / 4 * 4; }
+
 // The weak-form matrix of the loop at its last pass (see AssembleWeakForm in loop.cpp). The lit points
 // run in blocks that stay in the first-level cache while every pair of terms reads them (the whole
-// grid, once per pair, is read from memory hundreds of times over); each sum still adds its points in
-// order, so the result is the same.
+// grid, once per pair, is read from memory hundreds of times over); the blocks add their sums in
+// order, so the result does not depend on the thread count.
 std::vector<double> WeakFormMatrix(const Grid& g,
                                    const std::vector<int>& terms,
                                    const std::vector<double>& s,
@@ -62,44 +135,41 @@ std::vector<double> WeakFormMatrix(const Grid& g,
     std::vector<int> lit;
     for (int p = 0; p < g.n; ++p)
         if (s[p] != 0) lit.push_back(p);
-    // Per block: s w, and for each term its slopes, s v and the flow's derivative along it.
-    std::vector<double> sw(kBlock), dx(static_cast<std::size_t>(nt) * kBlock), dy(dx.size()), sv(dx.size()),
-        flow(dx.size());
+    // Per block and term: its slopes, the slopes times s w, s v and the flow's derivative along it;
+    // zero past the block's points up to a multiple of 4.
+    const std::size_t lane = static_cast<std::size_t>(nt) * kBlock;
+    std::vector<double> dx(lane, 0.0), dy(lane, 0.0), sdx(lane, 0.0), sdy(lane, 0.0), sv(lane, 0.0),
+        flow(lane, 0.0);
     for (std::size_t from = 0; from < lit.size(); from += kBlock) {
-        const int m = static_cast<int>(std::min<std::size_t>(kBlock, lit.size() - from));
-        for (int q = 0; q < m; ++q) sw[q] = s[lit[from + q]] * g.w[lit[from + q]];
+        const int m = static_cast<int>(std::min<std::size_t>(kBlock, lit.size() - from)), m4 = RoundUp4(m);
         for (int t = 0; t < nt; ++t) {
             const std::size_t o = static_cast<std::size_t>(terms[t]) * g.n,
                               to = static_cast<std::size_t>(t) * kBlock;
-            for (int q = 0; q < m; ++q) {
+            for (int q = 0; q < m4; ++q) {
+                if (q >= m) {
+                    dx[to + q] = dy[to + q] = sdx[to + q] = sdy[to + q] = sv[to + q] = flow[to + q] = 0;
+                    continue;
+                }
                 const int p = lit[from + q];
+                const double sw = s[p] * g.w[p];
                 dx[to + q] = g.dx[o + p];
                 dy[to + q] = g.dy[o + p];
+                sdx[to + q] = sw * g.dx[o + p];
+                sdy[to + q] = sw * g.dy[o + p];
                 sv[to + q] = s[p] * g.v[o + p];
                 flow[to + q] = g.wx[p] * g.dx[o + p] + g.wy[p] * g.dy[o + p];
             }
         }
         for (int a = 0; a < nt; ++a) {
-            const double *dxa = &dx[static_cast<std::size_t>(a) * kBlock],
-                         *dya = &dy[static_cast<std::size_t>(a) * kBlock];
-            const double *sva = &sv[static_cast<std::size_t>(a) * kBlock],
-                         *fa = &flow[static_cast<std::size_t>(a) * kBlock];
+            const std::size_t ta = static_cast<std::size_t>(a) * kBlock;
             for (int b = a; b < nt; ++b) {
-                const double *dxb = &dx[static_cast<std::size_t>(b) * kBlock],
-                             *dyb = &dy[static_cast<std::size_t>(b) * kBlock];
-                const double *svb = &sv[static_cast<std::size_t>(b) * kBlock],
-                             *fb = &flow[static_cast<std::size_t>(b) * kBlock];
-                double sy = sym[static_cast<std::size_t>(a) * nt + b],
-                       x = ab[static_cast<std::size_t>(a) * nt + b],
-                       y = ab[static_cast<std::size_t>(b) * nt + a];
-                for (int q = 0; q < m; ++q) {
-                    sy += sw[q] * (dxa[q] * dxb[q] + dya[q] * dyb[q]);
-                    x += sva[q] * fb[q];
-                    y += svb[q] * fa[q];
-                }
-                sym[static_cast<std::size_t>(a) * nt + b] = sy;
-                ab[static_cast<std::size_t>(a) * nt + b] = x;
-                ab[static_cast<std::size_t>(b) * nt + a] = y;
+                const std::size_t tb = static_cast<std::size_t>(b) * kBlock;
+                double sums[3];
+                PairSums(
+                    &sdx[ta], &sdy[ta], &sv[ta], &flow[ta], &dx[tb], &dy[tb], &sv[tb], &flow[tb], m4, sums);
+                sym[static_cast<std::size_t>(a) * nt + b] += sums[0];
+                ab[static_cast<std::size_t>(a) * nt + b] += sums[1];
+                if (b != a) ab[static_cast<std::size_t>(b) * nt + a] += sums[2];
             }
         }
     }
@@ -136,7 +206,10 @@ void AddFrameCovariance(const Grid& g,
         int p;
         BSplineImage::Stencil st;
     };
-    std::vector<Sample> samples;
+    // Kept between calls, as the weights below.
+    static thread_local std::vector<Sample> samples;
+    samples.clear();
+    samples.reserve(static_cast<std::size_t>(g.n));
     int r0 = sp.height(), r1 = -1, c0 = sp.width(), c1 = -1;
     for (int p = 0; p < g.n; ++p) {
         if (g.w[p] == 0) continue;
@@ -155,48 +228,67 @@ void AddFrameCovariance(const Grid& g,
     r0 = std::max(0, r0 - kMargin), c0 = std::max(0, c0 - kMargin);
     r1 = std::min(sp.height() - 1, r1 + kMargin), c1 = std::min(sp.width() - 1, c1 + kMargin);
     const int w = c1 - c0 + 1, h = r1 - r0 + 1;
-    // Weights on the B-spline coefficients, pixel-major so that the terms of one pixel are adjacent.
-    // Kept between calls: megabytes freshly mapped each time cost more in page faults than the sums.
+    // Weights on the B-spline coefficients, pixel-major so that the terms of one pixel are adjacent,
+    // padded to a multiple of 4 terms (the padding stays 0). Kept between calls, and first reserved
+    // in large pages: megabytes freshly mapped each time cost more in page faults than the sums.
+    const int lanes = RoundUp4(nt);
+    const std::size_t size = static_cast<std::size_t>(w) * h * lanes;
     static thread_local std::vector<double> weight;
-    weight.assign(static_cast<std::size_t>(w) * h * nt, 0.0);
-    std::vector<double> amp(nt);
+    ReserveLarge(weight, size);
+    weight.assign(size, 0.0);
+    // A sample's amplitudes times each column's weight: the four columns of a stencil row are
+    // adjacent in `weight` (but where the window's mirror folds them), so a row takes one sweep.
+    std::vector<double> spread(4 * static_cast<std::size_t>(lanes), 0.0);
     for (const Sample& s : samples) {
         const int p = s.p;
         const double jac = RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
         const double common = fluxScale * jac * g.w[p];
-        for (int t = 0; t < nt; ++t) amp[t] = common * g.v[static_cast<std::size_t>(terms[t]) * g.n + p];
+        for (int c = 0; c < 4; ++c)
+            for (int t = 0; t < nt; ++t)
+                spread[static_cast<std::size_t>(c) * lanes + t] =
+                    s.st.wx[c] * (common * g.v[static_cast<std::size_t>(terms[t]) * g.n + p]);
+        const bool adjacent = s.st.cols[3] == s.st.cols[0] + 3;
         for (int r = 0; r < 4; ++r) {
-            for (int c = 0; c < 4; ++c) {
-                const double k = s.st.wy[r] * s.st.wx[c];
-                double* __restrict to =
-                    &weight[(static_cast<std::size_t>(s.st.rows[r] - r0) * w + s.st.cols[c] - c0) * nt];
-                const double* __restrict from = amp.data();
-                for (int t = 0; t < nt; ++t) to[t] += k * from[t];
+            const std::size_t row = static_cast<std::size_t>(s.st.rows[r] - r0) * w;
+            if (adjacent) {
+                AddScaled(&weight[(row + s.st.cols[0] - c0) * lanes], spread.data(), s.st.wy[r], 4 * lanes);
+                continue;
             }
+            for (int c = 0; c < 4; ++c)
+                AddScaled(&weight[(row + s.st.cols[c] - c0) * lanes],
+                          &spread[static_cast<std::size_t>(c) * lanes],
+                          s.st.wy[r],
+                          lanes);
         }
     }
     // Through the prefilter's transpose: the prefilter itself (symmetric but at the box's ends, where
     // the weights are nil).
     // All terms of a pixel at once: the recursion runs along contiguous lanes.
-    for (int r = 0; r < h; ++r) BSplinePrefilter(&weight[static_cast<std::size_t>(r) * w * nt], w, nt, nt);
+    for (int r = 0; r < h; ++r)
+        BSplinePrefilter(&weight[static_cast<std::size_t>(r) * w * lanes], w, lanes, lanes);
     for (int c = 0; c < w; ++c)
         BSplinePrefilter(
-            &weight[static_cast<std::size_t>(c) * nt], h, static_cast<std::ptrdiff_t>(w) * nt, nt);
+            &weight[static_cast<std::size_t>(c) * lanes], h, static_cast<std::ptrdiff_t>(w) * lanes, lanes);
+    // A box row at a time, term-major: each entry of Cov(F) is then one sum along the row of the
+    // pixels' variance times the two terms' weights. Padded to a multiple of 4 pixels with nil weights.
     const double sky = f.setup.noise * f.setup.noise;
+    const int w4 = RoundUp4(w);
+    std::vector<double> gt(static_cast<std::size_t>(nt) * w4, 0.0), vt(gt.size(), 0.0);
     for (int r = 0; r < h; ++r) {
         for (int c = 0; c < w; ++c) {
             const double v =
                 raw.pixels[static_cast<std::size_t>(sp.y0() + r0 + r) * raw.width + sp.x0() + c0 + c];
-            if (!std::isfinite(v)) continue;
-            const double var = sky + alpha * std::max(0.0, v - f.setup.background);
-            const double* __restrict gq = &weight[(static_cast<std::size_t>(r) * w + c) * nt];
-            for (int i = 0; i < nt; ++i) {
-                const double vi = var * gq[i];
-                if (vi == 0) continue;
-                double* __restrict row = &cf[static_cast<std::size_t>(i) * nt];
-                for (int j = i; j < nt; ++j) row[j] += vi * gq[j];
+            const double var = std::isfinite(v) ? sky + alpha * std::max(0.0, v - f.setup.background) : 0.0;
+            const double* gq = &weight[(static_cast<std::size_t>(r) * w + c) * lanes];
+            for (int t = 0; t < nt; ++t) {
+                gt[static_cast<std::size_t>(t) * w4 + c] = gq[t];
+                vt[static_cast<std::size_t>(t) * w4 + c] = var * gq[t];
             }
         }
+        for (int i = 0; i < nt; ++i)
+            for (int j = i; j < nt; ++j)
+                cf[static_cast<std::size_t>(i) * nt + j] +=
+                    Dot(&vt[static_cast<std::size_t>(i) * w4], &gt[static_cast<std::size_t>(j) * w4], w4);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "core/thread_pool.h"
 #include "engine/curvature_model.h"
 
 namespace frontlys {
@@ -184,6 +185,34 @@ TEST_F(PairNoise, RefinedBarsCarryTheRefinementsGain)
     auto same = RefinedCovariance(Options(), first.value(), unrefined, r.lambdaNm);
     ASSERT_TRUE(same.ok());
     EXPECT_EQ(same.value().covariance, first.value().covariance);
+}
+
+// The bars are the same bits whatever the number of threads: the noise covariance's frames and
+// weak form run as separate tasks, the Jacobian's renders and analyses on their own buffers.
+TEST_F(PairNoise, BarsDoNotDependOnTheThreadCount)
+{
+    const Noisy n = Draw(5);
+    const auto bars = [&] {
+        auto first = Analyse(n);
+        EXPECT_TRUE(first.ok());
+        RefineOptions r;
+        r.rounds = 3;
+        auto refined = RefineCompensated(
+            {n.intra, n.side, n.side}, {n.extra, n.side, n.side}, Options(), first.value(), r);
+        EXPECT_TRUE(refined.ok());
+        auto covariance = RefinedCovariance(Options(), first.value(), refined.value(), r.lambdaNm);
+        EXPECT_TRUE(covariance.ok());
+        return std::pair(first.value().covariance, covariance.value().covariance);
+    };
+    SetThreadCount(1);
+    const auto one = bars();
+    SetThreadCount(2);
+    const auto two = bars();
+    SetThreadCount(0);
+    ASSERT_FALSE(one.first.empty());
+    EXPECT_EQ(two.first, one.first);
+    EXPECT_EQ(two.second, one.second);
+    EXPECT_NE(one.second, one.first);  // the refinement's gain was measured
 }
 
 // The model's error from the judge: none where the kept answer explains the images down to the noise,
