@@ -26,6 +26,31 @@ double Percentile(std::vector<double> v, double q)
     return *at;
 }
 
+// Four doubles at once. Its arithmetic is the same with and without AVX2: the functions below are
+// compiled both ways, the loader picking one, and no multiply is fused with its add.
+using V4 = double __attribute__((vector_size(32)));
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_COV_CLONES \
+    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
+#else
+#define FRONTLYS_COV_CLONES
+#endif
+
+// to[0, n) += k from[0, n).
+FRONTLYS_COV_CLONES void AddScaled(double* to, const double* from, double k, int n)
+{
+    const V4 kv = {k, k, k, k};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V4 x, y;
+        std::memcpy(&x, to + i, sizeof x);
+        std::memcpy(&y, from + i, sizeof y);
+        x += kv * y;
+        std::memcpy(to + i, &x, sizeof x);
+    }
+    for (; i < n; ++i) to[i] += k * from[i];
+}
+
 struct Slopes {
     std::vector<double> wx, wy, wxx, wyy, wxy;
 };
@@ -37,38 +62,13 @@ Slopes SlopesOf(const Grid& g, const ZernikeCoefficients& c)
     for (int k = 1; k < g.terms; ++k) {
         if (c[k] == 0) continue;
         const std::size_t o = static_cast<std::size_t>(k) * g.n;
-        for (int p = 0; p < g.n; ++p) {
-            d.wx[p] += c[k] * g.dx[o + p];
-            d.wy[p] += c[k] * g.dy[o + p];
-            d.wxx[p] += c[k] * g.dxx[o + p];
-            d.wyy[p] += c[k] * g.dyy[o + p];
-            d.wxy[p] += c[k] * g.dxy[o + p];
-        }
+        AddScaled(d.wx.data(), &g.dx[o], c[k], g.n);
+        AddScaled(d.wy.data(), &g.dy[o], c[k], g.n);
+        AddScaled(d.wxx.data(), &g.dxx[o], c[k], g.n);
+        AddScaled(d.wyy.data(), &g.dyy[o], c[k], g.n);
+        AddScaled(d.wxy.data(), &g.dxy[o], c[k], g.n);
     }
     return d;
-}
-
-// Four doubles at once. Its arithmetic is the same with and without AVX2: the functions below are
-// compiled both ways, the loader picking one, and no multiply is fused with its add.
-using V4 = double __attribute__((vector_size(32)));
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define FRONTLYS_COV_CLONES \
-    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
-#else
-#define FRONTLYS_COV_CLONES
-#endif
-
-// to[0, n) += k from[0, n), n a multiple of 4.
-FRONTLYS_COV_CLONES void AddScaled(double* to, const double* from, double k, int n)
-{
-    const V4 kv = {k, k, k, k};
-    for (int i = 0; i < n; i += 4) {
-        V4 x, y;
-        std::memcpy(&x, to + i, sizeof x);
-        std::memcpy(&y, from + i, sizeof y);
-        x += kv * y;
-        std::memcpy(to + i, &x, sizeof x);
-    }
 }
 
 // sum over [0, n) of a b, n a multiple of 4, in four interleaved partial sums.
@@ -265,10 +265,10 @@ void AddFrameCovariance(const Grid& g,
     // the weights are nil).
     // All terms of a pixel at once: the recursion runs along contiguous lanes.
     for (int r = 0; r < h; ++r)
-        BSplinePrefilter(&weight[static_cast<std::size_t>(r) * w * lanes], w, lanes, lanes);
+        BSplinePrefilter(&weight[static_cast<std::size_t>(r) * w * lanes], w, lanes, nt);
     for (int c = 0; c < w; ++c)
         BSplinePrefilter(
-            &weight[static_cast<std::size_t>(c) * lanes], h, static_cast<std::ptrdiff_t>(w) * lanes, lanes);
+            &weight[static_cast<std::size_t>(c) * lanes], h, static_cast<std::ptrdiff_t>(w) * lanes, nt);
     // A box row at a time, term-major: each entry of Cov(F) is then one sum along the row of the
     // pixels' variance times the two terms' weights. Padded to a multiple of 4 pixels with nil weights.
     const double sky = f.setup.noise * f.setup.noise;
