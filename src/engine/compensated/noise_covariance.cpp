@@ -26,8 +26,8 @@ double Percentile(std::vector<double> v, double q)
     return *at;
 }
 
-// Four doubles at once. Its arithmetic is the same with and without AVX2: the functions below are
-// compiled both ways, the loader picking one, and no multiply is fused with its add.
+// Four doubles at once. The functions below are compiled with and without AVX2, the loader picking
+// one; no multiply is fused with its add, so both give the same bits.
 using V4 = double __attribute__((vector_size(32)));
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define FRONTLYS_COV_CLONES \
@@ -121,8 +121,8 @@ int RoundUp4(int n) { return (n + 3) / 4 * 4; }
 
 // The weak-form matrix of the loop at its last pass (see AssembleWeakForm in loop.cpp). The lit points
 // run in blocks that stay in the first-level cache while every pair of terms reads them (the whole
-// grid, once per pair, is read from memory hundreds of times over); the blocks add their sums in
-// order, so the result does not depend on the thread count.
+// grid, once per pair, is read from memory hundreds of times over); each pair's sum over a block runs
+// in four interleaved partial sums, in a fixed order.
 std::vector<double> WeakFormMatrix(const Grid& g,
                                    const std::vector<int>& terms,
                                    const std::vector<double>& s,
