@@ -135,7 +135,8 @@ struct ImageFit {
         double sigma, ox, oy, chi2;
     };
     std::vector<Tried> tried;
-    std::vector<double> model;  // the last Model()
+    std::vector<double> model;    // the last Model()
+    std::vector<double> columns;  // scratch of Model()
 
     void SetBlur(double s)
     {
@@ -159,7 +160,7 @@ struct ImageFit {
     const std::vector<double>& Model(double ox, double oy)
     {
         model.resize(data->d.size());
-        SampleRuns(*blurred, runs, mcx - data->cx + ox, mcy - data->cy + oy, model.data());
+        SampleRuns(*blurred, runs, {mcx, data->cx, ox, mcy, data->cy, oy}, columns, model.data());
         return model;
     }
     double Chi2(double ox, double oy)

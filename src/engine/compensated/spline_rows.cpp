@@ -39,10 +39,10 @@ void SplineRows::Build(std::span<const double> pixels, int width, int height)
     BSplinePrefilter(m_coef.data(), height, width, width);
 }
 
-void SplineRows::SampleStretch(double x, double y, int count, double* out) const
+void SplineRows::SampleRow(const double* xs, int count, double y, double* out) const
 {
     const int w = m_w, h = m_h;
-    if (w < 3 || h < 3 || !(y >= 0 && y <= h - 1) || !std::isfinite(x)) {
+    if (w < 3 || h < 3 || !(y >= 0 && y <= h - 1)) {
         std::fill_n(out, count, 0.0);
         return;
     }
@@ -51,65 +51,63 @@ void SplineRows::SampleStretch(double x, double y, int count, double* out) const
     Weights(y - iv, wv);
     const double* rows[4];
     for (int j = 0; j < 4; ++j) rows[j] = m_coef.data() + static_cast<std::size_t>(Mirror(iv - 1 + j, h)) * w;
-
-    // Where the 4 columns of every point lie inside: the weights of the first point serve all.
-    const double base = std::floor(x);
-    const double t = x - base;
-    double wu[4];
-    Weights(t, wu);
-    const long first = std::clamp(static_cast<long>(1 - base), 0L, static_cast<long>(count));
-    const long end = std::clamp(static_cast<long>(w - 2 - base), first, static_cast<long>(count));
-    if (first < end) {
-        const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(base) - 1;
+    // Every sum in BSplineImage::Sample's order, from 0, for its bits.
+    const auto mirrored = [&](double u, int iu, double* value) {
+        double wu[4];
+        Weights(u - iu, wu);
+        double sum = 0;
+        for (int j = 0; j < 4; ++j) {
+            double s = 0;
+            for (int i = 0; i < 4; ++i) s += wu[i] * rows[j][Mirror(iu - 1 + i, w)];
+            sum += wv[j] * s;
+        }
+        *value = sum;
+    };
+    int k = 0;
+    while (k < count) {
+        const double u = xs[k];
+        if (!(u >= 0 && u <= w - 1)) {
+            out[k++] = 0;
+            continue;
+        }
+        const int iu = static_cast<int>(u);
+        if (iu < 1 || iu + 2 >= w) {
+            mirrored(u, iu, out + k++);
+            continue;
+        }
+        // The points after k a column further each, at the same fraction, inside the mirror margins.
+        const double t = u - iu;
+        int end = k + 1;
+        while (end < count && iu + (end - k) + 2 < w) {
+            const double ue = xs[end];
+            if (!(ue >= 0)) break;
+            const int ie = static_cast<int>(ue);
+            if (ie != iu + (end - k) || ue - ie != t) break;
+            ++end;
+        }
+        double wu[4];
+        Weights(t, wu);
+        const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(iu) - 1 - k;
         const double* r0 = rows[0] + shift;
         const double* r1 = rows[1] + shift;
         const double* r2 = rows[2] + shift;
         const double* r3 = rows[3] + shift;
-        for (long k = first; k < end; ++k) {
-            // Sums in BSplineImage::Sample's order.
-            double s0 = wu[0] * r0[k];
-            s0 += wu[1] * r0[k + 1];
-            s0 += wu[2] * r0[k + 2];
-            s0 += wu[3] * r0[k + 3];
-            double s1 = wu[0] * r1[k];
-            s1 += wu[1] * r1[k + 1];
-            s1 += wu[2] * r1[k + 2];
-            s1 += wu[3] * r1[k + 3];
-            double s2 = wu[0] * r2[k];
-            s2 += wu[1] * r2[k + 1];
-            s2 += wu[2] * r2[k + 2];
-            s2 += wu[3] * r2[k + 3];
-            double s3 = wu[0] * r3[k];
-            s3 += wu[1] * r3[k + 1];
-            s3 += wu[2] * r3[k + 2];
-            s3 += wu[3] * r3[k + 3];
-            double sum = wv[0] * s0;
+        for (int p = k; p < end; ++p) {
+            double s0 = 0, s1 = 0, s2 = 0, s3 = 0, sum = 0;
+            for (int i = 0; i < 4; ++i) {
+                s0 += wu[i] * r0[p + i];
+                s1 += wu[i] * r1[p + i];
+                s2 += wu[i] * r2[p + i];
+                s3 += wu[i] * r3[p + i];
+            }
+            sum += wv[0] * s0;
             sum += wv[1] * s1;
             sum += wv[2] * s2;
             sum += wv[3] * s3;
-            out[k] = sum;
+            out[p] = sum;
         }
+        k = end;
     }
-    // The points near or beyond the side columns, each on its own, mirrored.
-    const auto edge = [&](long k) {
-        const double u = x + static_cast<double>(k);
-        if (!(u >= 0 && u <= w - 1)) {
-            out[k] = 0;
-            return;
-        }
-        const int iu = static_cast<int>(u);
-        double wk[4];
-        Weights(u - iu, wk);
-        double sum = 0;
-        for (int j = 0; j < 4; ++j) {
-            double s = 0;
-            for (int i = 0; i < 4; ++i) s += wk[i] * rows[j][Mirror(iu - 1 + i, w)];
-            sum += wv[j] * s;
-        }
-        out[k] = sum;
-    };
-    for (long k = 0; k < first; ++k) edge(k);
-    for (long k = end; k < count; ++k) edge(k);
 }
 
 std::vector<PixelRun> RunsOf(std::span<const int> x, std::span<const int> y)
@@ -128,9 +126,19 @@ std::vector<PixelRun> RunsOf(std::span<const int> x, std::span<const int> y)
     return runs;
 }
 
-void SampleRuns(const SplineRows& spline, std::span<const PixelRun> runs, double ox, double oy, double* out)
+void SampleRuns(const SplineRows& spline,
+                std::span<const PixelRun> runs,
+                const PointShift& shift,
+                std::vector<double>& xs,
+                double* out)
 {
-    for (const PixelRun& run : runs) spline.SampleStretch(run.x + ox, run.y + oy, run.count, out + run.first);
+    for (const PixelRun& run : runs) {
+        xs.resize(static_cast<std::size_t>(run.count));
+        for (int k = 0; k < run.count; ++k)
+            xs[k] = shift.fromX + static_cast<double>(run.x + k) - shift.toX + shift.byX;
+        const double y = shift.fromY + static_cast<double>(run.y) - shift.toY + shift.byY;
+        spline.SampleRow(xs.data(), run.count, y, out + run.first);
+    }
 }
 
 }  // namespace frontlys

@@ -18,9 +18,11 @@ public:
     // The spline of `pixels` (width x height, row-major); non-finite pixels count as 0.
     void Build(std::span<const double> pixels, int width, int height);
 
-    // out[k] = the spline at column x + k, row y (0-based pixel centres), k < count: the value
-    // BSplineImage::Sample gives there, to rounding; 0 outside the image.
-    void SampleStretch(double x, double y, int count, double* out) const;
+    // out[k] = the spline at column xs[k], row y (0-based pixel centres), k < count, for columns a
+    // pixel apart: the bits BSplineImage::Sample gives there; 0 outside the image. The points whose
+    // column has the same fractional part share their weights (within a binade of the arithmetic
+    // that placed them, all do).
+    void SampleRow(const double* xs, int count, double y, double* out) const;
 
     int width() const { return m_w; }
     int height() const { return m_h; }
@@ -40,7 +42,18 @@ struct PixelRun {
 // The runs of points given in row order (each row's columns increasing).
 std::vector<PixelRun> RunsOf(std::span<const int> x, std::span<const int> y);
 
-// out[i] = spline at (x_i + ox, y_i + oy) for every point of `runs`.
-void SampleRuns(const SplineRows& spline, std::span<const PixelRun> runs, double ox, double oy, double* out);
+// Where a set of whole-pixel points falls on a spline: point p at (from + p) - to + by, each axis
+// evaluated in that order.
+struct PointShift {
+    double fromX = 0, toX = 0, byX = 0;
+    double fromY = 0, toY = 0, byY = 0;
+};
+
+// out[i] = the spline at point i of `runs`, moved by `shift`; `xs` is scratch.
+void SampleRuns(const SplineRows& spline,
+                std::span<const PixelRun> runs,
+                const PointShift& shift,
+                std::vector<double>& xs,
+                double* out);
 
 }  // namespace frontlys

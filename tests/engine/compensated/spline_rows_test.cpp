@@ -25,30 +25,32 @@ std::vector<double> Frame(int width, int height)
     return f;
 }
 
-// Stretches that start left of, inside and right of the image, on rows near its edges and beyond
-// them, read what the point-by-point spline reads, rebuilt over an image of another size too.
-TEST(SplineRows, StretchesReadThePointByPointSpline)
+// Rows of points a column apart that start left of, inside and right of the image, on rows near its
+// edges and beyond them, read the bits of the point-by-point spline, rebuilt over an image of another
+// size too. Points placed by arithmetic that rounds differently along the row (across 64 here) get
+// their own weights.
+TEST(SplineRows, RowsReadThePointByPointSplinesBits)
 {
     SplineRows rows;
-    for (const auto& [w, h] : {std::pair{37, 29}, {24, 31}}) {
+    for (const auto& [w, h] : {std::pair{37, 29}, {24, 31}, {80, 12}}) {
         const std::vector<double> f = Frame(w, h);
         rows.Build(f, w, h);
         const BSplineImage reference(f, w, 0, 0, w, h);
-        std::vector<double> out(w + 12);
-        for (double y : {-0.5, 0.0, 0.3, 1.7, 14.25, h - 1.6, h - 1.0, h - 0.9})
-            for (double x : {-6.3, -0.75, 0.0, 0.6, 2.125, w - 5.4, w - 1.0}) {
-                rows.SampleStretch(x, y, static_cast<int>(out.size()), out.data());
-                for (std::size_t k = 0; k < out.size(); ++k) {
-                    const double want = reference.Sample(x + static_cast<double>(k), y);
-                    EXPECT_NEAR(out[k], want, 1e-12 * (1 + std::abs(want)))
-                        << w << " x " << h << " at " << x + k << ", " << y;
-                }
+        std::vector<double> xs(w + 12), out(xs.size());
+        for (double y : {-0.5, 0.0, 0.3, 1.7, 5.25, h - 1.6, h - 1.0, h - 0.9})
+            for (double x : {-6.3, -0.75, 0.0, 0.6, 2.125, w - 5.4, w - 1.0, 0.1 + 1.0 / 3}) {
+                for (std::size_t k = 0; k < xs.size(); ++k)
+                    xs[k] = x + 0.7 * 3 + static_cast<double>(k) - 2.1;
+                rows.SampleRow(xs.data(), static_cast<int>(xs.size()), y, out.data());
+                for (std::size_t k = 0; k < xs.size(); ++k)
+                    EXPECT_EQ(out[k], reference.Sample(xs[k], y))
+                        << w << " x " << h << " at " << xs[k] << ", " << y;
             }
     }
 }
 
 // A disc's pixels in row order become one run per row (two where a pixel is missing), and the
-// runs' samples land at their points' places.
+// runs' samples land at their points' places, moved as the shift says.
 TEST(SplineRows, RunsCoverTheirPointsInOrder)
 {
     const int w = 30, h = 26;
@@ -64,11 +66,12 @@ TEST(SplineRows, RunsCoverTheirPointsInOrder)
             }
     const std::vector<PixelRun> runs = RunsOf(x, y);
     EXPECT_EQ(runs.size(), 22u);  // 21 rows, the middle one split
-    std::vector<double> out(x.size());
-    SampleRuns(rows, runs, 0.3, -0.6, out.data());
+    std::vector<double> out(x.size()), scratch;
+    const PointShift shift{13.37, 14.1, 0.25, 12.9, 13.4, -0.125};
+    SampleRuns(rows, runs, shift, scratch, out.data());
     const BSplineImage reference(f, w, 0, 0, w, h);
     for (std::size_t i = 0; i < x.size(); ++i)
-        EXPECT_NEAR(out[i], reference.Sample(x[i] + 0.3, y[i] - 0.6), 1e-12 * (1 + std::abs(out[i]))) << i;
+        EXPECT_EQ(out[i], reference.Sample(13.37 + x[i] - 14.1 + 0.25, 12.9 + y[i] - 13.4 - 0.125)) << i;
 }
 
 }  // namespace
