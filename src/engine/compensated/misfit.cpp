@@ -4,12 +4,13 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <optional>
 
 #include "core/thread_pool.h"
-#include "engine/compensated/bspline_image.h"
 #include "engine/compensated/refine.h"
+#include "engine/compensated/spline_rows.h"
 #include "prep/donut.h"
 
 namespace frontlys {
@@ -17,6 +18,7 @@ namespace {
 
 constexpr double kMaxBlurPx = 10;
 constexpr int kGoldenSteps = 16;
+constexpr std::size_t kSplineBudgetBytes = std::size_t{24} << 20;  // an image's blurred splines kept
 // The share of the donut's mean level under which the model's own limits keep the noise model.
 constexpr double kModelFloorShare = 1e-3;
 
@@ -118,28 +120,63 @@ struct ImageFit {
     const ModelFrame* sharp = nullptr;
     ModelBlurrer* blurrer = nullptr;  // of `sharp`: its padded spectra serve every sigma
     double mcx = 0, mcy = 0;
-    double dx = 0, dy = 0;  // the fitted offset
-    BSplineImage blurred;
+    double dx = 0, dy = 0;       // the fitted offset
+    std::vector<PixelRun> runs;  // the data's pixels, row by row
 
-    void SetBlur(double sigma)
+    // Every golden section starts from the same two blurs and keeps their order while its centre or
+    // weights move little, so most of its trials repeat: their splines are kept, up to a budget.
+    std::vector<std::pair<double, std::unique_ptr<SplineRows>>> splines;
+    std::size_t splineBytes = 0;
+    SplineRows spare;  // beyond the budget
+    const SplineRows* blurred = nullptr;
+    double sigma = 0;
+    // The chi-squares met at the current weights; the pattern search comes back to points it left.
+    struct Tried {
+        double sigma, ox, oy, chi2;
+    };
+    std::vector<Tried> tried;
+    std::vector<double> model;    // the last Model()
+    std::vector<double> columns;  // scratch of Model()
+
+    void SetBlur(double s)
     {
-        const std::vector<double> b = blurrer->Apply(sigma);
-        blurred = BSplineImage(b, sharp->side, 0, 0, sharp->side, sharp->side);
+        sigma = s;
+        for (const auto& [at, spline] : splines) {
+            if (at == s) {
+                blurred = spline.get();
+                return;
+            }
+        }
+        const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(sharp->side) * sharp->side;
+        SplineRows* target = &spare;
+        if (splineBytes + bytes <= kSplineBudgetBytes) {
+            splines.emplace_back(s, std::make_unique<SplineRows>());
+            splineBytes += bytes;
+            target = splines.back().second.get();
+        }
+        target->Build(blurrer->Apply(s), sharp->side, sharp->side);
+        blurred = target;
     }
-    std::vector<double> Model(double ox, double oy) const
+    const std::vector<double>& Model(double ox, double oy)
     {
-        std::vector<double> m(data->d.size());
-        for (std::size_t i = 0; i < m.size(); ++i)
-            m[i] = blurred.Sample(mcx + data->x[i] - data->cx + ox, mcy + data->y[i] - data->cy + oy);
-        return m;
+        model.resize(data->d.size());
+        SampleRuns(*blurred, runs, {mcx, data->cx, ox, mcy, data->cy, oy}, columns, model.data());
+        return model;
     }
-    double Chi2(double ox, double oy) const { return FitFluxAndSky(*data, Model(ox, oy)); }
+    double Chi2(double ox, double oy)
+    {
+        for (const Tried& t : tried)
+            if (t.sigma == sigma && t.ox == ox && t.oy == oy) return t.chi2;
+        const double c = FitFluxAndSky(*data, Model(ox, oy));
+        tried.push_back({sigma, ox, oy, c});
+        return c;
+    }
 
     // alpha from the residuals of the fitted model, on the data's own sky variance.
-    double ResidualAlpha(double skyVariance) const
+    double ResidualAlpha(double skyVariance)
     {
         double k = 0, b = 0;
-        const std::vector<double> m = Model(dx, dy);
+        const std::vector<double>& m = Model(dx, dy);
         FitFluxAndSky(*data, m, &k, &b);
         const std::size_t n = static_cast<std::size_t>(data->width) * data->height;
         std::vector<double> residual(n, std::numeric_limits<double>::quiet_NaN()), signal(n, 0.0);
@@ -157,6 +194,7 @@ struct ImageFit {
 // the blur once more.
 double FitNuisances(ImageFit& fit, double& blurOut)
 {
+    fit.tried.clear();  // the weights may have changed
     double dx = 0, dy = 0, best = 0;
     const auto blurSearch = [&] {
         const double phi = (std::sqrt(5.0) - 1) / 2;
@@ -259,6 +297,7 @@ Result<ImageMisfit> MeasureImageMisfit(const RawFrame& intra,
         fit.data = &data;
         fit.sharp = &sharp.value();
         fit.blurrer = &blurrer;
+        fit.runs = RunsOf(data.x, data.y);
         const ModelFrame& m = sharp.value();
         fit.mcx = fit.mcy = (m.side - 1) / 2.0;
         for (int round = 0; round < 3; ++round)
