@@ -45,18 +45,17 @@ void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes, std::p
         Prefilter<false>(c, n, stride, lanes, laneStride);
 }
 
-namespace {
-
-void Weights(double t, double w[4])
+void BSplinePrefilterImage(double* c, int width, int height)
 {
-    const double s = 1 - t;
-    w[0] = s * s * s / 6;
-    w[1] = (4 - 6 * t * t + 3 * t * t * t) / 6;
-    w[2] = (4 - 6 * s * s + 3 * s * s * s) / 6;
-    w[3] = t * t * t / 6;
+    // Several lines of one direction at once, each line's arithmetic as alone: a line by itself
+    // waits on its own recursion at every sample. The rows go in bands of a few, each row read in
+    // memory order; the columns all at once.
+    constexpr int kBand = 8;
+    for (int r = 0; r < height; r += kBand)
+        BSplinePrefilter(
+            c + static_cast<std::size_t>(r) * width, width, 1, std::min(kBand, height - r), width);
+    BSplinePrefilter(c, height, width, width);
 }
-
-}  // namespace
 
 BSplineImage::BSplineImage(
     std::span<const double> frame, int frameWidth, int x0, int y0, int width, int height, double level)
@@ -68,17 +67,7 @@ BSplineImage::BSplineImage(
             m_coef[static_cast<std::size_t>(r) * width + c] = std::isfinite(v) ? v - level : 0.0;
         }
     }
-    // Several lines of one direction at once, each line's arithmetic as alone: a line by itself
-    // waits on its own recursion at every sample. The rows go in bands of a few, each row read in
-    // memory order; the columns all at once.
-    constexpr int kBand = 8;
-    for (int r = 0; r < height; r += kBand)
-        BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width,
-                         width,
-                         1,
-                         std::min(kBand, height - r),
-                         width);
-    BSplinePrefilter(m_coef.data(), height, width, width);
+    BSplinePrefilterImage(m_coef.data(), width, height);
 }
 
 double BSplineImage::Sample(double x, double y) const
@@ -88,8 +77,8 @@ double BSplineImage::Sample(double x, double y) const
     if (!(u >= 0 && v >= 0 && u <= m_w - 1 && v <= m_h - 1)) return 0;
     const int iu = static_cast<int>(u), iv = static_cast<int>(v);
     double wu[4], wv[4];
-    Weights(u - iu, wu);
-    Weights(v - iv, wv);
+    BSplineWeights(u - iu, wu);
+    BSplineWeights(v - iv, wv);
     double sum = 0;
     if (iu >= 1 && iv >= 1 && iu + 2 < m_w && iv + 2 < m_h) {
         // Inside: the same sums without the mirror tests.
@@ -122,8 +111,8 @@ bool BSplineImage::StencilAt(double x, double y, Stencil& s) const
     if (m_w < 3 || m_h < 3) return false;
     if (!(u >= 0 && v >= 0 && u <= m_w - 1 && v <= m_h - 1)) return false;
     const int iu = static_cast<int>(u), iv = static_cast<int>(v);
-    Weights(u - iu, s.wx);
-    Weights(v - iv, s.wy);
+    BSplineWeights(u - iu, s.wx);
+    BSplineWeights(v - iv, s.wy);
     for (int k = 0; k < 4; ++k) {
         const int row = iv - 1 + k, col = iu - 1 + k;
         s.rows[k] = row < 0 ? -row : (row >= m_h ? 2 * m_h - 2 - row : row);

@@ -15,6 +15,20 @@ namespace frontlys {
 // ends, so it also serves as its own transpose there.
 void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes = 1, std::ptrdiff_t laneStride = 1);
 
+// The prefilter of a whole width x height image (row-major), rows then columns: the coefficients of
+// every spline image of the program, so that its samplers agree to the bit.
+void BSplinePrefilterImage(double* c, int width, int height);
+
+// The four cubic B-spline weights at fraction t of a pixel.
+inline void BSplineWeights(double t, double w[4])
+{
+    const double s = 1 - t;
+    w[0] = s * s * s / 6;
+    w[1] = (4 - 6 * t * t + 3 * t * t * t) / 6;
+    w[2] = (4 - 6 * s * s + 3 * s * s * s) / 6;
+    w[3] = t * t * t / 6;
+}
+
 class BSplineImage {
 public:
     BSplineImage() = default;

@@ -9,15 +9,6 @@ namespace frontlys {
 
 namespace {
 
-void Weights(double t, double w[4])
-{
-    const double s = 1 - t;
-    w[0] = s * s * s / 6;
-    w[1] = (4 - 6 * t * t + 3 * t * t * t) / 6;
-    w[2] = (4 - 6 * s * s + 3 * s * s * s) / 6;
-    w[3] = t * t * t / 6;
-}
-
 int Mirror(int i, int n) { return i < 0 ? -i : (i >= n ? 2 * n - 2 - i : i); }
 
 }  // namespace
@@ -28,15 +19,7 @@ void SplineRows::Build(std::span<const double> pixels, int width, int height)
     m_h = height;
     m_coef.resize(static_cast<std::size_t>(width) * height);
     for (std::size_t i = 0; i < m_coef.size(); ++i) m_coef[i] = std::isfinite(pixels[i]) ? pixels[i] : 0.0;
-    // The passes of BSplineImage, in its order, so that the coefficients are its own.
-    constexpr int kBand = 8;
-    for (int r = 0; r < height; r += kBand)
-        BSplinePrefilter(m_coef.data() + static_cast<std::size_t>(r) * width,
-                         width,
-                         1,
-                         std::min(kBand, height - r),
-                         width);
-    BSplinePrefilter(m_coef.data(), height, width, width);
+    BSplinePrefilterImage(m_coef.data(), width, height);
 }
 
 void SplineRows::SampleRow(const double* xs, int count, double y, double* out) const
@@ -48,13 +31,13 @@ void SplineRows::SampleRow(const double* xs, int count, double y, double* out) c
     }
     const int iv = static_cast<int>(y);
     double wv[4];
-    Weights(y - iv, wv);
+    BSplineWeights(y - iv, wv);
     const double* rows[4];
     for (int j = 0; j < 4; ++j) rows[j] = m_coef.data() + static_cast<std::size_t>(Mirror(iv - 1 + j, h)) * w;
     // Every sum in BSplineImage::Sample's order, from 0, for its bits.
     const auto mirrored = [&](double u, int iu, double* value) {
         double wu[4];
-        Weights(u - iu, wu);
+        BSplineWeights(u - iu, wu);
         double sum = 0;
         for (int j = 0; j < 4; ++j) {
             double s = 0;
@@ -86,7 +69,7 @@ void SplineRows::SampleRow(const double* xs, int count, double y, double* out) c
             ++end;
         }
         double wu[4];
-        Weights(t, wu);
+        BSplineWeights(t, wu);
         const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(iu) - 1 - k;
         const double* r0 = rows[0] + shift;
         const double* r1 = rows[1] + shift;
