@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/selection.h"
+
 namespace frontlys {
 namespace {
 
@@ -15,38 +17,6 @@ constexpr double kClipSigmas = 3.5;
 struct Sample {
     double x, y, v;
 };
-
-// The median of `r`, reordered: the value nth_element would leave at the middle. A sample of the
-// values brackets the median, one pass counts and gathers what lies in the bracket, and only that
-// few is ordered (a whole-frame nth_element took most of the fit's time).
-double Median(std::vector<double>& r, std::vector<double>& middle)
-{
-    const std::size_t n = r.size(), mid = n / 2;
-    const auto whole = [&] {
-        std::nth_element(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(mid), r.end());
-        return r[mid];
-    };
-    constexpr std::size_t kSample = 1024;
-    if (n < 8 * kSample) return whole();
-    std::vector<double> sample(kSample);
-    for (std::size_t k = 0; k < kSample; ++k) sample[k] = r[k * n / kSample];
-    if (std::any_of(sample.begin(), sample.end(), [](double v) { return std::isnan(v); })) return whole();
-    std::sort(sample.begin(), sample.end());
-    // About 3 standard deviations of the sample's median rank either side.
-    constexpr std::size_t kSpread = 48;
-    const double lo = sample[kSample / 2 - kSpread], hi = sample[kSample / 2 + kSpread];
-    std::size_t below = 0, ordered = 0;  // ordered: values that compare (not NaN)
-    middle.clear();
-    for (double v : r) {
-        below += v < lo;
-        ordered += v == v;
-        if (v >= lo && v <= hi) middle.push_back(v);
-    }
-    if (ordered < n || mid < below || mid >= below + middle.size()) return whole();  // a NaN, or a miss
-    const auto at = middle.begin() + static_cast<std::ptrdiff_t>(mid - below);
-    std::nth_element(middle.begin(), at, middle.end());
-    return *at;
-}
 
 // Least-squares plane through the samples, about (x0, y0); false when degenerate. `r` and
 // `scratch`: buffers for the residuals, kept across the rounds.
@@ -101,7 +71,7 @@ bool SolvePlane(const std::vector<Sample>& s,
     }
     r.clear();
     for (const Sample& p : s) r.push_back(std::abs(p.v - out[0] - out[1] * (p.x - x0) - out[2] * (p.y - y0)));
-    residualSigma = 1.4826 * Median(r, scratch);
+    residualSigma = 1.4826 * NthSmallest(r, r.size() / 2, scratch);
     return true;
 }
 
