@@ -47,11 +47,20 @@ double RayRadiusSlope(double x, double edgeSine)
     return std::sqrt(1 - s2) / (q * std::sqrt(q));
 }
 
-double DefocusPath(double h2, double focal, double plane)
+namespace {
+// F^2 (1 - cos u) = h^2 / (1 + cos u), without the cancellation of the difference.
+inline double Path(double h2, double focal, double plane)
 {
-    // F^2 (1 - cos u) = h^2 / (1 + cos u), without the cancellation of the difference.
     const double q = std::min(h2 / (focal * focal), kMaxEdgeSine * kMaxEdgeSine);
     return (1.0 / focal - 1.0 / plane) * h2 / (1 + std::sqrt(1 - q));
+}
+}  // namespace
+
+double DefocusPath(double h2, double focal, double plane) { return Path(h2, focal, plane); }
+
+void DefocusPaths(std::span<const double> h2, double focal, double plane, std::span<double> out)
+{
+    for (std::size_t i = 0; i < h2.size() && i < out.size(); ++i) out[i] = Path(h2[i], focal, plane);
 }
 
 }  // namespace frontlys
