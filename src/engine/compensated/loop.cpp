@@ -332,18 +332,18 @@ double UpdateRmsNm(const ZernikeBasis& basis,
     return std::sqrt(sq);
 }
 
-// The exact defocus mapping of a point: radius RayRadius(r) along the same azimuth. Its derivative
+// The exact defocus mapping of point p: radius RayRadius(r) along the same azimuth. Its derivative
 // is RayRadiusSlope radially and RayRadius(r) / r across.
-void AddDefocusMapping(double x, double y, double r, double edgeSine, Grid& g)
+void SetDefocusMapping(double x, double y, double r, double edgeSine, Grid& g, int p)
 {
     const double along = RayRadiusSlope(r, edgeSine);
     const double across = r > 0 ? RayRadius(r, edgeSine) / r : along;
     const double cx = r > 0 ? x / r : 1, cy = r > 0 ? y / r : 0;
-    g.mx.push_back(across * x);
-    g.my.push_back(across * y);
-    g.mxx.push_back(along * cx * cx + across * cy * cy);
-    g.mxy.push_back((along - across) * cx * cy);
-    g.myy.push_back(along * cy * cy + across * cx * cx);
+    g.mx[p] = across * x;
+    g.my[p] = across * y;
+    g.mxx[p] = along * cx * cx + across * cy * cy;
+    g.mxy[p] = (along - across) * cx * cy;
+    g.myy[p] = along * cy * cy + across * cx * cx;
 }
 
 }  // namespace
@@ -353,15 +353,36 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     g.rho = rho;
     g.eps = eps;
     g.terms = std::clamp(terms, 1, kZernikeTerms);
-    for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy, &g.mx, &g.my, &g.mxx, &g.mxy, &g.myy}) v->clear();
-    for (auto* v : {&g.i, &g.j}) v->clear();
-    for (auto* v : {&g.lit, &g.hole, &g.plateau}) v->clear();
     const double reach = 1 + (kMarginPx + 1.5) / rho;
     const double r0 = 1 + kTaperStartPx / rho, r1 = 1 + kTaperEndPx / rho;
     g.half = static_cast<int>(std::ceil(reach * rho));
-    for (int j = -g.half; j <= g.half; ++j) {
+    // The points in row order, each row's in column order. The rows run at once: a first pass takes
+    // every square position's radius and counts each row's points, a second writes the points of
+    // each row from its first index on.
+    const int width = 2 * g.half + 1;
+    std::vector<double> radius(static_cast<std::size_t>(width) * width);
+    std::vector<int> rowStart(static_cast<std::size_t>(width) + 1, 0);
+    ParallelFor(width, [&](int row) {
+        const int j = row - g.half;
+        int count = 0;
         for (int i = -g.half; i <= g.half; ++i) {
-            const double x = i / rho, y = j / rho, r = std::hypot(x, y);
+            const double r = std::hypot(i / rho, j / rho);
+            radius[static_cast<std::size_t>(row) * width + i + g.half] = r;
+            count += !(r > reach);
+        }
+        rowStart[static_cast<std::size_t>(row) + 1] = count;
+    });
+    for (int row = 0; row < width; ++row) rowStart[row + 1] += rowStart[row];
+    g.n = rowStart[width];
+    for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy, &g.mx, &g.my, &g.mxx, &g.mxy, &g.myy}) v->resize(g.n);
+    for (auto* v : {&g.i, &g.j}) v->resize(g.n);
+    for (auto* v : {&g.lit, &g.hole, &g.plateau}) v->resize(g.n);
+    ParallelFor(width, [&](int row) {
+        const int j = row - g.half;
+        int p = rowStart[row];
+        for (int i = -g.half; i <= g.half; ++i) {
+            const double x = i / rho, y = j / rho,
+                         r = radius[static_cast<std::size_t>(row) * width + i + g.half];
             if (r > reach) continue;
             double w = 1, dw = 0;
             if (r > r0) {
@@ -370,20 +391,20 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
                 w = c * c;
                 dw = r < r1 ? -std::numbers::pi / 2 / (r1 - r0) * std::sin(std::numbers::pi * t) : 0;
             }
-            g.x.push_back(x);
-            g.y.push_back(y);
-            AddDefocusMapping(x, y, r, edgeSine, g);
-            g.i.push_back(i);
-            g.j.push_back(j);
-            g.w.push_back(w);
-            g.wx.push_back(r > 0 ? dw * x / r : 0);
-            g.wy.push_back(r > 0 ? dw * y / r : 0);
-            g.lit.push_back(r >= eps && r <= 1);
-            g.hole.push_back(r < (1 + eps) / 2);
-            g.plateau.push_back(r > eps + 0.12 && r < 0.88);
+            g.x[p] = x;
+            g.y[p] = y;
+            SetDefocusMapping(x, y, r, edgeSine, g, p);
+            g.i[p] = i;
+            g.j[p] = j;
+            g.w[p] = w;
+            g.wx[p] = r > 0 ? dw * x / r : 0;
+            g.wy[p] = r > 0 ? dw * y / r : 0;
+            g.lit[p] = r >= eps && r <= 1;
+            g.hole[p] = r < (1 + eps) / 2;
+            g.plateau[p] = r > eps + 0.12 && r < 0.88;
+            ++p;
         }
-    }
-    g.n = static_cast<int>(g.x.size());
+    });
     // Every jet value is written below: resizing writes nothing, and keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
@@ -399,7 +420,6 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     // The grid is symmetric about both axes, and each term is even or odd in x and in y: the jets
     // are evaluated over one quadrant and copied to the mirrored points with their signs. The
     // arithmetic of a mirrored point only flips signs, so the copies hold the bits of an evaluation.
-    const int width = 2 * g.half + 1;
     std::vector<int> pointAt(static_cast<std::size_t>(width) * width, -1);
     for (int p = 0; p < g.n; ++p)
         pointAt[static_cast<std::size_t>(g.j[p] + g.half) * width + g.i[p] + g.half] = p;
