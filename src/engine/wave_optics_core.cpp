@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "core/sincos.h"
@@ -31,11 +32,9 @@ ColumnSpan FillField(std::complex<double>* field,
     // one batch each.
     ParallelFor(n, [&](int r) {
         std::complex<double>* row = field + static_cast<std::ptrdiff_t>(r) * n;
-        if (r < lo || r >= hi) {
-            std::fill(row, row + n, 0.0);
-            return;
-        }
-        std::fill(row, row + n, 0.0);
+        // All-zero bytes are +0 in both parts: the library's clearing outruns a loop of stores.
+        std::memset(static_cast<void*>(row), 0, sizeof(*row) * n);
+        if (r < lo || r >= hi) return;
         const int width = hi - lo;
         thread_local std::vector<double> amplitude, xs, opd, defocus, phase, sine, cosine;
         thread_local std::vector<int> columns;
