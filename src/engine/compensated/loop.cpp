@@ -188,16 +188,20 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
-    constexpr int kBlocksPerTask = 4;
+    // One block a task: the ring's blocks cost more than the others, and small tasks even out the
+    // threads' shares (the work buffers are each thread's own, not each task's).
+    constexpr int kBlocksPerTask = 1;
     const int nt = static_cast<int>(terms.size());
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
     const int blocks = (g.n + kBlock - 1) / kBlock;
     Buffer<double> parts(entries * blocks);  // each block writes all its entries
     ParallelFor((blocks + kBlocksPerTask - 1) / kBlocksPerTask, [&](int task) {
         // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
-        std::vector<double> ax(static_cast<std::size_t>(nt) * kBlock), ay(ax.size()), gt(ax.size());
-        std::vector<double> sw(kBlock), swx(kBlock), swy(kBlock);  // S times the taper and its gradient
-        std::vector<int> ring;  // block points where the taper has a gradient
+        thread_local std::vector<double> ax, ay, gt;
+        thread_local std::vector<double> sw, swx, swy;  // S times the taper and its gradient
+        thread_local std::vector<int> ring;             // block points where the taper has a gradient
+        for (auto* v : {&ax, &ay, &gt}) v->resize(static_cast<std::size_t>(nt) * kBlock);
+        for (auto* v : {&sw, &swx, &swy}) v->resize(kBlock);
         ring.reserve(kBlock);
         const int lastBlock = std::min(blocks, (task + 1) * kBlocksPerTask);
         for (int block = task * kBlocksPerTask; block < lastBlock; ++block) {
