@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace frontlys {
 
@@ -47,11 +48,37 @@ double RayRadiusSlope(double x, double edgeSine)
     return std::sqrt(1 - s2) / (q * std::sqrt(q));
 }
 
-double DefocusPath(double h2, double focal, double plane)
+namespace {
+// F^2 (1 - cos u) = h^2 / (1 + cos u), without the cancellation of the difference.
+inline double Path(double h2, double focal, double plane)
 {
-    // F^2 (1 - cos u) = h^2 / (1 + cos u), without the cancellation of the difference.
     const double q = std::min(h2 / (focal * focal), kMaxEdgeSine * kMaxEdgeSine);
     return (1.0 / focal - 1.0 / plane) * h2 / (1 + std::sqrt(1 - q));
+}
+}  // namespace
+
+double DefocusPath(double h2, double focal, double plane) { return Path(h2, focal, plane); }
+
+void DefocusPaths(std::span<const double> h2, double focal, double plane, std::span<double> out)
+{
+    const std::size_t n = std::min(h2.size(), out.size());
+    std::size_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    // Two points a vector: Path's operations in its order, with the same rounding (a scalar square
+    // root may call the library for its error flag, which keeps the loop from vectorising).
+    using V2 = double __attribute__((vector_size(16)));
+    const double focal2 = focal * focal, cap = kMaxEdgeSine * kMaxEdgeSine;
+    const double gain = 1.0 / focal - 1.0 / plane;
+    for (; i + 2 <= n; i += 2) {
+        V2 h;
+        std::memcpy(&h, &h2[i], sizeof h);
+        const V2 a = h / focal2;
+        const V2 q = cap < a ? V2{cap, cap} : a;  // std::min(a, cap)
+        const V2 path = gain * h / (1 + __builtin_ia32_sqrtpd(1 - q));
+        std::memcpy(&out[i], &path, sizeof path);
+    }
+#endif
+    for (; i < n; ++i) out[i] = Path(h2[i], focal, plane);
 }
 
 }  // namespace frontlys

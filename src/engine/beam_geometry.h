@@ -6,6 +6,8 @@
 // f/1.23, 3 % at f/2 and 0.8 % at f/4. Every length in one unit; the model serves from f/1 to f/30
 // and beyond (R / F is held under 0.95 so that no input divides by zero).
 
+#include <span>
+
 namespace frontlys {
 
 // sin u_max = R / F, held in [0, 0.95].
@@ -28,5 +30,7 @@ double RayRadiusSlope(double x, double edgeSine);
 // pupil: (1/F - 1/z) F^2 (1 - cos u), whose gradient sends each ray to l tan u. Its paraxial limit is
 // the usual (1/F - 1/z) h^2 / 2.
 double DefocusPath(double h2, double focal, double plane);
+// DefocusPath of each h2 (the same bits), for a row of pupil samples at once.
+void DefocusPaths(std::span<const double> h2, double focal, double plane, std::span<double> out);
 
 }  // namespace frontlys

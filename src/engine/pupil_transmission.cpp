@@ -62,6 +62,13 @@ double VaneClearance(const SpiderVanes& v, double x, double y)
 
 double PupilTransmission(double x, double y, double eps, const SpiderVanes& vanes, double soft)
 {
+    // A point two ramp widths inside both edges has both ramps at exactly 1, whatever the last bits
+    // of its radius: the renders' interior points skip the radius.
+    const double u = x * x + y * y, inner = eps + 2 * soft, outer = 1 - 2 * soft;
+    if (soft > 1e-9 && outer > 0 && u < outer * outer && (eps <= 0 || u > inner * inner)) {
+        if (!vanes.Present()) return 1.0;
+        return Edge(VaneClearance(vanes, x, y), soft);
+    }
     const double r = std::hypot(x, y);
     double t = Edge(1 - r, soft);
     if (eps > 0) t *= Edge(r - eps, soft);

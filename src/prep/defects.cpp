@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "core/selection.h"
 #include "core/thread_pool.h"
 
 namespace frontlys {
@@ -16,9 +17,22 @@ constexpr double kSpikeContrast = 0.5;  // share of the excess over the surround
 constexpr double kSpikeHeight = 0.25;   // share of the height over the sky
 constexpr int kMaxSamples = 1 << 20;
 
+std::vector<double>& MedianScratch()
+{
+    thread_local std::vector<double> scratch;
+    return scratch;
+}
+
 double MedianOf(double* first, std::size_t n)
 {
     const std::size_t mid = n / 2;
+    if (n > 64) {  // a frame's worth: NthSmallest, the lower middle (for an even count) as the max below
+        std::vector<double>& scratch = MedianScratch();
+        const std::span<double> values(first, n);
+        double m = NthSmallest(values, mid, scratch);
+        if (n % 2 == 0) m = 0.5 * (m + NthSmallest(values, mid - 1, scratch));
+        return m;
+    }
     std::nth_element(first, first + mid, first + n);
     double m = first[mid];
     if (n % 2 == 0) m = 0.5 * (m + *std::max_element(first, first + mid));

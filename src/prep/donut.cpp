@@ -6,6 +6,7 @@
 #include <functional>
 #include <numbers>
 
+#include "core/selection.h"
 #include "prep/crop.h"
 
 namespace frontlys {
@@ -17,14 +18,12 @@ constexpr int kMinOtherPixels = 25;
 constexpr std::size_t kMaxOthers = 20;
 constexpr double kBinnedPixels = 2e6;  // frames above this are located on a binned copy first
 
-double Median(std::vector<double>& v)
+// The lower middle of an even count is the largest value under the middle one.
+double Median(std::vector<double>& v, std::vector<double>& scratch)
 {
     const std::size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
-    double m = v[mid];
-    if (v.size() % 2 == 0) {
-        m = 0.5 * (m + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid)));
-    }
+    double m = NthSmallest(v, mid, scratch);
+    if (v.size() % 2 == 0) m = 0.5 * (m + NthSmallest(v, mid - 1, scratch));
     return m;
 }
 
@@ -154,11 +153,12 @@ ClippedStats ClippedMedian(std::vector<double> values)
     std::erase_if(values, [](double v) { return !std::isfinite(v); });
     ClippedStats st;
     if (values.empty()) return st;
+    std::vector<double> work, scratch;
     for (int round = 0; round < 3; ++round) {
-        std::vector<double> work = values;
-        st.median = Median(work);
+        work = values;
+        st.median = Median(work, scratch);
         for (double& v : work) v = std::abs(v - st.median);
-        const double mad = Median(work);
+        const double mad = Median(work, scratch);
         st.sigma = 1.4826 * mad;
         if (mad <= 0) break;
         std::vector<double> kept;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "engine/transport.h"
 
@@ -49,6 +50,11 @@ TEST(BeamGeometry, FollowsTheSineConditionFromFOneToFThirtyAndTendsToTheParaxial
     // A slow beam keeps the paraxial path and mapping to 1e-4.
     const double F = 30 * 2 * R, h = 0.8 * R, z = F - l;
     EXPECT_NEAR(DefocusPath(h * h, F, z) / ((1 / F - 1 / z) * h * h / 2), 1, 2e-4);
+    // A row at once, out to past the clamped edge, gives each point's own path to the bit.
+    const std::vector<double> rows = {0, 0.1 * R * R, R * R, 4 * F * F};
+    std::vector<double> paths(rows.size());
+    DefocusPaths(rows, 2 * R, z, paths);
+    for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(paths[i], DefocusPath(rows[i], 2 * R, z)) << i;
     EXPECT_NEAR(RayRadius(0.5, R / F), 0.5, 1e-4);
     // Past the edge the mapping goes on along its tangent, finite even at f/1.
     EXPECT_NEAR(RayRadius(1.5, 0.5), 1 + 0.5 * RayRadiusSlope(1, 0.5), 1e-12);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -63,6 +64,29 @@ TEST(PupilTransmission, TwoBarsKeepTheirOwnWidthsAndDirections)
     // Without a second bar of its own, the clearance is the distance less the half width.
     const SpiderVanes cross{4, 0.06, 30};
     EXPECT_DOUBLE_EQ(VaneClearance(cross, 0.5, 0.4), VaneDistance(cross, 0.5, 0.4) - 0.03);
+}
+
+// Along radii through the rim, the hole and the interior (where no radius is taken), the soft
+// annulus is the two linear ramps and 1 between them; a vane still shades the interior.
+TEST(PupilTransmission, SoftAnnulusIsItsRampsAtEveryRadius)
+{
+    const double eps = 0.3, soft = 0.004;
+    const auto ramp = [&](double inside) { return std::clamp(inside / soft + 0.5, 0.0, 1.0); };
+    for (double angle : {0.0, 0.4, 2.2}) {
+        for (int k = 0; k <= 12000; ++k) {
+            const double r = 1.1 * k / 12000;
+            const double expected = ramp(1 - r) * ramp(r - eps);
+            const double t = PupilTransmission(r * std::cos(angle), r * std::sin(angle), eps, {}, soft);
+            ASSERT_NEAR(t, expected, 1e-12) << r;
+            if (expected == 1) {
+                ASSERT_EQ(t, 1.0) << r;
+            }
+        }
+    }
+    const SpiderVanes cross{4, 0.06, 0};
+    EXPECT_EQ(PupilTransmission(0.6, 0, eps, cross, soft), 0.0);
+    EXPECT_NEAR(PupilTransmission(0.6, 0.03, eps, cross, soft), 0.5, 1e-9);
+    EXPECT_EQ(PupilTransmission(0.6, 0.1, eps, cross, soft), 1.0);
 }
 
 TEST(PupilTransmission, VanesOutsideTheirLimitsAreRefused)

@@ -144,6 +144,36 @@ FRONTLYS_SUM_CLONES double SymmetricSum(
     return (s0 + sum[1]) + (sum[2] + sum[3]);
 }
 
+// SymmetricSum of one a against four b at once, each out[q] the bits of its own call: the four
+// chains of adds overlap instead of each waiting on its own, and xa, ya are read once.
+FRONTLYS_SUM_CLONES void SymmetricSum4(const double* xa,
+                                       const double* ya,
+                                       const std::array<const double*, 4>& dxb,
+                                       const std::array<const double*, 4>& dyb,
+                                       int len,
+                                       double* out)
+{
+    using V4 = double __attribute__((vector_size(32)));
+    V4 sum[4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    int k = 0;
+    for (; k + 4 <= len; k += 4) {
+        V4 x, y;
+        std::memcpy(&x, xa + k, sizeof x);
+        std::memcpy(&y, ya + k, sizeof y);
+        for (int q = 0; q < 4; ++q) {
+            V4 dx, dy;
+            std::memcpy(&dx, dxb[q] + k, sizeof dx);
+            std::memcpy(&dy, dyb[q] + k, sizeof dy);
+            sum[q] += x * dx + y * dy;
+        }
+    }
+    for (int q = 0; q < 4; ++q) {
+        double s0 = sum[q][0];
+        for (int t = k; t < len; ++t) s0 += xa[t] * dxb[q][t] + ya[t] * dyb[q][t];
+        out[q] = (s0 + sum[q][1]) + (sum[q][2] + sum[q][3]);
+    }
+}
+
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
 // and the points are taken in blocks that stay in cache across all the pairs. Each block adds one
@@ -158,16 +188,20 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
-    constexpr int kBlocksPerTask = 4;
+    // One block a task: the ring's blocks cost more than the others, and small tasks even out the
+    // threads' shares (the work buffers are each thread's own, not each task's).
+    constexpr int kBlocksPerTask = 1;
     const int nt = static_cast<int>(terms.size());
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
     const int blocks = (g.n + kBlock - 1) / kBlock;
     Buffer<double> parts(entries * blocks);  // each block writes all its entries
     ParallelFor((blocks + kBlocksPerTask - 1) / kBlocksPerTask, [&](int task) {
         // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
-        std::vector<double> ax(static_cast<std::size_t>(nt) * kBlock), ay(ax.size()), gt(ax.size());
-        std::vector<double> sw(kBlock), swx(kBlock), swy(kBlock);  // S times the taper and its gradient
-        std::vector<int> ring;  // block points where the taper has a gradient
+        thread_local std::vector<double> ax, ay, gt;
+        thread_local std::vector<double> sw, swx, swy;  // S times the taper and its gradient
+        thread_local std::vector<int> ring;             // block points where the taper has a gradient
+        for (auto* v : {&ax, &ay, &gt}) v->resize(static_cast<std::size_t>(nt) * kBlock);
+        for (auto* v : {&sw, &swx, &swy}) v->resize(kBlock);
         ring.reserve(kBlock);
         const int lastBlock = std::min(blocks, (task + 1) * kBlocksPerTask);
         for (int block = task * kBlocksPerTask; block < lastBlock; ++block) {
@@ -203,10 +237,23 @@ void AssembleWeakForm(const Grid& g,
                 const double* xa = &ax[static_cast<std::size_t>(a) * kBlock];
                 const double* ya = &ay[static_cast<std::size_t>(a) * kBlock];
                 const double* ta = &gt[static_cast<std::size_t>(a) * kBlock];
+                std::array<double, 4> syms{};
                 for (int b = a; b < nt; ++b) {
                     const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n + p0;
                     const double* tb = &gt[static_cast<std::size_t>(b) * kBlock];
-                    const double sym = SymmetricSum(xa, ya, &g.dx[ob], &g.dy[ob], len);
+                    // The b's in fours from a, the last few one at a time.
+                    const int q = (b - a) % 4;
+                    const bool four = b - q + 4 <= nt;
+                    if (four && q == 0) {
+                        std::array<const double*, 4> dxb, dyb;
+                        for (int e = 0; e < 4; ++e) {
+                            const std::size_t o = static_cast<std::size_t>(terms[b + e]) * g.n + p0;
+                            dxb[e] = &g.dx[o];
+                            dyb[e] = &g.dy[o];
+                        }
+                        SymmetricSum4(xa, ya, dxb, dyb, len, syms.data());
+                    }
+                    const double sym = four ? syms[q] : SymmetricSum(xa, ya, &g.dx[ob], &g.dy[ob], len);
                     // The taper terms vanish off the ring: only its points are summed.
                     double ab = 0, ba = 0;
                     for (int k : ring) {
@@ -289,18 +336,18 @@ double UpdateRmsNm(const ZernikeBasis& basis,
     return std::sqrt(sq);
 }
 
-// The exact defocus mapping of a point: radius RayRadius(r) along the same azimuth. Its derivative
+// The exact defocus mapping of point p: radius RayRadius(r) along the same azimuth. Its derivative
 // is RayRadiusSlope radially and RayRadius(r) / r across.
-void AddDefocusMapping(double x, double y, double r, double edgeSine, Grid& g)
+void SetDefocusMapping(double x, double y, double r, double edgeSine, Grid& g, int p)
 {
     const double along = RayRadiusSlope(r, edgeSine);
     const double across = r > 0 ? RayRadius(r, edgeSine) / r : along;
     const double cx = r > 0 ? x / r : 1, cy = r > 0 ? y / r : 0;
-    g.mx.push_back(across * x);
-    g.my.push_back(across * y);
-    g.mxx.push_back(along * cx * cx + across * cy * cy);
-    g.mxy.push_back((along - across) * cx * cy);
-    g.myy.push_back(along * cy * cy + across * cx * cx);
+    g.mx[p] = across * x;
+    g.my[p] = across * y;
+    g.mxx[p] = along * cx * cx + across * cy * cy;
+    g.mxy[p] = (along - across) * cx * cy;
+    g.myy[p] = along * cy * cy + across * cx * cx;
 }
 
 }  // namespace
@@ -310,15 +357,36 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     g.rho = rho;
     g.eps = eps;
     g.terms = std::clamp(terms, 1, kZernikeTerms);
-    for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy, &g.mx, &g.my, &g.mxx, &g.mxy, &g.myy}) v->clear();
-    for (auto* v : {&g.i, &g.j}) v->clear();
-    for (auto* v : {&g.lit, &g.hole, &g.plateau}) v->clear();
     const double reach = 1 + (kMarginPx + 1.5) / rho;
     const double r0 = 1 + kTaperStartPx / rho, r1 = 1 + kTaperEndPx / rho;
     g.half = static_cast<int>(std::ceil(reach * rho));
-    for (int j = -g.half; j <= g.half; ++j) {
+    // The points in row order, each row's in column order. The rows run at once: a first pass takes
+    // every square position's radius and counts each row's points, a second writes the points of
+    // each row from its first index on.
+    const int width = 2 * g.half + 1;
+    std::vector<double> radius(static_cast<std::size_t>(width) * width);
+    std::vector<int> rowStart(static_cast<std::size_t>(width) + 1, 0);
+    ParallelFor(width, [&](int row) {
+        const int j = row - g.half;
+        int count = 0;
         for (int i = -g.half; i <= g.half; ++i) {
-            const double x = i / rho, y = j / rho, r = std::hypot(x, y);
+            const double r = std::hypot(i / rho, j / rho);
+            radius[static_cast<std::size_t>(row) * width + i + g.half] = r;
+            count += !(r > reach);
+        }
+        rowStart[static_cast<std::size_t>(row) + 1] = count;
+    });
+    for (int row = 0; row < width; ++row) rowStart[row + 1] += rowStart[row];
+    g.n = rowStart[width];
+    for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy, &g.mx, &g.my, &g.mxx, &g.mxy, &g.myy}) v->resize(g.n);
+    for (auto* v : {&g.i, &g.j}) v->resize(g.n);
+    for (auto* v : {&g.lit, &g.hole, &g.plateau}) v->resize(g.n);
+    ParallelFor(width, [&](int row) {
+        const int j = row - g.half;
+        int p = rowStart[row];
+        for (int i = -g.half; i <= g.half; ++i) {
+            const double x = i / rho, y = j / rho,
+                         r = radius[static_cast<std::size_t>(row) * width + i + g.half];
             if (r > reach) continue;
             double w = 1, dw = 0;
             if (r > r0) {
@@ -327,20 +395,20 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
                 w = c * c;
                 dw = r < r1 ? -std::numbers::pi / 2 / (r1 - r0) * std::sin(std::numbers::pi * t) : 0;
             }
-            g.x.push_back(x);
-            g.y.push_back(y);
-            AddDefocusMapping(x, y, r, edgeSine, g);
-            g.i.push_back(i);
-            g.j.push_back(j);
-            g.w.push_back(w);
-            g.wx.push_back(r > 0 ? dw * x / r : 0);
-            g.wy.push_back(r > 0 ? dw * y / r : 0);
-            g.lit.push_back(r >= eps && r <= 1);
-            g.hole.push_back(r < (1 + eps) / 2);
-            g.plateau.push_back(r > eps + 0.12 && r < 0.88);
+            g.x[p] = x;
+            g.y[p] = y;
+            SetDefocusMapping(x, y, r, edgeSine, g, p);
+            g.i[p] = i;
+            g.j[p] = j;
+            g.w[p] = w;
+            g.wx[p] = r > 0 ? dw * x / r : 0;
+            g.wy[p] = r > 0 ? dw * y / r : 0;
+            g.lit[p] = r >= eps && r <= 1;
+            g.hole[p] = r < (1 + eps) / 2;
+            g.plateau[p] = r > eps + 0.12 && r < 0.88;
+            ++p;
         }
-    }
-    g.n = static_cast<int>(g.x.size());
+    });
     // Every jet value is written below: resizing writes nothing, and keeps the pages of the grid before.
     const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
@@ -356,7 +424,6 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     // The grid is symmetric about both axes, and each term is even or odd in x and in y: the jets
     // are evaluated over one quadrant and copied to the mirrored points with their signs. The
     // arithmetic of a mirrored point only flips signs, so the copies hold the bits of an evaluation.
-    const int width = 2 * g.half + 1;
     std::vector<int> pointAt(static_cast<std::size_t>(width) * width, -1);
     for (int p = 0; p < g.n; ++p)
         pointAt[static_cast<std::size_t>(g.j[p] + g.half) * width + g.i[p] + g.half] = p;
