@@ -29,6 +29,8 @@ struct Grid {
     double rho = 0;
     double eps = 0;
     int terms = 0;
+    double edgeSine = 0;
+    bool secondDerivatives = false;
     int half = 0;
     int n = 0;
     std::vector<double> x, y, w, wx, wy;
@@ -44,9 +46,10 @@ struct Grid {
     std::vector<double> mx, my, mxx, mxy, myy;
 };
 
-// Fills `grid` anew, reusing its buffers; `edgeSine` is R / F. The jets' second derivatives (dxx,
-// dyy, dxy), which only the noise covariance reads, are left empty unless asked for: they are half
-// of the grid's memory traffic.
+// Fills `grid` anew, reusing its buffers, unless it already holds these inputs' grid (analyses of
+// renders at the data's geometry ask for the same grid again); `edgeSine` is R / F. The jets' second
+// derivatives (dxx, dyy, dxy), which only the noise covariance reads, are left empty unless asked for: they
+// are half of the grid's memory traffic.
 void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& grid, bool secondDerivatives = true);
 
 // Where the ray of point p meets the plane of coefficient a, wavefront slopes (wx, wy): the exact

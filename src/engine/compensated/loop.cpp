@@ -354,9 +354,16 @@ void SetDefocusMapping(double x, double y, double r, double edgeSine, Grid& g, i
 
 void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool secondDerivatives)
 {
+    terms = std::clamp(terms, 1, kZernikeTerms);
+    if (g.n > 0 && g.rho == rho && g.eps == eps && g.terms == terms && g.edgeSine == edgeSine &&
+        (g.secondDerivatives || !secondDerivatives))
+        return;
+    g.n = 0;  // no grid until this one is whole
     g.rho = rho;
     g.eps = eps;
-    g.terms = std::clamp(terms, 1, kZernikeTerms);
+    g.terms = terms;
+    g.edgeSine = edgeSine;
+    g.secondDerivatives = secondDerivatives;
     const double reach = 1 + (kMarginPx + 1.5) / rho;
     const double r0 = 1 + kTaperStartPx / rho, r1 = 1 + kTaperEndPx / rho;
     g.half = static_cast<int>(std::ceil(reach * rho));

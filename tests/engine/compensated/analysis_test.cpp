@@ -130,5 +130,22 @@ TEST(CompensatedAnalysis, GridJetsMatchTheirEvaluationAtEveryPoint)
     }
 }
 
+// A grid asked for again keeps what it holds only when the inputs are the same: asking for the
+// second derivatives of a lean grid, or for another obstruction, makes it anew.
+TEST(CompensatedAnalysis, AReusedGridIsTheGridOfItsLastInputs)
+{
+    compensated::Grid reused, fresh;
+    compensated::MakeGrid(17.5, 0.3, kZernikeTerms, 0.3, reused, false);
+    compensated::MakeGrid(17.5, 0.3, kZernikeTerms, 0.3, reused, true);
+    compensated::MakeGrid(17.5, 0.3, kZernikeTerms, 0.3, fresh, true);
+    EXPECT_EQ(reused.dxx, fresh.dxx);
+    EXPECT_EQ(reused.v, fresh.v);
+    compensated::MakeGrid(17.5, 0.2, kZernikeTerms, 0.3, reused, false);
+    compensated::MakeGrid(17.5, 0.2, kZernikeTerms, 0.3, fresh, false);
+    EXPECT_EQ(reused.v, fresh.v);
+    EXPECT_EQ(reused.eps, 0.2);
+    EXPECT_TRUE(reused.dxx.empty());
+}
+
 }  // namespace
 }  // namespace frontlys
