@@ -644,22 +644,44 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
     });
 }
 
+void FftPlan::TransformRows(cd* data, int rows, FftDirection direction) const
+{
+    const int n = m_n;
+    if (n == 1 || rows <= 0) return;
+    // Rows go in blocks that stay in the first-level cache through all their stages; runs of blocks
+    // are shared among tasks, whose row's values do not depend on the task.
+    const int block = RowBlock(n), blocks = (rows + block - 1) / block;
+    const std::size_t elements = 2 * static_cast<std::size_t>(block) * n;
+    const auto run = [&](int first, int end, cd* scratch) {
+        for (int b = first; b < end; ++b) {
+            const int r = b * block, count = std::min(block, rows - r);
+            RunInPlace(data + static_cast<std::ptrdiff_t>(r) * n,
+                       scratch,
+                       1,
+                       direction,
+                       scratch + static_cast<std::ptrdiff_t>(count) * n,
+                       count);
+        }
+    };
+    const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, blocks);
+    if (tasks == 1) {
+        run(0, blocks, Scratch(elements));
+        return;
+    }
+    if (m_tasks.size() < 2 * static_cast<std::size_t>(tasks))
+        m_tasks.resize(2 * static_cast<std::size_t>(tasks));
+    for (auto& buffer : m_tasks)
+        if (buffer.size() < elements) buffer.resize(elements);
+    ParallelFor(tasks, [&](int t) {
+        run(blocks * t / tasks, blocks * (t + 1) / tasks, m_tasks[2 * static_cast<std::size_t>(t)].data());
+    });
+}
+
 void FftPlan::Transform2D(cd* data, FftDirection direction) const
 {
     const int n = m_n;
     if (n == 1) return;
-    // Rows go in blocks that stay in the first-level cache through all their stages.
-    const int block = RowBlock(n);
-    cd* scratch = Scratch(2 * static_cast<std::size_t>(block) * n);
-    for (int r = 0; r < n; r += block) {
-        const int rows = std::min(block, n - r);
-        RunInPlace(data + static_cast<std::ptrdiff_t>(r) * n,
-                   scratch,
-                   1,
-                   direction,
-                   scratch + static_cast<std::ptrdiff_t>(rows) * n,
-                   rows);
-    }
+    TransformRows(data, n, direction);
     TransformColumns(data, n, n, direction);
 }
 

@@ -36,6 +36,8 @@ public:
     // The same with caller-owned scratch of n elements (no allocation).
     void Transform1D(std::complex<double>* data, std::complex<double>* scratch, FftDirection direction) const;
     void Transform2D(std::complex<double>* data, FftDirection direction) const;
+    // Transforms `rows` contiguous rows of n elements, shared among the pool's threads from n = 256.
+    void TransformRows(std::complex<double>* data, int rows, FftDirection direction) const;
     // `count` interleaved transforms: element e of transform l is data[e * count + l].
     void TransformLanes(std::complex<double>* data, int count, FftDirection direction) const;
     // Transforms `columns` columns of n rows, row r starting at data + r * rowStride.
