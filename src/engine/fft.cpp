@@ -257,18 +257,25 @@ struct StageCall {
     std::ptrdiff_t batchStride = 0;
 };
 
-#define FRONTLYS_STAGE(R)                                                 \
-    FRONTLYS_FFT_CLONES void Stage##R(const StageCall& c)                 \
-    {                                                                     \
-        for (int b = 0; b < c.batch; ++b) {                               \
-            const cd* x = c.x + b * c.batchStride;                        \
-            cd* y = c.y + b * c.batchStride;                              \
-            if (c.inverse) {                                              \
-                Stage<R, true>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
-            } else {                                                      \
-                Stage<R, false>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw); \
-            }                                                             \
-        }                                                                 \
+// One transform alone takes the stage's plain body, compiled as without batches.
+#define FRONTLYS_STAGE_ONE(R, x, y)                               \
+    if (c.inverse) {                                              \
+        Stage<R, true>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
+    } else {                                                      \
+        Stage<R, false>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw); \
+    }
+#define FRONTLYS_STAGE(R)                                 \
+    FRONTLYS_FFT_CLONES void Stage##R(const StageCall& c) \
+    {                                                     \
+        if (c.batch == 1) {                               \
+            FRONTLYS_STAGE_ONE(R, c.x, c.y)               \
+            return;                                       \
+        }                                                 \
+        for (int b = 0; b < c.batch; ++b) {               \
+            const cd* x = c.x + b * c.batchStride;        \
+            cd* y = c.y + b * c.batchStride;              \
+            FRONTLYS_STAGE_ONE(R, x, y)                   \
+        }                                                 \
     }
 FRONTLYS_STAGE(2)
 FRONTLYS_STAGE(3)
@@ -276,6 +283,7 @@ FRONTLYS_STAGE(4)
 FRONTLYS_STAGE(5)
 FRONTLYS_STAGE(8)
 #undef FRONTLYS_STAGE
+#undef FRONTLYS_STAGE_ONE
 
 void RunStage(int radix, const StageCall& call)
 {
