@@ -257,25 +257,26 @@ struct StageCall {
     std::ptrdiff_t batchStride = 0;
 };
 
-// One transform alone takes the stage's plain body, compiled as without batches.
-#define FRONTLYS_STAGE_ONE(R, x, y)                               \
-    if (c.inverse) {                                              \
-        Stage<R, true>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
-    } else {                                                      \
-        Stage<R, false>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw); \
-    }
-#define FRONTLYS_STAGE(R)                                 \
-    FRONTLYS_FFT_CLONES void Stage##R(const StageCall& c) \
-    {                                                     \
-        if (c.batch == 1) {                               \
-            FRONTLYS_STAGE_ONE(R, c.x, c.y)               \
-            return;                                       \
-        }                                                 \
-        for (int b = 0; b < c.batch; ++b) {               \
-            const cd* x = c.x + b * c.batchStride;        \
-            cd* y = c.y + b * c.batchStride;              \
-            FRONTLYS_STAGE_ONE(R, x, y)                   \
-        }                                                 \
+#define FRONTLYS_STAGE(R)                                                 \
+    FRONTLYS_FFT_CLONES void Stage##R(const StageCall& c)                 \
+    {                                                                     \
+        if (c.inverse) {                                                  \
+            Stage<R, true>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
+        } else {                                                          \
+            Stage<R, false>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw); \
+        }                                                                 \
+    }                                                                     \
+    FRONTLYS_FFT_CLONES void Stages##R(const StageCall& c)                \
+    {                                                                     \
+        for (int b = 0; b < c.batch; ++b) {                               \
+            const cd* x = c.x + b * c.batchStride;                        \
+            cd* y = c.y + b * c.batchStride;                              \
+            if (c.inverse) {                                              \
+                Stage<R, true>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
+            } else {                                                      \
+                Stage<R, false>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw); \
+            }                                                             \
+        }                                                                 \
     }
 FRONTLYS_STAGE(2)
 FRONTLYS_STAGE(3)
@@ -283,21 +284,22 @@ FRONTLYS_STAGE(4)
 FRONTLYS_STAGE(5)
 FRONTLYS_STAGE(8)
 #undef FRONTLYS_STAGE
-#undef FRONTLYS_STAGE_ONE
 
+// A single transform goes through the plain stage, compiled as if batches did not exist.
 void RunStage(int radix, const StageCall& call)
 {
+    const bool one = call.batch == 1;
     switch (radix) {
         case 2:
-            return Stage2(call);
+            return one ? Stage2(call) : Stages2(call);
         case 3:
-            return Stage3(call);
+            return one ? Stage3(call) : Stages3(call);
         case 4:
-            return Stage4(call);
+            return one ? Stage4(call) : Stages4(call);
         case 5:
-            return Stage5(call);
+            return one ? Stage5(call) : Stages5(call);
         default:
-            return Stage8(call);
+            return one ? Stage8(call) : Stages8(call);
     }
 }
 
