@@ -244,6 +244,8 @@ FRONTLYS_INLINE void Stage(
 #define FRONTLYS_FFT_CLONES
 #endif
 
+// `batch` transforms `batchStride` elements apart (in x and in y) go through the stage in one call:
+// short rows cost little more than the call.
 struct StageCall {
     const cd* x;
     cd* y;
@@ -251,6 +253,8 @@ struct StageCall {
     std::ptrdiff_t sIn, sOut, count;
     const cd* tw;
     bool inverse;
+    int batch = 1;
+    std::ptrdiff_t batchStride = 0;
 };
 
 #define FRONTLYS_STAGE(R)                                                 \
@@ -261,6 +265,18 @@ struct StageCall {
         } else {                                                          \
             Stage<R, false>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw); \
         }                                                                 \
+    }                                                                     \
+    FRONTLYS_FFT_CLONES void Stages##R(const StageCall& c)                \
+    {                                                                     \
+        for (int b = 0; b < c.batch; ++b) {                               \
+            const cd* x = c.x + b * c.batchStride;                        \
+            cd* y = c.y + b * c.batchStride;                              \
+            if (c.inverse) {                                              \
+                Stage<R, true>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
+            } else {                                                      \
+                Stage<R, false>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw); \
+            }                                                             \
+        }                                                                 \
     }
 FRONTLYS_STAGE(2)
 FRONTLYS_STAGE(3)
@@ -269,19 +285,21 @@ FRONTLYS_STAGE(5)
 FRONTLYS_STAGE(8)
 #undef FRONTLYS_STAGE
 
+// A single transform goes through the plain stage, compiled as if batches did not exist.
 void RunStage(int radix, const StageCall& call)
 {
+    const bool one = call.batch == 1;
     switch (radix) {
         case 2:
-            return Stage2(call);
+            return one ? Stage2(call) : Stages2(call);
         case 3:
-            return Stage3(call);
+            return one ? Stage3(call) : Stages3(call);
         case 4:
-            return Stage4(call);
+            return one ? Stage4(call) : Stages4(call);
         case 5:
-            return Stage5(call);
+            return one ? Stage5(call) : Stages5(call);
         default:
-            return Stage8(call);
+            return one ? Stage8(call) : Stages8(call);
     }
 }
 
@@ -398,6 +416,10 @@ constexpr int kPoolMinSize = 256;
 // fastest.
 constexpr int kLongColumn = 1024;
 
+// Rows of n elements transformed in one pass: a block and its scratch fill about half the first-level
+// cache (a single row from 1024 elements on).
+int RowBlock(int n) { return std::max(1, 1024 / std::max(n, 1)); }
+
 int StripWidth(int n, std::ptrdiff_t rowStride)
 {
     n = std::max(n, 1);
@@ -461,15 +483,17 @@ FftPlan::FftPlan(int n) : m_n(n)
     }
 }
 
-cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction) const
+cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction, int batch) const
 {
     const bool inverse = direction == FftDirection::Inverse;
+    const std::ptrdiff_t length = static_cast<std::ptrdiff_t>(m_n) * lanes;
     cd* x = data;
     cd* y = scratch;
     std::ptrdiff_t stride = lanes;
     for (const Stage& stage : m_stages) {
         const cd* tw = (inverse ? stage.inverse : stage.forward).data();
-        RunStage(stage.radix, {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse});
+        RunStage(stage.radix,
+                 {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse, batch, length});
         std::swap(x, y);
         stride *= stage.radix;
     }
@@ -524,9 +548,10 @@ void FftPlan::RunColumns(
             {x + g * lanes, data + g * rowStride, 1, inStride, groups * rowStride, lanes, nullptr, inverse});
 }
 
-void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection direction, cd* spare) const
+void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection direction, cd* spare, int batch) const
 {
     const std::size_t stages = m_stages.size();
+    const std::ptrdiff_t length = static_cast<std::ptrdiff_t>(m_n) * lanes;
     if (spare && stages >= 3 && stages % 2 == 1) {
         // An odd number of stages would end in scratch: data -> scratch -> spare ... -> data instead,
         // the last stage writing the result where it belongs, with no copy.
@@ -537,15 +562,16 @@ void FftPlan::RunInPlace(cd* data, cd* scratch, int lanes, FftDirection directio
         for (std::size_t i = 0; i < stages; ++i) {
             const Stage& stage = m_stages[i];
             const cd* tw = (inverse ? stage.inverse : stage.forward).data();
-            RunStage(stage.radix, {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse});
+            RunStage(stage.radix,
+                     {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse, batch, length});
             x = y;
             y = i + 2 == stages ? data : (y == scratch ? spare : scratch);
             stride *= stage.radix;
         }
         return;
     }
-    const cd* result = Run(data, scratch, lanes, direction);
-    if (result != data) std::memcpy(data, result, sizeof(cd) * static_cast<std::size_t>(m_n) * lanes);
+    const cd* result = Run(data, scratch, lanes, direction, batch);
+    if (result != data) std::memcpy(data, result, sizeof(cd) * static_cast<std::size_t>(length) * batch);
 }
 
 cd* FftPlan::Strip(std::size_t elements) const
@@ -628,14 +654,44 @@ void FftPlan::FilterColumns(cd* data, int columns, const double* filter) const
     });
 }
 
+void FftPlan::TransformRows(cd* data, int rows, FftDirection direction) const
+{
+    const int n = m_n;
+    if (n == 1 || rows <= 0) return;
+    // Rows go in blocks that stay in the first-level cache through all their stages; runs of blocks
+    // are shared among tasks, whose row's values do not depend on the task.
+    const int block = RowBlock(n), blocks = (rows + block - 1) / block;
+    const std::size_t elements = 2 * static_cast<std::size_t>(block) * n;
+    const auto run = [&](int first, int end, cd* scratch) {
+        for (int b = first; b < end; ++b) {
+            const int r = b * block, count = std::min(block, rows - r);
+            RunInPlace(data + static_cast<std::ptrdiff_t>(r) * n,
+                       scratch,
+                       1,
+                       direction,
+                       scratch + static_cast<std::ptrdiff_t>(count) * n,
+                       count);
+        }
+    };
+    const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, blocks);
+    if (tasks == 1) {
+        run(0, blocks, Scratch(elements));
+        return;
+    }
+    if (m_tasks.size() < 2 * static_cast<std::size_t>(tasks))
+        m_tasks.resize(2 * static_cast<std::size_t>(tasks));
+    for (auto& buffer : m_tasks)
+        if (buffer.size() < elements) buffer.resize(elements);
+    ParallelFor(tasks, [&](int t) {
+        run(blocks * t / tasks, blocks * (t + 1) / tasks, m_tasks[2 * static_cast<std::size_t>(t)].data());
+    });
+}
+
 void FftPlan::Transform2D(cd* data, FftDirection direction) const
 {
     const int n = m_n;
     if (n == 1) return;
-    // Each row stays in the first-level cache through all its stages.
-    cd* scratch = Scratch(2 * static_cast<std::size_t>(n));
-    for (int r = 0; r < n; ++r)
-        RunInPlace(data + static_cast<std::ptrdiff_t>(r) * n, scratch, 1, direction, scratch + n);
+    TransformRows(data, n, direction);
     TransformColumns(data, n, n, direction);
 }
 

@@ -36,6 +36,8 @@ public:
     // The same with caller-owned scratch of n elements (no allocation).
     void Transform1D(std::complex<double>* data, std::complex<double>* scratch, FftDirection direction) const;
     void Transform2D(std::complex<double>* data, FftDirection direction) const;
+    // Transforms `rows` contiguous rows of n elements, shared among the pool's threads from n = 256.
+    void TransformRows(std::complex<double>* data, int rows, FftDirection direction) const;
     // `count` interleaved transforms: element e of transform l is data[e * count + l].
     void TransformLanes(std::complex<double>* data, int count, FftDirection direction) const;
     // Transforms `columns` columns of n rows, row r starting at data + r * rowStride.
@@ -56,10 +58,12 @@ private:
         std::vector<std::complex<double>> inverse;  // their conjugates
     };
     // Returns where the result is: data or scratch, each of n * lanes elements; the other is spoilt.
+    // With `batch`, as many transforms one after the other (data and scratch hold batch * n * lanes).
     std::complex<double>* Run(std::complex<double>* data,
                               std::complex<double>* scratch,
                               int lanes,
-                              FftDirection direction) const;
+                              FftDirection direction,
+                              int batch = 1) const;
     // Transforms `lanes` columns whose element e, lane l is data[e * rowStride + l], in place,
     // through the work buffers a and b of n * lanes elements.
     void RunColumns(std::complex<double>* data,
@@ -68,12 +72,13 @@ private:
                     std::complex<double>* a,
                     std::complex<double>* b,
                     FftDirection direction) const;
-    // The same, the result in data; with `spare` (n * lanes elements more) it needs no final copy.
+    // The same, the result in data; with `spare` (as large as scratch) it needs no final copy.
     void RunInPlace(std::complex<double>* data,
                     std::complex<double>* scratch,
                     int lanes,
                     FftDirection direction,
-                    std::complex<double>* spare = nullptr) const;
+                    std::complex<double>* spare = nullptr,
+                    int batch = 1) const;
 
     // Columns are transformed in strips whose inner stages run in `m_strip` and `m_scratch`, so that
     // the butterflies run over contiguous rows and the strip stays in cache. Sized on first use.

@@ -391,6 +391,31 @@ TEST(FftReal, SeparableSampledFilterGivesTheFilteredSamples)
     }
 }
 
+// Rows go in blocks of several, the blocks shared among the pool's threads: each row gets the bits of
+// its own one-dimensional transform on any thread count, a part block at the end included.
+TEST(FftLowLevel, RowsInBlocksGiveTheSameBitsAsSingleRowsOnAnyNumberOfThreads)
+{
+    for (const auto& [n, rows] : {std::pair{256, 255}, std::pair{300, 300}, std::pair{60, 37}}) {
+        const auto input = RandomComplex(n * rows, 19u + n);
+        auto expected = input;
+        for (int r = 0; r < rows; ++r) Fft1DInPlace(expected.data() + r * n, n, FftDirection::Inverse);
+        for (int threads : {1, 2, 3}) {
+            SetThreadCount(threads);
+            auto data = input;
+            FftPlan(n).TransformRows(data.data(), rows, FftDirection::Inverse);
+            EXPECT_EQ(data, expected) << n << " on " << threads << " threads";
+        }
+        SetThreadCount(1);
+        auto one = RandomComplex(n * n, 23u + n);
+        auto two = one;
+        FftPlan(n).Transform2D(one.data(), FftDirection::Forward);
+        SetThreadCount(2);
+        FftPlan(n).Transform2D(two.data(), FftDirection::Forward);
+        EXPECT_EQ(one, two) << n;
+    }
+    SetThreadCount(0);
+}
+
 // Large transforms share their rows and strips among the pool's threads: the same bits on any count,
 // odd sizes (a lone last row) included.
 TEST(FftReal, LargeTransformsGiveTheSameBitsOnAnyNumberOfThreads)
