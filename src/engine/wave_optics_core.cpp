@@ -139,8 +139,7 @@ void TransformFieldOnly(std::span<std::complex<double>> field, const FftPlan& pl
     const int n = plan.size();
     const int first = std::max(0, lit.first), end = std::min(n, lit.end);
     if (end > first) plan.TransformColumns(field.data() + first, end - first, n, FftDirection::Forward);
-    for (int r = 0; r < n; ++r)
-        plan.Transform1D(field.data() + static_cast<std::ptrdiff_t>(r) * n, FftDirection::Forward);
+    plan.TransformRows(field.data(), n, FftDirection::Forward);
 }
 
 void AccumulateIntensity(std::span<const std::complex<double>> field,
