@@ -604,6 +604,14 @@ void FftPlan::TransformLanes(cd* data, int count, FftDirection direction) const
     RunInPlace(data, Scratch(static_cast<std::size_t>(m_n) * count), count, direction);
 }
 
+void FftPlan::TaskBuffers(int tasks, std::size_t elements) const
+{
+    if (m_tasks.size() < 2 * static_cast<std::size_t>(tasks))
+        m_tasks.resize(2 * static_cast<std::size_t>(tasks));
+    for (auto& buffer : m_tasks)
+        if (buffer.size() < elements) buffer.resize(elements);
+}
+
 void FftPlan::ForStrips(int columns,
                         std::ptrdiff_t rowStride,
                         const std::function<void(int, int, cd*, cd*)>& body) const
@@ -620,10 +628,7 @@ void FftPlan::ForStrips(int columns,
         for (int c0 = 0; c0 < columns; c0 += width) body(c0, std::min(width, columns - c0), a, b);
         return;
     }
-    if (m_tasks.size() < 2 * static_cast<std::size_t>(tasks))
-        m_tasks.resize(2 * static_cast<std::size_t>(tasks));
-    for (auto& buffer : m_tasks)
-        if (buffer.size() < elements) buffer.resize(elements);
+    TaskBuffers(tasks, elements);
     ParallelFor(tasks, [&](int t) {
         cd* a = m_tasks[2 * static_cast<std::size_t>(t)].data();
         cd* b = m_tasks[2 * static_cast<std::size_t>(t) + 1].data();
@@ -678,10 +683,7 @@ void FftPlan::TransformRows(cd* data, int rows, FftDirection direction) const
         run(0, blocks, Scratch(elements));
         return;
     }
-    if (m_tasks.size() < 2 * static_cast<std::size_t>(tasks))
-        m_tasks.resize(2 * static_cast<std::size_t>(tasks));
-    for (auto& buffer : m_tasks)
-        if (buffer.size() < elements) buffer.resize(elements);
+    TaskBuffers(tasks, elements);
     ParallelFor(tasks, [&](int t) {
         run(blocks * t / tasks, blocks * (t + 1) / tasks, m_tasks[2 * static_cast<std::size_t>(t)].data());
     });

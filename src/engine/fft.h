@@ -84,6 +84,8 @@ private:
     // the butterflies run over contiguous rows and the strip stays in cache. Sized on first use.
     std::complex<double>* Strip(std::size_t elements) const;
     std::complex<double>* Scratch(std::size_t elements) const;
+    // Two work buffers of at least `elements` for each of `tasks` tasks, in `m_tasks`.
+    void TaskBuffers(int tasks, std::size_t elements) const;
     // body(first column, width, a, b) for every strip of `columns` (rows `rowStride` apart), the
     // strips shared among tasks on the thread pool, each task with work buffers a and b of its own
     // (kept in `m_tasks`). A strip's values do not depend on the task that runs it.
