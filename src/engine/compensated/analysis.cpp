@@ -119,7 +119,7 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
         const double l = rho / pixelsPerDefocus;
         if (!(l < o.focalNm)) return Refuse("the computed defocus reaches the focal length");
         const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, l);
-        MakeGrid(rho, eps, o.terms, EdgeSine(o.focalNm, o.apertureRadiusNm), work.grid, o.noiseCovariance);
+        MakeGrid(rho, eps, o.terms, EdgeSine(o.focalNm, o.apertureRadiusNm), work.grid, false);
         const Grid& grid = work.grid;
         LoopOutcome loop = RunLoop(grid, p1, p2, m, c, o.stopNm, std::min(kRoundPasses, passCap - r.passes));
         c = loop.c;
