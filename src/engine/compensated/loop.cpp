@@ -284,16 +284,18 @@ std::vector<int> SolvedTerms(const ZernikeBasis& basis, int active)
     return terms;
 }
 
-// The weak-form update of the coefficients of `terms`; nullopt when the system is singular.
+// The weak-form update of the coefficients of `terms`, its matrix kept in `matrix`; nullopt when the
+// system is singular.
 std::optional<std::vector<double>> SolveUpdate(const Grid& g,
                                                const std::vector<int>& terms,
                                                const std::vector<double>& s,
                                                const std::vector<double>& d,
-                                               const TransportCoefficients& m)
+                                               const TransportCoefficients& m,
+                                               std::vector<double>& matrix)
 {
-    std::vector<double> mat, rhs;
-    AssembleWeakForm(g, terms, s, d, -(m.extra - m.intra), mat, rhs);
-    if (!SolveLinear(std::move(mat), rhs).ok()) return std::nullopt;
+    std::vector<double> rhs;
+    AssembleWeakForm(g, terms, s, d, -(m.extra - m.intra), matrix, rhs);
+    if (!SolveLinear(matrix, rhs).ok()) return std::nullopt;
     return rhs;
 }
 
@@ -516,7 +518,7 @@ LoopOutcome RunLoop(const Grid& g,
         CompensatePair(g, intra, extra, m, w, out.s, out.d);
         ++out.passes;
         const std::vector<int> terms = SolvedTerms(basis, active);
-        const std::optional<std::vector<double>> update = SolveUpdate(g, terms, out.s, out.d, m);
+        const std::optional<std::vector<double>> update = SolveUpdate(g, terms, out.s, out.d, m, out.weakForm);
         if (!update) {
             out.stop = CompensatedStop::Caustic;
             return out;

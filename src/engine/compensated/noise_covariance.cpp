@@ -408,8 +408,11 @@ NoiseCovarianceOutcome NoiseCovariance(const Grid& g,
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
     const Slopes d = SlopesOf(g, loop.c);
     std::array<std::vector<double>, 2> share;
-    std::vector<double> mat;
-    ParallelFor(3, [&](int task) {
+    // The loop's last pass solved every term with this matrix; a loop that stopped at its first pass
+    // (fewer terms) leaves it to be built.
+    std::vector<double> mat = loop.weakForm;
+    const bool build = mat.size() != static_cast<std::size_t>(nt) * nt;
+    ParallelFor(build ? 3 : 2, [&](int task) {
         if (task == 2) {
             mat = WeakFormMatrix(g, terms, loop.s, -(m.extra - m.intra));
             return;
