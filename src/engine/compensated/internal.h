@@ -11,6 +11,10 @@
 #include "engine/transport.h"
 #include "engine/zernike_derivatives.h"
 
+namespace frontlys {
+class ModelRenderCache;
+}
+
 namespace frontlys::compensated {
 
 struct PreparedFrame {
@@ -77,6 +81,9 @@ struct Workspace {
     }
     Grid grid;
 };
+
+// The workspace of a render cache's analyses (refine.h): every analysis of a rendered pair shares it.
+Workspace& AnalysisWorkspace(ModelRenderCache& cache);
 
 // CompensatedAnalysis on the caller's workspace.
 Result<CompensatedResult> Analyse(const RawFrame& intra,

@@ -147,7 +147,7 @@ Result<RefinedUncertainty> RefinedCovariance(const CompensatedOptions& o,
     rendered.obstruction = first.obstruction;
     std::optional<ModelRenderCache> own;
     if (!cache) cache = &own.emplace();
-    compensated::Workspace work;
+    compensated::Workspace& work = compensated::AnalysisWorkspace(*cache);
     // The refinement's own step: render the estimate at the data's fluxes (both sides at once, as the
     // refinement does), analyse as the data.
     const auto analyse = [&](const ModelEstimate& e) -> Result<std::vector<double>> {
