@@ -91,6 +91,22 @@ FRONTLYS_COV_CLONES double Dot(const double* a, const double* b, int n)
     return (sum[0] + sum[1]) + (sum[2] + sum[3]);
 }
 
+// Dot(a, b + q stride, n) for q = 0..3 at once, each the bits of its own call: a is read once.
+FRONTLYS_COV_CLONES void Dot4(const double* a, const double* b, std::ptrdiff_t stride, int n, double out[4])
+{
+    V4 sum[4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    for (int i = 0; i < n; i += 4) {
+        V4 x;
+        std::memcpy(&x, a + i, sizeof x);
+        for (int q = 0; q < 4; ++q) {
+            V4 y;
+            std::memcpy(&y, b + q * stride + i, sizeof y);
+            sum[q] += x * y;
+        }
+    }
+    for (int q = 0; q < 4; ++q) out[q] = (sum[q][0] + sum[q][1]) + (sum[q][2] + sum[q][3]);
+}
+
 // The three sums of one pair of terms over a block (n a multiple of 4): sum sdx_a dx_b + sdy_a dy_b,
 // sum sv_a flow_b and sum sv_b flow_a.
 FRONTLYS_COV_CLONES void PairSums(const double* sdxa,
@@ -192,6 +208,37 @@ std::vector<double> WeakFormMatrix(const Grid& g,
     return mat;
 }
 
+// Adds one sample's amplitudes (one per term) times its stencil to the weights of the sixteen
+// coefficients it reads.
+void SpreadSample(const BSplineImage::Stencil& st,
+                  const double* amplitude,
+                  int r0,
+                  int c0,
+                  int w,
+                  int lanes,
+                  int nt,
+                  std::vector<double>& spread,
+                  std::vector<double>& weight)
+{
+    // The amplitudes times each column's weight: the four columns of a stencil row are adjacent in
+    // `weight` (but where the window's mirror folds them), so a row takes one sweep.
+    for (int c = 0; c < 4; ++c)
+        for (int t = 0; t < nt; ++t) spread[static_cast<std::size_t>(c) * lanes + t] = st.wx[c] * amplitude[t];
+    const bool adjacent = st.cols[3] == st.cols[0] + 3;
+    for (int r = 0; r < 4; ++r) {
+        const std::size_t row = static_cast<std::size_t>(st.rows[r] - r0) * w;
+        if (adjacent) {
+            AddScaled(&weight[(row + st.cols[0] - c0) * lanes], spread.data(), st.wy[r], 4 * lanes);
+            continue;
+        }
+        for (int c = 0; c < 4; ++c)
+            AddScaled(&weight[(row + st.cols[c] - c0) * lanes],
+                      &spread[static_cast<std::size_t>(c) * lanes],
+                      st.wy[r],
+                      lanes);
+    }
+}
+
 // Adds one frame's share of Cov(F): the test functions pushed back to the pixels, then summed with
 // each pixel's variance.
 void AddFrameCovariance(const Grid& g,
@@ -243,30 +290,25 @@ void AddFrameCovariance(const Grid& g,
     static thread_local std::vector<double> weight;
     ReserveLarge(weight, size);
     weight.assign(size, 0.0);
-    // A sample's amplitudes times each column's weight: the four columns of a stencil row are
-    // adjacent in `weight` (but where the window's mirror folds them), so a row takes one sweep.
     std::vector<double> spread(4 * static_cast<std::size_t>(lanes), 0.0);
-    for (const Sample& s : samples) {
-        const int p = s.p;
-        const double jac = RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
-        const double common = fluxScale * jac * g.w[p];
-        for (int c = 0; c < 4; ++c)
-            for (int t = 0; t < nt; ++t)
-                spread[static_cast<std::size_t>(c) * lanes + t] =
-                    s.st.wx[c] * (common * g.v[static_cast<std::size_t>(terms[t]) * g.n + p]);
-        const bool adjacent = s.st.cols[3] == s.st.cols[0] + 3;
-        for (int r = 0; r < 4; ++r) {
-            const std::size_t row = static_cast<std::size_t>(s.st.rows[r] - r0) * w;
-            if (adjacent) {
-                AddScaled(&weight[(row + s.st.cols[0] - c0) * lanes], spread.data(), s.st.wy[r], 4 * lanes);
-                continue;
-            }
-            for (int c = 0; c < 4; ++c)
-                AddScaled(&weight[(row + s.st.cols[c] - c0) * lanes],
-                          &spread[static_cast<std::size_t>(c) * lanes],
-                          s.st.wy[r],
-                          lanes);
+    // The test functions' values times the sample's common factor, gathered a block of samples at a
+    // time term by term: the jets are term-major, and a sample's terms lie a grid apart.
+    constexpr int kGather = 64;
+    std::vector<double> common(kGather), amplitude(static_cast<std::size_t>(kGather) * lanes);
+    for (std::size_t first = 0; first < samples.size(); first += kGather) {
+        const int count = static_cast<int>(std::min<std::size_t>(kGather, samples.size() - first));
+        for (int b = 0; b < count; ++b) {
+            const int p = samples[first + b].p;
+            const double jac = RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
+            common[b] = fluxScale * jac * g.w[p];
         }
+        for (int t = 0; t < nt; ++t) {
+            const double* v = &g.v[static_cast<std::size_t>(terms[t]) * g.n];
+            for (int b = 0; b < count; ++b)
+                amplitude[static_cast<std::size_t>(b) * lanes + t] = common[b] * v[samples[first + b].p];
+        }
+        for (int b = 0; b < count; ++b)
+            SpreadSample(samples[first + b].st, &amplitude[static_cast<std::size_t>(b) * lanes], r0, c0, w, lanes, nt, spread, weight);
     }
     // Through the prefilter's transpose: the prefilter itself (symmetric but at the box's ends, where
     // the weights are nil).
@@ -287,15 +329,25 @@ void AddFrameCovariance(const Grid& g,
                 raw.pixels[static_cast<std::size_t>(sp.y0() + r0 + r) * raw.width + sp.x0() + c0 + c];
             const double var = std::isfinite(v) ? sky + alpha * std::max(0.0, v - f.setup.background) : 0.0;
             const double* gq = &weight[(static_cast<std::size_t>(r) * w + c) * lanes];
+            double* gc = gt.data() + c;
+            double* vc = vt.data() + c;
             for (int t = 0; t < nt; ++t) {
-                gt[static_cast<std::size_t>(t) * w4 + c] = gq[t];
-                vt[static_cast<std::size_t>(t) * w4 + c] = var * gq[t];
+                const double x = gq[t];
+                gc[static_cast<std::size_t>(t) * w4] = x;
+                vc[static_cast<std::size_t>(t) * w4] = var * x;
             }
         }
-        for (int i = 0; i < nt; ++i)
-            for (int j = i; j < nt; ++j)
-                cf[static_cast<std::size_t>(i) * nt + j] +=
-                    Dot(&vt[static_cast<std::size_t>(i) * w4], &gt[static_cast<std::size_t>(j) * w4], w4);
+        for (int i = 0; i < nt; ++i) {
+            const double* vi = &vt[static_cast<std::size_t>(i) * w4];
+            double* to = &cf[static_cast<std::size_t>(i) * nt];
+            int j = i;
+            for (; j + 4 <= nt; j += 4) {
+                double sums[4];
+                Dot4(vi, &gt[static_cast<std::size_t>(j) * w4], w4, w4, sums);
+                for (int q = 0; q < 4; ++q) to[j + q] += sums[q];
+            }
+            for (; j < nt; ++j) to[j] += Dot(vi, &gt[static_cast<std::size_t>(j) * w4], w4);
+        }
     }
 }
 
