@@ -412,20 +412,23 @@ double EstimatePhotonVariance(const RawFrame& raw, const PreparedFrame& f)
     const double sky = f.setup.noise * f.setup.noise;
     // The alpha at which the scaled squares have the median of chi-square with one degree of freedom;
     // the median shrugs off the few pixels where the light's own structure shows.
-    const auto median = [&](double alpha) {
-        std::vector<double> ratio(level.size());
+    // The median (Percentile's element (size - 1) / 2) lies above kChi2Median when no more ratios than
+    // that index lie at or below it: a count, not a selection.
+    const std::size_t middle = (level.size() - 1) / 2;
+    const auto medianAbove = [&](double alpha) {
+        std::size_t below = 0;
         for (std::size_t k = 0; k < level.size(); ++k) {
             const double var = sky + alpha * level[k];
-            ratio[k] = var > 0 ? square[k] / var : 1e300;
+            below += (var > 0 ? square[k] / var : 1e300) <= kChi2Median;
         }
-        return Percentile(std::move(ratio), 0.5);
+        return below <= middle;
     };
-    if (sky > 0 && median(0) <= kChi2Median) return 0;
+    if (sky > 0 && !medianAbove(0)) return 0;
     double lo = 0, hi = std::max(1e-12, Percentile(square, 0.5) / Percentile(level, 0.5));
-    while (median(hi) > kChi2Median && hi < 1e12) hi *= 2;
+    while (medianAbove(hi) && hi < 1e12) hi *= 2;
     for (int step = 0; step < 50; ++step) {
         const double mid = 0.5 * (lo + hi);
-        (median(mid) > kChi2Median ? lo : hi) = mid;
+        (medianAbove(mid) ? lo : hi) = mid;
     }
     return 0.5 * (lo + hi);
 }
