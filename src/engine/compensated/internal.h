@@ -97,7 +97,7 @@ struct LoopOutcome {
     CompensatedStop stop = CompensatedStop::PassLimit;
     double minJacobian = 1;
     double lastUpdateNm = 0;
-    std::vector<double> s, d;  // at the grid points, of the last pass
+    std::vector<double> s, d;      // at the grid points, of the last pass
     std::vector<double> weakForm;  // the last pass's weak-form matrix, over the terms it solved (row-major)
 };
 

@@ -518,7 +518,8 @@ LoopOutcome RunLoop(const Grid& g,
         CompensatePair(g, intra, extra, m, w, out.s, out.d);
         ++out.passes;
         const std::vector<int> terms = SolvedTerms(basis, active);
-        const std::optional<std::vector<double>> update = SolveUpdate(g, terms, out.s, out.d, m, out.weakForm);
+        const std::optional<std::vector<double>> update =
+            SolveUpdate(g, terms, out.s, out.d, m, out.weakForm);
         if (!update) {
             out.stop = CompensatedStop::Caustic;
             return out;

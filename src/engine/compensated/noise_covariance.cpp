@@ -223,7 +223,8 @@ void SpreadSample(const BSplineImage::Stencil& st,
     // The amplitudes times each column's weight: the four columns of a stencil row are adjacent in
     // `weight` (but where the window's mirror folds them), so a row takes one sweep.
     for (int c = 0; c < 4; ++c)
-        for (int t = 0; t < nt; ++t) spread[static_cast<std::size_t>(c) * lanes + t] = st.wx[c] * amplitude[t];
+        for (int t = 0; t < nt; ++t)
+            spread[static_cast<std::size_t>(c) * lanes + t] = st.wx[c] * amplitude[t];
     const bool adjacent = st.cols[3] == st.cols[0] + 3;
     for (int r = 0; r < 4; ++r) {
         const std::size_t row = static_cast<std::size_t>(st.rows[r] - r0) * w;
@@ -308,7 +309,15 @@ void AddFrameCovariance(const Grid& g,
                 amplitude[static_cast<std::size_t>(b) * lanes + t] = common[b] * v[samples[first + b].p];
         }
         for (int b = 0; b < count; ++b)
-            SpreadSample(samples[first + b].st, &amplitude[static_cast<std::size_t>(b) * lanes], r0, c0, w, lanes, nt, spread, weight);
+            SpreadSample(samples[first + b].st,
+                         &amplitude[static_cast<std::size_t>(b) * lanes],
+                         r0,
+                         c0,
+                         w,
+                         lanes,
+                         nt,
+                         spread,
+                         weight);
     }
     // Through the prefilter's transpose: the prefilter itself (symmetric but at the box's ends, where
     // the weights are nil).

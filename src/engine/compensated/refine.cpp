@@ -409,7 +409,10 @@ struct ModelRenderCache::Impl {
 ModelRenderCache::ModelRenderCache() : m_impl(std::make_unique<Impl>()) {}
 ModelRenderCache::~ModelRenderCache() = default;
 
-compensated::Workspace& compensated::AnalysisWorkspace(ModelRenderCache& cache) { return cache.impl().analysis; }
+compensated::Workspace& compensated::AnalysisWorkspace(ModelRenderCache& cache)
+{
+    return cache.impl().analysis;
+}
 
 Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o,
                                     const ModelEstimate& e,

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "core/thread_pool.h"
+#include "engine/beam_geometry.h"
+#include "engine/compensated/internal.h"
+#include "engine/compensated/noise_covariance.h"
 #include "engine/curvature_model.h"
 
 namespace frontlys {
@@ -187,8 +190,46 @@ TEST_F(PairNoise, RefinedBarsCarryTheRefinementsGain)
     EXPECT_EQ(same.value().covariance, first.value().covariance);
 }
 
-// The bars are the same bits whatever the number of threads: the noise covariance's frames and
-// weak form run as separate tasks, the Jacobian's renders and analyses on their own buffers.
+// The covariance takes the weak-form matrix of the loop's last pass: the same system as built again
+// from the loop's mean image, to rounding. A loop that stopped at its first pass solved fewer terms,
+// and the matrix is built.
+TEST_F(PairNoise, CovarianceTakesTheLoopsLastMatrix)
+{
+    const Noisy n = Draw(3);
+    const RawFrame intra{n.intra, n.side, n.side}, extra{n.extra, n.side, n.side};
+    auto p1 = compensated::PrepareFrame(intra);
+    auto p2 = compensated::PrepareFrame(extra);
+    ASSERT_TRUE(p1.ok() && p2.ok());
+    const CompensatedOptions o = Options();
+    const double rho = *o.defocusNm * DonutRadiusPerDefocus(o.focalNm, o.apertureRadiusNm) / o.pixelNm;
+    compensated::Grid grid;
+    compensated::MakeGrid(rho, 0, 22, EdgeSine(o.focalNm, o.apertureRadiusNm), grid, false);
+    const TransportCoefficients m = TransportFor(o.focalNm, o.apertureRadiusNm, *o.defocusNm);
+    const auto covariance = [&](const compensated::LoopOutcome& loop) {
+        return compensated::NoiseCovariance(grid, m, loop, p1.value(), p2.value(), intra, extra).covariance;
+    };
+    compensated::LoopOutcome loop = compensated::RunLoop(grid, p1.value(), p2.value(), m, {}, o.stopNm, 14);
+    ASSERT_EQ(loop.weakForm.size(), 21u * 21u);
+    const std::vector<double> kept = covariance(loop);
+    loop.weakForm.clear();
+    const std::vector<double> built = covariance(loop);
+    ASSERT_EQ(kept.size(), 22u * 22u);
+    ASSERT_EQ(built.size(), kept.size());
+    for (int k = 4; k <= 22; ++k) {
+        const std::size_t at = static_cast<std::size_t>(k - 1) * 23;
+        ASSERT_GT(built[at], 0) << "Z" << k;
+        EXPECT_NEAR(kept[at] / built[at], 1, 1e-10) << "Z" << k;
+    }
+    const compensated::LoopOutcome onePass =
+        compensated::RunLoop(grid, p1.value(), p2.value(), m, {}, o.stopNm, 1);
+    EXPECT_EQ(onePass.weakForm.size(), 10u * 10u);
+    const std::vector<double> partial = covariance(onePass);
+    ASSERT_EQ(partial.size(), kept.size());
+    for (int k = 4; k <= 22; ++k) EXPECT_GT(partial[static_cast<std::size_t>(k - 1) * 23], 0) << "Z" << k;
+}
+
+// The bars are the same bits whatever the number of threads: the noise covariance's frames run as
+// separate tasks, the Jacobian's renders and analyses on their own buffers.
 TEST_F(PairNoise, BarsDoNotDependOnTheThreadCount)
 {
     const Noisy n = Draw(5);
