@@ -52,8 +52,8 @@ struct Grid {
 
 // Fills `grid` anew, reusing its buffers, unless it already holds these inputs' grid (analyses of
 // renders at the data's geometry ask for the same grid again); `edgeSine` is R / F. The jets' second
-// derivatives (dxx, dyy, dxy), which only the noise covariance reads, are left empty unless asked for: they
-// are half of the grid's memory traffic.
+// derivatives (dxx, dyy, dxy) are left empty unless asked for: they are half of the grid's memory
+// traffic, and the analysis and its noise covariance take the wavefront's own from its polynomial.
 void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& grid, bool secondDerivatives = true);
 
 // Where the ray of point p meets the plane of coefficient a, wavefront slopes (wx, wy): the exact
