@@ -3,15 +3,28 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace frontlys {
+namespace {
 
-double NthSmallest(std::span<double> values, std::size_t k, std::vector<double>& scratch)
+// The k-th smallest and, when `wantBelow` and k > 0, the (k-1)-th: the largest of the values
+// ordered before the k-th, taken from what the selection left ordered rather than by a second
+// selection.
+struct Selected {
+    double kth = 0;
+    double below = 0;
+};
+
+Selected Select(std::span<double> values, std::size_t k, std::vector<double>& scratch, bool wantBelow)
 {
     const std::size_t n = values.size();
     const auto whole = [&] {
-        std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
-        return values[k];
+        const auto kth = values.begin() + static_cast<std::ptrdiff_t>(k);
+        std::nth_element(values.begin(), kth, values.end());
+        Selected s{*kth, 0};
+        if (wantBelow && k > 0) s.below = *std::max_element(values.begin(), kth);
+        return s;
     };
     constexpr std::size_t kSample = 1024;
     if (n < 8 * kSample) return whole();
@@ -34,13 +47,37 @@ double NthSmallest(std::span<double> values, std::size_t k, std::vector<double>&
     if (compared < n || k < below || k >= below + scratch.size()) return whole();
     const auto kth = scratch.begin() + static_cast<std::ptrdiff_t>(k - below);
     std::nth_element(scratch.begin(), kth, scratch.end());
-    return *kth;
+    Selected s{*kth, 0};
+    if (!wantBelow || k == 0) return s;
+    if (kth != scratch.begin()) {
+        s.below = *std::max_element(scratch.begin(), kth);
+    } else {  // the k-th is the bracket's least: the (k-1)-th is the largest value under the bracket
+        s.below = -std::numeric_limits<double>::infinity();
+        for (double v : values)
+            if (v < lo) s.below = std::max(s.below, v);
+    }
+    return s;
+}
+
+}  // namespace
+
+double NthSmallest(std::span<double> values, std::size_t k, std::vector<double>& scratch)
+{
+    return Select(values, k, scratch, false).kth;
 }
 
 double NthSmallest(std::span<double> values, std::size_t k)
 {
     std::vector<double> scratch;
     return NthSmallest(values, k, scratch);
+}
+
+double Median(std::span<double> values, std::vector<double>& scratch)
+{
+    if (values.empty()) return std::numeric_limits<double>::quiet_NaN();
+    const std::size_t mid = values.size() / 2;
+    const Selected s = Select(values, mid, scratch, values.size() % 2 == 0);
+    return values.size() % 2 == 0 ? 0.5 * (s.kth + s.below) : s.kth;
 }
 
 }  // namespace frontlys

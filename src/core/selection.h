@@ -1,6 +1,6 @@
 #pragma once
-// The k-th smallest of many values (medians of whole frames), faster than std::nth_element over
-// all of them and with the same answer.
+// The k-th smallest of many values and their median (medians of whole frames), faster than
+// std::nth_element over all of them and with the same answer.
 
 #include <cstddef>
 #include <span>
@@ -15,5 +15,10 @@ namespace frontlys {
 // select many times.
 double NthSmallest(std::span<double> values, std::size_t k, std::vector<double>& scratch);
 double NthSmallest(std::span<double> values, std::size_t k);
+
+// The middle value, or for an even count the mean of the two middle ones; NaN for no values.
+// `values` may be reordered. One selection gives both middles: the lower one is the largest of the
+// values the selection ordered before the upper one.
+double Median(std::span<double> values, std::vector<double>& scratch);
 
 }  // namespace frontlys

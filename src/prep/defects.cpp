@@ -23,21 +23,7 @@ std::vector<double>& MedianScratch()
     return scratch;
 }
 
-double MedianOf(double* first, std::size_t n)
-{
-    const std::size_t mid = n / 2;
-    if (n > 64) {  // a frame's worth: NthSmallest, the lower middle (for an even count) as the max below
-        std::vector<double>& scratch = MedianScratch();
-        const std::span<double> values(first, n);
-        double m = NthSmallest(values, mid, scratch);
-        if (n % 2 == 0) m = 0.5 * (m + NthSmallest(values, mid - 1, scratch));
-        return m;
-    }
-    std::nth_element(first, first + mid, first + n);
-    double m = first[mid];
-    if (n % 2 == 0) m = 0.5 * (m + *std::max_element(first, first + mid));
-    return m;
-}
+double MedianOf(double* first, std::size_t n) { return Median(std::span<double>(first, n), MedianScratch()); }
 
 // The noise of one pixel as a function of its level above the sky: sigma^2 = s0^2 + k level, from
 // the differences of horizontal neighbours (blind to the sky's slope and to smooth light), on the

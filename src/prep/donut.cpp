@@ -18,15 +18,6 @@ constexpr int kMinOtherPixels = 25;
 constexpr std::size_t kMaxOthers = 20;
 constexpr double kBinnedPixels = 2e6;  // frames above this are located on a binned copy first
 
-// The lower middle of an even count is the largest value under the middle one.
-double Median(std::vector<double>& v, std::vector<double>& scratch)
-{
-    const std::size_t mid = v.size() / 2;
-    double m = NthSmallest(v, mid, scratch);
-    if (v.size() % 2 == 0) m = 0.5 * (m + NthSmallest(v, mid - 1, scratch));
-    return m;
-}
-
 // The m-th largest of `values` (m >= 1), the value at index size - m once sorted: the m largest
 // kept in a heap, a single pass over the rest when m is a small share of them.
 double LargestAt(const std::vector<double>& values, std::size_t m)

@@ -1,11 +1,13 @@
 #include "ui/form_image.h"
 
 #include <cmath>
+#include <utility>
 
 #include <QEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShowEvent>
 
 #include "analysis/crop_command.h"
 #include "analysis/window_readout.h"
@@ -56,7 +58,10 @@ TFormImage::TFormImage(WindowHost& host, ImageKind kind, QWidget* parent)
     resize(136, 173);
     BuildPopup();
     connect(m_control, &PictureControl::mouseMovedTo, this, &TFormImage::ImageMouseMove);
-    connect(m_control, &PictureControl::clicked, this, &TFormImage::OnActivate);
+    connect(m_control, &PictureControl::clicked, this, [this] {
+        m_activationOwed = false;  // the user's choice: a later activation is the user's too
+        OnActivate();
+    });
     connect(m_control, &PictureControl::doubleClicked, this, &TFormImage::Seuilcettevaleur1Click);
     connect(m_control, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
         m_popup->popup(m_control->mapToGlobal(at));
@@ -245,10 +250,21 @@ void TFormImage::Enregistrerlimage1Click()
         m_host.ShowMessage({saved.message.empty() ? saved.reason : saved.message + "\n" + saved.reason});
 }
 
+// A platform that activates every window shown (the hint not to is only a hint) does so when its
+// events come round, under load long after the command that showed the window made another one
+// current: that activation is the program's doing, not the user's choice of a window.
+void TFormImage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) m_activationOwed = true;
+}
+
 void TFormImage::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) OnActivate();
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
+    if (std::exchange(m_activationOwed, false)) return;
+    OnActivate();
 }
 
 void TFormImage::OnActivate()

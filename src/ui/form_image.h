@@ -98,6 +98,7 @@ signals:
     void pointed(TFormImage* form, QPoint position);  // the mouse over a record of some size
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -116,6 +117,8 @@ private:
     int m_maxSide = 0;
     double m_scale = 1;  // picture pixels per record pixel
     bool m_commandsEnabled = true;
+    // Shown by the program and not activated since: the platform may still owe the activation.
+    bool m_activationOwed = false;
 };
 
 }  // namespace frontlys::ui

@@ -11,7 +11,6 @@
 #include <stop_token>
 #include <vector>
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -218,7 +217,6 @@ private:
     };
     std::unique_ptr<RunningJob> m_job;
     QRect m_area;
-    QElapsedTimer m_shownAt;  // when the last long command's outcome was shown
     QLabel* m_step = nullptr;
     QProgressBar* m_progress = nullptr;
     QAction* m_cancel = nullptr;

@@ -126,9 +126,6 @@ TFormImage* TFormOrvane::CreateForm(ImageKind kind)
 
 void TFormOrvane::Activate(TFormImage* f)
 {
-    // A platform that activates every window shown (the hint not to is only a hint) would take the
-    // choice of the current window from the command that just showed its windows.
-    if (m_shownAt.isValid() && m_shownAt.elapsed() < 100 && !f->underMouse()) return;
     SetFormCourante(f);
     if (m_infos) {
         m_infos->SetSettingsCopy(f->Settings);

@@ -130,7 +130,6 @@ void TFormOrvane::LongEnded()
         MoveFrames(*run->work, m_session);
     }
     SetBusy(false);
-    m_shownAt.start();
     if (!run->cancelled && run->done) run->done(run->outcome);
     emit idle();
 }

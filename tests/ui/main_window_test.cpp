@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include "analysis/analysis_commands.h"
@@ -34,6 +35,21 @@ namespace frontlys::ui {
 namespace {
 
 QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+// A loaded machine while it lives: every image window takes 150 ms to show, so the activations the
+// platform owes come that much later after the command's end.
+class SlowShows : public QObject {
+public:
+    SlowShows() { QCoreApplication::instance()->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<TFormImage*>(target))
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        return false;
+    }
+};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -71,6 +87,12 @@ protected:
         trigger("Front1");
     }
     TFormImage* form(ImageKind kind) { return window.form(kind); }
+    // The activations a platform owes for the windows a command showed, until `last` is active (5 s
+    // at most; none comes where the platform honours the hint not to activate).
+    static void DeliverActivations(const QWidget* last)
+    {
+        static_cast<void>(QTest::qWaitFor([last] { return last->isActiveWindow(); }, 5000));
+    }
     QPoint rightOf(const TFormImage* f) { return {f->frameGeometry().right() + 1, f->frameGeometry().y()}; }
     int mainBottom() { return window.frameGeometry().bottom() + 1; }
 
@@ -187,9 +209,16 @@ TEST_F(MainWindowTest, WavefrontWithoutParametersOnlyWarns)
 // The wavefront and the derived images, their places, and the figures of the analysis layer.
 TEST_F(MainWindowTest, WavefrontAndDerivedImagesShowTheAnalysisResults)
 {
-    OpenAndComputeWavefront();
+    OpenPair();
+    window.session().Params.Defocus = 5'000'000;
+    window.session().ParamsSaisis = true;
+    {
+        SlowShows slow;
+        trigger("Front1");
+    }
     TFormImage* front = form(ImageKind::Wavefront);
     ASSERT_NE(front, nullptr);
+    DeliverActivations(form(ImageKind::Residual));  // shown after the wavefront
     EXPECT_EQ(front->windowTitle(), QStringLiteral("Front d'onde"));
     EXPECT_EQ(front->frameGeometry().topLeft(),
               QPoint(window.x(), mainBottom() + form(ImageKind::Signal)->frameGeometry().height()));
@@ -223,6 +252,12 @@ TEST_F(MainWindowTest, WavefrontAndDerivedImagesShowTheAnalysisResults)
     EXPECT_EQ(window.formCourante(), form(ImageKind::Ronchigram));
     EXPECT_TRUE(child<QWidget>(infos, "GroupBox3")->isEnabled());
     EXPECT_TRUE(child<QWidget>(infos, "GroupBox4")->isEnabled());
+
+    // The user's own activation of a window still makes it current.
+    TFormImage* intra = form(ImageKind::Intra);
+    intra->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([intra] { return intra->isActiveWindow(); }, 5000));
+    EXPECT_EQ(window.formCourante(), intra);
 }
 
 // The commands run on a worker give what they give run in place on the same session.
