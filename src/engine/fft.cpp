@@ -831,17 +831,24 @@ void RealFft2Plan::FilterSampled(
 void RealFft2Plan::FilterSampledSeparable(
     const double* input, const double* filter, int start, int step, int count, double* output)
 {
-    SampleSeparable(input, nullptr, filter, start, step, count, output);
+    SampleSeparable(input, nullptr, false, filter, start, step, count, output);
 }
 
 void RealFft2Plan::FilterIntensitySampled(
     const cd* field, const double* filter, int start, int step, int count, double* output)
 {
-    SampleSeparable(nullptr, field, filter, start, step, count, output);
+    SampleSeparable(nullptr, field, false, filter, start, step, count, output);
+}
+
+void RealFft2Plan::TransformRowsFilterIntensitySampled(
+    const cd* field, const double* filter, int start, int step, int count, double* output)
+{
+    SampleSeparable(nullptr, field, true, filter, start, step, count, output);
 }
 
 void RealFft2Plan::SampleSeparable(const double* input,
                                    const cd* field,
+                                   bool rowsPending,
                                    const double* filter,
                                    int start,
                                    int step,
@@ -884,21 +891,36 @@ void RealFft2Plan::SampleSeparable(const double* input,
             }
         }
     };
+    // Each task's buffers: the line and its scratch (n each), the folded line and its scratch (m each),
+    // and for a field whose rows are still to transform, two rows with their scratch (n each). Kept
+    // across calls: a render asks for them again and again.
+    const std::size_t rowWork = rowsPending ? 4 * static_cast<std::size_t>(n) : 0;
+    const std::size_t taskElements =
+        2 * static_cast<std::size_t>(n) + 2 * static_cast<std::size_t>(m) + rowWork;
     // Pairs of lines shared among tasks; each pair's arithmetic is its own whatever the task.
-    // load(first line, z) packs a pair, store(first line, a, b) keeps its samples.
-    using Load = std::function<void(int, cd*)>;
+    // load(first line, z, row work) packs a pair, store(first line, a, b) keeps its samples.
+    using Load = std::function<void(int, cd*, cd*)>;
     using Store = std::function<void(int, const double*, const double*)>;
     const auto pairs = [&](int lines, const Load& load, const Store& store) {
         const int count2 = (lines + 1) / 2;
         const int tasks = n < kPoolMinSize ? 1 : std::clamp(ThreadCount(), 1, std::max(1, count2));
+        if (m_taskLines.size() < static_cast<std::size_t>(tasks)) {
+            m_taskLines.resize(tasks);
+            m_taskSamples.resize(tasks);
+        }
+        for (int t = 0; t < tasks; ++t) {
+            if (m_taskLines[t].size() < taskElements) m_taskLines[t].resize(taskElements);
+            if (m_taskSamples[t].size() < 2 * static_cast<std::size_t>(count))
+                m_taskSamples[t].resize(2 * static_cast<std::size_t>(count));
+        }
         ParallelFor(tasks, [&](int t) {
-            std::vector<cd> buffers(2 * static_cast<std::size_t>(n) + 2 * static_cast<std::size_t>(m));
-            std::vector<double> a(count), b(count);
-            cd* z = buffers.data();
+            cd* z = m_taskLines[t].data();
+            double* a = m_taskSamples[t].data();
+            double* b = a + count;
             for (int p = count2 * t / tasks; p < count2 * (t + 1) / tasks; ++p) {
-                load(2 * p, z);
-                line(z, z + n, z + 2 * n, z + 2 * n + m, a.data(), b.data());
-                store(2 * p, a.data(), b.data());
+                load(2 * p, z, z + 2 * n + 2 * m);
+                line(z, z + n, z + 2 * n, z + 2 * n + m, a, b);
+                store(2 * p, a, b);
             }
         });
     };
@@ -906,8 +928,22 @@ void RealFft2Plan::SampleSeparable(const double* input,
     // Rows: row r of the input to row r of m_lines (count samples).
     pairs(
         n,
-        [&](int r, cd* z) {
+        [&](int r, cd* z, cd* rowWork) {
             const bool two = r + 1 < n;
+            if (field && rowsPending) {
+                // Each row's transform (the bits of FftPlan::TransformRows, which gives every row those of
+                // its own transform) taken in cache: the transformed rows never go back to memory.
+                const auto transformed = [&](int row, cd* work) -> const cd* {
+                    std::memcpy(static_cast<void*>(work),
+                                field + static_cast<std::ptrdiff_t>(row) * n,
+                                sizeof(cd) * static_cast<std::size_t>(n));
+                    return m_plan.Run(work, work + n, 1, FftDirection::Forward);
+                };
+                const cd* x0 = transformed(r, rowWork);
+                const cd* x1 = two ? transformed(r + 1, rowWork + 2 * n) : nullptr;
+                for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x0[c]), two ? std::norm(x1[c]) : 0.0);
+                return;
+            }
             if (field) {
                 const cd* x = field + static_cast<std::ptrdiff_t>(r) * n;
                 for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x[c]), two ? std::norm(x[c + n]) : 0.0);
@@ -923,7 +959,7 @@ void RealFft2Plan::SampleSeparable(const double* input,
     // Columns: column i of m_lines to column i of the output.
     pairs(
         count,
-        [&](int i, cd* z) {
+        [&](int i, cd* z, cd*) {
             const bool two = i + 1 < count;
             for (int r = 0; r < n; ++r) {
                 const double* row = m_lines.data() + static_cast<std::ptrdiff_t>(r) * count;

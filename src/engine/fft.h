@@ -138,11 +138,22 @@ public:
                                 int step,
                                 int count,
                                 double* output);
+    // The same for a field whose 2-D transform still lacks its row pass (FftPlan::TransformRows of
+    // the same size, forward): each row is transformed as it is read, with the same bits, and the
+    // transformed rows never go back to memory. `field` is left as it was.
+    void TransformRowsFilterIntensitySampled(const std::complex<double>* field,
+                                             const double* filter,
+                                             int start,
+                                             int step,
+                                             int count,
+                                             double* output);
 
 private:
-    // FilterSampledSeparable of either input (the other null).
+    // FilterSampledSeparable of either input (the other null); `rowsPending`: see
+    // TransformRowsFilterIntensitySampled.
     void SampleSeparable(const double* input,
                          const std::complex<double>* field,
+                         bool rowsPending,
                          const double* filter,
                          int start,
                          int step,
@@ -159,6 +170,9 @@ private:
     FftPlan m_plan;
     std::vector<std::complex<double>> m_row, m_scratch, m_half;
     std::vector<double> m_lines;  // the row-filtered samples of FilterSampledSeparable
+    // Its tasks' lines and samples, kept across calls (see SampleSeparable).
+    std::vector<std::vector<std::complex<double>>> m_taskLines;
+    std::vector<std::vector<double>> m_taskSamples;
     std::vector<std::vector<std::complex<double>>> m_taskRows;
 };
 

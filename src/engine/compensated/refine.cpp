@@ -140,12 +140,16 @@ Result<SharpModel> RenderSharp(
     };
     work.Prepare(n, q);
     const ColumnSpan lit = FillPupilField(work.field, plane, transmission, opd);
-    // The intensity needs no scale: the pixels are normalised below.
-    TransformFieldOnly(work.field, *work.plan, lit);
+    // The intensity needs no scale: the pixels are normalised below. The far field's column pass runs
+    // over the lit columns only (a column of zeros transforms to zeros); its row pass is taken row by
+    // row as the intensity is filtered, so the transformed field never goes back to memory.
+    const int first = std::max(0, lit.first), end = std::min(n, lit.end);
+    if (end > first)
+        work.plan->TransformColumns(work.field.data() + first, end - first, n, FftDirection::Forward);
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
-    work.realPlan->FilterIntensitySampled(
+    work.realPlan->TransformRowsFilterIntensitySampled(
         work.field.data(), work.pixelFilter.data(), (n / 2) % q, q, side, m.pixels.data());
     double total = 0;
     for (double& v : m.pixels) {
