@@ -17,18 +17,6 @@
 namespace frontlys::compensated {
 namespace {
 
-// Sampling margin and weak-form taper beyond the pupil edge, in raw pixels. A wide taper lets the
-// high-order terms, large past the edge, weigh the diffraction halo: small donuts then drift.
-constexpr double kMarginPx = 6;
-constexpr double kTaperStartPx = 2;
-constexpr double kTaperEndPx = 5;
-constexpr double kFoldLimit = 0.1;
-constexpr int kFirstPassTerms = 11;
-
-struct Derivatives {
-    Buffer<double> wx, wy, wxx, wyy, wxy;  // every value written by Synthesize
-};
-
 // Points are taken in stretches, each its own task: a point's sums run over the terms in order,
 // so the bits do not depend on the thread count. Enough of them to share a small grid among the
 // threads evenly.
@@ -36,8 +24,8 @@ constexpr int kStretch = 1024;
 
 int Stretches(int n) { return (n + kStretch - 1) / kStretch; }
 
-// The wavefront's derivatives from its polynomial in x along each row of the grid: a few
-// multiplications a point instead of a pass over every term's jets.
+}  // namespace
+
 void Synthesize(const Grid& g, const ZernikeCoefficients& c, Derivatives& d)
 {
     for (auto* v : {&d.wx, &d.wy, &d.wxx, &d.wyy, &d.wxy}) v->resize(g.n);
@@ -58,6 +46,16 @@ void Synthesize(const Grid& g, const ZernikeCoefficients& c, Derivatives& d)
         }
     });
 }
+
+namespace {
+
+// Sampling margin and weak-form taper beyond the pupil edge, in raw pixels. A wide taper lets the
+// high-order terms, large past the edge, weigh the diffraction halo: small donuts then drift.
+constexpr double kMarginPx = 6;
+constexpr double kTaperStartPx = 2;
+constexpr double kTaperEndPx = 5;
+constexpr double kFoldLimit = 0.1;
+constexpr int kFirstPassTerms = 11;
 
 double Jacobian(const Grid& g, double a, const Derivatives& d, int p)
 {

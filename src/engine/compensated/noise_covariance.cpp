@@ -52,32 +52,6 @@ FRONTLYS_COV_CLONES void AddScaled(double* to, const double* from, double k, int
     for (; i < n; ++i) to[i] += k * from[i];
 }
 
-struct Slopes {
-    std::vector<double> wx, wy, wxx, wyy, wxy;
-};
-
-// The wavefront's derivatives at the grid points, as the loop takes them (from the wavefront's polynomial
-// along each row): the grid then needs no jets of second derivatives, half of its memory.
-Slopes SlopesOf(const Grid& g, const ZernikeCoefficients& c)
-{
-    Slopes d;
-    for (auto* v : {&d.wx, &d.wy, &d.wxx, &d.wyy, &d.wxy}) v->resize(g.n);
-    const ZernikeSurface surface(*g.poly, c);
-    for (int p = 0; p < g.n;) {
-        int end = p + 1;
-        while (end < g.n && g.j[end] == g.j[p]) ++end;
-        surface.RowDerivatives(g.y[p],
-                               std::span<const double>(&g.x[p], end - p),
-                               &d.wx[p],
-                               &d.wy[p],
-                               &d.wxx[p],
-                               &d.wyy[p],
-                               &d.wxy[p]);
-        p = end;
-    }
-    return d;
-}
-
 // sum over [0, n) of a b, n a multiple of 4, in four interleaved partial sums.
 FRONTLYS_COV_CLONES double Dot(const double* a, const double* b, int n)
 {
@@ -244,7 +218,7 @@ void SpreadSample(const BSplineImage::Stencil& st,
 // each pixel's variance.
 void AddFrameCovariance(const Grid& g,
                         const std::vector<int>& terms,
-                        const Slopes& d,
+                        const Derivatives& d,
                         double a,
                         double fluxScale,
                         const PreparedFrame& f,
@@ -470,7 +444,8 @@ NoiseCovarianceOutcome NoiseCovariance(const Grid& g,
         out.photonVariance[0] = out.photonVariance[1] =
             std::min(out.photonVariance[0], out.photonVariance[1]);
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
-    const Slopes d = SlopesOf(g, loop.c);
+    Derivatives d;  // as the loop takes them: the grid needs no jets of second derivatives
+    Synthesize(g, loop.c, d);
     std::array<std::vector<double>, 2> share;
     // The loop's last pass solved every term with this matrix; a loop that stopped at its first pass
     // (fewer terms) leaves it to be built.
