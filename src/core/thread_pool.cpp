@@ -45,15 +45,20 @@ void ThreadPool::Drain(const std::function<void(int)>& body, int count)
 {
     const bool outer = t_inLoop;
     t_inLoop = true;
+    // Indices go out in runs of neighbours: threads taking turns at single rows would share the
+    // cache lines where rows meet, and take the lock once a row.
+    const int grain = std::max(1, count / (8 * size()));
     for (;;) {
-        int i;
+        int first, end;
         {
             std::lock_guard lock(m_mutex);
             if (m_next >= count || m_error) break;
-            i = m_next++;
+            first = m_next;
+            end = std::min(count, first + grain);
+            m_next = end;
         }
         try {
-            body(i);
+            for (int i = first; i < end; ++i) body(i);
         } catch (...) {
             std::lock_guard lock(m_mutex);
             if (!m_error) m_error = std::current_exception();
