@@ -67,8 +67,10 @@ void ThreadPool::Drain(const std::function<void(int)>& body, int count)
     t_inLoop = outer;
 }
 
-// Every worker takes part in every job, so the caller can wait for all of them and no worker can
-// still be reading a job once its caller has returned.
+// A worker joins a job only while its caller still hands out indices: once the caller has taken
+// the last one, a worker that wakes late has nothing to do, and the caller need not wait for it
+// (on a short loop that wake-up can take longer than the loop). The caller waits only for the
+// workers that joined, so none can still be reading a job once its caller has returned.
 void ThreadPool::Work(std::stop_token stop)
 {
     std::uint64_t seen = 0;
@@ -79,12 +81,14 @@ void ThreadPool::Work(std::stop_token stop)
             std::unique_lock lock(m_mutex);
             if (!m_wake.wait(lock, stop, [&] { return m_generation != seen; })) return;
             seen = m_generation;
+            if (!m_open) continue;
+            ++m_busy;
             body = m_body;
             count = m_count;
         }
         Drain(*body, count);
         std::lock_guard lock(m_mutex);
-        if (++m_finished == static_cast<int>(m_workers.size())) m_done.notify_one();
+        if (--m_busy == 0) m_done.notify_one();
     }
 }
 
@@ -109,7 +113,8 @@ void ThreadPool::Run(int count, const std::function<void(int)>& body)
         m_body = &body;
         m_count = count;
         m_next = 0;
-        m_finished = 0;
+        m_busy = 0;
+        m_open = true;
         m_error = nullptr;
         ++m_generation;
     }
@@ -118,7 +123,8 @@ void ThreadPool::Run(int count, const std::function<void(int)>& body)
     std::exception_ptr error;
     {
         std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [&] { return m_finished == static_cast<int>(m_workers.size()); });
+        m_open = false;
+        m_done.wait(lock, [&] { return m_busy == 0; });
         error = m_error;
         m_error = nullptr;
     }

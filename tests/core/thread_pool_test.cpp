@@ -31,6 +31,24 @@ TEST(ThreadPool, EveryIndexRunsOnceWhateverTheThreadCount)
     }
 }
 
+// Workers that wake after their caller has handed out every index skip that loop: back-to-back
+// short loops must neither lose an index nor run one of an older loop's bodies.
+TEST(ThreadPool, ShortLoopsInARowRunEveryIndexOfTheirOwnBody)
+{
+    ThreadPool pool(3);
+    for (int loop = 0; loop < 3000; ++loop) {
+        const int count = 2 + loop % 7;
+        std::vector<int> seen(count, -1);
+        std::atomic<int> wrongLoop = 0;
+        pool.Run(count, [&, loop](int i) {
+            if (seen[i] != -1) ++wrongLoop;
+            seen[i] = loop;
+        });
+        for (int i = 0; i < count; ++i) ASSERT_EQ(seen[i], loop) << "loop " << loop << ", index " << i;
+        ASSERT_EQ(wrongLoop.load(), 0);
+    }
+}
+
 TEST(ThreadPool, BodiesRunAtTheSameTime)
 {
     ThreadPool pool(2);
