@@ -172,6 +172,66 @@ FRONTLYS_SUM_CLONES void SymmetricSum4(const double* xa,
     }
 }
 
+// For four terms a at once: xa = sw dva/dx, ya = sw dva/dy over a block, and f_a = sum (va w) d,
+// each f a chain of adds in point order. The four chains run side by side: one alone would wait on
+// its own add at every point.
+FRONTLYS_SUM_CLONES void ScaleTerms4(const std::array<const double*, 4>& v,
+                                     const std::array<const double*, 4>& dx,
+                                     const std::array<const double*, 4>& dy,
+                                     const double* sw,
+                                     const double* w,
+                                     const double* d,
+                                     int len,
+                                     const std::array<double*, 4>& x,
+                                     const std::array<double*, 4>& y,
+                                     double* f)
+{
+    double f0 = 0, f1 = 0, f2 = 0, f3 = 0;
+    for (int k = 0; k < len; ++k) {
+        f0 += v[0][k] * w[k] * d[k];
+        f1 += v[1][k] * w[k] * d[k];
+        f2 += v[2][k] * w[k] * d[k];
+        f3 += v[3][k] * w[k] * d[k];
+    }
+    for (int e = 0; e < 4; ++e)
+        for (int k = 0; k < len; ++k) {
+            x[e][k] = sw[k] * dx[e][k];
+            y[e][k] = sw[k] * dy[e][k];
+        }
+    f[0] = f0;
+    f[1] = f1;
+    f[2] = f2;
+    f[3] = f3;
+}
+
+// The taper sums over a block's ring for one a against b = a, a + 1 .. a + 7: ab[b] = sum vr[a] tr[b]
+// and ba[b] = sum vr[b] tr[a], each in ring order (rows of `stride` values, one per term). Across b
+// the sums are independent and run in vectors; each entry adds its points in the same order.
+FRONTLYS_SUM_CLONES void RingSums8(
+    const double* vr, const double* tr, int rows, int stride, int a, int b, double* ab, double* ba)
+{
+    using V4 = double __attribute__((vector_size(32)));
+    V4 ab0 = {0, 0, 0, 0}, ab1 = ab0, ba0 = ab0, ba1 = ab0;
+    for (int r = 0; r < rows; ++r) {
+        const double* vrow = vr + static_cast<std::size_t>(r) * stride;
+        const double* trow = tr + static_cast<std::size_t>(r) * stride;
+        const double va = vrow[a], ta = trow[a];
+        V4 t0, t1, v0, v1;
+        std::memcpy(&t0, trow + b, sizeof t0);
+        std::memcpy(&t1, trow + b + 4, sizeof t1);
+        std::memcpy(&v0, vrow + b, sizeof v0);
+        std::memcpy(&v1, vrow + b + 4, sizeof v1);
+        ab0 += va * t0;
+        ab1 += va * t1;
+        ba0 += v0 * ta;
+        ba1 += v1 * ta;
+    }
+    std::memcpy(ab, &ab0, sizeof ab0);
+    std::memcpy(ab + 4, &ab1, sizeof ab1);
+    std::memcpy(ba, &ba0, sizeof ba0);
+    std::memcpy(ba + 4, &ba1, sizeof ba1);
+}
+
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
 // and the points are taken in blocks that stay in cache across all the pairs. Each block adds one
@@ -186,81 +246,92 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& rhs)
 {
     constexpr int kBlock = 256;
-    // One block a task: the ring's blocks cost more than the others, and small tasks even out the
-    // threads' shares (the work buffers are each thread's own, not each task's).
-    constexpr int kBlocksPerTask = 1;
     const int nt = static_cast<int>(terms.size());
+    // The ring's rows hold every term and a zero tail, so that RingSums8 may read eight from any a.
+    const int stride = nt + 8;
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
     const int blocks = (g.n + kBlock - 1) / kBlock;
     Buffer<double> parts(entries * blocks);  // each block writes all its entries
-    ParallelFor((blocks + kBlocksPerTask - 1) / kBlocksPerTask, [&](int task) {
-        // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
-        thread_local std::vector<double> ax, ay, gt;
-        thread_local std::vector<double> sw, swx, swy;  // S times the taper and its gradient
-        thread_local std::vector<int> ring;             // block points where the taper has a gradient
-        for (auto* v : {&ax, &ay, &gt}) v->resize(static_cast<std::size_t>(nt) * kBlock);
-        for (auto* v : {&sw, &swx, &swy}) v->resize(kBlock);
+    // One block a task: the ring's blocks cost more than the others, and small tasks even out the
+    // threads' shares (the work buffers are each thread's own, not each task's).
+    ParallelFor(blocks, [&](int block) {
+        // Per term and block: S w dv/dx and S w dv/dy; over the ring (the block points where the
+        // taper has a gradient), per point and term, v and grad(S w)-part . grad v.
+        thread_local std::vector<double> ax, ay, vr, tr;
+        thread_local std::vector<double> sw, swx, swy, wb, db;  // S times the taper and its gradient
+        thread_local std::vector<int> ring;
+        for (auto* v : {&ax, &ay}) v->resize(static_cast<std::size_t>(nt + 3) * kBlock);
+        for (auto* v : {&vr, &tr}) v->resize(static_cast<std::size_t>(stride) * kBlock);
+        for (auto* v : {&sw, &swx, &swy, &wb, &db}) v->resize(kBlock);
         ring.reserve(kBlock);
-        const int lastBlock = std::min(blocks, (task + 1) * kBlocksPerTask);
-        for (int block = task * kBlocksPerTask; block < lastBlock; ++block) {
-            const int p0 = block * kBlock;
-            const int len = std::min(kBlock, g.n - p0);
-            double* part = &parts[entries * block];
-            double* partRhs = part + static_cast<std::size_t>(nt) * nt;
-            ring.clear();
-            for (int k = 0; k < len; ++k) {
-                const int p = p0 + k;
-                sw[k] = s[p] * g.w[p];
-                swx[k] = s[p] * g.wx[p];
-                swy[k] = s[p] * g.wy[p];
-                if (swx[k] != 0 || swy[k] != 0) ring.push_back(k);
+        const int p0 = block * kBlock;
+        const int len = std::min(kBlock, g.n - p0);
+        double* part = &parts[entries * block];
+        double* partRhs = part + static_cast<std::size_t>(nt) * nt;
+        ring.clear();
+        for (int k = 0; k < len; ++k) {
+            const int p = p0 + k;
+            sw[k] = s[p] * g.w[p];
+            swx[k] = s[p] * g.wx[p];
+            swy[k] = s[p] * g.wy[p];
+            wb[k] = g.w[p];
+            db[k] = d[p];
+            if (swx[k] != 0 || swy[k] != 0) ring.push_back(k);
+        }
+        const auto at = [&](const Buffer<double>& jet, int a) {
+            return &jet[static_cast<std::size_t>(terms[std::min(a, nt - 1)]) * g.n + p0];
+        };
+        for (int a = 0; a < nt; a += 4) {
+            std::array<const double*, 4> v, dx, dy;
+            std::array<double*, 4> x, y;
+            for (int e = 0; e < 4; ++e) {
+                v[e] = at(g.v, a + e);  // past the last term: its own again, the result dropped
+                dx[e] = at(g.dx, a + e);
+                dy[e] = at(g.dy, a + e);
+                x[e] = &ax[static_cast<std::size_t>(a + e) * kBlock];
+                y[e] = &ay[static_cast<std::size_t>(a + e) * kBlock];
             }
-            for (int a = 0; a < nt; ++a) {
-                const std::size_t o = static_cast<std::size_t>(terms[a]) * g.n + p0;
-                double* x = &ax[static_cast<std::size_t>(a) * kBlock];
-                double* y = &ay[static_cast<std::size_t>(a) * kBlock];
-                double* t = &gt[static_cast<std::size_t>(a) * kBlock];
-                double f = 0;
-                for (int k = 0; k < len; ++k) {
-                    const int p = p0 + k;
-                    x[k] = sw[k] * g.dx[o + k];
-                    y[k] = sw[k] * g.dy[o + k];
-                    f += g.v[o + k] * g.w[p] * d[p];
-                }
-                for (int k : ring) t[k] = swx[k] * g.dx[o + k] + swy[k] * g.dy[o + k];
-                partRhs[a] = f;
+            double f[4];
+            ScaleTerms4(v, dx, dy, sw.data(), wb.data(), db.data(), len, x, y, f);
+            for (int e = 0; e < 4 && a + e < nt; ++e) partRhs[a + e] = f[e];
+        }
+        const int rows = static_cast<int>(ring.size());
+        for (int r = 0; r < rows; ++r) {
+            std::fill_n(&vr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
+            std::fill_n(&tr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
+        }
+        for (int a = 0; a < nt; ++a) {
+            const double* v = at(g.v, a);
+            const double* dx = at(g.dx, a);
+            const double* dy = at(g.dy, a);
+            for (int r = 0; r < rows; ++r) {
+                const int k = ring[r];
+                vr[static_cast<std::size_t>(r) * stride + a] = v[k];
+                tr[static_cast<std::size_t>(r) * stride + a] = swx[k] * dx[k] + swy[k] * dy[k];
             }
-            for (int a = 0; a < nt; ++a) {
-                const std::size_t oa = static_cast<std::size_t>(terms[a]) * g.n + p0;
-                const double* xa = &ax[static_cast<std::size_t>(a) * kBlock];
-                const double* ya = &ay[static_cast<std::size_t>(a) * kBlock];
-                const double* ta = &gt[static_cast<std::size_t>(a) * kBlock];
-                std::array<double, 4> syms{};
-                for (int b = a; b < nt; ++b) {
-                    const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n + p0;
-                    const double* tb = &gt[static_cast<std::size_t>(b) * kBlock];
-                    // The b's in fours from a, the last few one at a time.
-                    const int q = (b - a) % 4;
-                    const bool four = b - q + 4 <= nt;
-                    if (four && q == 0) {
-                        std::array<const double*, 4> dxb, dyb;
-                        for (int e = 0; e < 4; ++e) {
-                            const std::size_t o = static_cast<std::size_t>(terms[b + e]) * g.n + p0;
-                            dxb[e] = &g.dx[o];
-                            dyb[e] = &g.dy[o];
-                        }
-                        SymmetricSum4(xa, ya, dxb, dyb, len, syms.data());
+        }
+        for (int a = 0; a < nt; ++a) {
+            const double* xa = &ax[static_cast<std::size_t>(a) * kBlock];
+            const double* ya = &ay[static_cast<std::size_t>(a) * kBlock];
+            std::array<double, 8> syms{}, ab{}, ba{};
+            for (int b = a; b < nt; ++b) {
+                // The b's in fours from a, the last few one at a time; the ring in eights.
+                const int q = (b - a) % 4;
+                const bool four = b - q + 4 <= nt;
+                if (four && q == 0) {
+                    std::array<const double*, 4> dxb, dyb;
+                    for (int e = 0; e < 4; ++e) {
+                        dxb[e] = at(g.dx, b + e);
+                        dyb[e] = at(g.dy, b + e);
                     }
-                    const double sym = four ? syms[q] : SymmetricSum(xa, ya, &g.dx[ob], &g.dy[ob], len);
-                    // The taper terms vanish off the ring: only its points are summed.
-                    double ab = 0, ba = 0;
-                    for (int k : ring) {
-                        ab += g.v[oa + k] * tb[k];
-                        ba += g.v[ob + k] * ta[k];
-                    }
-                    part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab);
-                    if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba);
+                    SymmetricSum4(xa, ya, dxb, dyb, len, &syms[(b - a) % 8]);
                 }
+                if ((b - a) % 8 == 0)
+                    RingSums8(vr.data(), tr.data(), rows, stride, a, b, ab.data(), ba.data());
+                const int e = (b - a) % 8;
+                const double sym = four ? syms[e] : SymmetricSum(xa, ya, at(g.dx, b), at(g.dy, b), len);
+                part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab[e]);
+                if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba[e]);
             }
         }
     });
