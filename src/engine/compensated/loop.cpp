@@ -257,10 +257,11 @@ void AssembleWeakForm(const Grid& g,
     ParallelFor(blocks, [&](int block) {
         // Per term and block: S w dv/dx and S w dv/dy; over the ring (the block points where the
         // taper has a gradient), per point and term, v and grad(S w)-part . grad v.
-        thread_local std::vector<double> ax, ay, vr, tr;
+        thread_local std::vector<double> ax, ay, vr, tr, bv, bdx, bdy;
         thread_local std::vector<double> sw, swx, swy, wb, db;  // S times the taper and its gradient
         thread_local std::vector<int> ring;
         for (auto* v : {&ax, &ay}) v->resize(static_cast<std::size_t>(nt + 3) * kBlock);
+        for (auto* v : {&bv, &bdx, &bdy}) v->resize(static_cast<std::size_t>(nt) * kBlock);
         for (auto* v : {&vr, &tr}) v->resize(static_cast<std::size_t>(stride) * kBlock);
         for (auto* v : {&sw, &swx, &swy, &wb, &db}) v->resize(kBlock);
         ring.reserve(kBlock);
@@ -278,16 +279,23 @@ void AssembleWeakForm(const Grid& g,
             db[k] = d[p];
             if (swx[k] != 0 || swy[k] != 0) ring.push_back(k);
         }
-        const auto at = [&](const Buffer<double>& jet, int a) {
-            return &jet[static_cast<std::size_t>(terms[std::min(a, nt - 1)]) * g.n + p0];
+        // The block's jets, from the quadrant's.
+        for (int a = 0; a < nt; ++a) {
+            const std::size_t o = static_cast<std::size_t>(a) * kBlock;
+            g.JetSpan(JetPart::V, terms[a], p0, len, &bv[o]);
+            g.JetSpan(JetPart::Dx, terms[a], p0, len, &bdx[o]);
+            g.JetSpan(JetPart::Dy, terms[a], p0, len, &bdy[o]);
+        }
+        const auto at = [&](const std::vector<double>& jet, int a) {
+            return &jet[static_cast<std::size_t>(std::min(a, nt - 1)) * kBlock];
         };
         for (int a = 0; a < nt; a += 4) {
             std::array<const double*, 4> v, dx, dy;
             std::array<double*, 4> x, y;
             for (int e = 0; e < 4; ++e) {
-                v[e] = at(g.v, a + e);  // past the last term: its own again, the result dropped
-                dx[e] = at(g.dx, a + e);
-                dy[e] = at(g.dy, a + e);
+                v[e] = at(bv, a + e);  // past the last term: its own again, the result dropped
+                dx[e] = at(bdx, a + e);
+                dy[e] = at(bdy, a + e);
                 x[e] = &ax[static_cast<std::size_t>(a + e) * kBlock];
                 y[e] = &ay[static_cast<std::size_t>(a + e) * kBlock];
             }
@@ -301,9 +309,9 @@ void AssembleWeakForm(const Grid& g,
             std::fill_n(&tr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
         }
         for (int a = 0; a < nt; ++a) {
-            const double* v = at(g.v, a);
-            const double* dx = at(g.dx, a);
-            const double* dy = at(g.dy, a);
+            const double* v = at(bv, a);
+            const double* dx = at(bdx, a);
+            const double* dy = at(bdy, a);
             for (int r = 0; r < rows; ++r) {
                 const int k = ring[r];
                 vr[static_cast<std::size_t>(r) * stride + a] = v[k];
@@ -321,15 +329,15 @@ void AssembleWeakForm(const Grid& g,
                 if (four && q == 0) {
                     std::array<const double*, 4> dxb, dyb;
                     for (int e = 0; e < 4; ++e) {
-                        dxb[e] = at(g.dx, b + e);
-                        dyb[e] = at(g.dy, b + e);
+                        dxb[e] = at(bdx, b + e);
+                        dyb[e] = at(bdy, b + e);
                     }
                     SymmetricSum4(xa, ya, dxb, dyb, len, &syms[(b - a) % 8]);
                 }
                 if ((b - a) % 8 == 0)
                     RingSums8(vr.data(), tr.data(), rows, stride, a, b, ab.data(), ba.data());
                 const int e = (b - a) % 8;
-                const double sym = four ? syms[e] : SymmetricSum(xa, ya, at(g.dx, b), at(g.dy, b), len);
+                const double sym = four ? syms[e] : SymmetricSum(xa, ya, at(bdx, b), at(bdy, b), len);
                 part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab[e]);
                 if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba[e]);
             }
@@ -443,7 +451,8 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     // each row from its first index on.
     const int width = 2 * g.half + 1;
     std::vector<double> radius(static_cast<std::size_t>(width) * width);
-    std::vector<int> rowStart(static_cast<std::size_t>(width) + 1, 0);
+    std::vector<int>& rowStart = g.rowStart;
+    rowStart.assign(static_cast<std::size_t>(width) + 1, 0);
     ParallelFor(width, [&](int row) {
         const int j = row - g.half;
         int count = 0;
@@ -487,8 +496,16 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
             ++p;
         }
     });
+    // The quadrant's rows: row j >= 0 of 2m + 1 points holds its m + 1 points i >= 0.
+    g.quadStart.assign(static_cast<std::size_t>(g.half) + 1, 0);
+    g.nq = 0;
+    for (int jq = 0; jq <= g.half; ++jq) {
+        g.quadStart[jq] = g.nq;
+        const int count = rowStart[g.half + jq + 1] - rowStart[g.half + jq];
+        g.nq += count > 0 ? count / 2 + 1 : 0;
+    }
     // Every jet value is written below: resizing writes nothing, and keeps the pages of the grid before.
-    const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
+    const std::size_t size = static_cast<std::size_t>(g.terms) * g.nq;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
         if (!secondDerivatives && v != &g.v && v != &g.dx && v != &g.dy) {
             v->clear();
@@ -499,73 +516,115 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     }
     g.poly.emplace(ZernikeBasis::ForCount(g.terms), eps);
     const ZernikePolynomials& poly = *g.poly;
-    // The grid is symmetric about both axes, and each term is even or odd in x and in y: the jets
-    // are evaluated over one quadrant and copied to the mirrored points with their signs. The
-    // arithmetic of a mirrored point only flips signs, so the copies hold the bits of an evaluation.
-    std::vector<int> pointAt(static_cast<std::size_t>(width) * width, -1);
-    for (int p = 0; p < g.n; ++p)
-        pointAt[static_cast<std::size_t>(g.j[p] + g.half) * width + g.i[p] + g.half] = p;
-    // Per term, the sign of the value under x -> -x and under y -> -y: (x + iy)^m turns into
-    // (-1)^m conj((x + iy)^m) and conj((x + iy)^m).
-    std::array<double, kZernikeTerms> mirrorX{}, mirrorY{};
+    // Per term, the sign of each part under x -> -x and under y -> -y: (x + iy)^m turns into
+    // (-1)^m conj((x + iy)^m) and conj((x + iy)^m), and a derivative along a flipped axis turns too.
+    g.sign = {};
     for (int k = 0; k < g.terms; ++k) {
         const ZernikeTerm& t = ZernikeTermInfo(k + 1);
-        mirrorY[k] = t.sine ? -1 : 1;
-        mirrorX[k] = (t.m % 2 ? -1 : 1) * mirrorY[k];
-    }
-    // The quadrant's points in runs, each run its own task: the jets of a run are evaluated, then
-    // written term by term with the mirrored points' (a point at a time would touch a line of every
-    // jet array, a hundred and more, for each point).
-    std::vector<int> quadrant;
-    for (int p = 0; p < g.n; ++p)
-        if (g.i[p] >= 0 && g.j[p] >= 0) quadrant.push_back(p);
-    constexpr int kRun = 128;
-    const int runs = (static_cast<int>(quadrant.size()) + kRun - 1) / kRun;
-    ParallelFor(runs, [&](int run) {
-        struct Mirror {
-            int p, from;  // the mirrored point, its run index
-            bool flipX, flipY;
-        };
-        std::vector<ZernikeJet> jets(kRun);
-        std::vector<Mirror> mirrors;
-        const int first = run * kRun, count = std::min(kRun, static_cast<int>(quadrant.size()) - first);
-        for (int b = 0; b < count; ++b) {
-            const int p = quadrant[first + b];
-            poly.Eval(g.x[p], g.y[p], jets[b], secondDerivatives);
-            const int i = g.i[p], j = g.j[p];
-            const auto at = [&](int mi, int mj) {
-                return pointAt[static_cast<std::size_t>(mj + g.half) * width + mi + g.half];
-            };
-            if (i > 0) mirrors.push_back({at(-i, j), b, true, false});
-            if (j > 0) mirrors.push_back({at(i, -j), b, false, true});
-            if (i > 0 && j > 0) mirrors.push_back({at(-i, -j), b, true, true});
+        const double mirrorY = t.sine ? -1 : 1, mirrorX = (t.m % 2 ? -1 : 1) * mirrorY;
+        for (int flip = 0; flip < 4; ++flip) {
+            const bool fx = flip & 1, fy = flip & 2;
+            const double sv = (fx ? mirrorX : 1) * (fy ? mirrorY : 1);
+            auto& sign = g.sign[k];
+            sign[static_cast<int>(JetPart::V)][flip] = sv;
+            sign[static_cast<int>(JetPart::Dx)][flip] = fx ? -sv : sv;
+            sign[static_cast<int>(JetPart::Dy)][flip] = fy ? -sv : sv;
+            sign[static_cast<int>(JetPart::Dxx)][flip] = sv;
+            sign[static_cast<int>(JetPart::Dyy)][flip] = sv;
+            sign[static_cast<int>(JetPart::Dxy)][flip] = fx != fy ? -sv : sv;
         }
+    }
+    // A task a row of the quadrant: its points evaluated, then written term by term in memory order.
+    ParallelFor(g.half + 1, [&](int jq) {
+        thread_local std::vector<ZernikeJet> jets;
+        const int count = rowStart[g.half + jq + 1] - rowStart[g.half + jq];
+        if (count == 0) return;
+        const int m = count / 2, centre = rowStart[g.half + jq] + m;
+        jets.resize(m + 1);
+        for (int i = 0; i <= m; ++i) poly.Eval(g.x[centre + i], g.y[centre + i], jets[i], secondDerivatives);
         for (int k = 0; k < g.terms; ++k) {
-            const std::size_t base = static_cast<std::size_t>(k) * g.n;
-            for (int b = 0; b < count; ++b) {
-                const std::size_t o = base + quadrant[first + b];
-                g.v[o] = jets[b].v[k];
-                g.dx[o] = jets[b].dx[k];
-                g.dy[o] = jets[b].dy[k];
-                if (!secondDerivatives) continue;
-                g.dxx[o] = jets[b].dxx[k];
-                g.dyy[o] = jets[b].dyy[k];
-                g.dxy[o] = jets[b].dxy[k];
+            const std::size_t o = static_cast<std::size_t>(k) * g.nq + g.quadStart[jq];
+            for (int i = 0; i <= m; ++i) {
+                g.v[o + i] = jets[i].v[k];
+                g.dx[o + i] = jets[i].dx[k];
+                g.dy[o + i] = jets[i].dy[k];
             }
-            for (const Mirror& m : mirrors) {
-                const ZernikeJet& jet = jets[m.from];
-                const double sx = m.flipX ? mirrorX[k] : 1, sy = m.flipY ? mirrorY[k] : 1, s = sx * sy;
-                const std::size_t o = base + m.p;
-                g.v[o] = s * jet.v[k];
-                g.dx[o] = (m.flipX ? -s : s) * jet.dx[k];
-                g.dy[o] = (m.flipY ? -s : s) * jet.dy[k];
-                if (!secondDerivatives) continue;
-                g.dxx[o] = s * jet.dxx[k];
-                g.dyy[o] = s * jet.dyy[k];
-                g.dxy[o] = (m.flipX != m.flipY ? -s : s) * jet.dxy[k];
+            if (!secondDerivatives) continue;
+            for (int i = 0; i <= m; ++i) {
+                g.dxx[o + i] = jets[i].dxx[k];
+                g.dyy[o + i] = jets[i].dyy[k];
+                g.dxy[o + i] = jets[i].dxy[k];
             }
         }
     });
+}
+
+namespace {
+
+// out[t] = sign * src[t], or sign * src[n - 1 - t] when `reversed`: a sign times a value is exact, so
+// any grouping gives the same bits.
+FRONTLYS_SUM_CLONES void SignedCopy(const double* src, int n, double sign, bool reversed, double* out)
+{
+    using V4 = double __attribute__((vector_size(32)));
+    using I4 = long long __attribute__((vector_size(32)));
+    int t = 0;
+    if (!reversed) {
+        for (; t + 4 <= n; t += 4) {
+            V4 v;
+            std::memcpy(&v, src + t, sizeof v);
+            v *= sign;
+            std::memcpy(out + t, &v, sizeof v);
+        }
+        for (; t < n; ++t) out[t] = sign * src[t];
+        return;
+    }
+    for (; t + 4 <= n; t += 4) {
+        V4 v;
+        std::memcpy(&v, src + n - 4 - t, sizeof v);
+        v = __builtin_shuffle(v, I4{3, 2, 1, 0}) * sign;
+        std::memcpy(out + t, &v, sizeof v);
+    }
+    for (; t < n; ++t) out[t] = sign * src[n - 1 - t];
+}
+
+}  // namespace
+
+const Buffer<double>& Grid::Part(JetPart part) const
+{
+    switch (part) {
+        case JetPart::V:
+            return v;
+        case JetPart::Dx:
+            return dx;
+        case JetPart::Dy:
+            return dy;
+        case JetPart::Dxx:
+            return dxx;
+        case JetPart::Dyy:
+            return dyy;
+        case JetPart::Dxy:
+            return dxy;
+    }
+    return v;
+}
+
+void Grid::JetSpan(JetPart part, int k, int p0, int len, double* out) const
+{
+    const double* jet = &Part(part)[static_cast<std::size_t>(k) * nq];
+    const std::array<double, 4>& s = sign[k][static_cast<int>(part)];
+    const int end = p0 + len;
+    for (int p = p0; p < end;) {
+        const int row = j[p] + half;
+        const int centre = (rowStart[row] + rowStart[row + 1]) / 2;  // the point i = 0
+        const int last = std::min(end, rowStart[row + 1]);
+        const double* src = jet + quadStart[j[p] < 0 ? -j[p] : j[p]];
+        const double left = s[1 + 2 * (j[p] < 0)], right = s[2 * (j[p] < 0)];
+        // Left of i = 0 the quadrant's row runs backwards.
+        const int split = std::clamp(centre, p, last);
+        if (split > p) SignedCopy(src + centre - (split - 1), split - p, left, true, out + (p - p0));
+        if (last > split) SignedCopy(src + (split - centre), last - split, right, false, out + (split - p0));
+        p = last;
+    }
 }
 
 LoopOutcome RunLoop(const Grid& g,
