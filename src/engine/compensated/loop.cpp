@@ -453,15 +453,18 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     std::vector<double> radius(static_cast<std::size_t>(width) * width);
     std::vector<int>& rowStart = g.rowStart;
     rowStart.assign(static_cast<std::size_t>(width) + 1, 0);
-    ParallelFor(width, [&](int row) {
-        const int j = row - g.half;
+    // The radius is the same at (+-i, +-j): a row j >= 0 takes its own and row -j's.
+    ParallelFor(g.half + 1, [&](int j) {
         int count = 0;
-        for (int i = -g.half; i <= g.half; ++i) {
+        double* upper = &radius[static_cast<std::size_t>(g.half + j) * width + g.half];
+        double* lower = &radius[static_cast<std::size_t>(g.half - j) * width + g.half];
+        for (int i = 0; i <= g.half; ++i) {
             const double r = std::hypot(i / rho, j / rho);
-            radius[static_cast<std::size_t>(row) * width + i + g.half] = r;
-            count += !(r > reach);
+            upper[i] = upper[-i] = lower[i] = lower[-i] = r;
+            count += (i > 0 ? 2 : 1) * !(r > reach);
         }
-        rowStart[static_cast<std::size_t>(row) + 1] = count;
+        rowStart[static_cast<std::size_t>(g.half + j) + 1] = count;
+        rowStart[static_cast<std::size_t>(g.half - j) + 1] = count;
     });
     for (int row = 0; row < width; ++row) rowStart[row + 1] += rowStart[row];
     g.n = rowStart[width];
