@@ -114,61 +114,47 @@ void CompensatePair(const Grid& g,
     });
 }
 
-// sum xa dxb + ya dyb over a block, in four interleaved partial sums (a fixed order): the adds
-// then overlap, and the four run in one vector. Compiled with and without AVX2, the loader picking
-// one; no multiply is fused with its add, so both give the same bits.
+// Compiled with and without AVX2, the loader picking one; no multiply is fused with its add, so both
+// give the same bits.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define FRONTLYS_SUM_CLONES \
     __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
 #else
 #define FRONTLYS_SUM_CLONES
 #endif
-FRONTLYS_SUM_CLONES double SymmetricSum(
-    const double* xa, const double* ya, const double* dxb, const double* dyb, int len)
+// sum xa dxb + ya dyb over a block for two a and four b: out[q] for the first a, out[4 + q] for the
+// second. Each in four interleaved partial sums (a fixed order, whatever the pairs it is computed
+// with): the adds then overlap, and the four run in one vector. The b's are read once for both a.
+FRONTLYS_SUM_CLONES void SymmetricSum2x4(const std::array<const double*, 2>& xa,
+                                         const std::array<const double*, 2>& ya,
+                                         const std::array<const double*, 4>& dxb,
+                                         const std::array<const double*, 4>& dyb,
+                                         int len,
+                                         double* out)
 {
     using V4 = double __attribute__((vector_size(32)));
-    V4 sum = {0, 0, 0, 0};
+    V4 sum[2][4] = {};
     int k = 0;
     for (; k + 4 <= len; k += 4) {
-        V4 x, y, dx, dy;
-        std::memcpy(&x, xa + k, sizeof x);
-        std::memcpy(&y, ya + k, sizeof y);
-        std::memcpy(&dx, dxb + k, sizeof dx);
-        std::memcpy(&dy, dyb + k, sizeof dy);
-        sum += x * dx + y * dy;
-    }
-    double s0 = sum[0];
-    for (; k < len; ++k) s0 += xa[k] * dxb[k] + ya[k] * dyb[k];
-    return (s0 + sum[1]) + (sum[2] + sum[3]);
-}
-
-// SymmetricSum of one a against four b at once, each out[q] the bits of its own call: the four
-// chains of adds overlap instead of each waiting on its own, and xa, ya are read once.
-FRONTLYS_SUM_CLONES void SymmetricSum4(const double* xa,
-                                       const double* ya,
-                                       const std::array<const double*, 4>& dxb,
-                                       const std::array<const double*, 4>& dyb,
-                                       int len,
-                                       double* out)
-{
-    using V4 = double __attribute__((vector_size(32)));
-    V4 sum[4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
-    int k = 0;
-    for (; k + 4 <= len; k += 4) {
-        V4 x, y;
-        std::memcpy(&x, xa + k, sizeof x);
-        std::memcpy(&y, ya + k, sizeof y);
+        V4 x0, y0, x1, y1;
+        std::memcpy(&x0, xa[0] + k, sizeof x0);
+        std::memcpy(&y0, ya[0] + k, sizeof y0);
+        std::memcpy(&x1, xa[1] + k, sizeof x1);
+        std::memcpy(&y1, ya[1] + k, sizeof y1);
         for (int q = 0; q < 4; ++q) {
             V4 dx, dy;
             std::memcpy(&dx, dxb[q] + k, sizeof dx);
             std::memcpy(&dy, dyb[q] + k, sizeof dy);
-            sum[q] += x * dx + y * dy;
+            sum[0][q] += x0 * dx + y0 * dy;
+            sum[1][q] += x1 * dx + y1 * dy;
         }
     }
-    for (int q = 0; q < 4; ++q) {
-        double s0 = sum[q][0];
-        for (int t = k; t < len; ++t) s0 += xa[t] * dxb[q][t] + ya[t] * dyb[q][t];
-        out[q] = (s0 + sum[q][1]) + (sum[q][2] + sum[q][3]);
+    for (int e = 0; e < 2; ++e) {
+        for (int q = 0; q < 4; ++q) {
+            double s0 = sum[e][q][0];
+            for (int t = k; t < len; ++t) s0 += xa[e][t] * dxb[q][t] + ya[e][t] * dyb[q][t];
+            out[4 * e + q] = (s0 + sum[e][q][1]) + (sum[e][q][2] + sum[e][q][3]);
+        }
     }
 }
 
@@ -318,28 +304,40 @@ void AssembleWeakForm(const Grid& g,
                 tr[static_cast<std::size_t>(r) * stride + a] = swx[k] * dx[k] + swy[k] * dy[k];
             }
         }
-        for (int a = 0; a < nt; ++a) {
-            const double* xa = &ax[static_cast<std::size_t>(a) * kBlock];
-            const double* ya = &ay[static_cast<std::size_t>(a) * kBlock];
-            std::array<double, 8> syms{}, ab{}, ba{};
-            for (int b = a; b < nt; ++b) {
-                // The b's in fours from a, the last few one at a time; the ring in eights.
-                const int q = (b - a) % 4;
-                const bool four = b - q + 4 <= nt;
-                if (four && q == 0) {
-                    std::array<const double*, 4> dxb, dyb;
-                    for (int e = 0; e < 4; ++e) {
-                        dxb[e] = at(bdx, b + e);
-                        dyb[e] = at(bdy, b + e);
-                    }
-                    SymmetricSum4(xa, ya, dxb, dyb, len, &syms[(b - a) % 8]);
+        // The symmetric part, sym[a * nt + b] for b >= a: two a's against four b's at a time.
+        thread_local std::vector<double> sym;
+        sym.resize(static_cast<std::size_t>(nt) * nt);
+        for (int a = 0; a < nt; a += 2) {
+            const int a1 = std::min(a + 1, nt - 1);  // an odd last a pairs with itself, once kept
+            const std::array<const double*, 2> xa = {&ax[static_cast<std::size_t>(a) * kBlock],
+                                                     &ax[static_cast<std::size_t>(a1) * kBlock]};
+            const std::array<const double*, 2> ya = {&ay[static_cast<std::size_t>(a) * kBlock],
+                                                     &ay[static_cast<std::size_t>(a1) * kBlock]};
+            for (int b = a; b < nt; b += 4) {
+                std::array<const double*, 4> dxb, dyb;
+                for (int e = 0; e < 4; ++e) {
+                    dxb[e] = at(bdx, b + e);  // past the last term: its own again, the sum dropped
+                    dyb[e] = at(bdy, b + e);
                 }
+                double out[8];
+                SymmetricSum2x4(xa, ya, dxb, dyb, len, out);
+                for (int e = 0; e < 4 && b + e < nt; ++e) {
+                    sym[static_cast<std::size_t>(a) * nt + b + e] = out[e];
+                    if (a + 1 < nt && b + e > a)
+                        sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[4 + e];
+                }
+            }
+        }
+        for (int a = 0; a < nt; ++a) {
+            std::array<double, 8> ab{}, ba{};
+            for (int b = a; b < nt; ++b) {
+                // The ring's sums in eights from a.
                 if ((b - a) % 8 == 0)
                     RingSums8(vr.data(), tr.data(), rows, stride, a, b, ab.data(), ba.data());
                 const int e = (b - a) % 8;
-                const double sym = four ? syms[e] : SymmetricSum(xa, ya, at(bdx, b), at(bdy, b), len);
-                part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab[e]);
-                if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba[e]);
+                const double sab = sym[static_cast<std::size_t>(a) * nt + b];
+                part[static_cast<std::size_t>(a) * nt + b] = scale * (sab + ab[e]);
+                if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sab + ba[e]);
             }
         }
     });
@@ -564,9 +562,9 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
 
 namespace {
 
-// out[t] = sign * src[t], or sign * src[n - 1 - t] when `reversed`: a sign times a value is exact, so
-// any grouping gives the same bits.
-FRONTLYS_SUM_CLONES void SignedCopy(const double* src, int n, double sign, bool reversed, double* out)
+// out[t] = sign * src[t], or sign * src[n - 1 - t] when `reversed`. Inline: a row's halves are short,
+// and a call through the loader's choice would cost as much as the copy.
+inline void SignedCopy(const double* src, int n, double sign, bool reversed, double* out)
 {
     using V4 = double __attribute__((vector_size(32)));
     using I4 = long long __attribute__((vector_size(32)));
