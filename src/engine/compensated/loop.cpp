@@ -542,7 +542,10 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
         if (count == 0) return;
         const int m = count / 2, centre = rowStart[g.half + jq] + m;
         jets.resize(m + 1);
-        for (int i = 0; i <= m; ++i) poly.Eval(g.x[centre + i], g.y[centre + i], jets[i], secondDerivatives);
+        int i = 0;
+        for (; i + 4 <= m + 1; i += 4)
+            poly.Eval4(&g.x[centre + i], &g.y[centre + i], &jets[i], secondDerivatives);
+        for (; i <= m; ++i) poly.Eval(g.x[centre + i], g.y[centre + i], jets[i], secondDerivatives);
         for (int k = 0; k < g.terms; ++k) {
             const std::size_t o = static_cast<std::size_t>(k) * g.nq + g.quadStart[jq];
             for (int i = 0; i <= m; ++i) {
