@@ -218,6 +218,157 @@ FRONTLYS_SUM_CLONES void RingSums8(
     std::memcpy(ba + 4, &ba1, sizeof ba1);
 }
 
+// One block's share of the weak-form system (AssembleWeakForm). Each thread keeps one, its buffers
+// sized once and reused from block to block and from pass to pass.
+class WeakFormBlock {
+public:
+    static constexpr int kBlock = 256;
+
+    // For the blocks of this grid and these terms.
+    void Bind(const Grid& g, const std::vector<int>& terms)
+    {
+        m_g = &g;
+        m_terms = &terms;
+        const int nt = Terms();
+        for (auto* v : {&m_ax, &m_ay}) v->resize(static_cast<std::size_t>(nt + 3) * kBlock);
+        for (auto* v : {&m_v, &m_dx, &m_dy}) v->resize(static_cast<std::size_t>(nt) * kBlock);
+        for (auto* v : {&m_vr, &m_tr}) v->resize(static_cast<std::size_t>(nt + 8) * kBlock);
+        for (auto* v : {&m_sw, &m_swx, &m_swy, &m_w, &m_d}) v->resize(kBlock);
+        m_sym.resize(static_cast<std::size_t>(nt) * nt);
+        m_ring.reserve(kBlock);
+    }
+
+    // The matrix entries (row-major, times `scale`), then the right-hand side, of block `block`.
+    void Assemble(
+        int block, const std::vector<double>& s, const std::vector<double>& d, double scale, double* part)
+    {
+        const int nt = Terms();
+        m_p0 = block * kBlock;
+        m_len = std::min(kBlock, m_g->n - m_p0);
+        Load(s, d);
+        ScaleTerms(part + static_cast<std::size_t>(nt) * nt);
+        LoadRing();
+        SymmetricSums();
+        for (int a = 0; a < nt; ++a) {
+            std::array<double, 8> ab{}, ba{};
+            for (int b = a; b < nt; ++b) {
+                // The ring's sums in eights from a.
+                if ((b - a) % 8 == 0)
+                    RingSums8(m_vr.data(), m_tr.data(), Rows(), nt + 8, a, b, ab.data(), ba.data());
+                const int e = (b - a) % 8;
+                const double sym = m_sym[static_cast<std::size_t>(a) * nt + b];
+                part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab[e]);
+                if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba[e]);
+            }
+        }
+    }
+
+private:
+    int Terms() const { return static_cast<int>(m_terms->size()); }
+    int Rows() const { return static_cast<int>(m_ring.size()); }
+    // Term a's block of `jet`; past the last term its own again (results dropped).
+    const double* At(const std::vector<double>& jet, int a) const
+    {
+        return &jet[static_cast<std::size_t>(std::min(a, Terms() - 1)) * kBlock];
+    }
+
+    // S times the taper and its gradient, the ring (the block points where the taper has a
+    // gradient), and the block's jets from the quadrant's.
+    void Load(const std::vector<double>& s, const std::vector<double>& d)
+    {
+        m_ring.clear();
+        for (int k = 0; k < m_len; ++k) {
+            const int p = m_p0 + k;
+            m_sw[k] = s[p] * m_g->w[p];
+            m_swx[k] = s[p] * m_g->wx[p];
+            m_swy[k] = s[p] * m_g->wy[p];
+            m_w[k] = m_g->w[p];
+            m_d[k] = d[p];
+            if (m_swx[k] != 0 || m_swy[k] != 0) m_ring.push_back(k);
+        }
+        for (int a = 0; a < Terms(); ++a) {
+            const std::size_t o = static_cast<std::size_t>(a) * kBlock;
+            const int k = (*m_terms)[a];
+            m_g->JetSpan(JetPart::V, k, m_p0, m_len, &m_v[o]);
+            m_g->JetSpan(JetPart::Dx, k, m_p0, m_len, &m_dx[o]);
+            m_g->JetSpan(JetPart::Dy, k, m_p0, m_len, &m_dy[o]);
+        }
+    }
+
+    // Per term, S w dv/dx and S w dv/dy, and its right-hand side entry.
+    void ScaleTerms(double* rhs)
+    {
+        for (int a = 0; a < Terms(); a += 4) {
+            std::array<const double*, 4> v, dx, dy;
+            std::array<double*, 4> x, y;
+            for (int e = 0; e < 4; ++e) {
+                v[e] = At(m_v, a + e);
+                dx[e] = At(m_dx, a + e);
+                dy[e] = At(m_dy, a + e);
+                x[e] = &m_ax[static_cast<std::size_t>(a + e) * kBlock];
+                y[e] = &m_ay[static_cast<std::size_t>(a + e) * kBlock];
+            }
+            double f[4];
+            ScaleTerms4(v, dx, dy, m_sw.data(), m_w.data(), m_d.data(), m_len, x, y, f);
+            for (int e = 0; e < 4 && a + e < Terms(); ++e) rhs[a + e] = f[e];
+        }
+    }
+
+    // Over the ring, per point and term: v and grad(S w)-part . grad v. Each row holds every term and
+    // a zero tail, so that RingSums8 may read eight from any a.
+    void LoadRing()
+    {
+        const int nt = Terms(), stride = nt + 8;
+        for (int r = 0; r < Rows(); ++r) {
+            std::fill_n(&m_vr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
+            std::fill_n(&m_tr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
+        }
+        for (int a = 0; a < nt; ++a) {
+            const double *v = At(m_v, a), *dx = At(m_dx, a), *dy = At(m_dy, a);
+            for (int r = 0; r < Rows(); ++r) {
+                const int k = m_ring[r];
+                m_vr[static_cast<std::size_t>(r) * stride + a] = v[k];
+                m_tr[static_cast<std::size_t>(r) * stride + a] = m_swx[k] * dx[k] + m_swy[k] * dy[k];
+            }
+        }
+    }
+
+    // The symmetric part, m_sym[a * nt + b] for b >= a: two a's against four b's at a time.
+    void SymmetricSums()
+    {
+        const int nt = Terms();
+        for (int a = 0; a < nt; a += 2) {
+            const int a1 = std::min(a + 1, nt - 1);  // an odd last a pairs with itself, once kept
+            const std::array<const double*, 2> xa = {At(m_ax, a), At(m_ax, a1)};
+            const std::array<const double*, 2> ya = {At(m_ay, a), At(m_ay, a1)};
+            for (int b = a; b < nt; b += 4) {
+                std::array<const double*, 4> dxb, dyb;
+                for (int e = 0; e < 4; ++e) {
+                    dxb[e] = At(m_dx, b + e);
+                    dyb[e] = At(m_dy, b + e);
+                }
+                double out[8];
+                SymmetricSum2x4(xa, ya, dxb, dyb, m_len, out);
+                for (int e = 0; e < 4 && b + e < nt; ++e) {
+                    m_sym[static_cast<std::size_t>(a) * nt + b + e] = out[e];
+                    if (a + 1 < nt && b + e > a)
+                        m_sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[4 + e];
+                }
+            }
+        }
+    }
+
+    const Grid* m_g = nullptr;
+    const std::vector<int>* m_terms = nullptr;
+    int m_p0 = 0, m_len = 0;
+    std::vector<double> m_sw, m_swx, m_swy, m_w, m_d;  // S times the taper and its gradient; w; d
+    std::vector<int> m_ring;
+    std::vector<double> m_v, m_dx, m_dy;  // the block's jets, term-major
+    std::vector<double> m_ax, m_ay;       // S w dv/dx, S w dv/dy
+    std::vector<double> m_vr, m_tr;       // over the ring, point-major
+    std::vector<double> m_sym;
+};
+
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
 // and the points are taken in blocks that stay in cache across all the pairs. Each block adds one
@@ -231,115 +382,16 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& mat,
                       std::vector<double>& rhs)
 {
-    constexpr int kBlock = 256;
     const int nt = static_cast<int>(terms.size());
-    // The ring's rows hold every term and a zero tail, so that RingSums8 may read eight from any a.
-    const int stride = nt + 8;
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
-    const int blocks = (g.n + kBlock - 1) / kBlock;
+    const int blocks = (g.n + WeakFormBlock::kBlock - 1) / WeakFormBlock::kBlock;
     Buffer<double> parts(entries * blocks);  // each block writes all its entries
     // One block a task: the ring's blocks cost more than the others, and small tasks even out the
-    // threads' shares (the work buffers are each thread's own, not each task's).
+    // threads' shares.
     ParallelFor(blocks, [&](int block) {
-        // Per term and block: S w dv/dx and S w dv/dy; over the ring (the block points where the
-        // taper has a gradient), per point and term, v and grad(S w)-part . grad v.
-        thread_local std::vector<double> ax, ay, vr, tr, bv, bdx, bdy;
-        thread_local std::vector<double> sw, swx, swy, wb, db;  // S times the taper and its gradient
-        thread_local std::vector<int> ring;
-        for (auto* v : {&ax, &ay}) v->resize(static_cast<std::size_t>(nt + 3) * kBlock);
-        for (auto* v : {&bv, &bdx, &bdy}) v->resize(static_cast<std::size_t>(nt) * kBlock);
-        for (auto* v : {&vr, &tr}) v->resize(static_cast<std::size_t>(stride) * kBlock);
-        for (auto* v : {&sw, &swx, &swy, &wb, &db}) v->resize(kBlock);
-        ring.reserve(kBlock);
-        const int p0 = block * kBlock;
-        const int len = std::min(kBlock, g.n - p0);
-        double* part = &parts[entries * block];
-        double* partRhs = part + static_cast<std::size_t>(nt) * nt;
-        ring.clear();
-        for (int k = 0; k < len; ++k) {
-            const int p = p0 + k;
-            sw[k] = s[p] * g.w[p];
-            swx[k] = s[p] * g.wx[p];
-            swy[k] = s[p] * g.wy[p];
-            wb[k] = g.w[p];
-            db[k] = d[p];
-            if (swx[k] != 0 || swy[k] != 0) ring.push_back(k);
-        }
-        // The block's jets, from the quadrant's.
-        for (int a = 0; a < nt; ++a) {
-            const std::size_t o = static_cast<std::size_t>(a) * kBlock;
-            g.JetSpan(JetPart::V, terms[a], p0, len, &bv[o]);
-            g.JetSpan(JetPart::Dx, terms[a], p0, len, &bdx[o]);
-            g.JetSpan(JetPart::Dy, terms[a], p0, len, &bdy[o]);
-        }
-        const auto at = [&](const std::vector<double>& jet, int a) {
-            return &jet[static_cast<std::size_t>(std::min(a, nt - 1)) * kBlock];
-        };
-        for (int a = 0; a < nt; a += 4) {
-            std::array<const double*, 4> v, dx, dy;
-            std::array<double*, 4> x, y;
-            for (int e = 0; e < 4; ++e) {
-                v[e] = at(bv, a + e);  // past the last term: its own again, the result dropped
-                dx[e] = at(bdx, a + e);
-                dy[e] = at(bdy, a + e);
-                x[e] = &ax[static_cast<std::size_t>(a + e) * kBlock];
-                y[e] = &ay[static_cast<std::size_t>(a + e) * kBlock];
-            }
-            double f[4];
-            ScaleTerms4(v, dx, dy, sw.data(), wb.data(), db.data(), len, x, y, f);
-            for (int e = 0; e < 4 && a + e < nt; ++e) partRhs[a + e] = f[e];
-        }
-        const int rows = static_cast<int>(ring.size());
-        for (int r = 0; r < rows; ++r) {
-            std::fill_n(&vr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
-            std::fill_n(&tr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
-        }
-        for (int a = 0; a < nt; ++a) {
-            const double* v = at(bv, a);
-            const double* dx = at(bdx, a);
-            const double* dy = at(bdy, a);
-            for (int r = 0; r < rows; ++r) {
-                const int k = ring[r];
-                vr[static_cast<std::size_t>(r) * stride + a] = v[k];
-                tr[static_cast<std::size_t>(r) * stride + a] = swx[k] * dx[k] + swy[k] * dy[k];
-            }
-        }
-        // The symmetric part, sym[a * nt + b] for b >= a: two a's against four b's at a time.
-        thread_local std::vector<double> sym;
-        sym.resize(static_cast<std::size_t>(nt) * nt);
-        for (int a = 0; a < nt; a += 2) {
-            const int a1 = std::min(a + 1, nt - 1);  // an odd last a pairs with itself, once kept
-            const std::array<const double*, 2> xa = {&ax[static_cast<std::size_t>(a) * kBlock],
-                                                     &ax[static_cast<std::size_t>(a1) * kBlock]};
-            const std::array<const double*, 2> ya = {&ay[static_cast<std::size_t>(a) * kBlock],
-                                                     &ay[static_cast<std::size_t>(a1) * kBlock]};
-            for (int b = a; b < nt; b += 4) {
-                std::array<const double*, 4> dxb, dyb;
-                for (int e = 0; e < 4; ++e) {
-                    dxb[e] = at(bdx, b + e);  // past the last term: its own again, the sum dropped
-                    dyb[e] = at(bdy, b + e);
-                }
-                double out[8];
-                SymmetricSum2x4(xa, ya, dxb, dyb, len, out);
-                for (int e = 0; e < 4 && b + e < nt; ++e) {
-                    sym[static_cast<std::size_t>(a) * nt + b + e] = out[e];
-                    if (a + 1 < nt && b + e > a)
-                        sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[4 + e];
-                }
-            }
-        }
-        for (int a = 0; a < nt; ++a) {
-            std::array<double, 8> ab{}, ba{};
-            for (int b = a; b < nt; ++b) {
-                // The ring's sums in eights from a.
-                if ((b - a) % 8 == 0)
-                    RingSums8(vr.data(), tr.data(), rows, stride, a, b, ab.data(), ba.data());
-                const int e = (b - a) % 8;
-                const double sab = sym[static_cast<std::size_t>(a) * nt + b];
-                part[static_cast<std::size_t>(a) * nt + b] = scale * (sab + ab[e]);
-                if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sab + ba[e]);
-            }
-        }
+        thread_local WeakFormBlock work;
+        work.Bind(g, terms);
+        work.Assemble(block, s, d, scale, &parts[entries * block]);
     });
     mat.assign(static_cast<std::size_t>(nt) * nt, 0.0);
     rhs.assign(nt, 0.0);
