@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <span>
 #include <vector>
@@ -54,70 +55,108 @@ ZernikePolynomials::ZernikePolynomials(const ZernikeBasis& basis, double obstruc
     }
 }
 
-// Written out in real arithmetic: each term needs one part (real or imaginary) of the complex
-// products only, and this runs at every point of the analysis grid.
-void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out, bool secondDerivatives) const
+namespace {
+
+// The jets of one or several points at once: T is a double or a vector of them, and every lane runs
+// the scalar arithmetic (no multiply fused with its add: the baseline instruction set has none), so
+// a lane holds the bits of its point evaluated alone. Written out in real arithmetic: each term needs
+// one part (real or imaginary) of the complex products only, and this runs at every point of the
+// analysis grid. `store(k, part, value)` takes term k's results.
+template <class T, class Q, class Store>
+void EvalJets(
+    const ZernikeBasis& basis, const Q& qs, const T& x, const T& y, bool secondDerivatives, Store store)
 {
-    const double u = x * x + y * y;
+    const T u = x * x + y * y;
     // (x + iy)^m for m = 0..8.
-    std::array<double, 9> pr{}, pi{};
-    pr[0] = 1;
+    std::array<T, 9> pr{}, pi{};
+    pr[0] = pr[0] + 1;
     for (int m = 1; m < 9; ++m) {
         pr[m] = pr[m - 1] * x - pi[m - 1] * y;
         pi[m] = pr[m - 1] * y + pi[m - 1] * x;
     }
+    const T zero{};
     for (int k = 1; k <= kZernikeTerms; ++k) {
         const std::size_t i = k - 1;
-        if (!m_basis.Reaches(k)) {
-            out.v[i] = out.dx[i] = out.dy[i] = out.dxx[i] = out.dyy[i] = out.dxy[i] = 0;
+        if (!basis.Reaches(k)) {
+            for (int part = 0; part < 6; ++part) store(i, part, zero);
             continue;
         }
         const ZernikeTerm& t = ZernikeTermInfo(k);
-        const auto& q = m_q[i];
+        const auto& q = qs[i];
         const int m = t.m;
         // z^m and m z^(m-1).
-        const double ar = pr[m], ai = pi[m];
-        const double br = m >= 1 ? m * pr[m - 1] : 0, bi = m >= 1 ? m * pi[m - 1] : 0;
+        const T ar = pr[m], ai = pi[m];
+        const T br = m >= 1 ? m * pr[m - 1] : zero, bi = m >= 1 ? m * pi[m - 1] : zero;
         if (!secondDerivatives) {
             // Q and Q' alone, by the same nested multiplication as below.
-            double q0 = 0, q1 = 0;
-            for (int c = kMaxDegree - 1; c >= 0; --c) {
+            T q0{}, q1{};
+            for (int c = static_cast<int>(q.size()) - 1; c >= 0; --c) {
                 q1 = q1 * u + q0;
                 q0 = q0 * u + q[c];
             }
-            const double qx = 2 * x * q1, qy = 2 * y * q1;
-            out.v[i] = q0 * (t.sine ? ai : ar);
-            out.dx[i] = t.sine ? qx * ai + q0 * bi : qx * ar + q0 * br;
-            out.dy[i] = t.sine ? qy * ai + q0 * br : qy * ar - q0 * bi;
+            const T qx = 2 * x * q1, qy = 2 * y * q1;
+            store(i, 0, q0 * (t.sine ? ai : ar));
+            store(i, 1, t.sine ? qx * ai + q0 * bi : qx * ar + q0 * br);
+            store(i, 2, t.sine ? qy * ai + q0 * br : qy * ar - q0 * bi);
             continue;
         }
         // Q, Q' and Q'' in u by nested multiplication from the highest power.
-        double q0 = 0, q1 = 0, q2 = 0;
-        for (int c = kMaxDegree - 1; c >= 0; --c) {
+        T q0{}, q1{}, q2{};
+        for (int c = static_cast<int>(q.size()) - 1; c >= 0; --c) {
             q2 = q2 * u + 2 * q1;
             q1 = q1 * u + q0;
             q0 = q0 * u + q[c];
         }
-        const double qx = 2 * x * q1, qy = 2 * y * q1;
-        const double qxx = 4 * x * x * q2 + 2 * q1, qyy = 4 * y * y * q2 + 2 * q1, qxy = 4 * x * y * q2;
+        const T qx = 2 * x * q1, qy = 2 * y * q1;
+        const T qxx = 4 * x * x * q2 + 2 * q1, qyy = 4 * y * y * q2 + 2 * q1, qxy = 4 * x * y * q2;
         // m (m-1) z^(m-2).
-        const double cr = m >= 2 ? m * (m - 1.0) * pr[m - 2] : 0, ci = m >= 2 ? m * (m - 1.0) * pi[m - 2] : 0;
+        const T cr = m >= 2 ? m * (m - 1.0) * pr[m - 2] : zero,
+                ci = m >= 2 ? m * (m - 1.0) * pi[m - 2] : zero;
         if (t.sine) {
-            out.v[i] = q0 * ai;
-            out.dx[i] = qx * ai + q0 * bi;
-            out.dy[i] = qy * ai + q0 * br;
-            out.dxx[i] = qxx * ai + 2 * qx * bi + q0 * ci;
-            out.dyy[i] = qyy * ai + 2 * qy * br - q0 * ci;
-            out.dxy[i] = qxy * ai + qx * br + qy * bi + q0 * cr;
+            store(i, 0, q0 * ai);
+            store(i, 1, qx * ai + q0 * bi);
+            store(i, 2, qy * ai + q0 * br);
+            store(i, 3, qxx * ai + 2 * qx * bi + q0 * ci);
+            store(i, 4, qyy * ai + 2 * qy * br - q0 * ci);
+            store(i, 5, qxy * ai + qx * br + qy * bi + q0 * cr);
         } else {
-            out.v[i] = q0 * ar;
-            out.dx[i] = qx * ar + q0 * br;
-            out.dy[i] = qy * ar - q0 * bi;
-            out.dxx[i] = qxx * ar + 2 * qx * br + q0 * cr;
-            out.dyy[i] = qyy * ar - 2 * qy * bi - q0 * cr;
-            out.dxy[i] = qxy * ar - qx * bi + qy * br - q0 * ci;
+            store(i, 0, q0 * ar);
+            store(i, 1, qx * ar + q0 * br);
+            store(i, 2, qy * ar - q0 * bi);
+            store(i, 3, qxx * ar + 2 * qx * br + q0 * cr);
+            store(i, 4, qyy * ar - 2 * qy * bi - q0 * cr);
+            store(i, 5, qxy * ar - qx * bi + qy * br - q0 * ci);
         }
     }
+}
+
+ZernikeValues& PartOf(ZernikeJet& jet, int part)
+{
+    std::array<ZernikeValues*, 6> parts = {&jet.v, &jet.dx, &jet.dy, &jet.dxx, &jet.dyy, &jet.dxy};
+    return *parts[part];
+}
+
+}  // namespace
+
+void ZernikePolynomials::Eval(double x, double y, ZernikeJet& out, bool secondDerivatives) const
+{
+    EvalJets(m_basis, m_q, x, y, secondDerivatives, [&](std::size_t i, int part, const double& value) {
+        PartOf(out, part)[i] = value;
+    });
+}
+
+void ZernikePolynomials::Eval4(const double* x,
+                               const double* y,
+                               ZernikeJet* out,
+                               bool secondDerivatives) const
+{
+    using V4 = double __attribute__((vector_size(32)));
+    V4 vx, vy;
+    std::memcpy(&vx, x, sizeof vx);
+    std::memcpy(&vy, y, sizeof vy);
+    EvalJets(m_basis, m_q, vx, vy, secondDerivatives, [&](std::size_t i, int part, const V4& value) {
+        for (int l = 0; l < 4; ++l) PartOf(out[l], part)[i] = value[l];
+    });
 }
 
 ZernikeSurface::ZernikeSurface(const ZernikePolynomials& polynomials, const ZernikeCoefficients& c)

@@ -25,6 +25,8 @@ public:
     // Terms the basis does not reach are 0. Without second derivatives, dxx, dyy and dxy are left
     // as they were for the terms the basis reaches (the values and slopes are the same bits).
     void Eval(double x, double y, ZernikeJet& out, bool secondDerivatives = true) const;
+    // Eval at the four points (x[l], y[l]) into out[0..3], each with the bits of its own Eval.
+    void Eval4(const double* x, const double* y, ZernikeJet* out, bool secondDerivatives = true) const;
 
     const ZernikeBasis& Basis() const { return m_basis; }
     double Obstruction() const { return m_eps; }

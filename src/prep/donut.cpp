@@ -175,13 +175,18 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
         frame.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
         return refuse("frame too small or size mismatch");
     }
+    // The frame's outer kBorder pixels, row by row: whole rows at the top and bottom, the two ends
+    // of the others.
     std::vector<double> border;
+    border.reserve(static_cast<std::size_t>(2 * kBorder) * (width + height));
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (x < kBorder || y < kBorder || x >= width - kBorder || y >= height - kBorder) {
-                border.push_back(frame[static_cast<std::size_t>(y) * width + x]);
-            }
+        const double* row = &frame[static_cast<std::size_t>(y) * width];
+        if (y < kBorder || y >= height - kBorder) {
+            border.insert(border.end(), row, row + width);
+            continue;
         }
+        border.insert(border.end(), row, row + kBorder);
+        border.insert(border.end(), row + width - kBorder, row + width);
     }
     const ClippedStats b0 = ClippedMedian(std::move(border));
     if (b0.count == 0) return refuse("no finite pixel on the border");
@@ -224,18 +229,21 @@ Result<DonutLocation> LocateDonut(std::span<const double> frame, int width, int 
     // Background: clipped median of an annulus clear of the donut's halo.
     const double ra = 1.35 * main.radius + 6;
     const double rb = ra + std::max(20.0, 0.6 * main.radius);
-    std::vector<double> ring, beyond;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const double r2 = (x - main.cx) * (x - main.cx) + (y - main.cy) * (y - main.cy);
-            if (r2 < ra * ra) continue;
-            const double v = frame[static_cast<std::size_t>(y) * width + x];
-            beyond.push_back(v);
-            if (r2 <= rb * rb) ring.push_back(v);
+    // The pixels clear of the halo, those out to rb alone or all of them (a frame too small for the
+    // annulus): the whole frame is gathered only when the annulus falls short.
+    const auto clear = [&](bool annulus) {
+        std::vector<double> values;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const double r2 = (x - main.cx) * (x - main.cx) + (y - main.cy) * (y - main.cy);
+                if (r2 < ra * ra || (annulus && !(r2 <= rb * rb))) continue;
+                values.push_back(frame[static_cast<std::size_t>(y) * width + x]);
+            }
         }
-    }
-    ClippedStats bg = ClippedMedian(std::move(ring));
-    if (bg.count < 200) bg = ClippedMedian(std::move(beyond));
+        return values;
+    };
+    ClippedStats bg = ClippedMedian(clear(true));
+    if (bg.count < 200) bg = ClippedMedian(clear(false));
     loc.background = bg.count > 0 ? bg.median : b0.median;
 
     for (std::size_t i = 0; i < frame.size(); ++i)

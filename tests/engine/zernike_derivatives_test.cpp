@@ -16,6 +16,37 @@ void ExpectClose(double exact, double difference, int k)
     EXPECT_NEAR(exact, difference, 5e-5 * (1 + std::abs(exact))) << "term " << k + 1;
 }
 
+// Four points evaluated at once give each point's own bits, with and without second derivatives,
+// for a basis that leaves terms out.
+TEST(ZernikeDerivatives, FourPointsAtOnceGiveEachPointsOwnBits)
+{
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> coord(-1.3, 1.3);
+    for (int count : {28, 15}) {
+        const ZernikePolynomials poly(ZernikeBasis::ForCount(count), 0.3);
+        for (bool second : {true, false}) {
+            int mismatches = 0;
+            for (int trial = 0; trial < 50; ++trial) {
+                double x[4], y[4];
+                for (int l = 0; l < 4; ++l) {
+                    x[l] = coord(rng);
+                    y[l] = coord(rng);
+                }
+                ZernikeJet four[4], one;
+                poly.Eval4(x, y, four, second);
+                for (int l = 0; l < 4; ++l) {
+                    poly.Eval(x[l], y[l], one, second);
+                    mismatches += four[l].v != one.v || four[l].dx != one.dx || four[l].dy != one.dy;
+                    if (second)
+                        mismatches +=
+                            four[l].dxx != one.dxx || four[l].dyy != one.dyy || four[l].dxy != one.dxy;
+                }
+            }
+            EXPECT_EQ(mismatches, 0) << count << " " << second;
+        }
+    }
+}
+
 // Values match the recurrences inside the annulus; first and second derivatives match central
 // differences of the values, in the annulus, in the hole and past the edge.
 TEST(ZernikeDerivatives, ValuesMatchAndDerivativesMatchFiniteDifferences)

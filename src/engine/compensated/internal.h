@@ -2,6 +2,7 @@
 // The parts of the compensated analysis: frame preparation, the sampling grid with its Zernike
 // jets, and the compensation loop. Shared by the analysis and its refinement.
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -27,8 +28,14 @@ struct PreparedFrame {
 
 Result<PreparedFrame> PrepareFrame(const RawFrame& frame);
 
+// The parts of a term's jet: its value, first and second derivatives.
+enum class JetPart { V, Dx, Dy, Dxx, Dyy, Dxy };
+
 // Points at one raw pixel spacing around the pupil centre, out to 1 + (8 + 1.5) / rho, with the
-// weak-form taper and the jets of the P terms (term-major: jet[k * n + p]).
+// weak-form taper and the jets of the P terms. The grid is symmetric about both axes and each term
+// even or odd in x and in y: the jets are held over the quadrant i, j >= 0 only (term-major:
+// jet[k * nq + q]), a quarter of the memory every pass reads, and a point elsewhere is its mirror's
+// value with a sign, the same bits as its own evaluation.
 struct Grid {
     double rho = 0;
     double eps = 0;
@@ -37,17 +44,33 @@ struct Grid {
     bool secondDerivatives = false;
     int half = 0;
     int n = 0;
+    int nq = 0;  // points of the quadrant
     std::vector<double> x, y, w, wx, wy;
     std::vector<int> i, j;                    // pixel offsets from the centre (j up)
     std::vector<char> lit;                    // eps <= r <= 1
     std::vector<char> hole;                   // r < (1 + eps) / 2, for the obstruction estimate
     std::vector<char> plateau;                // eps + 0.12 < r < 0.88
-    Buffer<double> v, dx, dy, dxx, dyy, dxy;  // every value written by MakeGrid: no clearing first
-    std::optional<ZernikePolynomials> poly;   // the terms the jets hold
+    std::vector<int> rowStart;                // of row j at j + half, 2 half + 2 of them; a row is i = -m..m
+    std::vector<int> quadStart;               // of the quadrant's row j >= 0, half + 1 of them: i = 0..m
+    Buffer<double> v, dx, dy, dxx, dyy, dxy;  // over the quadrant, every value written by MakeGrid
+    std::array<std::array<std::array<double, 4>, 6>, kZernikeTerms> sign{};  // [k][part][flipX + 2 flipY]
+    std::optional<ZernikePolynomials> poly;                                  // the terms the jets hold
     // The defocus part of the ray mapping, exact for the beam (engine/beam_geometry.h): where the
     // ray of each point meets a defocused plane without aberration, in donut radii, and the
     // derivatives of that position (symmetric). The identity for a paraxial beam.
     std::vector<double> mx, my, mxx, mxy, myy;
+
+    const Buffer<double>& Part(JetPart part) const;
+    // Term k's part at point p.
+    double Jet(JetPart part, int k, int p) const
+    {
+        const int ai = i[p] < 0 ? -i[p] : i[p], aj = j[p] < 0 ? -j[p] : j[p];
+        const int flip = (i[p] < 0) + 2 * (j[p] < 0);
+        const double s = sign[k][static_cast<int>(part)][flip];
+        return s * Part(part)[static_cast<std::size_t>(k) * nq + quadStart[aj] + ai];
+    }
+    // Term k's part at the points p0 .. p0 + len - 1, in order.
+    void JetSpan(JetPart part, int k, int p0, int len, double* out) const;
 };
 
 // Fills `grid` anew, reusing its buffers, unless it already holds these inputs' grid (analyses of

@@ -114,63 +114,260 @@ void CompensatePair(const Grid& g,
     });
 }
 
-// sum xa dxb + ya dyb over a block, in four interleaved partial sums (a fixed order): the adds
-// then overlap, and the four run in one vector. Compiled with and without AVX2, the loader picking
-// one; no multiply is fused with its add, so both give the same bits.
+// Compiled with and without AVX2, the loader picking one; no multiply is fused with its add, so both
+// give the same bits.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define FRONTLYS_SUM_CLONES \
     __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
 #else
 #define FRONTLYS_SUM_CLONES
 #endif
-FRONTLYS_SUM_CLONES double SymmetricSum(
-    const double* xa, const double* ya, const double* dxb, const double* dyb, int len)
+// sum xa dxb + ya dyb over a block for two a and four b: out[q] for the first a, out[4 + q] for the
+// second. Each in four interleaved partial sums (a fixed order, whatever the pairs it is computed
+// with): the adds then overlap, and the four run in one vector. The b's are read once for both a.
+FRONTLYS_SUM_CLONES void SymmetricSum2x4(const std::array<const double*, 2>& xa,
+                                         const std::array<const double*, 2>& ya,
+                                         const std::array<const double*, 4>& dxb,
+                                         const std::array<const double*, 4>& dyb,
+                                         int len,
+                                         double* out)
 {
     using V4 = double __attribute__((vector_size(32)));
-    V4 sum = {0, 0, 0, 0};
+    V4 sum[2][4] = {};
     int k = 0;
     for (; k + 4 <= len; k += 4) {
-        V4 x, y, dx, dy;
-        std::memcpy(&x, xa + k, sizeof x);
-        std::memcpy(&y, ya + k, sizeof y);
-        std::memcpy(&dx, dxb + k, sizeof dx);
-        std::memcpy(&dy, dyb + k, sizeof dy);
-        sum += x * dx + y * dy;
-    }
-    double s0 = sum[0];
-    for (; k < len; ++k) s0 += xa[k] * dxb[k] + ya[k] * dyb[k];
-    return (s0 + sum[1]) + (sum[2] + sum[3]);
-}
-
-// SymmetricSum of one a against four b at once, each out[q] the bits of its own call: the four
-// chains of adds overlap instead of each waiting on its own, and xa, ya are read once.
-FRONTLYS_SUM_CLONES void SymmetricSum4(const double* xa,
-                                       const double* ya,
-                                       const std::array<const double*, 4>& dxb,
-                                       const std::array<const double*, 4>& dyb,
-                                       int len,
-                                       double* out)
-{
-    using V4 = double __attribute__((vector_size(32)));
-    V4 sum[4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
-    int k = 0;
-    for (; k + 4 <= len; k += 4) {
-        V4 x, y;
-        std::memcpy(&x, xa + k, sizeof x);
-        std::memcpy(&y, ya + k, sizeof y);
+        V4 x0, y0, x1, y1;
+        std::memcpy(&x0, xa[0] + k, sizeof x0);
+        std::memcpy(&y0, ya[0] + k, sizeof y0);
+        std::memcpy(&x1, xa[1] + k, sizeof x1);
+        std::memcpy(&y1, ya[1] + k, sizeof y1);
         for (int q = 0; q < 4; ++q) {
             V4 dx, dy;
             std::memcpy(&dx, dxb[q] + k, sizeof dx);
             std::memcpy(&dy, dyb[q] + k, sizeof dy);
-            sum[q] += x * dx + y * dy;
+            sum[0][q] += x0 * dx + y0 * dy;
+            sum[1][q] += x1 * dx + y1 * dy;
         }
     }
-    for (int q = 0; q < 4; ++q) {
-        double s0 = sum[q][0];
-        for (int t = k; t < len; ++t) s0 += xa[t] * dxb[q][t] + ya[t] * dyb[q][t];
-        out[q] = (s0 + sum[q][1]) + (sum[q][2] + sum[q][3]);
+    for (int e = 0; e < 2; ++e) {
+        for (int q = 0; q < 4; ++q) {
+            double s0 = sum[e][q][0];
+            for (int t = k; t < len; ++t) s0 += xa[e][t] * dxb[q][t] + ya[e][t] * dyb[q][t];
+            out[4 * e + q] = (s0 + sum[e][q][1]) + (sum[e][q][2] + sum[e][q][3]);
+        }
     }
 }
+
+// For four terms a at once: xa = sw dva/dx, ya = sw dva/dy over a block, and f_a = sum (va w) d,
+// each f a chain of adds in point order. The four chains run side by side: one alone would wait on
+// its own add at every point.
+FRONTLYS_SUM_CLONES void ScaleTerms4(const std::array<const double*, 4>& v,
+                                     const std::array<const double*, 4>& dx,
+                                     const std::array<const double*, 4>& dy,
+                                     const double* sw,
+                                     const double* w,
+                                     const double* d,
+                                     int len,
+                                     const std::array<double*, 4>& x,
+                                     const std::array<double*, 4>& y,
+                                     double* f)
+{
+    double f0 = 0, f1 = 0, f2 = 0, f3 = 0;
+    for (int k = 0; k < len; ++k) {
+        f0 += v[0][k] * w[k] * d[k];
+        f1 += v[1][k] * w[k] * d[k];
+        f2 += v[2][k] * w[k] * d[k];
+        f3 += v[3][k] * w[k] * d[k];
+    }
+    for (int e = 0; e < 4; ++e)
+        for (int k = 0; k < len; ++k) {
+            x[e][k] = sw[k] * dx[e][k];
+            y[e][k] = sw[k] * dy[e][k];
+        }
+    f[0] = f0;
+    f[1] = f1;
+    f[2] = f2;
+    f[3] = f3;
+}
+
+// The taper sums over a block's ring for one a against b = a, a + 1 .. a + 7: ab[b] = sum vr[a] tr[b]
+// and ba[b] = sum vr[b] tr[a], each in ring order (rows of `stride` values, one per term). Across b
+// the sums are independent and run in vectors; each entry adds its points in the same order.
+FRONTLYS_SUM_CLONES void RingSums8(
+    const double* vr, const double* tr, int rows, int stride, int a, int b, double* ab, double* ba)
+{
+    using V4 = double __attribute__((vector_size(32)));
+    V4 ab0 = {0, 0, 0, 0}, ab1 = ab0, ba0 = ab0, ba1 = ab0;
+    for (int r = 0; r < rows; ++r) {
+        const double* vrow = vr + static_cast<std::size_t>(r) * stride;
+        const double* trow = tr + static_cast<std::size_t>(r) * stride;
+        const double va = vrow[a], ta = trow[a];
+        V4 t0, t1, v0, v1;
+        std::memcpy(&t0, trow + b, sizeof t0);
+        std::memcpy(&t1, trow + b + 4, sizeof t1);
+        std::memcpy(&v0, vrow + b, sizeof v0);
+        std::memcpy(&v1, vrow + b + 4, sizeof v1);
+        ab0 += va * t0;
+        ab1 += va * t1;
+        ba0 += v0 * ta;
+        ba1 += v1 * ta;
+    }
+    std::memcpy(ab, &ab0, sizeof ab0);
+    std::memcpy(ab + 4, &ab1, sizeof ab1);
+    std::memcpy(ba, &ba0, sizeof ba0);
+    std::memcpy(ba + 4, &ba1, sizeof ba1);
+}
+
+// One block's share of the weak-form system (AssembleWeakForm). Each thread keeps one, its buffers
+// sized once and reused from block to block and from pass to pass.
+class WeakFormBlock {
+public:
+    static constexpr int kBlock = 256;
+
+    // For the blocks of this grid and these terms.
+    void Bind(const Grid& g, const std::vector<int>& terms)
+    {
+        m_g = &g;
+        m_terms = &terms;
+        const int nt = Terms();
+        for (auto* v : {&m_ax, &m_ay}) v->resize(static_cast<std::size_t>(nt + 3) * kBlock);
+        for (auto* v : {&m_v, &m_dx, &m_dy}) v->resize(static_cast<std::size_t>(nt) * kBlock);
+        for (auto* v : {&m_vr, &m_tr}) v->resize(static_cast<std::size_t>(nt + 8) * kBlock);
+        for (auto* v : {&m_sw, &m_swx, &m_swy, &m_w, &m_d}) v->resize(kBlock);
+        m_sym.resize(static_cast<std::size_t>(nt) * nt);
+        m_ring.reserve(kBlock);
+    }
+
+    // The matrix entries (row-major, times `scale`), then the right-hand side, of block `block`.
+    void Assemble(
+        int block, const std::vector<double>& s, const std::vector<double>& d, double scale, double* part)
+    {
+        const int nt = Terms();
+        m_p0 = block * kBlock;
+        m_len = std::min(kBlock, m_g->n - m_p0);
+        Load(s, d);
+        ScaleTerms(part + static_cast<std::size_t>(nt) * nt);
+        LoadRing();
+        SymmetricSums();
+        for (int a = 0; a < nt; ++a) {
+            std::array<double, 8> ab{}, ba{};
+            for (int b = a; b < nt; ++b) {
+                // The ring's sums in eights from a.
+                if ((b - a) % 8 == 0)
+                    RingSums8(m_vr.data(), m_tr.data(), Rows(), nt + 8, a, b, ab.data(), ba.data());
+                const int e = (b - a) % 8;
+                const double sym = m_sym[static_cast<std::size_t>(a) * nt + b];
+                part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab[e]);
+                if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba[e]);
+            }
+        }
+    }
+
+private:
+    int Terms() const { return static_cast<int>(m_terms->size()); }
+    int Rows() const { return static_cast<int>(m_ring.size()); }
+    // Term a's block of `jet`; past the last term its own again (results dropped).
+    const double* At(const std::vector<double>& jet, int a) const
+    {
+        return &jet[static_cast<std::size_t>(std::min(a, Terms() - 1)) * kBlock];
+    }
+
+    // S times the taper and its gradient, the ring (the block points where the taper has a
+    // gradient), and the block's jets from the quadrant's.
+    void Load(const std::vector<double>& s, const std::vector<double>& d)
+    {
+        m_ring.clear();
+        for (int k = 0; k < m_len; ++k) {
+            const int p = m_p0 + k;
+            m_sw[k] = s[p] * m_g->w[p];
+            m_swx[k] = s[p] * m_g->wx[p];
+            m_swy[k] = s[p] * m_g->wy[p];
+            m_w[k] = m_g->w[p];
+            m_d[k] = d[p];
+            if (m_swx[k] != 0 || m_swy[k] != 0) m_ring.push_back(k);
+        }
+        for (int a = 0; a < Terms(); ++a) {
+            const std::size_t o = static_cast<std::size_t>(a) * kBlock;
+            const int k = (*m_terms)[a];
+            m_g->JetSpan(JetPart::V, k, m_p0, m_len, &m_v[o]);
+            m_g->JetSpan(JetPart::Dx, k, m_p0, m_len, &m_dx[o]);
+            m_g->JetSpan(JetPart::Dy, k, m_p0, m_len, &m_dy[o]);
+        }
+    }
+
+    // Per term, S w dv/dx and S w dv/dy, and its right-hand side entry.
+    void ScaleTerms(double* rhs)
+    {
+        for (int a = 0; a < Terms(); a += 4) {
+            std::array<const double*, 4> v, dx, dy;
+            std::array<double*, 4> x, y;
+            for (int e = 0; e < 4; ++e) {
+                v[e] = At(m_v, a + e);
+                dx[e] = At(m_dx, a + e);
+                dy[e] = At(m_dy, a + e);
+                x[e] = &m_ax[static_cast<std::size_t>(a + e) * kBlock];
+                y[e] = &m_ay[static_cast<std::size_t>(a + e) * kBlock];
+            }
+            double f[4];
+            ScaleTerms4(v, dx, dy, m_sw.data(), m_w.data(), m_d.data(), m_len, x, y, f);
+            for (int e = 0; e < 4 && a + e < Terms(); ++e) rhs[a + e] = f[e];
+        }
+    }
+
+    // Over the ring, per point and term: v and grad(S w)-part . grad v. Each row holds every term and
+    // a zero tail, so that RingSums8 may read eight from any a.
+    void LoadRing()
+    {
+        const int nt = Terms(), stride = nt + 8;
+        for (int r = 0; r < Rows(); ++r) {
+            std::fill_n(&m_vr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
+            std::fill_n(&m_tr[static_cast<std::size_t>(r) * stride + nt], stride - nt, 0.0);
+        }
+        for (int a = 0; a < nt; ++a) {
+            const double *v = At(m_v, a), *dx = At(m_dx, a), *dy = At(m_dy, a);
+            for (int r = 0; r < Rows(); ++r) {
+                const int k = m_ring[r];
+                m_vr[static_cast<std::size_t>(r) * stride + a] = v[k];
+                m_tr[static_cast<std::size_t>(r) * stride + a] = m_swx[k] * dx[k] + m_swy[k] * dy[k];
+            }
+        }
+    }
+
+    // The symmetric part, m_sym[a * nt + b] for b >= a: two a's against four b's at a time.
+    void SymmetricSums()
+    {
+        const int nt = Terms();
+        for (int a = 0; a < nt; a += 2) {
+            const int a1 = std::min(a + 1, nt - 1);  // an odd last a pairs with itself, once kept
+            const std::array<const double*, 2> xa = {At(m_ax, a), At(m_ax, a1)};
+            const std::array<const double*, 2> ya = {At(m_ay, a), At(m_ay, a1)};
+            for (int b = a; b < nt; b += 4) {
+                std::array<const double*, 4> dxb, dyb;
+                for (int e = 0; e < 4; ++e) {
+                    dxb[e] = At(m_dx, b + e);
+                    dyb[e] = At(m_dy, b + e);
+                }
+                double out[8];
+                SymmetricSum2x4(xa, ya, dxb, dyb, m_len, out);
+                for (int e = 0; e < 4 && b + e < nt; ++e) {
+                    m_sym[static_cast<std::size_t>(a) * nt + b + e] = out[e];
+                    if (a + 1 < nt && b + e > a)
+                        m_sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[4 + e];
+                }
+            }
+        }
+    }
+
+    const Grid* m_g = nullptr;
+    const std::vector<int>* m_terms = nullptr;
+    int m_p0 = 0, m_len = 0;
+    std::vector<double> m_sw, m_swx, m_swy, m_w, m_d;  // S times the taper and its gradient; w; d
+    std::vector<int> m_ring;
+    std::vector<double> m_v, m_dx, m_dy;  // the block's jets, term-major
+    std::vector<double> m_ax, m_ay;       // S w dv/dx, S w dv/dy
+    std::vector<double> m_vr, m_tr;       // over the ring, point-major
+    std::vector<double> m_sym;
+};
 
 // The weak-form system over `terms`: rhs[a] = sum v_a w d and mat[a][b] = scale * sum (S w grad v_a .
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
@@ -185,84 +382,16 @@ void AssembleWeakForm(const Grid& g,
                       std::vector<double>& mat,
                       std::vector<double>& rhs)
 {
-    constexpr int kBlock = 256;
-    // One block a task: the ring's blocks cost more than the others, and small tasks even out the
-    // threads' shares (the work buffers are each thread's own, not each task's).
-    constexpr int kBlocksPerTask = 1;
     const int nt = static_cast<int>(terms.size());
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
-    const int blocks = (g.n + kBlock - 1) / kBlock;
+    const int blocks = (g.n + WeakFormBlock::kBlock - 1) / WeakFormBlock::kBlock;
     Buffer<double> parts(entries * blocks);  // each block writes all its entries
-    ParallelFor((blocks + kBlocksPerTask - 1) / kBlocksPerTask, [&](int task) {
-        // Per term and block: S w dv/dx, S w dv/dy and the taper term grad(S w)-part . grad v.
-        thread_local std::vector<double> ax, ay, gt;
-        thread_local std::vector<double> sw, swx, swy;  // S times the taper and its gradient
-        thread_local std::vector<int> ring;             // block points where the taper has a gradient
-        for (auto* v : {&ax, &ay, &gt}) v->resize(static_cast<std::size_t>(nt) * kBlock);
-        for (auto* v : {&sw, &swx, &swy}) v->resize(kBlock);
-        ring.reserve(kBlock);
-        const int lastBlock = std::min(blocks, (task + 1) * kBlocksPerTask);
-        for (int block = task * kBlocksPerTask; block < lastBlock; ++block) {
-            const int p0 = block * kBlock;
-            const int len = std::min(kBlock, g.n - p0);
-            double* part = &parts[entries * block];
-            double* partRhs = part + static_cast<std::size_t>(nt) * nt;
-            ring.clear();
-            for (int k = 0; k < len; ++k) {
-                const int p = p0 + k;
-                sw[k] = s[p] * g.w[p];
-                swx[k] = s[p] * g.wx[p];
-                swy[k] = s[p] * g.wy[p];
-                if (swx[k] != 0 || swy[k] != 0) ring.push_back(k);
-            }
-            for (int a = 0; a < nt; ++a) {
-                const std::size_t o = static_cast<std::size_t>(terms[a]) * g.n + p0;
-                double* x = &ax[static_cast<std::size_t>(a) * kBlock];
-                double* y = &ay[static_cast<std::size_t>(a) * kBlock];
-                double* t = &gt[static_cast<std::size_t>(a) * kBlock];
-                double f = 0;
-                for (int k = 0; k < len; ++k) {
-                    const int p = p0 + k;
-                    x[k] = sw[k] * g.dx[o + k];
-                    y[k] = sw[k] * g.dy[o + k];
-                    f += g.v[o + k] * g.w[p] * d[p];
-                }
-                for (int k : ring) t[k] = swx[k] * g.dx[o + k] + swy[k] * g.dy[o + k];
-                partRhs[a] = f;
-            }
-            for (int a = 0; a < nt; ++a) {
-                const std::size_t oa = static_cast<std::size_t>(terms[a]) * g.n + p0;
-                const double* xa = &ax[static_cast<std::size_t>(a) * kBlock];
-                const double* ya = &ay[static_cast<std::size_t>(a) * kBlock];
-                const double* ta = &gt[static_cast<std::size_t>(a) * kBlock];
-                std::array<double, 4> syms{};
-                for (int b = a; b < nt; ++b) {
-                    const std::size_t ob = static_cast<std::size_t>(terms[b]) * g.n + p0;
-                    const double* tb = &gt[static_cast<std::size_t>(b) * kBlock];
-                    // The b's in fours from a, the last few one at a time.
-                    const int q = (b - a) % 4;
-                    const bool four = b - q + 4 <= nt;
-                    if (four && q == 0) {
-                        std::array<const double*, 4> dxb, dyb;
-                        for (int e = 0; e < 4; ++e) {
-                            const std::size_t o = static_cast<std::size_t>(terms[b + e]) * g.n + p0;
-                            dxb[e] = &g.dx[o];
-                            dyb[e] = &g.dy[o];
-                        }
-                        SymmetricSum4(xa, ya, dxb, dyb, len, syms.data());
-                    }
-                    const double sym = four ? syms[q] : SymmetricSum(xa, ya, &g.dx[ob], &g.dy[ob], len);
-                    // The taper terms vanish off the ring: only its points are summed.
-                    double ab = 0, ba = 0;
-                    for (int k : ring) {
-                        ab += g.v[oa + k] * tb[k];
-                        ba += g.v[ob + k] * ta[k];
-                    }
-                    part[static_cast<std::size_t>(a) * nt + b] = scale * (sym + ab);
-                    if (b != a) part[static_cast<std::size_t>(b) * nt + a] = scale * (sym + ba);
-                }
-            }
-        }
+    // One block a task: the ring's blocks cost more than the others, and small tasks even out the
+    // threads' shares.
+    ParallelFor(blocks, [&](int block) {
+        thread_local WeakFormBlock work;
+        work.Bind(g, terms);
+        work.Assemble(block, s, d, scale, &parts[entries * block]);
     });
     mat.assign(static_cast<std::size_t>(nt) * nt, 0.0);
     rhs.assign(nt, 0.0);
@@ -372,16 +501,20 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     // each row from its first index on.
     const int width = 2 * g.half + 1;
     std::vector<double> radius(static_cast<std::size_t>(width) * width);
-    std::vector<int> rowStart(static_cast<std::size_t>(width) + 1, 0);
-    ParallelFor(width, [&](int row) {
-        const int j = row - g.half;
+    std::vector<int>& rowStart = g.rowStart;
+    rowStart.assign(static_cast<std::size_t>(width) + 1, 0);
+    // The radius is the same at (+-i, +-j): a row j >= 0 takes its own and row -j's.
+    ParallelFor(g.half + 1, [&](int j) {
         int count = 0;
-        for (int i = -g.half; i <= g.half; ++i) {
+        double* upper = &radius[static_cast<std::size_t>(g.half + j) * width + g.half];
+        double* lower = &radius[static_cast<std::size_t>(g.half - j) * width + g.half];
+        for (int i = 0; i <= g.half; ++i) {
             const double r = std::hypot(i / rho, j / rho);
-            radius[static_cast<std::size_t>(row) * width + i + g.half] = r;
-            count += !(r > reach);
+            upper[i] = upper[-i] = lower[i] = lower[-i] = r;
+            count += (i > 0 ? 2 : 1) * !(r > reach);
         }
-        rowStart[static_cast<std::size_t>(row) + 1] = count;
+        rowStart[static_cast<std::size_t>(g.half + j) + 1] = count;
+        rowStart[static_cast<std::size_t>(g.half - j) + 1] = count;
     });
     for (int row = 0; row < width; ++row) rowStart[row + 1] += rowStart[row];
     g.n = rowStart[width];
@@ -416,8 +549,16 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
             ++p;
         }
     });
+    // The quadrant's rows: row j >= 0 of 2m + 1 points holds its m + 1 points i >= 0.
+    g.quadStart.assign(static_cast<std::size_t>(g.half) + 1, 0);
+    g.nq = 0;
+    for (int jq = 0; jq <= g.half; ++jq) {
+        g.quadStart[jq] = g.nq;
+        const int count = rowStart[g.half + jq + 1] - rowStart[g.half + jq];
+        g.nq += count > 0 ? count / 2 + 1 : 0;
+    }
     // Every jet value is written below: resizing writes nothing, and keeps the pages of the grid before.
-    const std::size_t size = static_cast<std::size_t>(g.terms) * g.n;
+    const std::size_t size = static_cast<std::size_t>(g.terms) * g.nq;
     for (auto* v : {&g.v, &g.dx, &g.dy, &g.dxx, &g.dyy, &g.dxy}) {
         if (!secondDerivatives && v != &g.v && v != &g.dx && v != &g.dy) {
             v->clear();
@@ -428,73 +569,118 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     }
     g.poly.emplace(ZernikeBasis::ForCount(g.terms), eps);
     const ZernikePolynomials& poly = *g.poly;
-    // The grid is symmetric about both axes, and each term is even or odd in x and in y: the jets
-    // are evaluated over one quadrant and copied to the mirrored points with their signs. The
-    // arithmetic of a mirrored point only flips signs, so the copies hold the bits of an evaluation.
-    std::vector<int> pointAt(static_cast<std::size_t>(width) * width, -1);
-    for (int p = 0; p < g.n; ++p)
-        pointAt[static_cast<std::size_t>(g.j[p] + g.half) * width + g.i[p] + g.half] = p;
-    // Per term, the sign of the value under x -> -x and under y -> -y: (x + iy)^m turns into
-    // (-1)^m conj((x + iy)^m) and conj((x + iy)^m).
-    std::array<double, kZernikeTerms> mirrorX{}, mirrorY{};
+    // Per term, the sign of each part under x -> -x and under y -> -y: (x + iy)^m turns into
+    // (-1)^m conj((x + iy)^m) and conj((x + iy)^m), and a derivative along a flipped axis turns too.
+    g.sign = {};
     for (int k = 0; k < g.terms; ++k) {
         const ZernikeTerm& t = ZernikeTermInfo(k + 1);
-        mirrorY[k] = t.sine ? -1 : 1;
-        mirrorX[k] = (t.m % 2 ? -1 : 1) * mirrorY[k];
-    }
-    // The quadrant's points in runs, each run its own task: the jets of a run are evaluated, then
-    // written term by term with the mirrored points' (a point at a time would touch a line of every
-    // jet array, a hundred and more, for each point).
-    std::vector<int> quadrant;
-    for (int p = 0; p < g.n; ++p)
-        if (g.i[p] >= 0 && g.j[p] >= 0) quadrant.push_back(p);
-    constexpr int kRun = 128;
-    const int runs = (static_cast<int>(quadrant.size()) + kRun - 1) / kRun;
-    ParallelFor(runs, [&](int run) {
-        struct Mirror {
-            int p, from;  // the mirrored point, its run index
-            bool flipX, flipY;
-        };
-        std::vector<ZernikeJet> jets(kRun);
-        std::vector<Mirror> mirrors;
-        const int first = run * kRun, count = std::min(kRun, static_cast<int>(quadrant.size()) - first);
-        for (int b = 0; b < count; ++b) {
-            const int p = quadrant[first + b];
-            poly.Eval(g.x[p], g.y[p], jets[b], secondDerivatives);
-            const int i = g.i[p], j = g.j[p];
-            const auto at = [&](int mi, int mj) {
-                return pointAt[static_cast<std::size_t>(mj + g.half) * width + mi + g.half];
-            };
-            if (i > 0) mirrors.push_back({at(-i, j), b, true, false});
-            if (j > 0) mirrors.push_back({at(i, -j), b, false, true});
-            if (i > 0 && j > 0) mirrors.push_back({at(-i, -j), b, true, true});
+        const double mirrorY = t.sine ? -1 : 1, mirrorX = (t.m % 2 ? -1 : 1) * mirrorY;
+        for (int flip = 0; flip < 4; ++flip) {
+            const bool fx = flip & 1, fy = flip & 2;
+            const double sv = (fx ? mirrorX : 1) * (fy ? mirrorY : 1);
+            auto& sign = g.sign[k];
+            sign[static_cast<int>(JetPart::V)][flip] = sv;
+            sign[static_cast<int>(JetPart::Dx)][flip] = fx ? -sv : sv;
+            sign[static_cast<int>(JetPart::Dy)][flip] = fy ? -sv : sv;
+            sign[static_cast<int>(JetPart::Dxx)][flip] = sv;
+            sign[static_cast<int>(JetPart::Dyy)][flip] = sv;
+            sign[static_cast<int>(JetPart::Dxy)][flip] = fx != fy ? -sv : sv;
         }
+    }
+    // A task a row of the quadrant: its points evaluated, then written term by term in memory order.
+    ParallelFor(g.half + 1, [&](int jq) {
+        thread_local std::vector<ZernikeJet> jets;
+        const int count = rowStart[g.half + jq + 1] - rowStart[g.half + jq];
+        if (count == 0) return;
+        const int m = count / 2, centre = rowStart[g.half + jq] + m;
+        jets.resize(m + 1);
+        int i = 0;
+        for (; i + 4 <= m + 1; i += 4)
+            poly.Eval4(&g.x[centre + i], &g.y[centre + i], &jets[i], secondDerivatives);
+        for (; i <= m; ++i) poly.Eval(g.x[centre + i], g.y[centre + i], jets[i], secondDerivatives);
         for (int k = 0; k < g.terms; ++k) {
-            const std::size_t base = static_cast<std::size_t>(k) * g.n;
-            for (int b = 0; b < count; ++b) {
-                const std::size_t o = base + quadrant[first + b];
-                g.v[o] = jets[b].v[k];
-                g.dx[o] = jets[b].dx[k];
-                g.dy[o] = jets[b].dy[k];
-                if (!secondDerivatives) continue;
-                g.dxx[o] = jets[b].dxx[k];
-                g.dyy[o] = jets[b].dyy[k];
-                g.dxy[o] = jets[b].dxy[k];
+            const std::size_t o = static_cast<std::size_t>(k) * g.nq + g.quadStart[jq];
+            for (int i = 0; i <= m; ++i) {
+                g.v[o + i] = jets[i].v[k];
+                g.dx[o + i] = jets[i].dx[k];
+                g.dy[o + i] = jets[i].dy[k];
             }
-            for (const Mirror& m : mirrors) {
-                const ZernikeJet& jet = jets[m.from];
-                const double sx = m.flipX ? mirrorX[k] : 1, sy = m.flipY ? mirrorY[k] : 1, s = sx * sy;
-                const std::size_t o = base + m.p;
-                g.v[o] = s * jet.v[k];
-                g.dx[o] = (m.flipX ? -s : s) * jet.dx[k];
-                g.dy[o] = (m.flipY ? -s : s) * jet.dy[k];
-                if (!secondDerivatives) continue;
-                g.dxx[o] = s * jet.dxx[k];
-                g.dyy[o] = s * jet.dyy[k];
-                g.dxy[o] = (m.flipX != m.flipY ? -s : s) * jet.dxy[k];
+            if (!secondDerivatives) continue;
+            for (int i = 0; i <= m; ++i) {
+                g.dxx[o + i] = jets[i].dxx[k];
+                g.dyy[o + i] = jets[i].dyy[k];
+                g.dxy[o + i] = jets[i].dxy[k];
             }
         }
     });
+}
+
+namespace {
+
+// out[t] = sign * src[t], or sign * src[n - 1 - t] when `reversed`. Inline: a row's halves are short,
+// and a call through the loader's choice would cost as much as the copy.
+inline void SignedCopy(const double* src, int n, double sign, bool reversed, double* out)
+{
+    using V4 = double __attribute__((vector_size(32)));
+    using I4 = long long __attribute__((vector_size(32)));
+    int t = 0;
+    if (!reversed) {
+        for (; t + 4 <= n; t += 4) {
+            V4 v;
+            std::memcpy(&v, src + t, sizeof v);
+            v *= sign;
+            std::memcpy(out + t, &v, sizeof v);
+        }
+        for (; t < n; ++t) out[t] = sign * src[t];
+        return;
+    }
+    for (; t + 4 <= n; t += 4) {
+        V4 v;
+        std::memcpy(&v, src + n - 4 - t, sizeof v);
+        v = __builtin_shuffle(v, I4{3, 2, 1, 0}) * sign;
+        std::memcpy(out + t, &v, sizeof v);
+    }
+    for (; t < n; ++t) out[t] = sign * src[n - 1 - t];
+}
+
+}  // namespace
+
+const Buffer<double>& Grid::Part(JetPart part) const
+{
+    switch (part) {
+        case JetPart::V:
+            return v;
+        case JetPart::Dx:
+            return dx;
+        case JetPart::Dy:
+            return dy;
+        case JetPart::Dxx:
+            return dxx;
+        case JetPart::Dyy:
+            return dyy;
+        case JetPart::Dxy:
+            return dxy;
+    }
+    return v;
+}
+
+void Grid::JetSpan(JetPart part, int k, int p0, int len, double* out) const
+{
+    const double* jet = &Part(part)[static_cast<std::size_t>(k) * nq];
+    const std::array<double, 4>& s = sign[k][static_cast<int>(part)];
+    const int end = p0 + len;
+    for (int p = p0; p < end;) {
+        const int row = j[p] + half;
+        const int centre = (rowStart[row] + rowStart[row + 1]) / 2;  // the point i = 0
+        const int last = std::min(end, rowStart[row + 1]);
+        const double* src = jet + quadStart[j[p] < 0 ? -j[p] : j[p]];
+        const double left = s[1 + 2 * (j[p] < 0)], right = s[2 * (j[p] < 0)];
+        // Left of i = 0 the quadrant's row runs backwards.
+        const int split = std::clamp(centre, p, last);
+        if (split > p) SignedCopy(src + centre - (split - 1), split - p, left, true, out + (p - p0));
+        if (last > split) SignedCopy(src + (split - centre), last - split, right, false, out + (split - p0));
+        p = last;
+    }
 }
 
 LoopOutcome RunLoop(const Grid& g,

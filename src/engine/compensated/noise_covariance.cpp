@@ -140,8 +140,8 @@ std::vector<double> WeakFormMatrix(const Grid& g,
     for (std::size_t from = 0; from < lit.size(); from += kBlock) {
         const int m = static_cast<int>(std::min<std::size_t>(kBlock, lit.size() - from)), m4 = RoundUp4(m);
         for (int t = 0; t < nt; ++t) {
-            const std::size_t o = static_cast<std::size_t>(terms[t]) * g.n,
-                              to = static_cast<std::size_t>(t) * kBlock;
+            const int k = terms[t];
+            const std::size_t to = static_cast<std::size_t>(t) * kBlock;
             for (int q = 0; q < m4; ++q) {
                 if (q >= m) {
                     dx[to + q] = dy[to + q] = sdx[to + q] = sdy[to + q] = sv[to + q] = flow[to + q] = 0;
@@ -149,12 +149,13 @@ std::vector<double> WeakFormMatrix(const Grid& g,
                 }
                 const int p = lit[from + q];
                 const double sw = s[p] * g.w[p];
-                dx[to + q] = g.dx[o + p];
-                dy[to + q] = g.dy[o + p];
-                sdx[to + q] = sw * g.dx[o + p];
-                sdy[to + q] = sw * g.dy[o + p];
-                sv[to + q] = s[p] * g.v[o + p];
-                flow[to + q] = g.wx[p] * g.dx[o + p] + g.wy[p] * g.dy[o + p];
+                const double jx = g.Jet(JetPart::Dx, k, p), jy = g.Jet(JetPart::Dy, k, p);
+                dx[to + q] = jx;
+                dy[to + q] = jy;
+                sdx[to + q] = sw * jx;
+                sdy[to + q] = sw * jy;
+                sv[to + q] = s[p] * g.Jet(JetPart::V, k, p);
+                flow[to + q] = g.wx[p] * jx + g.wy[p] * jy;
             }
         }
         for (int a = 0; a < nt; ++a) {
@@ -278,9 +279,9 @@ void AddFrameCovariance(const Grid& g,
             common[b] = fluxScale * jac * g.w[p];
         }
         for (int t = 0; t < nt; ++t) {
-            const double* v = &g.v[static_cast<std::size_t>(terms[t]) * g.n];
             for (int b = 0; b < count; ++b)
-                amplitude[static_cast<std::size_t>(b) * lanes + t] = common[b] * v[samples[first + b].p];
+                amplitude[static_cast<std::size_t>(b) * lanes + t] =
+                    common[b] * g.Jet(JetPart::V, terms[t], samples[first + b].p);
         }
         for (int b = 0; b < count; ++b)
             SpreadSample(samples[first + b].st,

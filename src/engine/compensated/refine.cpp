@@ -52,7 +52,7 @@ double MaxSlope(const ModelEstimate& e, int terms)
         for (int i = -24; i <= 24; ++i) {
             const double x = i / 24.0, y = j / 24.0, r = std::hypot(x, y);
             if (r > 1 || r < e.obstruction) continue;
-            poly.Eval(x, y, jet);
+            poly.Eval(x, y, jet, false);  // the slopes alone
             double gx = 0, gy = 0;
             for (int k = 0; k < kZernikeTerms; ++k) {
                 gx += c[k] * jet.dx[k];

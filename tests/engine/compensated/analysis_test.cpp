@@ -102,7 +102,7 @@ TEST(CompensatedAnalysis, StopsAtTheCausticAndRefusesAnEmptyFrame)
     EXPECT_FALSE(refused.status().message.empty());
 }
 
-// The grid's jets are taken over one quadrant and mirrored: every point holds the bits of its own
+// The grid's jets are held over one quadrant and mirrored: every point gives the bits of its own
 // evaluation, with and without an obstruction; a grid made without second derivatives holds the
 // same values and first derivatives, and none of the second.
 TEST(CompensatedAnalysis, GridJetsMatchTheirEvaluationAtEveryPoint)
@@ -121,12 +121,26 @@ TEST(CompensatedAnalysis, GridJetsMatchTheirEvaluationAtEveryPoint)
         for (int p = 0; p < g.n; ++p) {
             poly.Eval(g.x[p], g.y[p], jet);
             for (int k = 0; k < g.terms; ++k) {
-                const std::size_t o = static_cast<std::size_t>(k) * g.n + p;
-                mismatches += g.v[o] != jet.v[k] || g.dx[o] != jet.dx[k] || g.dy[o] != jet.dy[k] ||
-                              g.dxx[o] != jet.dxx[k] || g.dyy[o] != jet.dyy[k] || g.dxy[o] != jet.dxy[k];
+                using P = compensated::JetPart;
+                mismatches += g.Jet(P::V, k, p) != jet.v[k] || g.Jet(P::Dx, k, p) != jet.dx[k] ||
+                              g.Jet(P::Dy, k, p) != jet.dy[k] || g.Jet(P::Dxx, k, p) != jet.dxx[k] ||
+                              g.Jet(P::Dyy, k, p) != jet.dyy[k] || g.Jet(P::Dxy, k, p) != jet.dxy[k];
             }
         }
         EXPECT_EQ(mismatches, 0) << eps;
+        // Spans that start and end anywhere in a row, across rows, give the points' own values.
+        std::vector<double> span(97);
+        int spanMismatches = 0;
+        for (auto part : {compensated::JetPart::V, compensated::JetPart::Dx, compensated::JetPart::Dxy}) {
+            for (int k : {1, 6, g.terms - 1}) {
+                for (int p0 = 0; p0 < g.n; p0 += 97) {
+                    const int len = std::min(97, g.n - p0);
+                    g.JetSpan(part, k, p0, len, span.data());
+                    for (int t = 0; t < len; ++t) spanMismatches += span[t] != g.Jet(part, k, p0 + t);
+                }
+            }
+        }
+        EXPECT_EQ(spanMismatches, 0) << eps;
     }
 }
 
