@@ -831,23 +831,29 @@ void RealFft2Plan::FilterSampled(
 void RealFft2Plan::FilterSampledSeparable(
     const double* input, const double* filter, int start, int step, int count, double* output)
 {
-    SampleSeparable(input, nullptr, false, filter, start, step, count, output);
+    SampleSeparable(input, {}, false, filter, start, step, count, output);
 }
 
 void RealFft2Plan::FilterIntensitySampled(
     const cd* field, const double* filter, int start, int step, int count, double* output)
 {
-    SampleSeparable(nullptr, field, false, filter, start, step, count, output);
+    SampleSeparable(nullptr, {field, 0, m_n, m_n}, false, filter, start, step, count, output);
 }
 
 void RealFft2Plan::TransformRowsFilterIntensitySampled(
     const cd* field, const double* filter, int start, int step, int count, double* output)
 {
+    SampleSeparable(nullptr, {field, 0, m_n, m_n}, true, filter, start, step, count, output);
+}
+
+void RealFft2Plan::TransformRowsFilterIntensitySampled(
+    const StoredColumns& field, const double* filter, int start, int step, int count, double* output)
+{
     SampleSeparable(nullptr, field, true, filter, start, step, count, output);
 }
 
 void RealFft2Plan::SampleSeparable(const double* input,
-                                   const cd* field,
+                                   const StoredColumns& field,
                                    bool rowsPending,
                                    const double* filter,
                                    int start,
@@ -930,13 +936,18 @@ void RealFft2Plan::SampleSeparable(const double* input,
         n,
         [&](int r, cd* z, cd* rowWork) {
             const bool two = r + 1 < n;
-            if (field && rowsPending) {
+            if (field.data && rowsPending) {
                 // Each row's transform (the bits of FftPlan::TransformRows, which gives every row those of
-                // its own transform) taken in cache: the transformed rows never go back to memory.
+                // its own transform) taken in cache: the transformed rows never go back to memory. The
+                // columns not stored are zeros (+0, as all-zero bytes).
+                const int first = field.first, end = field.first + field.width;
                 const auto transformed = [&](int row, cd* work) -> const cd* {
-                    std::memcpy(static_cast<void*>(work),
-                                field + static_cast<std::ptrdiff_t>(row) * n,
-                                sizeof(cd) * static_cast<std::size_t>(n));
+                    std::memset(static_cast<void*>(work), 0, sizeof(cd) * static_cast<std::size_t>(first));
+                    std::memcpy(static_cast<void*>(work + first),
+                                field.data + static_cast<std::ptrdiff_t>(row) * field.stride,
+                                sizeof(cd) * static_cast<std::size_t>(field.width));
+                    std::memset(
+                        static_cast<void*>(work + end), 0, sizeof(cd) * static_cast<std::size_t>(n - end));
                     return m_plan.Run(work, work + n, 1, FftDirection::Forward);
                 };
                 const cd* x0 = transformed(r, rowWork);
@@ -944,8 +955,8 @@ void RealFft2Plan::SampleSeparable(const double* input,
                 for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x0[c]), two ? std::norm(x1[c]) : 0.0);
                 return;
             }
-            if (field) {
-                const cd* x = field + static_cast<std::ptrdiff_t>(r) * n;
+            if (field.data) {
+                const cd* x = field.data + static_cast<std::ptrdiff_t>(r) * field.stride;
                 for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x[c]), two ? std::norm(x[c + n]) : 0.0);
                 return;
             }

@@ -147,12 +147,21 @@ public:
                                              int step,
                                              int count,
                                              double* output);
+    // The same for a field stored by its columns [first, first + width) only, the others zero: row
+    // r's stored elements at data + r * stride.
+    struct StoredColumns {
+        const std::complex<double>* data = nullptr;
+        int first = 0, width = 0;
+        std::ptrdiff_t stride = 0;
+    };
+    void TransformRowsFilterIntensitySampled(
+        const StoredColumns& field, const double* filter, int start, int step, int count, double* output);
 
 private:
-    // FilterSampledSeparable of either input (the other null); `rowsPending`: see
-    // TransformRowsFilterIntensitySampled.
+    // FilterSampledSeparable of either input (the other's data null); `rowsPending`: see
+    // TransformRowsFilterIntensitySampled. Without it the field's rows are whole.
     void SampleSeparable(const double* input,
-                         const std::complex<double>* field,
+                         const StoredColumns& field,
                          bool rowsPending,
                          const double* filter,
                          int start,
