@@ -519,6 +519,22 @@ cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction, int b
     return x;
 }
 
+const cd* FftPlan::RunFrom(const cd* source, cd* a, cd* b, FftDirection direction) const
+{
+    const bool inverse = direction == FftDirection::Inverse;
+    const cd* x = source;
+    cd* y = a;
+    std::ptrdiff_t stride = 1;
+    for (const Stage& stage : m_stages) {
+        const cd* tw = (inverse ? stage.inverse : stage.forward).data();
+        RunStage(stage.radix, {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse, 1, m_n});
+        x = y;
+        y = y == a ? b : a;
+        stride *= stage.radix;
+    }
+    return x;
+}
+
 namespace {
 
 // The rows of a strip of columns lie a page or more apart, where the hardware prefetcher does not
@@ -913,9 +929,10 @@ void RealFft2Plan::SampleSeparable(const double* input,
         }
     };
     // Each task's buffers: the line and its scratch (n each), the folded line and its scratch (m each),
-    // and for a field whose rows are still to transform, two rows with their scratch (n each). Kept
-    // across calls: a render asks for them again and again.
-    const std::size_t rowWork = rowsPending ? 4 * static_cast<std::size_t>(n) : 0;
+    // and for a field whose rows are still to transform, a row to transform and two pairs of buffers
+    // for the transforms of two rows (n each). Kept across calls: a render asks for them again and
+    // again.
+    const std::size_t rowWork = rowsPending ? 5 * static_cast<std::size_t>(n) : 0;
     const std::size_t taskElements =
         2 * static_cast<std::size_t>(n) + 2 * static_cast<std::size_t>(m) + rowWork;
     // Pairs of lines shared among tasks; each pair's arithmetic is its own whatever the task.
@@ -933,6 +950,8 @@ void RealFft2Plan::SampleSeparable(const double* input,
             if (m_taskLines[t].size() < taskElements) m_taskLines[t].resize(taskElements);
             if (m_taskSamples[t].size() < 2 * static_cast<std::size_t>(count))
                 m_taskSamples[t].resize(2 * static_cast<std::size_t>(count));
+            // The row to transform: the columns outside the field's band stay zero through the call.
+            std::fill_n(m_taskLines[t].data() + 2 * n + 2 * m, rowWork > 0 ? n : 0, cd());
         }
         ParallelFor(tasks, [&](int t) {
             cd* z = m_taskLines[t].data();
@@ -953,20 +972,17 @@ void RealFft2Plan::SampleSeparable(const double* input,
             const bool two = r + 1 < n;
             if (field.data && rowsPending) {
                 // Each row's transform (the bits of FftPlan::TransformRows, which gives every row those of
-                // its own transform) taken in cache: the transformed rows never go back to memory. The
-                // columns not stored are zeros (+0, as all-zero bytes).
-                const int first = field.first, end = field.first + field.width;
+                // its own transform) taken in cache: the transformed rows never go back to memory. Only
+                // the band is copied: the columns outside it are the zeros written above, which the
+                // transforms leave in place.
                 const auto transformed = [&](int row, cd* work) -> const cd* {
-                    std::memset(static_cast<void*>(work), 0, sizeof(cd) * static_cast<std::size_t>(first));
-                    std::memcpy(static_cast<void*>(work + first),
+                    std::memcpy(static_cast<void*>(rowWork + field.first),
                                 field.data + static_cast<std::ptrdiff_t>(row) * field.stride,
                                 sizeof(cd) * static_cast<std::size_t>(field.width));
-                    std::memset(
-                        static_cast<void*>(work + end), 0, sizeof(cd) * static_cast<std::size_t>(n - end));
-                    return m_plan.Run(work, work + n, 1, FftDirection::Forward);
+                    return m_plan.RunFrom(rowWork, work, work + n, FftDirection::Forward);
                 };
-                const cd* x0 = transformed(r, rowWork);
-                const cd* x1 = two ? transformed(r + 1, rowWork + 2 * n) : nullptr;
+                const cd* x0 = transformed(r, rowWork + n);
+                const cd* x1 = two ? transformed(r + 1, rowWork + 3 * n) : nullptr;
                 for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x0[c]), two ? std::norm(x1[c]) : 0.0);
                 return;
             }

@@ -64,6 +64,12 @@ private:
                               int lanes,
                               FftDirection direction,
                               int batch = 1) const;
+    // One transform (lanes 1) of `source`, left as it is, through a and b of n elements each, with
+    // Run's arithmetic; returns where the result is (a or b).
+    const std::complex<double>* RunFrom(const std::complex<double>* source,
+                                        std::complex<double>* a,
+                                        std::complex<double>* b,
+                                        FftDirection direction) const;
     // Transforms `lanes` columns whose element e, lane l is data[e * rowStride + l], in place,
     // through the work buffers a and b of n * lanes elements.
     void RunColumns(std::complex<double>* data,
