@@ -405,6 +405,25 @@ FRONTLYS_FFT_CLONES void JoinRows(const cd* ha, const cd* hb, cd* row, int n, in
     }
 }
 
+// y[k] = sum of f[u] turn[u] over u = k, k + m, ... < n, in that order: the plain loop's products
+// (re = a.re b.re - a.im b.im, im = a.re b.im + a.im b.re) and sums, two k at a time and without
+// std::complex's recovery of NaN products. Kept out of the clones above, so that no product is
+// fused into its sum.
+void Fold(const cd* f, const cd* turn, int n, int m, cd* y)
+{
+    int k = 0;
+    for (; k + 1 < m; k += 2) {
+        V2c sum{0, 0, 0, 0};
+        for (int u = k; u < n; u += m) sum += Mul(Load(f + u), Load(turn + u));
+        Store(y + k, sum);
+    }
+    for (; k < m; ++k) {
+        cd sum = 0;
+        for (int u = k; u < n; u += m) sum += Mul(f[u], turn[u]);
+        y[k] = sum;
+    }
+}
+
 // Columns per strip: a strip of n rows holds about 256 KiB.
 // Transforms under this size run on the calling thread alone: below it, handing the work to the pool
 // costs about what the second thread saves.
@@ -495,6 +514,22 @@ cd* FftPlan::Run(cd* data, cd* scratch, int lanes, FftDirection direction, int b
         RunStage(stage.radix,
                  {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse, batch, length});
         std::swap(x, y);
+        stride *= stage.radix;
+    }
+    return x;
+}
+
+const cd* FftPlan::RunFrom(const cd* source, cd* a, cd* b, FftDirection direction) const
+{
+    const bool inverse = direction == FftDirection::Inverse;
+    const cd* x = source;
+    cd* y = a;
+    std::ptrdiff_t stride = 1;
+    for (const Stage& stage : m_stages) {
+        const cd* tw = (inverse ? stage.inverse : stage.forward).data();
+        RunStage(stage.radix, {x, y, stage.span / stage.radix, stride, stride, stride, tw, inverse, 1, m_n});
+        x = y;
+        y = y == a ? b : a;
         stride *= stage.radix;
     }
     return x;
@@ -831,23 +866,29 @@ void RealFft2Plan::FilterSampled(
 void RealFft2Plan::FilterSampledSeparable(
     const double* input, const double* filter, int start, int step, int count, double* output)
 {
-    SampleSeparable(input, nullptr, false, filter, start, step, count, output);
+    SampleSeparable(input, {}, false, filter, start, step, count, output);
 }
 
 void RealFft2Plan::FilterIntensitySampled(
     const cd* field, const double* filter, int start, int step, int count, double* output)
 {
-    SampleSeparable(nullptr, field, false, filter, start, step, count, output);
+    SampleSeparable(nullptr, {field, 0, m_n, m_n}, false, filter, start, step, count, output);
 }
 
 void RealFft2Plan::TransformRowsFilterIntensitySampled(
     const cd* field, const double* filter, int start, int step, int count, double* output)
 {
+    SampleSeparable(nullptr, {field, 0, m_n, m_n}, true, filter, start, step, count, output);
+}
+
+void RealFft2Plan::TransformRowsFilterIntensitySampled(
+    const StoredColumns& field, const double* filter, int start, int step, int count, double* output)
+{
     SampleSeparable(nullptr, field, true, filter, start, step, count, output);
 }
 
 void RealFft2Plan::SampleSeparable(const double* input,
-                                   const cd* field,
+                                   const StoredColumns& field,
                                    bool rowsPending,
                                    const double* filter,
                                    int start,
@@ -872,11 +913,7 @@ void RealFft2Plan::SampleSeparable(const double* input,
         cd* f = m_plan.Run(z, scratch, 1, FftDirection::Forward);
         const cd* out = nullptr;
         if (folded) {
-            for (int k = 0; k < m; ++k) {
-                cd sum = 0;
-                for (int u = k; u < n; u += m) sum += f[u] * turn[u];
-                y[k] = sum;
-            }
+            Fold(f, turn.data(), n, m, y);
             out = m > 1 ? small.Run(y, yScratch, 1, FftDirection::Inverse) : y;
             for (int j = 0; j < count; ++j) {
                 a[j] = out[j].real();
@@ -892,9 +929,10 @@ void RealFft2Plan::SampleSeparable(const double* input,
         }
     };
     // Each task's buffers: the line and its scratch (n each), the folded line and its scratch (m each),
-    // and for a field whose rows are still to transform, two rows with their scratch (n each). Kept
-    // across calls: a render asks for them again and again.
-    const std::size_t rowWork = rowsPending ? 4 * static_cast<std::size_t>(n) : 0;
+    // and for a field whose rows are still to transform, a row to transform and two pairs of buffers
+    // for the transforms of two rows (n each). Kept across calls: a render asks for them again and
+    // again.
+    const std::size_t rowWork = rowsPending ? 5 * static_cast<std::size_t>(n) : 0;
     const std::size_t taskElements =
         2 * static_cast<std::size_t>(n) + 2 * static_cast<std::size_t>(m) + rowWork;
     // Pairs of lines shared among tasks; each pair's arithmetic is its own whatever the task.
@@ -912,6 +950,8 @@ void RealFft2Plan::SampleSeparable(const double* input,
             if (m_taskLines[t].size() < taskElements) m_taskLines[t].resize(taskElements);
             if (m_taskSamples[t].size() < 2 * static_cast<std::size_t>(count))
                 m_taskSamples[t].resize(2 * static_cast<std::size_t>(count));
+            // The row to transform: the columns outside the field's band stay zero through the call.
+            std::fill_n(m_taskLines[t].data() + 2 * n + 2 * m, rowWork > 0 ? n : 0, cd());
         }
         ParallelFor(tasks, [&](int t) {
             cd* z = m_taskLines[t].data();
@@ -930,22 +970,24 @@ void RealFft2Plan::SampleSeparable(const double* input,
         n,
         [&](int r, cd* z, cd* rowWork) {
             const bool two = r + 1 < n;
-            if (field && rowsPending) {
+            if (field.data && rowsPending) {
                 // Each row's transform (the bits of FftPlan::TransformRows, which gives every row those of
-                // its own transform) taken in cache: the transformed rows never go back to memory.
+                // its own transform) taken in cache: the transformed rows never go back to memory. Only
+                // the band is copied: the columns outside it are the zeros written above, which the
+                // transforms leave in place.
                 const auto transformed = [&](int row, cd* work) -> const cd* {
-                    std::memcpy(static_cast<void*>(work),
-                                field + static_cast<std::ptrdiff_t>(row) * n,
-                                sizeof(cd) * static_cast<std::size_t>(n));
-                    return m_plan.Run(work, work + n, 1, FftDirection::Forward);
+                    std::memcpy(static_cast<void*>(rowWork + field.first),
+                                field.data + static_cast<std::ptrdiff_t>(row) * field.stride,
+                                sizeof(cd) * static_cast<std::size_t>(field.width));
+                    return m_plan.RunFrom(rowWork, work, work + n, FftDirection::Forward);
                 };
-                const cd* x0 = transformed(r, rowWork);
-                const cd* x1 = two ? transformed(r + 1, rowWork + 2 * n) : nullptr;
+                const cd* x0 = transformed(r, rowWork + n);
+                const cd* x1 = two ? transformed(r + 1, rowWork + 3 * n) : nullptr;
                 for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x0[c]), two ? std::norm(x1[c]) : 0.0);
                 return;
             }
-            if (field) {
-                const cd* x = field + static_cast<std::ptrdiff_t>(r) * n;
+            if (field.data) {
+                const cd* x = field.data + static_cast<std::ptrdiff_t>(r) * field.stride;
                 for (int c = 0; c < n; ++c) z[c] = cd(std::norm(x[c]), two ? std::norm(x[c + n]) : 0.0);
                 return;
             }

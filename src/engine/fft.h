@@ -64,6 +64,12 @@ private:
                               int lanes,
                               FftDirection direction,
                               int batch = 1) const;
+    // One transform (lanes 1) of `source`, left as it is, through a and b of n elements each, with
+    // Run's arithmetic; returns where the result is (a or b).
+    const std::complex<double>* RunFrom(const std::complex<double>* source,
+                                        std::complex<double>* a,
+                                        std::complex<double>* b,
+                                        FftDirection direction) const;
     // Transforms `lanes` columns whose element e, lane l is data[e * rowStride + l], in place,
     // through the work buffers a and b of n * lanes elements.
     void RunColumns(std::complex<double>* data,
@@ -147,12 +153,21 @@ public:
                                              int step,
                                              int count,
                                              double* output);
+    // The same for a field stored by its columns [first, first + width) only, the others zero: row
+    // r's stored elements at data + r * stride.
+    struct StoredColumns {
+        const std::complex<double>* data = nullptr;
+        int first = 0, width = 0;
+        std::ptrdiff_t stride = 0;
+    };
+    void TransformRowsFilterIntensitySampled(
+        const StoredColumns& field, const double* filter, int start, int step, int count, double* output);
 
 private:
-    // FilterSampledSeparable of either input (the other null); `rowsPending`: see
-    // TransformRowsFilterIntensitySampled.
+    // FilterSampledSeparable of either input (the other's data null); `rowsPending`: see
+    // TransformRowsFilterIntensitySampled. Without it the field's rows are whole.
     void SampleSeparable(const double* input,
-                         const std::complex<double>* field,
+                         const StoredColumns& field,
                          bool rowsPending,
                          const double* filter,
                          int start,

@@ -13,8 +13,22 @@ namespace frontlys {
 
 namespace {
 
-// The field of the n x n grid at `field`, every element written.
+// Only the square around the pupil can pass the aperture test of FillField; the rest of the grid
+// stays zero.
+ColumnSpan PupilSquare(const PupilPlane& p)
+{
+    const int n = p.n;
+    const double step = p.dxNm / p.apertureRadiusNm;
+    const double reachSamples = std::ceil(std::sqrt(1.0 + 4 * step) / step) + 1;
+    const int reach = reachSamples < n ? static_cast<int>(reachSamples) : n;
+    return {std::max(0, n / 2 - reach), std::min(n, n / 2 + reach + 1)};
+}
+
+// Columns [stored.first, stored.end) of the n x n grid, row r at field + r * stride, every element
+// written; the columns of the pupil's square are among them.
 ColumnSpan FillField(std::complex<double>* field,
+                     std::ptrdiff_t stride,
+                     ColumnSpan stored,
                      const PupilPlane& p,
                      const PupilFunction& transmission,
                      const PupilRowFunction& opdNm)
@@ -23,17 +37,16 @@ ColumnSpan FillField(std::complex<double>* field,
     const double radius = p.apertureRadiusNm;
     const double k = 2.0 * std::numbers::pi / p.lambdaNm;
     const double step = p.dxNm / radius;
-    // Only the square around the pupil can pass the test below; the rest of the grid stays zero.
-    const double reachSamples = std::ceil(std::sqrt(1.0 + 4 * step) / step) + 1;
-    const int reach = reachSamples < n ? static_cast<int>(reachSamples) : n;
-    const int lo = std::max(0, n / 2 - reach), hi = std::min(n, n / 2 + reach + 1);
+    const ColumnSpan square = PupilSquare(p);
+    const int lo = square.first, hi = square.end;
+    const std::size_t storedBytes = sizeof(*field) * static_cast<std::size_t>(stored.end - stored.first);
     // Rows are independent: each clears its own span (no serial pass over the whole grid) and takes
     // the OPD and the defocus path of its lit points, then the sines and cosines of their phases, in
     // one batch each.
     ParallelFor(n, [&](int r) {
-        std::complex<double>* row = field + static_cast<std::ptrdiff_t>(r) * n;
+        std::complex<double>* row = field + static_cast<std::ptrdiff_t>(r) * stride;
         // All-zero bytes are +0 in both parts: the library's clearing outruns a loop of stores.
-        std::memset(static_cast<void*>(row), 0, sizeof(*row) * n);
+        std::memset(static_cast<void*>(row), 0, storedBytes);
         if (r < lo || r >= hi) return;
         const int width = hi - lo;
         thread_local std::vector<double> amplitude, xs, opd, defocus, phase, sine, cosine;
@@ -69,7 +82,8 @@ ColumnSpan FillField(std::complex<double>* field,
             phase[i] = -k * path + shift;
         }
         SinCos(phase.data(), sine.data(), cosine.data(), lit);
-        for (int i = 0; i < lit; ++i) row[columns[i]] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
+        for (int i = 0; i < lit; ++i)
+            row[columns[i] - stored.first] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
     });
     return {lo, hi};
 }
@@ -82,7 +96,7 @@ ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
                           const PupilRowFunction& opdNm)
 {
     field.resize(static_cast<std::size_t>(plane.n) * plane.n);
-    return FillField(field.data(), plane, transmission, opdNm);
+    return FillField(field.data(), plane.n, {0, plane.n}, plane, transmission, opdNm);
 }
 
 ColumnSpan FillPupilField(Buffer<std::complex<double>>& field,
@@ -91,7 +105,23 @@ ColumnSpan FillPupilField(Buffer<std::complex<double>>& field,
                           const PupilRowFunction& opdNm)
 {
     field.resize(static_cast<std::size_t>(plane.n) * plane.n);
-    return FillField(field.data(), plane, transmission, opdNm);
+    return FillField(field.data(), plane.n, {0, plane.n}, plane, transmission, opdNm);
+}
+
+LitBand FillPupilBand(Buffer<std::complex<double>>& field,
+                      const PupilPlane& plane,
+                      const PupilFunction& transmission,
+                      const PupilRowFunction& opdNm)
+{
+    const ColumnSpan square = PupilSquare(plane);
+    const int width = std::max(0, square.end - square.first);
+    // A stride of a multiple of 4 KiB would put every row of a column in the same cache sets.
+    const std::ptrdiff_t stride = width % 256 == 0 ? width + 4 : width;
+    const std::size_t cells = static_cast<std::size_t>(plane.n) * stride;
+    ReserveLarge(field, cells);
+    field.resize(cells);
+    FillField(field.data(), stride, square, plane, transmission, opdNm);
+    return {square, stride};
 }
 
 ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,

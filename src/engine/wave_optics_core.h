@@ -57,6 +57,18 @@ ColumnSpan FillPupilField(Buffer<std::complex<double>>& field,
                           const PupilFunction& transmission,
                           const PupilRowFunction& opdNm);
 
+// The field kept by the columns that can pass light, `lit` (the others are zero and not stored): row r
+// of those columns at data() + r * stride. About half of the grid's memory, and nothing to clear
+// beside the pupil. The buffer is reserved as a large one (core/large_buffer.h).
+struct LitBand {
+    ColumnSpan lit;
+    std::ptrdiff_t stride = 0;
+};
+LitBand FillPupilBand(Buffer<std::complex<double>>& field,
+                      const PupilPlane& plane,
+                      const PupilFunction& transmission,
+                      const PupilRowFunction& opdNm);
+
 // Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
 // added to `sum` (n x n).
 void AddIntensity(std::vector<std::complex<double>>& field,

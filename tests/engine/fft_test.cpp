@@ -426,6 +426,27 @@ TEST(FftReal, RowPassTakenWhileFilteringGivesTheSameBits)
     SetThreadCount(0);
 }
 
+// A field stored by a band of its columns (the others zero) gives the bits of the whole field.
+TEST(FftReal, RowPassOfStoredColumnsGivesTheWholeFieldsBits)
+{
+    for (int n : {48, 270}) {
+        const int first = n / 4, width = n / 2 + 1, stride = width + 3;
+        const auto band = RandomComplex(n * stride, 31u + n);
+        std::vector<cd> whole(static_cast<std::size_t>(n) * n);
+        for (int r = 0; r < n; ++r)
+            std::copy_n(band.begin() + r * stride, width, whole.begin() + r * n + first);
+        std::vector<double> g(n);
+        for (int v = 0; v < n; ++v) g[v] = 1.0 / (1 + std::min(v, n - v));
+        const int step = 3, start = (n / 2) % step, count = (n - start + step - 1) / step;
+        RealFft2Plan plan(n);
+        std::vector<double> expected(static_cast<std::size_t>(count) * count), banded(expected.size());
+        plan.TransformRowsFilterIntensitySampled(whole.data(), g.data(), start, step, count, expected.data());
+        plan.TransformRowsFilterIntensitySampled(
+            {band.data(), first, width, stride}, g.data(), start, step, count, banded.data());
+        EXPECT_EQ(banded, expected) << n;
+    }
+}
+
 // Rows go in blocks of several, the blocks shared among the pool's threads: each row gets the bits of
 // its own one-dimensional transform on any thread count, a part block at the end included.
 TEST(FftLowLevel, RowsInBlocksGiveTheSameBitsAsSingleRowsOnAnyNumberOfThreads)

@@ -65,5 +65,35 @@ TEST(WaveOpticsCore, RowOpdFillsThePointFillsField)
     EXPECT_LT(worst, 1e-13 * peak);
 }
 
+// The field kept by its lit columns holds, in a buffer that held other values before, the full grid's
+// values in those columns, and the full grid is zero outside them.
+TEST(WaveOpticsCore, BandHoldsTheFullFieldsLitColumns)
+{
+    const int n = 120;
+    const PupilPlane plane{1.2e9, 1e8, 1.2e9 - 2e6, 555, n, 4e6, 0, 0.5};
+    const PupilFunction transmission = MakePupilTransmission(0.25, {2, 0.04, 10}, plane.dxNm / 1e8);
+    const auto opd = [](double y, std::span<const double> x, std::span<double> out) {
+        for (std::size_t i = 0; i < x.size(); ++i) out[i] = 60 * x[i] * y - 20 * y * y;
+    };
+    std::vector<std::complex<double>> full;
+    const ColumnSpan lit = FillPupilField(full, plane, transmission, opd);
+    Buffer<std::complex<double>> band(3 * n * n, {5, 5});
+    const LitBand b = FillPupilBand(band, plane, transmission, opd);
+    EXPECT_EQ(b.lit.first, lit.first);
+    EXPECT_EQ(b.lit.end, lit.end);
+    ASSERT_GE(b.stride, b.lit.end - b.lit.first);
+    EXPECT_LT(b.lit.end - b.lit.first, n);
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            const std::complex<double> v = full[static_cast<std::size_t>(r) * n + c];
+            if (c < b.lit.first || c >= b.lit.end) {
+                EXPECT_EQ(v, 0.0) << r << " " << c;
+            } else {
+                EXPECT_EQ(band[r * b.stride + c - b.lit.first], v) << r << " " << c;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace frontlys

@@ -76,7 +76,7 @@ struct RenderWorkspace {
     bool coarse = false;  // some render sampled the far field under the wavelength's limit
     std::unique_ptr<FftPlan> plan;
     std::unique_ptr<RealFft2Plan> realPlan;
-    Buffer<Complex> field;  // written whole by each fill: grows without clearing
+    Buffer<Complex> field;  // the lit columns (FillPupilBand), written whole by each fill
     std::vector<double> pixelFilter;
 
     RenderWorkspace() = default;
@@ -92,8 +92,6 @@ struct RenderWorkspace {
             plan = std::make_unique<FftPlan>(n);
             realPlan = std::make_unique<RealFft2Plan>(n);
         }
-        const std::size_t cells = static_cast<std::size_t>(n) * n;
-        ReserveLarge(field, cells);
         if (oversampling == q) return;
         // Integration over a camera pixel of q samples: sinc in the spectrum, along each axis.
         q = oversampling;
@@ -139,18 +137,23 @@ Result<SharpModel> RenderSharp(
         surface.AnnulusRowValues(y, x, out, eps);
     };
     work.Prepare(n, q);
-    const ColumnSpan lit = FillPupilField(work.field, plane, transmission, opd);
-    // The intensity needs no scale: the pixels are normalised below. The far field's column pass runs
-    // over the lit columns only (a column of zeros transforms to zeros); its row pass is taken row by
-    // row as the intensity is filtered, so the transformed field never goes back to memory.
-    const int first = std::max(0, lit.first), end = std::min(n, lit.end);
-    if (end > first)
-        work.plan->TransformColumns(work.field.data() + first, end - first, n, FftDirection::Forward);
+    // Only the columns that can pass light are stored: the others are zero before the transform and
+    // after its column pass (a column of zeros transforms to zeros).
+    const LitBand band = FillPupilBand(work.field, plane, transmission, opd);
+    const int width = band.lit.end - band.lit.first;
+    // The intensity needs no scale: the pixels are normalised below. The row pass is taken row by row
+    // as the intensity is filtered, so the transformed field never goes back to memory.
+    if (width > 0) work.plan->TransformColumns(work.field.data(), width, band.stride, FftDirection::Forward);
     SharpModel m;
     m.side = side;
     m.pixels.resize(static_cast<std::size_t>(side) * side);
     work.realPlan->TransformRowsFilterIntensitySampled(
-        work.field.data(), work.pixelFilter.data(), (n / 2) % q, q, side, m.pixels.data());
+        {work.field.data(), band.lit.first, width, band.stride},
+        work.pixelFilter.data(),
+        (n / 2) % q,
+        q,
+        side,
+        m.pixels.data());
     double total = 0;
     for (double& v : m.pixels) {
         v = std::max(0.0, v);
