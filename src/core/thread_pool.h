@@ -41,7 +41,7 @@ private:
     std::condition_variable m_done;
     const std::function<void(int)>* m_body = nullptr;
     int m_count = 0;
-    int m_next = 0;  // next index to hand out, under m_mutex
+    int m_next = 0;       // next index to hand out, under m_mutex
     int m_busy = 0;       // workers inside the current job
     bool m_open = false;  // the current job still takes workers
     std::uint64_t m_generation = 0;
