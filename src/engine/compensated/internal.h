@@ -28,6 +28,19 @@ struct PreparedFrame {
 
 Result<PreparedFrame> PrepareFrame(const RawFrame& frame);
 
+// A data pair prepared once for its analyses and refinement through one render cache (refine.h), which
+// serves one pair: the frames are known by their pixels' address and shape.
+struct PreparedPair {
+    std::array<const double*, 2> pixels{};
+    std::array<std::size_t, 2> sizes{};
+    std::array<int, 2> widths{};
+    std::array<PreparedFrame, 2> frames;
+    bool Holds(const RawFrame& intra, const RawFrame& extra) const;
+};
+
+// Prepares both frames into `pair` unless it holds them already.
+Status Prepare(const RawFrame& intra, const RawFrame& extra, PreparedPair& pair);
+
 // The parts of a term's jet: its value, first and second derivatives.
 enum class JetPart { V, Dx, Dy, Dxx, Dyy, Dxy };
 
@@ -117,10 +130,18 @@ struct Workspace {
 
 // The workspace of a render cache's analyses (refine.h): every analysis of a rendered pair shares it.
 Workspace& AnalysisWorkspace(ModelRenderCache& cache);
+// The data pair a render cache serves, prepared by its first analysis.
+PreparedPair& DataFrames(ModelRenderCache& cache);
 
 // CompensatedAnalysis on the caller's workspace.
 Result<CompensatedResult> Analyse(const RawFrame& intra,
                                   const RawFrame& extra,
+                                  const CompensatedOptions& options,
+                                  Workspace& work);
+// The same on frames already prepared.
+Result<CompensatedResult> Analyse(const RawFrame& intra,
+                                  const RawFrame& extra,
+                                  const PreparedPair& prepared,
                                   const CompensatedOptions& options,
                                   Workspace& work);
 
