@@ -122,41 +122,48 @@ void CompensatePair(const Grid& g,
 #else
 #define FRONTLYS_SUM_CLONES
 #endif
-// sum xa dxb + ya dyb over a block for two a and four b: out[q] for the first a, out[4 + q] for the
-// second. Each in four interleaved partial sums (a fixed order, whatever the pairs it is computed
-// with): the adds then overlap, and the four run in one vector. The b's are read once for both a.
-FRONTLYS_SUM_CLONES void SymmetricSum2x4(const std::array<const double*, 2>& xa,
-                                         const std::array<const double*, 2>& ya,
-                                         const std::array<const double*, 4>& dxb,
-                                         const std::array<const double*, 4>& dyb,
-                                         int len,
-                                         double* out)
+// sum xa dxb + ya dyb over a block for NA a's and NB b's: out[NB * e + q] for a e, b q. Each in four
+// interleaved partial sums (a fixed order, whatever the pairs it is computed with): the adds then
+// overlap, and the four run in one vector. The b's are read once for all a.
+template <int NA, int NB>
+FRONTLYS_SUM_CLONES void SymmetricSum(const double* const* xa,
+                                      const double* const* ya,
+                                      const double* const* dxb,
+                                      const double* const* dyb,
+                                      int len,
+                                      double* out)
 {
     using V4 = double __attribute__((vector_size(32)));
-    V4 sum[2][4] = {};
+    V4 sum[NA][NB] = {};
     int k = 0;
     for (; k + 4 <= len; k += 4) {
-        V4 x0, y0, x1, y1;
-        std::memcpy(&x0, xa[0] + k, sizeof x0);
-        std::memcpy(&y0, ya[0] + k, sizeof y0);
-        std::memcpy(&x1, xa[1] + k, sizeof x1);
-        std::memcpy(&y1, ya[1] + k, sizeof y1);
-        for (int q = 0; q < 4; ++q) {
+        V4 x[NA], y[NA];
+        for (int e = 0; e < NA; ++e) {
+            std::memcpy(&x[e], xa[e] + k, sizeof x[e]);
+            std::memcpy(&y[e], ya[e] + k, sizeof y[e]);
+        }
+        for (int q = 0; q < NB; ++q) {
             V4 dx, dy;
             std::memcpy(&dx, dxb[q] + k, sizeof dx);
             std::memcpy(&dy, dyb[q] + k, sizeof dy);
-            sum[0][q] += x0 * dx + y0 * dy;
-            sum[1][q] += x1 * dx + y1 * dy;
+            for (int e = 0; e < NA; ++e) sum[e][q] += x[e] * dx + y[e] * dy;
         }
     }
-    for (int e = 0; e < 2; ++e) {
-        for (int q = 0; q < 4; ++q) {
+    for (int e = 0; e < NA; ++e) {
+        for (int q = 0; q < NB; ++q) {
             double s0 = sum[e][q][0];
             for (int t = k; t < len; ++t) s0 += xa[e][t] * dxb[q][t] + ya[e][t] * dyb[q][t];
-            out[4 * e + q] = (s0 + sum[e][q][1]) + (sum[e][q][2] + sum[e][q][3]);
+            out[NB * e + q] = (s0 + sum[e][q][1]) + (sum[e][q][2] + sum[e][q][3]);
         }
     }
 }
+
+using SumTile = void (*)(
+    const double* const*, const double* const*, const double* const*, const double* const*, int, double*);
+// SymmetricSum for na = 1, 2 and nb = 1 .. 4: kSumTiles[na - 1][nb - 1].
+constexpr SumTile kSumTiles[2][4] = {
+    {&SymmetricSum<1, 1>, &SymmetricSum<1, 2>, &SymmetricSum<1, 3>, &SymmetricSum<1, 4>},
+    {&SymmetricSum<2, 1>, &SymmetricSum<2, 2>, &SymmetricSum<2, 3>, &SymmetricSum<2, 4>}};
 
 // For four terms a at once: xa = sw dva/dx, ya = sw dva/dy over a block, and f_a = sum (va w) d,
 // each f a chain of adds in point order. The four chains run side by side: one alone would wait on
@@ -333,26 +340,28 @@ private:
         }
     }
 
-    // The symmetric part, m_sym[a * nt + b] for b >= a: two a's against four b's at a time.
+    // The symmetric part, m_sym[a * nt + b] for b >= a: two a's against four b's at a time, the
+    // triangle's last a and b in smaller tiles, so that no lane computes a dropped entry but (a + 1, a).
     void SymmetricSums()
     {
         const int nt = Terms();
         for (int a = 0; a < nt; a += 2) {
-            const int a1 = std::min(a + 1, nt - 1);  // an odd last a pairs with itself, once kept
-            const std::array<const double*, 2> xa = {At(m_ax, a), At(m_ax, a1)};
-            const std::array<const double*, 2> ya = {At(m_ay, a), At(m_ay, a1)};
+            const int na = std::min(2, nt - a);
+            const std::array<const double*, 2> xa = {At(m_ax, a), At(m_ax, a + 1)};
+            const std::array<const double*, 2> ya = {At(m_ay, a), At(m_ay, a + 1)};
             for (int b = a; b < nt; b += 4) {
+                const int nb = std::min(4, nt - b);
                 std::array<const double*, 4> dxb, dyb;
                 for (int e = 0; e < 4; ++e) {
                     dxb[e] = At(m_dx, b + e);
                     dyb[e] = At(m_dy, b + e);
                 }
                 double out[8];
-                SymmetricSum2x4(xa, ya, dxb, dyb, m_len, out);
-                for (int e = 0; e < 4 && b + e < nt; ++e) {
+                kSumTiles[na - 1][nb - 1](xa.data(), ya.data(), dxb.data(), dyb.data(), m_len, out);
+                for (int e = 0; e < nb; ++e) {
                     m_sym[static_cast<std::size_t>(a) * nt + b + e] = out[e];
-                    if (a + 1 < nt && b + e > a)
-                        m_sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[4 + e];
+                    if (na == 2 && b + e > a)
+                        m_sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[nb + e];
                 }
             }
         }
