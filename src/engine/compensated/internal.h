@@ -84,6 +84,17 @@ struct Grid {
     }
     // Term k's part at the points p0 .. p0 + len - 1, in order.
     void JetSpan(JetPart part, int k, int p0, int len, double* out) const;
+    // The same cut once into the quadrant's pieces a span reads (rows and their halves), for a caller
+    // that reads many terms and parts over one span.
+    struct JetPiece {
+        int src = 0;  // quadrant point of the first value read (the last one when reversed)
+        int n = 0;
+        int out = 0;   // offset of the piece in the span
+        int flip = 0;  // sign index
+        bool reversed = false;
+    };
+    void SpanPieces(int p0, int len, std::vector<JetPiece>& pieces) const;
+    void JetSpan(JetPart part, int k, const std::vector<JetPiece>& pieces, double* out) const;
 };
 
 // Fills `grid` anew, reusing its buffers, unless it already holds these inputs' grid (analyses of

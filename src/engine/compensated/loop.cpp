@@ -293,12 +293,13 @@ private:
             m_d[k] = d[p];
             if (m_swx[k] != 0 || m_swy[k] != 0) m_ring.push_back(k);
         }
+        m_g->SpanPieces(m_p0, m_len, m_pieces);
         for (int a = 0; a < Terms(); ++a) {
             const std::size_t o = static_cast<std::size_t>(a) * kBlock;
             const int k = (*m_terms)[a];
-            m_g->JetSpan(JetPart::V, k, m_p0, m_len, &m_v[o]);
-            m_g->JetSpan(JetPart::Dx, k, m_p0, m_len, &m_dx[o]);
-            m_g->JetSpan(JetPart::Dy, k, m_p0, m_len, &m_dy[o]);
+            m_g->JetSpan(JetPart::V, k, m_pieces, &m_v[o]);
+            m_g->JetSpan(JetPart::Dx, k, m_pieces, &m_dx[o]);
+            m_g->JetSpan(JetPart::Dy, k, m_pieces, &m_dy[o]);
         }
     }
 
@@ -372,9 +373,10 @@ private:
     int m_p0 = 0, m_len = 0;
     std::vector<double> m_sw, m_swx, m_swy, m_w, m_d;  // S times the taper and its gradient; w; d
     std::vector<int> m_ring;
-    std::vector<double> m_v, m_dx, m_dy;  // the block's jets, term-major
-    std::vector<double> m_ax, m_ay;       // S w dv/dx, S w dv/dy
-    std::vector<double> m_vr, m_tr;       // over the ring, point-major
+    std::vector<Grid::JetPiece> m_pieces;  // of the block's span
+    std::vector<double> m_v, m_dx, m_dy;   // the block's jets, term-major
+    std::vector<double> m_ax, m_ay;        // S w dv/dx, S w dv/dy
+    std::vector<double> m_vr, m_tr;        // over the ring, point-major
     std::vector<double> m_sym;
 };
 
@@ -673,23 +675,37 @@ const Buffer<double>& Grid::Part(JetPart part) const
     return v;
 }
 
-void Grid::JetSpan(JetPart part, int k, int p0, int len, double* out) const
+void Grid::SpanPieces(int p0, int len, std::vector<JetPiece>& pieces) const
 {
-    const double* jet = &Part(part)[static_cast<std::size_t>(k) * nq];
-    const std::array<double, 4>& s = sign[k][static_cast<int>(part)];
+    pieces.clear();
     const int end = p0 + len;
     for (int p = p0; p < end;) {
         const int row = j[p] + half;
         const int centre = (rowStart[row] + rowStart[row + 1]) / 2;  // the point i = 0
         const int last = std::min(end, rowStart[row + 1]);
-        const double* src = jet + quadStart[j[p] < 0 ? -j[p] : j[p]];
-        const double left = s[1 + 2 * (j[p] < 0)], right = s[2 * (j[p] < 0)];
+        const int src = quadStart[j[p] < 0 ? -j[p] : j[p]];
+        const int below = j[p] < 0;
         // Left of i = 0 the quadrant's row runs backwards.
         const int split = std::clamp(centre, p, last);
-        if (split > p) SignedCopy(src + centre - (split - 1), split - p, left, true, out + (p - p0));
-        if (last > split) SignedCopy(src + (split - centre), last - split, right, false, out + (split - p0));
+        if (split > p) pieces.push_back({src + centre - (split - 1), split - p, p - p0, 1 + 2 * below, true});
+        if (last > split)
+            pieces.push_back({src + (split - centre), last - split, split - p0, 2 * below, false});
         p = last;
     }
+}
+
+void Grid::JetSpan(JetPart part, int k, const std::vector<JetPiece>& pieces, double* out) const
+{
+    const double* jet = &Part(part)[static_cast<std::size_t>(k) * nq];
+    const std::array<double, 4>& s = sign[k][static_cast<int>(part)];
+    for (const JetPiece& c : pieces) SignedCopy(jet + c.src, c.n, s[c.flip], c.reversed, out + c.out);
+}
+
+void Grid::JetSpan(JetPart part, int k, int p0, int len, double* out) const
+{
+    std::vector<JetPiece> pieces;
+    SpanPieces(p0, len, pieces);
+    JetSpan(part, k, pieces, out);
 }
 
 LoopOutcome RunLoop(const Grid& g,
