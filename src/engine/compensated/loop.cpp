@@ -80,18 +80,20 @@ double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivati
         [](double a, double b) { return std::min(a, b); });
 }
 
-// The frame sampled along the ray of point p for the current wavefront, times the Jacobian and the
-// flux scale. Both frames are in the program's orientation, so one formula serves both.
-double Compensated(const Grid& g, const PreparedFrame& f, double a, double scale, const Derivatives& d, int p)
+// Where the ray of point p for the current wavefront meets frame f, in its pixels. Both frames are in
+// the program's orientation, so one formula serves both.
+void FramePoint(
+    const Grid& g, const PreparedFrame& f, double a, const Derivatives& d, int p, double& x, double& y)
 {
     double X = 0, Y = 0;
     RayPoint(g, p, a, d.wx[p], d.wy[p], X, Y);
-    const double value = f.spline.Sample(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho);
-    return value * Jacobian(g, a, d, p) * scale;
+    x = f.setup.cx + X * g.rho;
+    y = f.setup.cy - Y * g.rho;
 }
 
-// The mean S and the difference D of the two frames compensated by the current wavefront, the
-// points in stretches at once.
+// The mean S and the difference D of the two frames compensated by the current wavefront (sampled
+// along the rays, times the Jacobian and the flux scale), the points in stretches at once and in
+// fours within a stretch.
 void CompensatePair(const Grid& g,
                     const PreparedFrame& intra,
                     const PreparedFrame& extra,
@@ -101,15 +103,32 @@ void CompensatePair(const Grid& g,
                     std::vector<double>& d)
 {
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
-    const double scale1 = meanFlux / intra.setup.flux, scale2 = meanFlux / extra.setup.flux;
+    const std::array<double, 2> scale = {meanFlux / intra.setup.flux, meanFlux / extra.setup.flux};
+    const std::array<const PreparedFrame*, 2> frames = {&intra, &extra};
+    const std::array<double, 2> a = {m.intra, m.extra};
     s.resize(g.n);
     d.resize(g.n);
     ParallelFor(Stretches(g.n), [&](int t) {
-        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
-            const double i1 = Compensated(g, intra, m.intra, scale1, w, p);
-            const double i2 = Compensated(g, extra, m.extra, scale2, w, p);
-            s[p] = 0.5 * (i1 + i2);
-            d[p] = i1 - i2;
+        const int end = std::min(g.n, (t + 1) * kStretch);
+        for (int p = t * kStretch; p < end; p += 4) {
+            const int count = std::min(4, end - p);
+            double value[2][4];
+            for (int side = 0; side < 2; ++side) {
+                const PreparedFrame& f = *frames[side];
+                double x[4], y[4];
+                for (int e = 0; e < count; ++e) FramePoint(g, f, a[side], w, p + e, x[e], y[e]);
+                if (count == 4) {
+                    f.spline.Sample4(x, y, value[side]);
+                } else {
+                    for (int e = 0; e < count; ++e) value[side][e] = f.spline.Sample(x[e], y[e]);
+                }
+            }
+            for (int e = 0; e < count; ++e) {
+                const double i1 = value[0][e] * Jacobian(g, a[0], w, p + e) * scale[0];
+                const double i2 = value[1][e] * Jacobian(g, a[1], w, p + e) * scale[1];
+                s[p + e] = 0.5 * (i1 + i2);
+                d[p + e] = i1 - i2;
+            }
         }
     });
 }
