@@ -85,7 +85,10 @@ void BM_Compensated(benchmark::State& state)
     o.noiseCovariance = covariance;  // the error bars, as the program computes them
     int passes = 0;
     for (auto _ : state) {
-        auto r = CompensatedAnalysis({f.intra, n, n}, {f.extra, n, n}, o);
+        // One set of render buffers and prepared frames for the analysis, the refinement and the bars,
+        // as the program's pipeline has.
+        ModelRenderCache cache;
+        auto r = CompensatedAnalysis({f.intra, n, n}, {f.extra, n, n}, o, cache);
         if (!r.ok()) {
             state.SkipWithError("analysis refused");
             return;
@@ -94,8 +97,6 @@ void BM_Compensated(benchmark::State& state)
         if (refine) {
             RefineOptions ro;
             ro.lambdaNm = f.params.lambdaNm;
-            // One set of render buffers for the refinement and the bars, as the program's pipeline has.
-            ModelRenderCache cache;
             auto refined = RefineCompensated({f.intra, n, n}, {f.extra, n, n}, o, r.value(), ro, &cache);
             // The refined answer's bars, as the program computes them.
             if (covariance && refined.ok()) {

@@ -29,6 +29,18 @@ Status Refuse(std::string reason)
 
 bool Positive(double v) { return std::isfinite(v) && v > 0; }
 
+Status Validate(const CompensatedOptions& o)
+{
+    if (!Positive(o.focalNm) || !Positive(o.apertureRadiusNm) || !Positive(o.pixelNm))
+        return Refuse("focal length, aperture and pixel size must be positive");
+    if (o.defocusNm && !(Positive(*o.defocusNm) && *o.defocusNm < o.focalNm))
+        return Refuse("the defocus must be positive and shorter than the focal length");
+    if (o.obstruction && !(*o.obstruction >= 0 && *o.obstruction < 0.95))
+        return Refuse("the obstruction must be in [0, 0.95)");
+    if (!VanesValid(o.vanes)) return Refuse("0 to 16 spider vanes, each narrower than the aperture radius");
+    return Status::Ok();
+}
+
 // Obstruction and outer radius (pupil units) from the light of the compensated pupil: the light
 // missing in the hole, and the total light over the plateau level.
 struct PupilSize {
@@ -77,21 +89,21 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
                                   const CompensatedOptions& o,
                                   Workspace& work)
 {
-    if (!Positive(o.focalNm) || !Positive(o.apertureRadiusNm) || !Positive(o.pixelNm))
-        return Refuse("focal length, aperture and pixel size must be positive");
-    if (o.defocusNm && !(Positive(*o.defocusNm) && *o.defocusNm < o.focalNm))
-        return Refuse("the defocus must be positive and shorter than the focal length");
-    if (o.obstruction && !(*o.obstruction >= 0 && *o.obstruction < 0.95))
-        return Refuse("the obstruction must be in [0, 0.95)");
-    if (!VanesValid(o.vanes)) return Refuse("0 to 16 spider vanes, each narrower than the aperture radius");
-    std::array<Result<PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
-    ParallelFor(2, [&](int side) { prepared[side] = PrepareFrame(side == 0 ? intra : extra); });
-    auto& f1 = prepared[0];
-    if (!f1.ok()) return f1.status();
-    auto& f2 = prepared[1];
-    if (!f2.ok()) return f2.status();
-    const PreparedFrame& p1 = f1.value();
-    const PreparedFrame& p2 = f2.value();
+    if (Status s = Validate(o); !s.ok()) return s;
+    PreparedPair prepared;
+    if (Status s = Prepare(intra, extra, prepared); !s.ok()) return s;
+    return Analyse(intra, extra, prepared, o, work);
+}
+
+Result<CompensatedResult> Analyse(const RawFrame& intra,
+                                  const RawFrame& extra,
+                                  const PreparedPair& prepared,
+                                  const CompensatedOptions& o,
+                                  Workspace& work)
+{
+    if (Status s = Validate(o); !s.ok()) return s;
+    const PreparedFrame& p1 = prepared.frames[0];
+    const PreparedFrame& p2 = prepared.frames[1];
 
     const double pixelsPerDefocus = DonutRadiusPerDefocus(o.focalNm, o.apertureRadiusNm) / o.pixelNm;
     double rho = o.defocusNm ? *o.defocusNm * pixelsPerDefocus : 0.5 * (p1.outerPx + p2.outerPx);

@@ -44,6 +44,9 @@ public:
 
     // Value at frame column x, row y (0-based pixel centres); 0 outside the window.
     double Sample(double x, double y) const;
+    // Sample at four points, out[l] the same bits as Sample(x[l], y[l]): the weights and sums of the
+    // four run side by side.
+    void Sample4(const double* x, const double* y, double* out) const;
 
     // The 4 x 4 coefficients and weights that Sample(x, y) combines; false where it gives 0.
     struct Stencil {

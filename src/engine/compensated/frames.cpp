@@ -2,6 +2,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/thread_pool.h"
 #include "engine/compensated/internal.h"
 #include "prep/donut.h"
 
@@ -73,6 +74,33 @@ Result<PreparedFrame> PrepareFrame(const RawFrame& f)
     const int y1 = std::min(f.height - 1, static_cast<int>(loc.main.cy) + reach);
     out.spline = BSplineImage(f.pixels, f.width, x0, y0, x1 - x0 + 1, y1 - y0 + 1, loc.background);
     return out;
+}
+
+bool PreparedPair::Holds(const RawFrame& intra, const RawFrame& extra) const
+{
+    const std::array<const RawFrame*, 2> raw = {&intra, &extra};
+    for (int side = 0; side < 2; ++side) {
+        const RawFrame& f = *raw[side];
+        if (pixels[side] != f.pixels.data() || sizes[side] != f.pixels.size() || widths[side] != f.width)
+            return false;
+    }
+    return true;
+}
+
+Status Prepare(const RawFrame& intra, const RawFrame& extra, PreparedPair& pair)
+{
+    if (pair.pixels[0] && pair.Holds(intra, extra)) return Status::Ok();
+    pair.pixels = {};
+    std::array<Result<PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
+    ParallelFor(2, [&](int side) { prepared[side] = PrepareFrame(side == 0 ? intra : extra); });
+    for (int side = 0; side < 2; ++side) {
+        if (!prepared[side].ok()) return prepared[side].status();
+        pair.frames[side] = prepared[side].take();
+    }
+    pair.pixels = {intra.pixels.data(), extra.pixels.data()};
+    pair.sizes = {intra.pixels.size(), extra.pixels.size()};
+    pair.widths = {intra.width, extra.width};
+    return Status::Ok();
 }
 
 }  // namespace frontlys::compensated

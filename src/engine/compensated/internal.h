@@ -28,6 +28,19 @@ struct PreparedFrame {
 
 Result<PreparedFrame> PrepareFrame(const RawFrame& frame);
 
+// A data pair prepared once for its analyses and refinement through one render cache (refine.h), which
+// serves one pair: the frames are known by their pixels' address and shape.
+struct PreparedPair {
+    std::array<const double*, 2> pixels{};
+    std::array<std::size_t, 2> sizes{};
+    std::array<int, 2> widths{};
+    std::array<PreparedFrame, 2> frames;
+    bool Holds(const RawFrame& intra, const RawFrame& extra) const;
+};
+
+// Prepares both frames into `pair` unless it holds them already.
+Status Prepare(const RawFrame& intra, const RawFrame& extra, PreparedPair& pair);
+
 // The parts of a term's jet: its value, first and second derivatives.
 enum class JetPart { V, Dx, Dy, Dxx, Dyy, Dxy };
 
@@ -71,6 +84,17 @@ struct Grid {
     }
     // Term k's part at the points p0 .. p0 + len - 1, in order.
     void JetSpan(JetPart part, int k, int p0, int len, double* out) const;
+    // The same cut once into the quadrant's pieces a span reads (rows and their halves), for a caller
+    // that reads many terms and parts over one span.
+    struct JetPiece {
+        int src = 0;  // quadrant point of the first value read (the last one when reversed)
+        int n = 0;
+        int out = 0;   // offset of the piece in the span
+        int flip = 0;  // sign index
+        bool reversed = false;
+    };
+    void SpanPieces(int p0, int len, std::vector<JetPiece>& pieces) const;
+    void JetSpan(JetPart part, int k, const std::vector<JetPiece>& pieces, double* out) const;
 };
 
 // Fills `grid` anew, reusing its buffers, unless it already holds these inputs' grid (analyses of
@@ -117,10 +141,18 @@ struct Workspace {
 
 // The workspace of a render cache's analyses (refine.h): every analysis of a rendered pair shares it.
 Workspace& AnalysisWorkspace(ModelRenderCache& cache);
+// The data pair a render cache serves, prepared by its first analysis.
+PreparedPair& DataFrames(ModelRenderCache& cache);
 
 // CompensatedAnalysis on the caller's workspace.
 Result<CompensatedResult> Analyse(const RawFrame& intra,
                                   const RawFrame& extra,
+                                  const CompensatedOptions& options,
+                                  Workspace& work);
+// The same on frames already prepared.
+Result<CompensatedResult> Analyse(const RawFrame& intra,
+                                  const RawFrame& extra,
+                                  const PreparedPair& prepared,
                                   const CompensatedOptions& options,
                                   Workspace& work);
 

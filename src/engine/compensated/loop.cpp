@@ -80,18 +80,20 @@ double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivati
         [](double a, double b) { return std::min(a, b); });
 }
 
-// The frame sampled along the ray of point p for the current wavefront, times the Jacobian and the
-// flux scale. Both frames are in the program's orientation, so one formula serves both.
-double Compensated(const Grid& g, const PreparedFrame& f, double a, double scale, const Derivatives& d, int p)
+// Where the ray of point p for the current wavefront meets frame f, in its pixels. Both frames are in
+// the program's orientation, so one formula serves both.
+void FramePoint(
+    const Grid& g, const PreparedFrame& f, double a, const Derivatives& d, int p, double& x, double& y)
 {
     double X = 0, Y = 0;
     RayPoint(g, p, a, d.wx[p], d.wy[p], X, Y);
-    const double value = f.spline.Sample(f.setup.cx + X * g.rho, f.setup.cy - Y * g.rho);
-    return value * Jacobian(g, a, d, p) * scale;
+    x = f.setup.cx + X * g.rho;
+    y = f.setup.cy - Y * g.rho;
 }
 
-// The mean S and the difference D of the two frames compensated by the current wavefront, the
-// points in stretches at once.
+// The mean S and the difference D of the two frames compensated by the current wavefront (sampled
+// along the rays, times the Jacobian and the flux scale), the points in stretches at once and in
+// fours within a stretch.
 void CompensatePair(const Grid& g,
                     const PreparedFrame& intra,
                     const PreparedFrame& extra,
@@ -101,15 +103,32 @@ void CompensatePair(const Grid& g,
                     std::vector<double>& d)
 {
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
-    const double scale1 = meanFlux / intra.setup.flux, scale2 = meanFlux / extra.setup.flux;
+    const std::array<double, 2> scale = {meanFlux / intra.setup.flux, meanFlux / extra.setup.flux};
+    const std::array<const PreparedFrame*, 2> frames = {&intra, &extra};
+    const std::array<double, 2> a = {m.intra, m.extra};
     s.resize(g.n);
     d.resize(g.n);
     ParallelFor(Stretches(g.n), [&](int t) {
-        for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
-            const double i1 = Compensated(g, intra, m.intra, scale1, w, p);
-            const double i2 = Compensated(g, extra, m.extra, scale2, w, p);
-            s[p] = 0.5 * (i1 + i2);
-            d[p] = i1 - i2;
+        const int end = std::min(g.n, (t + 1) * kStretch);
+        for (int p = t * kStretch; p < end; p += 4) {
+            const int count = std::min(4, end - p);
+            double value[2][4];
+            for (int side = 0; side < 2; ++side) {
+                const PreparedFrame& f = *frames[side];
+                double x[4], y[4];
+                for (int e = 0; e < count; ++e) FramePoint(g, f, a[side], w, p + e, x[e], y[e]);
+                if (count == 4) {
+                    f.spline.Sample4(x, y, value[side]);
+                } else {
+                    for (int e = 0; e < count; ++e) value[side][e] = f.spline.Sample(x[e], y[e]);
+                }
+            }
+            for (int e = 0; e < count; ++e) {
+                const double i1 = value[0][e] * Jacobian(g, a[0], w, p + e) * scale[0];
+                const double i2 = value[1][e] * Jacobian(g, a[1], w, p + e) * scale[1];
+                s[p + e] = 0.5 * (i1 + i2);
+                d[p + e] = i1 - i2;
+            }
         }
     });
 }
@@ -122,41 +141,48 @@ void CompensatePair(const Grid& g,
 #else
 #define FRONTLYS_SUM_CLONES
 #endif
-// sum xa dxb + ya dyb over a block for two a and four b: out[q] for the first a, out[4 + q] for the
-// second. Each in four interleaved partial sums (a fixed order, whatever the pairs it is computed
-// with): the adds then overlap, and the four run in one vector. The b's are read once for both a.
-FRONTLYS_SUM_CLONES void SymmetricSum2x4(const std::array<const double*, 2>& xa,
-                                         const std::array<const double*, 2>& ya,
-                                         const std::array<const double*, 4>& dxb,
-                                         const std::array<const double*, 4>& dyb,
-                                         int len,
-                                         double* out)
+// sum xa dxb + ya dyb over a block for NA a's and NB b's: out[NB * e + q] for a e, b q. Each in four
+// interleaved partial sums (a fixed order, whatever the pairs it is computed with): the adds then
+// overlap, and the four run in one vector. The b's are read once for all a.
+template <int NA, int NB>
+FRONTLYS_SUM_CLONES void SymmetricSum(const double* const* xa,
+                                      const double* const* ya,
+                                      const double* const* dxb,
+                                      const double* const* dyb,
+                                      int len,
+                                      double* out)
 {
     using V4 = double __attribute__((vector_size(32)));
-    V4 sum[2][4] = {};
+    V4 sum[NA][NB] = {};
     int k = 0;
     for (; k + 4 <= len; k += 4) {
-        V4 x0, y0, x1, y1;
-        std::memcpy(&x0, xa[0] + k, sizeof x0);
-        std::memcpy(&y0, ya[0] + k, sizeof y0);
-        std::memcpy(&x1, xa[1] + k, sizeof x1);
-        std::memcpy(&y1, ya[1] + k, sizeof y1);
-        for (int q = 0; q < 4; ++q) {
+        V4 x[NA], y[NA];
+        for (int e = 0; e < NA; ++e) {
+            std::memcpy(&x[e], xa[e] + k, sizeof x[e]);
+            std::memcpy(&y[e], ya[e] + k, sizeof y[e]);
+        }
+        for (int q = 0; q < NB; ++q) {
             V4 dx, dy;
             std::memcpy(&dx, dxb[q] + k, sizeof dx);
             std::memcpy(&dy, dyb[q] + k, sizeof dy);
-            sum[0][q] += x0 * dx + y0 * dy;
-            sum[1][q] += x1 * dx + y1 * dy;
+            for (int e = 0; e < NA; ++e) sum[e][q] += x[e] * dx + y[e] * dy;
         }
     }
-    for (int e = 0; e < 2; ++e) {
-        for (int q = 0; q < 4; ++q) {
+    for (int e = 0; e < NA; ++e) {
+        for (int q = 0; q < NB; ++q) {
             double s0 = sum[e][q][0];
             for (int t = k; t < len; ++t) s0 += xa[e][t] * dxb[q][t] + ya[e][t] * dyb[q][t];
-            out[4 * e + q] = (s0 + sum[e][q][1]) + (sum[e][q][2] + sum[e][q][3]);
+            out[NB * e + q] = (s0 + sum[e][q][1]) + (sum[e][q][2] + sum[e][q][3]);
         }
     }
 }
+
+using SumTile = void (*)(
+    const double* const*, const double* const*, const double* const*, const double* const*, int, double*);
+// SymmetricSum for na = 1, 2 and nb = 1 .. 4: kSumTiles[na - 1][nb - 1].
+constexpr SumTile kSumTiles[2][4] = {
+    {&SymmetricSum<1, 1>, &SymmetricSum<1, 2>, &SymmetricSum<1, 3>, &SymmetricSum<1, 4>},
+    {&SymmetricSum<2, 1>, &SymmetricSum<2, 2>, &SymmetricSum<2, 3>, &SymmetricSum<2, 4>}};
 
 // For four terms a at once: xa = sw dva/dx, ya = sw dva/dy over a block, and f_a = sum (va w) d,
 // each f a chain of adds in point order. The four chains run side by side: one alone would wait on
@@ -286,12 +312,13 @@ private:
             m_d[k] = d[p];
             if (m_swx[k] != 0 || m_swy[k] != 0) m_ring.push_back(k);
         }
+        m_g->SpanPieces(m_p0, m_len, m_pieces);
         for (int a = 0; a < Terms(); ++a) {
             const std::size_t o = static_cast<std::size_t>(a) * kBlock;
             const int k = (*m_terms)[a];
-            m_g->JetSpan(JetPart::V, k, m_p0, m_len, &m_v[o]);
-            m_g->JetSpan(JetPart::Dx, k, m_p0, m_len, &m_dx[o]);
-            m_g->JetSpan(JetPart::Dy, k, m_p0, m_len, &m_dy[o]);
+            m_g->JetSpan(JetPart::V, k, m_pieces, &m_v[o]);
+            m_g->JetSpan(JetPart::Dx, k, m_pieces, &m_dx[o]);
+            m_g->JetSpan(JetPart::Dy, k, m_pieces, &m_dy[o]);
         }
     }
 
@@ -333,26 +360,28 @@ private:
         }
     }
 
-    // The symmetric part, m_sym[a * nt + b] for b >= a: two a's against four b's at a time.
+    // The symmetric part, m_sym[a * nt + b] for b >= a: two a's against four b's at a time, the
+    // triangle's last a and b in smaller tiles, so that no lane computes a dropped entry but (a + 1, a).
     void SymmetricSums()
     {
         const int nt = Terms();
         for (int a = 0; a < nt; a += 2) {
-            const int a1 = std::min(a + 1, nt - 1);  // an odd last a pairs with itself, once kept
-            const std::array<const double*, 2> xa = {At(m_ax, a), At(m_ax, a1)};
-            const std::array<const double*, 2> ya = {At(m_ay, a), At(m_ay, a1)};
+            const int na = std::min(2, nt - a);
+            const std::array<const double*, 2> xa = {At(m_ax, a), At(m_ax, a + 1)};
+            const std::array<const double*, 2> ya = {At(m_ay, a), At(m_ay, a + 1)};
             for (int b = a; b < nt; b += 4) {
+                const int nb = std::min(4, nt - b);
                 std::array<const double*, 4> dxb, dyb;
                 for (int e = 0; e < 4; ++e) {
                     dxb[e] = At(m_dx, b + e);
                     dyb[e] = At(m_dy, b + e);
                 }
                 double out[8];
-                SymmetricSum2x4(xa, ya, dxb, dyb, m_len, out);
-                for (int e = 0; e < 4 && b + e < nt; ++e) {
+                kSumTiles[na - 1][nb - 1](xa.data(), ya.data(), dxb.data(), dyb.data(), m_len, out);
+                for (int e = 0; e < nb; ++e) {
                     m_sym[static_cast<std::size_t>(a) * nt + b + e] = out[e];
-                    if (a + 1 < nt && b + e > a)
-                        m_sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[4 + e];
+                    if (na == 2 && b + e > a)
+                        m_sym[static_cast<std::size_t>(a + 1) * nt + b + e] = out[nb + e];
                 }
             }
         }
@@ -363,9 +392,10 @@ private:
     int m_p0 = 0, m_len = 0;
     std::vector<double> m_sw, m_swx, m_swy, m_w, m_d;  // S times the taper and its gradient; w; d
     std::vector<int> m_ring;
-    std::vector<double> m_v, m_dx, m_dy;  // the block's jets, term-major
-    std::vector<double> m_ax, m_ay;       // S w dv/dx, S w dv/dy
-    std::vector<double> m_vr, m_tr;       // over the ring, point-major
+    std::vector<Grid::JetPiece> m_pieces;  // of the block's span
+    std::vector<double> m_v, m_dx, m_dy;   // the block's jets, term-major
+    std::vector<double> m_ax, m_ay;        // S w dv/dx, S w dv/dy
+    std::vector<double> m_vr, m_tr;        // over the ring, point-major
     std::vector<double> m_sym;
 };
 
@@ -664,23 +694,37 @@ const Buffer<double>& Grid::Part(JetPart part) const
     return v;
 }
 
-void Grid::JetSpan(JetPart part, int k, int p0, int len, double* out) const
+void Grid::SpanPieces(int p0, int len, std::vector<JetPiece>& pieces) const
 {
-    const double* jet = &Part(part)[static_cast<std::size_t>(k) * nq];
-    const std::array<double, 4>& s = sign[k][static_cast<int>(part)];
+    pieces.clear();
     const int end = p0 + len;
     for (int p = p0; p < end;) {
         const int row = j[p] + half;
         const int centre = (rowStart[row] + rowStart[row + 1]) / 2;  // the point i = 0
         const int last = std::min(end, rowStart[row + 1]);
-        const double* src = jet + quadStart[j[p] < 0 ? -j[p] : j[p]];
-        const double left = s[1 + 2 * (j[p] < 0)], right = s[2 * (j[p] < 0)];
+        const int src = quadStart[j[p] < 0 ? -j[p] : j[p]];
+        const int below = j[p] < 0;
         // Left of i = 0 the quadrant's row runs backwards.
         const int split = std::clamp(centre, p, last);
-        if (split > p) SignedCopy(src + centre - (split - 1), split - p, left, true, out + (p - p0));
-        if (last > split) SignedCopy(src + (split - centre), last - split, right, false, out + (split - p0));
+        if (split > p) pieces.push_back({src + centre - (split - 1), split - p, p - p0, 1 + 2 * below, true});
+        if (last > split)
+            pieces.push_back({src + (split - centre), last - split, split - p0, 2 * below, false});
         p = last;
     }
+}
+
+void Grid::JetSpan(JetPart part, int k, const std::vector<JetPiece>& pieces, double* out) const
+{
+    const double* jet = &Part(part)[static_cast<std::size_t>(k) * nq];
+    const std::array<double, 4>& s = sign[k][static_cast<int>(part)];
+    for (const JetPiece& c : pieces) SignedCopy(jet + c.src, c.n, s[c.flip], c.reversed, out + c.out);
+}
+
+void Grid::JetSpan(JetPart part, int k, int p0, int len, double* out) const
+{
+    std::vector<JetPiece> pieces;
+    SpanPieces(p0, len, pieces);
+    JetSpan(part, k, pieces, out);
 }
 
 LoopOutcome RunLoop(const Grid& g,

@@ -13,7 +13,7 @@ Result<PipelineOutcome> AnalyseAndRefine(const RawFrame& intra,
                                          const PipelineOptions& p,
                                          ModelRenderCache& cache)
 {
-    auto first = CompensatedAnalysis(intra, extra, o);
+    auto first = CompensatedAnalysis(intra, extra, o, cache);
     if (!first.ok()) return first.status();
     PipelineOutcome out;
     out.unrefined = first.value();
@@ -229,6 +229,8 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
                                     const PipelineOptions& p)
 {
     // The vanes measured first, on the donuts a first analysis locates: every model below renders them.
+    // The renders of every analysis below share their buffers and the prepared frames.
+    ModelRenderCache cache;
     CompensatedOptions used = o;
     std::optional<VaneMeasurement> vanes;
     std::string vanesFailure;
@@ -236,7 +238,7 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
         used.vanes = {};
         CompensatedOptions locate = used;
         locate.noiseCovariance = false;
-        auto located = CompensatedAnalysis(intra, extra, locate);
+        auto located = CompensatedAnalysis(intra, extra, locate, cache);
         if (!located.ok()) return located.status();
         auto measured = MeasureVanes(intra, extra, located.value(), o.pixelNm, p.lambdaNm);
         if (measured.ok()) {
@@ -246,8 +248,6 @@ Result<PipelineOutcome> AnalysePair(const RawFrame& intra,
             vanesFailure = measured.status().reason;
         }
     }
-    // The renders of every analysis below share their buffers.
-    ModelRenderCache cache;
     auto analysed = AnalyseWithScale(intra, extra, used, p, cache);
     if (!analysed.ok()) return analysed;
     PipelineOutcome out = analysed.take();

@@ -407,6 +407,7 @@ std::vector<double> ModelBlurrer::Apply(double sigma) { return m_impl->blurrer.A
 struct ModelRenderCache::Impl {
     std::array<RenderWorkspace, 2> sides;  // intra, extra
     compensated::Workspace analysis;
+    compensated::PreparedPair data;  // the pair analysed through the cache
 
     // The two sides render at once on their own buffers; on one thread they take turns on one set,
     // which halves the memory first touched.
@@ -419,6 +420,18 @@ ModelRenderCache::~ModelRenderCache() = default;
 compensated::Workspace& compensated::AnalysisWorkspace(ModelRenderCache& cache)
 {
     return cache.impl().analysis;
+}
+
+compensated::PreparedPair& compensated::DataFrames(ModelRenderCache& cache) { return cache.impl().data; }
+
+Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
+                                              const RawFrame& extra,
+                                              const CompensatedOptions& o,
+                                              ModelRenderCache& cache)
+{
+    compensated::PreparedPair& data = cache.impl().data;
+    if (Status s = compensated::Prepare(intra, extra, data); !s.ok()) return s;
+    return compensated::Analyse(intra, extra, data, o, cache.impl().analysis);
 }
 
 Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o,
@@ -443,12 +456,17 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
                                         const RefineOptions& refine,
                                         ModelRenderCache* cache)
 {
-    std::array<Result<compensated::PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
-    ParallelFor(2, [&](int side) { prepared[side] = compensated::PrepareFrame(side == 0 ? intra : extra); });
-    auto& d1 = prepared[0];
-    if (!d1.ok()) return d1.status();
-    auto& d2 = prepared[1];
-    if (!d2.ok()) return d2.status();
+    // The two images render at once (see ModelRenderCache::Impl::For).
+    std::unique_ptr<ModelRenderCache> own;
+    if (!cache) {
+        own = std::make_unique<ModelRenderCache>();
+        cache = own.get();
+    }
+    ModelRenderCache::Impl& renders = cache->impl();
+    // The frames the first analysis prepared when it ran through the cache.
+    if (Status s = compensated::Prepare(intra, extra, renders.data); !s.ok()) return s;
+    const compensated::PreparedFrame& d1 = renders.data.frames[0];
+    const compensated::PreparedFrame& d2 = renders.data.frames[1];
     const double flux[2] = {first.frames[0].flux, first.frames[1].flux};
 
     // The renders carry the defocus term as the two images' own distances from focus.
@@ -461,13 +479,6 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         ZernikeCoefficients analysed;
     };
     std::vector<Tried> tried;
-    // The two images render at once (see ModelRenderCache::Impl::For).
-    std::unique_ptr<ModelRenderCache> own;
-    if (!cache) {
-        own = std::make_unique<ModelRenderCache>();
-        cache = own.get();
-    }
-    ModelRenderCache::Impl& renders = cache->impl();
     std::array<RenderWorkspace, 2>& work = renders.sides;
     for (RenderWorkspace& w : work) w.coarse = false;
     compensated::Workspace& analysis = cache->impl().analysis;
@@ -487,8 +498,8 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         for (const Status& s : renderStatus)
             if (!s.ok()) return s;
         if (round == 0) {
-            const std::array<BlurTarget, 2> targets = {Target(d1.value(), sharp[0], first.rhoPx),
-                                                       Target(d2.value(), sharp[1], first.rhoPx)};
+            const std::array<BlurTarget, 2> targets = {Target(d1, sharp[0], first.rhoPx),
+                                                       Target(d2, sharp[1], first.rhoPx)};
             blur = FitBlur(sharp, targets);
         }
         std::array<std::vector<double>, 2> frames;

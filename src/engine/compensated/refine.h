@@ -48,6 +48,12 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// CompensatedAnalysis on the cache's buffers, the frames prepared once for the refinement that follows.
+Result<CompensatedResult> CompensatedAnalysis(const RawFrame& intra,
+                                              const RawFrame& extra,
+                                              const CompensatedOptions& options,
+                                              ModelRenderCache& cache);
+
 // `first` is CompensatedAnalysis(intra, extra, options). Refused when a render cannot be made.
 // Without a cache, one lives for the call.
 Result<RefineOutcome> RefineCompensated(const RawFrame& intra,

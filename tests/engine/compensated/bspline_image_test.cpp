@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -33,6 +34,24 @@ TEST(BSplineImage, InterpolatesThePixelsInsideItsWindow)
     EXPECT_LT(worst, 1e-9);
     for (const auto& [x, y] : {std::pair{1.99, 20.0}, {41.01, 20.0}, {20.0, 2.5}, {20.0, 36.5}})
         EXPECT_EQ(image.Sample(x, y), 0.0) << x << ", " << y;
+}
+
+// Four points at once give each point's own bits: inside the window, at its mirrored edges and past
+// it, and a group that mixes them.
+TEST(BSplineImage, FourPointsAtOnceMatchEachAlone)
+{
+    const int width = 48, height = 40;
+    const std::vector<double> f = Frame(width, height);
+    const BSplineImage image(f, width, 2, 3, 40, 34, 10);
+    const std::vector<std::array<double, 4>> xs = {
+        {10.3, 20.77, 30.01, 39.9}, {2.2, 3.01, 40.5, 41.0}, {15.5, 1.0, 25.25, 17.125}};
+    const std::vector<std::array<double, 4>> ys = {
+        {5.4, 20.2, 30.9, 33.3}, {10.5, 3.5, 35.99, 20.0}, {18.75, 12.0, 36.5, 4.01}};
+    for (std::size_t g = 0; g < xs.size(); ++g) {
+        double out[4];
+        image.Sample4(xs[g].data(), ys[g].data(), out);
+        for (int l = 0; l < 4; ++l) EXPECT_EQ(out[l], image.Sample(xs[g][l], ys[g][l])) << g << ", " << l;
+    }
 }
 
 // The 4 x 4 support mirrors at the window's edges; a window under three pixels a side has nothing to

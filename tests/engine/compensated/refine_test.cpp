@@ -91,6 +91,42 @@ TEST(RefineCompensated, GivesTheSameBitsOnAnyNumberOfThreads)
     EXPECT_GT(one.misfit.pixels, 0);
 }
 
+// The analysis through a render cache prepares the frames once for the refinement that follows: the
+// same bits as preparing them again, and a cache that meets another pair prepares that pair's own.
+TEST(RefineCompensated, CacheReusesOnlyItsOwnPairsFrames)
+{
+    const TestGeometry g = testing::ModelGeometry();
+    testing::ModelPupil pupil;
+    pupil.size = 96;
+    pupil.radiusPx = 24;
+    pupil.obstruction = 0.3;
+    pupil.blurPx = 0.8;
+    CompensatedOptions o;
+    o.focalNm = g.Focal;
+    o.apertureRadiusNm = g.ApertureRadius;
+    o.pixelNm = g.Defocus * g.ApertureRadius / (g.Focal * pupil.radiusPx);
+    RefineOptions ro;
+    ro.rounds = 1;
+    ModelRenderCache shared;
+    for (double coma : {30.0, -45.0}) {
+        testing::KnownWavefront w;
+        w.coefficients[7] = coma;
+        const auto pair = testing::MakeModelPair(w, pupil, g);
+        const std::vector<double> intra = Pixels(*pair.intra), extra = Pixels(*pair.extra);
+        const RawFrame a{intra, pupil.size, pupil.size}, b{extra, pupil.size, pupil.size};
+        auto alone = CompensatedAnalysis(a, b, o);
+        auto cached = CompensatedAnalysis(a, b, o, shared);
+        ASSERT_TRUE(alone.ok() && cached.ok());
+        EXPECT_EQ(cached.value().coef, alone.value().coef) << coma;
+        EXPECT_EQ(cached.value().frames[0].cx, alone.value().frames[0].cx) << coma;
+        auto refinedAlone = RefineCompensated(a, b, o, alone.value(), ro);
+        auto refinedCached = RefineCompensated(a, b, o, cached.value(), ro, &shared);
+        ASSERT_TRUE(refinedAlone.ok() && refinedCached.ok());
+        EXPECT_EQ(refinedCached.value().result.coef, refinedAlone.value().result.coef) << coma;
+        EXPECT_EQ(refinedCached.value().blurPx, refinedAlone.value().blurPx) << coma;
+    }
+}
+
 TEST(KeptRefinementRound, SettlingOscillatingAndRunawayRounds)
 {
     // Shrinking rounds: the estimate after the last update.
