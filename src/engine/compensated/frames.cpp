@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "core/thread_pool.h"
@@ -78,10 +79,13 @@ Result<PreparedFrame> PrepareFrame(const RawFrame& f)
 
 bool PreparedPair::Holds(const RawFrame& intra, const RawFrame& extra) const
 {
+    if (!prepared) return false;
     const std::array<const RawFrame*, 2> raw = {&intra, &extra};
     for (int side = 0; side < 2; ++side) {
         const RawFrame& f = *raw[side];
-        if (pixels[side] != f.pixels.data() || sizes[side] != f.pixels.size() || widths[side] != f.width)
+        // Bitwise: a frame with NaN pixels still matches itself.
+        if (widths[side] != f.width || pixels[side].size() != f.pixels.size() ||
+            std::memcmp(pixels[side].data(), f.pixels.data(), f.pixels.size() * sizeof(double)) != 0)
             return false;
     }
     return true;
@@ -89,17 +93,18 @@ bool PreparedPair::Holds(const RawFrame& intra, const RawFrame& extra) const
 
 Status Prepare(const RawFrame& intra, const RawFrame& extra, PreparedPair& pair)
 {
-    if (pair.pixels[0] && pair.Holds(intra, extra)) return Status::Ok();
-    pair.pixels = {};
+    if (pair.Holds(intra, extra)) return Status::Ok();
+    pair.prepared = false;
     std::array<Result<PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
     ParallelFor(2, [&](int side) { prepared[side] = PrepareFrame(side == 0 ? intra : extra); });
     for (int side = 0; side < 2; ++side) {
         if (!prepared[side].ok()) return prepared[side].status();
         pair.frames[side] = prepared[side].take();
     }
-    pair.pixels = {intra.pixels.data(), extra.pixels.data()};
-    pair.sizes = {intra.pixels.size(), extra.pixels.size()};
+    pair.pixels[0].assign(intra.pixels.begin(), intra.pixels.end());
+    pair.pixels[1].assign(extra.pixels.begin(), extra.pixels.end());
     pair.widths = {intra.width, extra.width};
+    pair.prepared = true;
     return Status::Ok();
 }
 

@@ -28,13 +28,14 @@ struct PreparedFrame {
 
 Result<PreparedFrame> PrepareFrame(const RawFrame& frame);
 
-// A data pair prepared once for its analyses and refinement through one render cache (refine.h), which
-// serves one pair: the frames are known by their pixels' address and shape.
+// A data pair prepared once for its analyses and refinement through one render cache (refine.h). The
+// frames are known by their pixels, not their address: a buffer freed and taken again by another pair
+// of the same size must not get the first pair's frames.
 struct PreparedPair {
-    std::array<const double*, 2> pixels{};
-    std::array<std::size_t, 2> sizes{};
+    std::array<std::vector<double>, 2> pixels;
     std::array<int, 2> widths{};
     std::array<PreparedFrame, 2> frames;
+    bool prepared = false;
     bool Holds(const RawFrame& intra, const RawFrame& extra) const;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/thread_pool.h"
@@ -92,7 +93,8 @@ TEST(RefineCompensated, GivesTheSameBitsOnAnyNumberOfThreads)
 }
 
 // The analysis through a render cache prepares the frames once for the refinement that follows: the
-// same bits as preparing them again, and a cache that meets another pair prepares that pair's own.
+// same bits as preparing them again, and a cache that meets another pair prepares that pair's own,
+// even in the same buffers.
 TEST(RefineCompensated, CacheReusesOnlyItsOwnPairsFrames)
 {
     const TestGeometry g = testing::ModelGeometry();
@@ -108,11 +110,15 @@ TEST(RefineCompensated, CacheReusesOnlyItsOwnPairsFrames)
     RefineOptions ro;
     ro.rounds = 1;
     ModelRenderCache shared;
+    std::vector<double> intra(static_cast<std::size_t>(pupil.size) * pupil.size), extra(intra.size());
     for (double coma : {30.0, -45.0}) {
         testing::KnownWavefront w;
         w.coefficients[7] = coma;
         const auto pair = testing::MakeModelPair(w, pupil, g);
-        const std::vector<double> intra = Pixels(*pair.intra), extra = Pixels(*pair.extra);
+        const std::vector<double> intraPixels = Pixels(*pair.intra), extraPixels = Pixels(*pair.extra);
+        ASSERT_EQ(intraPixels.size(), intra.size());
+        std::copy(intraPixels.begin(), intraPixels.end(), intra.begin());
+        std::copy(extraPixels.begin(), extraPixels.end(), extra.begin());
         const RawFrame a{intra, pupil.size, pupil.size}, b{extra, pupil.size, pupil.size};
         auto alone = CompensatedAnalysis(a, b, o);
         auto cached = CompensatedAnalysis(a, b, o, shared);
