@@ -83,10 +83,8 @@ struct Grid {
         const double s = sign[k][static_cast<int>(part)][flip];
         return s * Part(part)[static_cast<std::size_t>(k) * nq + quadStart[aj] + ai];
     }
-    // Term k's part at the points p0 .. p0 + len - 1, in order.
-    void JetSpan(JetPart part, int k, int p0, int len, double* out) const;
-    // The same cut once into the quadrant's pieces a span reads (rows and their halves), for a caller
-    // that reads many terms and parts over one span.
+    // Term k's part at the points p0 .. p0 + len - 1, in order: the span cut once into the quadrant's
+    // pieces it reads (rows and their halves), then read for as many terms and parts as the caller needs.
     struct JetPiece {
         int src = 0;  // quadrant point of the first value read (the last one when reversed)
         int n = 0;

@@ -720,13 +720,6 @@ void Grid::JetSpan(JetPart part, int k, const std::vector<JetPiece>& pieces, dou
     for (const JetPiece& c : pieces) SignedCopy(jet + c.src, c.n, s[c.flip], c.reversed, out + c.out);
 }
 
-void Grid::JetSpan(JetPart part, int k, int p0, int len, double* out) const
-{
-    std::vector<JetPiece> pieces;
-    SpanPieces(p0, len, pieces);
-    JetSpan(part, k, pieces, out);
-}
-
 LoopOutcome RunLoop(const Grid& g,
                     const PreparedFrame& intra,
                     const PreparedFrame& extra,
