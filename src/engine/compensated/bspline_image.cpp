@@ -129,55 +129,71 @@ inline void BSplineWeights4(V4 t, V4 w[4])
     w[3] = t * t * t / 6;
 }
 
-// Sample's interior sums at four points whose supports lie inside the window.
-FRONTLYS_SAMPLE_CLONES void InteriorSample4(const double* coef,
-                                            int stride,
-                                            const int* iu,
-                                            const int* iv,
-                                            const double* fu,
-                                            const double* fv,
+// A vector from four doubles; by reference, so the ABI without AVX stays out of it.
+inline void Load4(V4& v, const double* p) { std::memcpy(&v, p, sizeof v); }
+
+// Sample's interior sums at four points, from frame coordinates to the sums in registers: fractions
+// stored a lane at a time and loaded as one vector stall on the store. False, with nothing written,
+// when a point's support reaches past the window.
+FRONTLYS_SAMPLE_CLONES bool InteriorSample4(const double* coef,
+                                            int width,
+                                            int height,
+                                            double x0,
+                                            double y0,
+                                            const double* x,
+                                            const double* y,
                                             double* out)
 {
-    V4 tu, tv;
-    std::memcpy(&tu, fu, sizeof tu);
-    std::memcpy(&tv, fv, sizeof tv);
+    using I4 = int __attribute__((vector_size(16)));
+    using L4 = long long __attribute__((vector_size(32)));
+    V4 u, v;
+    Load4(u, x);
+    Load4(v, y);
+    u -= x0;
+    v -= y0;
+    const L4 inside = (u >= 1) & (v >= 1) & (u < width - 2) & (v < height - 2);
+    if (!(inside[0] & inside[1] & inside[2] & inside[3])) return false;
+    // In range, so the conversions truncate as a cast to int does.
+    const I4 iu = __builtin_convertvector(u, I4), iv = __builtin_convertvector(v, I4);
     V4 wu[4], wv[4];
-    BSplineWeights4(tu, wu);
-    BSplineWeights4(tv, wv);
-    const double* line[4];
-    for (int l = 0; l < 4; ++l) line[l] = coef + static_cast<std::size_t>(iv[l] - 1) * stride + (iu[l] - 1);
+    BSplineWeights4(u - __builtin_convertvector(iu, V4), wu);
+    BSplineWeights4(v - __builtin_convertvector(iv, V4), wv);
+    const auto corner = [&](int l) {
+        return coef + static_cast<std::size_t>(iv[l] - 1) * width + (iu[l] - 1);
+    };
+    const double *l0 = corner(0), *l1 = corner(1), *l2 = corner(2), *l3 = corner(3);
     V4 sum = {0, 0, 0, 0};
+#pragma GCC unroll 4
     for (int j = 0; j < 4; ++j) {
+        // The four points' rows of the stencil, transposed: each product takes coefficient i of all four.
+        const std::size_t o = static_cast<std::size_t>(j) * width;
+        V4 r0, r1, r2, r3;
+        Load4(r0, l0 + o);
+        Load4(r1, l1 + o);
+        Load4(r2, l2 + o);
+        Load4(r3, l3 + o);
+        const V4 lo01 = __builtin_shuffle(r0, r1, L4{0, 4, 2, 6}),
+                 hi01 = __builtin_shuffle(r0, r1, L4{1, 5, 3, 7});
+        const V4 lo23 = __builtin_shuffle(r2, r3, L4{0, 4, 2, 6}),
+                 hi23 = __builtin_shuffle(r2, r3, L4{1, 5, 3, 7});
         V4 s = {0, 0, 0, 0};
-        for (int i = 0; i < 4; ++i) {
-            const V4 c = {line[0][i], line[1][i], line[2][i], line[3][i]};
-            s += wu[i] * c;
-        }
+        s += wu[0] * __builtin_shuffle(lo01, lo23, L4{0, 1, 4, 5});
+        s += wu[1] * __builtin_shuffle(hi01, hi23, L4{0, 1, 4, 5});
+        s += wu[2] * __builtin_shuffle(lo01, lo23, L4{2, 3, 6, 7});
+        s += wu[3] * __builtin_shuffle(hi01, hi23, L4{2, 3, 6, 7});
         sum += wv[j] * s;
-        for (auto& l : line) l += stride;
     }
     std::memcpy(out, &sum, sizeof sum);
+    return true;
 }
 
 }  // namespace
 
 void BSplineImage::Sample4(const double* x, const double* y, double* out) const
 {
-    int iu[4], iv[4];
-    double tu[4], tv[4];
-    for (int l = 0; l < 4; ++l) {
-        const double u = x[l] - m_x0, v = y[l] - m_y0;
-        // Points near or past the window's edge take Sample's mirrored sums, all four alike.
-        if (!(u >= 1 && v >= 1 && u < m_w - 2 && v < m_h - 2)) {
-            for (int k = 0; k < 4; ++k) out[k] = Sample(x[k], y[k]);
-            return;
-        }
-        iu[l] = static_cast<int>(u);
-        iv[l] = static_cast<int>(v);
-        tu[l] = u - iu[l];
-        tv[l] = v - iv[l];
-    }
-    InteriorSample4(m_coef.data(), m_w, iu, iv, tu, tv, out);
+    // Points near or past the window's edge take Sample's mirrored sums, all four alike.
+    if (InteriorSample4(m_coef.data(), m_w, m_h, m_x0, m_y0, x, y, out)) return;
+    for (int k = 0; k < 4; ++k) out[k] = Sample(x[k], y[k]);
 }
 
 bool BSplineImage::StencilAt(double x, double y, Stencil& s) const

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace frontlys {
@@ -37,16 +38,19 @@ TEST(BSplineImage, InterpolatesThePixelsInsideItsWindow)
 }
 
 // Four points at once give each point's own bits: inside the window, at its mirrored edges and past
-// it, and a group that mixes them.
+// it, a group that mixes them, and one on the interior's bounds with points that are not numbers.
 TEST(BSplineImage, FourPointsAtOnceMatchEachAlone)
 {
     const int width = 48, height = 40;
     const std::vector<double> f = Frame(width, height);
     const BSplineImage image(f, width, 2, 3, 40, 34, 10);
-    const std::vector<std::array<double, 4>> xs = {
-        {10.3, 20.77, 30.01, 39.9}, {2.2, 3.01, 40.5, 41.0}, {15.5, 1.0, 25.25, 17.125}};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::array<double, 4>> xs = {{10.3, 20.77, 30.01, 39.9},
+                                                   {2.2, 3.01, 40.5, 41.0},
+                                                   {15.5, 1.0, 25.25, 17.125},
+                                                   {3.0, 40.0, nan, 12.5}};
     const std::vector<std::array<double, 4>> ys = {
-        {5.4, 20.2, 30.9, 33.3}, {10.5, 3.5, 35.99, 20.0}, {18.75, 12.0, 36.5, 4.01}};
+        {5.4, 20.2, 30.9, 33.3}, {10.5, 3.5, 35.99, 20.0}, {18.75, 12.0, 36.5, 4.01}, {4.0, 10.0, 10.0, nan}};
     for (std::size_t g = 0; g < xs.size(); ++g) {
         double out[4];
         image.Sample4(xs[g].data(), ys[g].data(), out);
