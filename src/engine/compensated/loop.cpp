@@ -26,25 +26,33 @@ int Stretches(int n) { return (n + kStretch - 1) / kStretch; }
 
 }  // namespace
 
+namespace {
+
+// The derivatives at stretch t's points, row by row.
+void SynthesizeStretch(const Grid& g, const ZernikeSurface& surface, int t, Derivatives& d)
+{
+    const int p0 = t * kStretch, p1 = std::min(g.n, p0 + kStretch);
+    for (int p = p0; p < p1;) {
+        int end = p + 1;
+        while (end < p1 && g.j[end] == g.j[p]) ++end;
+        surface.RowDerivatives(g.y[p],
+                               std::span<const double>(&g.x[p], end - p),
+                               &d.wx[p],
+                               &d.wy[p],
+                               &d.wxx[p],
+                               &d.wyy[p],
+                               &d.wxy[p]);
+        p = end;
+    }
+}
+
+}  // namespace
+
 void Synthesize(const Grid& g, const ZernikeCoefficients& c, Derivatives& d)
 {
     for (auto* v : {&d.wx, &d.wy, &d.wxx, &d.wyy, &d.wxy}) v->resize(g.n);
     const ZernikeSurface surface(*g.poly, c);
-    ParallelFor(Stretches(g.n), [&](int t) {
-        const int p0 = t * kStretch, p1 = std::min(g.n, p0 + kStretch);
-        for (int p = p0; p < p1;) {
-            int end = p + 1;
-            while (end < p1 && g.j[end] == g.j[p]) ++end;
-            surface.RowDerivatives(g.y[p],
-                                   std::span<const double>(&g.x[p], end - p),
-                                   &d.wx[p],
-                                   &d.wy[p],
-                                   &d.wxx[p],
-                                   &d.wyy[p],
-                                   &d.wxy[p]);
-            p = end;
-        }
-    });
+    ParallelFor(Stretches(g.n), [&](int t) { SynthesizeStretch(g, surface, t, d); });
 }
 
 namespace {
@@ -62,6 +70,17 @@ double Jacobian(const Grid& g, double a, const Derivatives& d, int p)
     return RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
 }
 
+// The least Jacobian of both mappings over stretch t's lit points, from 1.
+double StretchLeastJacobian(const Grid& g, const TransportCoefficients& m, const Derivatives& d, int t)
+{
+    double least = 1;
+    for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
+        if (!g.lit[p]) continue;
+        least = std::min({least, Jacobian(g, m.intra, d, p), Jacobian(g, m.extra, d, p)});
+    }
+    return least;
+}
+
 // The least is the same whatever the grouping: the stretches run at once.
 double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivatives& d)
 {
@@ -69,15 +88,27 @@ double MinJacobian(const Grid& g, const TransportCoefficients& m, const Derivati
         Stretches(g.n),
         1,
         1.0,
-        [&](int t) {
-            double least = 1;
-            for (int p = t * kStretch; p < std::min(g.n, (t + 1) * kStretch); ++p) {
-                if (!g.lit[p]) continue;
-                least = std::min({least, Jacobian(g, m.intra, d, p), Jacobian(g, m.extra, d, p)});
-            }
-            return least;
-        },
+        [&](int t) { return StretchLeastJacobian(g, m, d, t); },
         [](double a, double b) { return std::min(a, b); });
+}
+
+// Synthesize, then MinJacobian, in one loop: a stretch's Jacobians are taken while its derivatives
+// are still in cache. The stretches' least folded in order from 1, as MinJacobian folds them.
+double SynthesizeLeastJacobian(const Grid& g,
+                               const ZernikeCoefficients& c,
+                               const TransportCoefficients& m,
+                               Derivatives& d)
+{
+    for (auto* v : {&d.wx, &d.wy, &d.wxx, &d.wyy, &d.wxy}) v->resize(g.n);
+    const ZernikeSurface surface(*g.poly, c);
+    std::vector<double> least(Stretches(g.n), 1.0);
+    ParallelFor(Stretches(g.n), [&](int t) {
+        SynthesizeStretch(g, surface, t, d);
+        least[t] = std::min(1.0, StretchLeastJacobian(g, m, d, t));
+    });
+    double total = least.empty() ? 1.0 : least[0];
+    for (std::size_t t = 1; t < least.size(); ++t) total = std::min(total, least[t]);
+    return total;
 }
 
 // Where the ray of point p for the current wavefront meets frame f, in its pixels. Both frames are in
@@ -91,46 +122,52 @@ void FramePoint(
     y = f.setup.cy - Y * g.rho;
 }
 
-// The mean S and the difference D of the two frames compensated by the current wavefront (sampled
-// along the rays, times the Jacobian and the flux scale), the points in stretches at once and in
-// fours within a stretch.
-void CompensatePair(const Grid& g,
-                    const PreparedFrame& intra,
-                    const PreparedFrame& extra,
-                    const TransportCoefficients& m,
-                    const Derivatives& w,
-                    std::vector<double>& s,
-                    std::vector<double>& d)
+// The two frames as a pass compensates them: their ray coefficients and flux scales.
+struct FramePair {
+    std::array<const PreparedFrame*, 2> frames;
+    std::array<double, 2> a;
+    std::array<double, 2> scale;
+};
+
+FramePair MakeFramePair(const PreparedFrame& intra,
+                        const PreparedFrame& extra,
+                        const TransportCoefficients& m)
 {
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
-    const std::array<double, 2> scale = {meanFlux / intra.setup.flux, meanFlux / extra.setup.flux};
-    const std::array<const PreparedFrame*, 2> frames = {&intra, &extra};
-    const std::array<double, 2> a = {m.intra, m.extra};
-    s.resize(g.n);
-    d.resize(g.n);
-    ParallelFor(Stretches(g.n), [&](int t) {
-        const int end = std::min(g.n, (t + 1) * kStretch);
-        for (int p = t * kStretch; p < end; p += 4) {
-            const int count = std::min(4, end - p);
-            double value[2][4];
-            for (int side = 0; side < 2; ++side) {
-                const PreparedFrame& f = *frames[side];
-                double x[4], y[4];
-                for (int e = 0; e < count; ++e) FramePoint(g, f, a[side], w, p + e, x[e], y[e]);
-                if (count == 4) {
-                    f.spline.Sample4(x, y, value[side]);
-                } else {
-                    for (int e = 0; e < count; ++e) value[side][e] = f.spline.Sample(x[e], y[e]);
-                }
-            }
-            for (int e = 0; e < count; ++e) {
-                const double i1 = value[0][e] * Jacobian(g, a[0], w, p + e) * scale[0];
-                const double i2 = value[1][e] * Jacobian(g, a[1], w, p + e) * scale[1];
-                s[p + e] = 0.5 * (i1 + i2);
-                d[p + e] = i1 - i2;
-            }
-        }
-    });
+    return {{&intra, &extra}, {m.intra, m.extra}, {meanFlux / intra.setup.flux, meanFlux / extra.setup.flux}};
+}
+
+// The mean S and the difference D of the two frames compensated by the current wavefront (sampled
+// along the rays, times the Jacobian and the flux scale) at the points p0 .. p0 + len - 1, into
+// s[0 .. len) and d[0 .. len). Each point's own bits, however the points are grouped. A frame's
+// points are all placed before any is sampled: the sampler loads four at once, and a value just
+// stored alone would have to reach it through the store buffer.
+void CompensateSpan(const Grid& g,
+                    const FramePair& pair,
+                    const Derivatives& w,
+                    int p0,
+                    int len,
+                    std::vector<double>& scratch,
+                    double* s,
+                    double* d)
+{
+    scratch.resize(4 * static_cast<std::size_t>(len));
+    double *x = scratch.data(), *y = x + len;
+    std::array<double*, 2> value = {y + len, y + 2 * len};
+    for (int side = 0; side < 2; ++side) {
+        const PreparedFrame& f = *pair.frames[side];
+        for (int k = 0; k < len; ++k) FramePoint(g, f, pair.a[side], w, p0 + k, x[k], y[k]);
+        int k = 0;
+        for (; k + 4 <= len; k += 4) f.spline.Sample4(x + k, y + k, value[side] + k);
+        for (; k < len; ++k) value[side][k] = f.spline.Sample(x[k], y[k]);
+    }
+    for (int k = 0; k < len; ++k) {
+        const int p = p0 + k;
+        const double i1 = value[0][k] * Jacobian(g, pair.a[0], w, p) * pair.scale[0];
+        const double i2 = value[1][k] * Jacobian(g, pair.a[1], w, p) * pair.scale[1];
+        s[k] = 0.5 * (i1 + i2);
+        d[k] = i1 - i2;
+    }
 }
 
 // Compiled with and without AVX2, the loader picking one; no multiply is fused with its add, so both
@@ -403,23 +440,32 @@ private:
 // grad v_b + v_a grad(S w)-part . grad v_b). The first part is symmetric, so each pair is visited once,
 // and the points are taken in blocks that stay in cache across all the pairs. Each block adds one
 // term to every entry: the blocks run at once and their terms are added in block order afterwards,
-// which gives the bits of a serial sweep whatever the thread count.
-void AssembleWeakForm(const Grid& g,
-                      const std::vector<int>& terms,
-                      const std::vector<double>& s,
-                      const std::vector<double>& d,
-                      double scale,
-                      std::vector<double>& mat,
-                      std::vector<double>& rhs)
+// which gives the bits of a serial sweep whatever the thread count. A block's S and D are compensated
+// by the task that assembles it, into `s` and `d`: they stay in that core's cache, and the pass takes
+// one loop instead of two.
+void CompensateAndAssemble(const Grid& g,
+                           const FramePair& pair,
+                           const Derivatives& w,
+                           const std::vector<int>& terms,
+                           double scale,
+                           std::vector<double>& s,
+                           std::vector<double>& d,
+                           std::vector<double>& mat,
+                           std::vector<double>& rhs)
 {
     const int nt = static_cast<int>(terms.size());
     const std::size_t entries = static_cast<std::size_t>(nt) * nt + nt;  // the matrix, then rhs
     const int blocks = (g.n + WeakFormBlock::kBlock - 1) / WeakFormBlock::kBlock;
     Buffer<double> parts(entries * blocks);  // each block writes all its entries
+    s.resize(g.n);
+    d.resize(g.n);
     // One block a task: the ring's blocks cost more than the others, and small tasks even out the
     // threads' shares.
     ParallelFor(blocks, [&](int block) {
         thread_local WeakFormBlock work;
+        thread_local std::vector<double> scratch;
+        const int p0 = block * WeakFormBlock::kBlock;
+        CompensateSpan(g, pair, w, p0, std::min(WeakFormBlock::kBlock, g.n - p0), scratch, &s[p0], &d[p0]);
         work.Bind(g, terms);
         work.Assemble(block, s, d, scale, &parts[entries * block]);
     });
@@ -441,17 +487,19 @@ std::vector<int> SolvedTerms(const ZernikeBasis& basis, int active)
     return terms;
 }
 
-// The weak-form update of the coefficients of `terms`, its matrix kept in `matrix`; nullopt when the
-// system is singular.
-std::optional<std::vector<double>> SolveUpdate(const Grid& g,
-                                               const std::vector<int>& terms,
-                                               const std::vector<double>& s,
-                                               const std::vector<double>& d,
-                                               const TransportCoefficients& m,
-                                               std::vector<double>& matrix)
+// The pass's S and D, and the weak-form update of the coefficients of `terms`, its matrix kept in
+// `matrix`; nullopt when the system is singular.
+std::optional<std::vector<double>> CompensateAndSolve(const Grid& g,
+                                                      const FramePair& pair,
+                                                      const Derivatives& w,
+                                                      const std::vector<int>& terms,
+                                                      const TransportCoefficients& m,
+                                                      std::vector<double>& s,
+                                                      std::vector<double>& d,
+                                                      std::vector<double>& matrix)
 {
     std::vector<double> rhs;
-    AssembleWeakForm(g, terms, s, d, -(m.extra - m.intra), matrix, rhs);
+    CompensateAndAssemble(g, pair, w, terms, -(m.extra - m.intra), s, d, matrix, rhs);
     if (!SolveLinear(matrix, rhs).ok()) return std::nullopt;
     return rhs;
 }
@@ -474,8 +522,7 @@ std::optional<Step> GuardedStep(const Grid& g,
     for (double length = 1; length >= 1.0 / 16; length /= 2) {
         step.c = c;
         for (std::size_t a = 0; a < terms.size(); ++a) step.c[terms[a]] += length * update[a];
-        Synthesize(g, step.c, step.w);
-        step.minJacobian = MinJacobian(g, m, step.w);
+        step.minJacobian = SynthesizeLeastJacobian(g, step.c, m, step.w);
         if (step.minJacobian >= kFoldLimit) return step;
     }
     return std::nullopt;
@@ -732,15 +779,15 @@ LoopOutcome RunLoop(const Grid& g,
     LoopOutcome out;
     out.c = start;
     LoopOutcome best;  // the pass of the smallest update over all the terms
+    const FramePair pair = MakeFramePair(intra, extra, m);
     Derivatives w;
     Synthesize(g, out.c, w);
     for (int pass = 0; pass < maxPasses; ++pass) {
         const int active = pass == 0 ? std::min(kFirstPassTerms, g.terms) : g.terms;
-        CompensatePair(g, intra, extra, m, w, out.s, out.d);
         ++out.passes;
         const std::vector<int> terms = SolvedTerms(basis, active);
         const std::optional<std::vector<double>> update =
-            SolveUpdate(g, terms, out.s, out.d, m, out.weakForm);
+            CompensateAndSolve(g, pair, w, terms, m, out.s, out.d, out.weakForm);
         if (!update) {
             out.stop = CompensatedStop::Caustic;
             return out;
