@@ -793,6 +793,17 @@ inline void SignedCopy(const double* src, int n, double sign, bool reversed, dou
     for (; t < n; ++t) out[t] = sign * src[n - 1 - t];
 }
 
+// The pieces of a span, each signed and in order (Grid::JetSpan): one call through the loader's
+// choice for all of them, each piece's copy inline.
+FRONTLYS_SUM_CLONES void CopyPieces(const double* jet,
+                                    const std::array<double, 4>& sign,
+                                    const std::vector<Grid::JetPiece>& pieces,
+                                    double* out)
+{
+    for (const Grid::JetPiece& c : pieces)
+        SignedCopy(jet + c.src, c.n, sign[c.flip], c.reversed, out + c.out);
+}
+
 }  // namespace
 
 const Buffer<double>& Grid::Part(JetPart part) const
@@ -836,8 +847,7 @@ void Grid::SpanPieces(int p0, int len, std::vector<JetPiece>& pieces) const
 void Grid::JetSpan(JetPart part, int k, const std::vector<JetPiece>& pieces, double* out) const
 {
     const double* jet = &Part(part)[static_cast<std::size_t>(k) * nq];
-    const std::array<double, 4>& s = sign[k][static_cast<int>(part)];
-    for (const JetPiece& c : pieces) SignedCopy(jet + c.src, c.n, s[c.flip], c.reversed, out + c.out);
+    CopyPieces(jet, sign[k][static_cast<int>(part)], pieces, out);
 }
 
 LoopOutcome RunLoop(const Grid& g,
