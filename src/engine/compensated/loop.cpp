@@ -122,6 +122,15 @@ void FramePoint(
     y = f.setup.cy - Y * g.rho;
 }
 
+// Compiled with and without AVX2, the loader picking one; no multiply is fused with its add, so both
+// give the same bits.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_SUM_CLONES \
+    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
+#else
+#define FRONTLYS_SUM_CLONES
+#endif
+
 // The two frames as a pass compensates them: their ray coefficients and flux scales.
 struct FramePair {
     std::array<const PreparedFrame*, 2> frames;
@@ -135,6 +144,81 @@ FramePair MakeFramePair(const PreparedFrame& intra,
 {
     const double meanFlux = 0.5 * (intra.setup.flux + extra.setup.flux);
     return {{&intra, &extra}, {m.intra, m.extra}, {meanFlux / intra.setup.flux, meanFlux / extra.setup.flux}};
+}
+
+using V4 = double __attribute__((vector_size(32)));
+
+inline void Load4(V4& v, const double* p) { std::memcpy(&v, p, sizeof v); }
+inline void Store4(double* p, const V4& v) { std::memcpy(p, &v, sizeof v); }
+
+// FramePoint at len points from p: the same expressions, four points to a vector.
+FRONTLYS_SUM_CLONES void FramePoints(const Grid& g,
+                                     const PreparedFrame& f,
+                                     double a,
+                                     const Derivatives& w,
+                                     int p,
+                                     int len,
+                                     double* x,
+                                     double* y)
+{
+    const double cx = f.setup.cx, cy = f.setup.cy, rho = g.rho;
+    int k = 0;
+    for (; k + 4 <= len; k += 4) {
+        V4 mx, my, wx, wy;
+        Load4(mx, &g.mx[p + k]);
+        Load4(my, &g.my[p + k]);
+        Load4(wx, &w.wx[p + k]);
+        Load4(wy, &w.wy[p + k]);
+        Store4(x + k, cx + (mx + a * wx) * rho);
+        Store4(y + k, cy - (my + a * wy) * rho);
+    }
+    for (; k < len; ++k) FramePoint(g, f, a, w, p + k, x[k], y[k]);
+}
+
+// The Jacobian of the ray mapping of coefficient a (RayJacobian) at four points from p; by reference,
+// so the ABI without AVX stays out of it.
+inline void Jacobian4(const Grid& g, double a, const Derivatives& w, int p, V4& out)
+{
+    V4 mxx, myy, mxy, wxx, wyy, wxy;
+    Load4(mxx, &g.mxx[p]);
+    Load4(myy, &g.myy[p]);
+    Load4(mxy, &g.mxy[p]);
+    Load4(wxx, &w.wxx[p]);
+    Load4(wyy, &w.wyy[p]);
+    Load4(wxy, &w.wxy[p]);
+    const V4 j11 = mxx + a * wxx, j22 = myy + a * wyy, j12 = mxy + a * wxy;
+    out = j11 * j22 - j12 * j12;
+}
+
+// S and D from the two frames' samples at len points from p, four to a vector.
+FRONTLYS_SUM_CLONES void MeanAndDifference(const Grid& g,
+                                           const FramePair& pair,
+                                           const Derivatives& w,
+                                           int p,
+                                           int len,
+                                           const double* v1,
+                                           const double* v2,
+                                           double* s,
+                                           double* d)
+{
+    int k = 0;
+    for (; k + 4 <= len; k += 4) {
+        V4 s1, s2, j1, j2;
+        Load4(s1, v1 + k);
+        Load4(s2, v2 + k);
+        Jacobian4(g, pair.a[0], w, p + k, j1);
+        Jacobian4(g, pair.a[1], w, p + k, j2);
+        const V4 i1 = s1 * j1 * pair.scale[0];
+        const V4 i2 = s2 * j2 * pair.scale[1];
+        Store4(s + k, 0.5 * (i1 + i2));
+        Store4(d + k, i1 - i2);
+    }
+    for (; k < len; ++k) {
+        const double i1 = v1[k] * Jacobian(g, pair.a[0], w, p + k) * pair.scale[0];
+        const double i2 = v2[k] * Jacobian(g, pair.a[1], w, p + k) * pair.scale[1];
+        s[k] = 0.5 * (i1 + i2);
+        d[k] = i1 - i2;
+    }
 }
 
 // The mean S and the difference D of the two frames compensated by the current wavefront (sampled
@@ -156,28 +240,14 @@ void CompensateSpan(const Grid& g,
     std::array<double*, 2> value = {y + len, y + 2 * len};
     for (int side = 0; side < 2; ++side) {
         const PreparedFrame& f = *pair.frames[side];
-        for (int k = 0; k < len; ++k) FramePoint(g, f, pair.a[side], w, p0 + k, x[k], y[k]);
+        FramePoints(g, f, pair.a[side], w, p0, len, x, y);
         int k = 0;
         for (; k + 4 <= len; k += 4) f.spline.Sample4(x + k, y + k, value[side] + k);
         for (; k < len; ++k) value[side][k] = f.spline.Sample(x[k], y[k]);
     }
-    for (int k = 0; k < len; ++k) {
-        const int p = p0 + k;
-        const double i1 = value[0][k] * Jacobian(g, pair.a[0], w, p) * pair.scale[0];
-        const double i2 = value[1][k] * Jacobian(g, pair.a[1], w, p) * pair.scale[1];
-        s[k] = 0.5 * (i1 + i2);
-        d[k] = i1 - i2;
-    }
+    MeanAndDifference(g, pair, w, p0, len, value[0], value[1], s, d);
 }
 
-// Compiled with and without AVX2, the loader picking one; no multiply is fused with its add, so both
-// give the same bits.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define FRONTLYS_SUM_CLONES \
-    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
-#else
-#define FRONTLYS_SUM_CLONES
-#endif
 // sum xa dxb + ya dyb over a block for NA a's and NB b's: out[NB * e + q] for a e, b q. Each in four
 // interleaved partial sums (a fixed order, whatever the pairs it is computed with): the adds then
 // overlap, and the four run in one vector. The b's are read once for all a.
