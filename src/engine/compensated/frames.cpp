@@ -10,6 +10,16 @@
 namespace frontlys::compensated {
 namespace {
 
+// The one-pixel ring of offset (dx, dy): its distance from the centre, truncated. The square root
+// takes a few ulps more than hypot, which matters only next to a whole number: there hypot decides.
+int RingOf(double dx, double dy)
+{
+    const double r = std::sqrt(dx * dx + dy * dy);
+    const double whole = std::floor(r);
+    if (r - whole > 1e-9 && whole + 1 - r > 1e-9) return static_cast<int>(whole);
+    return static_cast<int>(std::hypot(dx, dy));
+}
+
 // Half-plateau crossings of the azimuthal mean profile in one-pixel rings around the centre.
 void Crossings(const RawFrame& f, double background, PreparedFrame& out)
 {
@@ -22,7 +32,7 @@ void Crossings(const RawFrame& f, double background, PreparedFrame& out)
               y1 = std::min(f.height - 1, static_cast<int>(cy) + bins);
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
-            const int b = static_cast<int>(std::hypot(x - cx, y - cy));
+            const int b = RingOf(x - cx, y - cy);
             const double v = f.pixels[static_cast<std::size_t>(y) * f.width + x];
             if (b >= bins || !std::isfinite(v)) continue;
             sum[b] += v - background;
