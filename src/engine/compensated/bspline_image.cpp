@@ -11,13 +11,12 @@ namespace frontlys {
 namespace {
 
 // Causal and anticausal passes of the z = sqrt(3) - 2 recursion, on `lanes` lines at once, the
-// first sample of line l at c + l * laneStride (1 where kAdjacent: then the lanes vectorise).
-template <bool kAdjacent>
+// first sample of line l at c + l * laneStride.
 void Prefilter(double* c, int n, std::ptrdiff_t stride, int lanes, std::ptrdiff_t laneStride)
 {
     const double z = std::sqrt(3.0) - 2;
     const double lambda = (1 - z) * (1 - 1 / z);
-    const auto at = [&](int i, int l) -> double& { return c[i * stride + l * (kAdjacent ? 1 : laneStride)]; };
+    const auto at = [&](int i, int l) -> double& { return c[i * stride + l * laneStride]; };
     for (int i = 0; i < n; ++i)
         for (int l = 0; l < lanes; ++l) at(i, l) *= lambda;
     // Causal initialisation, truncated where z^k is negligible.
@@ -35,15 +34,97 @@ void Prefilter(double* c, int n, std::ptrdiff_t stride, int lanes, std::ptrdiff_
         for (int l = 0; l < lanes; ++l) at(i, l) = z * (at(i + 1, l) - at(i, l));
 }
 
+// Compiled with and without AVX2, the loader picking one; no multiply is fused with its add, so both
+// give the bits of the one-lane arithmetic.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_SAMPLE_CLONES \
+    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
+#else
+#define FRONTLYS_SAMPLE_CLONES
+#endif
+
+using V4 = double __attribute__((vector_size(32)));
+
+// A vector from four doubles, and back; by reference, so the ABI without AVX stays out of it.
+inline void Load4(V4& v, const double* p) { std::memcpy(&v, p, sizeof v); }
+inline void Store4(double* p, const V4& v) { std::memcpy(p, &v, sizeof v); }
+
+// Prefilter for lanes side by side (laneStride 1), four to a vector, in the same order of passes: the
+// compiler, unsure that the lines do not overlap, would take one lane at a time.
+FRONTLYS_SAMPLE_CLONES void PrefilterAdjacent(double* c, int n, std::ptrdiff_t stride, int lanes)
+{
+    const double z = std::sqrt(3.0) - 2;
+    const double lambda = (1 - z) * (1 - 1 / z);
+    const double tail = z / (z * z - 1);
+    const int horizon = std::min(n, 30);
+    const int wide = lanes / 4 * 4;
+    const auto line = [&](int i) { return c + i * stride; };
+    for (int i = 0; i < n; ++i) {
+        double* r = line(i);
+        for (int l = 0; l < wide; l += 4) {
+            V4 v;
+            Load4(v, r + l);
+            Store4(r + l, v * lambda);
+        }
+        for (int l = wide; l < lanes; ++l) r[l] *= lambda;
+    }
+    for (int l = 0; l < wide; l += 4) {
+        V4 sum, v;
+        Load4(sum, line(0) + l);
+        double zk = z;
+        for (int k = 1; k < horizon; ++k, zk *= z) {
+            Load4(v, line(k) + l);
+            sum += zk * v;
+        }
+        Store4(line(0) + l, sum);
+    }
+    for (int l = wide; l < lanes; ++l) {
+        double sum = line(0)[l];
+        double zk = z;
+        for (int k = 1; k < horizon; ++k, zk *= z) sum += zk * line(k)[l];
+        line(0)[l] = sum;
+    }
+    for (int i = 1; i < n; ++i) {
+        double *r = line(i), *p = line(i - 1);
+        for (int l = 0; l < wide; l += 4) {
+            V4 v, u;
+            Load4(v, r + l);
+            Load4(u, p + l);
+            Store4(r + l, v + z * u);
+        }
+        for (int l = wide; l < lanes; ++l) r[l] += z * p[l];
+    }
+    {
+        double *r = line(n - 1), *p = line(n - 2);
+        for (int l = 0; l < wide; l += 4) {
+            V4 v, u;
+            Load4(v, r + l);
+            Load4(u, p + l);
+            Store4(r + l, tail * (z * u + v));
+        }
+        for (int l = wide; l < lanes; ++l) r[l] = tail * (z * p[l] + r[l]);
+    }
+    for (int i = n - 2; i >= 0; --i) {
+        double *r = line(i), *q = line(i + 1);
+        for (int l = 0; l < wide; l += 4) {
+            V4 v, u;
+            Load4(v, r + l);
+            Load4(u, q + l);
+            Store4(r + l, z * (u - v));
+        }
+        for (int l = wide; l < lanes; ++l) r[l] = z * (q[l] - r[l]);
+    }
+}
+
 }  // namespace
 
 void BSplinePrefilter(double* c, int n, std::ptrdiff_t stride, int lanes, std::ptrdiff_t laneStride)
 {
     if (n < 2) return;
     if (laneStride == 1)
-        Prefilter<true>(c, n, stride, lanes, 1);
+        PrefilterAdjacent(c, n, stride, lanes);
     else
-        Prefilter<false>(c, n, stride, lanes, laneStride);
+        Prefilter(c, n, stride, lanes, laneStride);
 }
 
 void BSplinePrefilterImage(double* c, int width, int height)
@@ -106,18 +187,7 @@ double BSplineImage::Sample(double x, double y) const
     return sum;
 }
 
-// Compiled with and without AVX2, the loader picking one; no multiply is fused with its add, so both
-// give Sample's bits.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define FRONTLYS_SAMPLE_CLONES \
-    __attribute__((target_clones("arch=x86-64-v3", "default"), optimize("fp-contract=off")))
-#else
-#define FRONTLYS_SAMPLE_CLONES
-#endif
-
 namespace {
-
-using V4 = double __attribute__((vector_size(32)));
 
 // BSplineWeights on four fractions, the same expressions.
 inline void BSplineWeights4(V4 t, V4 w[4])
@@ -128,9 +198,6 @@ inline void BSplineWeights4(V4 t, V4 w[4])
     w[2] = (4 - 6 * s * s + 3 * s * s * s) / 6;
     w[3] = t * t * t / 6;
 }
-
-// A vector from four doubles; by reference, so the ABI without AVX stays out of it.
-inline void Load4(V4& v, const double* p) { std::memcpy(&v, p, sizeof v); }
 
 // Sample's interior sums at four points, from frame coordinates to the sums in registers: fractions
 // stored a lane at a time and loaded as one vector stall on the store. False, with nothing written,
