@@ -718,7 +718,7 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     g.half = static_cast<int>(std::ceil(reach * rho));
     // The points in row order, each row's in column order. The rows run at once: a first pass takes
     // every square position's radius and counts each row's points, a second writes the points of
-    // each row from its first index on.
+    // each row from its first index on, and the jets.
     const int width = 2 * g.half + 1;
     std::vector<double> radius(static_cast<std::size_t>(width) * width);
     std::vector<int>& rowStart = g.rowStart;
@@ -741,7 +741,8 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     for (auto* v : {&g.x, &g.y, &g.w, &g.wx, &g.wy, &g.mx, &g.my, &g.mxx, &g.mxy, &g.myy}) v->resize(g.n);
     for (auto* v : {&g.i, &g.j}) v->resize(g.n);
     for (auto* v : {&g.lit, &g.hole, &g.plateau}) v->resize(g.n);
-    ParallelFor(width, [&](int row) {
+    // The points of a row, from its first index on.
+    const auto writeRow = [&](int row) {
         const int j = row - g.half;
         int p = rowStart[row];
         for (int i = -g.half; i <= g.half; ++i) {
@@ -768,7 +769,7 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
             g.plateau[p] = r > eps + 0.12 && r < 0.88;
             ++p;
         }
-    });
+    };
     // The quadrant's rows: row j >= 0 of 2m + 1 points holds its m + 1 points i >= 0.
     g.quadStart.assign(static_cast<std::size_t>(g.half) + 1, 0);
     g.nq = 0;
@@ -807,8 +808,12 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
             sign[static_cast<int>(JetPart::Dxy)][flip] = fx != fy ? -sv : sv;
         }
     }
-    // A task a row of the quadrant: its points evaluated, then written term by term in memory order.
+    // A task a row of the quadrant: the points of its row and its mirror row, then the row's jets
+    // from the points just written, term by term in memory order. One loop, and the jets read the
+    // points from the cache of the core that wrote them.
     ParallelFor(g.half + 1, [&](int jq) {
+        writeRow(g.half + jq);
+        if (jq > 0) writeRow(g.half - jq);
         thread_local std::vector<ZernikeJet> jets;
         const int count = rowStart[g.half + jq + 1] - rowStart[g.half + jq];
         if (count == 0) return;
