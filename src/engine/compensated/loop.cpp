@@ -347,31 +347,53 @@ constexpr SumTile kSumTiles[2][4] = {
     {&SymmetricSum<1, 1>, &SymmetricSumPairs<1, 2>, &SymmetricSum<1, 3>, &SymmetricSumPairs<1, 4>},
     {&SymmetricSum<2, 1>, &SymmetricSumPairs<2, 2>, &SymmetricSum<2, 3>, &SymmetricSumPairs<2, 4>}};
 
-// For four terms a at once: xa = sw dva/dx, ya = sw dva/dy over a block, and f_a = sum (va w) d,
-// each f a chain of adds in point order. The four chains run side by side: one alone would wait on
-// its own add at every point.
-FRONTLYS_SUM_CLONES void ScaleTerms4(const std::array<const double*, 4>& v,
-                                     const std::array<const double*, 4>& dx,
-                                     const std::array<const double*, 4>& dy,
-                                     const double* sw,
-                                     const double* w,
-                                     const double* d,
-                                     int len,
-                                     const std::array<double*, 4>& x,
-                                     const std::array<double*, 4>& y,
-                                     double* f)
+// For N terms a at once (a multiple of four): xa = sw dva/dx, ya = sw dva/dy over a block, and
+// f_a = sum (va w) d, each f a chain of adds in point order. The chains of four terms run in one
+// vector, the terms of four points turned into the points of four terms; eight terms make two
+// vectors whose adds overlap: one alone would wait on its own add at every point.
+template <int N>
+FRONTLYS_SUM_CLONES void ScaleTermsOf(const std::array<const double*, N>& v,
+                                      const std::array<const double*, N>& dx,
+                                      const std::array<const double*, N>& dy,
+                                      const double* sw,
+                                      const double* w,
+                                      const double* d,
+                                      int len,
+                                      const std::array<double*, N>& x,
+                                      const std::array<double*, N>& y,
+                                      double* f)
 {
-    double f0 = 0, f1 = 0, f2 = 0, f3 = 0;
-    for (int k = 0; k < len; ++k) {
-        f0 += v[0][k] * w[k] * d[k];
-        f1 += v[1][k] * w[k] * d[k];
-        f2 += v[2][k] * w[k] * d[k];
-        f3 += v[3][k] * w[k] * d[k];
+    static_assert(N % 4 == 0);
+    using V4 = double __attribute__((vector_size(32)));
+    using L4 = long long __attribute__((vector_size(32)));
+    V4 acc[N / 4] = {};
+    int k = 0;
+    for (; k + 4 <= len; k += 4) {
+#pragma GCC unroll 2
+        for (int q = 0; q < N / 4; ++q) {
+            V4 r0, r1, r2, r3;
+            std::memcpy(&r0, v[4 * q] + k, sizeof r0);
+            std::memcpy(&r1, v[4 * q + 1] + k, sizeof r1);
+            std::memcpy(&r2, v[4 * q + 2] + k, sizeof r2);
+            std::memcpy(&r3, v[4 * q + 3] + k, sizeof r3);
+            const V4 lo01 = __builtin_shuffle(r0, r1, L4{0, 4, 2, 6}),
+                     hi01 = __builtin_shuffle(r0, r1, L4{1, 5, 3, 7});
+            const V4 lo23 = __builtin_shuffle(r2, r3, L4{0, 4, 2, 6}),
+                     hi23 = __builtin_shuffle(r2, r3, L4{1, 5, 3, 7});
+            acc[q] += __builtin_shuffle(lo01, lo23, L4{0, 1, 4, 5}) * w[k] * d[k];
+            acc[q] += __builtin_shuffle(hi01, hi23, L4{0, 1, 4, 5}) * w[k + 1] * d[k + 1];
+            acc[q] += __builtin_shuffle(lo01, lo23, L4{2, 3, 6, 7}) * w[k + 2] * d[k + 2];
+            acc[q] += __builtin_shuffle(hi01, hi23, L4{2, 3, 6, 7}) * w[k + 3] * d[k + 3];
+        }
     }
+    for (; k < len; ++k)
+        for (int q = 0; q < N / 4; ++q) {
+            const V4 c = {v[4 * q][k], v[4 * q + 1][k], v[4 * q + 2][k], v[4 * q + 3][k]};
+            acc[q] += c * w[k] * d[k];
+        }
     // In vectors by hand: the compiler, unsure that the outputs do not overlap the inputs, would take
     // one product at a time.
-    using V4 = double __attribute__((vector_size(32)));
-    for (int e = 0; e < 4; ++e) {
+    for (int e = 0; e < N; ++e) {
         const double *ex = dx[e], *ey = dy[e];
         double *ox = x[e], *oy = y[e];
         int k = 0;
@@ -390,10 +412,7 @@ FRONTLYS_SUM_CLONES void ScaleTerms4(const std::array<const double*, 4>& v,
             oy[k] = sw[k] * ey[k];
         }
     }
-    f[0] = f0;
-    f[1] = f1;
-    f[2] = f2;
-    f[3] = f3;
+    for (int e = 0; e < N; ++e) f[e] = acc[e / 4][e % 4];
 }
 
 // The taper sums over a block's ring for one a against b = a, a + 1 .. a + 7: ab[b] = sum vr[a] tr[b]
@@ -505,20 +524,26 @@ private:
     // Per term, S w dv/dx and S w dv/dy, and its right-hand side entry.
     void ScaleTerms(double* rhs)
     {
-        for (int a = 0; a < Terms(); a += 4) {
-            std::array<const double*, 4> v, dx, dy;
-            std::array<double*, 4> x, y;
-            for (int e = 0; e < 4; ++e) {
-                v[e] = At(m_v, a + e);
-                dx[e] = At(m_dx, a + e);
-                dy[e] = At(m_dy, a + e);
-                x[e] = &m_ax[static_cast<std::size_t>(a + e) * kBlock];
-                y[e] = &m_ay[static_cast<std::size_t>(a + e) * kBlock];
-            }
-            double f[4];
-            ScaleTerms4(v, dx, dy, m_sw.data(), m_w.data(), m_d.data(), m_len, x, y, f);
-            for (int e = 0; e < 4 && a + e < Terms(); ++e) rhs[a + e] = f[e];
+        // Eight terms at a time while eight remain, then four (past the last term, results dropped).
+        int a = 0;
+        for (; a + 8 <= Terms(); a += 8) ScaleGroup<8>(a, rhs);
+        for (; a < Terms(); a += 4) ScaleGroup<4>(a, rhs);
+    }
+    template <int N>
+    void ScaleGroup(int a, double* rhs)
+    {
+        std::array<const double*, N> v, dx, dy;
+        std::array<double*, N> x, y;
+        for (int e = 0; e < N; ++e) {
+            v[e] = At(m_v, a + e);
+            dx[e] = At(m_dx, a + e);
+            dy[e] = At(m_dy, a + e);
+            x[e] = &m_ax[static_cast<std::size_t>(a + e) * kBlock];
+            y[e] = &m_ay[static_cast<std::size_t>(a + e) * kBlock];
         }
+        double f[N];
+        ScaleTermsOf<N>(v, dx, dy, m_sw.data(), m_w.data(), m_d.data(), m_len, x, y, f);
+        for (int e = 0; e < N && a + e < Terms(); ++e) rhs[a + e] = f[e];
     }
 
     // Over the ring, per point and term: v and grad(S w)-part . grad v. Each row holds every term and
