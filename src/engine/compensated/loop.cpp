@@ -130,6 +130,14 @@ void FramePoint(
 #else
 #define FRONTLYS_SUM_CLONES
 #endif
+// Also compiled for AVX-512, where eight lanes fit one register: the same sums, lane for lane, at
+// half the instructions.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define FRONTLYS_WIDE_SUM_CLONES \
+    __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"), optimize("fp-contract=off")))
+#else
+#define FRONTLYS_WIDE_SUM_CLONES
+#endif
 
 // The two frames as a pass compensates them: their ray coefficients and flux scales.
 struct FramePair {
@@ -284,14 +292,6 @@ FRONTLYS_SUM_CLONES void SymmetricSum(const double* const* xa,
     }
 }
 
-// Also compiled for AVX-512, where two b's share a register: the same sums, lane for lane, at half
-// the instructions.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define FRONTLYS_WIDE_SUM_CLONES \
-    __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"), optimize("fp-contract=off")))
-#else
-#define FRONTLYS_WIDE_SUM_CLONES
-#endif
 // SymmetricSum for an even NB, b's 2h and 2h + 1 in the halves of one eight-lane vector.
 template <int NA, int NB>
 FRONTLYS_WIDE_SUM_CLONES void SymmetricSumPairs(const double* const* xa,
@@ -418,29 +418,24 @@ FRONTLYS_SUM_CLONES void ScaleTermsOf(const std::array<const double*, N>& v,
 // The taper sums over a block's ring for one a against b = a, a + 1 .. a + 7: ab[b] = sum vr[a] tr[b]
 // and ba[b] = sum vr[b] tr[a], each in ring order (rows of `stride` values, one per term). Across b
 // the sums are independent and run in vectors; each entry adds its points in the same order.
-FRONTLYS_SUM_CLONES void RingSums8(
+FRONTLYS_WIDE_SUM_CLONES void RingSums8(
     const double* vr, const double* tr, int rows, int stride, int a, int b, double* ab, double* ba)
 {
-    using V4 = double __attribute__((vector_size(32)));
-    V4 ab0 = {0, 0, 0, 0}, ab1 = ab0, ba0 = ab0, ba1 = ab0;
+    // Eight lanes in one vector where AVX-512 is there, two halves elsewhere: the same sums.
+    using V8 = double __attribute__((vector_size(64)));
+    V8 sab = {}, sba = {};
     for (int r = 0; r < rows; ++r) {
         const double* vrow = vr + static_cast<std::size_t>(r) * stride;
         const double* trow = tr + static_cast<std::size_t>(r) * stride;
         const double va = vrow[a], ta = trow[a];
-        V4 t0, t1, v0, v1;
-        std::memcpy(&t0, trow + b, sizeof t0);
-        std::memcpy(&t1, trow + b + 4, sizeof t1);
-        std::memcpy(&v0, vrow + b, sizeof v0);
-        std::memcpy(&v1, vrow + b + 4, sizeof v1);
-        ab0 += va * t0;
-        ab1 += va * t1;
-        ba0 += v0 * ta;
-        ba1 += v1 * ta;
+        V8 t, v;
+        std::memcpy(&t, trow + b, sizeof t);
+        std::memcpy(&v, vrow + b, sizeof v);
+        sab += va * t;
+        sba += v * ta;
     }
-    std::memcpy(ab, &ab0, sizeof ab0);
-    std::memcpy(ab + 4, &ab1, sizeof ab1);
-    std::memcpy(ba, &ba0, sizeof ba0);
-    std::memcpy(ba + 4, &ba1, sizeof ba1);
+    std::memcpy(ab, &sab, sizeof sab);
+    std::memcpy(ba, &sba, sizeof sba);
 }
 
 // One block's share of the weak-form system (AssembleWeakForm). Each thread keeps one, its buffers
