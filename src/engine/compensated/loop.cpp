@@ -292,7 +292,8 @@ FRONTLYS_SUM_CLONES void SymmetricSum(const double* const* xa,
     }
 }
 
-// SymmetricSum for an even NB, b's 2h and 2h + 1 in the halves of one eight-lane vector.
+// SymmetricSum with b's 2h and 2h + 1 in the halves of one eight-lane vector; an odd NB's last b in
+// four lanes alone.
 template <int NA, int NB>
 FRONTLYS_WIDE_SUM_CLONES void SymmetricSumPairs(const double* const* xa,
                                                 const double* const* ya,
@@ -301,23 +302,24 @@ FRONTLYS_WIDE_SUM_CLONES void SymmetricSumPairs(const double* const* xa,
                                                 int len,
                                                 double* out)
 {
-    static_assert(NB % 2 == 0);
     using V4 = double __attribute__((vector_size(32)));
     using V8 = double __attribute__((vector_size(64)));
-    V8 sum[NA][NB / 2] = {};
+    constexpr int kPairs = NB / 2;
+    V8 sum[NA][kPairs > 0 ? kPairs : 1] = {};
+    V4 last[NA] = {};
     int k = 0;
     for (; k + 4 <= len; k += 4) {
+        V4 x4[NA], y4[NA];
         V8 x[NA], y[NA];
 #pragma GCC unroll 2
         for (int e = 0; e < NA; ++e) {
-            V4 xe, ye;
-            std::memcpy(&xe, xa[e] + k, sizeof xe);
-            std::memcpy(&ye, ya[e] + k, sizeof ye);
-            x[e] = __builtin_shufflevector(xe, xe, 0, 1, 2, 3, 0, 1, 2, 3);
-            y[e] = __builtin_shufflevector(ye, ye, 0, 1, 2, 3, 0, 1, 2, 3);
+            std::memcpy(&x4[e], xa[e] + k, sizeof x4[e]);
+            std::memcpy(&y4[e], ya[e] + k, sizeof y4[e]);
+            x[e] = __builtin_shufflevector(x4[e], x4[e], 0, 1, 2, 3, 0, 1, 2, 3);
+            y[e] = __builtin_shufflevector(y4[e], y4[e], 0, 1, 2, 3, 0, 1, 2, 3);
         }
 #pragma GCC unroll 2
-        for (int h = 0; h < NB / 2; ++h) {
+        for (int h = 0; h < kPairs; ++h) {
             V4 dx0, dx1, dy0, dy1;
             std::memcpy(&dx0, dxb[2 * h] + k, sizeof dx0);
             std::memcpy(&dx1, dxb[2 * h + 1] + k, sizeof dx1);
@@ -328,14 +330,25 @@ FRONTLYS_WIDE_SUM_CLONES void SymmetricSumPairs(const double* const* xa,
 #pragma GCC unroll 2
             for (int e = 0; e < NA; ++e) sum[e][h] += x[e] * dx + y[e] * dy;
         }
+        if constexpr (NB % 2 == 1) {
+            V4 dx, dy;
+            std::memcpy(&dx, dxb[NB - 1] + k, sizeof dx);
+            std::memcpy(&dy, dyb[NB - 1] + k, sizeof dy);
+#pragma GCC unroll 2
+            for (int e = 0; e < NA; ++e) last[e] += x4[e] * dx + y4[e] * dy;
+        }
     }
     for (int e = 0; e < NA; ++e) {
         for (int q = 0; q < NB; ++q) {
-            const int l = 4 * (q % 2);
-            const V8& part = sum[e][q / 2];
-            double s0 = part[l];
+            double part[4];
+            if (q < 2 * kPairs) {
+                for (int l = 0; l < 4; ++l) part[l] = sum[e][q / 2][4 * (q % 2) + l];
+            } else {
+                for (int l = 0; l < 4; ++l) part[l] = last[e][l];
+            }
+            double s0 = part[0];
             for (int t = k; t < len; ++t) s0 += xa[e][t] * dxb[q][t] + ya[e][t] * dyb[q][t];
-            out[NB * e + q] = (s0 + part[l + 1]) + (part[l + 2] + part[l + 3]);
+            out[NB * e + q] = (s0 + part[1]) + (part[2] + part[3]);
         }
     }
 }
@@ -344,8 +357,8 @@ using SumTile = void (*)(
     const double* const*, const double* const*, const double* const*, const double* const*, int, double*);
 // SymmetricSum for na = 1, 2 and nb = 1 .. 4: kSumTiles[na - 1][nb - 1].
 constexpr SumTile kSumTiles[2][4] = {
-    {&SymmetricSum<1, 1>, &SymmetricSumPairs<1, 2>, &SymmetricSum<1, 3>, &SymmetricSumPairs<1, 4>},
-    {&SymmetricSum<2, 1>, &SymmetricSumPairs<2, 2>, &SymmetricSum<2, 3>, &SymmetricSumPairs<2, 4>}};
+    {&SymmetricSum<1, 1>, &SymmetricSumPairs<1, 2>, &SymmetricSumPairs<1, 3>, &SymmetricSumPairs<1, 4>},
+    {&SymmetricSum<2, 1>, &SymmetricSumPairs<2, 2>, &SymmetricSumPairs<2, 3>, &SymmetricSumPairs<2, 4>}};
 
 // For N terms a at once (a multiple of four): xa = sw dva/dx, ya = sw dva/dy over a block, and
 // f_a = sum (va w) d, each f a chain of adds in point order. The chains of four terms run in one
