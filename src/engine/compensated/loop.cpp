@@ -635,15 +635,21 @@ void CompensateAndAssemble(const Grid& g,
     Buffer<double> parts(entries * blocks);  // each block writes all its entries
     s.resize(g.n);
     d.resize(g.n);
-    // One block a task: the ring's blocks cost more than the others, and small tasks even out the
-    // threads' shares.
-    ParallelFor(blocks, [&](int block) {
+    const auto assemble = [&](int block) {
         thread_local WeakFormBlock work;
         thread_local std::vector<double> scratch;
         const int p0 = block * WeakFormBlock::kBlock;
         CompensateSpan(g, pair, w, p0, std::min(WeakFormBlock::kBlock, g.n - p0), scratch, &s[p0], &d[p0]);
         work.Bind(g, terms);
         work.Assemble(block, s, d, scale, &parts[entries * block]);
+    };
+    // A block and its mirror through the centre a task: the grid's jets are held over a quadrant, and
+    // the second block reads the rows of it the first has just brought into the cache, where a large
+    // grid's jets would come from memory again. Small tasks still: the ring's blocks cost more than
+    // the others, and many tasks even out the threads' shares.
+    ParallelFor((blocks + 1) / 2, [&](int t) {
+        assemble(t);
+        if (blocks - 1 - t != t) assemble(blocks - 1 - t);
     });
     mat.assign(static_cast<std::size_t>(nt) * nt, 0.0);
     rhs.assign(nt, 0.0);
