@@ -24,13 +24,21 @@ ColumnSpan PupilSquare(const PupilPlane& p)
     return {std::max(0, n / 2 - reach), std::min(n, n / 2 + reach + 1)};
 }
 
+// The transmission a point at a time, asked a row at a time.
+PupilRowFunction ByRow(const PupilFunction& transmission)
+{
+    return [&transmission](double y, std::span<const double> x, std::span<double> out) {
+        for (std::size_t i = 0; i < x.size(); ++i) out[i] = transmission(x[i], y);
+    };
+}
+
 // Columns [stored.first, stored.end) of the n x n grid, row r at field + r * stride, every element
-// written; the columns of the pupil's square are among them.
+// written once; the columns of the pupil's square are among them.
 ColumnSpan FillField(std::complex<double>* field,
                      std::ptrdiff_t stride,
                      ColumnSpan stored,
                      const PupilPlane& p,
-                     const PupilFunction& transmission,
+                     const PupilRowFunction& transmission,
                      const PupilRowFunction& opdNm)
 {
     const int n = p.n;
@@ -39,34 +47,50 @@ ColumnSpan FillField(std::complex<double>* field,
     const double step = p.dxNm / radius;
     const ColumnSpan square = PupilSquare(p);
     const int lo = square.first, hi = square.end;
-    const std::size_t storedBytes = sizeof(*field) * static_cast<std::size_t>(stored.end - stored.first);
-    // Rows are independent: each clears its own span (no serial pass over the whole grid) and takes
-    // the OPD and the defocus path of its lit points, then the sines and cosines of their phases, in
-    // one batch each.
+    // Rows are independent: each clears its own dark stretches (no serial pass over the whole grid) and
+    // takes the transmission, the OPD and the defocus path of its points, then the sines and cosines
+    // of their phases, in one batch each.
     ParallelFor(n, [&](int r) {
         std::complex<double>* row = field + static_cast<std::ptrdiff_t>(r) * stride;
         // All-zero bytes are +0 in both parts: the library's clearing outruns a loop of stores.
-        std::memset(static_cast<void*>(row), 0, storedBytes);
-        if (r < lo || r >= hi) return;
+        const auto clear = [&](int from, int to) {
+            if (to > from)
+                std::memset(static_cast<void*>(row + (from - stored.first)), 0, sizeof(*row) * (to - from));
+        };
+        if (r < lo || r >= hi) {
+            clear(stored.first, stored.end);
+            return;
+        }
         const int width = hi - lo;
         thread_local std::vector<double> amplitude, xs, opd, defocus, phase, sine, cosine;
         thread_local std::vector<int> columns;
         for (auto* v : {&amplitude, &xs, &opd, &defocus, &phase, &sine, &cosine}) v->resize(width);
         columns.resize(width);
         const double y = -(r - n / 2) * step;
-        int lit = 0;
+        int reached = 0;
         for (int c = lo; c < hi; ++c) {
             const double x = (c - n / 2) * step;
             if (x * x + y * y > 1.0 + 4 * step) continue;
-            const double t = transmission(x, y);
+            xs[reached] = x;
+            columns[reached] = c;
+            ++reached;
+        }
+        transmission(
+            y, std::span<const double>(xs.data(), reached), std::span<double>(amplitude.data(), reached));
+        int lit = 0;
+        for (int i = 0; i < reached; ++i) {
+            const double t = amplitude[i];
             if (t <= 0) continue;
-            const double sign = ((r + c) & 1) ? -1.0 : 1.0;
+            const double sign = ((r + columns[i]) & 1) ? -1.0 : 1.0;
             amplitude[lit] = sign * t;
-            xs[lit] = x;
-            columns[lit] = c;
+            xs[lit] = xs[i];
+            columns[lit] = columns[i];
             ++lit;
         }
-        if (lit == 0) return;
+        if (lit == 0) {
+            clear(stored.first, stored.end);
+            return;
+        }
         opdNm(y, std::span<const double>(xs.data(), lit), std::span<double>(opd.data(), lit));
         for (int i = 0; i < lit; ++i) phase[i] = (xs[i] * xs[i] + y * y) * radius * radius;  // h^2
         DefocusPaths(std::span<const double>(phase.data(), lit),
@@ -82,8 +106,14 @@ ColumnSpan FillField(std::complex<double>* field,
             phase[i] = -k * path + shift;
         }
         SinCos(phase.data(), sine.data(), cosine.data(), lit);
-        for (int i = 0; i < lit; ++i)
-            row[columns[i] - stored.first] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
+        int next = stored.first;  // the first column not yet written
+        for (int i = 0; i < lit; ++i) {
+            const int c = columns[i];
+            clear(next, c);
+            row[c - stored.first] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
+            next = c + 1;
+        }
+        clear(next, stored.end);
     });
     return {lo, hi};
 }
@@ -93,6 +123,14 @@ ColumnSpan FillField(std::complex<double>* field,
 ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
                           const PupilPlane& plane,
                           const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm)
+{
+    return FillPupilField(field, plane, ByRow(transmission), opdNm);
+}
+
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilRowFunction& transmission,
                           const PupilRowFunction& opdNm)
 {
     field.resize(static_cast<std::size_t>(plane.n) * plane.n);
@@ -105,12 +143,20 @@ ColumnSpan FillPupilField(Buffer<std::complex<double>>& field,
                           const PupilRowFunction& opdNm)
 {
     field.resize(static_cast<std::size_t>(plane.n) * plane.n);
-    return FillField(field.data(), plane.n, {0, plane.n}, plane, transmission, opdNm);
+    return FillField(field.data(), plane.n, {0, plane.n}, plane, ByRow(transmission), opdNm);
 }
 
 LitBand FillPupilBand(Buffer<std::complex<double>>& field,
                       const PupilPlane& plane,
                       const PupilFunction& transmission,
+                      const PupilRowFunction& opdNm)
+{
+    return FillPupilBand(field, plane, ByRow(transmission), opdNm);
+}
+
+LitBand FillPupilBand(Buffer<std::complex<double>>& field,
+                      const PupilPlane& plane,
+                      const PupilRowFunction& transmission,
                       const PupilRowFunction& opdNm)
 {
     const ColumnSpan square = PupilSquare(plane);
