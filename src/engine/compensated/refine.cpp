@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <mutex>
 #include <numbers>
 #include <optional>
 #include <span>
@@ -417,6 +418,25 @@ struct ModelRenderCache::Impl {
     // The two sides render at once on their own buffers; on one thread they take turns on one set,
     // which halves the memory first touched.
     RenderWorkspace& For(bool extra) { return sides[extra && ThreadCount() > 1 ? 1 : 0]; }
+
+    // MaxSlope of the estimate rendered last: the callers that render a pair side by side ask it twice.
+    double SlopeOf(const ModelEstimate& e, int terms)
+    {
+        const std::lock_guard lock(slopeMutex);
+        if (!slopeKnown || e.coef != slopeCoef || e.obstruction != slopeObstruction || terms != slopeTerms) {
+            slope = MaxSlope(e, terms);
+            slopeCoef = e.coef;
+            slopeObstruction = e.obstruction;
+            slopeTerms = terms;
+            slopeKnown = true;
+        }
+        return slope;
+    }
+    std::mutex slopeMutex;
+    bool slopeKnown = false;
+    ZernikeCoefficients slopeCoef{};
+    double slopeObstruction = 0, slope = 0;
+    int slopeTerms = 0;
 };
 
 ModelRenderCache::ModelRenderCache() : m_impl(std::make_unique<Impl>()) {}
@@ -448,7 +468,8 @@ Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o,
 {
     std::optional<ModelRenderCache> own;
     if (!cache) cache = &own.emplace();
-    auto sharp = RenderSharp(o, e, MaxSlope(e, o.terms), lambdaNm, extra, cache->impl().For(extra));
+    auto sharp =
+        RenderSharp(o, e, cache->impl().SlopeOf(e, o.terms), lambdaNm, extra, cache->impl().For(extra));
     if (!sharp.ok()) return sharp.status();
     Blurrer blurrer(sharp.value());
     return ModelFrame{blurrer.Apply(blurPx), sharp.value().side};
