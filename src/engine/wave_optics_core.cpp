@@ -47,6 +47,7 @@ ColumnSpan FillField(std::complex<double>* field,
     const double step = p.dxNm / radius;
     const ColumnSpan square = PupilSquare(p);
     const int lo = square.first, hi = square.end;
+    const bool shifted = p.shiftCols != 0 || p.shiftRows != 0;
     // Rows are independent: each clears its own dark stretches (no serial pass over the whole grid) and
     // takes the transmission, the OPD and the defocus path of its points, then the sines and cosines
     // of their phases, in one batch each.
@@ -97,13 +98,14 @@ ColumnSpan FillField(std::complex<double>* field,
                      p.focalNm,
                      p.planeNm,
                      std::span<double>(defocus.data(), lit));
+        // The linear phase moves the image by the given fractions of a sample. Without a shift it is a
+        // signed zero, which leaves every phase but a zero one as it is.
+        const double rowShift = p.shiftRows * (r - n / 2);
         for (int i = 0; i < lit; ++i) {
-            const int c = columns[i];
             const double path = opd[i] + defocus[i];
-            // The linear phase moves the image by the given fractions of a sample.
-            const double shift =
-                2.0 * std::numbers::pi * (p.shiftCols * (c - n / 2) + p.shiftRows * (r - n / 2)) / n;
-            phase[i] = -k * path + shift;
+            phase[i] = -k * path;
+            if (shifted || phase[i] == 0)
+                phase[i] += 2.0 * std::numbers::pi * (p.shiftCols * (columns[i] - n / 2) + rowShift) / n;
         }
         SinCos(phase.data(), sine.data(), cosine.data(), lit);
         int next = stored.first;  // the first column not yet written
