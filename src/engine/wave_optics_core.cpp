@@ -32,6 +32,25 @@ PupilRowFunction ByRow(const PupilFunction& transmission)
     };
 }
 
+// Columns [first, end) of row r within the aperture test's reach, x^2 + y^2 <= 1 + 4 step: the test
+// depends on |c - n/2| alone and grows with it, so they are one run about the centre, found from the
+// square root's guess and settled by the test itself.
+ColumnSpan ReachedColumns(const PupilPlane& p, ColumnSpan square, double y)
+{
+    const int n = p.n;
+    const double step = p.dxNm / p.apertureRadiusNm, limit = 1.0 + 4 * step;
+    const auto within = [&](int d) {
+        const double x = d * step;
+        return !(x * x + y * y > limit);
+    };
+    const double guess = std::sqrt(std::max(0.0, limit - y * y)) / step;
+    int d = guess < n ? static_cast<int>(guess) : n;
+    while (d < n && within(d + 1)) ++d;
+    while (d >= 0 && !within(d)) --d;
+    if (d < 0) return {0, 0};
+    return {std::max(square.first, n / 2 - d), std::min(square.end, n / 2 + d + 1)};
+}
+
 // Columns [stored.first, stored.end) of the n x n grid, row r at field + r * stride, every element
 // written once; the columns of the pupil's square are among them.
 ColumnSpan FillField(std::complex<double>* field,
@@ -46,7 +65,6 @@ ColumnSpan FillField(std::complex<double>* field,
     const double k = 2.0 * std::numbers::pi / p.lambdaNm;
     const double step = p.dxNm / radius;
     const ColumnSpan square = PupilSquare(p);
-    const int lo = square.first, hi = square.end;
     const bool shifted = p.shiftCols != 0 || p.shiftRows != 0;
     // Rows are independent: each clears its own dark stretches (no serial pass over the whole grid) and
     // takes the transmission, the OPD and the defocus path of its points, then the sines and cosines
@@ -58,34 +76,27 @@ ColumnSpan FillField(std::complex<double>* field,
             if (to > from)
                 std::memset(static_cast<void*>(row + (from - stored.first)), 0, sizeof(*row) * (to - from));
         };
-        if (r < lo || r >= hi) {
+        const double y = -(r - n / 2) * step;
+        const ColumnSpan reach =
+            r < square.first || r >= square.end ? ColumnSpan{} : ReachedColumns(p, square, y);
+        const int reached = reach.end - reach.first;
+        if (reached <= 0) {
             clear(stored.first, stored.end);
             return;
         }
-        const int width = hi - lo;
-        thread_local std::vector<double> amplitude, xs, opd, defocus, phase, sine, cosine;
+        thread_local std::vector<double> t, amplitude, xs, opd, defocus, phase, sine, cosine;
         thread_local std::vector<int> columns;
-        for (auto* v : {&amplitude, &xs, &opd, &defocus, &phase, &sine, &cosine}) v->resize(width);
-        columns.resize(width);
-        const double y = -(r - n / 2) * step;
-        int reached = 0;
-        for (int c = lo; c < hi; ++c) {
-            const double x = (c - n / 2) * step;
-            if (x * x + y * y > 1.0 + 4 * step) continue;
-            xs[reached] = x;
-            columns[reached] = c;
-            ++reached;
-        }
-        transmission(
-            y, std::span<const double>(xs.data(), reached), std::span<double>(amplitude.data(), reached));
+        for (auto* v : {&t, &amplitude, &xs, &opd, &defocus, &phase, &sine, &cosine}) v->resize(reached);
+        columns.resize(reached);
+        for (int i = 0; i < reached; ++i) xs[i] = (reach.first + i - n / 2) * step;
+        transmission(y, std::span<const double>(xs.data(), reached), std::span<double>(t.data(), reached));
         int lit = 0;
         for (int i = 0; i < reached; ++i) {
-            const double t = amplitude[i];
-            if (t <= 0) continue;
-            const double sign = ((r + columns[i]) & 1) ? -1.0 : 1.0;
-            amplitude[lit] = sign * t;
+            if (t[i] <= 0) continue;
+            const int c = reach.first + i;
+            amplitude[lit] = (((r + c) & 1) ? -1.0 : 1.0) * t[i];
             xs[lit] = xs[i];
-            columns[lit] = columns[i];
+            columns[lit] = c;
             ++lit;
         }
         if (lit == 0) {
@@ -108,16 +119,20 @@ ColumnSpan FillField(std::complex<double>* field,
                 phase[i] += 2.0 * std::numbers::pi * (p.shiftCols * (columns[i] - n / 2) + rowShift) / n;
         }
         SinCos(phase.data(), sine.data(), cosine.data(), lit);
-        int next = stored.first;  // the first column not yet written
-        for (int i = 0; i < lit; ++i) {
-            const int c = columns[i];
-            clear(next, c);
-            row[c - stored.first] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
-            next = c + 1;
+        // The reached run written in one pass, its dark points as zeros; the rest of the row cleared.
+        clear(stored.first, reach.first);
+        std::complex<double>* out = row + (reach.first - stored.first);
+        for (int i = 0, j = 0; i < reached; ++i) {
+            if (j < lit && columns[j] == reach.first + i) {
+                out[i] = {amplitude[j] * cosine[j], amplitude[j] * sine[j]};
+                ++j;
+            } else {
+                out[i] = {};
+            }
         }
-        clear(next, stored.end);
+        clear(reach.end, stored.end);
     });
-    return {lo, hi};
+    return square;
 }
 
 }  // namespace
