@@ -42,4 +42,14 @@ double VaneClearance(const SpiderVanes& vanes, double x, double y);
 double PupilTransmission(double x, double y, double obstruction, const SpiderVanes& vanes, double soft);
 PupilFunction MakePupilTransmission(double obstruction, const SpiderVanes& vanes, double soft);
 
+// PupilTransmission of the points (x[i], y) of one row, to the bit, for renders that weigh whole rows:
+// the clear interior takes neither a square root nor, away from the vanes, their angles.
+void PupilTransmissionRow(double y,
+                          std::span<const double> x,
+                          std::span<double> out,
+                          double obstruction,
+                          const SpiderVanes& vanes,
+                          double soft);
+PupilRowFunction MakePupilTransmissionRow(double obstruction, const SpiderVanes& vanes, double soft);
+
 }  // namespace frontlys

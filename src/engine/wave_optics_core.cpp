@@ -24,13 +24,40 @@ ColumnSpan PupilSquare(const PupilPlane& p)
     return {std::max(0, n / 2 - reach), std::min(n, n / 2 + reach + 1)};
 }
 
+// The transmission a point at a time, asked a row at a time.
+PupilRowFunction ByRow(const PupilFunction& transmission)
+{
+    return [&transmission](double y, std::span<const double> x, std::span<double> out) {
+        for (std::size_t i = 0; i < x.size(); ++i) out[i] = transmission(x[i], y);
+    };
+}
+
+// Columns [first, end) of row r within the aperture test's reach, x^2 + y^2 <= 1 + 4 step: the test
+// depends on |c - n/2| alone and grows with it, so they are one run about the centre, found from the
+// square root's guess and settled by the test itself.
+ColumnSpan ReachedColumns(const PupilPlane& p, ColumnSpan square, double y)
+{
+    const int n = p.n;
+    const double step = p.dxNm / p.apertureRadiusNm, limit = 1.0 + 4 * step;
+    const auto within = [&](int d) {
+        const double x = d * step;
+        return !(x * x + y * y > limit);
+    };
+    const double guess = std::sqrt(std::max(0.0, limit - y * y)) / step;
+    int d = guess < n ? static_cast<int>(guess) : n;
+    while (d < n && within(d + 1)) ++d;
+    while (d >= 0 && !within(d)) --d;
+    if (d < 0) return {0, 0};
+    return {std::max(square.first, n / 2 - d), std::min(square.end, n / 2 + d + 1)};
+}
+
 // Columns [stored.first, stored.end) of the n x n grid, row r at field + r * stride, every element
-// written; the columns of the pupil's square are among them.
+// written once; the columns of the pupil's square are among them.
 ColumnSpan FillField(std::complex<double>* field,
                      std::ptrdiff_t stride,
                      ColumnSpan stored,
                      const PupilPlane& p,
-                     const PupilFunction& transmission,
+                     const PupilRowFunction& transmission,
                      const PupilRowFunction& opdNm)
 {
     const int n = p.n;
@@ -38,54 +65,74 @@ ColumnSpan FillField(std::complex<double>* field,
     const double k = 2.0 * std::numbers::pi / p.lambdaNm;
     const double step = p.dxNm / radius;
     const ColumnSpan square = PupilSquare(p);
-    const int lo = square.first, hi = square.end;
-    const std::size_t storedBytes = sizeof(*field) * static_cast<std::size_t>(stored.end - stored.first);
-    // Rows are independent: each clears its own span (no serial pass over the whole grid) and takes
-    // the OPD and the defocus path of its lit points, then the sines and cosines of their phases, in
-    // one batch each.
+    const bool shifted = p.shiftCols != 0 || p.shiftRows != 0;
+    // Rows are independent: each clears its own dark stretches (no serial pass over the whole grid) and
+    // takes the transmission, the OPD and the defocus path of its points, then the sines and cosines
+    // of their phases, in one batch each.
     ParallelFor(n, [&](int r) {
         std::complex<double>* row = field + static_cast<std::ptrdiff_t>(r) * stride;
         // All-zero bytes are +0 in both parts: the library's clearing outruns a loop of stores.
-        std::memset(static_cast<void*>(row), 0, storedBytes);
-        if (r < lo || r >= hi) return;
-        const int width = hi - lo;
-        thread_local std::vector<double> amplitude, xs, opd, defocus, phase, sine, cosine;
-        thread_local std::vector<int> columns;
-        for (auto* v : {&amplitude, &xs, &opd, &defocus, &phase, &sine, &cosine}) v->resize(width);
-        columns.resize(width);
+        const auto clear = [&](int from, int to) {
+            if (to > from)
+                std::memset(static_cast<void*>(row + (from - stored.first)), 0, sizeof(*row) * (to - from));
+        };
         const double y = -(r - n / 2) * step;
+        const ColumnSpan reach =
+            r < square.first || r >= square.end ? ColumnSpan{} : ReachedColumns(p, square, y);
+        const int reached = reach.end - reach.first;
+        if (reached <= 0) {
+            clear(stored.first, stored.end);
+            return;
+        }
+        thread_local std::vector<double> t, amplitude, xs, opd, defocus, phase, sine, cosine;
+        thread_local std::vector<int> columns;
+        for (auto* v : {&t, &amplitude, &xs, &opd, &defocus, &phase, &sine, &cosine}) v->resize(reached);
+        columns.resize(reached);
+        for (int i = 0; i < reached; ++i) xs[i] = (reach.first + i - n / 2) * step;
+        transmission(y, std::span<const double>(xs.data(), reached), std::span<double>(t.data(), reached));
         int lit = 0;
-        for (int c = lo; c < hi; ++c) {
-            const double x = (c - n / 2) * step;
-            if (x * x + y * y > 1.0 + 4 * step) continue;
-            const double t = transmission(x, y);
-            if (t <= 0) continue;
-            const double sign = ((r + c) & 1) ? -1.0 : 1.0;
-            amplitude[lit] = sign * t;
-            xs[lit] = x;
+        for (int i = 0; i < reached; ++i) {
+            if (t[i] <= 0) continue;
+            const int c = reach.first + i;
+            amplitude[lit] = (((r + c) & 1) ? -1.0 : 1.0) * t[i];
+            xs[lit] = xs[i];
             columns[lit] = c;
             ++lit;
         }
-        if (lit == 0) return;
+        if (lit == 0) {
+            clear(stored.first, stored.end);
+            return;
+        }
         opdNm(y, std::span<const double>(xs.data(), lit), std::span<double>(opd.data(), lit));
         for (int i = 0; i < lit; ++i) phase[i] = (xs[i] * xs[i] + y * y) * radius * radius;  // h^2
         DefocusPaths(std::span<const double>(phase.data(), lit),
                      p.focalNm,
                      p.planeNm,
                      std::span<double>(defocus.data(), lit));
+        // The linear phase moves the image by the given fractions of a sample. Without a shift it is a
+        // signed zero, which leaves every phase but a zero one as it is.
+        const double rowShift = p.shiftRows * (r - n / 2);
         for (int i = 0; i < lit; ++i) {
-            const int c = columns[i];
             const double path = opd[i] + defocus[i];
-            // The linear phase moves the image by the given fractions of a sample.
-            const double shift =
-                2.0 * std::numbers::pi * (p.shiftCols * (c - n / 2) + p.shiftRows * (r - n / 2)) / n;
-            phase[i] = -k * path + shift;
+            phase[i] = -k * path;
+            if (shifted || phase[i] == 0)
+                phase[i] += 2.0 * std::numbers::pi * (p.shiftCols * (columns[i] - n / 2) + rowShift) / n;
         }
         SinCos(phase.data(), sine.data(), cosine.data(), lit);
-        for (int i = 0; i < lit; ++i)
-            row[columns[i] - stored.first] = {amplitude[i] * cosine[i], amplitude[i] * sine[i]};
+        // The reached run written in one pass, its dark points as zeros; the rest of the row cleared.
+        clear(stored.first, reach.first);
+        std::complex<double>* out = row + (reach.first - stored.first);
+        for (int i = 0, j = 0; i < reached; ++i) {
+            if (j < lit && columns[j] == reach.first + i) {
+                out[i] = {amplitude[j] * cosine[j], amplitude[j] * sine[j]};
+                ++j;
+            } else {
+                out[i] = {};
+            }
+        }
+        clear(reach.end, stored.end);
     });
-    return {lo, hi};
+    return square;
 }
 
 }  // namespace
@@ -93,6 +140,14 @@ ColumnSpan FillField(std::complex<double>* field,
 ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
                           const PupilPlane& plane,
                           const PupilFunction& transmission,
+                          const PupilRowFunction& opdNm)
+{
+    return FillPupilField(field, plane, ByRow(transmission), opdNm);
+}
+
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilRowFunction& transmission,
                           const PupilRowFunction& opdNm)
 {
     field.resize(static_cast<std::size_t>(plane.n) * plane.n);
@@ -105,12 +160,20 @@ ColumnSpan FillPupilField(Buffer<std::complex<double>>& field,
                           const PupilRowFunction& opdNm)
 {
     field.resize(static_cast<std::size_t>(plane.n) * plane.n);
-    return FillField(field.data(), plane.n, {0, plane.n}, plane, transmission, opdNm);
+    return FillField(field.data(), plane.n, {0, plane.n}, plane, ByRow(transmission), opdNm);
 }
 
 LitBand FillPupilBand(Buffer<std::complex<double>>& field,
                       const PupilPlane& plane,
                       const PupilFunction& transmission,
+                      const PupilRowFunction& opdNm)
+{
+    return FillPupilBand(field, plane, ByRow(transmission), opdNm);
+}
+
+LitBand FillPupilBand(Buffer<std::complex<double>>& field,
+                      const PupilPlane& plane,
+                      const PupilRowFunction& transmission,
                       const PupilRowFunction& opdNm)
 {
     const ColumnSpan square = PupilSquare(plane);

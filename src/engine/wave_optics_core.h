@@ -68,6 +68,16 @@ LitBand FillPupilBand(Buffer<std::complex<double>>& field,
                       const PupilPlane& plane,
                       const PupilFunction& transmission,
                       const PupilRowFunction& opdNm);
+// The fills with the transmission taken a row at a time too (pupil_transmission.h), at the points
+// inside the aperture's reach.
+LitBand FillPupilBand(Buffer<std::complex<double>>& field,
+                      const PupilPlane& plane,
+                      const PupilRowFunction& transmission,
+                      const PupilRowFunction& opdNm);
+ColumnSpan FillPupilField(std::vector<std::complex<double>>& field,
+                          const PupilPlane& plane,
+                          const PupilRowFunction& transmission,
+                          const PupilRowFunction& opdNm);
 
 // Forward transform of the field in place, then its intensity normalised to sum 1, times `weight`,
 // added to `sum` (n x n).

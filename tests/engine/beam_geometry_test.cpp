@@ -50,8 +50,10 @@ TEST(BeamGeometry, FollowsTheSineConditionFromFOneToFThirtyAndTendsToTheParaxial
     // A slow beam keeps the paraxial path and mapping to 1e-4.
     const double F = 30 * 2 * R, h = 0.8 * R, z = F - l;
     EXPECT_NEAR(DefocusPath(h * h, F, z) / ((1 / F - 1 / z) * h * h / 2), 1, 2e-4);
-    // A row at once, out to past the clamped edge, gives each point's own path to the bit.
-    const std::vector<double> rows = {0, 0.1 * R * R, R * R, 4 * F * F};
+    // A row at once, out to past the clamped edge, gives each point's own path to the bit, in the
+    // wide steps and the odd ones left at its end.
+    std::vector<double> rows = {0, 0.1 * R * R, R * R, 4 * F * F};
+    for (int i = 1; i <= 7; ++i) rows.push_back(R * R * i / 7.3);
     std::vector<double> paths(rows.size());
     DefocusPaths(rows, 2 * R, z, paths);
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(paths[i], DefocusPath(rows[i], 2 * R, z)) << i;

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
+#include <span>
+#include <vector>
 
 namespace frontlys {
 namespace {
@@ -87,6 +91,44 @@ TEST(PupilTransmission, SoftAnnulusIsItsRampsAtEveryRadius)
     EXPECT_EQ(PupilTransmission(0.6, 0, eps, cross, soft), 0.0);
     EXPECT_NEAR(PupilTransmission(0.6, 0.03, eps, cross, soft), 0.5, 1e-9);
     EXPECT_EQ(PupilTransmission(0.6, 0.1, eps, cross, soft), 1.0);
+}
+
+// A row taken at once gives every point's transmission to the bit, for each kind of pupil: open,
+// obstructed, hard or soft edges, one family of vanes or two, and the points just beside a vane's ramp
+// where the shortcut past the vanes must not be taken.
+TEST(PupilTransmission, RowGivesEachPointsBits)
+{
+    const std::vector<SpiderVanes> spiders = {
+        {}, {4, 0.06, 30}, {3, 0.02, -10}, {4, 0.05, 0, 0.02, 12}, {16, 0.01, 5}};
+    std::vector<double> xs(997), out(xs.size());
+    for (std::size_t i = 0; i < xs.size(); ++i)
+        xs[i] = -1.05 + 2.1 * static_cast<double>(i) / (xs.size() - 1);
+    std::size_t partial = 0;
+    for (const SpiderVanes& vanes : spiders) {
+        for (double eps : {0.0, 0.3}) {
+            for (double soft : {0.0, 0.004}) {
+                const PupilRowFunction row = MakePupilTransmissionRow(eps, vanes, soft);
+                for (int j = -260; j <= 260; ++j) {
+                    const double y = j / 250.0;
+                    row(y, xs, out);
+                    for (std::size_t i = 0; i < xs.size(); ++i) {
+                        const double t = PupilTransmission(xs[i], y, eps, vanes, soft);
+                        ASSERT_EQ(std::bit_cast<std::uint64_t>(out[i]), std::bit_cast<std::uint64_t>(t))
+                            << "vanes " << vanes.count << " eps " << eps << " soft " << soft << " at "
+                            << xs[i] << ", " << y;
+                        partial += t > 0 && t < 1;
+                    }
+                }
+                // The free function on a short row, as the fills may call it.
+                std::vector<double> some(3);
+                PupilTransmissionRow(
+                    0.31, std::span<const double>(xs.data() + 500, 3), some, eps, vanes, soft);
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_EQ(some[i], PupilTransmission(xs[500 + i], 0.31, eps, vanes, soft));
+            }
+        }
+    }
+    EXPECT_GT(partial, 10000u);  // the ramps were crossed, not only the clear interior
 }
 
 TEST(PupilTransmission, VanesOutsideTheirLimitsAreRefused)

@@ -95,5 +95,41 @@ TEST(WaveOpticsCore, BandHoldsTheFullFieldsLitColumns)
     }
 }
 
+// Every sample of the fill carries the transmission at its point as its modulus, and the grid is dark
+// wherever the pupil passes no light: no lit point is left out of a row's reach, none lands in another
+// column.
+TEST(WaveOpticsCore, FieldModulusIsTheTransmission)
+{
+    const int n = 150;
+    const PupilPlane plane{1.2e9, 1e8, 1.2e9 + 3e6, 555, n, 2.6e6, 0, 0};
+    const SpiderVanes vanes{4, 0.03, 25};
+    const double eps = 0.35, soft = plane.dxNm / 1e8;
+    std::vector<std::complex<double>> field;
+    FillPupilField(field,
+                   plane,
+                   MakePupilTransmissionRow(eps, vanes, soft),
+                   [](double y, std::span<const double> x, std::span<double> out) {
+                       for (std::size_t i = 0; i < x.size(); ++i) out[i] = 400 * x[i] * x[i] * y + 90 * y;
+                   });
+    ASSERT_EQ(field.size(), static_cast<std::size_t>(n) * n);
+    const double step = plane.dxNm / plane.apertureRadiusNm;
+    int partial = 0, lit = 0;
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            const double t = PupilTransmission((c - n / 2) * step, -(r - n / 2) * step, eps, vanes, soft);
+            const std::complex<double> v = field[static_cast<std::size_t>(r) * n + c];
+            ASSERT_NEAR(std::abs(v), t, 1e-12) << r << " " << c;
+            if (t == 0) {
+                ASSERT_EQ(v, 0.0) << r << " " << c;
+                continue;
+            }
+            ++lit;
+            partial += t < 1;
+        }
+    }
+    EXPECT_GT(lit, 3000);
+    EXPECT_GT(partial, 200);
+}
+
 }  // namespace
 }  // namespace frontlys

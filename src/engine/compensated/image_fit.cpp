@@ -214,7 +214,7 @@ struct Problem {
         const auto opd = [&](double y, std::span<const double> x, std::span<double> out) {
             surface.AnnulusRowValues(y, x, out, eps);
         };
-        FillPupilField(w.field, plane, MakePupilTransmission(eps, Vanes(p), plane.dxNm / R), opd);
+        FillPupilField(w.field, plane, MakePupilTransmissionRow(eps, Vanes(p), plane.dxNm / R), opd);
         std::fill(w.fine.begin(), w.fine.end(), 0.0);
         AddIntensity(w.field, w.plan, w.fine, 1.0);
         spectrum.resize(w.work.size());

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <mutex>
 #include <numbers>
 #include <optional>
 #include <span>
@@ -101,9 +102,14 @@ struct RenderWorkspace {
 };
 
 // The pixel image of the estimate without blur: the wave-optics intensity on a fine grid, integrated
-// over the camera pixels (sinc in the spectrum) and sampled at their centres.
-Result<SharpModel> RenderSharp(
-    const CompensatedOptions& o, const ModelEstimate& e, double lambda, bool extra, RenderWorkspace& work)
+// over the camera pixels (sinc in the spectrum) and sampled at their centres. `slope`: MaxSlope of the
+// estimate, the same for both sides.
+Result<SharpModel> RenderSharp(const CompensatedOptions& o,
+                               const ModelEstimate& e,
+                               double slope,
+                               double lambda,
+                               bool extra,
+                               RenderWorkspace& work)
 {
     const double F = o.focalNm, R = o.apertureRadiusNm, l = SideDefocusNm(e, extra), p = o.pixelNm;
     const double z = extra ? F + l : F - l;
@@ -111,7 +117,7 @@ Result<SharpModel> RenderSharp(
     int q = std::max(2, static_cast<int>(std::ceil(p / sMax - 1e-9)));
     // The rays spread by the mean size of the two transport coefficients.
     const double rho = DonutRadius(F, R, l) / p, a = 0.5 * TransportFor(F, R, l).difference;
-    const double half = std::max(rho * (1 + a * MaxSlope(e, o.terms)) + 24, 1.35 * rho + 12);
+    const double half = std::max(rho * (1 + a * slope) + 24, 1.35 * rho + 12);
     const double window = 2 * std::ceil(half);
     // A grid that the wavelength's sampling would make too large is rendered coarser: the pupil is
     // then sampled under the sampling limit of its far field, which blurs the fringes a little but
@@ -132,7 +138,7 @@ Result<SharpModel> RenderSharp(
     ZernikeCoefficients c = e.coef;
     c[0] = c[1] = c[2] = 0;
     const ZernikeSurface surface(ZernikePolynomials(ZernikeBasis::ForCount(o.terms), eps), c);
-    const PupilFunction transmission = MakePupilTransmission(eps, o.vanes, h);
+    const PupilRowFunction transmission = MakePupilTransmissionRow(eps, o.vanes, h);
     const auto opd = [&](double y, std::span<const double> x, std::span<double> out) {
         surface.AnnulusRowValues(y, x, out, eps);
     };
@@ -412,6 +418,25 @@ struct ModelRenderCache::Impl {
     // The two sides render at once on their own buffers; on one thread they take turns on one set,
     // which halves the memory first touched.
     RenderWorkspace& For(bool extra) { return sides[extra && ThreadCount() > 1 ? 1 : 0]; }
+
+    // MaxSlope of the estimate rendered last: the callers that render a pair side by side ask it twice.
+    double SlopeOf(const ModelEstimate& e, int terms)
+    {
+        const std::lock_guard lock(slopeMutex);
+        if (!slopeKnown || e.coef != slopeCoef || e.obstruction != slopeObstruction || terms != slopeTerms) {
+            slope = MaxSlope(e, terms);
+            slopeCoef = e.coef;
+            slopeObstruction = e.obstruction;
+            slopeTerms = terms;
+            slopeKnown = true;
+        }
+        return slope;
+    }
+    std::mutex slopeMutex;
+    bool slopeKnown = false;
+    ZernikeCoefficients slopeCoef{};
+    double slopeObstruction = 0, slope = 0;
+    int slopeTerms = 0;
 };
 
 ModelRenderCache::ModelRenderCache() : m_impl(std::make_unique<Impl>()) {}
@@ -443,7 +468,8 @@ Result<ModelFrame> RenderModelFrame(const CompensatedOptions& o,
 {
     std::optional<ModelRenderCache> own;
     if (!cache) cache = &own.emplace();
-    auto sharp = RenderSharp(o, e, lambdaNm, extra, cache->impl().For(extra));
+    auto sharp =
+        RenderSharp(o, e, cache->impl().SlopeOf(e, o.terms), lambdaNm, extra, cache->impl().For(extra));
     if (!sharp.ok()) return sharp.status();
     Blurrer blurrer(sharp.value());
     return ModelFrame{blurrer.Apply(blurPx), sharp.value().side};
@@ -488,8 +514,9 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         if (refine.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
         std::array<SharpModel, 2> sharp;
         std::array<Status, 2> renderStatus;
+        const double slope = MaxSlope(x, o.terms);
         ParallelFor(2, [&](int side) {
-            auto s = RenderSharp(o, x, refine.lambdaNm, side == 1, renders.For(side == 1));
+            auto s = RenderSharp(o, x, slope, refine.lambdaNm, side == 1, renders.For(side == 1));
             if (s.ok())
                 sharp[side] = s.take();
             else

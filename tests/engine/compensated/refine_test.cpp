@@ -195,5 +195,32 @@ TEST(ModelEstimate, DefocusTermAndUnequalDistancesRenderTheSameDonuts)
     EXPECT_LT(SpreadPx2(c.value()) / SpreadPx2(d.value()), 0.99);
 }
 
+// A cache kept across renders of different estimates renders each as a fresh one would, to the bit:
+// what it keeps from one estimate (buffers, plans, the window's slope) never leaks into the next.
+TEST(ModelRenderCache, RendersWhatAFreshCacheRenders)
+{
+    CompensatedOptions o;
+    o.focalNm = 1200e6;
+    o.apertureRadiusNm = 100e6;
+    o.pixelNm = 9000;
+    ModelEstimate calm{{}, 0.25, 3e6};
+    calm.coef[10] = 10;
+    ModelEstimate steep = calm;
+    steep.coef[6] = 900;  // strong coma: a wider window
+    ModelRenderCache cache;
+    int sides[2] = {0, 0};
+    for (const ModelEstimate* e : {&calm, &steep, &calm}) {
+        for (bool extra : {false, true}) {
+            auto kept = RenderModelFrame(o, *e, 555, extra, 0.7, &cache);
+            auto fresh = RenderModelFrame(o, *e, 555, extra, 0.7);
+            ASSERT_TRUE(kept.ok() && fresh.ok());
+            EXPECT_EQ(kept.value().side, fresh.value().side);
+            EXPECT_TRUE(kept.value().pixels == fresh.value().pixels) << extra;
+            if (!extra) sides[e == &steep] = fresh.value().side;
+        }
+    }
+    EXPECT_GT(sides[1], sides[0]);  // the two estimates do need different windows
+}
+
 }  // namespace
 }  // namespace frontlys
