@@ -9,6 +9,8 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace frontlys {
@@ -163,9 +165,13 @@ void YieldToInteractiveThreads()
 void LowerThisThread()
 {
 #if defined(__linux__)
-    // On Linux the nice value belongs to each thread: 10 gives it about a tenth of a window
-    // thread's share of a busy core.
-    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+    // On Linux the nice value belongs to each thread: 10 more gives it about a tenth of a window
+    // thread's share of a busy core. Relative to its own: a program started at a lower priority
+    // would otherwise see its workers raised above it (or refused, without the right to raise).
+    const auto self = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, self);  // -1 is a valid value: errno tells
+    if (errno == 0) (void)setpriority(PRIO_PROCESS, self, std::min(19, current + 10));
 #endif
 }
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #if defined(__linux__)
@@ -87,6 +89,31 @@ TEST(ThreadPool, WorkersYieldToTheWindowOnceAsked)
     EXPECT_EQ(nice(), callerNice);
     ASSERT_EQ(others.load(), 1);
     EXPECT_EQ(lowered.load(), 1);
+}
+
+// A program started at a lower priority (a batch under nice): its workers go lower still, never
+// above the thread that started them.
+TEST(ThreadPool, WorkersOfALoweredProgramAreNotRaised)
+{
+    std::thread([] {
+        const auto nice = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); };
+        const int lowered = std::max(15, nice());  // raising it again would need a privilege
+        ASSERT_EQ(setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), lowered), 0);
+        const int callerNice = nice();
+        SetThreadCount(2);
+        YieldToInteractiveThreads();  // the next loop starts the pool's workers from this thread
+        std::atomic<int> arrived = 0, workerNice = -100;
+        const auto caller = std::this_thread::get_id();
+        ParallelFor(2, [&](int) {
+            ++arrived;
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (arrived.load() < 2 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+            if (std::this_thread::get_id() != caller) workerNice = nice();
+        });
+        SetThreadCount(0);
+        EXPECT_EQ(workerNice.load(), std::min(19, callerNice + 10));
+    }).join();
 }
 #endif
 
