@@ -356,31 +356,30 @@ struct StageCall {
             Stage<R, false>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw); \
         }                                                                 \
     }                                                                     \
-    FRONTLYS_STAGE_AS(Stages##R, R, FRONTLYS_FFT_CLONES, false)           \
-    FRONTLYS_STAGE_AS(WideStages##R, R, FRONTLYS_FFT_WIDE, FRONTLYS_FFT_HAS_WIDE)
+    FRONTLYS_STAGE_AS(Stages##R, R, FRONTLYS_FFT_CLONES, false)
 FRONTLYS_STAGE(2)
 FRONTLYS_STAGE(3)
 FRONTLYS_STAGE(4)
 FRONTLYS_STAGE(5)
 FRONTLYS_STAGE(8)
+FRONTLYS_STAGE_AS(WideStages2, 2, FRONTLYS_FFT_WIDE, FRONTLYS_FFT_HAS_WIDE)
+FRONTLYS_STAGE_AS(WideStages3, 3, FRONTLYS_FFT_WIDE, FRONTLYS_FFT_HAS_WIDE)
+FRONTLYS_STAGE_AS(WideStages5, 5, FRONTLYS_FFT_WIDE, FRONTLYS_FFT_HAS_WIDE)
 #undef FRONTLYS_STAGE
 #undef FRONTLYS_STAGE_AS
 
 // A single transform goes through the plain stage, compiled as if batches did not exist.
 void RunStage(int radix, const StageCall& call)
 {
-    if (call.count >= 4 && HasWideStages()) {
+    // The wide radix-4 and radix-8 stages measured slower (the power-of-two real transforms).
+    if (call.count >= 4 && radix != 4 && radix != 8 && HasWideStages()) {
         switch (radix) {
             case 2:
                 return WideStages2(call);
             case 3:
                 return WideStages3(call);
-            case 4:
-                return WideStages4(call);
-            case 5:
-                return WideStages5(call);
             default:
-                return WideStages8(call);
+                return WideStages5(call);
         }
     }
     const bool one = call.batch == 1;
