@@ -222,6 +222,33 @@ void BM_OursReal2D(benchmark::State& state)
 }
 BENCHMARK(BM_OursReal2D)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
+// The render's use: a separable filter sampled every `step` pixels (n / step = 135, 150, 160, ...),
+// on the calling thread.
+void BM_OursSampledSeparable(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0)), step = static_cast<int>(state.range(1));
+    frontlys::SetThreadCount(1);
+    frontlys::RealFft2Plan plan(n);
+    const auto input = RandomReal(n);
+    std::vector<double> filter(n);
+    for (int k = 0; k < n; ++k) filter[k] = 1.0 / (1.0 + std::min(k, n - k));
+    const int count = n / step;
+    std::vector<double> output(static_cast<std::size_t>(count) * count);
+    for (auto _ : state) {
+        plan.FilterSampledSeparable(input.data(), filter.data(), 0, step, count, output.data());
+        benchmark::DoNotOptimize(output.data());
+    }
+    frontlys::SetThreadCount(0);
+}
+BENCHMARK(BM_OursSampledSeparable)
+    ->Args({800, 5})
+    ->Args({800, 4})
+    ->Args({810, 6})
+    ->Args({810, 5})
+    ->Args({720, 5})
+    ->Args({960, 5})
+    ->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 // With FRONTLYS_FFTW_WISDOM naming a file, FFTW's measured plans are kept there: later runs plan in

@@ -73,6 +73,46 @@ FRONTLYS_INLINE V2c TimesSignI(V2c x)  // i x forward, -i x inverse
     return kInverse ? Swap(x) * V2c{1, -1, 1, -1} : Swap(x) * V2c{-1, 1, -1, 1};
 }
 
+// Four complex numbers in one vector, for the AVX-512 build of the stages: each lane goes through
+// the expressions of V2c's, products fused into sums as in the AVX2 build, so the bits are the same.
+typedef double V4c __attribute__((vector_size(64)));
+typedef long long V4i __attribute__((vector_size(64)));
+#if defined(__clang__)
+#define FRONTLYS_SHUFFLE8(a, i, j, k, l, m, n, o, p) __builtin_shufflevector(a, a, i, j, k, l, m, n, o, p)
+#else
+#define FRONTLYS_SHUFFLE8(a, i, j, k, l, m, n, o, p) __builtin_shuffle(a, V4i{i, j, k, l, m, n, o, p})
+#endif
+FRONTLYS_INLINE V4c Load4(const cd* p)
+{
+    V4c v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+FRONTLYS_INLINE void Store(cd* p, V4c v) { std::memcpy(static_cast<void*>(p), &v, sizeof v); }
+FRONTLYS_INLINE V4c Swap(V4c v) { return FRONTLYS_SHUFFLE8(v, 1, 0, 3, 2, 5, 4, 7, 6); }
+FRONTLYS_INLINE V4c Broadcast4(cd w)
+{
+    return V4c{w.real(), w.imag(), w.real(), w.imag(), w.real(), w.imag(), w.real(), w.imag()};
+}
+FRONTLYS_INLINE V4c Mul(V4c x, V4c w)
+{
+    const V4c wr = FRONTLYS_SHUFFLE8(w, 0, 0, 2, 2, 4, 4, 6, 6);
+    const V4c wi = FRONTLYS_SHUFFLE8(w, 1, 1, 3, 3, 5, 5, 7, 7);
+    return x * wr + Swap(x) * (wi * V4c{-1, 1, -1, 1, -1, 1, -1, 1});
+}
+FRONTLYS_INLINE V4c Mul(V4c x, V4c xs, V4c w)
+{
+    const V4c wr = FRONTLYS_SHUFFLE8(w, 0, 0, 2, 2, 4, 4, 6, 6);
+    const V4c wi = FRONTLYS_SHUFFLE8(w, 1, 1, 3, 3, 5, 5, 7, 7);
+    return x * wr + xs * wi;
+}
+template <bool kInverse>
+FRONTLYS_INLINE V4c SignI(V4c x)
+{
+    return kInverse ? Swap(x) * V4c{1, -1, 1, -1, 1, -1, 1, -1} : Swap(x) * V4c{-1, 1, -1, 1, -1, 1, -1, 1};
+}
+FRONTLYS_INLINE V4c Times(V4c x, cd w) { return Mul(x, Broadcast4(w)); }
+
 template <bool kInverse>
 FRONTLYS_INLINE cd SignI(cd x)  // i x forward, -i x inverse
 {
@@ -161,7 +201,8 @@ FRONTLYS_INLINE void Dft(const T (&x)[8], T (&y)[8])
 // tw + (k - 1) m), to y[sOut (R p + k) + q], self-sorted. Within a transform sIn = sOut = count;
 // the first and last stages of a strip of columns read and write the array itself. Two elements at
 // a time: along q when there are several, else along p.
-template <int R, bool kInverse>
+// kWide: four elements at a time along q where there are four (the AVX-512 build).
+template <int R, bool kInverse, bool kWide = false>
 FRONTLYS_INLINE void Stage(
     const cd* x, cd* y, int m, std::ptrdiff_t sIn, std::ptrdiff_t sOut, std::ptrdiff_t count, const cd* tw)
 {
@@ -211,6 +252,28 @@ FRONTLYS_INLINE void Stage(
             ws[k] = Swap(wv[k]) * V2c{-1, 1, -1, 1};
         }
         std::ptrdiff_t q = 0;
+        if constexpr (kWide) {
+            V4c wv4[R], ws4[R];
+            FRONTLYS_UNROLL
+            for (int k = 1; k < R; ++k) {
+                wv4[k] = Broadcast4(w[k]);
+                ws4[k] = Swap(wv4[k]) * V4c{-1, 1, -1, 1, -1, 1, -1, 1};
+            }
+            for (; q + 3 < count; q += 4) {
+                V4c a[R], b[R];
+                FRONTLYS_UNROLL
+                for (int j = 0; j < R; ++j) a[j] = Load4(in + sIn * j * m + q);
+                Dft<kInverse>(a, b);
+                Store(out + q, b[0]);
+                if (m > 1) {
+                    FRONTLYS_UNROLL
+                    for (int k = 1; k < R; ++k) Store(out + sOut * k + q, Mul(wv4[k], ws4[k], b[k]));
+                } else {
+                    FRONTLYS_UNROLL
+                    for (int k = 1; k < R; ++k) Store(out + sOut * k + q, b[k]);
+                }
+            }
+        }
         for (; q + 1 < count; q += 2) {
             V2c a[R], b[R];
             FRONTLYS_UNROLL
@@ -237,11 +300,25 @@ FRONTLYS_INLINE void Stage(
     }
 }
 
-// The butterflies are compiled twice, with and without AVX2/FMA, and the loader picks one.
+// The butterflies are compiled twice, with and without AVX2/FMA, and the loader picks one. Where
+// the processor has AVX-512, the stages with four or more interleaved sub-transforms run a third
+// build that takes four at a time (WideStages, chosen in RunStage).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define FRONTLYS_FFT_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#define FRONTLYS_FFT_WIDE __attribute__((target("arch=x86-64-v4")))
+#define FRONTLYS_FFT_HAS_WIDE true
+bool HasWideStages()
+{
+    static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512cd");
+    return wide;
+}
 #else
 #define FRONTLYS_FFT_CLONES
+#define FRONTLYS_FFT_WIDE
+#define FRONTLYS_FFT_HAS_WIDE false
+bool HasWideStages() { return false; }
 #endif
 
 // `batch` transforms `batchStride` elements apart (in x and in y) go through the stage in one call:
@@ -257,6 +334,19 @@ struct StageCall {
     std::ptrdiff_t batchStride = 0;
 };
 
+#define FRONTLYS_STAGE_AS(NAME, R, ATTRIBUTES, WIDE)                            \
+    ATTRIBUTES void NAME(const StageCall& c)                                    \
+    {                                                                           \
+        for (int b = 0; b < c.batch; ++b) {                                     \
+            const cd* x = c.x + b * c.batchStride;                              \
+            cd* y = c.y + b * c.batchStride;                                    \
+            if (c.inverse) {                                                    \
+                Stage<R, true, WIDE>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
+            } else {                                                            \
+                Stage<R, false, WIDE>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw); \
+            }                                                                   \
+        }                                                                       \
+    }
 #define FRONTLYS_STAGE(R)                                                 \
     FRONTLYS_FFT_CLONES void Stage##R(const StageCall& c)                 \
     {                                                                     \
@@ -266,28 +356,32 @@ struct StageCall {
             Stage<R, false>(c.x, c.y, c.m, c.sIn, c.sOut, c.count, c.tw); \
         }                                                                 \
     }                                                                     \
-    FRONTLYS_FFT_CLONES void Stages##R(const StageCall& c)                \
-    {                                                                     \
-        for (int b = 0; b < c.batch; ++b) {                               \
-            const cd* x = c.x + b * c.batchStride;                        \
-            cd* y = c.y + b * c.batchStride;                              \
-            if (c.inverse) {                                              \
-                Stage<R, true>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw);  \
-            } else {                                                      \
-                Stage<R, false>(x, y, c.m, c.sIn, c.sOut, c.count, c.tw); \
-            }                                                             \
-        }                                                                 \
-    }
+    FRONTLYS_STAGE_AS(Stages##R, R, FRONTLYS_FFT_CLONES, false)
 FRONTLYS_STAGE(2)
 FRONTLYS_STAGE(3)
 FRONTLYS_STAGE(4)
 FRONTLYS_STAGE(5)
 FRONTLYS_STAGE(8)
+FRONTLYS_STAGE_AS(WideStages2, 2, FRONTLYS_FFT_WIDE, FRONTLYS_FFT_HAS_WIDE)
+FRONTLYS_STAGE_AS(WideStages3, 3, FRONTLYS_FFT_WIDE, FRONTLYS_FFT_HAS_WIDE)
+FRONTLYS_STAGE_AS(WideStages5, 5, FRONTLYS_FFT_WIDE, FRONTLYS_FFT_HAS_WIDE)
 #undef FRONTLYS_STAGE
+#undef FRONTLYS_STAGE_AS
 
 // A single transform goes through the plain stage, compiled as if batches did not exist.
 void RunStage(int radix, const StageCall& call)
 {
+    // The wide radix-4 and radix-8 stages measured slower (the power-of-two real transforms).
+    if (call.count >= 4 && radix != 4 && radix != 8 && HasWideStages()) {
+        switch (radix) {
+            case 2:
+                return WideStages2(call);
+            case 3:
+                return WideStages3(call);
+            default:
+                return WideStages5(call);
+        }
+    }
     const bool one = call.batch == 1;
     switch (radix) {
         case 2:

@@ -122,6 +122,32 @@ TEST(FftLowLevel, LanesAreIndependentTransforms)
     }
 }
 
+// Stages with four or more lanes may take four at a time (AVX-512): each lane keeps the bits it has
+// when it goes two at a time. 6 lanes leave a pair after the four; the sizes cover every radix.
+TEST(FftLowLevel, FourLanesAtATimeGiveTheBitsOfTwo)
+{
+    for (int n : {40, 120, 128, 135, 360, 400, 810}) {
+        const int lanes = 6;
+        const auto input = RandomComplex(n * lanes, 37u + n);
+        for (FftDirection direction : {FftDirection::Forward, FftDirection::Inverse}) {
+            auto all = input;
+            FftPlan(n).TransformLanes(all.data(), lanes, direction);
+            for (int l = 0; l < lanes; l += 2) {
+                std::vector<cd> two(static_cast<std::size_t>(n) * 2);
+                for (int e = 0; e < n; ++e) {
+                    two[2 * e] = input[e * lanes + l];
+                    two[2 * e + 1] = input[e * lanes + l + 1];
+                }
+                FftPlan(n).TransformLanes(two.data(), 2, direction);
+                for (int e = 0; e < n; ++e) {
+                    EXPECT_EQ(two[2 * e], all[e * lanes + l]) << n << " lane " << l << " element " << e;
+                    EXPECT_EQ(two[2 * e + 1], all[e * lanes + l + 1]) << n << " lane " << l + 1;
+                }
+            }
+        }
+    }
+}
+
 // Long columns go in strips of 4 columns, or of 32 where the row stride is a multiple of 4 KiB
 // (1280 complex values); 37 columns leave a part strip either way, and the 38th stays as it was.
 TEST(FftLowLevel, LongColumnsMatchOneDimensionalTransforms)
