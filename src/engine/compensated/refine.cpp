@@ -75,7 +75,8 @@ struct SharpModel {
 struct BlurPadding {
     explicit BlurPadding(int n) : plan(n), image(static_cast<std::size_t>(n) * n, 0.0) {}
     RealFft2Plan plan;
-    std::vector<Complex> spectrum, work;
+    std::vector<Complex> spectrum;
+    Buffer<Complex> work;  // every value written by each blur
     std::vector<double> image, gu;
 };
 using BlurBuffers = std::vector<std::unique_ptr<BlurPadding>>;
