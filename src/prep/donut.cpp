@@ -124,11 +124,7 @@ double LightCentroid(std::span<const double> sub, int w, int h, double radius, d
     const int y1 = std::min(h - 1, static_cast<int>(std::ceil(cy + radius)));
     double s = 0, sx = 0, sy = 0;
     for (int y = y0; y <= y1; ++y) {
-        // The row's chord widened by a pixel: the pixels beyond it fail the test below anyway.
-        const double dy = y - cy, half = std::sqrt(std::max(0.0, radius * radius - dy * dy)) + 1;
-        const int xa = std::max(x0, static_cast<int>(std::floor(cx - half))),
-                  xb = std::min(x1, static_cast<int>(std::ceil(cx + half)));
-        for (int x = xa; x <= xb; ++x) {
+        for (int x = x0; x <= x1; ++x) {
             if ((x - cx) * (x - cx) + (y - cy) * (y - cy) > radius * radius) continue;
             const double v = sub[static_cast<std::size_t>(y) * w + x];
             s += v;
