@@ -91,7 +91,7 @@ Result<CompensatedResult> Analyse(const RawFrame& intra,
 {
     if (Status s = Validate(o); !s.ok()) return s;
     PreparedPair prepared;
-    if (Status s = Prepare(intra, extra, prepared); !s.ok()) return s;
+    if (Status s = PrepareFrames(intra, extra, prepared.frames); !s.ok()) return s;
     return Analyse(intra, extra, prepared, o, work);
 }
 

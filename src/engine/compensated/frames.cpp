@@ -31,7 +31,12 @@ void Crossings(const RawFrame& f, double background, PreparedFrame& out)
     const int y0 = std::max(0, static_cast<int>(cy) - bins),
               y1 = std::min(f.height - 1, static_cast<int>(cy) + bins);
     for (int y = y0; y <= y1; ++y) {
-        for (int x = x0; x <= x1; ++x) {
+        // A pixel a whole ring or more beyond the last one cannot fall in it: each row runs over the
+        // chord of radius bins + 1, widened by a pixel, in order.
+        const double dy = y - cy, reach = std::sqrt(std::max(0.0, (bins + 1.0) * (bins + 1.0) - dy * dy)) + 1;
+        const int xa = std::max(x0, static_cast<int>(std::floor(cx - reach))),
+                  xb = std::min(x1, static_cast<int>(std::ceil(cx + reach)));
+        for (int x = xa; x <= xb; ++x) {
             const int b = RingOf(x - cx, y - cy);
             const double v = f.pixels[static_cast<std::size_t>(y) * f.width + x];
             if (b >= bins || !std::isfinite(v)) continue;
@@ -101,16 +106,22 @@ bool PreparedPair::Holds(const RawFrame& intra, const RawFrame& extra) const
     return true;
 }
 
-Status Prepare(const RawFrame& intra, const RawFrame& extra, PreparedPair& pair)
+Status PrepareFrames(const RawFrame& intra, const RawFrame& extra, std::array<PreparedFrame, 2>& frames)
 {
-    if (pair.Holds(intra, extra)) return Status::Ok();
-    pair.prepared = false;
     std::array<Result<PreparedFrame>, 2> prepared = {Status::Ok(), Status::Ok()};
     ParallelFor(2, [&](int side) { prepared[side] = PrepareFrame(side == 0 ? intra : extra); });
     for (int side = 0; side < 2; ++side) {
         if (!prepared[side].ok()) return prepared[side].status();
-        pair.frames[side] = prepared[side].take();
+        frames[side] = prepared[side].take();
     }
+    return Status::Ok();
+}
+
+Status Prepare(const RawFrame& intra, const RawFrame& extra, PreparedPair& pair)
+{
+    if (pair.Holds(intra, extra)) return Status::Ok();
+    pair.prepared = false;
+    if (Status s = PrepareFrames(intra, extra, pair.frames); !s.ok()) return s;
     pair.pixels[0].assign(intra.pixels.begin(), intra.pixels.end());
     pair.pixels[1].assign(extra.pixels.begin(), extra.pixels.end());
     pair.widths = {intra.width, extra.width};

@@ -41,6 +41,8 @@ struct PreparedPair {
 
 // Prepares both frames into `pair` unless it holds them already.
 Status Prepare(const RawFrame& intra, const RawFrame& extra, PreparedPair& pair);
+// Prepares both frames without keeping their pixels, for a pair analysed once.
+Status PrepareFrames(const RawFrame& intra, const RawFrame& extra, std::array<PreparedFrame, 2>& frames);
 
 // The parts of a term's jet: its value, first and second derivatives.
 enum class JetPart { V, Dx, Dy, Dxx, Dyy, Dxy };

@@ -758,18 +758,17 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     // The points in row order, each row's in column order. The rows run at once: a first pass takes
     // every square position's radius and counts each row's points, a second writes the points of
     // each row from its first index on, and the jets.
-    const int width = 2 * g.half + 1;
-    std::vector<double> radius(static_cast<std::size_t>(width) * width);
+    const int width = 2 * g.half + 1, side = g.half + 1;
+    // The radius is the same at (+-i, +-j): held for i, j >= 0 only.
+    std::vector<double> radius(static_cast<std::size_t>(side) * side);
     std::vector<int>& rowStart = g.rowStart;
     rowStart.assign(static_cast<std::size_t>(width) + 1, 0);
-    // The radius is the same at (+-i, +-j): a row j >= 0 takes its own and row -j's.
     ParallelFor(g.half + 1, [&](int j) {
         int count = 0;
-        double* upper = &radius[static_cast<std::size_t>(g.half + j) * width + g.half];
-        double* lower = &radius[static_cast<std::size_t>(g.half - j) * width + g.half];
+        double* row = &radius[static_cast<std::size_t>(j) * side];
         for (int i = 0; i <= g.half; ++i) {
             const double r = std::hypot(i / rho, j / rho);
-            upper[i] = upper[-i] = lower[i] = lower[-i] = r;
+            row[i] = r;
             count += (i > 0 ? 2 : 1) * !(r > reach);
         }
         rowStart[static_cast<std::size_t>(g.half + j) + 1] = count;
@@ -783,10 +782,10 @@ void MakeGrid(double rho, double eps, int terms, double edgeSine, Grid& g, bool 
     // The points of a row, from its first index on.
     const auto writeRow = [&](int row) {
         const int j = row - g.half;
+        const double* radii = &radius[static_cast<std::size_t>(j < 0 ? -j : j) * side];
         int p = rowStart[row];
         for (int i = -g.half; i <= g.half; ++i) {
-            const double x = i / rho, y = j / rho,
-                         r = radius[static_cast<std::size_t>(row) * width + i + g.half];
+            const double x = i / rho, y = j / rho, r = radii[i < 0 ? -i : i];
             if (r > reach) continue;
             double w = 1, dw = 0;
             if (r > r0) {

@@ -270,7 +270,10 @@ void AddFrameCovariance(const Grid& g,
     // The test functions' values times the sample's common factor, gathered a block of samples at a
     // time term by term: the jets are term-major, and a sample's terms lie a grid apart.
     constexpr int kGather = 64;
-    std::vector<double> common(kGather), amplitude(static_cast<std::size_t>(kGather) * lanes);
+    // The block's points are in order: each term's values over their span are copied whole, in the
+    // quadrant's order, and the samples picked from them.
+    std::vector<double> common(kGather), amplitude(static_cast<std::size_t>(kGather) * lanes), span;
+    std::vector<Grid::JetPiece> pieces;
     for (std::size_t first = 0; first < samples.size(); first += kGather) {
         const int count = static_cast<int>(std::min<std::size_t>(kGather, samples.size() - first));
         for (int b = 0; b < count; ++b) {
@@ -278,10 +281,14 @@ void AddFrameCovariance(const Grid& g,
             const double jac = RayJacobian(g, p, a, d.wxx[p], d.wyy[p], d.wxy[p]);
             common[b] = fluxScale * jac * g.w[p];
         }
+        const int p0 = samples[first].p, len = samples[first + count - 1].p - p0 + 1;
+        g.SpanPieces(p0, len, pieces);
+        span.resize(static_cast<std::size_t>(len));
         for (int t = 0; t < nt; ++t) {
+            g.JetSpan(JetPart::V, terms[t], pieces, span.data());
             for (int b = 0; b < count; ++b)
                 amplitude[static_cast<std::size_t>(b) * lanes + t] =
-                    common[b] * g.Jet(JetPart::V, terms[t], samples[first + b].p);
+                    common[b] * span[samples[first + b].p - p0];
         }
         for (int b = 0; b < count; ++b)
             SpreadSample(samples[first + b].st,

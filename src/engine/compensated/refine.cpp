@@ -70,6 +70,17 @@ struct SharpModel {
     int side = 0;
 };
 
+// A zero-padded image and its spectrum at one transform size, for the blur below. Kept across the
+// renders of a refinement: the plan and the buffers cost more to set up than the blur itself.
+struct BlurPadding {
+    explicit BlurPadding(int n) : plan(n), image(static_cast<std::size_t>(n) * n, 0.0) {}
+    RealFft2Plan plan;
+    std::vector<Complex> spectrum;
+    Buffer<Complex> work;  // every value written by each blur
+    std::vector<double> image, gu;
+};
+using BlurBuffers = std::vector<std::unique_ptr<BlurPadding>>;
+
 // Plans and buffers of the fine grid, kept across the renders of a refinement: they are tens of
 // megabytes, and allocating them again each time costs more than some of the transforms.
 struct RenderWorkspace {
@@ -79,6 +90,7 @@ struct RenderWorkspace {
     std::unique_ptr<RealFft2Plan> realPlan;
     Buffer<Complex> field;  // the lit columns (FillPupilBand), written whole by each fill
     std::vector<double> pixelFilter;
+    BlurBuffers blur;
 
     RenderWorkspace() = default;
     RenderWorkspace(const RenderWorkspace&) = delete;
@@ -177,6 +189,22 @@ class Blurrer {
 public:
     Blurrer(const std::vector<double>& pixels, int side) : m_pixels(&pixels), m_side(side) {}
     explicit Blurrer(const SharpModel& m) : Blurrer(m.pixels, m.side) {}
+    // On `buffers` kept by the caller, which no other blurrer may use while this one lives.
+    Blurrer(const SharpModel& m, BlurBuffers& buffers)
+        : m_pixels(&m.pixels), m_side(m.side), m_buffers(&buffers)
+    {
+    }
+    Blurrer(Blurrer&& other) noexcept
+        : m_pixels(other.m_pixels),
+          m_side(other.m_side),
+          m_own(std::move(other.m_own)),
+          m_buffers(other.m_buffers == &other.m_own ? &m_own : other.m_buffers),
+          m_filled(std::move(other.m_filled))
+    {
+    }
+    Blurrer(const Blurrer&) = delete;
+    Blurrer& operator=(const Blurrer&) = delete;
+    Blurrer& operator=(Blurrer&&) = delete;
 
     std::vector<double> Apply(double sigma)
     {
@@ -193,7 +221,7 @@ public:
             return;
         }
         const int n = GridSizeAtLeast(side + 8 * sigma + 8);
-        Padded& p = ForSize(n);
+        BlurPadding& p = ForSize(n);
         const int hw = p.plan.halfWidth();
         const double g = 2 * std::numbers::pi * std::numbers::pi * sigma * sigma;
         const double norm = 1.0 / (double(n) * n);
@@ -215,34 +243,35 @@ public:
     }
 
 private:
-    struct Padded {
-        explicit Padded(int n) : plan(n), image(static_cast<std::size_t>(n) * n, 0.0) {}
-        RealFft2Plan plan;
-        std::vector<Complex> spectrum, work;
-        std::vector<double> image, gu;
-    };
-
-    Padded& ForSize(int n)
+    // The padding of size n, holding this image's spectrum.
+    BlurPadding& ForSize(int n)
     {
-        for (auto& p : m_padded)
-            if (p->plan.size() == n) return *p;
-        auto p = std::make_unique<Padded>(n);
+        BlurPadding* p = nullptr;
+        for (auto& b : *m_buffers)
+            if (b->plan.size() == n) p = b.get();
+        if (p && std::find(m_filled.begin(), m_filled.end(), n) != m_filled.end()) return *p;
+        if (!p) {
+            m_buffers->push_back(std::make_unique<BlurPadding>(n));
+            p = m_buffers->back().get();
+        } else {
+            std::fill(p->image.begin(), p->image.end(), 0.0);  // the last inverse left its image there
+        }
         for (int j = 0; j < m_side; ++j)
             std::copy_n(m_pixels->begin() + static_cast<std::ptrdiff_t>(j) * m_side,
                         m_side,
                         p->image.begin() + static_cast<std::ptrdiff_t>(j) * n);
         p->spectrum.resize(static_cast<std::size_t>(n) * p->plan.halfWidth());
         p->plan.Forward(p->image.data(), p->spectrum.data());
-        m_padded.push_back(std::move(p));
-        return *m_padded.back();
+        m_filled.push_back(n);
+        return *p;
     }
 
     const std::vector<double>* m_pixels;
     int m_side;
-    std::vector<std::unique_ptr<Padded>> m_padded;
+    BlurBuffers m_own;
+    BlurBuffers* m_buffers = &m_own;
+    std::vector<int> m_filled;  // the sizes whose padding holds this image's spectrum
 };
-
-std::vector<double> Blur(const SharpModel& m, double sigma) { return Blurrer(m).Apply(sigma); }
 
 // Light centroid within `radius`, three rounds from the frame centre.
 void Centroid(const std::vector<double>& f, int side, double radius, double& cx, double& cy)
@@ -305,9 +334,12 @@ double BlurCost(std::array<Blurrer, 2>& sharp,
     return cost;
 }
 
-double FitBlur(const std::array<SharpModel, 2>& models, const std::array<BlurTarget, 2>& targets)
+// Each side's blurs on its own buffers: the sides alternate and each keeps its spectrum.
+double FitBlur(const std::array<SharpModel, 2>& models,
+               const std::array<BlurTarget, 2>& targets,
+               std::array<RenderWorkspace, 2>& work)
 {
-    std::array<Blurrer, 2> sharp = {Blurrer(models[0]), Blurrer(models[1])};
+    std::array<Blurrer, 2> sharp = {Blurrer(models[0], work[0].blur), Blurrer(models[1], work[1].blur)};
     std::array<std::vector<double>, 2> blurred;
     const double phi = (std::sqrt(5.0) - 1) / 2;
     double a = 0, b = kMaxBlurPx;
@@ -510,6 +542,7 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
     compensated::Workspace& analysis = cache->impl().analysis;
     CompensatedOptions rendered = o;
     rendered.noiseCovariance = false;  // noise-free renders: only their coefficients count
+    std::array<std::vector<double>, 2> frames;
     for (int round = 0; round < refine.rounds; ++round) {
         if (refine.stop.stop_requested()) return Status::Fail(StatusCode::Cancelled, {}, kCancelledReason);
         std::array<SharpModel, 2> sharp;
@@ -527,11 +560,10 @@ Result<RefineOutcome> RefineCompensated(const RawFrame& intra,
         if (round == 0) {
             const std::array<BlurTarget, 2> targets = {Target(d1, sharp[0], first.rhoPx),
                                                        Target(d2, sharp[1], first.rhoPx)};
-            blur = FitBlur(sharp, targets);
+            blur = FitBlur(sharp, targets, work);
         }
-        std::array<std::vector<double>, 2> frames;
         ParallelFor(2, [&](int side) {
-            frames[side] = Blur(sharp[side], blur);
+            Blurrer(sharp[side], work[side].blur).Apply(blur, frames[side]);
             for (double& v : frames[side]) v *= flux[side];
         });
         auto simulated = compensated::Analyse({frames[0], sharp[0].side, sharp[0].side},

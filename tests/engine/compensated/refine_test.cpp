@@ -133,6 +133,42 @@ TEST(RefineCompensated, CacheReusesOnlyItsOwnPairsFrames)
     }
 }
 
+// The blur's buffers stay in the cache from one refinement to the next: a cache that refined a
+// pair of another size, whose renders and blurs took other padding sizes, refines as a fresh one.
+TEST(RefineCompensated, CacheOfAnotherSizeRefinesAsAFreshOne)
+{
+    const TestGeometry g = testing::ModelGeometry();
+    RefineOptions ro;
+    ro.rounds = 2;
+    ModelRenderCache shared;
+    for (int radius : {18, 26, 18}) {
+        testing::ModelPupil pupil;
+        pupil.radiusPx = radius;
+        pupil.size = 4 * radius;
+        pupil.obstruction = 0.3;
+        pupil.blurPx = radius == 18 ? 0.6 : 1.2;
+        testing::KnownWavefront w;
+        w.coefficients[7] = 25;
+        w.coefficients[10] = -30;
+        const auto pair = testing::MakeModelPair(w, pupil, g);
+        const std::vector<double> intra = Pixels(*pair.intra), extra = Pixels(*pair.extra);
+        const RawFrame a{intra, pupil.size, pupil.size}, b{extra, pupil.size, pupil.size};
+        CompensatedOptions o;
+        o.focalNm = g.Focal;
+        o.apertureRadiusNm = g.ApertureRadius;
+        o.pixelNm = g.Defocus * g.ApertureRadius / (g.Focal * radius);
+        auto first = CompensatedAnalysis(a, b, o);
+        ASSERT_TRUE(first.ok()) << radius;
+        auto alone = RefineCompensated(a, b, o, first.value(), ro);
+        auto cached = RefineCompensated(a, b, o, first.value(), ro, &shared);
+        ASSERT_TRUE(alone.ok() && cached.ok()) << radius;
+        EXPECT_EQ(alone.value().rounds, 2) << radius;
+        EXPECT_EQ(cached.value().result.coef, alone.value().result.coef) << radius;
+        EXPECT_EQ(cached.value().blurPx, alone.value().blurPx) << radius;
+        EXPECT_EQ(cached.value().residualNm, alone.value().residualNm) << radius;
+    }
+}
+
 TEST(KeptRefinementRound, SettlingOscillatingAndRunawayRounds)
 {
     // Shrinking rounds: the estimate after the last update.
